@@ -1,0 +1,36 @@
+#pragma once
+// The PC clock as the host uses it: calendar seconds, local broken-down time with day of the
+// year and daylight-saving flag, the zone offset west of UTC, hundredths, elapsed milliseconds.
+#include <cstdint>
+#include <ctime>
+
+namespace cv {
+
+class HostClock {
+public:
+    virtual ~HostClock() = default;
+    virtual int64_t now() = 0;                       // seconds since 1970 UTC
+    virtual std::tm localTime(int64_t seconds) = 0;  // local calendar fields, tm_isdst set
+    virtual int64_t fromLocalTime(std::tm fields) = 0;  // inverse of localTime (mktime)
+    virtual long offsetWest() = 0;                   // seconds west of UTC, standard time
+    virtual int hundredths() = 0;                    // hundredths of the current second
+    virtual uint32_t elapsedMs() = 0;                // monotonic milliseconds, wraps
+};
+
+// The C runtime clock.
+class SystemClock : public HostClock {
+public:
+    int64_t now() override;
+    std::tm localTime(int64_t seconds) override;
+    int64_t fromLocalTime(std::tm fields) override;
+    long offsetWest() override;
+    int hundredths() override;
+    uint32_t elapsedMs() override;
+};
+
+// Local wall-clock seconds as the logger counts them: UTC seconds minus the offset west,
+// plus an hour while daylight saving is in effect now.
+int64_t loggerTimeFromPc(HostClock& clock, int64_t pcSeconds);
+int64_t pcTimeFromLogger(HostClock& clock, int64_t loggerSeconds, int64_t pcNow);
+
+} // namespace cv

@@ -1,0 +1,46 @@
+#pragma once
+// Everything the program asks of or tells the operator in a modal box or a file choice.
+#include <optional>
+#include <string>
+
+namespace cv {
+
+enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class Answer { Ok, Cancel, Yes, No };
+enum class Icon { None, Exclamation, Question, Information, Error };
+
+struct FileChoice {
+    std::string title;
+    std::string filter;        // "Run (run.000-run.999)|run.*" style: description|pattern
+    std::string proposedName;  // name put into the dialog
+    bool askOverwrite = false;
+};
+
+class OperatorDialogs {
+public:
+    virtual ~OperatorDialogs() = default;
+    virtual void beep(Icon kind) = 0;
+    // A modal box; returns the button pressed (Cancel/No when closed otherwise).
+    virtual Answer ask(const std::string& caption, const std::string& text, Buttons buttons,
+                       Icon icon) = 0;
+    // File choices return the full path chosen, or nothing when cancelled.
+    virtual std::optional<std::string> chooseSaveFile(const FileChoice& choice) = 0;
+    virtual std::optional<std::string> chooseOpenFile(const FileChoice& choice) = 0;
+};
+
+// The program's warning box: an exclamation beep, then a modal box with a title, a text and
+// OK. Boxes may nest through the timers' ticks; beyond ten open at once further ones are
+// dropped so that a flood of warnings cannot stack up without end.
+class WarningBox {
+public:
+    explicit WarningBox(OperatorDialogs& dialogs) : m_dialogs(dialogs) {}
+    void show(const std::string& title, const std::string& text);
+    int openCount() const { return m_open; }
+    static constexpr int kMaxOpen = 10;
+
+private:
+    OperatorDialogs& m_dialogs;
+    int m_open = 0;
+};
+
+} // namespace cv

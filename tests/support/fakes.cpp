@@ -1,0 +1,109 @@
+#include "support/fakes.h"
+
+#include <cstring>
+#include <sstream>
+
+namespace cv::test {
+
+std::vector<uint8_t> FakeLine::written() const {
+    std::vector<uint8_t> all;
+    for (const auto& w : writes) all.insert(all.end(), w.begin(), w.end());
+    return all;
+}
+
+bool FakeSerialDevice::open(int comNumber, const LineSettings& settings) {
+    auto line = m_lineFor(comNumber);
+    if (!line || !line->present || line->isOpen) return false;
+    line->isOpen = true;
+    line->openCount++;
+    line->comNumber = comNumber;
+    line->settings = settings;
+    m_line = line;
+    return true;
+}
+
+bool FakeSerialDevice::close() {
+    if (!m_line) return true;
+    m_line->isOpen = false;
+    bool ok = !m_line->failClose;
+    m_line.reset();
+    return ok;
+}
+
+size_t FakeSerialDevice::read(uint8_t* buffer, size_t room) {
+    if (!m_line) return 0;
+    size_t n = std::min(room, m_line->input.size());
+    if (n) std::memcpy(buffer, m_line->input.data(), n);
+    m_line->input.erase(m_line->input.begin(), m_line->input.begin() + long(n));
+    return n;
+}
+
+void FakeSerialDevice::write(const uint8_t* data, size_t count) {
+    if (m_line) m_line->writes.emplace_back(data, data + count);
+}
+
+std::unique_ptr<SerialDevice> FakeSerialFactory::create() {
+    return std::make_unique<FakeSerialDevice>([this](int com) { return line(com); });
+}
+
+std::shared_ptr<FakeLine> FakeSerialFactory::line(int comNumber) {
+    auto& l = m_lines[comNumber];
+    if (!l) l = std::make_shared<FakeLine>();
+    return l;
+}
+
+std::tm FakeClock::localTime(int64_t s) {
+    std::time_t t = std::time_t(s - offsetWestSeconds + (dst ? 3600 : 0));
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    tm.tm_isdst = dst ? 1 : 0;
+    return tm;
+}
+
+int64_t FakeClock::fromLocalTime(std::tm fields) {
+    fields.tm_isdst = 0;
+    return int64_t(timegm(&fields)) + offsetWestSeconds - (dst ? 3600 : 0);
+}
+
+Answer FakeDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) {
+    boxes.push_back({caption, text, buttons, icon});
+    if (whileOpen) whileOpen();
+    if (!answers.empty()) {
+        Answer a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    switch (buttons) {
+    case Buttons::Ok:
+    case Buttons::OkCancel: return Answer::Ok;
+    default: return Answer::Yes;
+    }
+}
+
+std::optional<std::string> FakeDialogs::chooseSaveFile(const FileChoice& choice) {
+    fileChoices.push_back(choice);
+    if (fileAnswers.empty()) return std::nullopt;
+    auto a = fileAnswers.front();
+    fileAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> FakeDialogs::chooseOpenFile(const FileChoice& choice) {
+    return chooseSaveFile(choice);
+}
+
+bool FakeDialogs::saw(const std::string& caption, const std::string& text) const {
+    for (const auto& b : boxes)
+        if (b.caption == caption && b.text == text) return true;
+    return false;
+}
+
+std::vector<uint8_t> bytesOf(const std::string& hex) {
+    std::vector<uint8_t> out;
+    std::istringstream in(hex);
+    std::string tok;
+    while (in >> tok) out.push_back(uint8_t(std::stoul(tok, nullptr, 16)));
+    return out;
+}
+
+} // namespace cv::test
