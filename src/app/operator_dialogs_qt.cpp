@@ -1,0 +1,70 @@
+#include "app/operator_dialogs_qt.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace cv {
+
+void QtOperatorDialogs::beep(Icon) { QApplication::beep(); }
+
+Answer QtOperatorDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) {
+    QMessageBox box(m_parent);
+    box.setWindowTitle(QString::fromStdString(caption));
+    box.setText(QString::fromStdString(text));
+    switch (icon) {
+    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::None: break;
+    }
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Answer::Ok;
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+    }
+}
+
+QString qtFileFilter(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        out << parts[i] + " (" + patterns + ")";
+    }
+    return out.join(";;");
+}
+
+static std::optional<std::string> finish(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    // A confirmed choice leaves the current folder at the chosen one, as the upload relies on.
+    QDir::setCurrent(QFileInfo(path).absolutePath());
+    return path.toStdString();
+}
+
+std::optional<std::string> QtOperatorDialogs::chooseSaveFile(const FileChoice& c) {
+    QFileDialog::Options options;
+    if (!c.askOverwrite) options |= QFileDialog::DontConfirmOverwrite;
+    return finish(QFileDialog::getSaveFileName(m_parent, QString::fromStdString(c.title),
+                                               QDir::current().filePath(QString::fromStdString(c.proposedName)),
+                                               qtFileFilter(c.filter), nullptr, options));
+}
+
+std::optional<std::string> QtOperatorDialogs::chooseOpenFile(const FileChoice& c) {
+    return finish(QFileDialog::getOpenFileName(m_parent, QString::fromStdString(c.title),
+                                               QDir::currentPath(), qtFileFilter(c.filter)));
+}
+
+} // namespace cv

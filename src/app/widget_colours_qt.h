@@ -1,0 +1,20 @@
+#pragma once
+// The few colours the program paints with, and how a widget shows them. Panels and labels
+// paint their background (Window role); combo boxes and edits their field (Base role).
+#include <QColor>
+#include <QWidget>
+
+namespace cv {
+
+inline const QColor kRed(0xFF, 0x00, 0x00);
+inline const QColor kYellow(0xFF, 0xFF, 0x00);
+inline const QColor kSilver(0xC0, 0xC0, 0xC0);
+
+QColor normalFieldColour();  // clWindow
+QColor normalPanelColour();  // clBtnFace
+void setFieldColour(QWidget* w, const QColor& c);
+void setPanelColour(QWidget* w, const QColor& c);
+QColor fieldColour(const QWidget* w);
+QColor panelColour(const QWidget* w);
+
+} // namespace cv

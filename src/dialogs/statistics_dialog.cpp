@@ -1,0 +1,58 @@
+#include "dialogs/statistics_dialog.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace cv {
+
+StatsDialog::StatsDialog(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
+    setObjectName("TStatsForm");
+    auto* layout = new QVBoxLayout(this);
+    QFont mono("Monospace");
+    mono.setStyleHint(QFont::TypeWriter);
+    for (int i = 0; i < 9; ++i) {
+        auto* l = new QLabel(this);
+        l->setObjectName(QString("SFLB%1").arg(i + 1));
+        l->setFont(mono);
+        l->setAutoFillBackground(true);
+        l->setMinimumWidth(240);
+        l->setVisible(i < 4);
+        layout->addWidget(l);
+        m_lines[size_t(i)] = l;
+    }
+    setWindowTitle("Closed");
+}
+
+void StatsDialog::CloseStats() {
+    m_source = -1;
+    hide();
+    setWindowTitle("Closed");
+    for (auto* l : m_lines) l->setVisible(false);
+}
+
+void StatsDialog::OpenStats(int source, int lineCount, const QString& title) {
+    if (lineCount < 1 || lineCount > 9) {
+        CloseStats();
+        return;
+    }
+    m_source = source;
+    for (int i = 0; i < lineCount; ++i) m_lines[size_t(i)]->setVisible(true);
+    setWindowTitle(title);
+    adjustSize();
+    show();
+}
+
+void StatsDialog::SetStatsLine(int source, int line, const QString& text) {
+    if (source != m_source || line < 1 || line > 9) return;
+    m_lines[size_t(line - 1)]->setText(text);
+}
+
+void StatsDialog::SetStatsColour(int source, int line, const QColor& colour) {
+    if (source != m_source || line < 1 || line > 9) return;
+    QLabel* l = m_lines[size_t(line - 1)];
+    QPalette p = l->palette();
+    p.setColor(QPalette::Window, colour);
+    l->setPalette(p);
+}
+
+} // namespace cv

@@ -1,0 +1,30 @@
+#pragma once
+// TStatsForm: up to nine live statistics lines for one numbered source (0 = the logger port).
+// The timers write the lines whether or not the window is visible; lines for another source
+// than the one shown are ignored.
+#include <QColor>
+#include <QDialog>
+#include <array>
+
+class QLabel;
+
+namespace cv {
+
+class StatsDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit StatsDialog(QWidget* parent = nullptr);
+
+    void CloseStats();
+    void OpenStats(int source, int lineCount, const QString& title);
+    void SetStatsLine(int source, int line, const QString& text);
+    void SetStatsColour(int source, int line, const QColor& colour);
+    int shownSource() const { return m_source; }
+    QLabel* line(int n) const { return n >= 1 && n <= 9 ? m_lines[size_t(n - 1)] : nullptr; }
+
+private:
+    std::array<QLabel*, 9> m_lines{};
+    int m_source = -1;
+};
+
+} // namespace cv

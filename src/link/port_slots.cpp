@@ -1,0 +1,100 @@
+#include "link/port_slots.h"
+
+#include "link/text_format.h"
+
+namespace cv {
+
+const char* settingsStringOf(int settingsIndex) {
+    static constexpr std::array<const char*, 12> kStrings = {
+        "9600,N,8,1", "600,N,8,1", "1200,N,8,1", "2400,N,8,1", "4800,N,8,1", "4800,E,7,1",
+        "9600,N,8,1", "9600,E,7,1", "19200,N,8,1", "38400,N,8,1", "57600,N,8,1", "115200,N,8,1"};
+    if (settingsIndex < 1 || settingsIndex > 11) return kStrings[0];
+    return kStrings[size_t(settingsIndex)];
+}
+
+int settingsIndexOfChoice(int speedChoice, int current) {
+    if (speedChoice == 0) return current;
+    if (speedChoice < 0 || speedChoice > 11) return 6;
+    return speedChoice;
+}
+
+int settingsIndexOfBaud(int baud, int dataBits, int current) {
+    switch (baud) {
+    case 600: return 1;
+    case 1200: return 2;
+    case 2400: return 3;
+    case 4800: return dataBits == 8 ? 4 : 5;
+    case 9600: return dataBits == 8 ? 6 : 7;
+    case 19200: return 8;
+    case 38400: return 9;
+    case 57600: return 10;
+    case 115200: return 11;
+    default: return current;
+    }
+}
+
+std::string comDeviceName(int comNumber) {
+    if (comNumber < 1 || comNumber > kMaxComNumber) return "COMX";
+    if (comNumber >= 9) return format("\\\\.\\COM%d", comNumber);
+    return format("COM%d", comNumber);
+}
+
+PortSlotTable::PortSlotTable(SerialDeviceFactory& factory, OperatorDialogs& dialogs)
+    : m_factory(factory), m_dialogs(dialogs) {}
+
+PortSlotTable::~PortSlotTable() {
+    for (auto& s : m_slots)
+        if (s.device && s.comNumber) s.device->close();
+}
+
+int PortSlotTable::openPortSlot(int slot, int comNumber, int speedChoice) {
+    if (!valid(slot)) return 0;
+    closePortSlot(slot);
+    Slot& s = m_slots[size_t(slot)];
+    s.settingsIndex = settingsIndexOfChoice(speedChoice, s.settingsIndex);
+    if (speedChoice == 0) return 0;
+    if (comNumber < 1 || comNumber > kMaxComNumber) return 0;
+    if (!s.device) s.device = m_factory.create();
+    if (!s.device->open(comNumber, parseLineSettings(settingsStringOf(s.settingsIndex)))) {
+        s.comNumber = 0;
+        m_dialogs.ask(format("Could Not Open COM%1d", comNumber),
+                      format("COM%1d may already be assigned or may not exist", comNumber), Buttons::Ok,
+                      Icon::None);
+        return speedChoice;
+    }
+    s.comNumber = comNumber;
+    return speedChoice;
+}
+
+void PortSlotTable::closePortSlot(int slot) {
+    if (!valid(slot)) return;
+    Slot& s = m_slots[size_t(slot)];
+    if (!s.comNumber) return;
+    s.comNumber = 0;  // counts as closed whatever the outcome
+    if (s.device && !s.device->close())
+        m_dialogs.ask("Comm Error", "Could Not Close Comm  Port", Buttons::Ok, Icon::None);
+}
+
+void PortSlotTable::closeAll() {
+    for (int i = 0; i < kPortSlots; ++i) closePortSlot(i);
+}
+
+void PortSlotTable::writePort(int slot, const uint8_t* bytes, size_t count) {
+    if (!isPortOpen(slot) || count == 0) return;
+    m_slots[size_t(slot)].device->write(bytes, count);
+}
+
+size_t PortSlotTable::readPort(int slot, uint8_t* buffer, size_t room) {
+    if (!isPortOpen(slot) || room == 0) return 0;
+    return m_slots[size_t(slot)].device->read(buffer, room);
+}
+
+bool PortSlotTable::isPortOpen(int slot) const { return valid(slot) && m_slots[size_t(slot)].comNumber != 0; }
+
+void PortSlotTable::setPortSpeed(int slot, int baud, int dataBits) {
+    if (!valid(slot)) return;
+    Slot& s = m_slots[size_t(slot)];
+    s.settingsIndex = settingsIndexOfBaud(baud, dataBits, s.settingsIndex);
+}
+
+} // namespace cv

@@ -1,0 +1,60 @@
+#pragma once
+// The fixed table of 20 serial port slots: 0 is the logger port, 1..8 the PC logger ports,
+// 9..19 spare. Only openPortSlot opens, and it always closes first.
+#include <array>
+#include <memory>
+#include <string>
+
+#include "ports/operator_dialogs.h"
+#include "ports/serial_device.h"
+
+namespace cv {
+
+constexpr int kPortSlots = 20;
+constexpr int kLoggerSlot = 0;
+constexpr int kMaxComNumber = 12;
+
+// Items of every speed combo box, index = speed choice.
+inline constexpr std::array<const char*, 12> kSpeedChoiceItems = {
+    "OFF", "600", "1200", "2400", "4800", "4800,7,E,1", "9600", "9600, 7,E,1", "19200", "38400", "57600", "115200"};
+
+// Settings string of a port settings index (1..11; anything else is 9600,N,8,1).
+const char* settingsStringOf(int settingsIndex);
+// Port settings index of a speed choice (1..11; above 11 is 6; 0 keeps `current`).
+int settingsIndexOfChoice(int speedChoice, int current);
+// The set-speed rule: baud and data bits to a settings index, or `current` for an unknown baud.
+int settingsIndexOfBaud(int baud, int dataBits, int current);
+// Device name of a COM number as the platform knows it ("COM8", "\\.\COM10").
+std::string comDeviceName(int comNumber);
+
+class PortSlotTable {
+public:
+    PortSlotTable(SerialDeviceFactory& factory, OperatorDialogs& dialogs);
+    ~PortSlotTable();
+
+    // Returns the speed choice (also when opening failed: isOpen tells); 0 leaves the slot closed.
+    int openPortSlot(int slot, int comNumber, int speedChoice);
+    void closePortSlot(int slot);
+    void closeAll();
+    void writePort(int slot, const uint8_t* bytes, size_t count);
+    size_t readPort(int slot, uint8_t* buffer, size_t room);
+    bool isPortOpen(int slot) const;
+    void setPortSpeed(int slot, int baud, int dataBits);
+
+    int openComNumber(int slot) const { return valid(slot) ? m_slots[size_t(slot)].comNumber : 0; }
+    int settingsIndex(int slot) const { return valid(slot) ? m_slots[size_t(slot)].settingsIndex : 6; }
+
+private:
+    struct Slot {
+        std::unique_ptr<SerialDevice> device;
+        int comNumber = 0;
+        int settingsIndex = 6;
+    };
+    static bool valid(int slot) { return slot >= 0 && slot < kPortSlots; }
+
+    SerialDeviceFactory& m_factory;
+    OperatorDialogs& m_dialogs;
+    std::array<Slot, kPortSlots> m_slots;
+};
+
+} // namespace cv

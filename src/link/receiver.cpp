@@ -1,0 +1,162 @@
+#include "link/receiver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "link/bytes.h"
+
+namespace cv {
+
+namespace {
+constexpr size_t kFrameMinimum = 12;
+constexpr int kFixedOrder[] = {3, 5, 4, 1, 2, 6, 7};
+} // namespace
+
+size_t PacketReceiver::fixedLength(int type) {
+    switch (type) {
+    case 1: return kSetupLength;
+    case 2: return 12;
+    case 3: return kStatusLength;
+    case 4: return kUploadBlockLength;
+    case 5: return kDirectoryEntryLength;
+    case 6: return kAnalogLength;
+    case 7: return kHardwareLength;
+    default: return 0;
+    }
+}
+
+PacketReceiver::PacketReceiver(PortSlotTable& ports, LoggerRecords& records) : m_ports(ports), m_records(records) {}
+
+int PacketReceiver::checkPacket(const uint8_t* bytes, size_t count) {
+    if (count >= 2 && bytes[0] == 8 && bytes[1] == 8) {
+        if (count < m_expectedMux) return kIncomplete;
+        if (m_expectedMux != kMuxOverhead) {
+            if (packetChecksumOk(bytes, m_expectedMux)) return 8;
+            m_expectedMux = kMuxOverhead;
+            return kMuxKnownBad;
+        }
+        const size_t payload = getU16be(bytes + 6);
+        if (payload > kMaxMuxPayload) {
+            m_counters.rejectedMuxLength = uint32_t(payload);
+            return kMuxOversize;
+        }
+        if (payload == 0) return packetChecksumOk(bytes, kMuxOverhead) ? 8 : kNoPacket;
+        m_expectedMux = payload + kMuxOverhead;
+        if (count < m_expectedMux) return kIncomplete;
+        if (packetChecksumOk(bytes, m_expectedMux)) return 8;
+        m_expectedMux = kMuxOverhead;
+        return kMuxBadChecksum;
+    }
+    for (int type : kFixedOrder) {
+        if (count < 2 || bytes[0] != type || bytes[1] != type) continue;
+        const size_t length = fixedLength(type);
+        if (count < length) return kIncomplete;
+        if (packetChecksumOk(bytes, length)) return type;
+        if (type == 4) m_counters.badUploadBlocks++;
+    }
+    return kNoPacket;
+}
+
+void PacketReceiver::consume(size_t n) {
+    n = std::min(n, m_fill);
+    std::memmove(m_buffer.data(), m_buffer.data() + n, m_fill - n);
+    m_fill -= n;
+}
+
+void PacketReceiver::handOver(int type, int recordingMode) {
+    const uint8_t* p = m_buffer.data();
+    switch (type) {
+    case 1:
+        std::memcpy(m_records.setup.data(), p, kSetupLength);
+        consume(kSetupLength);
+        m_records.setupArrived = true;
+        break;
+    case 2:
+        std::memcpy(m_records.commandPacket.data(), p, 12);
+        m_records.flashErrorCount = getU16le(p + 2);
+        consume(12);
+        break;
+    case 3:
+        std::memcpy(m_records.status.data(), p, kStatusLength);
+        consume(kStatusLength);
+        m_records.statusArrived = true;
+        break;
+    case 4:
+        std::memcpy(m_records.uploadBlock.data(), p, kUploadBlockLength);
+        consume(kUploadBlockLength);
+        if (m_consumer) m_consumer->onUploadBlock();
+        break;
+    case 5:
+        std::memcpy(m_records.directoryEntry.data(), p, kDirectoryEntryLength);
+        consume(kDirectoryEntryLength);
+        if (m_consumer) m_consumer->onDirectoryEntry();
+        break;
+    case 6:
+        std::memcpy(m_records.analog.data(), p, kAnalogLength);
+        consume(kAnalogLength);
+        if (m_consumer) m_consumer->onAnalogCalibration();
+        break;
+    case 7:
+        std::memcpy(m_records.hardware.data(), p, kHardwareLength);
+        consume(kHardwareLength);
+        if (m_consumer) m_consumer->onHardwareConfiguration();
+        break;
+    case 8: {
+        const size_t length = m_expectedMux == kMuxOverhead ? kMuxOverhead : m_expectedMux;
+        if (m_consumer) m_consumer->onMuxRecord(m_buffer.data() + 2, length - 4, recordingMode);
+        const int32_t payload = int32_t(length - kMuxOverhead);
+        if (payload > m_counters.largestMuxThisSecond) m_counters.largestMuxThisSecond = payload;
+        consume(length);
+        m_expectedMux = kMuxOverhead;
+        break;
+    }
+    default: break;
+    }
+}
+
+int PacketReceiver::receiveLoggerPackets(int recordingMode) {
+    int result = kNothingRead;
+    size_t n = 0;
+    if (recordingMode == 5 || recordingMode == 6) {
+        m_fill = 0;
+        m_expectedMux = kMuxOverhead;
+        result = kPacketFramed;
+        if (m_replay) n = m_replay->nextPacket(m_buffer.data(), m_buffer.size());
+        n = std::min(n, m_buffer.size());
+    } else {
+        n = m_ports.readPort(kLoggerSlot, m_buffer.data() + m_fill, kReceiveBufferSize - m_fill);
+        n = std::min(n, kReceiveBufferSize - m_fill);
+    }
+    if (n > 0) {
+        if (result == kNothingRead) result = kBytesNoPacket;
+        if (m_rawTap) m_rawTap(m_buffer.data() + m_fill, n);
+        m_counters.bytesReceived += uint32_t(n);
+        m_fill += n;
+    }
+    while (m_fill >= kFrameMinimum) {
+        const int check = checkPacket(m_buffer.data(), m_fill);
+        if (check >= 1 && check <= 8) {
+            m_counters.packetsFramed++;
+            result = kPacketFramed;
+            handOver(check, recordingMode);
+            break;
+        }
+        if (check == kNoPacket) {
+            consume(1);
+            continue;
+        }
+        if (check == kIncomplete) break;
+        consume(1);  // a mux error costs one byte and ends the pass
+        break;
+    }
+    return result;
+}
+
+void PacketReceiver::drainLoggerPort() {
+    uint8_t scratch[kReceiveBufferSize - 1];
+    m_ports.readPort(kLoggerSlot, scratch, sizeof scratch);
+    m_fill = 0;
+    m_expectedMux = kMuxOverhead;
+}
+
+} // namespace cv

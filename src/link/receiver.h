@@ -1,0 +1,88 @@
+#pragma once
+// Cuts the logger port's byte stream into whole, checksum-verified logger packets, at most one
+// per call, and hands each to its record or consumer. Any byte sequence in any chunking is safe.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "link/logger_records.h"
+#include "link/port_slots.h"
+
+namespace cv {
+
+constexpr size_t kReceiveBufferSize = 4096;
+constexpr size_t kMuxOverhead = 36;  // type bytes, 28-byte header, 4-byte trailer, checksum
+// A mux packet must fit the receive buffer whole, or it could never complete.
+constexpr size_t kMaxMuxPayload = kReceiveBufferSize - kMuxOverhead;
+
+enum ReceiveResult { kNothingRead = 0, kBytesNoPacket = 1, kPacketFramed = 2 };
+
+// CheckPacket answers besides the packet types 1..8.
+enum CheckResult { kNoPacket = 0, kIncomplete = -1, kMuxOversize = -2, kMuxBadChecksum = -3, kMuxKnownBad = -4 };
+
+class PacketConsumer {
+public:
+    virtual ~PacketConsumer() = default;
+    virtual void onUploadBlock() {}
+    virtual void onDirectoryEntry() {}
+    virtual void onAnalogCalibration() {}
+    virtual void onHardwareConfiguration() {}
+    // The mux record (packet less its type bytes and checksum); the consumer may convert it in place.
+    virtual void onMuxRecord(uint8_t* /*record*/, size_t /*length*/, int /*recordingMode*/) {}
+};
+
+// During replay the receiver takes one rebuilt mux packet per call from here instead of the port.
+class ReplaySource {
+public:
+    virtual ~ReplaySource() = default;
+    virtual size_t nextPacket(uint8_t* buffer, size_t room) = 0;
+};
+
+struct LinkCounters {
+    uint32_t bytesReceived = 0;
+    uint32_t packetsFramed = 0;
+    uint32_t badUploadBlocks = 0;
+    int32_t largestMuxThisSecond = 0;
+    uint32_t rejectedMuxLength = 0;  // declared payload of the last oversize mux packet, for diagnosis
+};
+
+class PacketReceiver {
+public:
+    PacketReceiver(PortSlotTable& ports, LoggerRecords& records);
+
+    void setConsumer(PacketConsumer* consumer) { m_consumer = consumer; }
+    void setReplaySource(ReplaySource* source) { m_replay = source; }
+    // Sees every byte read from the logger port (the raw display's logger source).
+    void setRawTap(std::function<void(const uint8_t*, size_t)> tap) { m_rawTap = std::move(tap); }
+
+    // One tick's work: one read, at most one framed packet. See ReceiveResult.
+    int receiveLoggerPackets(int recordingMode);
+    // Drops everything pending or half-received from the logger port.
+    void drainLoggerPort();
+    // Identifies the packet at the head of `bytes`: a type 1..8, or a CheckResult.
+    int checkPacket(const uint8_t* bytes, size_t count);
+
+    LinkCounters& counters() { return m_counters; }
+    const LinkCounters& counters() const { return m_counters; }
+    size_t fillCount() const { return m_fill; }
+    size_t expectedMuxLength() const { return m_expectedMux; }
+
+    static size_t fixedLength(int type);
+
+private:
+    void consume(size_t n);
+    void handOver(int type, int recordingMode);
+
+    PortSlotTable& m_ports;
+    LoggerRecords& m_records;
+    PacketConsumer* m_consumer = nullptr;
+    ReplaySource* m_replay = nullptr;
+    std::function<void(const uint8_t*, size_t)> m_rawTap;
+    std::array<uint8_t, kReceiveBufferSize> m_buffer{};
+    size_t m_fill = 0;
+    size_t m_expectedMux = kMuxOverhead;
+    LinkCounters m_counters;
+};
+
+} // namespace cv

@@ -1,0 +1,80 @@
+#include "link/supervision.h"
+
+#include "link/text_format.h"
+
+namespace cv {
+
+std::string comStatusText(int loggerPortIndex, int speedChoice) {
+    static constexpr const char* kSpeeds[] = {"is OFF", "@ 600 Baud", "@ 1200 Baud", "@ 2400 Baud",
+                                              "@ 4800 Baud", "@ 4800,7,E,1", "@ 9600 Baud", "@ 9600,7,E,1",
+                                              "@ 19200 Baud", "@ 38400 Baud", "@ 57600 Baud", "@ 115200 Baud"};
+    std::string port = loggerPortIndex == 0 ? std::string("No Port ") : format("COM%1d ", loggerPortIndex);
+    const char* speed = speedChoice >= 0 && speedChoice <= 11 ? kSpeeds[speedChoice] : "@ Unknown Baud";
+    return port + speed;
+}
+
+std::string loggerPortPanelText(int loggerPortIndex) { return format("Logger Port: COM%1d", loggerPortIndex); }
+
+bool LinkSupervisor::afterReceive(int receiveResult) {
+    if (receiveResult != kPacketFramed) return false;
+    m_noData = 2;
+    m_badData = 3;
+    m_autoBaud = false;
+    return true;
+}
+
+void LinkSupervisor::portReopened() {
+    m_noData = 2;
+    m_badData = 3;
+}
+
+void LinkSupervisor::setAutoBaud(bool on) {
+    m_autoBaud = on;
+    if (on) m_badData = 5;
+}
+
+SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, int speedChoice, uint32_t muxSequenceErrors) {
+    SecondReport r;
+    const uint32_t packets = c.packetsFramed - m_lastPackets;
+    r.packetsFlowed = packets != 0;
+    if (r.packetsFlowed) m_badData = 3;
+    else --m_badData;
+    r.lines[2] = format("Packets/Sec:  %lu", (unsigned long)packets);
+    m_lastPackets = c.packetsFramed;
+
+    const uint32_t bytes = c.bytesReceived - m_lastBytes;
+    r.bytesFlowed = bytes != 0;
+    if (r.bytesFlowed) m_noData = 2;
+    else --m_noData;
+    r.lines[0] = format("Bytes/Sec:  %lu", (unsigned long)bytes);
+    m_lastBytes = c.bytesReceived;
+    r.lines[1] = format("Total Input: %lu", (unsigned long)c.bytesReceived);
+
+    if (c.largestMuxThisSecond > m_largestEver) m_largestEver = c.largestMuxThisSecond;
+    r.lines[3] = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
+    c.largestMuxThisSecond = 0;
+
+    r.lines[7] = format("No Data Timer: %03ld", long(m_noData));
+    r.lines[8] = format("Bad Data Timer: %03ld", long(m_badData));
+
+    if (m_noData < 0) {
+        m_noData = 2;
+        m_badData = 3;
+        r.portSilent = loggerPortIndex > 0;
+    }
+    if (m_badData < 0) {
+        m_badData = 3;
+        m_noData = 2;
+        r.nonFraming = true;
+        if (m_autoBaud) {
+            r.autoBaudChoice = speedChoice >= 2 ? speedChoice - 1 : 11;
+            m_badData = 5;
+        }
+    }
+    r.lines[5] = format("Mod Errors:  %1lu", (unsigned long)muxSequenceErrors);
+    r.lines[6] = format("Loops: %d ", m_ticks);
+    m_ticks = 0;
+    return r;
+}
+
+} // namespace cv

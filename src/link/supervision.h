@@ -1,0 +1,53 @@
+#pragma once
+// Link supervision: two countdowns notice a silent logger port and one whose bytes never frame,
+// and, when asked, step the port speed downward until packets frame again.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "link/receiver.h"
+
+namespace cv {
+
+// Port description shown in COMStatus: "COM3 @ 9600 Baud", "No Port is OFF", ...
+std::string comStatusText(int loggerPortIndex, int speedChoice);
+std::string loggerPortPanelText(int loggerPortIndex);
+
+// One second's findings, in the order the window applies them.
+struct SecondReport {
+    bool packetsFlowed = false;  // normal colour for LoggerSetupCB, PLoggerPort, stats line 3; else line 3 red
+    bool bytesFlowed = false;    // stats line 1 normal; else yellow
+    bool portSilent = false;     // no-data expiry with a port chosen: LoggerPortCB, PLoggerPort red, group shown
+    bool nonFraming = false;     // bad-data expiry: LoggerSetupCB, PLoggerPort red, group shown
+    int autoBaudChoice = -1;     // >= 0: set LoggerSetupCB to it and reopen the port at it
+    std::array<std::string, 9> lines;  // statistics lines 1..9 (index 0..8); line 5 is left empty
+};
+
+class LinkSupervisor {
+public:
+    // After each receive call; true when a packet framed and the link counts as healthy again
+    // (colours back to normal, auto baud detection ended).
+    bool afterReceive(int receiveResult);
+    // Once a second: statistics and supervision. Resets this second's largest mux payload.
+    SecondReport secondTick(LinkCounters& counters, int loggerPortIndex, int speedChoice, uint32_t muxSequenceErrors);
+    // LoggerPortCBChange: countdowns reloaded whenever the port is reopened by the operator.
+    void portReopened();
+    void setAutoBaud(bool on);
+    bool autoBaud() const { return m_autoBaud; }
+    void countTick() { ++m_ticks; }
+
+    int noDataCountdown() const { return m_noData; }
+    int badDataCountdown() const { return m_badData; }
+    int32_t largestMuxEver() const { return m_largestEver; }
+
+private:
+    int m_noData = 2;
+    int m_badData = 3;
+    bool m_autoBaud = false;
+    uint32_t m_lastBytes = 0;
+    uint32_t m_lastPackets = 0;
+    int32_t m_largestEver = 0;
+    int m_ticks = 0;
+};
+
+} // namespace cv
