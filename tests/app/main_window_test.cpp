@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabWidget>
+
+#include "app/hostmain_window.h"
+#include "app/widget_colours_qt.h"
+#include "dialogs/statistics_dialog.h"
+#include "link/bytes.h"
+#include "support/fakes.h"
+
+namespace cv {
+namespace {
+
+std::vector<uint8_t> statusPacket() {
+    std::vector<uint8_t> p(132, 0);
+    putU16le(&p[4], 9);
+    frameBlock(p.data(), p.size(), 3);
+    return p;
+}
+
+struct WindowFixture : ::testing::Test {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+    std::shared_ptr<test::FakeLine> line = serial.line(1);
+
+    // One second of the program: 200 fast ticks, then the two one-second timers.
+    void second(const std::vector<uint8_t>& arriving = {}) {
+        line->feed(arriving);
+        for (int i = 0; i < 200; ++i) form.Timer10msTimer();
+        form.Timer475msTimer();
+        form.Timer1000msTimer();
+    }
+    void chooseLoggerPort(int com, int speed) {
+        form.LoggerPortCB->setCurrentIndex(com);
+        form.LoggerSetupCB->setCurrentIndex(speed);
+        form.LoggerPortCBChange();
+    }
+    std::vector<uint8_t> junk() { return std::vector<uint8_t>(50, 0x5A); }
+};
+
+TEST_F(WindowFixture, StartsWithTitleNoPortAndThePortGroupShown) {
+    EXPECT_EQ(form.windowTitle(), "CV Logger Host v7.06");
+    EXPECT_EQ(form.LoggerPortCB->currentText(), "No Port Selected");
+    EXPECT_EQ(form.LoggerSetupCB->currentText(), "9600");
+    EXPECT_FALSE(form.LoggerPortGB->isHidden());
+    EXPECT_EQ(form.ShowLoggerPortSetup->text(), "Hide Logger Port Setup");
+    EXPECT_EQ(form.Timer10ms->interval(), 5);
+    EXPECT_EQ(form.Timer475ms->interval(), 1000);
+    EXPECT_EQ(form.Timer1000ms->interval(), 1000);
+    EXPECT_EQ(form.TTimeout->interval(), 1500);
+    for (const char* hidden : {"TSHardware", "TSAnalog", "TSPlotSetup"})
+        EXPECT_FALSE(form.Tabs->isTabVisible(form.Tabs->indexOf(form.findChild<QWidget*>(hidden)))) << hidden;
+}
+
+TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {
+    chooseLoggerPort(1, 6);
+    second(statusPacket());
+    EXPECT_EQ(form.COMStatus->text(), "COM1 @ 9600 Baud");
+    EXPECT_EQ(form.PLoggerPort->text(), "Logger Port: COM1");
+    EXPECT_FALSE(form.PLoggerPort->isHidden());
+    EXPECT_EQ(fieldColour(form.LoggerPortCB), normalFieldColour());
+}
+
+TEST_F(WindowFixture, SilentLoggerTurnsPortRedInTheThirdSecond) {
+    chooseLoggerPort(1, 6);
+    form.ShowLoggerPortSetupClick();  // hide the group: supervision shows it again
+    ASSERT_TRUE(form.LoggerPortGB->isHidden());
+    second();
+    second();
+    EXPECT_EQ(fieldColour(form.LoggerPortCB), normalFieldColour());
+    second();
+    EXPECT_EQ(fieldColour(form.LoggerPortCB), kRed);
+    EXPECT_EQ(panelColour(form.PLoggerPort), kRed);
+    EXPECT_EQ(fieldColour(form.LoggerSetupCB), normalFieldColour());
+    EXPECT_FALSE(form.LoggerPortGB->isHidden());
+    second(statusPacket());
+    EXPECT_EQ(fieldColour(form.LoggerPortCB), normalFieldColour());
+    EXPECT_EQ(panelColour(form.PLoggerPort), normalPanelColour());
+}
+
+TEST_F(WindowFixture, WrongSpeedWithAutoBaudStepsUntilAPacketFrames) {
+    chooseLoggerPort(1, 6);
+    form.AutoBaudRateDetectionClick();
+    EXPECT_TRUE(form.AutoBaudRateDetection->isChecked());
+    EXPECT_EQ(form.LoggerSetupCB->currentIndex(), 11);
+    EXPECT_EQ(line->openCount, 1);  // switching on does not reopen
+    std::vector<std::string> tried;
+    for (int s = 0; s < 6 * 4; ++s) {
+        const int before = line->openCount;
+        second(junk());
+        if (line->openCount != before) tried.push_back(form.LoggerSetupCB->currentText().toStdString());
+    }
+    EXPECT_EQ(tried, (std::vector<std::string>{"57600", "38400", "19200", "9600, 7,E,1"}));
+    EXPECT_EQ(line->settings, (LineSettings{9600, 'E', 7, 1}));
+    EXPECT_EQ(fieldColour(form.LoggerSetupCB), kRed);
+    second(statusPacket());
+    EXPECT_FALSE(form.AutoBaudRateDetection->isChecked());
+    EXPECT_FALSE(form.supervisor().autoBaud());
+    EXPECT_EQ(fieldColour(form.LoggerSetupCB), normalFieldColour());
+}
+
+TEST_F(WindowFixture, MissingDeviceGivesTheOpenMessageAndKeepsRunning) {
+    serial.line(5)->present = false;
+    chooseLoggerPort(5, 6);
+    EXPECT_TRUE(dialogs.saw("Could Not Open COM5", "COM5 may already be assigned or may not exist"));
+    EXPECT_FALSE(form.ports().isPortOpen(0));
+    second();
+}
+
+TEST_F(WindowFixture, FlashErrorPacketShowsThePanelAtTheNextSecond) {
+    chooseLoggerPort(1, 6);
+    line->feed(test::bytesOf("02 02 03 00 00 00 00 00 00 00 07 00"));
+    form.Timer10msTimer();
+    EXPECT_TRUE(form.FlashPanel->isHidden());
+    form.Timer475msTimer();
+    EXPECT_FALSE(form.FlashPanel->isHidden());
+    line->feed(test::bytesOf("02 02 00 00 00 00 00 00 00 00 04 00"));
+    form.Timer10msTimer();
+    form.Timer475msTimer();
+    EXPECT_TRUE(form.FlashPanel->isHidden());
+}
+
+TEST_F(WindowFixture, StatisticsAreWrittenOnlyAfterTheWindowIsOpened) {
+    chooseLoggerPort(1, 6);
+    StatsDialog* stats = form.statsForm();
+    second(statusPacket());
+    EXPECT_TRUE(stats->line(1)->text().isEmpty());
+    form.HostPortStatsClick();
+    EXPECT_EQ(stats->windowTitle(), "Host Port Statistics");
+    second(statusPacket());
+    EXPECT_EQ(stats->line(1)->text(), "Bytes/Sec:  132");
+    EXPECT_EQ(stats->line(2)->text(), "Total Input: 264");
+    EXPECT_EQ(stats->line(3)->text(), "Packets/Sec:  1");
+    EXPECT_EQ(stats->line(5)->text(), "Packet Count: 2");
+    EXPECT_EQ(stats->line(7)->text(), "Loops: 200 ");
+    EXPECT_EQ(stats->line(9)->text(), "Bad Data Timer: 003");
+    for (int n = 1; n <= 9; ++n) EXPECT_TRUE(stats->line(n)->isVisibleTo(stats)) << n;
+    second();
+    EXPECT_EQ(panelColour(stats->line(1)), kYellow);
+    EXPECT_EQ(panelColour(stats->line(3)), kRed);
+}
+
+TEST(StatsDialogRules, OutOfRangeLineCountClosesAndOtherSourcesAreIgnored) {
+    StatsDialog d;
+    d.OpenStats(0, 9, "Host Port Statistics");
+    d.SetStatsLine(1, 1, "other source");
+    EXPECT_TRUE(d.line(1)->text().isEmpty());
+    d.SetStatsLine(0, 10, "no such line");
+    d.OpenStats(0, 0, "x");
+    EXPECT_EQ(d.shownSource(), -1);
+    EXPECT_EQ(d.windowTitle(), "Closed");
+    EXPECT_FALSE(d.isVisible());
+    d.OpenStats(0, 10, "x");
+    EXPECT_EQ(d.shownSource(), -1);
+    d.OpenStats(0, 4, "Four");
+    EXPECT_TRUE(d.line(4)->isVisibleTo(&d));
+    EXPECT_FALSE(d.line(5)->isVisibleTo(&d));
+}
+
+TEST_F(WindowFixture, MenuCommandsAreSentOnlyWhenConfirmed) {
+    chooseLoggerPort(1, 6);
+    dialogs.answers = {Answer::Cancel, Answer::Ok, Answer::Cancel, Answer::Ok};
+    form.ResetToMonitorClick();
+    form.ResetToMonitorClick();
+    form.LoadDefaultFlashSetupClick();
+    form.LoadDefaultFlashSetupClick();
+    ASSERT_EQ(line->writes.size(), 2u);
+    EXPECT_EQ(line->writes[0], test::bytesOf("02 02 B6 B6 00 00 00 00 00 00 70 01"));
+    EXPECT_EQ(line->writes[1], test::bytesOf("02 02 AF AF 00 00 00 00 00 00 62 01"));
+    EXPECT_EQ(dialogs.boxes[0].caption, "Data Logger Monitor");
+    EXPECT_EQ(dialogs.boxes[2].caption, "Reset the Data Logger to it's Default Settings");
+}
+
+TEST_F(WindowFixture, ExitAsksAndClosesEveryPort) {
+    chooseLoggerPort(1, 6);
+    dialogs.answers = {Answer::Cancel};
+    form.BTExitClick();
+    EXPECT_TRUE(form.ports().isPortOpen(0));
+    dialogs.answers = {Answer::Ok};
+    form.BTExitClick();
+    EXPECT_EQ(dialogs.boxes.back().text, "EXIT Program?");
+    EXPECT_EQ(dialogs.boxes.back().caption, "Program Termination");
+    EXPECT_FALSE(form.ports().isPortOpen(0));
+    EXPECT_FALSE(line->isOpen);
+}
+
+TEST_F(WindowFixture, LeftColumnStacksOnlyVisibleItems) {
+    form.FormResize();
+    const int portTop = form.LoggerPortGB->geometry().top();
+    EXPECT_EQ(portTop, form.HostStatusGB->geometry().bottom() + 1 + 4);
+    form.ShowLoggerPortSetupClick();
+    EXPECT_EQ(form.LoggerStatusGB->geometry().top(), form.HostStatusGB->geometry().bottom() + 1 + 4);
+    EXPECT_GE(form.Tabs->geometry().left(), form.HostStatusGB->geometry().right() + 8);
+}
+
+} // namespace
+} // namespace cv
