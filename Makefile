@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check run bench clean
+.PHONY: all deps configure build check run bench clean fuzz
 
 all: build
 
@@ -29,3 +29,8 @@ bench: build
 
 clean:
 	rm -rf $(BUILD)
+
+# libFuzzer builds of the parsers (clang); run e.g. build-fuzz/fuzz_receiver -max_total_time=60
+fuzz: deps
+	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCVHOST_FUZZ=ON -DCVHOST_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS) --target $$(cd fuzz && ls *.cpp | sed 's/\.cpp$$//')

@@ -133,22 +133,28 @@ int PacketReceiver::receiveLoggerPackets(int recordingMode) {
         m_counters.bytesReceived += uint32_t(n);
         m_fill += n;
     }
-    while (m_fill >= kFrameMinimum) {
-        const int check = checkPacket(m_buffer.data(), m_fill);
+    // Junk is skipped with an offset and removed in one move at the end of the pass, so a
+    // buffer full of junk costs one pass rather than one move per dropped byte.
+    size_t head = 0;
+    while (m_fill - head >= kFrameMinimum) {
+        const int check = checkPacket(m_buffer.data() + head, m_fill - head);
         if (check >= 1 && check <= 8) {
+            consume(head);
+            head = 0;
             m_counters.packetsFramed++;
             result = kPacketFramed;
             handOver(check, recordingMode);
             break;
         }
         if (check == kNoPacket) {
-            consume(1);
+            ++head;
             continue;
         }
         if (check == kIncomplete) break;
-        consume(1);  // a mux error costs one byte and ends the pass
+        ++head;  // a mux error costs one byte and ends the pass
         break;
     }
+    consume(head);
     return result;
 }
 
