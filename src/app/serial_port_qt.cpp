@@ -22,11 +22,13 @@ bool QtSerialDevice::open(int comNumber, const LineSettings& settings) {
     m_port.setParity(settings.parity == 'E' ? QSerialPort::EvenParity : QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.clearError();
     return true;
 }
 
 bool QtSerialDevice::close() {
     if (!m_port.isOpen()) return true;
+    m_port.clearError();
     m_port.close();
     return m_port.error() == QSerialPort::NoError || m_port.error() == QSerialPort::NotOpenError;
 }
