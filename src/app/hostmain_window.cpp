@@ -15,6 +15,10 @@
 #include "app/widget_colours_qt.h"
 #include "dialogs/rs422_dialog.h"
 #include "dialogs/statistics_dialog.h"
+#include "extract/run_extraction.h"
+#include "extract/warning_sink.h"
+#include "memory/upload_page.h"
+#include "memory/upload_screen_qt.h"
 #include "link/text_format.h"
 
 namespace cv {
@@ -237,16 +241,48 @@ void TForm1::buildTabs() {
                           {"TSPCLogger", "PC-Logger"},         {"TSHardware", "Hardware Configuration"},
                           {"TSAnalog", "Analog Calibration"},  {"TSPlotSetup", "Plot Setup"}};
     for (const Page& p : pages) {
-        auto* w = new QWidget(Tabs);
-        w->setObjectName(p.name);
+        QWidget* w = nullptr;
+        if (std::string(p.name) == "TSUpload") w = new UploadPage(Tabs);
+        if (!w) {
+            w = new QWidget(Tabs);
+            w->setObjectName(p.name);
+        }
         Tabs->addTab(w, p.caption);
     }
+    connect(Tabs, &QTabWidget::currentChanged, this, [this](int) { TabsChange(); });
     for (const char* hidden : {"TSHardware", "TSAnalog", "TSPlotSetup"})
         Tabs->setTabVisible(Tabs->indexOf(Tabs->findChild<QWidget*>(hidden)), false);
     m_tabsStartSize = QSize(960, 680);
 }
 
-void TForm1::buildControllers() {}
+void TForm1::buildControllers() {
+    m_extractionWarnings = std::make_unique<WarningBoxSink>(m_warnings);
+    m_upload = new UploadScreen(
+        this, m_services, [this](const std::filesystem::path& file, int choice) { extractRunFile(file, choice); },
+        [this](bool on) {
+            if (on) TTimeout->start();
+            else TTimeout->stop();
+        });
+    if (auto* debug = findChild<QAction*>("ToggleDebug"))
+        connect(debug, &QAction::triggered, this, &TForm1::ToggleDebugClick);
+}
+
+void TForm1::extractRunFile(const std::filesystem::path& file, int choice) {
+    ExtractOptions options;
+    options.debugListing = m_debugListing;
+    cv::extractRunFile(file, choice == 1 ? ExtractChoice::ArchivePlusRaw : ExtractChoice::ArchiveOnly, options,
+                       m_extraction, *m_extractionWarnings);
+}
+
+void TForm1::ToggleDebugClick() {
+    m_debugListing = !m_debugListing;
+    if (auto* debug = findChild<QAction*>("ToggleDebug")) debug->setChecked(m_debugListing);
+}
+
+void TForm1::TabsChange() {
+    QWidget* page = Tabs->currentWidget();
+    if (page && page->objectName() == "TSUpload" && m_upload) m_upload->clearRunList();
+}
 
 void TForm1::startTimers() {
     Timer10ms->start();
@@ -436,7 +472,9 @@ void TForm1::Timer1000msTimer() {
     pcLoggerCountersStep();
 }
 
-void TForm1::TTimeoutTimer() {}
+void TForm1::TTimeoutTimer() {
+    if (m_upload) m_upload->timeoutTick();
+}
 
 // ---- subsystem hooks ----
 
@@ -448,12 +486,18 @@ void TForm1::rawDisplayStep() {}
 void TForm1::showArrivedHardware() {}
 void TForm1::recordingStatusStep() {}
 void TForm1::muxUnitCountersStep() {}
-void TForm1::uploadSupervisionStep() {}
+void TForm1::uploadSupervisionStep() {
+    if (m_upload) m_upload->secondTick();
+}
 void TForm1::pcLoggerCountersStep() {}
 void TForm1::saveHostSetupOnExit() {}
 
-void TForm1::onUploadBlock() {}
-void TForm1::onDirectoryEntry() {}
+void TForm1::onUploadBlock() {
+    if (m_upload) m_upload->onUploadBlock();
+}
+void TForm1::onDirectoryEntry() {
+    if (m_upload) m_upload->onDirectoryEntry();
+}
 void TForm1::onAnalogCalibration() {}
 void TForm1::onHardwareConfiguration() {}
 void TForm1::onMuxRecord(uint8_t*, size_t, int) {}

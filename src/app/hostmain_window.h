@@ -4,9 +4,11 @@
 // and lends the subsystem controllers what they need through HostServices.
 #include <QMainWindow>
 #include <QTimer>
+#include <filesystem>
 #include <memory>
 
 #include "app/host_services.h"
+#include "extract/run_extraction.h"
 #include "link/command_sender.h"
 #include "link/port_map.h"
 #include "link/port_slots.h"
@@ -24,6 +26,8 @@ namespace cv {
 
 class ClickableLabel;
 class StatsDialog;
+class UploadScreen;
+class WarningSink;
 class Rs422Dialog;
 
 // The outside world the window talks to; production and tests pass different ones.
@@ -58,6 +62,8 @@ public:
     void ChangeHostPortType1Click();
     void BTExitClick();
     void FormResize();
+    void ToggleDebugClick();
+    void TabsChange();
 
     // Chooses and opens the logger port as the operator would (command line, host setup file).
     void selectLoggerPort(int comNumber, int speedChoice);
@@ -69,6 +75,8 @@ public:
     LoggerFacts& facts() { return m_facts; }
     HostServices& services() { return m_services; }
     StatsDialog* statsForm() const { return m_stats; }
+    UploadScreen* uploadScreen() const { return m_upload; }
+    bool debugListing() const { return m_debugListing; }
 
     // PacketConsumer: the receiver's hand-over of upload, directory, calibration, hardware, mux.
     void onUploadBlock() override;
@@ -103,6 +111,7 @@ private:
     void uploadSupervisionStep();
     void pcLoggerCountersStep();
     void saveHostSetupOnExit();
+    void extractRunFile(const std::filesystem::path& file, int choice);
 
     HostEnvironment m_env;
     WarningBox m_warnings;
@@ -145,6 +154,10 @@ public:
 private:
     StatsDialog* m_stats = nullptr;
     Rs422Dialog* m_rs422 = nullptr;
+    UploadScreen* m_upload = nullptr;
+    std::unique_ptr<WarningSink> m_extractionWarnings;
+    ExtractionState m_extraction;
+    bool m_debugListing = false;
 };
 
 } // namespace cv

@@ -1,0 +1,429 @@
+#include "memory/upload_session.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "link/bytes.h"
+#include "link/commands.h"
+#include "link/text_format.h"
+#include "memory/run_directory.h"
+#include "memory/upload_view.h"
+#include "ports/operator_dialogs.h"
+
+namespace cv {
+
+namespace {
+const char* const kUnableTitle = "Unable to comply";
+const char* const kUploadInProgress = "Upload in progress";
+const char* const kSelectFileTypes = "Please Select the File Types To Be Extracted";
+const char* const kDirectoryErrorTitle = "Directory Error";
+const char* const kNotInStandbyFormat = "The %s Must be in Standby before the Directory can be Retrieved";
+const char* const kSaveTitle = "Save Logger File";
+const char* const kSaveFilter = "Run (run.000-run.999)|run.*";
+const char* const kRunFileFormat = "run.%03d";
+const char* const kManyRunsName = "run.xxx";
+const char* const kOverwriteFormat =
+    "File %s Exists ... Overwrite ?\n\n%cYes = Overwrite File\n%cNo = Skip file\n%cCancel = Abort Upload";
+const char* const kUploadErrorTitleFormat = "Run.%03d - File Upload Error";
+const char* const kSmallerText = "File Sent is Smaller than Expected";
+const char* const kBiggerText = "File Sent is Bigger than Expected";
+const char* const kCreateFailedFormat = "Unable to create the run file %s\n\nThe upload is stopped.";
+const char* const kWriteFailedFormat = "Unable to write the run file %s\n\nThe upload is stopped.";
+const char* const kExtractFailedFormat = "Extraction of %s failed: %s";
+const char* const kUploadComplete = "Upload is Complete";
+const char* const kUploadCancelled = "Upload Cancelled";
+const char* const kFileSizeFormat = "File Size:  %1ld K";
+const char* const kDuplicatesFormat = "Duplicate Packets:  %1ld";
+const char* const kClearTitle = "Clear Memory";
+const char* const kClearQuestion = "Are you sure you want to clear the flash memory?";
+const char* const kClearedTitle = "**** WARNING ****";
+const char* const kClearedText = "The status must return to Standby before removing power or any other action is taken";
+const char* const kExtractTitle = "Extract Run File";
+const char* const kExtractFilter = "Run Files|Run.*|All Files|*.*";
+
+constexpr int kStateStandby = 9;
+constexpr int kStateEndOfRun = 30;
+constexpr int64_t kMaxProgressSteps = 3200;
+constexpr uint32_t kAckGoOn = 1;
+constexpr uint32_t kAckCancel = 2;
+constexpr uint16_t kClearMemoryArgument = 1;
+constexpr size_t kBlockNumberOffset = 2;
+constexpr size_t kCountOffset = 6;
+constexpr size_t kDataOffset = 8;
+
+// Resets a flag when a scope ends, whichever way it ends.
+struct FlagScope {
+    bool& flag;
+    explicit FlagScope(bool& f) : flag(f) { flag = true; }
+    ~FlagScope() { flag = false; }
+};
+} // namespace
+
+UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
+                             OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract)
+    : m_directory(directory),
+      m_commands(commands),
+      m_warnings(warnings),
+      m_dialogs(dialogs),
+      m_view(view),
+      m_extract(std::move(extract)) {
+    resetDirectory();
+}
+
+UploadSession::~UploadSession() { closeRunFile(); }
+
+int64_t UploadSession::progressDivisorFor(int64_t expectedSize) {
+    int64_t divisor = 1;
+    while (expectedSize / divisor > kMaxProgressSteps) divisor *= 10;
+    return divisor;
+}
+
+void UploadSession::resetDirectory() {
+    closeRunFile();
+    m_directory.reset();
+    m_runsRemaining = 0;
+    m_cancel = false;
+    m_extracting = false;
+    m_transferRunning = false;
+    m_phase = Phase::Idle;
+}
+
+void UploadSession::clearRunList() { m_directory.clearRows(); }
+
+void UploadSession::getDirectory(int loggerState, const std::string& deviceName) {
+    m_directory.clearWarned();
+    if (m_runsRemaining != 0) {
+        m_warnings.show(kUnableTitle, kUploadInProgress);
+        return;
+    }
+    if (loggerState != kStateStandby && loggerState != kStateEndOfRun) {
+        m_warnings.show(kDirectoryErrorTitle, format(kNotInStandbyFormat, deviceName.c_str()));
+        return;
+    }
+    resetDirectory();
+    m_directory.clearRows();
+    m_commands.sendCommand(cmd::kGetDirectory);
+}
+
+void UploadSession::queueSelection(const std::vector<int>& selectedRows, int extractChoice) {
+    if (m_runsRemaining != 0) {
+        m_warnings.show(kUnableTitle, kUploadInProgress);
+        return;
+    }
+    if (extractChoice < 0) {
+        m_warnings.show(kUnableTitle, kSelectFileTypes);
+        return;
+    }
+    m_extractChoice = extractChoice;
+
+    // No upload runs, so any flag still set is left over from an upload that never happened or
+    // was cancelled; it must not be fetched unasked now.
+    m_directory.clearUploadFlags();
+    int counted = 0;
+    int onlySlot = -1;
+    for (int row : selectedRows) {
+        const int slot = m_directory.slotOfRow(row);
+        if (slot < 0 || m_directory.slot(slot).size <= 0 || m_directory.slot(slot).uploadFlag) continue;
+        m_directory.setUploadFlag(slot, true);
+        ++counted;
+        onlySlot = slot;
+    }
+    if (counted == 0) return;
+
+    // With one run the dialog proposes that run's own file, so that its overwrite question
+    // is about the file the upload will write.
+    FileChoice choice;
+    choice.title = kSaveTitle;
+    choice.filter = kSaveFilter;
+    choice.proposedName = counted == 1 ? format(kRunFileFormat, m_directory.slot(onlySlot).runNumber) : kManyRunsName;
+    choice.askOverwrite = true;
+    const std::optional<std::string> chosen = m_dialogs.chooseSaveFile(choice);
+    if (!chosen) {
+        m_directory.clearUploadFlags();
+        return;
+    }
+    const std::filesystem::path chosenPath(*chosen);
+    m_folder = chosenPath.parent_path();
+    m_confirmedName = chosenPath.filename().string();
+    // A Cancel pressed while nothing was running must not end the upload asked for now.
+    m_cancel = false;
+    m_runsRemaining = counted;
+}
+
+void UploadSession::supervisionTick() {
+    // The overwrite question of a starting run is open: its loop must not start another.
+    if (m_startingRun) return;
+    if (m_runsRemaining != 0 && m_idleTicks > 2 && m_idleTicks < kUploadFinished) {
+        if (m_cancel && !m_extracting && m_phase != Phase::Idle) {
+            // Cancel travels in block acknowledgements; with no block for three time-out ticks
+            // the logger will not carry it, so the upload ends here instead of waiting forever.
+            endUpload();
+            m_view.setUploadRunText(kUploadCancelled);
+            return;
+        }
+        if (m_phase == Phase::Requested && !m_extracting)
+            m_transferRunning = false;  // the same run is requested again below
+        else
+            m_idleTicks = 0;
+    }
+    if (m_runsRemaining != 0 && !m_transferRunning && !m_extracting) {
+        m_transferRunning = true;
+        m_idleTicks = 0;
+        switch (startNextRun()) {
+        case StartResult::Cancelled:
+            m_view.setUploadRunText(kUploadCancelled);
+            break;
+        case StartResult::Started:
+            m_view.setTimeoutEnabled(true);
+            m_idleTicks = 0;
+            break;
+        case StartResult::Finished:
+            m_view.setUploadRunText(kUploadComplete);
+            break;
+        }
+    }
+}
+
+void UploadSession::timeoutTick() {
+    if (m_idleTicks == kUploadFinished) {
+        m_view.setTimeoutEnabled(false);
+        m_idleTicks = 0;
+    } else if (!m_extracting) {
+        ++m_idleTicks;
+    }
+}
+
+bool UploadSession::overwriteNeedsAsking(const std::filesystem::path& path) const {
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) return false;
+    if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec) return false;
+    // The save dialog asked about the name it confirmed; every other existing run file is the
+    // operator's data and is overwritten only when the operator says so.
+    return path.filename().string() != m_confirmedName;
+}
+
+UploadSession::StartResult UploadSession::startNextRun() {
+    FlagScope starting(m_startingRun);
+    closeRunFile();  // a repeated request starts the file afresh
+
+    for (int slot = m_directory.firstFlaggedSlot(); slot >= 0; slot = m_directory.firstFlaggedSlot()) {
+        m_phase = Phase::Requested;
+        m_idleTicks = 0;
+        m_currentSlot = slot;
+        m_currentRun = m_directory.slot(slot).runNumber;
+        m_fileName = format(kRunFileFormat, m_currentRun);
+        m_path = m_folder / m_fileName;
+
+        if (overwriteNeedsAsking(m_path)) {
+            const Answer answer = m_dialogs.ask(
+                "", format(kOverwriteFormat, m_fileName.c_str(), '\t', '\t', '\t'), Buttons::YesNoCancel, Icon::None);
+            if (answer == Answer::Cancel) {
+                endUpload();
+                return StartResult::Cancelled;
+            }
+            if (answer == Answer::No) {
+                // A skipped run is done with: it leaves the queue and the count.
+                m_directory.setUploadFlag(slot, false);
+                if (m_runsRemaining > 0) --m_runsRemaining;
+                continue;
+            }
+        }
+
+        m_file.open(m_path, std::ios::binary | std::ios::out | std::ios::trunc);
+        if (!m_file.is_open()) {
+            const int run = m_currentRun;
+            const std::string path = m_path.string();
+            endUpload();
+            m_warnings.show(format(kUploadErrorTitleFormat, run), format(kCreateFailedFormat, path.c_str()));
+            return StartResult::Cancelled;
+        }
+        m_expected = m_directory.slot(slot).size;
+        m_divisor = progressDivisorFor(m_expected);
+        m_view.setProgressMaximum(long(m_expected / m_divisor));
+        m_received = 0;
+        m_duplicates = 0;
+        m_firstBlockPending = true;
+        m_writeFailed = false;
+        m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0);
+        return StartResult::Started;
+    }
+
+    // Nothing left to fetch: every remaining run was skipped.
+    m_runsRemaining = 0;
+    m_transferRunning = false;
+    m_phase = Phase::Idle;
+    m_idleTicks = 0;
+    m_view.setTimeoutEnabled(false);
+    return StartResult::Finished;
+}
+
+void UploadSession::sendAck(uint16_t blockNumber) {
+    m_commands.sendCommand(cmd::kBlockAck, blockNumber, m_cancel ? kAckCancel : kAckGoOn);
+}
+
+void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> block) {
+    // Everything the block holds is taken now: the record may be overwritten by the next block
+    // while a box opened below runs its message loop.
+    const uint16_t number = getU16le(block.data() + kBlockNumberOffset);
+    const int16_t count = getI16le(block.data() + kCountOffset);
+
+    if (!m_file.is_open()) {
+        // A repeat of the block that ended the last run: its acknowledgement went missing.
+        if (count == 0 && m_previousEnd && *m_previousEnd == number) sendAck(number);
+        return;
+    }
+    if (count == 0 && m_firstBlockPending && m_previousEnd && *m_previousEnd == number) {
+        // The last run's end block repeated after this run was requested: not this run's end.
+        sendAck(number);
+        return;
+    }
+
+    bool written = false;
+    bool writeFailedNow = false;
+    if (count > 0) {
+        // Block numbers only tell apart consecutive blocks of one run, so the first block of a
+        // run is never a repeat.
+        if (!m_firstBlockPending && number == m_lastBlock) {
+            ++m_duplicates;
+        } else if (!m_writeFailed) {
+            const size_t n = std::min(size_t(count), kUploadDataBytes);
+            m_file.write(reinterpret_cast<const char*>(block.data() + kDataOffset), std::streamsize(n));
+            m_file.flush();
+            if (!m_file) {
+                m_writeFailed = true;
+                writeFailedNow = true;
+                m_cancel = true;  // the logger stops sending what cannot be kept
+            } else {
+                m_phase = Phase::Receiving;
+                m_received += int64_t(n);
+                m_firstBlockPending = false;
+                m_previousEnd.reset();
+                written = true;
+            }
+        }
+    }
+
+    sendAck(number);
+    m_idleTicks = 0;
+    m_lastBlock = number;
+
+    if (written) {
+        m_view.setProgressPosition(long(m_received / m_divisor));
+        m_view.setUploadRunText(m_fileName);
+        m_view.setUploadSizeText(format(kFileSizeFormat, long(m_received / 1024)));
+        m_view.setStatusText(format(kDuplicatesFormat, m_duplicates));
+    }
+    if (count == 0) {
+        m_previousEnd = number;
+        finishRun();
+        return;
+    }
+    if (writeFailedNow) warnUpload(format(kWriteFailedFormat, m_path.string().c_str()));
+}
+
+void UploadSession::warnUpload(const std::string& text) {
+    m_warnings.show(format(kUploadErrorTitleFormat, m_currentRun), text);
+}
+
+bool UploadSession::closeRunFile() {
+    if (!m_file.is_open()) return true;
+    m_file.close();
+    const bool ok = !m_file.fail();
+    m_file.clear();
+    return ok;
+}
+
+// The state is settled before each box opens: the timers tick inside a box, and the
+// extraction-running flag keeps them from starting the next run or counting idle ticks.
+void UploadSession::finishRun() {
+    m_phase = Phase::Idle;
+    // Buffered bytes reach the disk at the latest when the file closes.
+    const bool closeFailed = !closeRunFile() && !m_writeFailed;
+    if (closeFailed) {
+        m_writeFailed = true;
+        m_cancel = true;
+    }
+    m_view.setTimeoutEnabled(false);
+    m_extracting = true;
+    m_transferRunning = false;
+    if (m_runsRemaining > 0) --m_runsRemaining;
+    if (m_currentSlot >= 0) m_directory.setUploadFlag(m_currentSlot, false);
+
+    const int run = m_currentRun;
+    const std::filesystem::path path = m_path;
+    if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
+    if (!m_writeFailed) {
+        if (m_expected > m_received)
+            m_warnings.show(format(kUploadErrorTitleFormat, run), kSmallerText);
+        else if (m_expected < m_received)
+            m_warnings.show(format(kUploadErrorTitleFormat, run), kBiggerText);
+        if (m_extract) {
+            try {
+                m_extract(path, m_extractChoice);
+            } catch (const std::exception& e) {
+                m_warnings.show(format(kUploadErrorTitleFormat, run),
+                                format(kExtractFailedFormat, path.string().c_str(), e.what()));
+            }
+        }
+    }
+    m_extracting = false;
+
+    if (m_runsRemaining == 0) uploadComplete();
+    if (m_cancel) {
+        endUpload();
+        m_view.setUploadRunText(kUploadCancelled);
+    }
+}
+
+void UploadSession::uploadComplete() {
+    m_view.setUploadRunText(kUploadComplete);
+    m_idleTicks = kUploadFinished;
+}
+
+// Ends an upload early: nothing stays queued, so nothing is fetched later unasked.
+void UploadSession::endUpload() {
+    closeRunFile();
+    m_directory.clearUploadFlags();
+    m_runsRemaining = 0;
+    m_transferRunning = false;
+    m_extracting = false;
+    m_cancel = false;
+    m_phase = Phase::Idle;
+    m_idleTicks = 0;
+    m_view.setTimeoutEnabled(false);
+}
+
+void UploadSession::clearMemory() {
+    // Erasing the logger now would destroy the queued runs that have not come home yet.
+    if (m_runsRemaining != 0) {
+        m_warnings.show(kUnableTitle, kUploadInProgress);
+        return;
+    }
+    if (m_dialogs.ask(kClearTitle, kClearQuestion, Buttons::YesNo, Icon::Exclamation) != Answer::Yes) return;
+    m_directory.clearRows();
+    m_commands.sendCommand(cmd::kClearMemory, kClearMemoryArgument, 0);
+    m_warnings.show(kClearedTitle, kClearedText);
+}
+
+void UploadSession::extractOnDemand(int extractChoice) {
+    m_extractChoice = extractChoice;
+    // The extraction keeps state of its own for one run at a time; an upload finishing inside
+    // one of its boxes would start a second one over it.
+    if (m_runsRemaining != 0) {
+        m_warnings.show(kUnableTitle, kUploadInProgress);
+        return;
+    }
+    FileChoice choice;
+    choice.title = kExtractTitle;
+    choice.filter = kExtractFilter;
+    const std::optional<std::string> chosen = m_dialogs.chooseOpenFile(choice);
+    if (!chosen || !m_extract) return;
+    const std::filesystem::path path(*chosen);
+    try {
+        m_extract(path, extractChoice);
+    } catch (const std::exception& e) {
+        m_warnings.show(kExtractTitle, format(kExtractFailedFormat, path.string().c_str(), e.what()));
+    }
+}
+
+} // namespace cv

@@ -1,0 +1,123 @@
+#pragma once
+// Fetching run files from the logger: queueing the chosen runs, requesting them one after the
+// other, writing the upload blocks into run.NNN while acknowledging each block, extracting each
+// finished run, and clearing the logger memory. Driven by button actions, block arrivals and the
+// two timer ticks; everything it shows or sends goes out through the interfaces it is given.
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "link/logger_records.h"
+
+namespace cv {
+
+class CommandSink;
+class OperatorDialogs;
+class RunDirectory;
+class UploadView;
+class WarningBox;
+
+// Extracts one run file with the extraction choice (0 archive only, 1 archive plus raw files).
+using ExtractRunFile = std::function<void(const std::filesystem::path& runFile, int choice)>;
+
+constexpr size_t kUploadDataBytes = 1024;
+
+class UploadSession {
+public:
+    enum class Phase { Idle = 0, Requested = 1, Receiving = 2 };
+    static constexpr long kUploadFinished = 999999;  // idle-tick value of a completed upload
+
+    UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
+                  OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract);
+    ~UploadSession();
+    UploadSession(const UploadSession&) = delete;
+    UploadSession& operator=(const UploadSession&) = delete;
+
+    // Get Logger Directory, with the logger state and kind name the status display keeps.
+    void getDirectory(int loggerState, const std::string& deviceName);
+    // Upload Logger Data: the selected rows of the run list and the chosen extraction item
+    // (-1 when none is chosen).
+    void queueSelection(const std::vector<int>& selectedRows, int extractChoice);
+    // Cancel Upload: takes effect through the next block acknowledgement.
+    void cancel() { m_cancel = true; }
+    // Clear Logger Memory, after the operator's confirmation.
+    void clearMemory();
+    // Parse Run Files: extract a run file the operator picks.
+    void extractOnDemand(int extractChoice);
+
+    void supervisionTick();  // every 1000 ms
+    void timeoutTick();      // every 1500 ms while the time-out timer runs
+    void blockArrived(std::span<const uint8_t, kUploadBlockLength> block);
+
+    // Empties the run list (the directory table keeps its contents).
+    void clearRunList();
+    // Directory and upload state back to their start-up values.
+    void resetDirectory();
+
+    int runsRemaining() const { return m_runsRemaining; }
+    Phase phase() const { return m_phase; }
+    long idleTicks() const { return m_idleTicks; }
+    bool transferRunning() const { return m_transferRunning; }
+    bool extractionRunning() const { return m_extracting; }
+    bool cancelRequested() const { return m_cancel; }
+    int extractChoice() const { return m_extractChoice; }
+    int currentRun() const { return m_currentRun; }
+    int64_t bytesReceived() const { return m_received; }
+    int64_t progressDivisor() const { return m_divisor; }
+    long duplicateCount() const { return m_duplicates; }
+    const std::filesystem::path& uploadFolder() const { return m_folder; }
+
+    // Smallest power of ten that brings the expected size down to at most 3200 steps.
+    static int64_t progressDivisorFor(int64_t expectedSize);
+
+private:
+    enum class StartResult { Started, Cancelled, Finished };
+    StartResult startNextRun();
+    bool overwriteNeedsAsking(const std::filesystem::path& path) const;
+    void finishRun();
+    void endUpload();
+    void uploadComplete();
+    bool closeRunFile();
+    void sendAck(uint16_t blockNumber);
+    void warnUpload(const std::string& text);
+
+    RunDirectory& m_directory;
+    CommandSink& m_commands;
+    WarningBox& m_warnings;
+    OperatorDialogs& m_dialogs;
+    UploadView& m_view;
+    ExtractRunFile m_extract;
+
+    int m_runsRemaining = 0;
+    bool m_transferRunning = false;
+    bool m_extracting = false;
+    bool m_cancel = false;
+    bool m_startingRun = false;
+    Phase m_phase = Phase::Idle;
+    long m_idleTicks = 0;
+
+    int m_currentRun = 0;
+    int m_currentSlot = -1;
+    int64_t m_expected = 0;
+    int64_t m_received = 0;
+    int64_t m_divisor = 1;
+    long m_duplicates = 0;
+    uint16_t m_lastBlock = 0;
+    bool m_firstBlockPending = false;         // no data block of the current run written yet
+    std::optional<uint16_t> m_previousEnd;    // number of the block that ended the last run
+    bool m_writeFailed = false;
+
+    std::ofstream m_file;
+    std::filesystem::path m_folder;
+    std::string m_confirmedName;  // the name the save dialog confirmed (and asked about)
+    std::string m_fileName;
+    std::filesystem::path m_path;
+    int m_extractChoice = -1;
+};
+
+} // namespace cv

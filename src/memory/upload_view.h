@@ -1,0 +1,21 @@
+#pragma once
+// What the run directory and the upload show on the Upload Logger Data page, so that the core
+// can be driven without widgets.
+#include <string>
+
+namespace cv {
+
+class UploadView {
+public:
+    virtual ~UploadView() = default;
+    virtual void setProgressMaximum(long maximum) = 0;   // UpLoadPB
+    virtual void setProgressPosition(long position) = 0;
+    virtual void setUploadRunText(const std::string& text) = 0;   // UpLoadRun
+    virtual void setUploadSizeText(const std::string& text) = 0;  // UpLoadSize
+    virtual void setStatusText(const std::string& text) = 0;      // CSError
+    virtual void setTimeoutEnabled(bool enabled) = 0;             // the TTimeout timer
+    virtual void appendRow(const std::string& text) = 0;          // LBProfiles
+    virtual void clearRows() = 0;
+};
+
+} // namespace cv

@@ -1,0 +1,82 @@
+#pragma once
+// The run directory and upload wired to fakes, with a temporary upload folder.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "memory/run_directory.h"
+#include "memory/upload_session.h"
+#include "memory_fakes.h"
+#include "ports/operator_dialogs.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace cv::test {
+
+struct ExtractCall {
+    std::filesystem::path path;
+    int choice;
+    std::vector<uint8_t> contents;  // the run file as the extraction found it
+};
+
+inline std::vector<uint8_t> readFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+struct UploadRig {
+    TempDir dir;
+    FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    RecordingSink sink;
+    FakeView view;
+    std::vector<ExtractCall> extractions;
+    std::function<void()> duringExtraction;  // runs inside the extraction, e.g. to open a box
+    RunDirectory directory{warnings, view};
+    UploadSession session{directory, sink, warnings, dialogs, view,
+                          [this](const std::filesystem::path& p, int choice) {
+                              extractions.push_back({p, choice, readFile(p)});
+                              if (duringExtraction) duringExtraction();
+                          }};
+
+    void entry(int16_t run, uint32_t size) { directory.entryArrived(entryPacket(run, size)); }
+
+    // Lists runs as a fresh directory read would (logger in standby).
+    void listRuns(const std::vector<std::pair<int16_t, uint32_t>>& runs) {
+        session.getDirectory(9, "KR-8");
+        for (const auto& [run, size] : runs) entry(run, size);
+    }
+
+    // Queues rows, answering the save dialog with `name` in the upload folder.
+    void queue(const std::vector<int>& rows, const std::string& name = "run.xxx", int choice = 1) {
+        dialogs.fileAnswers.push_back((dir.path() / name).string());
+        session.queueSelection(rows, choice);
+    }
+
+    void block(uint16_t number, int16_t count, const std::vector<uint8_t>& data = {}, size_t from = 0) {
+        session.blockArrived(uploadBlock(number, count, data, from));
+    }
+
+    // Sends a whole run as 1024-byte blocks numbered from `first`, then the zero-count block.
+    uint16_t sendRun(const std::vector<uint8_t>& data, uint16_t first) {
+        uint16_t number = first;
+        for (size_t at = 0; at < data.size(); at += 1024) {
+            const size_t n = std::min<size_t>(1024, data.size() - at);
+            block(number++, int16_t(n), data, at);
+        }
+        block(number, 0);
+        return number;
+    }
+
+    std::filesystem::path file(const std::string& name) const { return dir.path() / name; }
+    int requests() const { return sink.countOf(cmd::kUploadRequest); }
+};
+
+} // namespace cv::test

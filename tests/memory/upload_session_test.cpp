@@ -1,0 +1,613 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "upload_rig.h"
+
+namespace cv::test {
+namespace {
+
+using Phase = UploadSession::Phase;
+
+int boxesTitled(const FakeDialogs& d, const std::string& caption) {
+    int n = 0;
+    for (const auto& b : d.boxes) n += b.caption == caption;
+    return n;
+}
+
+uint32_t ackArgument(const CommandPacket& p) { return getU32le(&p[4]); }
+uint16_t ackNumber(const CommandPacket& p) { return getU16le(&p[8]); }
+
+// ---- progress divisor ----
+
+struct DivisorCase {
+    uint32_t size;
+    long divisor;
+    long maximum;
+};
+void PrintTo(const DivisorCase& c, std::ostream* os) { *os << c.size << " bytes"; }
+
+class ProgressDivisorTest : public ::testing::TestWithParam<DivisorCase> {};
+
+TEST_P(ProgressDivisorTest, BarHasAtMost3200Steps) {
+    UploadRig rig;
+    rig.listRuns({{5, GetParam().size}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.session.progressDivisor(), GetParam().divisor);
+    EXPECT_EQ(rig.view.maximum, GetParam().maximum);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ProgressDivisorTest,
+                         ::testing::Values(DivisorCase{1, 1, 1}, DivisorCase{3200, 1, 3200},
+                                           DivisorCase{3201, 10, 320}, DivisorCase{32000, 10, 3200},
+                                           DivisorCase{32009, 10, 3200}, DivisorCase{32010, 100, 320},
+                                           DivisorCase{4000000000u, 10000000, 400}),
+                         [](const auto& info) { return "Size" + std::to_string(info.param.size); });
+
+// ---- a whole upload ----
+
+TEST(Upload, RunArrivesByteForByteAndIsExtracted) {
+    UploadRig rig;
+    const auto data = runBytes(2048);
+    rig.listRuns({{5, 2048}});
+    rig.queue({0}, "run.xxx", 1);
+    EXPECT_EQ(rig.session.runsRemaining(), 1);
+    EXPECT_EQ(rig.session.uploadFolder(), rig.dir.path());
+
+    rig.sink.packets.clear();
+    rig.session.supervisionTick();
+    ASSERT_EQ(rig.sink.packets.size(), 1u);
+    EXPECT_EQ(rig.sink.last(), bytesOf("02 02 BA BA 00 00 00 00 05 00 7D 01"));
+    EXPECT_TRUE(rig.view.timeoutEnabled);
+    EXPECT_EQ(rig.session.phase(), Phase::Requested);
+
+    rig.block(1, 1024, data, 0);
+    EXPECT_EQ(rig.sink.last(), bytesOf("02 02 A9 A9 01 00 00 00 01 00 58 01"));
+    EXPECT_EQ(rig.session.phase(), Phase::Receiving);
+    EXPECT_EQ(rig.view.uploadRun, "run.005");
+    EXPECT_EQ(rig.view.uploadSize, "File Size:  1 K");
+    EXPECT_EQ(rig.view.status, "Duplicate Packets:  0");
+    EXPECT_EQ(rig.view.position, 1024);
+
+    rig.block(2, 1024, data, 1024);
+    EXPECT_EQ(rig.view.uploadSize, "File Size:  2 K");
+    EXPECT_EQ(rig.view.position, 2048);
+    rig.block(3, 0);
+    EXPECT_EQ(rig.sink.packets.size(), 4u);  // request and three acknowledgements
+
+    EXPECT_EQ(readFile(rig.file("run.005")), data);
+    ASSERT_EQ(rig.extractions.size(), 1u);
+    EXPECT_EQ(rig.extractions[0].path, rig.file("run.005"));
+    EXPECT_EQ(rig.extractions[0].choice, 1);
+    EXPECT_EQ(rig.extractions[0].contents, data);  // closed and complete before extraction
+    EXPECT_EQ(rig.view.uploadRun, "Upload is Complete");
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_FALSE(rig.view.timeoutEnabled);
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+
+    rig.session.timeoutTick();  // the finished upload stops the time-out timer
+    EXPECT_EQ(rig.session.idleTicks(), 0);
+    EXPECT_FALSE(rig.view.timeoutEnabled);
+}
+
+TEST(Upload, RepeatedBlockIsAcknowledgedCountedAndWrittenOnce) {
+    UploadRig rig;
+    const auto data = runBytes(2048);
+    rig.listRuns({{5, 2048}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(7, 1024, data, 0);
+    rig.block(7, 1024, data, 0);
+    EXPECT_EQ(rig.session.duplicateCount(), 1);
+    EXPECT_EQ(ackNumber(rig.sink.packets.back()), 7);
+    EXPECT_EQ(rig.sink.countOf(cmd::kBlockAck), 2);
+    rig.block(8, 1024, data, 1024);
+    EXPECT_EQ(rig.view.status, "Duplicate Packets:  1");
+    rig.block(9, 0);
+    EXPECT_EQ(readFile(rig.file("run.005")), data);
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+}
+
+TEST(Upload, FirstBlockOfARunIsNeverTakenForARepeat) {
+    UploadRig rig;
+    const auto a = runBytes(1024, 1), b = runBytes(1024, 2);
+    rig.listRuns({{1, 1024}, {2, 1024}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    rig.block(0, 1024, a);  // numbered 0 like the start-up value of the last block number
+    rig.block(1, 0);
+    rig.session.supervisionTick();
+    rig.block(1, 1024, b);  // same number as the block that ended the run before
+    rig.block(2, 0);
+    EXPECT_EQ(readFile(rig.file("run.001")), a);
+    EXPECT_EQ(readFile(rig.file("run.002")), b);
+    EXPECT_EQ(boxesTitled(rig.dialogs, "Run.002 - File Upload Error"), 0);
+}
+
+TEST(Upload, LateRepeatOfTheLastRunsEndBlockDoesNotEndTheNextRun) {
+    UploadRig rig;
+    const auto a = runBytes(100, 1), b = runBytes(200, 2);
+    rig.listRuns({{1, 100}, {2, 200}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    rig.block(1, 100, a);
+    rig.block(2, 0);
+    rig.block(2, 0);  // its acknowledgement was lost: answered again, nothing else
+    EXPECT_EQ(ackNumber(rig.sink.packets.back()), 2);
+    rig.session.supervisionTick();
+    rig.block(2, 0);  // still repeating after run 2 was requested
+    EXPECT_EQ(rig.session.phase(), Phase::Requested);
+    EXPECT_EQ(rig.extractions.size(), 1u);
+    rig.block(1, 200, b);
+    rig.block(3, 0);
+    EXPECT_EQ(readFile(rig.file("run.002")), b);
+    EXPECT_EQ(rig.extractions.size(), 2u);
+}
+
+TEST(Upload, BlockCountAbove1024WritesOnlyTheBlocksData) {
+    UploadRig rig;
+    const auto data = runBytes(1024);
+    rig.listRuns({{5, 1024}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(1, 2000, data);
+    EXPECT_EQ(rig.session.bytesReceived(), 1024);
+    rig.block(2, 0);
+    EXPECT_EQ(readFile(rig.file("run.005")), data);
+}
+
+TEST(Upload, BlocksThatCarryNoDataForTheFileWriteNothing) {
+    UploadRig rig;
+    rig.block(1, 1024, runBytes(1024));  // no run file open: not even acknowledged
+    EXPECT_TRUE(rig.sink.packets.empty());
+    rig.listRuns({{5, 1024}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(1, -5, runBytes(1024));  // negative count: acknowledged, nothing else
+    EXPECT_EQ(rig.sink.countOf(cmd::kBlockAck), 1);
+    EXPECT_EQ(rig.session.phase(), Phase::Requested);
+    EXPECT_EQ(std::filesystem::file_size(rig.file("run.005")), 0u);
+}
+
+// ---- time-outs ----
+
+TEST(Upload, RequestIsRepeatedAfterThreeIdleTimeoutTicks) {
+    UploadRig rig;
+    rig.listRuns({{5, 1024}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.session.timeoutTick();
+    rig.session.timeoutTick();
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.requests(), 1);
+    rig.session.timeoutTick();
+    rig.session.supervisionTick();
+    ASSERT_EQ(rig.requests(), 2);
+    const auto requests = rig.sink.withCode(cmd::kUploadRequest);
+    EXPECT_EQ(requests[0], requests[1]);
+    // Once blocks flow, silence never brings a repeat.
+    rig.block(1, 512, runBytes(1024));
+    for (int i = 0; i < 5; ++i) {
+        rig.session.timeoutTick();
+        rig.session.supervisionTick();
+    }
+    EXPECT_EQ(rig.requests(), 2);
+}
+
+TEST(Upload, CancelOfARequestThatBringsNoBlockEndsTheUpload) {
+    UploadRig rig;
+    rig.listRuns({{5, 1024}, {6, 1024}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    rig.session.cancel();
+    for (int i = 0; i < 3; ++i) rig.session.timeoutTick();
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.requests(), 1);
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+    EXPECT_FALSE(rig.view.timeoutEnabled);
+    EXPECT_FALSE(rig.session.cancelRequested());
+    rig.sink.packets.clear();
+    rig.session.getDirectory(9, "KR-8");  // no longer refused
+    EXPECT_EQ(rig.sink.countOf(cmd::kGetDirectory), 1);
+}
+
+TEST(Upload, CancelWhileTheLoggerFallsSilentMidRunEndsTheUpload) {
+    UploadRig rig;
+    rig.listRuns({{5, 4096}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(1, 1024, runBytes(4096));
+    for (int i = 0; i < 4; ++i) {  // silent, not cancelled: the upload waits
+        rig.session.timeoutTick();
+        rig.session.supervisionTick();
+    }
+    EXPECT_EQ(rig.session.runsRemaining(), 1);
+    rig.session.cancel();
+    for (int i = 0; i < 3; ++i) rig.session.timeoutTick();
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+    EXPECT_EQ(std::filesystem::file_size(rig.file("run.005")), 1024u);  // kept as received
+}
+
+// ---- size checks ----
+
+struct MismatchCase {
+    uint32_t listed;
+    size_t sent;
+    const char* text;
+};
+void PrintTo(const MismatchCase& c, std::ostream* os) { *os << c.listed << " listed, " << c.sent << " sent"; }
+
+class SizeMismatchTest : public ::testing::TestWithParam<MismatchCase> {};
+
+TEST_P(SizeMismatchTest, WarnsAndStillKeepsAndExtractsTheFile) {
+    UploadRig rig;
+    const auto data = runBytes(GetParam().sent);
+    rig.listRuns({{12, GetParam().listed}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.sendRun(data, 1);
+    EXPECT_TRUE(rig.dialogs.saw("Run.012 - File Upload Error", GetParam().text));
+    EXPECT_EQ(readFile(rig.file("run.012")), data);
+    EXPECT_EQ(rig.extractions.size(), 1u);
+    EXPECT_EQ(rig.view.uploadRun, "Upload is Complete");
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SizeMismatchTest,
+                         ::testing::Values(MismatchCase{3000, 2048, "File Sent is Smaller than Expected"},
+                                           MismatchCase{1000, 2048, "File Sent is Bigger than Expected"}),
+                         [](const auto& info) { return info.param.listed > info.param.sent ? "Smaller" : "Bigger"; });
+
+// ---- cancel ----
+
+TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
+    UploadRig rig;
+    const auto data = runBytes(2048);
+    rig.listRuns({{5, 2048}, {6, 100}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    rig.block(1, 1024, data, 0);
+    rig.session.cancel();
+    rig.block(2, 1024, data, 1024);
+    EXPECT_EQ(rig.sink.last(), bytesOf("02 02 A9 A9 02 00 00 00 02 00 5A 01"));
+    rig.block(3, 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(readFile(rig.file("run.005")), data);
+    for (int i = 0; i < 5; ++i) rig.session.supervisionTick();
+    EXPECT_EQ(rig.requests(), 1);
+
+    // Run 6 stays behind: a later upload of another run fetches that one alone.
+    rig.listRuns({{5, 2048}, {6, 100}, {7, 100}});
+    rig.queue({2});
+    rig.session.supervisionTick();
+    ASSERT_EQ(rig.requests(), 2);
+    EXPECT_EQ(getU16le(&rig.sink.withCode(cmd::kUploadRequest)[1][8]), 7);
+    rig.sendRun(runBytes(100), 20);
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    for (int i = 0; i < 5; ++i) rig.session.supervisionTick();
+    EXPECT_EQ(rig.requests(), 2);
+}
+
+TEST(Upload, CancelPressedWhileIdleDoesNotCancelTheNextUpload) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}});
+    rig.session.cancel();
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(1, 100, runBytes(100));
+    EXPECT_EQ(ackArgument(rig.sink.packets.back()), 1u);
+}
+
+TEST(Upload, CancelledSaveDialogLeavesNothingQueued) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.dialogs.fileAnswers.push_back(std::nullopt);
+    rig.session.queueSelection({0}, 1);
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    rig.queue({1});
+    EXPECT_EQ(rig.session.runsRemaining(), 1);
+    rig.session.supervisionTick();
+    rig.sendRun(runBytes(100), 1);
+    EXPECT_EQ(rig.requests(), 1);
+    EXPECT_EQ(getU16le(&rig.sink.withCode(cmd::kUploadRequest)[0][8]), 6);
+    EXPECT_FALSE(std::filesystem::exists(rig.file("run.005")));
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+}
+
+// ---- existing files ----
+
+TEST(Upload, ExistingFileAskedAboutWithYesOverwrites) {
+    UploadRig rig;
+    writeFile(rig.file("run.005"), {1, 2, 3});
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    const auto& q = rig.dialogs.boxes[0];
+    EXPECT_EQ(q.caption, "");
+    EXPECT_EQ(q.text, "File run.005 Exists ... Overwrite ?\n\n\tYes = Overwrite File\n\tNo = Skip file\n\tCancel = Abort Upload");
+    EXPECT_EQ(q.buttons, Buttons::YesNoCancel);
+    const auto data = runBytes(100);
+    rig.sendRun(data, 1);
+    EXPECT_EQ(readFile(rig.file("run.005")), data);
+}
+
+TEST(Upload, SkippedRunsLeaveTheCountAndTheFilesAlone) {
+    UploadRig rig;
+    writeFile(rig.file("run.005"), {1, 2, 3});
+    writeFile(rig.file("run.006"), {4, 5});
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0, 1});
+    rig.dialogs.answers = {Answer::No, Answer::No};
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(rig.requests(), 0);
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload is Complete");
+    EXPECT_EQ(readFile(rig.file("run.005")), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(readFile(rig.file("run.006")), (std::vector<uint8_t>{4, 5}));
+    rig.sink.packets.clear();
+    rig.session.getDirectory(9, "KR-8");
+    EXPECT_EQ(rig.sink.countOf(cmd::kGetDirectory), 1);
+}
+
+TEST(Upload, LastQueuedRunIsNotOverwrittenUnasked) {
+    UploadRig rig;
+    writeFile(rig.file("run.006"), {4, 5});
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    rig.sendRun(runBytes(100), 1);
+    EXPECT_EQ(rig.session.runsRemaining(), 1);
+    rig.dialogs.answers = {Answer::No};
+    rig.session.supervisionTick();
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].text.substr(0, 13), "File run.006 ");
+    EXPECT_EQ(readFile(rig.file("run.006")), (std::vector<uint8_t>{4, 5}));
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload is Complete");
+}
+
+TEST(Upload, FileConfirmedInTheSaveDialogIsNotAskedAboutAgain) {
+    UploadRig rig;
+    writeFile(rig.file("run.005"), {1, 2, 3});
+    rig.listRuns({{5, 100}});
+    rig.queue({0}, "run.005");
+    ASSERT_EQ(rig.dialogs.fileChoices.size(), 1u);
+    EXPECT_EQ(rig.dialogs.fileChoices[0].proposedName, "run.005");
+    rig.session.supervisionTick();
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    const auto data = runBytes(100);
+    rig.sendRun(data, 1);
+    EXPECT_EQ(readFile(rig.file("run.005")), data);
+}
+
+TEST(Upload, EmptyExistingFileIsOverwrittenWithoutAQuestion) {
+    UploadRig rig;
+    writeFile(rig.file("run.005"), {});
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_EQ(rig.requests(), 1);
+}
+
+TEST(Upload, CancelAtTheOverwriteQuestionAbortsAndForgetsTheQueue) {
+    UploadRig rig;
+    writeFile(rig.file("run.005"), {1});
+    rig.listRuns({{5, 100}, {6, 100}, {7, 100}});
+    rig.queue({0, 1});
+    rig.dialogs.answers = {Answer::Cancel};
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(rig.requests(), 0);
+    rig.queue({2});
+    rig.session.supervisionTick();
+    rig.sendRun(runBytes(100), 1);
+    for (int i = 0; i < 3; ++i) rig.session.supervisionTick();
+    ASSERT_EQ(rig.requests(), 1);
+    EXPECT_EQ(getU16le(&rig.sink.withCode(cmd::kUploadRequest)[0][8]), 7);
+}
+
+// ---- files that cannot be written ----
+
+TEST(Upload, RunFileThatCannotBeCreatedIsReported) {
+    UploadRig rig;
+    std::filesystem::create_directory(rig.file("run.005"));
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    EXPECT_TRUE(rig.dialogs.saw("Run.005 - File Upload Error",
+                                "Unable to create the run file " + rig.file("run.005").string() +
+                                    "\n\nThe upload is stopped."));
+    EXPECT_EQ(rig.requests(), 0);
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+}
+
+TEST(Upload, WriteFailureIsReportedAndStopsTheLogger) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    UploadRig rig;
+    std::filesystem::create_symlink("/dev/full", rig.file("run.005"));
+    rig.listRuns({{5, 2048}});
+    rig.queue({0}, "run.005");
+    rig.session.supervisionTick();
+    rig.block(1, 1024, runBytes(2048));
+    EXPECT_EQ(ackArgument(rig.sink.packets.back()), 2u);  // cancel: nothing more can be kept
+    EXPECT_TRUE(rig.dialogs.saw("Run.005 - File Upload Error",
+                                "Unable to write the run file " + rig.file("run.005").string() +
+                                    "\n\nThe upload is stopped."));
+    rig.block(2, 0);
+    EXPECT_TRUE(rig.extractions.empty());
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+}
+
+// ---- boxes run the timers ----
+
+TEST(Upload, TicksInsideTheEndOfRunBoxesStartNothingAndCountNothing) {
+    UploadRig rig;
+    rig.listRuns({{5, 3000}, {6, 100}});
+    rig.queue({0, 1});
+    rig.session.supervisionTick();
+    int nested = 0;
+    rig.dialogs.whileOpen = [&] {
+        ++nested;
+        for (int i = 0; i < 5; ++i) {
+            rig.session.timeoutTick();
+            rig.session.supervisionTick();
+        }
+        rig.block(40, 1024, runBytes(1024));  // arrives while the file is closed
+        EXPECT_TRUE(rig.session.extractionRunning());
+        EXPECT_EQ(rig.session.idleTicks(), 0);
+    };
+    rig.duringExtraction = [&] { rig.warnings.show("Unknown Type:  99 63", "Record Not Saved"); };
+    rig.sendRun(runBytes(2048), 1);  // smaller than listed: a box before the extraction
+    EXPECT_EQ(nested, 2);
+    EXPECT_EQ(rig.requests(), 1);
+    EXPECT_FALSE(rig.session.extractionRunning());
+    EXPECT_EQ(rig.session.runsRemaining(), 1);
+    EXPECT_EQ(std::filesystem::file_size(rig.file("run.005")), 2048u);
+
+    rig.dialogs.whileOpen = nullptr;
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.requests(), 2);
+}
+
+TEST(Upload, TicksInsideTheOverwriteQuestionAskNothingTwice) {
+    UploadRig rig;
+    writeFile(rig.file("run.005"), {1});
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0, 1});
+    rig.dialogs.whileOpen = [&] {
+        for (int i = 0; i < 4; ++i) {
+            rig.session.timeoutTick();
+            rig.session.supervisionTick();
+        }
+    };
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.requests(), 1);
+}
+
+// ---- refusals ----
+
+TEST(Upload, RefusedWhileAnUploadRuns) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}, {6, 100}});
+    rig.queue({0});
+    rig.session.queueSelection({1}, 1);
+    EXPECT_TRUE(rig.dialogs.saw("Unable to comply", "Upload in progress"));
+    EXPECT_EQ(rig.session.runsRemaining(), 1);
+    rig.sink.packets.clear();
+    rig.session.getDirectory(9, "KR-8");
+    EXPECT_TRUE(rig.sink.packets.empty());
+    EXPECT_EQ(boxesTitled(rig.dialogs, "Unable to comply"), 2);
+}
+
+TEST(Upload, RefusedWithoutAFileTypeChoice) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}});
+    rig.session.queueSelection({0}, -1);
+    EXPECT_TRUE(rig.dialogs.saw("Unable to comply", "Please Select the File Types To Be Extracted"));
+    EXPECT_TRUE(rig.dialogs.fileChoices.empty());
+}
+
+TEST(Upload, NothingSelectedWithDataAsksNothing) {
+    UploadRig rig;
+    rig.listRuns({{5, 0}});
+    rig.session.queueSelection({0, 3}, 0);
+    EXPECT_TRUE(rig.dialogs.fileChoices.empty());
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_EQ(rig.session.runsRemaining(), 0);
+}
+
+TEST(Upload, SaveDialogProposesTheRunFileOrManyRuns) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}, {9, 100}});
+    rig.dialogs.fileAnswers = {std::nullopt, std::nullopt};
+    rig.session.queueSelection({1}, 0);
+    rig.session.queueSelection({0, 1}, 0);
+    ASSERT_EQ(rig.dialogs.fileChoices.size(), 2u);
+    EXPECT_EQ(rig.dialogs.fileChoices[0].title, "Save Logger File");
+    EXPECT_EQ(rig.dialogs.fileChoices[0].filter, "Run (run.000-run.999)|run.*");
+    EXPECT_TRUE(rig.dialogs.fileChoices[0].askOverwrite);
+    EXPECT_EQ(rig.dialogs.fileChoices[0].proposedName, "run.009");
+    EXPECT_EQ(rig.dialogs.fileChoices[1].proposedName, "run.xxx");
+}
+
+// ---- clear memory and extraction on demand ----
+
+TEST(ClearMemory, NoSendsNothingAndKeepsRows) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}});
+    rig.sink.packets.clear();
+    rig.dialogs.answers = {Answer::No};
+    rig.session.clearMemory();
+    EXPECT_TRUE(rig.sink.packets.empty());
+    EXPECT_EQ(rig.view.rows.size(), 1u);
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].caption, "Clear Memory");
+    EXPECT_EQ(rig.dialogs.boxes[0].text, "Are you sure you want to clear the flash memory?");
+    EXPECT_EQ(rig.dialogs.boxes[0].buttons, Buttons::YesNo);
+    EXPECT_EQ(rig.dialogs.boxes[0].icon, Icon::Exclamation);
+}
+
+TEST(ClearMemory, YesSendsTheCommandEmptiesTheListAndWarns) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}});
+    rig.sink.packets.clear();
+    rig.session.clearMemory();
+    ASSERT_EQ(rig.sink.packets.size(), 1u);
+    EXPECT_EQ(rig.sink.last(), bytesOf("02 02 BD BD 00 00 00 00 01 00 7F 01"));
+    EXPECT_TRUE(rig.view.rows.empty());
+    EXPECT_TRUE(rig.dialogs.saw("**** WARNING ****",
+                                "The status must return to Standby before removing power or any other action is taken"));
+    EXPECT_EQ(rig.directory.slotCount(), 1);  // the table stays: the next entry shows the mismatch
+}
+
+TEST(ClearMemory, RefusedWhileQueuedRunsAreStillInTheLogger) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}});
+    rig.queue({0});
+    rig.sink.packets.clear();
+    rig.session.clearMemory();
+    EXPECT_TRUE(rig.sink.packets.empty());
+    EXPECT_TRUE(rig.dialogs.saw("Unable to comply", "Upload in progress"));
+    EXPECT_EQ(rig.dialogs.boxes.size(), 1u);  // not even asked
+}
+
+TEST(ExtractOnDemand, ExtractsTheChosenFileWithTheChoice) {
+    UploadRig rig;
+    writeFile(rig.file("run.003"), {1, 2});
+    rig.dialogs.fileAnswers.push_back(rig.file("run.003").string());
+    rig.session.extractOnDemand(0);
+    ASSERT_EQ(rig.dialogs.fileChoices.size(), 1u);
+    EXPECT_EQ(rig.dialogs.fileChoices[0].title, "Extract Run File");
+    EXPECT_EQ(rig.dialogs.fileChoices[0].filter, "Run Files|Run.*|All Files|*.*");
+    ASSERT_EQ(rig.extractions.size(), 1u);
+    EXPECT_EQ(rig.extractions[0].path, rig.file("run.003"));
+    EXPECT_EQ(rig.extractions[0].choice, 0);
+    EXPECT_EQ(rig.session.extractChoice(), 0);
+
+    rig.dialogs.fileAnswers.push_back(std::nullopt);
+    rig.session.extractOnDemand(1);
+    EXPECT_EQ(rig.extractions.size(), 1u);
+}
+
+TEST(ExtractOnDemand, RefusedWhileAnUploadRuns) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}});
+    rig.queue({0});
+    rig.session.extractOnDemand(1);
+    EXPECT_TRUE(rig.dialogs.saw("Unable to comply", "Upload in progress"));
+    EXPECT_EQ(rig.dialogs.fileChoices.size(), 1u);  // only the save dialog of the upload
+}
+
+} // namespace
+} // namespace cv::test
