@@ -1,0 +1,33 @@
+// libFuzzer target: any bytes as a run file through the reader and the whole extraction.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "extract/run_extraction.h"
+#include "extract/warning_sink.h"
+
+namespace {
+struct Quiet : cv::WarningSink {
+    void warning(const std::string&, const std::string&) override {}
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("cvhost-fuzz-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const auto run = dir / "run.007";
+    {
+        std::ofstream out(run, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    }
+    Quiet warnings;
+    cv::ExtractionState state;
+    cv::ExtractOptions options;
+    options.debugListing = size % 2 == 0;
+    cv::extractRunFile(run, size % 3 == 0 ? cv::ExtractChoice::ArchiveOnly : cv::ExtractChoice::ArchivePlusRaw, options,
+                       state, warnings);
+    return 0;
+}

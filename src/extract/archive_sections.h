@@ -1,0 +1,50 @@
+#pragma once
+// The nine section buffers from which extraction builds archive records: sections 1..8 hold
+// what serial ports 1..8 delivered, section 9 the analog data.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "extract/run_record.h"
+
+namespace cv {
+
+struct ArchiveRecordHeader {
+    uint8_t first = 1;  // records the host builds carry 1 here
+    uint8_t second = 0;
+    uint8_t loggerId = 0;
+    uint8_t sequence = 0;
+};
+
+class SectionSet {
+public:
+    static constexpr size_t kSectionCapacity = 10000;
+    // An archive record states its data length in 16 bits.
+    static constexpr size_t kMaxDataLength = 65535;
+
+    SectionSet();
+
+    size_t length(int section) const { return m_lengths[size_t(section - 1)]; }
+    size_t total() const { return m_total; }
+    bool empty() const { return m_total == 0; }
+
+    // Whether count more bytes for the section still fit into the record being gathered.
+    bool canAppend(int section, size_t count) const;
+    // Appends what fits; the caller writes the gathered record out first when canAppend says no.
+    void append(int section, const uint8_t* data, size_t count);
+    void replace(int section, const uint8_t* data, size_t count);
+    void clear();
+
+    // Appends one archive record to out: the four header bytes, the data length, the time
+    // stamp, the nine section lengths (all little-endian), the sections 1..9 back to back and
+    // the trailer "####". Its length is total() + 32.
+    void appendRecord(std::vector<uint8_t>& out, const ArchiveRecordHeader& header, uint32_t time) const;
+
+private:
+    std::vector<uint8_t> m_storage;  // nine buffers of kSectionCapacity bytes
+    std::array<size_t, kSectionCount> m_lengths{};
+    size_t m_total = 0;
+};
+
+} // namespace cv

@@ -1,0 +1,123 @@
+#include "extract/buffered_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace cv {
+
+bool InputFile::open(const std::filesystem::path& path) {
+    close();
+    m_file.pubsetbuf(nullptr, 0);  // our own buffer does the batching
+    if (!m_file.open(path, std::ios::in | std::ios::binary)) return false;
+    m_buffer.resize(kChunkSize + kLookBack);
+    return true;
+}
+
+void InputFile::close() {
+    if (m_file.is_open()) m_file.close();
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    m_pos = m_end = 0;
+    m_bufferOffset = 0;
+    m_atEnd = false;
+}
+
+bool InputFile::refill() {
+    if (!m_file.is_open()) return false;
+    size_t keep = std::min(m_pos, kLookBack);
+    size_t drop = m_pos - keep;
+    if (drop > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + drop, m_end - drop);
+        m_bufferOffset += drop;
+        m_end -= drop;
+        m_pos -= drop;
+    }
+    size_t room = m_buffer.size() - m_end;
+    if (room == 0) return false;
+    std::streamsize got = m_file.sgetn(reinterpret_cast<char*>(m_buffer.data() + m_end), std::streamsize(room));
+    if (got <= 0) return false;
+    m_end += size_t(got);
+    return true;
+}
+
+size_t InputFile::read(uint8_t* destination, size_t count) {
+    size_t copied = 0;
+    while (copied < count) {
+        if (m_pos == m_end && !refill()) {
+            m_atEnd = true;
+            break;
+        }
+        size_t n = std::min(count - copied, m_end - m_pos);
+        std::memcpy(destination + copied, m_buffer.data() + m_pos, n);
+        m_pos += n;
+        copied += n;
+    }
+    return copied;
+}
+
+void InputFile::seek(uint64_t position) {
+    m_atEnd = false;
+    if (position >= m_bufferOffset && position <= m_bufferOffset + m_end) {
+        m_pos = size_t(position - m_bufferOffset);
+        return;
+    }
+    if (!m_file.is_open()) return;
+    m_file.pubseekpos(std::streampos(std::streamoff(position)), std::ios::in);
+    m_bufferOffset = position;
+    m_pos = m_end = 0;
+}
+
+void InputFile::moveToEnd() {
+    if (m_file.is_open()) {
+        std::streampos end = m_file.pubseekoff(0, std::ios::end, std::ios::in);
+        if (end != std::streampos(-1)) m_bufferOffset = uint64_t(std::streamoff(end));
+    }
+    m_pos = m_end = 0;
+    m_atEnd = true;
+}
+
+bool OutputFile::create(const std::filesystem::path& path) {
+    close();
+    m_failed = false;
+    m_written = 0;
+    m_file.pubsetbuf(nullptr, 0);
+    if (!m_file.open(path, std::ios::out | std::ios::binary | std::ios::trunc)) return false;
+    m_buffer.resize(kBufferSize);
+    m_fill = 0;
+    return true;
+}
+
+void OutputFile::flush() {
+    if (m_fill == 0) return;
+    if (!m_failed && m_file.is_open()) {
+        std::streamsize put = m_file.sputn(reinterpret_cast<const char*>(m_buffer.data()), std::streamsize(m_fill));
+        if (put != std::streamsize(m_fill)) m_failed = true;
+    }
+    m_fill = 0;
+}
+
+void OutputFile::write(const uint8_t* data, size_t count) {
+    if (!m_file.is_open() || m_failed || count == 0) return;
+    m_written += count;
+    if (m_fill + count > m_buffer.size()) {
+        flush();
+        if (count >= m_buffer.size()) {
+            std::streamsize put = m_file.sputn(reinterpret_cast<const char*>(data), std::streamsize(count));
+            if (put != std::streamsize(count)) m_failed = true;
+            return;
+        }
+    }
+    std::memcpy(m_buffer.data() + m_fill, data, count);
+    m_fill += count;
+}
+
+bool OutputFile::close() {
+    if (!m_file.is_open()) return !m_failed;
+    flush();
+    if (!m_file.close()) m_failed = true;
+    m_buffer.clear();
+    m_buffer.shrink_to_fit();
+    return !m_failed;
+}
+
+} // namespace cv

@@ -1,0 +1,19 @@
+#pragma once
+// The command-line extractor: cvextract [--raw] [--debug] [-o DIR] RUNFILE...
+// Kept in the core so that its argument handling and exit status can be tested in-process.
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace cv {
+
+// Exit status: 0 every run file extracted, 1 some run file could not be used, 2 bad usage.
+constexpr int kExtractExitOk = 0;
+constexpr int kExtractExitUnusable = 1;
+constexpr int kExtractExitUsage = 2;
+
+// Runs the extractor on the arguments that follow the program name. Progress goes to out,
+// warnings and errors to err.
+int runExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+} // namespace cv

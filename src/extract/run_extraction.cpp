@@ -1,0 +1,353 @@
+#include "extract/run_extraction.h"
+
+#include <array>
+#include <string>
+#include <system_error>
+
+#include "extract/archive_sections.h"
+#include "extract/buffered_file.h"
+#include "extract/debug_listing.h"
+#include "extract/run_file_reader.h"
+#include "extract/run_record.h"
+#include "extract/run_summary.h"
+#include "extract/warning_sink.h"
+#include "link/bytes.h"
+#include "link/text_format.h"
+
+namespace cv {
+
+using namespace extract_text;
+
+std::optional<int> runNumberFromPath(const std::filesystem::path& runFile) {
+    // Only the file name counts: a dot in a folder name says nothing about the run.
+    const std::string name = runFile.filename().string();
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return std::nullopt;
+    int value = 0;
+    size_t digits = 0;
+    for (size_t i = dot + 1; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i, ++digits) {
+        value = value * 10 + (name[i] - '0');
+        if (value > 65535) return std::nullopt;
+    }
+    if (digits == 0) return std::nullopt;
+    return value;
+}
+
+namespace {
+
+// A time window closes when a record's time is this far past the window's start.
+constexpr int64_t kWindowLength = 50;
+
+enum Output : size_t { kPort1 = 0, kAnalogFile = 8, kTimeStampFile = 9, kBatteryFile = 10, kArchiveFile = 11, kOutputCount = 12 };
+
+class Extraction {
+public:
+    Extraction(const std::filesystem::path& runFile, ExtractChoice choice, const std::filesystem::path& outputDirectory,
+               int runNumber, ExtractionState& state, WarningSink& warnings, ExtractionResult& result)
+        : m_runFile(runFile), m_raw(choice == ExtractChoice::ArchivePlusRaw), m_outputDirectory(outputDirectory),
+          m_runNumber(runNumber), m_state(state), m_warnings(warnings), m_result(result) {}
+
+    void run(RunFileReader& reader, DebugListing& listing);
+
+private:
+    struct Slot {
+        OutputFile file;
+        enum { Untried, Open, Failed } state = Untried;
+    };
+
+    std::string outputName(size_t output) const;
+    bool isRunFile(const std::filesystem::path& path) const;
+    OutputFile* output(size_t output);
+    void write(size_t out, const uint8_t* data, size_t count);
+    void startArchive();
+
+    void handle(RunRecord& record, DebugListing& listing);
+    void rawSource(int section, const uint8_t* data, size_t count);
+    void timeTagged(const RunRecord& record);
+    void archiveKrMux(RunRecord& record, DebugListing& listing);
+    void archiveHeader(const RunRecord& record);
+    void summary(const RunRecord& record);
+    void unknown(int type);
+
+    void writeWindowRecord();
+    void closeHeaderBlock();
+    void finish();
+
+    const std::filesystem::path& m_runFile;
+    const bool m_raw;
+    const std::filesystem::path m_outputDirectory;
+    const int m_runNumber;
+    ExtractionState& m_state;
+    WarningSink& m_warnings;
+    ExtractionResult& m_result;
+
+    std::array<Slot, kOutputCount> m_outputs;
+    bool m_archiveStarted = false;
+    bool m_summaryListed = false;
+    uint8_t m_unitId = 2;
+    std::optional<uint32_t> m_windowStart;
+    SectionSet m_window;
+    SectionSet m_headerBlock;
+    std::vector<uint8_t> m_scratch;
+    uint64_t m_damagedArchive = 0;
+};
+
+std::string Extraction::outputName(size_t output) const {
+    if (output < kAnalogFile) return format("Port%d.%03d", int(output + 1), m_runNumber);
+    switch (output) {
+    case kAnalogFile: return format("analog.%03d", m_runNumber);
+    case kTimeStampFile: return format("timestp.%03d", m_runNumber);
+    case kBatteryFile: return format("Battery.%03d", m_runNumber);
+    default: return format("archive.%03d", m_runNumber);
+    }
+}
+
+bool Extraction::isRunFile(const std::filesystem::path& path) const {
+    // A run file named like one of its own outputs (archive.007) must not be emptied while it
+    // is being read.
+    std::error_code ec;
+    return std::filesystem::exists(path, ec) && std::filesystem::equivalent(path, m_runFile, ec);
+}
+
+OutputFile* Extraction::output(size_t out) {
+    Slot& slot = m_outputs[out];
+    if (slot.state == Slot::Open) return &slot.file;
+    if (slot.state == Slot::Failed) return nullptr;
+    const std::string name = outputName(out);
+    const std::filesystem::path path = m_outputDirectory / name;
+    if (!isRunFile(path) && slot.file.create(path)) {
+        slot.state = Slot::Open;
+        m_result.files.push_back(path);
+        return &slot.file;
+    }
+    slot.state = Slot::Failed;
+    m_warnings.warning(kFileErrorTitle, format(kCannotCreateText, name.c_str()));
+    return nullptr;
+}
+
+void Extraction::write(size_t out, const uint8_t* data, size_t count) {
+    if (OutputFile* file = output(out)) file->write(data, count);
+}
+
+void Extraction::startArchive() {
+    if (m_archiveStarted) return;
+    m_archiveStarted = true;
+    output(kArchiveFile);
+}
+
+void Extraction::run(RunFileReader& reader, DebugListing& listing) {
+    RunRecord record;
+    while (reader.next(record)) handle(record, listing);
+    finish();
+}
+
+void Extraction::handle(RunRecord& record, DebugListing& listing) {
+    const int type = record.type;
+    if (int section = meterSection(type)) {
+        rawSource(section, record.payload, size_t(record.size));
+        return;
+    }
+    if (isTimeTagged(type)) {
+        timeTagged(record);
+        return;
+    }
+    switch (type) {
+    case kAnalogRaw: rawSource(9, record.payload, size_t(record.size)); break;
+    case kTimeStamp:
+        if (m_raw) write(kTimeStampFile, record.payload, size_t(record.size));
+        break;
+    case kBattery: write(kBatteryFile, record.payload, size_t(record.size)); break;
+    case kArchiveKrMux: archiveKrMux(record, listing); break;
+    case kSenderUnitId:
+        if (record.size >= 2)
+            m_unitId = record.payload[1];
+        else
+            ++m_result.damagedRecords;
+        break;
+    case kArchiveHeader: archiveHeader(record); break;
+    case kSummaryRecord: summary(record); break;
+    default: unknown(type); break;
+    }
+}
+
+// METER and raw ANALOG records: the bytes go to their raw file when raw files are chosen and,
+// once the run has an archive, become the section's content in the current header block. The
+// archive takes them whichever choice was made: "CV Archive" is the archive-only choice, and
+// leaving the data out of the archive would leave it in no file at all.
+void Extraction::rawSource(int section, const uint8_t* data, size_t count) {
+    if (m_raw) write(kPort1 + size_t(section - 1), data, count);
+    if (!m_archiveStarted) return;
+    if (!m_windowStart) m_windowStart = m_state.headerTime;
+    m_headerBlock.replace(section, data, count);
+}
+
+void Extraction::timeTagged(const RunRecord& record) {
+    startArchive();
+    if (record.size < 4) {  // no complete time: nothing to place
+        ++m_result.damagedRecords;
+        return;
+    }
+    const uint32_t t = getU32le(record.payload);
+    if (t == kMarkerTime) return;
+    if (!m_windowStart) m_windowStart = t;
+    if (int64_t(t) - int64_t(*m_windowStart) >= kWindowLength) {
+        if (!m_window.empty()) writeWindowRecord();
+        m_window.clear();
+        m_windowStart = t;
+    }
+    const int section = timedSection(record.type);
+    if (section == 0) return;
+    const uint8_t* data = record.payload + 4;
+    const size_t count = size_t(record.size) - 4;
+    if (!m_window.canAppend(section, count)) {
+        // The window holds more than one archive record can carry: write what is gathered now
+        // and go on gathering the same window.
+        writeWindowRecord();
+        m_window.clear();
+        ++m_result.earlyWindowRecords;
+    }
+    m_window.append(section, data, count);
+}
+
+void Extraction::writeWindowRecord() {
+    if (m_window.empty()) return;
+    ArchiveRecordHeader header{1, 0, m_unitId, m_state.windowCounter++};
+    m_scratch.clear();
+    m_window.appendRecord(m_scratch, header, m_windowStart.value_or(0));
+    write(kArchiveFile, m_scratch.data(), m_scratch.size());
+    ++m_result.archiveRecords;
+}
+
+void Extraction::closeHeaderBlock() {
+    if (m_headerBlock.empty()) return;
+    // The record carries the time of the ARCHIVE HEADER that opened its block, together with
+    // that header's flag, unit and sequence number.
+    ArchiveRecordHeader header{1, m_state.headerFlag, m_unitId, m_state.headerCounter++};
+    m_scratch.clear();
+    m_headerBlock.appendRecord(m_scratch, header, m_state.headerTime);
+    write(kArchiveFile, m_scratch.data(), m_scratch.size());
+    ++m_result.archiveRecords;
+    m_headerBlock.clear();
+    m_windowStart = m_state.headerTime;
+}
+
+void Extraction::archiveHeader(const RunRecord& record) {
+    startArchive();
+    if (!m_windowStart) m_windowStart = m_state.headerTime;
+    closeHeaderBlock();
+    // Bytes a short header lacks read as 0 (the payload is zero-padded).
+    const uint8_t* p = record.payload;
+    m_unitId = p[0];
+    m_state.headerCounter = p[1];
+    m_state.headerFlag = record.size == 7 ? 1 : 0;
+    m_state.headerTime = getU32le(p + 2);
+}
+
+void Extraction::archiveKrMux(RunRecord& record, DebugListing& listing) {
+    startArchive();
+    uint8_t* p = record.payload;
+    const size_t size = size_t(record.size);
+    listing.listTime(size >= kArchiveTimeOffset + 4 ? int32_t(getU32be(p + kArchiveTimeOffset)) : 0);
+    // Only a record whose length matches its own data length can go into the archive: replay
+    // frames the file by those lengths, so one wrong record would garble all that follow it.
+    const size_t dataLength = size >= kArchiveOverhead ? getU16be(p + kArchiveLengthOffset) : 0;
+    if (size < kArchiveOverhead || dataLength + kArchiveOverhead != size) {
+        ++m_result.damagedRecords;
+        ++m_damagedArchive;
+        return;
+    }
+    putU16le(p + kArchiveLengthOffset, uint16_t(dataLength));
+    putU32le(p + kArchiveTimeOffset, getU32be(p + kArchiveTimeOffset));
+    size_t sum = 0;
+    for (int s = 0; s < kSectionCount; ++s) {
+        uint8_t* field = p + kArchiveSectionLengthsOffset + 2 * size_t(s);
+        const uint16_t length = getU16be(field);
+        putU16le(field, length);
+        sum += length;
+    }
+    if (m_raw && sum == dataLength) {
+        const uint8_t* data = p + kArchiveHeaderLength;
+        for (int s = 0; s < kSectionCount; ++s) {
+            const size_t length = getU16le(p + kArchiveSectionLengthsOffset + 2 * size_t(s));
+            if (length > 0) write(s < 8 ? kPort1 + size_t(s) : size_t(kAnalogFile), data, length);
+            data += length;
+        }
+    }
+    write(kArchiveFile, p, size);
+    ++m_result.archiveRecords;
+}
+
+void Extraction::summary(const RunRecord& record) {
+    const std::filesystem::path path = m_outputDirectory / format("Summary.%03d", m_runNumber);
+    if (isRunFile(path) || !writeRunSummaryFile(path, record.payload, size_t(record.size))) {
+        m_warnings.warning(kFileErrorTitle, kNoSummaryText);
+        return;
+    }
+    if (!m_summaryListed) {
+        m_result.files.push_back(path);
+        m_summaryListed = true;
+    }
+}
+
+void Extraction::unknown(int type) {
+    ++m_result.unknownRecords;
+    m_warnings.warning(format(kUnknownTypeTitle, type, type), kUnknownTypeText);
+}
+
+void Extraction::finish() {
+    if (m_archiveStarted) {
+        writeWindowRecord();
+        m_window.clear();
+        closeHeaderBlock();
+        m_state.headerTime = 0;
+        m_state.headerCounter = 0;
+    }
+    for (size_t out = 0; out < kOutputCount; ++out) {
+        Slot& slot = m_outputs[out];
+        if (slot.state != Slot::Open) continue;
+        if (!slot.file.close()) m_warnings.warning(kFileErrorTitle, format(kCannotWriteText, outputName(out).c_str()));
+    }
+    if (m_damagedArchive > 0)
+        m_warnings.warning(kDamagedTitle, format(kDamagedArchiveText, static_cast<unsigned long long>(m_damagedArchive)));
+}
+
+} // namespace
+
+ExtractionResult extractRunFile(const std::filesystem::path& runFile, ExtractChoice choice, const ExtractOptions& options,
+                                ExtractionState& state, WarningSink& warnings) {
+    ExtractionResult result;
+    const std::optional<int> runNumber = runNumberFromPath(runFile);
+    if (!runNumber) {
+        result.status = ExtractStatus::UnusableName;
+        warnings.warning(format(kUnusableNameTitle, runFile.string().c_str()), kUnusableNameText);
+        return result;
+    }
+    result.runNumber = *runNumber;
+
+    DebugListing listing;
+    RunFileReader reader(warnings, &listing);
+    if (!reader.open(runFile)) {
+        result.status = ExtractStatus::CannotOpen;
+        return result;
+    }
+    std::filesystem::path outputDirectory = options.outputDirectory;
+    if (outputDirectory.empty()) outputDirectory = runFile.parent_path();
+    if (outputDirectory.empty()) outputDirectory = ".";
+    if (options.debugListing) listing.start(outputDirectory / DebugListing::kFileName);
+
+    Extraction extraction(runFile, choice, outputDirectory, *runNumber, state, warnings, result);
+    extraction.run(reader, listing);
+    listing.finish();
+
+    const RunFileReadStats& stats = reader.stats();
+    result.records = stats.records;
+    result.rejectedHeaders = stats.rejectedHeaders;
+    result.cutShort = stats.cutShort;
+    if (stats.refused)
+        result.status = ExtractStatus::Refused;
+    else if (stats.records == 0)
+        result.status = ExtractStatus::Empty;
+    return result;
+}
+
+} // namespace cv
