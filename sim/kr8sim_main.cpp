@@ -1,1 +1,106 @@
-int main() { return 0; }
+// kr8sim: a simulated KR-8 logger on a pseudo-terminal or serial device, for trying the host
+// without a logger at hand.
+#include <signal.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "kr8sim_cli.h"
+#include "simulator.h"
+
+namespace {
+
+bool makeLink(const std::filesystem::path& link, const std::string& target, std::string& error) {
+    std::error_code ec;
+    const auto status = std::filesystem::symlink_status(link, ec);
+    if (std::filesystem::exists(status)) {
+        if (!std::filesystem::is_symlink(status)) {
+            error = link.string() + " exists and is not a symbolic link";
+            return false;
+        }
+        std::filesystem::remove(link, ec);
+    }
+    std::filesystem::create_symlink(target, link, ec);
+    if (ec) {
+        error = "cannot link " + link.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    cv::Kr8SimCommandLine line = cv::parseKr8SimCommandLine(args);
+    if (!line.error.empty()) {
+        std::cerr << "kr8sim: " << line.error << "\n\n" << cv::kr8SimUsage();
+        return 2;
+    }
+    if (line.help) {
+        std::cout << cv::kr8SimUsage();
+        return 0;
+    }
+    line.options.logLimit = 10000;  // a simulator left running for days must not grow without end
+    if (line.verbose) {
+        static std::mutex logMutex;
+        line.options.logSink = [](const std::string& text) {
+            std::lock_guard lock(logMutex);
+            std::cerr << "kr8sim: received " << text << std::endl;
+        };
+    }
+
+    // The simulator's thread must not take the signals that end the program.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    cv::Kr8Simulator simulator(line.options);
+    for (const auto& [number, path] : line.runFiles) {
+        std::string error;
+        if (!simulator.addRunFile(number, path, &error)) {
+            std::cerr << "kr8sim: " << error << "\n";
+            return 1;
+        }
+    }
+    if (line.generateRuns > 0) simulator.generateRuns(line.generateRuns, line.generateSeed);
+
+    std::string device;
+    try {
+        if (line.devicePath.empty()) {
+            device = simulator.startPty();
+        } else {
+            simulator.startDevice(line.devicePath);
+            device = line.devicePath;
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "kr8sim: " << e.what() << "\n";
+        return 1;
+    }
+    if (!line.linkPath.empty()) {
+        std::string error;
+        if (!makeLink(line.linkPath, device, error)) {
+            std::cerr << "kr8sim: " << error << "\n";
+            simulator.stop();
+            return 1;
+        }
+    }
+    std::cout << device << std::endl;
+
+    int received = 0;
+    sigwait(&signals, &received);
+    simulator.stop();
+    if (!line.linkPath.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(line.linkPath, ec);
+    }
+    return 0;
+}

@@ -18,6 +18,12 @@
 #include "extract/run_extraction.h"
 #include "extract/warning_sink.h"
 #include "memory/upload_page.h"
+#include "setup/data_status_page.h"
+#include "setup/logger_control_page.h"
+#include "setup/logger_status_panel.h"
+#include "setup/polled_buttons_widget.h"
+#include "setup/port_setup_page.h"
+#include "setup/setup_screen_qt.h"
 #include "memory/upload_screen_qt.h"
 #include "link/text_format.h"
 
@@ -69,7 +75,9 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
 
     buildControllers();
 
-    // Start-up look: no port chosen, 9600; the status box waits yellow for the first status.
+    // Start-up look: no port chosen, 9600, no host mode; the status box waits for the first status.
+    m_setup->setSetupMarker(0);
+    m_setup->setupDisplayMode(-1);
     LoggerPortCB->setCurrentIndex(0);
     LoggerSetupCB->setCurrentIndex(6);
     if ((LoggerPortCB->currentIndex() == 0 || LoggerSetupCB->currentIndex() == 0) && LoggerPortGB->isHidden())
@@ -221,11 +229,7 @@ void TForm1::buildLeftColumn() {
     connect(LoggerSetupCB, &QComboBox::activated, this, [this] { LoggerPortCBChange(); });
     connect(CloseLoggerPortSetup, &ClickableLabel::clicked, this, &TForm1::ShowLoggerPortSetupClick);
 
-    auto* status = new QGroupBox("Logger Status", c);
-    status->setObjectName("LoggerStatusGB");
-    status->setFixedHeight(20);
-    setPanelColour(status, kYellow);
-    LoggerStatusGB = status;
+    LoggerStatusGB = new LoggerStatusPanel(c);
 }
 
 void TForm1::buildTabs() {
@@ -242,7 +246,18 @@ void TForm1::buildTabs() {
                           {"TSAnalog", "Analog Calibration"},  {"TSPlotSetup", "Plot Setup"}};
     for (const Page& p : pages) {
         QWidget* w = nullptr;
-        if (std::string(p.name) == "TSUpload") w = new UploadPage(Tabs);
+        const std::string name = p.name;
+        if (name == "TSPortSetup") w = new PortSetupPage(Tabs);
+        if (name == "TSLoggerControl") w = new LoggerControlPage(Tabs);
+        if (name == "TSDataStatus") w = new DataStatusPage(Tabs);
+        if (name == "TSUpload") w = new UploadPage(Tabs);
+        if (name == "TSRealTime") {
+            w = new QWidget(Tabs);
+            w->setObjectName(p.name);
+            auto* rt = new QVBoxLayout(w);
+            rt->addWidget(new PolledButtonsWidget(w), 0, Qt::AlignLeft);
+            rt->addStretch(1);
+        }
         if (!w) {
             w = new QWidget(Tabs);
             w->setObjectName(p.name);
@@ -256,6 +271,7 @@ void TForm1::buildTabs() {
 }
 
 void TForm1::buildControllers() {
+    m_setup = new SetupScreen(this, m_services, this);
     m_extractionWarnings = std::make_unique<WarningBoxSink>(m_warnings);
     m_upload = new UploadScreen(
         this, m_services, [this](const std::filesystem::path& file, int choice) { extractRunFile(file, choice); },
@@ -417,12 +433,9 @@ void TForm1::Timer10msTimer() {
 }
 
 void TForm1::Timer475msTimer() {
-    if (m_records.setupArrived) {
-        m_records.setupArrived = false;  // the setup screen takes it over when it exists
-        LoggerPortCBChange();
-    }
+    if (m_setup->showArrivedSetup()) LoggerPortCBChange();
     showArrivedHardware();
-    if (m_records.statusArrived) m_records.statusArrived = false;
+    m_setup->showArrivedStatus();
     setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));
     if (m_records.flashErrorCount != m_shownFlashCount) {
         m_shownFlashCount = m_records.flashErrorCount;
@@ -478,7 +491,7 @@ void TForm1::TTimeoutTimer() {
 
 // ---- subsystem hooks ----
 
-void TForm1::hostClockTick() {}
+void TForm1::hostClockTick() { m_setup->hostClockTick(); }
 void TForm1::pcLoggerClockStep() {}
 void TForm1::pcLoggerSampleStep() {}
 void TForm1::replayStopStep() {}

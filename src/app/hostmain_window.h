@@ -27,6 +27,7 @@ namespace cv {
 class ClickableLabel;
 class StatsDialog;
 class UploadScreen;
+class SetupScreen;
 class WarningSink;
 class Rs422Dialog;
 
@@ -76,6 +77,7 @@ public:
     HostServices& services() { return m_services; }
     StatsDialog* statsForm() const { return m_stats; }
     UploadScreen* uploadScreen() const { return m_upload; }
+    SetupScreen* setupScreen() const { return m_setup; }
     bool debugListing() const { return m_debugListing; }
 
     // PacketConsumer: the receiver's hand-over of upload, directory, calibration, hardware, mux.
@@ -155,6 +157,7 @@ private:
     StatsDialog* m_stats = nullptr;
     Rs422Dialog* m_rs422 = nullptr;
     UploadScreen* m_upload = nullptr;
+    SetupScreen* m_setup = nullptr;
     std::unique_ptr<WarningSink> m_extractionWarnings;
     ExtractionState m_extraction;
     bool m_debugListing = false;

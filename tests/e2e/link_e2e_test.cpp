@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 
 #include "app/widget_colours_qt.h"
 #include "e2e_support.h"

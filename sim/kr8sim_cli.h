@@ -1,0 +1,28 @@
+#pragma once
+// The kr8sim program's command line.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "simulator.h"
+
+namespace cv {
+
+struct Kr8SimCommandLine {
+    Kr8SimOptions options;
+    std::string devicePath;  // empty: a fresh pseudo-terminal
+    std::string linkPath;    // a symbolic link to the device the host should open
+    std::vector<std::pair<int16_t, std::string>> runFiles;
+    int generateRuns = 0;
+    uint32_t generateSeed = 1;
+    bool verbose = false;
+    bool help = false;
+    std::string error;  // set when the command line cannot be used
+};
+
+// args: the arguments after the program name.
+Kr8SimCommandLine parseKr8SimCommandLine(const std::vector<std::string>& args);
+std::string kr8SimUsage();
+
+} // namespace cv

@@ -1,0 +1,172 @@
+#include "run_recording.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "link/bytes.h"
+
+namespace cv::sim {
+
+namespace {
+
+void appendText(std::vector<uint8_t>& out, const char* text) {
+    out.insert(out.end(), text, text + std::strlen(text));
+}
+
+std::tm calendarOf(int64_t clock) {
+    const time_t t = time_t(clock);
+    std::tm fields{};
+    gmtime_r(&t, &fields);  // the logger clock already counts local wall-clock seconds
+    return fields;
+}
+
+} // namespace
+
+Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t clock) {
+    Sections sections;
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    const std::tm t = calendarOf(clock);
+    char line[160];
+    for (int port = 1; port <= 8; ++port) {
+        if (!portDeliversData(setup, port)) continue;
+        std::vector<uint8_t>& out = sections[port - 1];
+        switch (setupPortType(setup, port)) {
+        case port::kBq5:
+            std::snprintf(line, sizeof line, "%05u,%7.3f,%6.2f,%5.1f\r\n", tick % 100000u, 12.5 + noise(m_rng),
+                          8.2 + 0.1 * noise(m_rng), 14.0 + 0.2 * noise(m_rng));
+            appendText(out, line);
+            break;
+        case port::kMfx:
+            std::snprintf(line, sizeof line, "MFX %05u %6.2f %6.2f %6.2f\r\n", tick % 100000u, 31.0 + noise(m_rng),
+                          4.5 + 0.1 * noise(m_rng), 101.3 + noise(m_rng));
+            appendText(out, line);
+            break;
+        case port::kGps: {
+            char body[120];
+            std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,4807.%03d,N,01131.%03d,E,1,08,0.9,%.1f,M,46.9,M,,",
+                          t.tm_hour, t.tm_min, t.tm_sec, int(m_rng() % 1000), int(m_rng() % 1000),
+                          2.0 + noise(m_rng));
+            uint8_t sum = 0;
+            for (const char* c = body; *c; ++c) sum ^= uint8_t(*c);
+            std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, sum);
+            appendText(out, line);
+            break;
+        }
+        case port::kBinary:
+        case port::kWakeBinary: {
+            uint8_t record[48];
+            record[0] = 0xA5;
+            record[1] = 0x5A;
+            putU16be(record + 2, uint16_t(tick));
+            for (size_t i = 4; i < sizeof record; ++i) record[i] = uint8_t(m_rng());
+            out.insert(out.end(), record, record + sizeof record);
+            break;
+        }
+        default:
+            std::snprintf(line, sizeof line, "P%d,%05u,%8.3f\r\n", port, tick % 100000u, 20.0 + noise(m_rng));
+            appendText(out, line);
+            break;
+        }
+    }
+    const int rate = setupAnalogRate(setup);
+    std::vector<uint8_t>& analog = sections[8];
+    for (int sample = 0; sample < rate; ++sample) {
+        for (int channel = 1; channel <= 7; ++channel) {
+            if (setupAnalog(setup, channel) != 1) continue;
+            const int counts = 2000 + 300 * channel + int(std::lround(20.0 * noise(m_rng)));
+            analog.push_back(uint8_t(counts >> 8));
+            analog.push_back(uint8_t(counts));
+        }
+    }
+    return sections;
+}
+
+int16_t statusPortRate(const SetupRecord& setup, int port, size_t bytes) {
+    const int16_t type = setupPortType(setup, port);
+    const int16_t value = int16_t(std::min<size_t>(bytes, 32767));
+    return (type == port::kBinary || type == port::kWakeBinary) ? int16_t(-value) : value;
+}
+
+namespace {
+
+constexpr int kTypeSummaryRecord = 11;
+constexpr int kTypeKrmuxRecord = 23;
+constexpr int kTypeSenderUnitRecord = 24;
+constexpr size_t kSummaryPayloadAt = 4;  // the Summary is the first record
+constexpr size_t kMaxRecordPayload = 2080;
+
+} // namespace
+
+RunRecorder::RunRecorder(int16_t runNumber, const SetupRecord& setup, const RunContext& context) {
+    m_info = runInfoFromSetup(runNumber, setup);
+    m_info.startTime = context.startTime;
+    m_info.startMv = context.startMv;
+
+    RunSummarySettings& s = m_summary;
+    s.runNumber = runNumber;
+    s.mode = setupMode(setup);
+    s.loggerKind = context.deviceType;
+    s.serialNumber = context.serialNumber;
+    s.fileFormat = getI16le(setup.data() + setup::kFileFormat);
+    s.outputFormat = getI16le(setup.data() + setup::kOutputFormat);
+    for (int e = 0; e < 9; ++e) {
+        const size_t k = size_t(e);
+        s.portType[k] = e == 0 ? 0 : setupPortType(setup, e);
+        s.baud[k] = setupBaud(setup, e);
+        s.dataBits[k] = setupDataBits(setup, e);
+        s.parity[k] = setupParity(setup, e);
+        s.cutOffTenths[k] = getI16le(setup.data() + setup::kCutOff + 2 * e);
+    }
+    s.powerKHz = 14720;
+    for (int c = 0; c < 7; ++c) s.analog[size_t(c)] = setupAnalog(setup, c + 1);
+    for (int k = 0; k < 4; ++k) s.pump[size_t(k)] = setupPump(setup, k + 1);
+    s.delaySeconds = getI32le(setup.data() + setup::kDelay);
+    s.preFlushSeconds = getI32le(setup.data() + setup::kPreFlush);
+    s.warmUpSeconds = getI32le(setup.data() + setup::kWarmup);
+    s.flushSeconds = getI32le(setup.data() + setup::kFlush);
+    s.sampleSeconds = getI32le(setup.data() + setup::kSample);
+    s.intervalSeconds = getI32le(setup.data() + setup::kInterval);
+    s.startTime = int32_t(context.startTime);
+    s.unitId = context.loggerId;
+    s.packetIntervalMs = context.packetIntervalMs;
+    s.startMillivolts = context.startMv;
+    s.finalMillivolts = context.startMv;
+    s.recordedBytes.fill(0);
+    s.freeMemory = context.totalMemory;
+    s.totalMemory = context.totalMemory;
+    s.firmwareMajor = int16_t(firmwareMajor(context.firmware));
+    s.firmwareMinor = int16_t(firmwareMinor(context.firmware));
+    s.firmwareDate = {int16_t((context.firmware >> 16) & 0xF), int16_t((context.firmware >> 8) & 0xFF),
+                      int16_t(context.firmware & 0xFF)};
+    appendRunFileRecord(m_bytes, kTypeSummaryRecord, summaryRunPayload(s));
+    appendRunFileRecord(m_bytes, kTypeSenderUnitRecord, std::vector<uint8_t>{0, uint8_t(context.loggerId)});
+}
+
+void RunRecorder::addMuxRecord(const uint8_t* record, size_t length) {
+    if (length < kMuxHeaderLength + 4 || length > kMaxRecordPayload) return;
+    for (int k = 0; k < 9; ++k) {
+        const int32_t sectionLength = getU16be(record + 10 + 2 * k);
+        m_recorded[k == 8 ? 0 : size_t(k + 1)] += sectionLength;
+    }
+    appendRunFileRecord(m_bytes, kTypeKrmuxRecord, record, length);
+}
+
+SimRun RunRecorder::finish(int16_t endMv, int32_t freeMemory) {
+    // The Summary leads the file but only now knows how the run ended.
+    m_summary.finalMillivolts = endMv;
+    m_summary.recordedBytes = m_recorded;
+    m_summary.freeMemory = freeMemory;
+    const std::vector<uint8_t> summary = summaryRunPayload(m_summary);
+    std::copy(summary.begin(), summary.end(), m_bytes.begin() + long(kSummaryPayloadAt));
+    SimRun run;
+    run.info = m_info;
+    run.info.endMv = endMv;
+    run.bytes = m_bytes;
+    run.info.size = uint32_t(run.bytes.size());
+    return run;
+}
+
+} // namespace cv::sim

@@ -1,0 +1,93 @@
+#include "setup/data_status_page.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace cv {
+
+namespace {
+
+QLabel* label(QWidget* parent, const QString& name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TSDataStatus");
+
+    auto* ports = new QGroupBox("Logger Ports", this);
+    auto* pg = new QGridLayout(ports);
+    pg->setHorizontalSpacing(14);
+    for (int p = 0; p < 8; ++p) {
+        const QString m = QString("M%1").arg(p + 1);
+        MLabel[size_t(p)] = label(ports, m + "Label", QString("Port %1").arg(p + 1));
+        MTypeLabel[size_t(p)] = label(ports, m + "TypeLabel", "OFF");
+        MBPSLabel[size_t(p)] = label(ports, m + "BPSLabel", "Bytes/Second:");
+        MStatusLabel[size_t(p)] = label(ports, m + "StatusLabel", "0");
+        MFSLabel[size_t(p)] = label(ports, m + "FSLabel", "File Size:");
+        MFileSizeLabel[size_t(p)] = label(ports, m + "FileSizeLabel", "0 K");
+        int column = 0;
+        for (QLabel* l : portRow(p)) pg->addWidget(l, p, column++);
+        MStatusLabel[size_t(p)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        MFileSizeLabel[size_t(p)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        MStatusLabel[size_t(p)]->setMinimumWidth(60);
+        MFileSizeLabel[size_t(p)]->setMinimumWidth(80);
+        MTypeLabel[size_t(p)]->setMinimumWidth(90);
+    }
+    pg->setRowStretch(8, 1);
+
+    auto* analog = new QGroupBox("Analog Inputs", this);
+    auto* ag = new QGridLayout(analog);
+    LBAnalog = label(analog, "LBAnalog", "Volts");
+    ag->addWidget(LBAnalog, 0, 1, Qt::AlignRight);
+    for (int a = 0; a < 7; ++a) {
+        LBA[size_t(a)] = label(analog, QString("LBA%1").arg(a + 1), QString("Analog %1:").arg(a + 1));
+        Analog[size_t(a)] = label(analog, QString("Analog%1").arg(a + 1), "0.000");
+        Analog[size_t(a)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        Analog[size_t(a)]->setMinimumWidth(60);
+        ag->addWidget(LBA[size_t(a)], a + 1, 0);
+        ag->addWidget(Analog[size_t(a)], a + 1, 1);
+    }
+    AnalogFS = label(analog, "AnalogFS", "Analog File Size:");
+    AnalogFileSizeLabel = label(analog, "AnalogFileSizeLabel", "0");
+    AnalogFileSizeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ag->addWidget(AnalogFS, 8, 0);
+    ag->addWidget(AnalogFileSizeLabel, 8, 1);
+    ag->setRowStretch(9, 1);
+
+    auto* pc = new QGroupBox("PC-Logger", this);
+    auto* cg = new QVBoxLayout(pc);
+    DSPCPorts = label(pc, "DSPCPorts", "PC-Logger Ports");
+    DSPCPorts->hide();
+    cg->addWidget(DSPCPorts);
+    for (int p = 0; p < 8; ++p) {
+        DSPCPort[size_t(p)] = label(pc, QString("DSPCPort%1").arg(p + 1), QString("Port %1:").arg(p + 1));
+        DSPCPort[size_t(p)]->setMinimumWidth(150);
+        DSPCPort[size_t(p)]->hide();
+        cg->addWidget(DSPCPort[size_t(p)]);
+    }
+    cg->addStretch(1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(ports);
+    top->addWidget(analog);
+    top->addWidget(pc);
+    top->addStretch(1);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(top);
+    page->addStretch(1);
+}
+
+std::array<QLabel*, 6> DataStatusPage::portRow(int n) const {
+    const size_t i = size_t(n);
+    return {MLabel[i], MTypeLabel[i], MBPSLabel[i], MStatusLabel[i], MFSLabel[i], MFileSizeLabel[i]};
+}
+
+} // namespace cv

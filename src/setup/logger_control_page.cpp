@@ -1,0 +1,180 @@
+#include "setup/logger_control_page.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "setup/setup_colours_qt.h"
+#include "setup/setup_record.h"
+
+namespace cv {
+
+namespace {
+
+template <class T>
+T* named(T* w, const QString& name) {
+    w->setObjectName(name);
+    return w;
+}
+
+template <size_t N>
+QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const char*, N>& items) {
+    auto* cb = named(new QComboBox(parent), name);
+    for (const char* item : items) cb->addItem(item);
+    return cb;
+}
+
+QSpinBox* spinner(QWidget* parent, const QString& name, const setup::SpinnerLimits& limits, int step) {
+    auto* ud = named(new QSpinBox(parent), name);
+    ud->setRange(limits.minimum, limits.maximum);
+    ud->setSingleStep(step);
+    ud->setValue(limits.start);
+    ud->setMinimumWidth(80);
+    return ud;
+}
+
+struct ScheduleNames {
+    const char* label;
+    const char* caption;
+    const char* ud;
+    const char* edit;
+    const char* combo;
+};
+constexpr std::array<ScheduleNames, 6> kSchedule{{
+    {"LBDelay", "Delay Before Start", "DelayUD", "DelayEdit", "DelayCombo"},
+    {"LBPreFlush", "Pre-Warmup Flush", "PreFlushUD", "PreFlushEdit", "PreFlushCombo"},
+    {"LBWarmup", "Meter Warm-up", "WarmupUD", "WarmupEdit", "WarmupCombo"},
+    {"LBFlush", "Meter Flush", "FlushUD", "FlushEdit", "FlushCombo"},
+    {"LBSample", "Sample", "SampleUD", "SampleEdit", "SampleCombo"},
+    {"LBSampleInterval", "Sample Interval", "IntervalUD", "IntervalEdit", "IntervalCombo"},
+}};
+
+} // namespace
+
+LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TSLoggerControl");
+
+    auto* schedule = named(new QGroupBox("Sample Setup", this), "GBSampleSetup");
+    auto* sg = new QGridLayout(schedule);
+    for (size_t f = 0; f < kSchedule.size(); ++f) {
+        const ScheduleNames& n = kSchedule[f];
+        scheduleLabels[f] = named(new QLabel(n.caption, schedule), n.label);
+        scheduleUD[f] = spinner(schedule, n.ud, setup::kScheduleLimits[f], setup::kScheduleStep);
+        scheduleEdit[f] = scheduleUD[f]->findChild<QLineEdit*>();
+        if (scheduleEdit[f]) scheduleEdit[f]->setObjectName(n.edit);
+        scheduleCombo[f] = comboOf(schedule, n.combo, setup::kUnitItems);
+        scheduleCombo[f]->setPlaceholderText("Units");
+        scheduleCombo[f]->setCurrentIndex(-1);
+        sg->addWidget(scheduleLabels[f], int(f), 0);
+        sg->addWidget(scheduleUD[f], int(f), 1);
+        sg->addWidget(scheduleCombo[f], int(f), 2);
+    }
+    sg->setColumnMinimumWidth(2, 100);
+    LBSampleInterval = scheduleLabels[setup::kInterval];
+
+    auto* logger = named(new QGroupBox("Logger Setup", this), "GBLoggerSetup");
+    auto* lg = new QGridLayout(logger);
+    ModeLB = named(new QLabel("Mode of Operation", logger), "ModeLB");
+    ModeCB = comboOf(logger, "ModeCB", setup::kModeItems);
+    OutputLB = named(new QLabel("Logger Output", logger), "OutputLB");
+    OutputCB = comboOf(logger, "OutputCB", setup::kOutputItems);
+    FileLB = named(new QLabel("Data Storage", logger), "FileLB");
+    FileCB = comboOf(logger, "FileCB", setup::kFileItems);
+    TimeSourceLB = named(new QLabel("Time Source", logger), "TimeSourceLB");
+    TimeSourceCB = comboOf(logger, "TimeSourceCB", setup::kTimeSourceItems);
+    TimeSourceLB->hide();
+    TimeSourceCB->hide();
+    CBAutoStart = named(new QCheckBox("Start Sampling When Powered", logger), "CBAutoStart");
+    lg->addWidget(ModeLB, 0, 0);
+    lg->addWidget(ModeCB, 0, 1);
+    lg->addWidget(OutputLB, 1, 0);
+    lg->addWidget(OutputCB, 1, 1);
+    lg->addWidget(FileLB, 2, 0);
+    lg->addWidget(FileCB, 2, 1);
+    lg->addWidget(TimeSourceLB, 3, 0);
+    lg->addWidget(TimeSourceCB, 3, 1);
+    lg->addWidget(CBAutoStart, 4, 0, 1, 2);
+    lg->setColumnMinimumWidth(1, 190);
+
+    auto* limits = named(new QGroupBox("Power and Analog Sampling", this), "GBPowerAnalog");
+    auto* pg = new QGridLayout(limits);
+    UDLVCutOff = spinner(limits, "UDLVCutOff", setup::kCutOffLimits, 1);
+    LBLowVoltage = named(new QLabel(QString::fromStdString(setup::lowVoltageText(setup::kCutOffLimits.start)), limits),
+                         "LBLowVoltage");
+    UDAnalogRate = spinner(limits, "UDAnalogRate", setup::kAnalogRateLimits, 1);
+    LBAnalogRate = named(new QLabel(QString::fromStdString(setup::analogRateText(setup::kAnalogRateLimits.start)), limits),
+                         "LBAnalogRate");
+    for (QLabel* l : {LBLowVoltage, LBAnalogRate}) {
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        l->setMinimumWidth(110);
+        paintShade(l, Shade::Silver);
+    }
+    pg->addWidget(named(new QLabel("Low Voltage Cut-Off", limits), "LBLVCutOffCaption"), 0, 0);
+    pg->addWidget(UDLVCutOff, 0, 1);
+    pg->addWidget(LBLowVoltage, 0, 2);
+    pg->addWidget(named(new QLabel("Analog Sample Rate", limits), "LBAnalogRateCaption"), 1, 0);
+    pg->addWidget(UDAnalogRate, 1, 1);
+    pg->addWidget(LBAnalogRate, 1, 2);
+
+    GroupBox7 = named(new QGroupBox("Operational Controls", this), "GroupBox7");
+    BTBegin = named(new QPushButton("Begin Sample", GroupBox7), "BTBegin");
+    BTStop = named(new QPushButton("Stop", GroupBox7), "BTStop");
+    BTSleep = named(new QPushButton("Sleep", GroupBox7), "BTSleep");
+    BTSleep->hide();
+    BTSleep->setMinimumHeight(56);
+    auto* og = new QHBoxLayout(GroupBox7);
+    og->addWidget(BTSleep);
+    auto* beginStop = new QVBoxLayout;
+    beginStop->addWidget(BTBegin);
+    beginStop->addWidget(BTStop);
+    og->addLayout(beginStop);
+
+    Button1 = named(new QPushButton("Polled-Wake", this), "Button1");
+    Button2 = named(new QPushButton("Polled-Sleep", this), "Button2");
+    Button1->hide();
+    Button2->hide();
+
+    BTGetSetup2 = named(new QPushButton("Get Setup", this), "BTGetSetup2");
+    BTSendSetup2 = named(new QPushButton("Send Setup", this), "BTSendSetup2");
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(schedule);
+    left->addWidget(limits);
+    left->addStretch(1);
+
+    auto* polled = new QHBoxLayout;
+    polled->addWidget(Button1);
+    polled->addWidget(Button2);
+    polled->addStretch(1);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(logger);
+    right->addWidget(GroupBox7, 0, Qt::AlignLeft);
+    right->addLayout(polled);
+    right->addStretch(1);
+
+    auto* groups = new QHBoxLayout;
+    groups->addLayout(left);
+    groups->addLayout(right);
+    groups->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(BTGetSetup2);
+    buttons->addWidget(BTSendSetup2);
+    buttons->addStretch(1);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(groups);
+    page->addLayout(buttons);
+    page->addStretch(1);
+}
+
+} // namespace cv

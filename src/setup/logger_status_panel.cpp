@@ -1,0 +1,104 @@
+#include "setup/logger_status_panel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "setup/setup_colours_qt.h"
+
+namespace cv {
+
+namespace {
+
+QLabel* label(QWidget* parent, const char* name, const QString& text = {}) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(name);
+    return l;
+}
+
+} // namespace
+
+LoggerStatusPanel::LoggerStatusPanel(QWidget* parent) : QGroupBox("Logger Status", parent) {
+    setObjectName("LoggerStatusGB");
+    m_body = new QWidget(this);
+    m_body->setObjectName("LoggerStatusBody");
+
+    LBOperation = label(m_body, "LBOperation", "Unknown");
+    LBDandT = label(m_body, "LBDandT");
+    LBDrift = label(m_body, "LBDrift");
+    LBTimeLeft = label(m_body, "LBTimeLeft");
+    LBCurrentV = label(m_body, "LBCurrentV");
+    LBStartV = label(m_body, "LBStartV");
+    LBEndV = label(m_body, "LBEndV");
+    LBFreeDisk = label(m_body, "LBFreeDisk");
+    LBTotalDisk = label(m_body, "LBTotalDisk");
+    LBRunStop = label(m_body, "LBRunStop", "Run/Stop Switch:");
+    LBRunNumber = label(m_body, "LBRunNumber", "Run Number:");
+    LBRunSize = label(m_body, "LBRunSize", "Run File Size:");
+    LBPower = label(m_body, "LBPower", "Power:");
+    HostType = label(m_body, "HostType", "Host:");
+    HostMode = label(m_body, "HostMode", "No Mode Selected");
+    LoggerMode = label(m_body, "LoggerMode");
+    for (QLabel* l : {LBDandT, LBDrift, LBRunStop, LBRunNumber, LBPower, LoggerMode}) l->hide();
+    for (QLabel* l : {LBOperation, LBDandT, HostMode, LoggerMode}) {
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Sunken);
+        paintShade(l, Shade::ButtonFace);
+    }
+
+    auto* g = new QGridLayout(m_body);
+    g->setContentsMargins(2, 0, 2, 0);
+    g->setVerticalSpacing(1);
+    int row = 0;
+    g->addWidget(label(m_body, "LBOperationCaption", "Status:"), row, 0);
+    g->addWidget(LBOperation, row++, 1, 1, 3);
+    g->addWidget(LBDandT, row++, 0, 1, 4);
+    g->addWidget(LBDrift, row++, 0, 1, 4);
+    g->addWidget(label(m_body, "LBTimeLeftCaption", "Time Left:"), row, 0);
+    g->addWidget(LBTimeLeft, row++, 1, 1, 3);
+    g->addWidget(label(m_body, "LBVoltageCaption", "Volts:"), row, 0);
+    g->addWidget(label(m_body, "LBCurrentVCaption", "Now"), row, 1);
+    g->addWidget(label(m_body, "LBStartVCaption", "Start"), row, 2);
+    g->addWidget(label(m_body, "LBEndVCaption", "End"), row++, 3);
+    g->addWidget(LBCurrentV, row, 1);
+    g->addWidget(LBStartV, row, 2);
+    g->addWidget(LBEndV, row++, 3);
+    g->addWidget(label(m_body, "LBFreeDiskCaption", "Free Memory:"), row, 0);
+    g->addWidget(LBFreeDisk, row++, 1, 1, 3);
+    g->addWidget(label(m_body, "LBTotalDiskCaption", "Total Memory:"), row, 0);
+    g->addWidget(LBTotalDisk, row++, 1, 1, 3);
+    g->addWidget(LBRunStop, row++, 0, 1, 4);
+    g->addWidget(LBRunNumber, row++, 0, 1, 4);
+    g->addWidget(LBRunSize, row++, 0, 1, 4);
+    g->addWidget(LBPower, row++, 0, 1, 4);
+    g->addWidget(HostType, row++, 0, 1, 4);
+    g->addWidget(label(m_body, "HostModeCaption", "Host Mode:"), row, 0);
+    g->addWidget(HostMode, row++, 1, 1, 3);
+    g->addWidget(label(m_body, "LoggerModeCaption", "Logger Mode:"), row, 0);
+    g->addWidget(LoggerMode, row++, 1, 1, 3);
+    g->setRowStretch(row, 1);
+    g->setColumnStretch(1, 1);
+    g->setColumnStretch(2, 1);
+    g->setColumnStretch(3, 1);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(4, 2, 4, 2);
+    outer->addWidget(m_body);
+    showStartUpLook();
+}
+
+void LoggerStatusPanel::showStartUpLook() {
+    m_body->hide();
+    setFixedHeight(kCollapsedHeight);
+    paintShade(this, Shade::Yellow);
+}
+
+void LoggerStatusPanel::showReportingLook() {
+    m_body->show();
+    setFixedHeight(kReportingHeight);
+    paintShade(this, Shade::ButtonFace);
+}
+
+bool LoggerStatusPanel::reporting() const { return !m_body->isHidden(); }
+
+} // namespace cv

@@ -1,0 +1,49 @@
+#pragma once
+// "Port Setup": what is attached to each logger port and at what speed, the analog channels,
+// the pumps and the once-per-hour column of the moored modes.
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace cv {
+
+class PortSetupPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit PortSetupPage(QWidget* parent = nullptr);
+
+    QLabel* LBSerial = nullptr;
+    QLabel* LBMeterTypeHeading = nullptr;
+    QLabel* LBBaudRateHeading = nullptr;
+    std::array<QLabel*, 8> LBS{};                 // LBS1..LBS8
+    std::array<QComboBox*, 8> ComboMeter{};       // ComboMeter1..8
+    std::array<QComboBox*, 8> CBPortSetup{};      // CBPort1Setup..CBPort8Setup
+    std::array<QCheckBox*, 8> SOPH{};             // SOPH1..8
+    QLabel* SOPHLB1 = nullptr;
+    QLabel* SOPHLB2 = nullptr;
+    QLabel* LBHostPort = nullptr;
+    QComboBox* CBHostPortSetup = nullptr;
+
+    QLabel* LBAnalogSetup = nullptr;
+    std::array<QLabel*, 7> LBAnalog{};            // LBAnalog1..7
+    std::array<QComboBox*, 7> CBAnalog{};         // CBAnalog1..7
+    std::array<QCheckBox*, 7> AOPH{};             // AOPH1..7
+    QLabel* AOPHLB1 = nullptr;
+    QLabel* AOPHLB2 = nullptr;
+
+    QLabel* LBPump = nullptr;
+    std::array<QLabel*, 4> LBPumps{};             // LBPump1..4
+    std::array<QComboBox*, 4> CBPump{};           // CBPump1..4
+    std::array<QCheckBox*, 4> POPH{};             // POPH1..4
+    QLabel* POPHLB1 = nullptr;
+    QLabel* POPHLB2 = nullptr;
+
+    QPushButton* BTGetSetup1 = nullptr;
+    QPushButton* BTSendSetup1 = nullptr;
+};
+
+} // namespace cv

@@ -1,0 +1,285 @@
+#include "setup/setup_record.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "link/bytes.h"
+#include "link/text_format.h"
+
+namespace cv::setup {
+
+const std::array<const char*, kModeCount> kModeItems{
+    "Profile Mode",      "Moored Mode",       "Real Time Mode",    "Analog Mode",
+    "Run Logger Port 1", "Run Logger Port 2", "Run Logger Port 3", "Run Logger Port 4",
+    "Run Logger Port 5", "Run Logger Port 6", "Run Logger Port 7", "Run Logger Port 8",
+    "Polled Moored Mode"};
+
+const std::array<const char*, 12> kOutputItems{
+    "Status",
+    "Real Time Data + Status",
+    "Real Time Data",
+    "Analog Data",
+    "Output Logger Port 1",
+    "Output Logger Port 2",
+    "Output Logger Port 3",
+    "Output Logger Port 4",
+    "Output Logger Port 5",
+    "Output Logger Port 6",
+    "Output Logger Port 7",
+    "Output Logger Por 8"};
+
+const std::array<const char*, 2> kFileItems{"No Data Storage", "CV Archive Files"};
+
+const std::array<const char*, 4> kTimeSourceItems{
+    "Internal - No Time Updates", "Host PC Time", "GPS Time", "GPS Time or Host PC  "};
+
+const std::array<const char*, kPortTypeItems> kPortTypeItemTexts{
+    "OFF", "BQ5", "MFX", "ASCII", "BINARY", "SNR-G2", "GPS", "Pump", "Remote Host", "SBE-37 SM",
+    "PSM-S", "CV TEST", "Wake / Binary"};
+
+const std::array<const char*, kPortSpeedItems> kSpeedItems{
+    "OFF", "600", "1200", "2400", "4800", "4800,7,E,1", "9600", "9600,7,E,1", "19200", "38400",
+    "57600", "115200", "ON"};
+
+const std::array<const char*, 3> kUnitItems{"Seconds", "Minutes", "Hours"};
+
+const std::array<const char*, 3> kAnalogItems{"OFF", "ON", "Pump ON"};
+
+const std::array<const char*, 2> kPumpItems{"OFF", "ON"};
+
+const std::array<const char*, 12> kPurgePumpItems{
+    "OFF",           "ON",            "Purge 500 ms",  "Purge 1000 ms",
+    "Purge 1500 ms", "Purge 2000 ms", "Purge 2500 ms", "Purge 3000 ms",
+    "Purge 3500 ms", "Purge 4000 ms", "Purge 4500 ms", "Purge 5000 ms"};
+
+namespace {
+
+constexpr std::array<const char*, 14> kDataStatusNames{
+    "Off",    "bq5",  "mfx",         "ASCII", "Binary", "SNR-G2",  "GPS",
+    "Pump",   "Remote Host", "SBE16", "PSM-S", "CV-Test", "Wake-Binary", "CV-Logger"};
+
+constexpr std::array<int, 3> kUnitMultiplier{1, 60, 3600};
+
+int16_t i16At(const SetupBytes& r, size_t at) { return getI16le(&r[at]); }
+int32_t i32At(const SetupBytes& r, size_t at) { return getI32le(&r[at]); }
+
+int16_t saturate16(int32_t v) {
+    return int16_t(std::clamp<int32_t>(v, std::numeric_limits<int16_t>::min(),
+                                       std::numeric_limits<int16_t>::max()));
+}
+
+} // namespace
+
+std::string dataStatusTypeName(int code) {
+    if (code < 0 || code >= int(kDataStatusNames.size())) return "OFF";
+    return kDataStatusNames[size_t(code)];
+}
+
+SpeedTriple speedTripleOf(int choice) {
+    switch (choice) {
+    case 0: return {0, 8, 0};
+    case 1: return {600, 8, 0};
+    case 2: return {1200, 8, 0};
+    case 3: return {2400, 8, 0};
+    case 4: return {4800, 8, 0};
+    case 5: return {4800, 7, 2};
+    case 6: return {9600, 8, 0};
+    case 7: return {9600, 7, 2};
+    case 8: return {19200, 8, 0};
+    case 9: return {38400, 8, 0};
+    case 10: return {57600, 8, 0};
+    case 11: return {115200, 8, 0};
+    case 12: return {0, 7, 0};
+    default: return {9600, 8, 0};
+    }
+}
+
+int speedChoiceOf(int32_t baud, int dataBits) {
+    switch (baud) {
+    case 0: return dataBits == 8 ? kSpeedOff : kSpeedOn;
+    case 600: return 1;
+    case 1200: return 2;
+    case 2400: return 3;
+    case 4800: return dataBits == 8 ? 4 : 5;
+    case 9600: return dataBits == 8 ? 6 : 7;
+    case 19200: return 8;
+    case 38400: return 9;
+    case 57600: return 10;
+    case 115200: return 11;
+    default: return kSpeed9600;
+    }
+}
+
+int hostSpeedChoiceOf(int32_t baud, int dataBits) {
+    return baud == 0 ? kSpeed9600 : speedChoiceOf(baud, dataBits);
+}
+
+ScheduleValue scheduleToScreen(int32_t seconds) {
+    if (seconds == 0) return {0, kSeconds};
+    if (seconds % 3600 == 0) return {seconds / 3600, kHours};
+    if (seconds % 60 == 0) return {seconds / 60, kMinutes};
+    return {seconds, kSeconds};
+}
+
+int32_t scheduleFromScreen(int number, int unit) {
+    if (unit < 0 || unit > kHours) return 0;
+    const int64_t seconds = int64_t(number) * kUnitMultiplier[size_t(unit)];
+    return int32_t(std::clamp<int64_t>(seconds, std::numeric_limits<int32_t>::min(),
+                                       std::numeric_limits<int32_t>::max()));
+}
+
+DecodedSetup decodeSetup(SetupBytes& record) {
+    DecodedSetup d;
+    SetupControls& c = d.controls;
+
+    for (int f = 0; f < kScheduleFields; ++f) {
+        const ScheduleValue v = scheduleToScreen(i32At(record, offset::kSchedule + 4 * size_t(f)));
+        // The spinner holds a 16-bit position within its limits; a huge count saturates
+        // instead of wrapping into an unrelated number.
+        c.scheduleNumber[size_t(f)] = clampToLimits(saturate16(v.number), kScheduleLimits[size_t(f)]);
+        c.scheduleUnit[size_t(f)] = v.unit;
+    }
+
+    c.output = i16At(record, offset::kOutput);
+    c.file = i16At(record, offset::kFile);
+    if (c.output < 0 || c.output >= int(kOutputItems.size())) c.output = -1;
+    if (c.file < 0 || c.file >= int(kFileItems.size())) c.file = -1;
+
+    d.hostBaud = i32At(record, offset::kBaud);
+    d.hostDataBits = i16At(record, offset::kDataBits);
+    c.hostSpeed = hostSpeedChoiceOf(d.hostBaud, d.hostDataBits);
+
+    for (int p = 0; p < kSerialPorts; ++p) {
+        const size_t e = size_t(p) + 1;
+        const int code = i16At(record, offset::kPortType + 2 * e);
+        c.portType[size_t(p)] = (code >= 0 && code < kPortTypeItems) ? code : -1;
+        if (code >= 1 && code <= 13)
+            c.portSpeed[size_t(p)] = speedChoiceOf(i32At(record, offset::kBaud + 4 * e),
+                                                   i16At(record, offset::kDataBits + 2 * e));
+        else
+            c.portSpeed[size_t(p)] = kSpeedOff;
+        d.dataStatusTypes[size_t(p)] = dataStatusTypeName(code);
+    }
+
+    for (int a = 0; a < kAnalogChannels; ++a) {
+        const int v = i16At(record, offset::kAnalog + 2 * size_t(a));
+        c.analog[size_t(a)] = (v >= 0 && v <= 2) ? v : 0;
+    }
+    for (int p = 0; p < kPumps; ++p) {
+        const int v = i16At(record, offset::kPump + 2 * size_t(p));
+        const int items = p == kPumps - 1 ? int(kPurgePumpItems.size()) : int(kPumpItems.size());
+        c.pump[size_t(p)] = (v >= 0 && v < items) ? v : -1;
+    }
+
+    c.autoStart = i16At(record, offset::kAutoStart) != 0;
+
+    int cutOff = kCutOffLimits.start;
+    for (int p = 0; p < kSerialPorts; ++p) {
+        const size_t e = size_t(p) + 1;
+        if (i16At(record, offset::kPortType + 2 * e) != 0)
+            cutOff = std::max<int>(cutOff, i16At(record, offset::kCutOff + 2 * e));
+    }
+    c.lvCutOff = clampToLimits(cutOff, kCutOffLimits);
+
+    if (i16At(record, offset::kAnalogRate) < 1) putI16le(&record[offset::kAnalogRate], 1);
+    c.analogRate = clampToLimits(i16At(record, offset::kAnalogRate), kAnalogRateLimits);
+
+    c.oncePerHour = getU32le(&record[offset::kOncePerHour]) & 0x000F7FFFu;
+
+    const int timeSource = i16At(record, offset::kTimeSource);
+    c.timeSource = (timeSource >= 0 && timeSource < int(kTimeSourceItems.size())) ? timeSource : -1;
+    const int mode = i16At(record, offset::kMode);
+    c.mode = (mode >= 0 && mode < kModeCount) ? mode : -1;
+    return d;
+}
+
+bool selectionsComplete(const SetupControls& c) {
+    auto chosen = [](int v) { return v >= 0; };
+    return chosen(c.mode) && chosen(c.output) && chosen(c.file) && chosen(c.hostSpeed) &&
+           std::all_of(c.portType.begin(), c.portType.end(), chosen) &&
+           std::all_of(c.portSpeed.begin(), c.portSpeed.end(), chosen) &&
+           std::all_of(c.analog.begin(), c.analog.end(), chosen) &&
+           std::all_of(c.pump.begin(), c.pump.end(), chosen) &&
+           std::all_of(c.scheduleUnit.begin(), c.scheduleUnit.end(), chosen);
+}
+
+int minimumAnalogRate(const SetupControls& c, int rate) {
+    for (int p = 0; p < kSerialPorts; ++p)
+        if (c.portType[size_t(p)] == kPortTypeBq5 && c.portSpeed[size_t(p)] > 0) rate = std::max(rate, 2);
+    for (int p = 0; p < kSerialPorts; ++p)
+        if (c.portType[size_t(p)] == kPortTypeMfx && c.portSpeed[size_t(p)] > 0) rate = std::max(rate, 4);
+    return clampToLimits(rate, kAnalogRateLimits);
+}
+
+EncodeResult encodeSetup(const SetupControls& screen, bool integratedMeter, SetupBytes& record) {
+    EncodeResult result;
+    SetupControls& c = result.shown;
+    c = screen;
+
+    c.analogRate = minimumAnalogRate(c, c.analogRate);
+
+    putU16le(&record[0], 0x0101);
+    putI16le(&record[offset::kMode], int16_t(c.mode));
+
+    std::array<int, kLinkEntries> types{};
+    if (integratedMeter) {
+        c.portSpeed[0] = kSpeed19200;
+        const int meter = c.portType[0];
+        types[1] = meter == kPortTypeOff ? kPortTypeOff : meter == kPortTypeBinary ? kPortTypeBinary : kPortTypeBq5;
+    } else {
+        types[1] = c.portType[0];
+    }
+    for (int p = 1; p < kSerialPorts; ++p) types[size_t(p) + 1] = c.portType[size_t(p)];
+    for (size_t e = 0; e < kLinkEntries; ++e) putI16le(&record[offset::kPortType + 2 * e], int16_t(types[e]));
+
+    for (size_t e = 0; e < kLinkEntries; ++e) {
+        int choice = e == 0 ? c.hostSpeed : c.portSpeed[e - 1];
+        if (types[e] == kPortTypePump && choice != 0) choice = kSpeedOn;
+        SpeedTriple t = speedTripleOf(choice);
+        if (choice == kSpeedOn && types[e] != kPortTypePump) t = {0, 8, 0};
+        putI32le(&record[offset::kBaud + 4 * e], t.baud);
+        putI16le(&record[offset::kDataBits + 2 * e], t.dataBits);
+        putI16le(&record[offset::kParity + 2 * e], t.parity);
+    }
+
+    uint32_t mask = 0;
+    if (isMooredMode(c.mode)) mask = c.oncePerHour & 0x000F7FFFu;
+    putU32le(&record[offset::kOncePerHour], mask);
+
+    c.timeSource = 0;
+    putI16le(&record[offset::kTimeSource], 0);
+
+    putI16le(&record[offset::kZeroWord], 0);
+    for (size_t a = 0; a < kAnalogChannels; ++a) putI16le(&record[offset::kAnalog + 2 * a], int16_t(c.analog[a]));
+    for (size_t p = 0; p < kPumps; ++p) putI16le(&record[offset::kPump + 2 * p], int16_t(c.pump[p]));
+
+    for (size_t e = 0; e < kLinkEntries; ++e) putI16le(&record[offset::kCutOff + 2 * e], int16_t(c.lvCutOff));
+
+    if (c.mode != kModeRealTime && c.mode != kModeAnalog && c.analogRate > 8) c.analogRate = 8;
+    putI16le(&record[offset::kAnalogRate], int16_t(c.analogRate));
+
+    putI16le(&record[offset::kOutput], int16_t(c.output));
+    putI16le(&record[offset::kFile], int16_t(c.file));
+    result.realTimeWithStorage = c.output == kOutputRealTimeData && c.file != kFileNoStorage;
+
+    for (size_t f = 0; f < kScheduleFields; ++f)
+        putI32le(&record[offset::kSchedule + 4 * f], scheduleFromScreen(c.scheduleNumber[f], c.scheduleUnit[f]));
+
+    putI16le(&record[offset::kAutoStart], c.autoStart ? 1 : 0);
+    putU16le(&record[offset::kChecksum], blockChecksum(record.data(), offset::kChecksum));
+    return result;
+}
+
+std::string analogRateText(int rate) {
+    const int r = rate < 1 ? 1 : rate;
+    return format("%1d Hz  %4d ms", r, 1000 / r);
+}
+
+Shade analogRateShade(int rate, int fileIndex) {
+    if (fileIndex > 0) return rate > 6 ? Shade::Red : Shade::Silver;
+    return rate > 10 ? Shade::Yellow : Shade::Silver;
+}
+
+std::string lowVoltageText(int cutOffTenths) { return format("%4.1f V", cutOffTenths * 0.1); }
+
+} // namespace cv::setup

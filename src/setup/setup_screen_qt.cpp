@@ -1,0 +1,677 @@
+#include "setup/setup_screen_qt.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include "app/clickable_label_widget.h"
+#include "app/host_services.h"
+#include "dialogs/firmware_warning_dialog.h"
+#include "dialogs/logger_id_dialog.h"
+#include "dialogs/sleep_dialog.h"
+#include "link/bytes.h"
+#include "setup/data_status_page.h"
+#include "setup/host_modes.h"
+#include "setup/logger_control_page.h"
+#include "setup/logger_status_panel.h"
+#include "setup/port_setup_page.h"
+#include "setup/setup_colours_qt.h"
+
+namespace cv {
+
+namespace {
+
+const char* const kMarkerNotCurrent = "Setup is Not Current";
+const char* const kMarkerCurrent = "Setup is Current";
+const char* const kSendAbortedCaption = "*** Warning *** 'Send Setup' has been aborted.";
+const char* const kSendAbortedText =
+    "One or more of the Logger Setup Parameters in either Port Setup or Sample Setup is invalid.";
+const char* const kMemoryFillsCaption = "***Warning***";
+const char* const kMemoryFillsText =
+    "Using the Logger Output AND Recording Data internally will cause the Logger to Turn OFF as the internal "
+    "memory becomes full!";
+const char* const kNotStandbyCaption = "Unable to Complete Command";
+const char* const kNotStandbyText = "The Logger Must be in Standby before Sending a new Logger Setup";
+const char* const kShowPortSetup = "Show Logger Port Setup";
+const char* const kHidePortSetup = "Hide Logger Port Setup";
+
+// Controls found after construction, by the name they carry.
+enum Late { kGetAnalog, kGetHardware, kKR8Defaults, kButton3, kButton4, kLateCount };
+static_assert(kLateCount == 5);
+const std::array<const char*, kLateCount> kLateNames{"BTGetAnalog", "BTGetHardware", "BTKR8Defaults", "Button3",
+                                                     "Button4"};
+
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+
+void setIndex(QComboBox* cb, int index) {
+    if (!cb) return;
+    cb->setCurrentIndex(index >= 0 && index < cb->count() ? index : -1);
+}
+
+void show(QWidget* w, bool shown) {
+    if (w) w->setVisible(shown);
+}
+
+} // namespace
+
+SetupScreen::SetupScreen(QWidget* mainWindow, HostServices& services, QObject* parent)
+    : QObject(parent ? parent : mainWindow), m_window(mainWindow), m_services(services) {
+    m_ps = mainWindow->findChild<PortSetupPage*>("TSPortSetup");
+    m_lc = mainWindow->findChild<LoggerControlPage*>("TSLoggerControl");
+    m_ds = mainWindow->findChild<DataStatusPage*>("TSDataStatus");
+    m_status = mainWindow->findChild<LoggerStatusPanel*>("LoggerStatusGB");
+    if (!m_ps || !m_lc || !m_ds || !m_status) {
+        // A window without some page still gets a working controller; the stand-ins are never shown.
+        m_standIns = std::make_unique<QWidget>();
+        if (!m_ps) m_ps = new PortSetupPage(m_standIns.get());
+        if (!m_lc) m_lc = new LoggerControlPage(m_standIns.get());
+        if (!m_ds) m_ds = new DataStatusPage(m_standIns.get());
+        if (!m_status) m_status = new LoggerStatusPanel(m_standIns.get());
+    }
+    m_tabs = find<QTabWidget>("Tabs");
+
+    m_sleep = mainWindow->findChild<SleepDialog*>("TSleepForm");
+    if (!m_sleep) m_sleep = new SleepDialog(services, mainWindow);
+    m_firmware = mainWindow->findChild<FirmwareWarningDialog*>("TForm2");
+    if (!m_firmware) m_firmware = new FirmwareWarningDialog(mainWindow);
+    m_loggerId = mainWindow->findChild<LoggerIdDialog*>("TMuxIDForm");
+    if (!m_loggerId) m_loggerId = new LoggerIdDialog(services.commands, mainWindow);
+
+    connectControls();
+    connectModeMenu();
+    attachLateControls();
+    setSetupMarker(0);
+}
+
+SetupScreen::~SetupScreen() = default;
+
+template <class T>
+T* SetupScreen::find(const char* name) const {
+    return m_window->findChild<T*>(name);
+}
+
+QAction* SetupScreen::action(const char* name) const { return m_window->findChild<QAction*>(name); }
+
+bool SetupScreen::checked(const char* actionName) const {
+    QAction* a = action(actionName);
+    return a && a->isChecked();
+}
+
+void SetupScreen::relayout() {
+    if (m_services.relayout) m_services.relayout();
+}
+
+void SetupScreen::setSpinner(QSpinBox* ud, int value) {
+    const QSignalBlocker block(ud);
+    ud->setValue(value);
+}
+
+// ---- wiring ----
+
+void SetupScreen::connectControls() {
+    auto change = [this] { CBPort1SetupChange(); };
+    std::vector<QComboBox*> feeding;
+    for (int p = 0; p < setup::kSerialPorts; ++p) {
+        feeding.push_back(m_ps->CBPortSetup[size_t(p)]);
+        feeding.push_back(m_ps->ComboMeter[size_t(p)]);
+    }
+    feeding.push_back(m_ps->CBHostPortSetup);
+    for (QComboBox* cb : m_ps->CBPump) feeding.push_back(cb);
+    for (QComboBox* cb : m_ps->CBAnalog) feeding.push_back(cb);
+    for (QComboBox* cb : m_lc->scheduleCombo) feeding.push_back(cb);
+    feeding.push_back(m_lc->OutputCB);
+    feeding.push_back(m_lc->FileCB);
+    // Operator changes only: an index set from code does not run the handler.
+    for (QComboBox* cb : feeding) connect(cb, &QComboBox::activated, this, change);
+    for (QSpinBox* ud : m_lc->scheduleUD) connect(ud, &QSpinBox::valueChanged, this, change);
+    connect(m_lc->CBAutoStart, &QCheckBox::clicked, this, change);
+    connect(m_lc->UDAnalogRate, &QSpinBox::valueChanged, this, [this] { UDAnalogRateClick(); });
+    connect(m_lc->UDLVCutOff, &QSpinBox::valueChanged, this, [this] { UDLVCutOffClick(); });
+    connect(m_lc->ModeCB, &QComboBox::activated, this, [this] { ModeCBChange(); });
+    connect(m_lc->TimeSourceCB, &QComboBox::activated, this, [this] { TimeSourceCBChange(); });
+
+    std::vector<QCheckBox*> hourBoxes(m_ps->SOPH.begin(), m_ps->SOPH.end());
+    hourBoxes.insert(hourBoxes.end(), m_ps->AOPH.begin(), m_ps->AOPH.end());
+    hourBoxes.insert(hourBoxes.end(), m_ps->POPH.begin(), m_ps->POPH.end());
+    for (QCheckBox* box : hourBoxes) connect(box, &QCheckBox::clicked, this, [this] { SOPH1Click(); });
+
+    for (QPushButton* b : {m_ps->BTGetSetup1, m_lc->BTGetSetup2, m_lc->BTBegin, m_lc->BTSleep})
+        connect(b, &QPushButton::clicked, this, [this, b] { BTGetSetup1Click(b); });
+    if (auto* marker = find<ClickableLabel>("PStore"))
+        connect(marker, &ClickableLabel::clicked, this, [this, marker] { BTGetSetup1Click(marker); });
+    for (QPushButton* b : {m_ps->BTSendSetup1, m_lc->BTSendSetup2})
+        connect(b, &QPushButton::clicked, this, [this] { BTSendSetup1Click(); });
+    connect(m_lc->BTStop, &QPushButton::clicked, this, [this] { BTStopClick(); });
+    for (QPushButton* b : {m_lc->Button1, m_lc->Button2})
+        connect(b, &QPushButton::clicked, this, [this, b] { Button1Click(b); });
+
+    if (QAction* a = action("MenuMooredTimeUpdate")) {
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this] { MooredTimeUpdatesClick(); });
+    }
+    if (QAction* a = action("MenuUpdateTimeNow")) {
+        a->setCheckable(true);
+        connect(a, &QAction::triggered, this, [this] { MenuUpdateTimeNowClick(); });
+    }
+    // "Automatic Time Sync" is a plain check mark that the status display reads.
+    if (QAction* a = action("MenuAutoTimeUpdate")) a->setCheckable(true);
+    if (QAction* a = action("MenuChangeLoggerID"))
+        connect(a, &QAction::triggered, this, [this] { MenuChangeLoggerIDClick(); });
+}
+
+void SetupScreen::connectModeMenu() {
+    const std::pair<const char*, int> items[] = {
+        {"MenuProfile", hostmode::kProfileLogging}, {"MenuMoored", hostmode::kMooredLogging},
+        {"MenuRealTimeOutput", hostmode::kRealTimeOutput}, {"MenuAnalog", hostmode::kAnalogOutput},
+        {"MenuAdvanced", hostmode::kAdvancedUser}, {"PCLogger", hostmode::kPcLogger},
+        {"MenuPSM3", hostmode::kPsm3Output}, {"Menubq5PassThru", hostmode::kBq5PassThru}};
+    for (const auto& [name, mode] : items)
+        if (QAction* a = action(name)) connect(a, &QAction::triggered, this, [this, m = mode] { modeMenuClick(m); });
+}
+
+void SetupScreen::attachLateControls() {
+    auto& late = m_late;
+    for (int i = 0; i < kLateCount; ++i) {
+        if (late[size_t(i)]) continue;
+        auto* button = find<QAbstractButton>(kLateNames[size_t(i)]);
+        if (!button) continue;
+        late[size_t(i)] = button;
+        if (i == kButton3 || i == kButton4) {
+            connect(button, &QAbstractButton::clicked, this, [this, button] { Button1Click(button); });
+            button->setVisible(m_lc->ModeCB->currentIndex() == setup::kModePolledMoored);
+        } else {
+            connect(button, &QAbstractButton::clicked, this, [this, button] { BTGetSetup1Click(button); });
+        }
+    }
+}
+
+// ---- screen values ----
+
+setup::SetupControls SetupScreen::screenControls() const {
+    setup::SetupControls c;
+    c.mode = m_lc->ModeCB->currentIndex();
+    c.output = m_lc->OutputCB->currentIndex();
+    c.file = m_lc->FileCB->currentIndex();
+    c.timeSource = m_lc->TimeSourceCB->currentIndex();
+    c.hostSpeed = m_ps->CBHostPortSetup->currentIndex();
+    for (size_t p = 0; p < setup::kSerialPorts; ++p) {
+        c.portType[p] = m_ps->ComboMeter[p]->currentIndex();
+        c.portSpeed[p] = m_ps->CBPortSetup[p]->currentIndex();
+    }
+    for (size_t a = 0; a < setup::kAnalogChannels; ++a) c.analog[a] = m_ps->CBAnalog[a]->currentIndex();
+    for (size_t p = 0; p < setup::kPumps; ++p) c.pump[p] = m_ps->CBPump[p]->currentIndex();
+    for (size_t f = 0; f < setup::kScheduleFields; ++f) {
+        c.scheduleNumber[f] = m_lc->scheduleUD[f]->value();
+        c.scheduleUnit[f] = m_lc->scheduleCombo[f]->currentIndex();
+    }
+    c.lvCutOff = m_lc->UDLVCutOff->value();
+    c.analogRate = m_lc->UDAnalogRate->value();
+    c.autoStart = m_lc->CBAutoStart->isChecked();
+    c.oncePerHour = 0;
+    for (int p = 0; p < setup::kSerialPorts; ++p)
+        if (m_ps->SOPH[size_t(p)]->isChecked()) c.oncePerHour |= setup::serialHourBit(p);
+    for (int a = 0; a < setup::kAnalogChannels; ++a)
+        if (m_ps->AOPH[size_t(a)]->isChecked()) c.oncePerHour |= setup::analogHourBit(a);
+    for (int p = 0; p < setup::kPumps; ++p)
+        if (m_ps->POPH[size_t(p)]->isChecked()) c.oncePerHour |= setup::pumpHourBit(p);
+    return c;
+}
+
+void SetupScreen::showControls(const setup::SetupControls& c) {
+    setIndex(m_lc->ModeCB, c.mode);
+    setIndex(m_lc->OutputCB, c.output);
+    setIndex(m_lc->FileCB, c.file);
+    setIndex(m_lc->TimeSourceCB, c.timeSource);
+    setIndex(m_ps->CBHostPortSetup, c.hostSpeed);
+    for (size_t p = 0; p < setup::kSerialPorts; ++p) {
+        setIndex(m_ps->ComboMeter[p], c.portType[p]);
+        setIndex(m_ps->CBPortSetup[p], c.portSpeed[p]);
+    }
+    for (size_t a = 0; a < setup::kAnalogChannels; ++a) setIndex(m_ps->CBAnalog[a], c.analog[a]);
+    for (size_t p = 0; p < setup::kPumps; ++p) setIndex(m_ps->CBPump[p], c.pump[p]);
+    for (size_t f = 0; f < setup::kScheduleFields; ++f) {
+        setSpinner(m_lc->scheduleUD[f], c.scheduleNumber[f]);
+        setIndex(m_lc->scheduleCombo[f], c.scheduleUnit[f]);
+    }
+    setSpinner(m_lc->UDLVCutOff, c.lvCutOff);
+    setSpinner(m_lc->UDAnalogRate, c.analogRate);
+    m_lc->CBAutoStart->setChecked(c.autoStart);
+    for (int p = 0; p < setup::kSerialPorts; ++p)
+        m_ps->SOPH[size_t(p)]->setChecked(c.oncePerHour & setup::serialHourBit(p));
+    for (int a = 0; a < setup::kAnalogChannels; ++a)
+        m_ps->AOPH[size_t(a)]->setChecked(c.oncePerHour & setup::analogHourBit(a));
+    for (int p = 0; p < setup::kPumps; ++p) m_ps->POPH[size_t(p)]->setChecked(c.oncePerHour & setup::pumpHourBit(p));
+}
+
+// ---- setup record ----
+
+bool SetupScreen::showArrivedSetup() {
+    LoggerRecords& records = m_services.records;
+    if (!records.setupArrived) return false;
+    const setup::DecodedSetup d = setup::decodeSetup(records.setup);
+    const setup::SetupControls& c = d.controls;
+
+    for (size_t f = 0; f < setup::kScheduleFields; ++f) {
+        setSpinner(m_lc->scheduleUD[f], c.scheduleNumber[f]);
+        setIndex(m_lc->scheduleCombo[f], c.scheduleUnit[f]);
+    }
+    setIndex(m_lc->OutputCB, c.output);
+    setIndex(m_lc->FileCB, c.file);
+    for (size_t p = 0; p < setup::kSerialPorts; ++p) {
+        m_ds->MTypeLabel[p]->setText("OFF");
+        m_ds->MStatusLabel[p]->setText("0");
+        m_ds->MFileSizeLabel[p]->setText("0 K");
+    }
+    setIndex(find<QComboBox>("LoggerSetupCB"), c.hostSpeed);
+    setIndex(m_ps->CBHostPortSetup, c.hostSpeed);
+    for (size_t p = 0; p < setup::kSerialPorts; ++p) {
+        setIndex(m_ps->ComboMeter[p], c.portType[p]);
+        setIndex(m_ps->CBPortSetup[p], c.portSpeed[p]);
+        m_ds->MTypeLabel[p]->setText(qs(d.dataStatusTypes[p]));
+    }
+    for (QLabel* l : m_ds->Analog) l->setText("0.000");
+    for (size_t a = 0; a < setup::kAnalogChannels; ++a) setIndex(m_ps->CBAnalog[a], c.analog[a]);
+    for (size_t p = 0; p < setup::kPumps; ++p) setIndex(m_ps->CBPump[p], c.pump[p]);
+    m_lc->CBAutoStart->setChecked(c.autoStart);
+    setSpinner(m_lc->UDLVCutOff, c.lvCutOff);
+    m_lc->LBLowVoltage->setText(qs(setup::lowVoltageText(c.lvCutOff)));
+    setSpinner(m_lc->UDAnalogRate, c.analogRate);
+    refreshAnalogRateReadout();
+    for (int p = 0; p < setup::kSerialPorts; ++p)
+        m_ps->SOPH[size_t(p)]->setChecked(c.oncePerHour & setup::serialHourBit(p));
+    for (int a = 0; a < setup::kAnalogChannels; ++a)
+        m_ps->AOPH[size_t(a)]->setChecked(c.oncePerHour & setup::analogHourBit(a));
+    for (int p = 0; p < setup::kPumps; ++p) m_ps->POPH[size_t(p)]->setChecked(c.oncePerHour & setup::pumpHourBit(p));
+    setIndex(m_lc->TimeSourceCB, c.timeSource);
+    setIndex(m_lc->ModeCB, c.mode);
+    setMooredFlag(setup::isMooredMode(c.mode));
+    showPolledButtons(c.mode == setup::kModePolledMoored);
+    showLoggerMode(getI16le(&records.setup[setup::offset::kMode]));
+
+    setSetupMarker(1);
+    records.setupArrived = false;
+    return true;
+}
+
+void SetupScreen::BTSendSetup1Click() {
+    const setup::SetupControls c = screenControls();
+    if (!setup::selectionsComplete(c)) {
+        m_services.warnings.show(kSendAbortedCaption, kSendAbortedText);
+        return;
+    }
+    // Encode into a copy: a warning box below runs the timers, and a setup arriving meanwhile
+    // must not end up mixed into the bytes the operator asked to send.
+    SetupBytes out = m_services.records.setup;
+    const setup::EncodeResult r = setup::encodeSetup(c, m_services.facts.hasIntegratedMeter(), out);
+    showControls(r.shown);
+    refreshAnalogRateReadout();
+    if (r.realTimeWithStorage) m_services.warnings.show(kMemoryFillsCaption, kMemoryFillsText);
+    m_services.records.setup = out;
+    m_services.commands.sendBlock(out.data(), out.size());
+}
+
+void SetupScreen::setSetupMarker(int state) {
+    auto* marker = find<QLabel>("PStore");
+    if (state != 0 && state != 1) return;
+    if (marker) {
+        marker->setText(state == 1 ? kMarkerCurrent : kMarkerNotCurrent);
+        paintShade(marker, state == 1 ? Shade::Silver : Shade::Yellow);
+    }
+    relayout();
+}
+
+void SetupScreen::refreshAnalogRateReadout() {
+    const int rate = m_lc->UDAnalogRate->value();
+    m_lc->LBAnalogRate->setText(qs(setup::analogRateText(rate)));
+    paintShade(m_lc->LBAnalogRate, setup::analogRateShade(rate, m_lc->FileCB->currentIndex()));
+}
+
+void SetupScreen::CBPort1SetupChange() {
+    setSetupMarker(0);
+    const int rate = setup::minimumAnalogRate(screenControls(), m_lc->UDAnalogRate->value());
+    if (rate != m_lc->UDAnalogRate->value()) setSpinner(m_lc->UDAnalogRate, rate);
+    UDAnalogRateClick();
+}
+
+void SetupScreen::UDAnalogRateClick() {
+    refreshAnalogRateReadout();
+    setSetupMarker(0);
+}
+
+void SetupScreen::UDLVCutOffClick() {
+    m_lc->LBLowVoltage->setText(qs(setup::lowVoltageText(m_lc->UDLVCutOff->value())));
+    setSetupMarker(0);
+}
+
+void SetupScreen::ModeCBChange() {
+    const int mode = m_lc->ModeCB->currentIndex();
+    setMooredFlag(setup::isMooredMode(mode));
+    showPolledButtons(mode == setup::kModePolledMoored);
+    setSetupMarker(0);
+}
+
+void SetupScreen::SOPH1Click() { setSetupMarker(0); }
+
+void SetupScreen::TimeSourceCBChange() { setSetupMarker(0); }
+
+// ---- commands ----
+
+void SetupScreen::BTGetSetup1Click(QObject* sender) {
+    if (!sender) return;
+    CommandSink& out = m_services.commands;
+    const auto& late = m_late;
+    if (sender == late[kGetAnalog]) out.sendCommand(cmd::kGetAnalog);
+    if (sender == late[kGetHardware]) out.sendCommand(cmd::kGetHardware);
+    if (sender == m_ps->BTGetSetup1 || sender == m_lc->BTGetSetup2) out.sendCommand(cmd::kGetSetup);
+    if (sender->objectName() == "PStore") {
+        if (status::isStandbyState(m_services.facts.state))
+            out.sendCommand(cmd::kGetSetup);
+        else
+            m_services.warnings.show(kNotStandbyCaption, kNotStandbyText);
+    }
+    if (sender == m_lc->BTBegin) out.sendCommand(cmd::kBegin);
+    if (sender == m_lc->BTSleep) {
+        m_sleep->show();
+        m_sleep->raise();
+    }
+    if (sender == late[kKR8Defaults]) {
+        auto* password = find<QLineEdit>("HWPassword");
+        const std::string typed = password ? password->text().toStdString() : std::string();
+        if (m_passwordCheck && m_passwordCheck(typed)) out.sendCommand(cmd::kLoadHardwareDefaults);
+    }
+}
+
+void SetupScreen::BTStopClick() {
+    const int hostSpeed = m_ps->CBHostPortSetup->currentIndex();
+    if (hostSpeed == 5 || hostSpeed == 7) {
+        m_services.commands.sendRaw(kStop7E1Text);
+        return;
+    }
+    m_services.commands.sendCommand(cmd::kStop);
+    m_services.commands.sendRaw(kBreakText);
+}
+
+void SetupScreen::Button1Click(QObject* sender) {
+    if (!sender) return;
+    const QString name = sender->objectName();
+    if (name == "Button1" || name == "Button3") m_services.commands.sendRaw(kWakeText);
+    if (name == "Button2" || name == "Button4") m_services.commands.sendRaw(kSleepText);
+}
+
+void SetupScreen::MooredTimeUpdatesClick() {
+    const bool shown = checked("MenuMooredTimeUpdate");
+    m_lc->TimeSourceLB->setVisible(shown);
+    m_lc->TimeSourceCB->setVisible(shown);
+}
+
+void SetupScreen::MenuUpdateTimeNowClick() {
+    if (QAction* a = action("MenuUpdateTimeNow")) a->setChecked(true);
+}
+
+void SetupScreen::MenuChangeLoggerIDClick() {
+    m_loggerId->show();
+    m_loggerId->raise();
+}
+
+// ---- host modes ----
+
+void SetupScreen::modeMenuClick(int hostMode) {
+    setSetupMarker(0);
+    setupDisplayMode(hostMode);
+}
+
+void SetupScreen::setTabShown(const char* name, bool shown) {
+    if (!m_tabs) return;
+    auto* page = m_tabs->findChild<QWidget*>(name);
+    const int index = page ? m_tabs->indexOf(page) : -1;
+    if (index >= 0) m_tabs->setTabVisible(index, shown);
+}
+
+void SetupScreen::applyLayout(int mode) {
+    const hostmode::Layout& l = *hostmode::layoutFor(mode);
+    switch (l.close) {
+    case hostmode::PortsToClose::PcLoggerPorts:
+        for (int n = 1; n <= 8; ++n)
+            if (auto* cb = find<QComboBox>(QString("DeckPort%1CB").arg(n).toLatin1().constData()))
+                cb->setCurrentIndex(0);
+        if (m_closePcLoggerPorts) m_closePcLoggerPorts();
+        break;
+    case hostmode::PortsToClose::LoggerPort:
+        if (auto* cb = find<QComboBox>("LoggerPortCB")) cb->setCurrentIndex(0);
+        if (m_services.reopenLoggerPort) m_services.reopenLoggerPort();
+        break;
+    case hostmode::PortsToClose::None: break;
+    }
+
+    for (int t = 0; t < hostmode::kLaidOutTabs; ++t) setTabShown(hostmode::kTabNames[size_t(t)], l.tabs[size_t(t)]);
+    for (const char* name : hostmode::kAlwaysHiddenTabs) setTabShown(name, false);
+
+    m_lc->CBAutoStart->show();
+    m_lc->CBAutoStart->setChecked(l.autoStartChecked);
+    auto preset = [](QLabel* label, QComboBox* cb, const hostmode::ComboPreset& p) {
+        label->setVisible(p.shown);
+        cb->setVisible(p.shown);
+        if (p.index == hostmode::kKeep) {
+            if (cb->currentIndex() < 0) cb->setCurrentIndex(hostmode::kKeepDefault);
+        } else {
+            cb->setCurrentIndex(p.index);
+        }
+    };
+    preset(m_lc->ModeLB, m_lc->ModeCB, l.modeCB);
+    preset(m_lc->FileLB, m_lc->FileCB, l.fileCB);
+    preset(m_lc->OutputLB, m_lc->OutputCB, l.outputCB);
+    preset(m_lc->TimeSourceLB, m_lc->TimeSourceCB, l.timeSourceCB);
+
+    for (const char* name : hostmode::kReplayControls) show(find<QWidget>(name), false);
+    show(find<QWidget>("FlashPanel"), false);
+    show(find<QWidget>("RemoteHostPanel"), false);
+    show(find<QWidget>("PStore"), l.setupMarker);
+    m_status->setVisible(l.loggerStatus);
+
+    show(find<QWidget>("PLoggerPort"), l.loggerPortItems);
+    show(find<QWidget>("COMStatus"), l.loggerPortItems);
+    show(find<QWidget>("LoggerPortGB"), l.loggerPortItems);
+    if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(l.loggerPortItems);
+    if (QAction* a = action("ShowLoggerPortSetup")) a->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
+
+    m_status->LBPower->setVisible(l.power);
+    m_status->LBRunStop->setVisible(l.runStop);
+    m_status->LBRunNumber->setVisible(l.runNumber);
+
+    for (const auto& [name, shown] : hostmode::menuItemsFor(mode))
+        if (QAction* a = action(name.c_str())) a->setVisible(shown);
+}
+
+void SetupScreen::setupDisplayMode(int requestedMode) {
+    m_requestedHostMode = requestedMode;
+    if (requestedMode == hostmode::kNoRequest) m_services.warnings.show("HD", "Disp Done");
+    if (hostmode::layoutFor(requestedMode)) applyLayout(requestedMode);
+
+    m_status->HostMode->setText(qs(hostmode::hostModeName(requestedMode)));
+    // The read-outs are compared against the mode being laid out, not the one it replaces.
+    m_currentHostMode = requestedMode;
+    m_requestedHostMode = hostmode::kNoRequest;
+    recolourModeReadouts();
+
+    const int mode = m_lc->ModeCB->currentIndex();
+    setMooredFlag(setup::isMooredMode(mode));
+    showPolledButtons(mode == setup::kModePolledMoored);
+    UDAnalogRateClick();
+    relayout();
+}
+
+void SetupScreen::setMooredFlag(bool flag) {
+    m_moored = flag;
+    setIntervalControlsShown(flag);
+    refreshOncePerHourColumn();
+}
+
+void SetupScreen::setIntervalControlsShown(bool shown) {
+    for (QWidget* w : {static_cast<QWidget*>(m_lc->LBSampleInterval), static_cast<QWidget*>(m_lc->scheduleUD[setup::kInterval]),
+                       static_cast<QWidget*>(m_lc->scheduleCombo[setup::kInterval]), static_cast<QWidget*>(m_lc->BTSleep)})
+        w->setVisible(shown);
+}
+
+void SetupScreen::refreshOncePerHourColumn() {
+    auto anyRow = [](const auto& rows) {
+        for (QWidget* w : rows)
+            if (!w->isHidden()) return true;
+        return false;
+    };
+    auto column = [this](const auto& rows, const auto& boxes, QLabel* heading1, QLabel* heading2, bool any) {
+        heading1->setVisible(m_moored && any);
+        heading2->setVisible(m_moored && any);
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            if (!m_moored) boxes[i]->setChecked(false);
+            // The boxes follow the installed rows, as the status display leaves them.
+            boxes[i]->setVisible(m_moored && !rows[i]->isHidden());
+        }
+    };
+    column(m_ps->LBS, m_ps->SOPH, m_ps->SOPHLB1, m_ps->SOPHLB2, anyRow(m_ps->LBS));
+    column(m_ps->LBAnalog, m_ps->AOPH, m_ps->AOPHLB1, m_ps->AOPHLB2, anyRow(m_ps->LBAnalog));
+    column(m_ps->LBPumps, m_ps->POPH, m_ps->POPHLB1, m_ps->POPHLB2, anyRow(m_ps->LBPumps));
+}
+
+void SetupScreen::showPolledButtons(bool shown) {
+    m_lc->Button1->setVisible(shown);
+    m_lc->Button2->setVisible(shown);
+    const auto& late = m_late;
+    for (int i : {kButton3, kButton4})
+        if (auto* w = qobject_cast<QWidget*>(late[size_t(i)].data())) w->setVisible(shown);
+}
+
+void SetupScreen::showLoggerMode(int operatingMode) {
+    m_status->LoggerMode->setText(qs(hostmode::loggerModeText(operatingMode, m_services.facts.hasIntegratedMeter())));
+    m_status->LoggerMode->show();
+    m_shownLoggerMode = operatingMode;
+    recolourModeReadouts();
+}
+
+void SetupScreen::recolourModeReadouts() {
+    const auto shade =
+        hostmode::modeReadoutShade(m_currentHostMode, !m_status->LoggerMode->isHidden(), m_shownLoggerMode);
+    if (!shade) return;
+    paintShade(m_status->LoggerMode, *shade);
+    paintShade(m_status->HostMode, *shade);
+}
+
+// ---- status record ----
+
+void SetupScreen::hostClockTick() { applyHostClock(m_tracker.hostClockTick(m_services.clock)); }
+
+void SetupScreen::applyHostClock(const status::HostClockView& v) {
+    if (!v.newSecond) return;
+    if (auto* l = find<QLabel>("LBHostDandT")) l->setText(qs(v.hostDateTime));
+    m_sleep->showHostClock(qs(v.hostTime), qs(v.hostDate));
+    if (v.loggerTimeStale) paintShade(m_status->LBDandT, Shade::Yellow);
+}
+
+void SetupScreen::showArrivedStatus() {
+    LoggerRecords& records = m_services.records;
+    if (!records.statusArrived) return;
+    attachLateControls();
+    const bool syncNow = checked("MenuUpdateTimeNow");
+    const status::StatusView v =
+        m_tracker.decode(records.status, m_services.clock, m_services.facts, checked("MenuAutoTimeUpdate"), syncNow);
+    applyStatus(v);
+    if (v.setTimeArgument) m_services.commands.sendCommand(cmd::kSetTime, 0, *v.setTimeArgument);
+    if (syncNow)
+        if (QAction* a = action("MenuUpdateTimeNow")) a->setChecked(false);
+    records.statusArrived = false;
+}
+
+void SetupScreen::applyStatus(const status::StatusView& v) {
+    const status::StatusFields& f = v.fields;
+    m_status->showReportingLook();
+    m_status->LBDandT->show();
+
+    if (v.rowNames)
+        for (size_t p = 0; p < 8; ++p) {
+            m_ps->LBS[p]->setText(qs(v.rowNames->portSetup[p]));
+            m_ds->MLabel[p]->setText(qs(v.rowNames->dataStatus[p]));
+        }
+    if (auto* remote = find<QWidget>("RemoteHostPanel"); remote && remote->isHidden() == v.remoteHostOn)
+        remote->setVisible(v.remoteHostOn);
+    m_status->HostType->setText(qs(v.hostType));
+    for (size_t p = 0; p < 8; ++p) {
+        const bool installed = v.portInstalled[p];
+        for (QLabel* l : m_ds->portRow(int(p))) l->setVisible(installed);
+        m_ps->LBS[p]->setVisible(installed);
+        m_ps->ComboMeter[p]->setVisible(installed);
+        m_ps->CBPortSetup[p]->setVisible(installed);
+    }
+    bool anyAnalog = false;
+    for (size_t a = 0; a < 7; ++a) {
+        const bool installed = v.analogInstalled[a];
+        anyAnalog = anyAnalog || installed;
+        m_ds->LBA[a]->setVisible(installed);
+        m_ds->Analog[a]->setVisible(installed);
+        m_ps->LBAnalog[a]->setVisible(installed);
+        m_ps->CBAnalog[a]->setVisible(installed);
+    }
+    m_ds->AnalogFS->setVisible(anyAnalog);
+    m_ds->AnalogFileSizeLabel->setVisible(anyAnalog);
+    for (size_t p = 0; p < 4; ++p) {
+        m_ps->LBPumps[p]->setVisible(v.pumpInstalled[p]);
+        m_ps->CBPump[p]->setVisible(v.pumpInstalled[p]);
+    }
+    refreshOncePerHourColumn();
+    m_ps->LBSerial->setVisible(f.serialMask != 0);
+    m_ps->LBAnalogSetup->setVisible(f.analogMask != 0);
+    m_ds->LBAnalog->setVisible(f.analogMask != 0);
+    m_ps->LBPump->setVisible(f.pumpMask != 0);
+
+    m_loggerId->showCurrentId(f.loggerId);
+    if (v.askForLoggerId) {
+        m_loggerId->show();
+        m_loggerId->raise();
+    }
+
+    if (v.runStop) {
+        if (v.runStop->visible) m_status->LBRunStop->setVisible(*v.runStop->visible);
+        m_status->LBRunStop->setText(qs(v.runStop->text));
+    }
+    m_status->LBRunNumber->setText(qs(v.runNumber));
+    m_status->LBRunSize->setText(qs(v.runSize));
+    m_status->LBPower->setText(qs(v.power));
+
+    if (v.firmwareWarning) m_firmware->showWarning(qs(*v.firmwareWarning));
+    if (v.captions) {
+        if (auto* b = find<QAbstractButton>("BTClearMemory")) b->setText(qs(v.captions->clearMemory));
+        if (auto* b = find<QAbstractButton>("BTGetDirectory")) b->setText(qs(v.captions->getDirectory));
+    }
+
+    applyHostClock(v.clock);
+
+    paintShade(m_status->LBDandT, Shade::ButtonFace);
+    m_status->LBDandT->setText(qs(v.loggerDateTime));
+    m_sleep->showLoggerClock(qs(v.sleepTime), qs(v.sleepDate));
+    m_status->LBDrift->setVisible(v.drift.has_value());
+    if (v.drift) m_status->LBDrift->setText(qs(*v.drift));
+
+    paintShade(m_status->LBOperation, Shade::ButtonFace);
+    m_status->LBOperation->setText(qs(v.operation));
+    m_status->LBTimeLeft->setText(qs(v.timeLeft));
+    m_status->LBCurrentV->setText(qs(v.currentV));
+    m_status->LBStartV->setText(qs(v.startV));
+    m_status->LBEndV->setText(qs(v.endV));
+    m_status->LBFreeDisk->setText(qs(v.freeMemory));
+    m_status->LBTotalDisk->setText(qs(v.totalMemory));
+    for (size_t a = 0; a < 7; ++a) m_ds->Analog[a]->setText(qs(v.analog[a]));
+    m_ds->AnalogFileSizeLabel->setText(qs(v.analogFileSize));
+    for (size_t p = 0; p < 8; ++p) {
+        m_ds->MBPSLabel[p]->setText(qs(v.ports[p].rateCaption));
+        m_ds->MStatusLabel[p]->setText(qs(v.ports[p].rate));
+        m_ds->MFileSizeLabel[p]->setText(qs(v.ports[p].fileSize));
+    }
+    relayout();
+}
+
+} // namespace cv

@@ -1,0 +1,638 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "app/clickable_label_widget.h"
+#include "dialogs/firmware_warning_dialog.h"
+#include "dialogs/logger_id_dialog.h"
+#include "dialogs/sleep_dialog.h"
+#include "link/bytes.h"
+#include "setup/logger_status_panel.h"
+#include <ostream>
+#include "setup/record_builders.h"
+#include "setup/setup_colours_qt.h"
+#include "setup/setup_fixture.h"
+#include "setup/setup_screen_qt.h"
+
+namespace cv::test {
+namespace {
+
+QColor colourOf(const SetupRig& rig, const char* name) { return shownColour(rig.w<QWidget>(name)); }
+
+// ---- host mode layouts ----
+
+struct ModeExpectation {
+    int mode;
+    std::vector<const char*> tabsShown;  // of the ten pages, the others hidden
+    // ModeCB, FileCB, OutputCB, TimeSourceCB: shown and item
+    std::array<std::pair<bool, int>, 4> combos;
+    bool autoStart;
+    std::vector<const char*> panelsShown;  // of kPanels
+    std::vector<const char*> menusShown;   // of kMenus
+    bool deckPortsClosed;
+    bool loggerPortClosed;
+};
+
+const std::vector<const char*> kTabs{"TSPortSetup", "TSLoggerControl", "TSDataStatus", "TSUpload",   "TSRealTime",
+                                     "TSRecord",    "TSPCLogger",      "TSHardware",   "TSAnalog",   "TSPlotSetup"};
+const std::vector<const char*> kPanels{"PStore",   "LoggerStatusGB", "PLoggerPort", "COMStatus",     "LoggerPortGB",
+                                       "LBPower",  "LBRunStop",      "LBRunNumber", "FlashPanel",    "RemoteHostPanel",
+                                       "ReplayArchiveBT", "ReplaySpeedUD"};
+const std::vector<const char*> kMenus{
+    "MenuFactorySettings", "ResetToMonitor",   "MenuChangeLoggerID",   "N2",  "AnalogCal",
+    "HardwareConfig",      "LoadDefaultFlashSetup", "ToggleDebug",     "N11", "N1",
+    "MenuAnnotateFile",    "MenuLoggerTimeUpdate",  "MenuAutoTimeUpdate", "MenuUpdateTimeNow",
+    "MenuMooredTimeUpdate", "N5",              "MenuTestOneSerialPort", "N10", "ChangeHostInterface",
+    "Menubq5PassThru",     "MenuLoggerPortSetup"};
+
+const std::vector<const char*> kLoggerPortItems{"PLoggerPort", "COMStatus", "LoggerPortGB"};
+const std::vector<const char*> kCommon{"MenuFactorySettings", "ResetToMonitor", "MenuLoggerPortSetup"};
+
+std::vector<const char*> join(std::vector<const char*> a, const std::vector<const char*>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::vector<const char*> kTimeMenus{"MenuLoggerTimeUpdate", "MenuAutoTimeUpdate", "MenuUpdateTimeNow"};
+
+const ModeExpectation kModeTable[] = {
+    {-1, {}, {{{false, 0}, {false, 0}, {false, 0}, {false, 0}}}, false,
+     join({"LoggerStatusGB"}, kLoggerPortItems), kCommon, true, false},
+    {1, {"TSPortSetup", "TSLoggerControl", "TSRealTime", "TSRecord"},
+     {{{false, 3}, {false, 0}, {false, 3}, {false, 0}}}, true, join({"PStore", "LoggerStatusGB"}, kLoggerPortItems),
+     kCommon, true, false},
+    {2, {"TSPortSetup", "TSLoggerControl", "TSDataStatus", "TSUpload"},
+     {{{false, 1}, {false, 1}, {false, 0}, {false, 0}}}, false,
+     join({"PStore", "LoggerStatusGB", "LBRunNumber"}, kLoggerPortItems),
+     join(join(kCommon, {"AnalogCal", "HardwareConfig", "N1"}), kTimeMenus), true, false},
+    {3, {"TSPortSetup", "TSLoggerControl", "TSDataStatus", "TSUpload"},
+     {{{false, 0}, {false, 1}, {false, 0}, {false, 0}}}, false,
+     join({"PStore", "LoggerStatusGB", "LBRunStop", "LBRunNumber"}, kLoggerPortItems),
+     join(join(kCommon, {"AnalogCal", "HardwareConfig", "N1", "N5", "MenuTestOneSerialPort"}), kTimeMenus), true,
+     false},
+    {4, {"TSPortSetup", "TSLoggerControl", "TSDataStatus", "TSRealTime", "TSRecord", "TSPCLogger"},
+     {{{false, 2}, {false, 0}, {false, 1}, {false, 0}}}, false, join({"PStore", "LoggerStatusGB"}, kLoggerPortItems),
+     join(join(kCommon, {"AnalogCal", "HardwareConfig", "N1", "N5", "MenuTestOneSerialPort"}), kTimeMenus), false,
+     false},
+    {5, {"TSPortSetup", "TSLoggerControl", "TSDataStatus", "TSUpload", "TSRealTime", "TSRecord", "TSPCLogger"},
+     {{{true, 2}, {true, 0}, {true, 1}, {false, 0}}}, false,
+     join({"PStore", "LoggerStatusGB", "LBPower", "LBRunStop", "LBRunNumber"}, kLoggerPortItems),
+     join(join(kCommon, {"MenuChangeLoggerID", "N2", "AnalogCal", "HardwareConfig", "LoadDefaultFlashSetup",
+                         "ToggleDebug", "N11", "N1", "MenuAnnotateFile", "N5", "MenuTestOneSerialPort", "N10",
+                         "ChangeHostInterface"}),
+          kTimeMenus),
+     false, false},
+    {8, {"TSRealTime", "TSRecord", "TSPCLogger"}, {{{true, 2}, {true, 0}, {true, 1}, {false, 0}}}, false, {},
+     {"MenuAnnotateFile"}, false, true},
+};
+
+void PrintTo(const ModeExpectation& e, std::ostream* os) { *os << "host mode " << e.mode; }
+
+class HostModeLayout : public ::testing::TestWithParam<ModeExpectation> {};
+
+TEST_P(HostModeLayout, TabsCombosPanelsAndMenus) {
+    const ModeExpectation& e = GetParam();
+    SetupRig rig;
+    // Start from the opposite of what the mode should leave, so every line is really set.
+    rig.screen->setupDisplayMode(e.mode == 5 ? -1 : 5);
+    rig.w<QComboBox>("ModeCB")->setCurrentIndex(-1);
+    for (int n = 1; n <= 8; ++n) rig.w<QComboBox>(QString("DeckPort%1CB").arg(n).toLatin1())->setCurrentIndex(2);
+    rig.screen->loggerStatusPanel()->showReportingLook();  // as after the first status
+    rig.screen->setupDisplayMode(e.mode);
+
+    for (const char* tab : kTabs) {
+        const bool expected = std::find(e.tabsShown.begin(), e.tabsShown.end(), std::string_view(tab)) != e.tabsShown.end();
+        EXPECT_EQ(rig.tabShown(tab), expected) << tab;
+    }
+    const char* combos[4][2] = {{"ModeCB", "ModeLB"}, {"FileCB", "FileLB"}, {"OutputCB", "OutputLB"}, {"TimeSourceCB", "TimeSourceLB"}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(rig.shown(combos[i][0]), e.combos[size_t(i)].first) << combos[i][0];
+        EXPECT_EQ(rig.shown(combos[i][1]), e.combos[size_t(i)].first) << combos[i][1];
+        EXPECT_EQ(rig.w<QComboBox>(combos[i][0])->currentIndex(), e.combos[size_t(i)].second) << combos[i][0];
+    }
+    EXPECT_TRUE(rig.shown("CBAutoStart"));
+    EXPECT_EQ(rig.w<QCheckBox>("CBAutoStart")->isChecked(), e.autoStart);
+    for (const char* panel : kPanels) {
+        const bool expected = std::find(e.panelsShown.begin(), e.panelsShown.end(), std::string_view(panel)) != e.panelsShown.end();
+        EXPECT_EQ(rig.shown(panel), expected) << panel;
+    }
+    for (const char* menu : kMenus) {
+        const bool expected = std::find(e.menusShown.begin(), e.menusShown.end(), std::string_view(menu)) != e.menusShown.end();
+        EXPECT_EQ(rig.shown(menu), expected) << menu;
+    }
+    for (int n = 1; n <= 8; ++n)
+        EXPECT_EQ(rig.w<QComboBox>(QString("DeckPort%1CB").arg(n).toLatin1())->currentIndex() == 0, e.deckPortsClosed) << n;
+    EXPECT_EQ(rig.w<QComboBox>("LoggerPortCB")->currentIndex() == 0, e.loggerPortClosed);
+    EXPECT_EQ(rig.reopenCount > 0, e.loggerPortClosed);
+    EXPECT_EQ(rig.screen->currentHostMode(), e.mode);
+    if (e.panelsShown.size() && std::string_view(e.panelsShown[0]) == "PStore") {
+        EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+        EXPECT_EQ(colourOf(rig, "PStore"), shadeColour(Shade::Yellow));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, HostModeLayout, ::testing::ValuesIn(kModeTable),
+                         [](const auto& info) { return info.param.mode < 0 ? std::string("None") : std::to_string(info.param.mode); });
+
+TEST(HostModes, MooredLoggingShowsIntervalAndSleepControls) {
+    SetupRig rig;
+    rig.trigger("MenuMoored");
+    EXPECT_FALSE(rig.shown("ModeCB"));
+    EXPECT_EQ(rig.w<QComboBox>("ModeCB")->currentText(), "Moored Mode");
+    EXPECT_EQ(rig.w<QComboBox>("FileCB")->currentText(), "CV Archive Files");
+    EXPECT_EQ(rig.w<QComboBox>("OutputCB")->currentText(), "Status");
+    for (const char* name : {"LBSampleInterval", "IntervalUD", "IntervalEdit", "IntervalCombo", "BTSleep"})
+        EXPECT_TRUE(rig.shown(name)) << name;
+    EXPECT_TRUE(rig.shown("SOPH1")) << "once-per-hour boxes follow the port rows";
+    EXPECT_TRUE(rig.shown("SOPHLB1"));
+    EXPECT_EQ(rig.text("HostMode"), "Moored Logging");
+    EXPECT_TRUE(rig.screen->moored());
+
+    rig.trigger("MenuProfile");
+    for (const char* name : {"LBSampleInterval", "IntervalUD", "BTSleep", "SOPH1", "SOPHLB1", "AOPH1", "POPHLB2"})
+        EXPECT_FALSE(rig.shown(name)) << name;
+}
+
+TEST(HostModes, AdvancedUserKeepsPolledMooredAndShowsThePolledButtons) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    rig.w<QComboBox>("ModeCB")->setCurrentIndex(12);
+    rig.trigger("MenuAdvanced");
+    EXPECT_EQ(rig.w<QComboBox>("ModeCB")->currentIndex(), 12);
+    EXPECT_EQ(rig.w<QComboBox>("FileCB")->currentText(), "No Data Storage");
+    EXPECT_EQ(rig.w<QComboBox>("OutputCB")->currentText(), "Real Time Data + Status");
+    for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) EXPECT_TRUE(rig.shown(name)) << name;
+    rig.choose("ModeCB", 0);
+    for (const char* name : {"Button1", "Button2", "Button3", "Button4"}) EXPECT_FALSE(rig.shown(name)) << name;
+}
+
+TEST(HostModes, RequestsWithoutLayoutChangeOnlyTheReadout) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.screen->setSetupMarker(1);
+    rig.screen->modeMenuClick(7);  // the item itself is hidden by every layout
+    EXPECT_TRUE(rig.tabShown("TSPCLogger"));
+    EXPECT_TRUE(rig.shown("ModeCB"));
+    EXPECT_EQ(rig.text("HostMode"), "No Mode Selected");
+    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+    rig.screen->setupDisplayMode(6);
+    EXPECT_EQ(rig.text("HostMode"), "Invalid Mode");
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    rig.screen->setupDisplayMode(0);
+    EXPECT_TRUE(rig.dialogs.saw("HD", "Disp Done"));
+    EXPECT_TRUE(rig.tabShown("TSPCLogger"));
+}
+
+TEST(HostModes, ModeReadoutsTurnRedWhenTheLoggerRunsAnotherMode) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    rig.deliverSetup(SetupRecordBuilder().mode(0).build());
+    EXPECT_EQ(rig.text("LoggerMode"), "Profile Logging      ");
+    EXPECT_EQ(colourOf(rig, "LoggerMode"), shadeColour(Shade::Red));
+    EXPECT_EQ(colourOf(rig, "HostMode"), shadeColour(Shade::Red));
+    rig.trigger("MenuAdvanced");
+    EXPECT_EQ(colourOf(rig, "LoggerMode"), shadeColour(Shade::ButtonFace));
+    EXPECT_EQ(colourOf(rig, "HostMode"), shadeColour(Shade::ButtonFace));
+    rig.trigger("MenuProfile");
+    EXPECT_EQ(colourOf(rig, "HostMode"), shadeColour(Shade::ButtonFace));
+}
+
+TEST(HostModes, MooredTimeSourceMenuTogglesTheTimeSourceCombo) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    rig.window->menuAction("MenuMooredTimeUpdate")->setVisible(true);  // as a host setup file may do
+    rig.trigger("MenuMooredTimeUpdate");
+    EXPECT_TRUE(rig.shown("TimeSourceCB"));
+    EXPECT_TRUE(rig.shown("TimeSourceLB"));
+    rig.trigger("MenuMooredTimeUpdate");
+    EXPECT_FALSE(rig.shown("TimeSourceCB"));
+}
+
+// ---- setup exchange ----
+
+std::array<uint8_t, 192> typicalSetup() {
+    return SetupRecordBuilder()
+        .mode(1)
+        .host(19200, 8, 0)
+        .port(1, 3, 9600)
+        .port(2, 4, 4800, 7, 2)
+        .cutOffAll(70)
+        .schedule(0, 7200)
+        .rate(4)
+        .file(1)
+        .reserved()
+        .build();
+}
+
+TEST(SetupExchange, DecodedSetupFillsTheScreenAndLoggerPortSpeed) {
+    SetupRig rig;
+    EXPECT_FALSE(rig.screen->showArrivedSetup()) << "nothing arrived";
+    rig.records.setup = typicalSetup();
+    rig.records.setupArrived = true;
+    EXPECT_TRUE(rig.screen->showArrivedSetup());
+    EXPECT_FALSE(rig.records.setupArrived);
+    EXPECT_EQ(rig.w<QComboBox>("LoggerSetupCB")->currentIndex(), 8);
+    EXPECT_EQ(rig.w<QComboBox>("CBHostPortSetup")->currentIndex(), 8);
+    EXPECT_EQ(rig.w<QComboBox>("ComboMeter2")->currentText(), "BINARY");
+    EXPECT_EQ(rig.w<QComboBox>("CBPort2Setup")->currentText(), "4800,7,E,1");
+    EXPECT_EQ(rig.w<QSpinBox>("DelayUD")->value(), 2);
+    EXPECT_EQ(rig.w<QComboBox>("DelayCombo")->currentText(), "Hours");
+    EXPECT_EQ(rig.text("LBLowVoltage"), " 7.0 V");
+    EXPECT_EQ(rig.text("LBAnalogRate"), "4 Hz   250 ms");
+    EXPECT_EQ(rig.text("M1TypeLabel"), "ASCII");
+    EXPECT_EQ(rig.text("PStore"), "Setup is Current");
+    EXPECT_EQ(colourOf(rig, "PStore"), shadeColour(Shade::Silver));
+    EXPECT_TRUE(rig.screen->moored());
+    EXPECT_TRUE(rig.shown("BTSleep"));
+    EXPECT_TRUE(rig.sink.writes.empty()) << "decoding sends nothing";
+}
+
+TEST(SetupExchange, UntouchedScreenSendsBackWhatTheLoggerReported) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    const auto original = SetupRecordBuilder()
+                              .mode(1)
+                              .mask(0x00080105)
+                              .schedule(0, 60)
+                              .schedule(2, 7200)
+                              .schedule(4, 45)
+                              .schedule(5, 3600)
+                              .host(38400, 8, 0)
+                              .port(1, 1, 19200)
+                              .port(3, 7, 0, 7, 0)
+                              .port(8, 12, 9600, 7, 2)
+                              .cutOffAll(80)
+                              .analog(2, 2)
+                              .pump(4, 11)
+                              .rate(3)
+                              .output(1)
+                              .file(1)
+                              .autoStart(1)
+                              .reserved()
+                              .build();
+    rig.deliverSetup(original);
+    rig.clickButton("BTSendSetup1");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(rig.sink.writes[0], std::vector<uint8_t>(original.begin(), original.end()));
+}
+
+TEST(SetupExchange, SendBeforeAnySetupIsRefused) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.clickButton("BTSendSetup1");
+    EXPECT_TRUE(rig.dialogs.saw("*** Warning *** 'Send Setup' has been aborted.",
+                                "One or more of the Logger Setup Parameters in either Port Setup or Sample Setup is invalid."));
+    EXPECT_TRUE(rig.sink.writes.empty());
+}
+
+TEST(SetupExchange, SendReturnsTheRecordWithTheOperatorsEdits) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    const auto original = typicalSetup();
+    rig.deliverSetup(original);
+    rig.choose("CBPort1Setup", 11);
+    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+    rig.clickButton("BTSendSetup2");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    const auto& sent = rig.sink.writes[0];
+    ASSERT_EQ(sent.size(), 192u);
+    EXPECT_EQ(getI32le(&sent[40]), 115200);
+    EXPECT_TRUE(packetChecksumOk(sent.data(), sent.size()));
+    for (size_t at : {4, 5, 6, 7, 168, 169, 176, 177, 182, 188}) EXPECT_EQ(sent[at], original[at]) << at;
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), rig.records.setup.begin())) << "the held record is what was sent";
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current") << "sending does not make it current";
+}
+
+TEST(SetupExchange, RealTimeOutputWithStorageWarnsAndStillSends) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.deliverSetup(typicalSetup());
+    rig.choose("OutputCB", 2);
+    rig.choose("FileCB", 1);
+    rig.clickButton("BTSendSetup1");
+    EXPECT_TRUE(rig.dialogs.saw("***Warning***", "Using the Logger Output AND Recording Data internally will cause "
+                                                 "the Logger to Turn OFF as the internal memory becomes full!"));
+    EXPECT_EQ(rig.sink.writes.size(), 1u);
+}
+
+TEST(SetupExchange, LeavingMooredModeSendsAnEmptyHourMask) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    rig.deliverSetup(typicalSetup());
+    rig.w<QCheckBox>("SOPH1")->click();
+    rig.w<QCheckBox>("AOPH3")->click();
+    EXPECT_TRUE(rig.w<QCheckBox>("SOPH1")->isChecked());
+    rig.trigger("MenuProfile");
+    EXPECT_FALSE(rig.w<QCheckBox>("SOPH1")->isChecked());
+    rig.clickButton("BTSendSetup1");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(getU32le(&rig.sink.writes[0][8]), 0u);
+    EXPECT_EQ(getI16le(&rig.sink.writes[0][2]), 0);
+}
+
+TEST(SetupExchange, Bq5PortRaisesTheRateAndColoursWarnAboutFastSampling) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.deliverSetup(SetupRecordBuilder().port(3, 3, 9600).rate(1).build());
+    rig.choose("ComboMeter3", 1);
+    EXPECT_EQ(rig.w<QSpinBox>("UDAnalogRate")->value(), 2);
+    EXPECT_EQ(rig.text("LBAnalogRate"), "2 Hz   500 ms");
+    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+
+    rig.choose("FileCB", 1);
+    rig.w<QSpinBox>("UDAnalogRate")->setValue(7);
+    EXPECT_EQ(colourOf(rig, "LBAnalogRate"), shadeColour(Shade::Red));
+    rig.choose("FileCB", 0);
+    EXPECT_EQ(colourOf(rig, "LBAnalogRate"), shadeColour(Shade::Silver));
+    rig.w<QSpinBox>("UDAnalogRate")->setValue(11);
+    EXPECT_EQ(colourOf(rig, "LBAnalogRate"), shadeColour(Shade::Yellow));
+    rig.w<QSpinBox>("UDLVCutOff")->setValue(120);
+    EXPECT_EQ(rig.text("LBLowVoltage"), "12.0 V");
+}
+
+TEST(SetupExchange, CodeCanSetCombosWithoutMarkingTheSetup) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.deliverSetup(typicalSetup());
+    rig.w<QComboBox>("CBPort3Setup")->setCurrentIndex(4);
+    EXPECT_EQ(rig.text("PStore"), "Setup is Current");
+}
+
+// ---- commands ----
+
+struct StopCase {
+    int hostSpeed;
+    bool sevenEvenOne;
+};
+class StopButton : public ::testing::TestWithParam<StopCase> {};
+TEST_P(StopButton, SendsStopAndBreakOrTheSevenBitText) {
+    SetupRig rig;
+    rig.w<QComboBox>("CBHostPortSetup")->setCurrentIndex(GetParam().hostSpeed);
+    rig.clickButton("BTStop");
+    if (GetParam().sevenEvenOne) {
+        ASSERT_EQ(rig.sink.writes.size(), 1u);
+        EXPECT_EQ(rig.sink.writes[0], textBytes("    STOP7E1STOP7E1"));
+    } else {
+        ASSERT_EQ(rig.sink.writes.size(), 2u);
+        EXPECT_EQ(rig.sink.writes[0], bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01"));
+        EXPECT_EQ(rig.sink.writes[1], textBytes("    BREAKBREAKBREAK"));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(Speeds, StopButton,
+                         ::testing::Values(StopCase{5, true}, StopCase{7, true}, StopCase{6, false}, StopCase{0, false},
+                                           StopCase{11, false}));
+
+TEST(Commands, PolledWakeAndSleepOnBothPages) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.choose("ModeCB", 12);
+    for (const char* b : {"Button1", "Button2", "Button3", "Button4"}) rig.clickButton(b);
+    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{textBytes(" WAKE"), textBytes("SLEEP"),
+                                                                  textBytes(" WAKE"), textBytes("SLEEP")}));
+}
+
+TEST(Commands, SetupMarkerAsksForTheSetupOnlyInStandby) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    auto* marker = rig.w<ClickableLabel>("PStore");
+    for (int state : {10, 30, 9}) {
+        rig.facts.state = int16_t(state);
+        marker->click();
+    }
+    EXPECT_EQ(rig.sink.writes.size(), 3u);
+    for (const auto& w : rig.sink.writes) EXPECT_EQ(w, bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
+    rig.sink.writes.clear();
+    rig.facts.state = 6;
+    marker->click();
+    EXPECT_TRUE(rig.sink.writes.empty());
+    EXPECT_TRUE(rig.dialogs.saw("Unable to Complete Command",
+                                "The Logger Must be in Standby before Sending a new Logger Setup"));
+    rig.clickButton("BTGetSetup1");
+    rig.clickButton("BTGetSetup2");
+    EXPECT_EQ(rig.sink.writes.size(), 2u) << "the Get Setup buttons ask in any state";
+}
+
+TEST(Commands, SharedHandlerServesTheOtherPagesButtons) {
+    SetupRig rig;
+    rig.clickButton("BTBegin");
+    rig.clickButton("BTGetAnalog");
+    rig.clickButton("BTGetHardware");
+    rig.clickButton("BTKR8Defaults");  // no password check wired: refused
+    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{packetBytes(cmd::kBegin), packetBytes(cmd::kGetAnalog),
+                                                                  packetBytes(cmd::kGetHardware)}));
+    rig.sink.writes.clear();
+    rig.screen->setPasswordCheck([](const std::string& typed) { return typed.rfind("BlueHeron", 0) == 0; });
+    rig.clickButton("BTKR8Defaults");
+    EXPECT_TRUE(rig.sink.writes.empty());
+    rig.w<QLineEdit>("HWPassword")->setText("BlueHeron!");
+    rig.clickButton("BTKR8Defaults");
+    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{packetBytes(cmd::kLoadHardwareDefaults)}));
+
+    rig.screen->setupDisplayMode(2);
+    rig.clickButton("BTSleep");
+    EXPECT_TRUE(rig.screen->sleepDialog()->isVisible());
+}
+
+TEST(Commands, SleepDialogSendsTheWakeUpTime) {
+    SetupRig rig;
+    SleepDialog* d = rig.screen->sleepDialog();
+    d->show();
+    d->METime->setText("12:00:00");
+    d->MEDate->setText("01/01/30");
+    d->SleepButton->click();
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(rig.sink.writes[0], packetBytes(cmd::kSleepUntil, 0, 1893499200u));
+    EXPECT_FALSE(d->isVisible());
+    d->show();
+    d->METime->setText("12:60:00");
+    d->SleepButton->click();
+    EXPECT_TRUE(d->isVisible()) << "a rejected entry leaves the dialog open";
+    EXPECT_EQ(d->METime->text(), "12:60:00");
+    d->CancelButton->click();
+    EXPECT_FALSE(d->isVisible());
+}
+
+TEST(Commands, LoggerIdDialogSendsIdsTwoToFour) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.trigger("MenuChangeLoggerID");
+    LoggerIdDialog* d = rig.screen->loggerIdDialog();
+    EXPECT_TRUE(d->isVisible());
+    d->BTSendMuxID->click();
+    d->UDMuxID->setValue(3);
+    EXPECT_EQ(d->LBNewMuxID->text(), "  3");
+    d->BTSendMuxID->click();
+    d->UDMuxID->setValue(9);
+    d->BTSendMuxID->click();
+    d->UDMuxID->setValue(0);
+    d->BTSendMuxID->click();
+    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{
+                                   packetBytes(cmd::kSetMuxId, 2), bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"),
+                                   packetBytes(cmd::kSetMuxId, 4), packetBytes(cmd::kSetMuxId, 2)}));
+}
+
+// ---- status display ----
+
+TEST(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    EXPECT_EQ(rig.w<QWidget>("LoggerStatusGB")->height(), LoggerStatusPanel::kCollapsedHeight);
+    EXPECT_EQ(colourOf(rig, "LoggerStatusGB"), shadeColour(Shade::Yellow));
+    rig.deliverStatus(StatusRecordBuilder()
+                          .clock(int32_t(rig.clock.seconds))
+                          .state(6)
+                          .runNumber(12)
+                          .timeLeft(3725)
+                          .volts(12400, 12600, 0)
+                          .memory(2048000, 4096000)
+                          .power(3)
+                          .runStop(1)
+                          .portRate(1, -48)
+                          .portFile(1, 2048)
+                          .analog(2, 1234)
+                          .masks(0x0001, 0x02, 0)
+                          .deviceType(2)
+                          .build());
+    EXPECT_FALSE(rig.records.statusArrived);
+    EXPECT_EQ(rig.w<QWidget>("LoggerStatusGB")->height(), LoggerStatusPanel::kReportingHeight);
+    EXPECT_EQ(colourOf(rig, "LoggerStatusGB"), shadeColour(Shade::ButtonFace));
+    EXPECT_EQ(rig.text("LBOperation"), "Sampling");
+    EXPECT_EQ(rig.text("LBTimeLeft"), " 1:02:05");
+    EXPECT_EQ(rig.text("LBCurrentV"), "12.4 V");
+    EXPECT_EQ(rig.text("LBFreeDisk"), "2000 K");
+    EXPECT_EQ(rig.text("LBRunNumber"), "Run Number:  012");
+    EXPECT_EQ(rig.text("LBPower"), "Power: 1100 0000");
+    EXPECT_EQ(rig.text("LBRunStop"), "Run/Stop Switch: STOP");
+    EXPECT_TRUE(rig.shown("LBRunStop"));
+    EXPECT_EQ(rig.text("M1BPSLabel"), "Bytes/Record:");
+    EXPECT_EQ(rig.text("M1StatusLabel"), "48");
+    EXPECT_EQ(rig.text("M1FileSizeLabel"), "2 K");
+    EXPECT_EQ(rig.text("Analog2"), "1.234");
+    EXPECT_EQ(rig.text("HostType"), "Host:  RS232");
+    EXPECT_EQ(rig.text("LBS1"), "Port 1:");
+    EXPECT_EQ(rig.text("BTGetDirectory"), "Get KR-8 Directory");
+    EXPECT_EQ(rig.text("BTClearMemory"), "Clear KR-8 Memory");
+    EXPECT_TRUE(rig.shown("LBDandT"));
+    EXPECT_FALSE(rig.shown("LBDrift"));
+    for (const char* name : {"LBS1", "ComboMeter1", "CBPort1Setup", "M1Label", "M1FileSizeLabel", "LBA2", "Analog2",
+                             "CBAnalog2", "AnalogFS", "LBSerial", "LBAnalogSetup"})
+        EXPECT_TRUE(rig.shown(name)) << name;
+    for (const char* name : {"LBS2", "ComboMeter8", "CBPort2Setup", "M2Label", "M8TypeLabel", "LBA1", "Analog7",
+                             "CBAnalog1", "LBPump1", "CBPump4", "LBPump", "RemoteHostPanel"})
+        EXPECT_FALSE(rig.shown(name)) << name;
+    EXPECT_TRUE(rig.sink.writes.empty()) << "clocks agree: no time sent";
+    EXPECT_GT(rig.relayoutCount, 0);
+}
+
+TEST(StatusDisplay, MeterDeviceRenamesRowsAndRemoteHostShowsThePanel) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).deviceType(1).masks(0x0303, 0, 0).build());
+    EXPECT_EQ(rig.text("LBS1"), "bq5:");
+    EXPECT_EQ(rig.text("LBS2"), "Port 1:");
+    EXPECT_EQ(rig.text("M2Label"), "Port 1:");
+    EXPECT_TRUE(rig.shown("RemoteHostPanel"));
+    EXPECT_EQ(rig.text("HostType"), "Host:  RS422");
+    EXPECT_TRUE(rig.shown("SOPH2")) << "installed and moored";
+    EXPECT_FALSE(rig.shown("SOPH3"));
+    EXPECT_EQ(rig.facts.deviceName, "BQ5+");
+    rig.deliverSetup(SetupRecordBuilder().mode(5).build());
+    EXPECT_EQ(rig.text("LoggerMode"), "Direct To PORT1");
+}
+
+TEST(StatusDisplay, HostBitAloneKeepsTheSerialHeading) {
+    SetupRig rig;
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).masks(0x0100, 0, 0).build());
+    EXPECT_EQ(rig.text("HostType"), "Host:  RS422");
+    EXPECT_TRUE(rig.shown("LBSerial"));
+    EXPECT_FALSE(rig.shown("LBS1"));
+}
+
+TEST(StatusDisplay, TimeSyncOnDriftAndOnRequest) {
+    SetupRig rig;
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds + 6)).build());
+    EXPECT_EQ(rig.text("LBDrift"), "Drift:  00:00:06 Fast ");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(rig.sink.writes[0], packetBytes(cmd::kSetTime, 0, uint32_t(rig.clock.seconds)));
+
+    rig.sink.writes.clear();
+    rig.trigger("MenuAutoTimeUpdate");
+    EXPECT_FALSE(rig.window->menuAction("MenuAutoTimeUpdate")->isChecked());
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds + 6)).build());
+    EXPECT_TRUE(rig.sink.writes.empty());
+    rig.trigger("MenuUpdateTimeNow");
+    rig.trigger("MenuUpdateTimeNow");
+    EXPECT_TRUE(rig.window->menuAction("MenuUpdateTimeNow")->isChecked()) << "clicking only checks it";
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).build());
+    EXPECT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_FALSE(rig.window->menuAction("MenuUpdateTimeNow")->isChecked());
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).build());
+    EXPECT_EQ(rig.sink.writes.size(), 1u) << "one request, one set-time";
+}
+
+TEST(StatusDisplay, SetTimeCarriesTheLocalWallClockInADaylightZone) {
+    SetupRig rig;
+    rig.clock.offsetWestSeconds = 18000;
+    rig.clock.dst = true;
+    rig.trigger("MenuUpdateTimeNow");
+    rig.deliverStatus(StatusRecordBuilder().build());
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(rig.sink.writes[0], packetBytes(cmd::kSetTime, 0, uint32_t(rig.clock.seconds - 18000 + 3600)));
+}
+
+TEST(StatusDisplay, OldFirmwareWarnsOnceInTheRedWindow) {
+    SetupRig rig;
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).firmware(6, 90, 1, 1, 5).build());
+    FirmwareWarningDialog* d = rig.screen->firmwareWarningDialog();
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_FALSE(d->isModal());
+    EXPECT_EQ(d->windowTitle(), "WARNING!!!");
+    EXPECT_EQ(d->WarningText->text(), "This Host Program is incompatible with Firmware Version 6.90");
+    EXPECT_EQ(shownColour(d), shadeColour(Shade::Red));
+    d->OKButton->click();
+    EXPECT_FALSE(d->isVisible());
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).firmware(6, 90, 1, 1, 5).build());
+    EXPECT_FALSE(d->isVisible());
+}
+
+TEST(StatusDisplay, InvalidLoggerIdBringsTheDialogBackUntilFixed) {
+    SetupRig rig;
+    LoggerIdDialog* d = rig.screen->loggerIdDialog();
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).loggerId(0).build());
+    EXPECT_TRUE(d->isVisible());
+    EXPECT_EQ(d->LBCurrentMuxID->text(), "Current Logger ID:    0");
+    d->BTSendMuxID->click();
+    d->hide();
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).loggerId(2).build());
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(d->LBCurrentMuxID->text(), "Current Logger ID:    2");
+}
+
+TEST(StatusDisplay, ClockLabelsAndStaleLoggerTime) {
+    SetupRig rig;
+    rig.clock.seconds = 1700000000;
+    rig.screen->hostClockTick();
+    EXPECT_EQ(rig.text("LBHostDandT"), "11/14/23  22:13:20");
+    EXPECT_EQ(rig.screen->sleepDialog()->HostTime->text(), "22:13:20");
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).build());
+    EXPECT_EQ(rig.text("LBDandT"), "11/14/23   22:13:20");
+    EXPECT_EQ(rig.screen->sleepDialog()->SleepDate->text(), "11/14/23");
+    for (int s = 0; s < 2; ++s) {
+        rig.clock.seconds++;
+        rig.screen->hostClockTick();
+        EXPECT_EQ(colourOf(rig, "LBDandT"), shadeColour(Shade::ButtonFace)) << s;
+    }
+    rig.clock.seconds++;
+    rig.screen->hostClockTick();
+    EXPECT_EQ(colourOf(rig, "LBDandT"), shadeColour(Shade::Yellow));
+}
+
+} // namespace
+} // namespace cv::test

@@ -1,0 +1,128 @@
+// The kr8sim program as a user starts it: it names its device on standard output, serves the
+// line and ends cleanly on a termination signal.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <optional>
+
+#include "logger_line.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace cv::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// kr8sim is built beside the test programs' folder; KR8SIM names it elsewhere.
+std::filesystem::path kr8simBinary() {
+    if (const char* env = std::getenv("KR8SIM")) return env;
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    for (const auto& dir : {self.parent_path(), self.parent_path().parent_path()})
+        if (std::filesystem::exists(dir / "kr8sim", ec)) return dir / "kr8sim";
+    return {};
+}
+
+class Kr8SimProcess {
+public:
+    explicit Kr8SimProcess(const std::vector<std::string>& args) {
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> all = {kr8simBinary().string()};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        m_out = out[0];
+    }
+    ~Kr8SimProcess() {
+        if (m_pid > 0 && !m_exit) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) ::close(m_out);
+    }
+    std::string readLine(std::chrono::milliseconds timeout) {
+        std::string line;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd p{m_out, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) continue;
+            char c;
+            if (::read(m_out, &c, 1) != 1) break;
+            if (c == '\n') return line;
+            line += c;
+        }
+        return line;
+    }
+    std::optional<int> waitExit(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                return m_exit;
+            }
+            usleep(20000);
+        }
+        return std::nullopt;
+    }
+    void terminate() { kill(m_pid, SIGTERM); }
+    bool started() const { return m_pid > 0; }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    std::optional<int> m_exit;
+};
+
+TEST(Kr8SimProgram, NamesItsDeviceServesTheLineAndEndsOnTerminate) {
+    if (kr8simBinary().empty()) GTEST_SKIP() << "kr8sim is not built beside the tests";
+    TempDir dir;
+    const auto link = dir / "logger";
+    Kr8SimProcess process({"--pty", "--link", link.string(), "--generate-runs", "2", "--logger-id", "4"});
+    ASSERT_TRUE(process.started());
+    const std::string device = process.readLine(5s);
+    ASSERT_FALSE(device.empty());
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), device);
+    {
+        LoggerLine line(link.string());
+        const auto status = line.nextOfType(3);
+        ASSERT_TRUE(status);
+        EXPECT_EQ(le16s(status->bytes, 20), 4);
+        line.write(hexBytes("02 02 B8 B8 00 00 00 00 00 00 74 01"));
+        EXPECT_TRUE(line.nextOfType(5));
+        EXPECT_TRUE(line.nextOfType(5));
+    }
+    process.terminate();
+    EXPECT_EQ(process.waitExit(5s), 0);
+    std::error_code ec;
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link, ec))) << "the link is removed";
+}
+
+TEST(Kr8SimProgram, RefusesAWrongCommandLine) {
+    if (kr8simBinary().empty()) GTEST_SKIP() << "kr8sim is not built beside the tests";
+    Kr8SimProcess process({"--corrupt-fraction", "2"});
+    ASSERT_TRUE(process.started());
+    EXPECT_EQ(process.waitExit(5s), 2);
+}
+
+} // namespace
+} // namespace cv::test
