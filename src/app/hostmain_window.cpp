@@ -268,6 +268,14 @@ void TForm1::buildTabs() {
     for (const char* hidden : {"TSHardware", "TSAnalog", "TSPlotSetup"})
         Tabs->setTabVisible(Tabs->indexOf(Tabs->findChild<QWidget*>(hidden)), false);
     m_tabsStartSize = QSize(960, 680);
+    // With no host mode every page is hidden; say what to do instead of showing an empty frame.
+    m_noModeHint = new QLabel("Choose the kind of work from the Modes menu:\n"
+                              "Profile Logging, Moored Logging, Real Time Output, Analog Output,\n"
+                              "Advanced User or PC-Logger.",
+                              centralWidget());
+    m_noModeHint->setObjectName("NoModeHint");
+    m_noModeHint->setAlignment(Qt::AlignCenter);
+    m_noModeHint->hide();
 }
 
 void TForm1::buildControllers() {
@@ -324,6 +332,11 @@ void TForm1::FormResize() {
     const int width = std::max(client.width() - left - 8, m_tabsStartSize.width());
     const int height = std::max(client.height() - 16, m_tabsStartSize.height());
     Tabs->setGeometry(left, 8, width, height);
+    bool anyPage = false;
+    for (int i = 0; i < Tabs->count(); ++i) anyPage = anyPage || Tabs->isTabVisible(i);
+    Tabs->setVisible(anyPage);
+    m_noModeHint->setGeometry(Tabs->geometry());
+    m_noModeHint->setVisible(!anyPage);
 }
 
 void TForm1::resizeEvent(QResizeEvent* e) {

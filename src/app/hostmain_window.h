@@ -128,6 +128,7 @@ private:
     uint32_t m_shownPacketCount = 0;
     uint16_t m_shownFlashCount = 0;
     QSize m_tabsStartSize;
+    QLabel* m_noModeHint = nullptr;
 
 public:
     // Controls, named as the screens name them.

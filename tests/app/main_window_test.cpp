@@ -9,6 +9,7 @@
 #include "app/hostmain_window.h"
 #include "app/widget_colours_qt.h"
 #include "dialogs/statistics_dialog.h"
+#include "setup/setup_screen_qt.h"
 #include "link/bytes.h"
 #include "support/fakes.h"
 
@@ -56,6 +57,16 @@ TEST_F(WindowFixture, StartsWithTitleNoPortAndThePortGroupShown) {
     EXPECT_EQ(form.TTimeout->interval(), 1500);
     for (const char* hidden : {"TSHardware", "TSAnalog", "TSPlotSetup"})
         EXPECT_FALSE(form.Tabs->isTabVisible(form.Tabs->indexOf(form.findChild<QWidget*>(hidden)))) << hidden;
+}
+
+TEST_F(WindowFixture, WithoutAHostModeTheWindowSaysWhereToStart) {
+    auto* hint = form.findChild<QLabel*>("NoModeHint");
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(hint->isVisibleTo(&form));
+    EXPECT_FALSE(form.Tabs->isVisibleTo(&form));
+    form.setupScreen()->setupDisplayMode(5);
+    EXPECT_FALSE(hint->isVisibleTo(&form));
+    EXPECT_TRUE(form.Tabs->isVisibleTo(&form));
 }
 
 TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {
