@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "link/bytes.h"
+#include "link/port_slots.h"
 #include "link/text_format.h"
 
 namespace cv::setup {
@@ -95,19 +96,9 @@ SpeedTriple speedTripleOf(int choice) {
 }
 
 int speedChoiceOf(int32_t baud, int dataBits) {
-    switch (baud) {
-    case 0: return dataBits == 8 ? kSpeedOff : kSpeedOn;
-    case 600: return 1;
-    case 1200: return 2;
-    case 2400: return 3;
-    case 4800: return dataBits == 8 ? 4 : 5;
-    case 9600: return dataBits == 8 ? 6 : 7;
-    case 19200: return 8;
-    case 38400: return 9;
-    case 57600: return 10;
-    case 115200: return 11;
-    default: return kSpeed9600;
-    }
+    if (baud == 0) return dataBits == 8 ? kSpeedOff : kSpeedOn;
+    // The choices 1..11 are the port settings indexes; an unknown baud reads as 9600.
+    return settingsIndexOfBaud(int(baud), dataBits, kSpeed9600);
 }
 
 int hostSpeedChoiceOf(int32_t baud, int dataBits) {
