@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include <fstream>
 #include <poll.h>
 #include <thread>
@@ -53,6 +55,7 @@ TEST_F(QtPortFixture, PseudoTerminalCarriesBothWaysWithoutWaiting) {
     ASSERT_EQ(::write(pty.masterFd(), in, 5), 5);
     size_t got = 0;
     for (int i = 0; i < 200 && got < 5; ++i) {
+        QCoreApplication::processEvents();
         got += ports.readPort(0, buf + got, sizeof buf - got);
         if (got < 5) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
