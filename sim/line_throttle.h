@@ -35,7 +35,8 @@ public:
     }
 
 private:
-    double burst() const { return std::max(16.0, m_rate / 50.0); }
+    // About two milliseconds of bytes: the sending loop wakes every millisecond while it paces.
+    double burst() const { return std::max(16.0, m_rate / 500.0); }
 
     uint32_t m_rate = 0;
     double m_tokens = 0;

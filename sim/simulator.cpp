@@ -270,16 +270,19 @@ void Kr8Simulator::threadMain() {
         pollfd wake{m_wakePipe[0], POLLIN, 0};
         bool connected;
         bool wantOut;
+        bool pacing;
         {
             std::lock_guard lock(m_mutex);
             connected = m_connected;
-            // A throttled line sends on the loop's tick; waiting for room would only spin.
+            // A throttled line sends on a fine tick of its own, byte-time by byte-time as a UART
+            // would; waiting for room would only spin.
+            pacing = m_outPos < m_out.size() && m_throttle.rate() != 0;
             wantOut = m_outPos < m_out.size() && m_throttle.rate() == 0;
         }
         if (connected) {
             if (wantOut) line.events |= POLLOUT;
             pollfd both[2] = {line, wake};
-            ::poll(both, 2, int(kLoopTick.count()));
+            ::poll(both, 2, pacing ? 1 : int(kLoopTick.count()));
             line = both[0];
             wake = both[1];
         } else {

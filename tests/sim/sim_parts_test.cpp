@@ -115,11 +115,11 @@ TEST(LineThrottle, PacesToTheRateWithASmallBurst) {
     const Clock::time_point t0{};
     throttle.setRate(11520, t0);
     EXPECT_EQ(throttle.allowance(t0), 0u);
-    EXPECT_EQ(throttle.allowance(t0 + 10ms), 115u);
-    throttle.consume(115);
-    EXPECT_EQ(throttle.allowance(t0 + 10ms), 0u);
-    // A long pause buys no more than 20 ms of bytes.
-    EXPECT_EQ(throttle.allowance(t0 + 10s), 230u);
+    EXPECT_EQ(throttle.allowance(t0 + 1ms), 11u);
+    throttle.consume(11);
+    EXPECT_EQ(throttle.allowance(t0 + 1ms), 0u);
+    // A long pause buys no more than two milliseconds of bytes: idle line time is not made up.
+    EXPECT_EQ(throttle.allowance(t0 + 10s), 23u);
     throttle.setRate(0, t0);
     EXPECT_GT(throttle.allowance(t0), 1u << 30);
 }
