@@ -21,10 +21,7 @@
 #include <string>
 #include <thread>
 
-#include "app/hostmain_window.h"
-#include "app/serial_port_qt.h"
-#include "simulator.h"
-#include "support/fakes.h"
+#include "e2e_support.h"
 
 namespace cv::test {
 
@@ -52,35 +49,8 @@ private:
     std::optional<std::string> m_old;
 };
 
-struct SetupE2eRig {
-    explicit SetupE2eRig(Kr8SimOptions options = {}) : sim(std::move(options)) { map.set(1, sim.startPty()); }
-    ~SetupE2eRig() { sim.stop(); }
-
-    Kr8Simulator sim;
-    PortMap map;
-    SystemClock clock;
-    FakeDialogs dialogs;
-    QtSerialFactory serial{map};
-    TForm1 form{HostEnvironment{clock, dialogs, serial, &map}};
-    std::chrono::steady_clock::time_point lastSecond = std::chrono::steady_clock::now();
-
-    // Runs the window's timers as the event loop would, until `done` or the deadline.
-    bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds deadline) {
-        const auto end = std::chrono::steady_clock::now() + deadline;
-        while (std::chrono::steady_clock::now() < end) {
-            form.Timer10msTimer();
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastSecond >= std::chrono::seconds(1)) {
-                lastSecond = now;
-                form.Timer475msTimer();
-                form.Timer1000msTimer();
-            }
-            QApplication::processEvents();
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        return done();
-    }
+struct SetupE2eRig : HostAndLogger {
+    using HostAndLogger::HostAndLogger;
 
     template <class T = QWidget>
     T* w(const char* name) const {
