@@ -17,14 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "app/hostmain_window.h"
-#include "app/serial_port_qt.h"
+#include "e2e_support.h"
 #include "link/text_format.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "run_file_generator.h"
-#include "simulator.h"
-#include "support/fakes.h"
 
 namespace cv::test {
 
@@ -59,19 +56,12 @@ inline GeneratedRun generateRun(int16_t number, size_t targetSize, uint64_t seed
     return run;
 }
 
-struct UploadRig {
-    explicit UploadRig(Kr8SimOptions options = {}) : sim(std::move(options)) { map.set(1, sim.startPty()); }
+// The shared rig, run by the event loop itself: the upload needs all four timers on schedule.
+struct UploadRig : HostAndLogger {
+    using HostAndLogger::HostAndLogger;
     ~UploadRig() {
         for (QTimer* t : {form.Timer10ms, form.Timer475ms, form.Timer1000ms, form.TTimeout}) t->stop();
-        sim.stop();
     }
-
-    Kr8Simulator sim;
-    PortMap map;
-    SystemClock clock;
-    FakeDialogs dialogs;
-    QtSerialFactory serial{map};
-    TForm1 form{HostEnvironment{clock, dialogs, serial, &map}};
 
     template <typename T>
     T* control(const char* name) {
