@@ -31,6 +31,7 @@ clean:
 	rm -rf $(BUILD)
 
 # libFuzzer builds of the parsers (clang); run e.g. build-fuzz/fuzz_receiver -max_total_time=60
-fuzz: deps
+fuzz:
+	@scripts/install-deps clang libclang-rt-14-dev
 	cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCVHOST_FUZZ=ON -DCVHOST_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS) --target $$(cd fuzz && ls *.cpp | sed 's/\.cpp$$//')

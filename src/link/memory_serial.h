@@ -1,6 +1,7 @@
 #pragma once
 // A serial device backed by memory: reads hand out a byte stream (looped when asked), writes
 // are kept. Used where a line is needed without a device: benchmarks, fuzzing, replay checks.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
