@@ -3,7 +3,20 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#ifndef _WIN32
+#include <poll.h>
+#endif
+
 namespace cv {
+
+QtSerialDevice::QtSerialDevice(const PortMap& map) : m_map(map) {
+    // A device that vanishes (an adapter pulled, the far end of a pseudo-terminal closed) keeps
+    // signalling readiness; stop listening to it so the program does not spin. The slot stays
+    // "open" for the program, reads yield nothing and the supervision shows the port silent.
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+        if (e == QSerialPort::ResourceError && m_port.isOpen()) m_port.close();
+    });
+}
 
 bool QtSerialDevice::open(int comNumber, const LineSettings& settings) {
     const QString device = QString::fromStdString(m_map.deviceFor(comNumber));
@@ -37,7 +50,26 @@ size_t QtSerialDevice::read(uint8_t* buffer, size_t room) {
     if (!m_port.isOpen()) return 0;
     // The event loop's read notifier fills the port's buffer; reading it costs no system call.
     const qint64 n = m_port.read(reinterpret_cast<char*>(buffer), qint64(room));
-    return n > 0 ? size_t(n) : 0;
+    if (n > 0) {
+        m_quietReads = 0;
+        return size_t(n);
+    }
+    // A line whose far end has hung up reads as endless end-of-file without an error, and its
+    // notifier would keep the program busy; look for that now and then while nothing arrives.
+    if (++m_quietReads >= kHangUpCheckEvery) {
+        m_quietReads = 0;
+        if (hungUp()) m_port.close();
+    }
+    return 0;
+}
+
+bool QtSerialDevice::hungUp() {
+#ifdef _WIN32
+    return false;
+#else
+    pollfd p{int(m_port.handle()), POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP);
+#endif
 }
 
 void QtSerialDevice::write(const uint8_t* data, size_t count) {

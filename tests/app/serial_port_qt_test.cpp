@@ -65,5 +65,24 @@ TEST_F(QtPortFixture, PseudoTerminalCarriesBothWaysWithoutWaiting) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
+TEST(QtSerialDevice, StopsListeningWhenTheFarEndHangsUp) {
+    PortMap map;
+    auto pty = std::make_unique<test::PtyPair>();
+    map.set(1, pty->slavePath());
+    QtSerialDevice device(map);
+    ASSERT_TRUE(device.open(1, LineSettings{}));
+    uint8_t buf[16];
+    for (int i = 0; i < 300; ++i) device.read(buf, sizeof buf);
+    EXPECT_TRUE(device.lineUp()) << "a quiet line is not a vanished one";
+    pty.reset();  // the logger side goes away
+    for (int i = 0; i < 300 && device.lineUp(); ++i) {
+        QCoreApplication::processEvents();
+        EXPECT_EQ(device.read(buf, sizeof buf), 0u);
+    }
+    EXPECT_FALSE(device.lineUp());
+    device.write(buf, 4);  // dropped, no crash
+    EXPECT_TRUE(device.close());
+}
+
 } // namespace
 } // namespace cv
