@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "  --                 take every argument after it as a run file\n"
     "\n"
     "Warnings are printed on standard error. Exit status: 0 when every run file was extracted,\n"
-    "1 when a run file could not be used, 2 for a usage error.\n";
+    "1 when a run file could not be used or an output could not be written, 2 for a usage error.\n";
 
 class StreamWarnings : public WarningSink {
 public:
@@ -127,6 +127,10 @@ int runExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
             err << "cvextract: " << file << ": " << statusText(result.status) << '\n';
             status = kExtractExitUnusable;
             continue;
+        }
+        if (result.outputFailures > 0) {
+            // The warnings above name them; a script must not take a half-written run for done.
+            status = kExtractExitUnusable;
         }
         if (result.cutShort) err << "cvextract: " << file << ": the last record is cut short by the end of the file\n";
         out << file << ": " << result.records << " records";

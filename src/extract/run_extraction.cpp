@@ -121,6 +121,7 @@ OutputFile* Extraction::output(size_t out) {
         return &slot.file;
     }
     slot.state = Slot::Failed;
+    ++m_result.outputFailures;
     m_warnings.warning(kFileErrorTitle, format(kCannotCreateText, name.c_str()));
     return nullptr;
 }
@@ -280,6 +281,7 @@ void Extraction::archiveKrMux(RunRecord& record, DebugListing& listing) {
 void Extraction::summary(const RunRecord& record) {
     const std::filesystem::path path = m_outputDirectory / format("Summary.%03d", m_runNumber);
     if (isRunFile(path) || !writeRunSummaryFile(path, record.payload, size_t(record.size))) {
+        ++m_result.outputFailures;
         m_warnings.warning(kFileErrorTitle, kNoSummaryText);
         return;
     }
@@ -305,7 +307,10 @@ void Extraction::finish() {
     for (size_t out = 0; out < kOutputCount; ++out) {
         Slot& slot = m_outputs[out];
         if (slot.state != Slot::Open) continue;
-        if (!slot.file.close()) m_warnings.warning(kFileErrorTitle, format(kCannotWriteText, outputName(out).c_str()));
+        if (!slot.file.close()) {
+            ++m_result.outputFailures;
+            m_warnings.warning(kFileErrorTitle, format(kCannotWriteText, outputName(out).c_str()));
+        }
     }
     if (m_damagedArchive > 0)
         m_warnings.warning(kDamagedTitle, format(kDamagedArchiveText, static_cast<unsigned long long>(m_damagedArchive)));

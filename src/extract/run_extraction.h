@@ -51,6 +51,7 @@ struct ExtractionResult {
     uint64_t archiveRecords = 0;               // records written to archive.NNN
     uint64_t earlyWindowRecords = 0;           // window records written early because a section was full
     bool cutShort = false;                     // the last record was cut short by the end of the file
+    uint64_t outputFailures = 0;               // outputs that could not be created, written or closed
     bool usable() const { return status == ExtractStatus::Extracted; }
 };
 

@@ -102,12 +102,15 @@ void PacketReceiver::handOver(int type, int recordingMode) {
         if (m_consumer) m_consumer->onHardwareConfiguration();
         break;
     case 8: {
-        const size_t length = m_expectedMux == kMuxOverhead ? kMuxOverhead : m_expectedMux;
-        if (m_consumer) m_consumer->onMuxRecord(m_buffer.data() + 2, length - 4, recordingMode);
-        const int32_t payload = int32_t(length - kMuxOverhead);
-        if (payload > m_counters.largestMuxThisSecond) m_counters.largestMuxThisSecond = payload;
+        // Off the buffer before the consumer runs, like every other type: a box it opens runs
+        // nested ticks that must neither frame this packet again nor lose the one behind it.
+        const size_t length = m_expectedMux;
+        std::memcpy(m_muxPacket.data(), p, length);
         consume(length);
         m_expectedMux = kMuxOverhead;
+        const int32_t payload = int32_t(length - kMuxOverhead);
+        if (payload > m_counters.largestMuxThisSecond) m_counters.largestMuxThisSecond = payload;
+        if (m_consumer) m_consumer->onMuxRecord(m_muxPacket.data() + 2, length - 4, recordingMode);
         break;
     }
     default: break;

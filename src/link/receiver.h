@@ -80,6 +80,7 @@ private:
     ReplaySource* m_replay = nullptr;
     std::function<void(const uint8_t*, size_t)> m_rawTap;
     std::array<uint8_t, kReceiveBufferSize> m_buffer{};
+    std::array<uint8_t, kReceiveBufferSize> m_muxPacket{};  // the framed mux packet, off the buffer
     size_t m_fill = 0;
     size_t m_expectedMux = kMuxOverhead;
     LinkCounters m_counters;

@@ -161,10 +161,18 @@ void UploadSession::supervisionTick() {
             m_view.setUploadRunText(kUploadCancelled);
             return;
         }
-        if (m_phase == Phase::Requested && !m_extracting)
+        if (m_phase == Phase::Requested && !m_extracting) {
             m_transferRunning = false;  // the same run is requested again below
-        else
+            m_previousEnd.reset();      // asked twice: a zero-count block is this run's answer
+        } else {
             m_idleTicks = 0;
+        }
+    }
+    if (m_runsRemaining != 0 && !m_transferRunning && !m_extracting && m_cancel && m_phase == Phase::Idle) {
+        // Cancel pressed between two runs: do not start the next one only to cancel it.
+        endUpload();
+        m_view.setUploadRunText(kUploadCancelled);
+        return;
     }
     if (m_runsRemaining != 0 && !m_transferRunning && !m_extracting) {
         m_transferRunning = true;
