@@ -504,6 +504,9 @@ void TForm1::Timer1000msTimer() {
 }
 
 void TForm1::TTimeoutTimer() {
+    // A block still coming in at a slow line speed is no silence: counting it would repeat the
+    // request across the block, and a logger that restarts the run would send its start twice.
+    if (m_receiver.receivingPacket(4)) return;
     if (m_upload) m_upload->timeoutTick();
 }
 

@@ -66,6 +66,10 @@ public:
     LinkCounters& counters() { return m_counters; }
     const LinkCounters& counters() const { return m_counters; }
     size_t fillCount() const { return m_fill; }
+    // True while a packet of this type has begun to arrive and waits for its remaining bytes.
+    bool receivingPacket(int type) const {
+        return m_fill >= 2 && m_buffer[0] == type && m_buffer[1] == type;
+    }
     size_t expectedMuxLength() const { return m_expectedMux; }
 
     static size_t fixedLength(int type);

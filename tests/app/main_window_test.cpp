@@ -11,6 +11,7 @@
 #include "dialogs/statistics_dialog.h"
 #include "setup/setup_screen_qt.h"
 #include "link/bytes.h"
+#include "memory/upload_screen_qt.h"
 #include "support/fakes.h"
 
 namespace cv {
@@ -114,6 +115,20 @@ TEST_F(WindowFixture, WrongSpeedWithAutoBaudStepsUntilAPacketFrames) {
     EXPECT_FALSE(form.AutoBaudRateDetection->isChecked());
     EXPECT_FALSE(form.supervisor().autoBaud());
     EXPECT_EQ(fieldColour(form.LoggerSetupCB), normalFieldColour());
+}
+
+TEST_F(WindowFixture, UploadBlockStillArrivingIsNotCountedAsSilence) {
+    chooseLoggerPort(1, 6);
+    std::vector<uint8_t> block(1036, 0x21);
+    frameBlock(block.data(), block.size(), 4);
+    line->feed({block.begin(), block.begin() + 600});
+    form.Timer10msTimer();
+    for (int i = 0; i < 3; ++i) form.TTimeoutTimer();
+    EXPECT_EQ(form.uploadScreen()->session().idleTicks(), 0);
+    line->feed({block.begin() + 600, block.end()});
+    form.Timer10msTimer();
+    form.TTimeoutTimer();
+    EXPECT_EQ(form.uploadScreen()->session().idleTicks(), 1);
 }
 
 TEST_F(WindowFixture, MissingDeviceGivesTheOpenMessageAndKeepsRunning) {
