@@ -7,15 +7,8 @@
 
 namespace {
 
-struct NoDialogs : cv::OperatorDialogs {
-    void beep(cv::Icon) override {}
-    cv::Answer ask(const std::string&, const std::string&, cv::Buttons, cv::Icon) override { return cv::Answer::Ok; }
-    std::optional<std::string> chooseSaveFile(const cv::FileChoice&) override { return {}; }
-    std::optional<std::string> chooseOpenFile(const cv::FileChoice&) override { return {}; }
-};
-
 struct Rig {
-    NoDialogs dialogs;
+    cv::SilentDialogs dialogs;
     cv::MemorySerialFactory factory;
     cv::PortSlotTable ports{factory, dialogs};
     cv::LoggerRecords records;

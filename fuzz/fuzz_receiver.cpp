@@ -5,18 +5,9 @@
 #include "link/memory_serial.h"
 #include "link/receiver.h"
 
-namespace {
-struct NoDialogs : cv::OperatorDialogs {
-    void beep(cv::Icon) override {}
-    cv::Answer ask(const std::string&, const std::string&, cv::Buttons, cv::Icon) override { return cv::Answer::Ok; }
-    std::optional<std::string> chooseSaveFile(const cv::FileChoice&) override { return {}; }
-    std::optional<std::string> chooseOpenFile(const cv::FileChoice&) override { return {}; }
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    NoDialogs dialogs;
+    cv::SilentDialogs dialogs;
     cv::MemorySerialFactory factory;
     cv::PortSlotTable ports(factory, dialogs);
     cv::LoggerRecords records;

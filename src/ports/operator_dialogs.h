@@ -28,6 +28,16 @@ public:
     virtual std::optional<std::string> chooseOpenFile(const FileChoice& choice) = 0;
 };
 
+// Answers every box with OK and every file choice with nothing, showing nothing: for code that
+// runs with no operator at hand, such as benchmarks and fuzz targets.
+class SilentDialogs : public OperatorDialogs {
+public:
+    void beep(Icon) override {}
+    Answer ask(const std::string&, const std::string&, Buttons, Icon) override { return Answer::Ok; }
+    std::optional<std::string> chooseSaveFile(const FileChoice&) override { return std::nullopt; }
+    std::optional<std::string> chooseOpenFile(const FileChoice&) override { return std::nullopt; }
+};
+
 // The program's warning box: an exclamation beep, then a modal box with a title, a text and
 // OK. Boxes may nest through the timers' ticks; beyond ten open at once further ones are
 // dropped so that a flood of warnings cannot stack up without end.

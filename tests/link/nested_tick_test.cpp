@@ -34,17 +34,10 @@ struct NestingConsumer : PacketConsumer {
     }
 };
 
-struct NestedTickFixture : ::testing::Test {
-    test::FakeSerialFactory factory;
-    test::FakeDialogs dialogs;
-    PortSlotTable ports{factory, dialogs};
-    LoggerRecords records;
-    PacketReceiver rx{ports, records};
+struct NestedTickFixture : ::testing::Test, test::ReceiverRig {
     NestingConsumer consumer;
-    std::shared_ptr<test::FakeLine> line = factory.line(1);
 
     void SetUp() override {
-        ports.openPortSlot(0, 1, 6);
         consumer.rx = &rx;
         rx.setConsumer(&consumer);
     }

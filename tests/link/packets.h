@@ -6,6 +6,7 @@
 
 #include "link/bytes.h"
 #include "link/receiver.h"
+#include "support/fakes.h"
 
 namespace cv::test {
 
@@ -27,5 +28,16 @@ inline std::vector<uint8_t> muxPacket(size_t payload, uint8_t unit = 2, uint8_t 
     frameBlock(p.data(), p.size(), 8);
     return p;
 }
+
+// A receiver reading the logger port, which is open on a fake line the test feeds.
+struct ReceiverRig {
+    FakeSerialFactory factory;
+    FakeDialogs dialogs;
+    PortSlotTable ports{factory, dialogs};
+    LoggerRecords records;
+    PacketReceiver rx{ports, records};
+    std::shared_ptr<FakeLine> line = factory.line(1);
+    ReceiverRig() { ports.openPortSlot(0, 1, 6); }
+};
 
 } // namespace cv::test

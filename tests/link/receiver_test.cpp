@@ -22,19 +22,10 @@ struct Recorder : PacketConsumer {
     }
 };
 
-struct ReceiverFixture : ::testing::Test {
-    test::FakeSerialFactory factory;
-    test::FakeDialogs dialogs;
-    PortSlotTable ports{factory, dialogs};
-    LoggerRecords records;
-    PacketReceiver rx{ports, records};
+struct ReceiverFixture : ::testing::Test, test::ReceiverRig {
     Recorder sink;
-    std::shared_ptr<test::FakeLine> line = factory.line(1);
 
-    void SetUp() override {
-        ports.openPortSlot(0, 1, 6);
-        rx.setConsumer(&sink);
-    }
+    void SetUp() override { rx.setConsumer(&sink); }
     int tick() { return rx.receiveLoggerPackets(0); }
 };
 
