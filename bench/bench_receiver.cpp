@@ -1,9 +1,9 @@
 // Cost of one receive call: the 5 ms tick must stay far below a millisecond.
 #include <benchmark/benchmark.h>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "link/receiver.h"
-#include "link/memory_serial.h"
+#include "memory_serial.h"
 
 namespace {
 

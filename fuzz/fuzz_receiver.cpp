@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "link/memory_serial.h"
+#include "memory_serial.h"
 #include "link/receiver.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -11,8 +11,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/clickable_label_widget.h"
-#include "app/widget_colours_qt.h"
+#include "widgets/clickable_label.h"
+#include "widgets/colours.h"
 #include "dialogs/rs422_dialog.h"
 #include "dialogs/statistics_dialog.h"
 #include "extract/run_extraction.h"
@@ -25,7 +25,7 @@
 #include "setup/port_setup_page.h"
 #include "setup/setup_screen_qt.h"
 #include "memory/upload_screen_qt.h"
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv {
 

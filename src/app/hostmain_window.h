@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/host_services.h"
+#include "widgets/host_services.h"
 #include "extract/run_extraction.h"
 #include "link/command_sender.h"
 #include "link/port_map.h"

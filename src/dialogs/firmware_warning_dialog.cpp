@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/widget_colours_qt.h"
+#include "widgets/colours.h"
 
 namespace cv {
 

@@ -8,18 +8,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/host_services.h"
+#include "widgets/widget_helpers.h"
+#include "widgets/host_services.h"
 #include "setup/sleep_until.h"
 
 namespace cv {
 
 namespace {
 
-template <class T>
-T* named(T* w, const char* name) {
-    w->setObjectName(name);
-    return w;
-}
 
 QLabel* clockLabel(QWidget* parent, const char* name) {
     auto* l = named(new QLabel(parent), name);

@@ -1,7 +1,7 @@
 #include "extract/debug_listing.h"
 
 #include "extract/run_record.h"
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv {
 

@@ -11,8 +11,8 @@
 #include "extract/run_record.h"
 #include "extract/run_summary.h"
 #include "extract/warning_sink.h"
-#include "link/bytes.h"
-#include "link/text_format.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
 
 namespace cv {
 

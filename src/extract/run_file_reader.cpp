@@ -4,7 +4,7 @@
 
 #include "extract/debug_listing.h"
 #include "extract/warning_sink.h"
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "extract/buffered_file.h"
-#include "link/bytes.h"
-#include "link/text_format.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
 
 namespace cv {
 

@@ -1,6 +1,6 @@
 #include "link/commands.h"
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv {
 

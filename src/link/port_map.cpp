@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "link/port_slots.h"
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv {
 

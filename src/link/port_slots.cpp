@@ -1,6 +1,6 @@
 #include "link/port_slots.h"
 
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv {
 

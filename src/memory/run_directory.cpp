@@ -1,7 +1,7 @@
 #include "memory/run_directory.h"
 
-#include "link/bytes.h"
-#include "link/text_format.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
 #include "memory/upload_view.h"
 #include "ports/operator_dialogs.h"
 

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-#include "app/host_services.h"
+#include "widgets/host_services.h"
 #include "memory/upload_page.h"
 
 namespace cv {

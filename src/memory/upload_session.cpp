@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <exception>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "link/commands.h"
-#include "link/text_format.h"
+#include "base/text_format.h"
 #include "memory/run_directory.h"
 #include "memory/upload_view.h"
 #include "ports/operator_dialogs.h"

@@ -6,15 +6,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "widgets/widget_helpers.h"
+
 namespace cv {
 
 namespace {
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
 
 } // namespace
 
@@ -26,12 +23,12 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     pg->setHorizontalSpacing(14);
     for (int p = 0; p < 8; ++p) {
         const QString m = QString("M%1").arg(p + 1);
-        MLabel[size_t(p)] = label(ports, m + "Label", QString("Port %1").arg(p + 1));
-        MTypeLabel[size_t(p)] = label(ports, m + "TypeLabel", "OFF");
-        MBPSLabel[size_t(p)] = label(ports, m + "BPSLabel", "Bytes/Second:");
-        MStatusLabel[size_t(p)] = label(ports, m + "StatusLabel", "0");
-        MFSLabel[size_t(p)] = label(ports, m + "FSLabel", "File Size:");
-        MFileSizeLabel[size_t(p)] = label(ports, m + "FileSizeLabel", "0 K");
+        MLabel[size_t(p)] = namedLabel(ports, m + "Label", QString("Port %1").arg(p + 1));
+        MTypeLabel[size_t(p)] = namedLabel(ports, m + "TypeLabel", "OFF");
+        MBPSLabel[size_t(p)] = namedLabel(ports, m + "BPSLabel", "Bytes/Second:");
+        MStatusLabel[size_t(p)] = namedLabel(ports, m + "StatusLabel", "0");
+        MFSLabel[size_t(p)] = namedLabel(ports, m + "FSLabel", "File Size:");
+        MFileSizeLabel[size_t(p)] = namedLabel(ports, m + "FileSizeLabel", "0 K");
         int column = 0;
         for (QLabel* l : portRow(p)) pg->addWidget(l, p, column++);
         MStatusLabel[size_t(p)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -44,18 +41,18 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
 
     auto* analog = new QGroupBox("Analog Inputs", this);
     auto* ag = new QGridLayout(analog);
-    LBAnalog = label(analog, "LBAnalog", "Volts");
+    LBAnalog = namedLabel(analog, "LBAnalog", "Volts");
     ag->addWidget(LBAnalog, 0, 1, Qt::AlignRight);
     for (int a = 0; a < 7; ++a) {
-        LBA[size_t(a)] = label(analog, QString("LBA%1").arg(a + 1), QString("Analog %1:").arg(a + 1));
-        Analog[size_t(a)] = label(analog, QString("Analog%1").arg(a + 1), "0.000");
+        LBA[size_t(a)] = namedLabel(analog, QString("LBA%1").arg(a + 1), QString("Analog %1:").arg(a + 1));
+        Analog[size_t(a)] = namedLabel(analog, QString("Analog%1").arg(a + 1), "0.000");
         Analog[size_t(a)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         Analog[size_t(a)]->setMinimumWidth(60);
         ag->addWidget(LBA[size_t(a)], a + 1, 0);
         ag->addWidget(Analog[size_t(a)], a + 1, 1);
     }
-    AnalogFS = label(analog, "AnalogFS", "Analog File Size:");
-    AnalogFileSizeLabel = label(analog, "AnalogFileSizeLabel", "0");
+    AnalogFS = namedLabel(analog, "AnalogFS", "Analog File Size:");
+    AnalogFileSizeLabel = namedLabel(analog, "AnalogFileSizeLabel", "0");
     AnalogFileSizeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     ag->addWidget(AnalogFS, 8, 0);
     ag->addWidget(AnalogFileSizeLabel, 8, 1);
@@ -63,11 +60,11 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
 
     auto* pc = new QGroupBox("PC-Logger", this);
     auto* cg = new QVBoxLayout(pc);
-    DSPCPorts = label(pc, "DSPCPorts", "PC-Logger Ports");
+    DSPCPorts = namedLabel(pc, "DSPCPorts", "PC-Logger Ports");
     DSPCPorts->hide();
     cg->addWidget(DSPCPorts);
     for (int p = 0; p < 8; ++p) {
-        DSPCPort[size_t(p)] = label(pc, QString("DSPCPort%1").arg(p + 1), QString("Port %1:").arg(p + 1));
+        DSPCPort[size_t(p)] = namedLabel(pc, QString("DSPCPort%1").arg(p + 1), QString("Port %1:").arg(p + 1));
         DSPCPort[size_t(p)]->setMinimumWidth(150);
         DSPCPort[size_t(p)]->hide();
         cg->addWidget(DSPCPort[size_t(p)]);

@@ -1,6 +1,6 @@
 #include "setup/host_modes.h"
 
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv::hostmode {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "setup/shade.h"
+#include "base/shade.h"
 
 namespace cv::hostmode {
 

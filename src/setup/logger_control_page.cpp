@@ -11,18 +11,14 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "setup/setup_colours_qt.h"
+#include "widgets/widget_helpers.h"
+#include "widgets/colours.h"
 #include "setup/setup_record.h"
 
 namespace cv {
 
 namespace {
 
-template <class T>
-T* named(T* w, const QString& name) {
-    w->setObjectName(name);
-    return w;
-}
 
 template <size_t N>
 QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const char*, N>& items) {

@@ -3,7 +3,7 @@
 // give a logger one of the IDs 2..4; the PC logger itself is ID 1.
 #include <string>
 
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv::loggerid {
 

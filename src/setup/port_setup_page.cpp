@@ -9,17 +9,13 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "widgets/widget_helpers.h"
 #include "setup/setup_record.h"
 
 namespace cv {
 
 namespace {
 
-template <class T>
-T* named(T* w, const QString& name) {
-    w->setObjectName(name);
-    return w;
-}
 
 template <size_t N>
 QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const char*, N>& items, int count = int(N)) {

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "link/port_slots.h"
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 namespace cv::setup {
 

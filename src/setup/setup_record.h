@@ -8,7 +8,7 @@
 #include <string>
 
 #include "link/logger_records.h"
-#include "setup/shade.h"
+#include "base/shade.h"
 
 namespace cv {
 

@@ -11,18 +11,19 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "app/clickable_label_widget.h"
-#include "app/host_services.h"
+#include "widgets/clickable_label.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
 #include "dialogs/firmware_warning_dialog.h"
 #include "dialogs/logger_id_dialog.h"
 #include "dialogs/sleep_dialog.h"
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "setup/data_status_page.h"
 #include "setup/host_modes.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"
 #include "setup/port_setup_page.h"
-#include "setup/setup_colours_qt.h"
+#include "widgets/colours.h"
 
 namespace cv {
 
@@ -47,13 +48,6 @@ enum Late { kGetAnalog, kGetHardware, kKR8Defaults, kButton3, kButton4, kLateCou
 static_assert(kLateCount == 5);
 const std::array<const char*, kLateCount> kLateNames{"BTGetAnalog", "BTGetHardware", "BTKR8Defaults", "Button3",
                                                      "Button4"};
-
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-void setIndex(QComboBox* cb, int index) {
-    if (!cb) return;
-    cb->setCurrentIndex(index >= 0 && index < cb->count() ? index : -1);
-}
 
 void show(QWidget* w, bool shown) {
     if (w) w->setVisible(shown);

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <limits>
 
-#include "link/text_format.h"
+#include "base/text_format.h"
 #include "setup/logger_time.h"
 
 namespace cv::sleepuntil {

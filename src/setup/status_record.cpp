@@ -1,7 +1,7 @@
 #include "setup/status_record.h"
 
-#include "link/bytes.h"
-#include "link/text_format.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
 #include "setup/logger_time.h"
 
 namespace cv::status {

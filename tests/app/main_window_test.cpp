@@ -7,10 +7,10 @@
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
-#include "app/widget_colours_qt.h"
+#include "widgets/colours.h"
 #include "dialogs/statistics_dialog.h"
 #include "setup/setup_screen_qt.h"
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "memory/upload_screen_qt.h"
 #include "support/fakes.h"
 

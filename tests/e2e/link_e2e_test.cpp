@@ -3,7 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include "app/widget_colours_qt.h"
+#include "widgets/colours.h"
 #include "e2e_support.h"
 #include "link/commands.h"
 

@@ -17,8 +17,8 @@
 #include <sstream>
 #include <vector>
 
-#include "link/bytes.h"
-#include "setup/setup_colours_qt.h"
+#include "base/bytes.h"
+#include "widgets/colours.h"
 #include "setup_e2e_support.h"
 
 namespace cv {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "e2e_support.h"
-#include "link/text_format.h"
+#include "base/text_format.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "run_file_generator.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "extract/warning_sink.h"
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "run_file_generator.h"
 
 namespace cv::test {

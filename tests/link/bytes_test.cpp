@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "link/bytes.h"
-#include "link/text_format.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
 
 namespace cv {
 

@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "link/receiver.h"
 #include "support/fakes.h"
 

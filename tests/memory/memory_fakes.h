@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "link/commands.h"
 #include "link/logger_records.h"
 #include "memory/upload_view.h"

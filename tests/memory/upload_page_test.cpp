@@ -10,7 +10,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/host_services.h"
+#include "widgets/host_services.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "upload_rig.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv::test {
 

@@ -13,7 +13,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/clickable_label_widget.h"
+#include "widgets/clickable_label.h"
 #include "setup/data_status_page.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"

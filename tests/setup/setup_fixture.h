@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host_services.h"
+#include "widgets/host_services.h"
 #include "link/commands.h"
 #include "support/fakes.h"
 

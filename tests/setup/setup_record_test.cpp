@@ -4,7 +4,7 @@
 #include <functional>
 #include <tuple>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "setup/record_builders.h"
 #include "setup/setup_record.h"
 

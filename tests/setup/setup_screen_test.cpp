@@ -8,15 +8,15 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "app/clickable_label_widget.h"
+#include "widgets/clickable_label.h"
 #include "dialogs/firmware_warning_dialog.h"
 #include "dialogs/logger_id_dialog.h"
 #include "dialogs/sleep_dialog.h"
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "setup/logger_status_panel.h"
 #include <ostream>
 #include "setup/record_builders.h"
-#include "setup/setup_colours_qt.h"
+#include "widgets/colours.h"
 #include "setup/setup_fixture.h"
 #include "setup/setup_screen_qt.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "link/bytes.h"
-#include "link/text_format.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
 #include "setup/setup_fixture.h"
 #include "setup/sleep_until.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "link/text_format.h"
+#include "base/text_format.h"
 #include "setup/logger_time.h"
 #include "setup/record_builders.h"
 #include "setup/status_record.h"

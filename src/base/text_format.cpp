@@ -1,4 +1,4 @@
-#include "link/text_format.h"
+#include "base/text_format.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,5 +1,6 @@
-#include "app/widget_colours_qt.h"
+#include "widgets/colours.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
@@ -28,5 +29,26 @@ void setPanelColour(QWidget* w, const QColor& c) {
 
 QColor fieldColour(const QWidget* w) { return w->palette().color(QPalette::Base); }
 QColor panelColour(const QWidget* w) { return w->palette().color(QPalette::Window); }
+
+QColor shadeColour(Shade shade) {
+    switch (shade) {
+    case Shade::Silver: return kSilver;
+    case Shade::Yellow: return kYellow;
+    case Shade::Red: return kRed;
+    case Shade::ButtonFace: break;
+    }
+    return normalPanelColour();
+}
+
+void paintShade(QWidget* w, Shade shade) {
+    if (w) setPanelColour(w, shadeColour(shade));
+}
+
+QColor shownColour(const QWidget* w) {
+    if (qobject_cast<const QComboBox*>(w) || qobject_cast<const QLineEdit*>(w) ||
+        qobject_cast<const QAbstractSpinBox*>(w))
+        return fieldColour(w);
+    return panelColour(w);
+}
 
 } // namespace cv
