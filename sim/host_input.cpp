@@ -1,6 +1,6 @@
 #include "host_input.h"
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv::sim {
 

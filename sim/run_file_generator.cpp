@@ -5,7 +5,7 @@
 #include <fstream>
 #include <optional>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv::sim {
 

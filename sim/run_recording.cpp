@@ -6,7 +6,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv::sim {
 

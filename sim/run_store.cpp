@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv::sim {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 
 namespace cv::sim {
 

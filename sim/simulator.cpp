@@ -13,7 +13,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "link/bytes.h"
+#include "base/bytes.h"
 #include "link/commands.h"
 
 namespace cv {
