@@ -6,28 +6,15 @@
 #include <optional>
 
 #include "base/bytes.h"
+#include "run_file_format.h"
 
 namespace cv::sim {
 
 namespace {
 
-// Record types of a run file.
-constexpr int kMeter1 = 1;
-constexpr int kArchiveMux1 = 5;
-constexpr int kBattery = 9;
-constexpr int kTimeStamp = 10;
-constexpr int kSummary = 11;
-constexpr int kAnalogRaw = 12;
-constexpr int kAnalogTimed = 13;
-constexpr int kArchiveTime = 14;
-constexpr int kMeter5 = 15;
-constexpr int kArchiveMux5 = 19;
-constexpr int kArchiveKrMux = 23;
-constexpr int kSenderUnitId = 24;
-constexpr int kArchiveHeader = 25;
+using namespace runfile;
 
 constexpr uint32_t kMarker = 0x2A200A0Du;
-constexpr size_t kMaxPayload = 2080;
 constexpr size_t kChunkSize = 1 << 20;
 
 int meterType(int port) { return port <= 4 ? kMeter1 + port - 1 : kMeter5 + port - 5; }
@@ -88,42 +75,43 @@ std::vector<uint8_t> archiveHeaderRunPayload(uint8_t loggerId, uint8_t sequence,
 }
 
 std::vector<uint8_t> summaryRunPayload(const RunSummarySettings& s) {
-    std::vector<uint8_t> p(254, 0);
-    auto i16 = [&](size_t at, int16_t v) { putU16be(p.data() + at, uint16_t(v)); };
-    auto i32 = [&](size_t at, int32_t v) { putU32be(p.data() + at, uint32_t(v)); };
-    i16(0, s.runNumber);
-    i16(2, s.mode);
-    i16(4, s.loggerKind);
-    i16(6, s.serialNumber);
-    i16(8, s.fileFormat);
-    i16(10, s.outputFormat);
+    namespace at = summary;
+    std::vector<uint8_t> p(at::kLength, 0);
+    auto i16 = [&](size_t offset, int16_t v) { putU16be(p.data() + offset, uint16_t(v)); };
+    auto i32 = [&](size_t offset, int32_t v) { putU32be(p.data() + offset, uint32_t(v)); };
+    i16(at::kRunNumber, s.runNumber);
+    i16(at::kMode, s.mode);
+    i16(at::kLoggerKind, s.loggerKind);
+    i16(at::kSerialNumber, s.serialNumber);
+    i16(at::kFileFormat, s.fileFormat);
+    i16(at::kOutputFormat, s.outputFormat);
     for (size_t k = 0; k < 9; ++k) {
-        i16(12 + 2 * k, s.portType[k]);
-        i32(36 + 4 * k, s.baud[k]);
-        i16(72 + 2 * k, s.dataBits[k]);
-        i16(90 + 2 * k, s.parity[k]);
-        i16(108 + 2 * k, s.cutOffTenths[k]);
-        i32(200 + 4 * k, s.recordedBytes[k]);
+        i16(at::kPortType + 2 * k, s.portType[k]);
+        i32(at::kBaud + 4 * k, s.baud[k]);
+        i16(at::kDataBits + 2 * k, s.dataBits[k]);
+        i16(at::kParity + 2 * k, s.parity[k]);
+        i16(at::kCutOff + 2 * k, s.cutOffTenths[k]);
+        i32(at::kRecordedBytes + 4 * k, s.recordedBytes[k]);
     }
-    i16(30, s.powerKHz);
-    for (size_t k = 0; k < 7; ++k) i16(130 + 2 * k, s.analog[k]);
-    for (size_t k = 0; k < 4; ++k) i16(144 + 2 * k, s.pump[k]);
-    i32(152, s.delaySeconds);
-    i32(156, s.preFlushSeconds);
-    i32(160, s.warmUpSeconds);
-    i32(164, s.flushSeconds);
-    i32(168, s.sampleSeconds);
-    i32(172, s.intervalSeconds);
-    i32(176, s.startTime);
-    i16(188, s.unitId);
-    i16(190, s.packetIntervalMs);
-    i16(192, s.startMillivolts);
-    i16(194, s.finalMillivolts);
-    i32(236, s.freeMemory);
-    i32(240, s.totalMemory);
-    i16(244, s.firmwareMajor);
-    i16(246, s.firmwareMinor);
-    for (size_t k = 0; k < 3; ++k) i16(248 + 2 * k, s.firmwareDate[k]);
+    i16(at::kPowerKHz, s.powerKHz);
+    for (size_t k = 0; k < 7; ++k) i16(at::kAnalog + 2 * k, s.analog[k]);
+    for (size_t k = 0; k < 4; ++k) i16(at::kPump + 2 * k, s.pump[k]);
+    i32(at::kDelay, s.delaySeconds);
+    i32(at::kPreFlush, s.preFlushSeconds);
+    i32(at::kWarmup, s.warmUpSeconds);
+    i32(at::kFlush, s.flushSeconds);
+    i32(at::kSample, s.sampleSeconds);
+    i32(at::kInterval, s.intervalSeconds);
+    i32(at::kStartTime, s.startTime);
+    i16(at::kUnitId, s.unitId);
+    i16(at::kPacketIntervalMs, s.packetIntervalMs);
+    i16(at::kStartMv, s.startMillivolts);
+    i16(at::kFinalMv, s.finalMillivolts);
+    i32(at::kFreeMemory, s.freeMemory);
+    i32(at::kTotalMemory, s.totalMemory);
+    i16(at::kFirmwareMajor, s.firmwareMajor);
+    i16(at::kFirmwareMinor, s.firmwareMinor);
+    for (size_t k = 0; k < 3; ++k) i16(at::kFirmwareDate + 2 * k, s.firmwareDate[k]);
     return p;
 }
 
@@ -367,7 +355,7 @@ void RunFileGenerator::generate(const std::function<void(const uint8_t*, size_t)
 
 std::vector<uint8_t> RunFileGenerator::bytes(RunFileExpectation* expected) {
     std::vector<uint8_t> out;
-    out.reserve(m_options.targetSize + kMaxPayload + 4);
+    out.reserve(m_options.targetSize + kMaxPayload + kRecordHeaderLength);
     generate([&](const uint8_t* data, size_t size) { out.insert(out.end(), data, data + size); }, expected);
     return out;
 }

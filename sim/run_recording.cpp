@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "base/bytes.h"
+#include "run_file_format.h"
 
 namespace cv::sim {
 
@@ -92,11 +93,9 @@ int16_t statusPortRate(const SetupRecord& setup, int port, size_t bytes) {
 
 namespace {
 
-constexpr int kTypeSummaryRecord = 11;
-constexpr int kTypeKrmuxRecord = 23;
-constexpr int kTypeSenderUnitRecord = 24;
-constexpr size_t kSummaryPayloadAt = 4;  // the Summary is the first record
-constexpr size_t kMaxRecordPayload = 2080;
+constexpr size_t kSummaryPayloadAt = runfile::kRecordHeaderLength;  // the Summary is the first record
+static_assert(kMuxHeaderLength + kMuxMaxPayload + 4 <= runfile::kMaxPayload,
+              "a full mux record must fit one run-file record");
 
 } // namespace
 
@@ -141,17 +140,17 @@ RunRecorder::RunRecorder(int16_t runNumber, const SetupRecord& setup, const RunC
     s.firmwareMinor = int16_t(firmwareMinor(context.firmware));
     s.firmwareDate = {int16_t((context.firmware >> 16) & 0xF), int16_t((context.firmware >> 8) & 0xFF),
                       int16_t(context.firmware & 0xFF)};
-    appendRunFileRecord(m_bytes, kTypeSummaryRecord, summaryRunPayload(s));
-    appendRunFileRecord(m_bytes, kTypeSenderUnitRecord, std::vector<uint8_t>{0, uint8_t(context.loggerId)});
+    appendRunFileRecord(m_bytes, runfile::kSummary, summaryRunPayload(s));
+    appendRunFileRecord(m_bytes, runfile::kSenderUnitId, std::vector<uint8_t>{0, uint8_t(context.loggerId)});
 }
 
 void RunRecorder::addMuxRecord(const uint8_t* record, size_t length) {
-    if (length < kMuxHeaderLength + 4 || length > kMaxRecordPayload) return;
+    if (length < kMuxHeaderLength + 4 || length > runfile::kMaxPayload) return;
     for (int k = 0; k < 9; ++k) {
         const int32_t sectionLength = getU16be(record + 10 + 2 * k);
         m_recorded[k == 8 ? 0 : size_t(k + 1)] += sectionLength;
     }
-    appendRunFileRecord(m_bytes, kTypeKrmuxRecord, record, length);
+    appendRunFileRecord(m_bytes, runfile::kArchiveKrMux, record, length);
 }
 
 SimRun RunRecorder::finish(int16_t endMv, int32_t freeMemory) {

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/bytes.h"
+#include "run_file_format.h"
 
 namespace cv::sim {
 
@@ -44,8 +45,7 @@ int16_t RunStore::nextRunNumber() const {
 
 namespace {
 
-constexpr int kSummaryType = 11;
-constexpr size_t kSummaryFieldsUsed = 196;  // up to the final voltage
+constexpr size_t kSummaryFieldsUsed = runfile::summary::kFinalMv + 2;
 
 int16_t be16(const uint8_t* p) { return int16_t(getU16be(p)); }
 
@@ -59,20 +59,22 @@ RunInfo runInfoFromRunFile(int16_t runNumber, const std::vector<uint8_t>& bytes,
     while (pos + 4 <= bytes.size()) {
         const int size = getI16le(&bytes[pos]);
         const int type = getI16le(&bytes[pos + 2]);
-        if (size < 1 || size > 2080 || type < 1 || type > 26) break;  // not a run file we can walk
-        const uint8_t* payload = &bytes[pos + 4];
-        const size_t available = bytes.size() - pos - 4;
-        if (type == kSummaryType && size_t(size) >= kSummaryFieldsUsed && available >= kSummaryFieldsUsed) {
-            info.mode = be16(payload + 2);
-            for (int k = 0; k < 8; ++k) info.portTypes[k] = be16(payload + 12 + 2 * (k + 1));
-            for (int k = 0; k < 7; ++k) info.analogUse[k] = be16(payload + 130 + 2 * k);
-            for (int k = 0; k < 4; ++k) info.pumps[k] = be16(payload + 144 + 2 * k) > 0 ? 1 : 0;
-            info.startTime = getU32be(payload + 176);
-            info.startMv = be16(payload + 192);
-            info.endMv = be16(payload + 194);
+        // not a run file we can walk
+        if (size < 1 || size_t(size) > runfile::kMaxPayload || type < 1 || type > runfile::kHighestType) break;
+        const uint8_t* payload = &bytes[pos + runfile::kRecordHeaderLength];
+        const size_t available = bytes.size() - pos - runfile::kRecordHeaderLength;
+        if (type == runfile::kSummary && size_t(size) >= kSummaryFieldsUsed && available >= kSummaryFieldsUsed) {
+            namespace at = runfile::summary;
+            info.mode = be16(payload + at::kMode);
+            for (int k = 0; k < 8; ++k) info.portTypes[k] = be16(payload + at::kPortType + 2 * (k + 1));
+            for (int k = 0; k < 7; ++k) info.analogUse[k] = be16(payload + at::kAnalog + 2 * k);
+            for (int k = 0; k < 4; ++k) info.pumps[k] = be16(payload + at::kPump + 2 * k) > 0 ? 1 : 0;
+            info.startTime = getU32be(payload + at::kStartTime);
+            info.startMv = be16(payload + at::kStartMv);
+            info.endMv = be16(payload + at::kFinalMv);
             break;
         }
-        pos += 4 + size_t(size);
+        pos += runfile::kRecordHeaderLength + size_t(size);
     }
     return info;
 }

@@ -1,6 +1,7 @@
 #include "memory/run_directory.h"
 
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "base/text_format.h"
 #include "memory/upload_view.h"
 #include "ports/operator_dialogs.h"
@@ -14,9 +15,10 @@ const char* const kMismatchTitle = "**** Warning - Run Directory Error ****";
 const char* const kMismatchText =
     "The Logger Directory maybe missing files, Press 'Get Logger Directory' to Reload";
 
-// Port types that are not a serial instrument; 7 drives a pump.
-constexpr int kPumpPortType = 7;
-bool isSerialInstrument(int portType) { return portType != -1 && portType != 0 && portType != kPumpPortType; }
+// Port types that are not a serial instrument: none set, off, or driving a pump.
+bool isSerialInstrument(int portType) {
+    return portType != -1 && portType != porttype::kOff && portType != porttype::kPump;
+}
 constexpr int kAnalogInUse = 1;
 constexpr int kAnalogPump = 2;
 } // namespace
@@ -68,7 +70,7 @@ std::string directoryRowText(const DirectoryEntry& e) {
     for (size_t i = 0; i < e.pump.size(); ++i)
         if (e.pump[i] == 1) row += format(" %1d", int(i + 1));
     for (size_t i = 0; i < e.portType.size(); ++i)
-        if (e.portType[i] == kPumpPortType) row += format(" S%1d", int(i + 1));
+        if (e.portType[i] == porttype::kPump) row += format(" S%1d", int(i + 1));
     for (size_t i = 0; i < e.analogUse.size(); ++i)
         if (e.analogUse[i] == kAnalogPump) row += format(" A%1d", int(i + 1));
     return row;

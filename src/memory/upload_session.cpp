@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "link/commands.h"
 #include "base/text_format.h"
 #include "memory/run_directory.h"
@@ -41,8 +42,6 @@ const char* const kClearedText = "The status must return to Standby before remov
 const char* const kExtractTitle = "Extract Run File";
 const char* const kExtractFilter = "Run Files|Run.*|All Files|*.*";
 
-constexpr int kStateStandby = 9;
-constexpr int kStateEndOfRun = 30;
 constexpr int64_t kMaxProgressSteps = 3200;
 constexpr uint32_t kAckGoOn = 1;
 constexpr uint32_t kAckCancel = 2;
@@ -96,7 +95,7 @@ void UploadSession::getDirectory(int loggerState, const std::string& deviceName)
         m_warnings.show(kUnableTitle, kUploadInProgress);
         return;
     }
-    if (loggerState != kStateStandby && loggerState != kStateEndOfRun) {
+    if (loggerState != loggerstate::kStandby && loggerState != loggerstate::kEndOfRun) {
         m_warnings.show(kDirectoryErrorTitle, format(kNotInStandbyFormat, deviceName.c_str()));
         return;
     }

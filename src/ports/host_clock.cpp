@@ -32,15 +32,4 @@ uint32_t SystemClock::elapsedMs() {
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-int64_t loggerTimeFromPc(HostClock& clock, int64_t pcSeconds) {
-    const int dst = clock.localTime(pcSeconds).tm_isdst > 0 ? 1 : 0;
-    return pcSeconds - clock.offsetWest() + 3600 * dst;
-}
-
-int64_t pcTimeFromLogger(HostClock& clock, int64_t loggerSeconds, int64_t pcNow) {
-    // The daylight-saving state that counts is the PC's current one, as for set-time.
-    const int dst = clock.localTime(pcNow).tm_isdst > 0 ? 1 : 0;
-    return loggerSeconds + clock.offsetWest() - 3600 * dst;
-}
-
 } // namespace cv

@@ -28,9 +28,4 @@ public:
     uint32_t elapsedMs() override;
 };
 
-// Local wall-clock seconds as the logger counts them: UTC seconds minus the offset west,
-// plus an hour while daylight saving is in effect now.
-int64_t loggerTimeFromPc(HostClock& clock, int64_t pcSeconds);
-int64_t pcTimeFromLogger(HostClock& clock, int64_t loggerSeconds, int64_t pcNow);
-
 } // namespace cv

@@ -196,9 +196,9 @@ bool selectionsComplete(const SetupControls& c) {
 
 int minimumAnalogRate(const SetupControls& c, int rate) {
     for (int p = 0; p < kSerialPorts; ++p)
-        if (c.portType[size_t(p)] == kPortTypeBq5 && c.portSpeed[size_t(p)] > 0) rate = std::max(rate, 2);
+        if (c.portType[size_t(p)] == porttype::kBq5 && c.portSpeed[size_t(p)] > 0) rate = std::max(rate, 2);
     for (int p = 0; p < kSerialPorts; ++p)
-        if (c.portType[size_t(p)] == kPortTypeMfx && c.portSpeed[size_t(p)] > 0) rate = std::max(rate, 4);
+        if (c.portType[size_t(p)] == porttype::kMfx && c.portSpeed[size_t(p)] > 0) rate = std::max(rate, 4);
     return clampToLimits(rate, kAnalogRateLimits);
 }
 
@@ -216,7 +216,9 @@ EncodeResult encodeSetup(const SetupControls& screen, bool integratedMeter, Setu
     if (integratedMeter) {
         c.portSpeed[0] = kSpeed19200;
         const int meter = c.portType[0];
-        types[1] = meter == kPortTypeOff ? kPortTypeOff : meter == kPortTypeBinary ? kPortTypeBinary : kPortTypeBq5;
+        types[1] = meter == porttype::kOff      ? porttype::kOff
+                   : meter == porttype::kBinary ? porttype::kBinary
+                                                : porttype::kBq5;
     } else {
         types[1] = c.portType[0];
     }
@@ -225,9 +227,9 @@ EncodeResult encodeSetup(const SetupControls& screen, bool integratedMeter, Setu
 
     for (size_t e = 0; e < kLinkEntries; ++e) {
         int choice = e == 0 ? c.hostSpeed : c.portSpeed[e - 1];
-        if (types[e] == kPortTypePump && choice != 0) choice = kSpeedOn;
+        if (types[e] == porttype::kPump && choice != 0) choice = kSpeedOn;
         SpeedTriple t = speedTripleOf(choice);
-        if (choice == kSpeedOn && types[e] != kPortTypePump) t = {0, 8, 0};
+        if (choice == kSpeedOn && types[e] != porttype::kPump) t = {0, 8, 0};
         putI32le(&record[offset::kBaud + 4 * e], t.baud);
         putI16le(&record[offset::kDataBits + 2 * e], t.dataBits);
         putI16le(&record[offset::kParity + 2 * e], t.parity);

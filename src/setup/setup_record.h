@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "link/logger_records.h"
+#include "base/logger_codes.h"
 #include "base/shade.h"
+#include "link/logger_records.h"
 
 namespace cv {
 
@@ -43,7 +44,7 @@ constexpr size_t kTimeSource = 186;
 constexpr size_t kChecksum = 190;
 } // namespace offset
 
-// Operating modes (ModeCB), port types (ComboMeter), speed choices (CBPortNSetup).
+// Operating modes (ModeCB), speed choices (CBPortNSetup).
 constexpr int kModeProfile = 0;
 constexpr int kModeMoored = 1;
 constexpr int kModeRealTime = 2;
@@ -51,11 +52,6 @@ constexpr int kModeAnalog = 3;
 constexpr int kModePolledMoored = 12;
 constexpr int kModeCount = 13;
 
-constexpr int kPortTypeOff = 0;
-constexpr int kPortTypeBq5 = 1;
-constexpr int kPortTypeMfx = 2;
-constexpr int kPortTypeBinary = 4;
-constexpr int kPortTypePump = 7;
 constexpr int kPortTypeItems = 13;   // codes 0..12 have an item; 13 ("CV-Logger") has none
 
 constexpr int kSpeedOff = 0;

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <limits>
 
+#include "base/logger_time.h"
 #include "base/text_format.h"
-#include "setup/logger_time.h"
 
 namespace cv::sleepuntil {
 

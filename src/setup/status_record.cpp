@@ -1,8 +1,8 @@
 #include "setup/status_record.h"
 
 #include "base/bytes.h"
+#include "base/logger_time.h"
 #include "base/text_format.h"
-#include "setup/logger_time.h"
 
 namespace cv::status {
 
@@ -10,6 +10,9 @@ namespace {
 
 int16_t i16(const StatusBytes& r, size_t at) { return getI16le(&r[at]); }
 uint16_t u16(const StatusBytes& r, size_t at) { return getU16le(&r[at]); }
+
+// The host shows dates with a two-digit year.
+int twoDigitYear(const std::tm& tm) { return ((tm.tm_year % 100) + 100) % 100; }
 int32_t i32(const StatusBytes& r, size_t at) { return getI32le(&r[at]); }
 
 } // namespace
@@ -43,22 +46,22 @@ StatusFields decodeStatusFields(const StatusBytes& r) {
 
 std::string stateText(int state) {
     switch (state) {
-    case 0: return "OFF";
-    case 2: return "Delay";
-    case 3: return "Pre-Flush";
-    case 4: return "Warmup";
-    case 5: return "Flush";
-    case 6: return "Sampling";
-    case 7: return "Clear Memory";
-    case 8: return "Sleeping";
-    case 9: return "Standby";
-    case 10: return "Upload";
-    case 13: return "Low Voltage";
-    case 14: return "8 volt Limit";
-    case 16: return "Manual Switch";
-    case 17: return "Low Power";
-    case 27: return "Zero Volt Cutoff";
-    case 30: return "End of Run";
+    case loggerstate::kOff: return "OFF";
+    case loggerstate::kDelay: return "Delay";
+    case loggerstate::kPreFlush: return "Pre-Flush";
+    case loggerstate::kWarmup: return "Warmup";
+    case loggerstate::kFlush: return "Flush";
+    case loggerstate::kSampling: return "Sampling";
+    case loggerstate::kClearMemory: return "Clear Memory";
+    case loggerstate::kSleeping: return "Sleeping";
+    case loggerstate::kStandby: return "Standby";
+    case loggerstate::kUpload: return "Upload";
+    case loggerstate::kLowVoltage: return "Low Voltage";
+    case loggerstate::kEightVoltLimit: return "8 volt Limit";
+    case loggerstate::kManualSwitch: return "Manual Switch";
+    case loggerstate::kLowPower: return "Low Power";
+    case loggerstate::kZeroVoltCutoff: return "Zero Volt Cutoff";
+    case loggerstate::kEndOfRun: return "End of Run";
     default: return format("Invalid Status %02x", unsigned(state));
     }
 }

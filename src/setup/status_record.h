@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "base/logger_codes.h"
 #include "link/logger_records.h"
 #include "ports/host_clock.h"
 
@@ -16,10 +17,6 @@ namespace cv {
 using StatusBytes = std::array<uint8_t, kStatusLength>;
 
 namespace status {
-
-constexpr int kStateStandby = 9;
-constexpr int kStateUpload = 10;
-constexpr int kStateEndOfRun = 30;
 
 struct StatusFields {
     int16_t state = 0;
@@ -48,7 +45,7 @@ struct StatusFields {
 StatusFields decodeStatusFields(const StatusBytes& record);
 
 inline bool isStandbyState(int state) {
-    return state == kStateStandby || state == kStateUpload || state == kStateEndOfRun;
+    return state == loggerstate::kStandby || state == loggerstate::kUpload || state == loggerstate::kEndOfRun;
 }
 
 std::string stateText(int state);

@@ -66,10 +66,10 @@ TEST(SetupRoundTrip, NormalRecordComesBackByteForByte) {
                               .schedule(kSample, 120)
                               .schedule(kInterval, 3600)
                               .host(19200, 8, 0)
-                              .port(1, kPortTypeBq5, 19200)
-                              .port(2, kPortTypeMfx, 9600)
+                              .port(1, porttype::kBq5, 19200)
+                              .port(2, porttype::kMfx, 9600)
                               .port(3, 3, 4800, 7, 2)
-                              .port(4, kPortTypePump, 0, 7, 0)
+                              .port(4, porttype::kPump, 0, 7, 0)
                               .port(5, 12, 115200)
                               .cutOffAll(72)
                               .analog(1, 1)
@@ -90,7 +90,7 @@ TEST(SetupRoundTrip, OnlyTheNamedNormalisationsChangeAnUnusualRecord) {
                  .mode(kModeProfile)
                  .mask(0xFFFFFFFF)
                  .host(0, 8, 0)
-                 .port(1, kPortTypeOff, 9600)
+                 .port(1, porttype::kOff, 9600)
                  .port(2, 3, 31250)
                  .cutOff(0, 120)
                  .cutOff(1, 130)
@@ -155,12 +155,12 @@ TEST_P(PortEncoding, SpeedTripleSentAndShownAfterwards) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Ports, PortEncoding,
-    ::testing::Values(PortCase{"PumpOn", kPortTypePump, kSpeedOn, {0, 7, 0}, kSpeedOn},
-                      PortCase{"PumpAnySpeedIsOn", kPortTypePump, 6, {0, 7, 0}, kSpeedOn},
-                      PortCase{"PumpOff", kPortTypePump, kSpeedOff, {0, 8, 0}, kSpeedOff},
+    ::testing::Values(PortCase{"PumpOn", porttype::kPump, kSpeedOn, {0, 7, 0}, kSpeedOn},
+                      PortCase{"PumpAnySpeedIsOn", porttype::kPump, 6, {0, 7, 0}, kSpeedOn},
+                      PortCase{"PumpOff", porttype::kPump, kSpeedOff, {0, 8, 0}, kSpeedOff},
                       PortCase{"OnWithoutPumpIsOff", 3, kSpeedOn, {0, 8, 0}, kSpeedOff},
                       PortCase{"SevenEvenOne", 3, 5, {4800, 7, 2}, 5},
-                      PortCase{"Plain", kPortTypeBinary, 11, {115200, 8, 0}, 11}),
+                      PortCase{"Plain", porttype::kBinary, 11, {115200, 8, 0}, 11}),
     [](const auto& info) { return info.param.name; });
 
 TEST(SetupDecode, HostPortSpeedFollowsTheLoggerAndUnknownIs9600) {
@@ -233,8 +233,8 @@ TEST_P(AnalogRateOnSend, FastMetersRaiseItAndLoggingModesCapIt) {
     EXPECT_EQ(r.shown.analogRate, p.sent);
 }
 INSTANTIATE_TEST_SUITE_P(Rates, AnalogRateOnSend,
-                         ::testing::Values(RateCase{"Bq5", kModeProfile, kPortTypeBq5, 1, 2},
-                                           RateCase{"Mfx", kModeProfile, kPortTypeMfx, 1, 4},
+                         ::testing::Values(RateCase{"Bq5", kModeProfile, porttype::kBq5, 1, 2},
+                                           RateCase{"Mfx", kModeProfile, porttype::kMfx, 1, 4},
                                            RateCase{"ProfileCap", kModeProfile, 3, 20, 8},
                                            RateCase{"MooredCap", kModeMoored, 3, 9, 8},
                                            RateCase{"RealTimeKeeps", kModeRealTime, 3, 20, 20},
@@ -242,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, AnalogRateOnSend,
                          [](const auto& info) { return info.param.name; });
 
 TEST(SetupEncode, OffMeterDoesNotRaiseTheRate) {
-    SetupControls c = decoded(SetupRecordBuilder().port(2, kPortTypeMfx, 0).build());
+    SetupControls c = decoded(SetupRecordBuilder().port(2, porttype::kMfx, 0).build());
     EXPECT_EQ(minimumAnalogRate(c, 1), 1);
 }
 

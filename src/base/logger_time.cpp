@@ -1,6 +1,7 @@
-#include "setup/logger_time.h"
+#include "base/logger_time.h"
 
 #include "base/text_format.h"
+#include "ports/host_clock.h"
 
 namespace cv {
 

@@ -1,15 +1,15 @@
 #pragma once
-// The logger counts local wall-clock seconds since 1970-01-01 00:00. The PC counts UTC seconds.
+// The logger counts local wall-clock seconds since 1970-01-01 00:00; the PC counts UTC seconds.
 // The two are converted with the PC's zone offset (seconds west of UTC, standard time) and the
-// PC's daylight-saving state right now, the same way in both directions.
+// PC's daylight-saving state right now, the same way in both directions. Every conversion the
+// host makes goes through here.
 #include <cstdint>
-#include <ctime>
 #include <optional>
 #include <string>
 
-#include "ports/host_clock.h"
-
 namespace cv {
+
+class HostClock;
 
 struct ZoneState {
     long offsetWest = 0;  // seconds west of UTC
@@ -32,8 +32,5 @@ bool timeSyncDue(int64_t loggerInPc, int64_t pcNow, bool autoSync, bool syncNowR
 
 // "Drift:  hh:mm:ss Fast " / "... Slow ", or nothing when the clocks are within 5 seconds.
 std::optional<std::string> driftText(int64_t loggerInPc, int64_t pcNow);
-
-// Two-digit year of a broken-down time, as the host shows dates.
-inline int twoDigitYear(const std::tm& tm) { return ((tm.tm_year % 100) + 100) % 100; }
 
 } // namespace cv
