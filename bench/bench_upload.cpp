@@ -48,6 +48,7 @@
 #include <unistd.h>
 
 #include "app/hostmain_window.h"
+#include "link/link_screen_qt.h"
 #include "app/serial_port_qt.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
@@ -247,7 +248,7 @@ std::optional<UploadFigures> uploadOnce(size_t size, Line line, std::string& err
     BenchDialogs dialogs(dir.path() / "run.001");
     cv::QtSerialFactory serial(map);
     cv::TForm1 form(cv::HostEnvironment{clock, dialogs, serial, &map});
-    form.selectLoggerPort(1, kSpeed115200);
+    form.linkScreen()->selectLoggerPort(1, kSpeed115200);
     form.startTimers();
     form.Tabs->setCurrentWidget(form.Tabs->findChild<QWidget*>("TSUpload"));
     auto* profiles = form.findChild<QListWidget*>("LBProfiles");

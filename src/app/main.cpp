@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/host_application_qt.h"
 #include "app/hostmain_window.h"
+#include "link/link_screen_qt.h"
 #include "app/operator_dialogs_qt.h"
 #include "app/serial_port_qt.h"
 
@@ -47,7 +49,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cvhost: no display available (set DISPLAY, or run it under xvfb-run).\n");
         return 2;
     }
-    QApplication app(argc, argv);
+    cv::HostApplication app(argc, argv);
     QApplication::setApplicationName("cvhost");
     QApplication::setApplicationVersion("7.06");
 
@@ -109,7 +111,9 @@ int main(int argc, char** argv) {
     cv::QtSerialFactory serial(portMap);
     cv::TForm1 window({clock, dialogs, serial, &portMap});
     dialogs.setParent(&window);
-    if (portNumber > 0) window.selectLoggerPort(portNumber, speedChoice);
+    cv::WarningBox& warnings = window.services().warnings;
+    app.setReporter([&warnings](const std::string& what) { warnings.show("Program Error", what); });
+    if (portNumber > 0) window.linkScreen()->selectLoggerPort(portNumber, speedChoice);
     window.startTimers();
     window.show();
     const int rc = app.exec();

@@ -15,6 +15,14 @@ std::string comStatusText(int loggerPortIndex, int speedChoice) {
 
 std::string loggerPortPanelText(int loggerPortIndex) { return format("Logger Port: COM%1d", loggerPortIndex); }
 
+std::string lostPortStatusText(int loggerPortIndex) {
+    return format("COM%1d lost - waiting for the device", loggerPortIndex);
+}
+
+std::string sequenceErrorsLine(uint32_t muxSequenceErrors) {
+    return format("Mod Errors:  %1lu", (unsigned long)muxSequenceErrors);
+}
+
 bool LinkSupervisor::afterReceive(int receiveResult) {
     if (receiveResult != kPacketFramed) return false;
     m_noData = 2;
@@ -30,6 +38,7 @@ void LinkSupervisor::portReopened() {
 
 void LinkSupervisor::setAutoBaud(bool on) {
     m_autoBaud = on;
+    m_stepFromTop = on;
     if (on) m_badData = 5;
 }
 
@@ -39,23 +48,23 @@ SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, in
     r.packetsFlowed = packets != 0;
     if (r.packetsFlowed) m_badData = 3;
     else --m_badData;
-    r.lines[2] = format("Packets/Sec:  %lu", (unsigned long)packets);
+    r.statisticsLines[2] = format("Packets/Sec:  %lu", (unsigned long)packets);
     m_lastPackets = c.packetsFramed;
 
     const uint32_t bytes = c.bytesReceived - m_lastBytes;
     r.bytesFlowed = bytes != 0;
     if (r.bytesFlowed) m_noData = 2;
     else --m_noData;
-    r.lines[0] = format("Bytes/Sec:  %lu", (unsigned long)bytes);
+    r.statisticsLines[0] = format("Bytes/Sec:  %lu", (unsigned long)bytes);
     m_lastBytes = c.bytesReceived;
-    r.lines[1] = format("Total Input: %lu", (unsigned long)c.bytesReceived);
+    r.statisticsLines[1] = format("Total Input: %lu", (unsigned long)c.bytesReceived);
 
     if (c.largestMuxThisSecond > m_largestEver) m_largestEver = c.largestMuxThisSecond;
-    r.lines[3] = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
+    r.statisticsLines[3] = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
     c.largestMuxThisSecond = 0;
 
-    r.lines[7] = format("No Data Timer: %03ld", long(m_noData));
-    r.lines[8] = format("Bad Data Timer: %03ld", long(m_badData));
+    r.statisticsLines[7] = format("No Data Timer: %03ld", long(m_noData));
+    r.statisticsLines[8] = format("Bad Data Timer: %03ld", long(m_badData));
 
     if (m_noData < 0) {
         m_noData = 2;
@@ -67,12 +76,16 @@ SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, in
         m_noData = 2;
         r.nonFraming = true;
         if (m_autoBaud) {
-            r.autoBaudChoice = speedChoice >= 2 ? speedChoice - 1 : 11;
+            // The search starts below the top speed whatever the port runs at now; the speed box
+            // keeps showing the speed the line really has until the first step.
+            const int from = m_stepFromTop ? 11 : speedChoice;
+            m_stepFromTop = false;
+            r.autoBaudChoice = from >= 2 ? from - 1 : 11;
             m_badData = 5;
         }
     }
-    r.lines[5] = format("Mod Errors:  %1lu", (unsigned long)muxSequenceErrors);
-    r.lines[6] = format("Loops: %d ", m_ticks);
+    r.statisticsLines[5] = sequenceErrorsLine(muxSequenceErrors);
+    r.statisticsLines[6] = format("Loops: %d ", m_ticks);
     m_ticks = 0;
     return r;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Link supervision: two countdowns notice a silent logger port and one whose bytes never frame,
+// Link supervision and the statistics window's lines: two countdowns notice a silent logger port and one whose bytes never frame,
 // and, when asked, step the port speed downward until packets frame again.
 #include <array>
 #include <cstdint>
@@ -12,6 +12,10 @@ namespace cv {
 // Port description shown in COMStatus: "COM3 @ 9600 Baud", "No Port is OFF", ...
 std::string comStatusText(int loggerPortIndex, int speedChoice);
 std::string loggerPortPanelText(int loggerPortIndex);
+// COMStatus while the chosen port's device has gone away: "COM1 lost - waiting for the device".
+std::string lostPortStatusText(int loggerPortIndex);
+// Statistics line 6: "Mod Errors:  %1lu".
+std::string sequenceErrorsLine(uint32_t muxSequenceErrors);
 
 // One second's findings, in the order the window applies them.
 struct SecondReport {
@@ -20,7 +24,7 @@ struct SecondReport {
     bool portSilent = false;     // no-data expiry with a port chosen: LoggerPortCB, PLoggerPort red, group shown
     bool nonFraming = false;     // bad-data expiry: LoggerSetupCB, PLoggerPort red, group shown
     int autoBaudChoice = -1;     // >= 0: set LoggerSetupCB to it and reopen the port at it
-    std::array<std::string, 9> lines;  // statistics lines 1..9 (index 0..8); line 5 is left empty
+    std::array<std::string, 9> statisticsLines;  // the statistics window's lines 1..9 (index 0..8); line 5 is left empty
 };
 
 class LinkSupervisor {
@@ -44,6 +48,7 @@ private:
     int m_noData = 2;
     int m_badData = 3;
     bool m_autoBaud = false;
+    bool m_stepFromTop = false;  // switched on, not stepped yet
     uint32_t m_lastBytes = 0;
     uint32_t m_lastPackets = 0;
     int32_t m_largestEver = 0;

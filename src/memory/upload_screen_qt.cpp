@@ -1,5 +1,6 @@
 #include "memory/upload_screen_qt.h"
 
+#include <QAction>
 #include <QLabel>
 #include <algorithm>
 #include <climits>
@@ -8,43 +9,63 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include "extract/warning_sink.h"
+#include "link/receiver.h"
 #include "widgets/host_services.h"
 #include "memory/upload_page.h"
 
 namespace cv {
 
 namespace {
-template <typename T>
-T* find(QWidget* window, const char* name) {
-    T* widget = window->findChild<T*>(name);
-    Q_ASSERT_X(widget, "UploadScreen", name);
-    return widget;
-}
-
-void connectButton(QWidget* window, const char* name, UploadScreen* screen, void (UploadScreen::*handler)()) {
-    if (auto* button = find<QPushButton>(window, name))
-        QObject::connect(button, &QPushButton::clicked, screen, handler);
+void connectButton(QPushButton* button, UploadScreen* screen, void (UploadScreen::*handler)()) {
+    QObject::connect(button, &QPushButton::clicked, screen, handler);
 }
 } // namespace
 
-UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, ExtractRunFile extract,
-                           std::function<void(bool)> setTimeoutEnabled)
+UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const PacketReceiver& receiver,
+                           std::function<void(bool)> setTimeoutEnabled, ExtractRunFile extract)
     : QObject(mainWindow),
       m_services(services),
+      m_receiver(receiver),
+      m_page(new UploadPage(mainWindow)),
       m_setTimeoutEnabled(std::move(setTimeoutEnabled)),
-      m_profiles(find<QListWidget>(mainWindow, "LBProfiles")),
-      m_progress(find<QProgressBar>(mainWindow, "UpLoadPB")),
-      m_uploadRun(find<QLabel>(mainWindow, "UpLoadRun")),
-      m_uploadSize(find<QLabel>(mainWindow, "UpLoadSize")),
-      m_status(find<QLabel>(mainWindow, "CSError")),
-      m_extractChoice(find<RadioGroup>(mainWindow, "ExtractFilesRG")),
+      m_profiles(m_page->LBProfiles),
+      m_progress(m_page->UpLoadPB),
+      m_uploadRun(m_page->UpLoadRun),
+      m_uploadSize(m_page->UpLoadSize),
+      m_status(m_page->CSError),
+      m_extractChoice(m_page->ExtractFilesRG),
+      m_extractionWarnings(std::make_unique<WarningBoxSink>(services.warnings)),
       m_directory(services.warnings, *this),
-      m_session(m_directory, services.commands, services.warnings, services.dialogs, *this, std::move(extract)) {
-    connectButton(mainWindow, "BTGetDirectory", this, &UploadScreen::BTGetDirectoryClick);
-    connectButton(mainWindow, "BTUpload", this, &UploadScreen::BTUploadClick);
-    connectButton(mainWindow, "BTCancelUpload", this, &UploadScreen::BTCancelUploadClick);
-    connectButton(mainWindow, "BTClearMemory", this, &UploadScreen::BTClearMemoryClick);
-    connectButton(mainWindow, "BTExtract", this, &UploadScreen::BTExtractClick);
+      m_session(m_directory, services.commands, services.warnings, services.dialogs, *this,
+                extract ? std::move(extract) : [this](const std::filesystem::path& file, int choice) {
+                    extractRunFile(file, choice);
+                },
+                &services.automaticCommands()) {
+    connectButton(m_page->BTGetDirectory, this, &UploadScreen::BTGetDirectoryClick);
+    connectButton(m_page->BTUpload, this, &UploadScreen::BTUploadClick);
+    connectButton(m_page->BTCancelUpload, this, &UploadScreen::BTCancelUploadClick);
+    connectButton(m_page->BTClearMemory, this, &UploadScreen::BTClearMemoryClick);
+    connectButton(m_page->BTExtract, this, &UploadScreen::BTExtractClick);
+    if (auto* debug = mainWindow->findChild<QAction*>("ToggleDebug"))
+        connect(debug, &QAction::triggered, this, &UploadScreen::ToggleDebugClick);
+}
+
+void UploadScreen::extractRunFile(const std::filesystem::path& file, int choice) {
+    ExtractOptions options;
+    options.debugListing = m_debugListing;
+    cv::extractRunFile(file, choice == 1 ? ExtractChoice::ArchivePlusRaw : ExtractChoice::ArchiveOnly, options,
+                       m_extraction, *m_extractionWarnings);
+}
+
+void UploadScreen::ToggleDebugClick() {
+    m_debugListing = !m_debugListing;
+    if (auto* debug = m_page->window()->findChild<QAction*>("ToggleDebug")) debug->setChecked(m_debugListing);
+}
+
+void UploadScreen::setDeviceCaptions(const QString& clearMemory, const QString& getDirectory) {
+    m_page->BTClearMemory->setText(clearMemory);
+    m_page->BTGetDirectory->setText(getDirectory);
 }
 
 UploadScreen::~UploadScreen() = default;
@@ -55,7 +76,12 @@ void UploadScreen::onUploadBlock() { m_session.blockArrived(m_services.records.u
 
 void UploadScreen::secondTick() { m_session.supervisionTick(); }
 
-void UploadScreen::timeoutTick() { m_session.timeoutTick(); }
+void UploadScreen::timeoutTick() {
+    // A block still coming in at a slow line speed is no silence: counting it would repeat the
+    // request across the block, and a logger that restarts the run would send its start twice.
+    if (m_receiver.receivingPacket(4)) return;
+    m_session.timeoutTick();
+}
 
 void UploadScreen::clearRunList() { m_session.clearRunList(); }
 

@@ -3,6 +3,9 @@
 // the receiver's hand-overs and the timer ticks the main window passes on.
 #include <QObject>
 #include <functional>
+#include <memory>
+
+#include "extract/run_extraction.h"
 
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
@@ -17,15 +20,20 @@ class QWidget;
 namespace cv {
 
 struct HostServices;
+class PacketReceiver;
 class RadioGroup;
+class UploadPage;
+class WarningSink;
 
 class UploadScreen : public QObject, private UploadView {
     Q_OBJECT
 
 public:
-    // setTimeoutEnabled starts or stops the main window's TTimeout timer.
-    UploadScreen(QWidget* mainWindow, HostServices& services, ExtractRunFile extract,
-                 std::function<void(bool)> setTimeoutEnabled);
+    // Builds the Upload Logger Data page under `mainWindow` and connects the "Write Debug File"
+    // menu item the window made. setTimeoutEnabled starts or stops the window's TTimeout timer.
+    // A finished run is extracted by `extract`, or, without one, into files next to it.
+    UploadScreen(QWidget* mainWindow, HostServices& services, const PacketReceiver& receiver,
+                 std::function<void(bool)> setTimeoutEnabled, ExtractRunFile extract = {});
     ~UploadScreen() override;
 
     void onDirectoryEntry();  // a type-5 packet is in services.records.directoryEntry
@@ -33,6 +41,10 @@ public:
     void secondTick();        // upload scheduling of the 1000 ms timer
     void timeoutTick();       // TTimeout
     void clearRunList();      // the page became the current tab
+    // The logger's device name on the directory and memory buttons.
+    void setDeviceCaptions(const QString& clearMemory, const QString& getDirectory);
+    UploadPage* page() const { return m_page; }
+    bool debugListing() const { return m_debugListing; }
     int runsRemaining() const { return m_session.runsRemaining(); }
 
     UploadSession& session() { return m_session; }
@@ -44,6 +56,7 @@ public slots:
     void BTCancelUploadClick();
     void BTClearMemoryClick();
     void BTExtractClick();
+    void ToggleDebugClick();
 
 private:
     void setProgressMaximum(long maximum) override;
@@ -55,7 +68,11 @@ private:
     void appendRow(const std::string& text) override;
     void clearRows() override;
 
+    void extractRunFile(const std::filesystem::path& file, int choice);
+
     HostServices& m_services;
+    const PacketReceiver& m_receiver;
+    UploadPage* m_page;
     std::function<void(bool)> m_setTimeoutEnabled;
     QListWidget* m_profiles;
     QProgressBar* m_progress;
@@ -63,6 +80,9 @@ private:
     QLabel* m_uploadSize;
     QLabel* m_status;
     RadioGroup* m_extractChoice;
+    std::unique_ptr<WarningSink> m_extractionWarnings;
+    ExtractionState m_extraction;
+    bool m_debugListing = false;
     RunDirectory m_directory;
     UploadSession m_session;
 };

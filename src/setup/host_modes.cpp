@@ -4,10 +4,16 @@
 
 namespace cv::hostmode {
 
-const std::array<const char*, kLaidOutTabs> kTabNames{
-    "TSPortSetup", "TSLoggerControl", "TSDataStatus", "TSUpload", "TSRealTime", "TSRecord", "TSPCLogger"};
-
-const std::array<const char*, 3> kAlwaysHiddenTabs{"TSHardware", "TSAnalog", "TSPlotSetup"};
+const std::array<TabPage, kTabCount> kTabPages{{{"TSPortSetup", "Port Setup"},
+                                                {"TSLoggerControl", "Logger Control"},
+                                                {"TSDataStatus", "Data Status"},
+                                                {"TSUpload", "Upload Logger Data"},
+                                                {"TSRealTime", "Real Time Data"},
+                                                {"TSRecord", "Recording:  OFF"},
+                                                {"TSPCLogger", "PC-Logger"},
+                                                {"TSHardware", "Hardware Configuration"},
+                                                {"TSAnalog", "Analog Calibration"},
+                                                {"TSPlotSetup", "Plot Setup"}}};
 
 const std::array<const char*, 6> kReplayControls{"ReplayArchiveBT", "ReplayContinuousBT", "ReplaySpeedLB1",
                                                  "ReplaySpeedLB2",  "ReplaySpeedUD",      "ReplaySpeedEdit"};

@@ -1,8 +1,8 @@
 #pragma once
 // Host modes: the kind of work the operator chose from the Modes menu. Each mode decides which
 // tabs, panels, setup combo boxes and menu items exist on the screen and presets the operating
-// mode, output and storage the next Send Setup carries. The layouts are data, read by the
-// setup screen controller.
+// mode, output and storage the next Send Setup carries. The layouts are data: each
+// subsystem's screen controller applies its own part of them.
 #include <array>
 #include <optional>
 #include <string>
@@ -23,12 +23,16 @@ constexpr int kPsm3Output = 6;
 constexpr int kBq5PassThru = 7;
 constexpr int kPcLogger = 8;
 
-// Tabs a layout decides, in tab order.
+// The main window's pages in tab order, with their captions. A layout decides the first
+// kLaidOutTabs; no host mode shows the others (the Commands menu opens the first two of them).
 enum Tab { kTabPortSetup, kTabLoggerControl, kTabDataStatus, kTabUpload, kTabRealTime, kTabRecord, kTabPcLogger };
 constexpr int kLaidOutTabs = 7;
-extern const std::array<const char*, kLaidOutTabs> kTabNames;
-// Tabs no host mode shows (the Commands menu opens the first two).
-extern const std::array<const char*, 3> kAlwaysHiddenTabs;
+constexpr int kTabCount = 10;
+struct TabPage {
+    const char* name;
+    const char* caption;
+};
+extern const std::array<TabPage, kTabCount> kTabPages;
 
 enum class PortsToClose { None, PcLoggerPorts, LoggerPort };
 

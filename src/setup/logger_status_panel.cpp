@@ -90,6 +90,8 @@ void LoggerStatusPanel::showReportingLook() {
     paintShade(this, Shade::ButtonFace);
 }
 
+void LoggerStatusPanel::showStale(bool stale) { m_body->setEnabled(!stale); }
+
 bool LoggerStatusPanel::reporting() const { return !m_body->isHidden(); }
 
 } // namespace cv

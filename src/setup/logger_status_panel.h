@@ -10,6 +10,8 @@ namespace cv {
 class LoggerStatusPanel : public QGroupBox {
     Q_OBJECT
 public:
+    // Values that no longer follow the logger (its port is lost) are greyed, not shown as current.
+    void showStale(bool stale);
     static constexpr int kCollapsedHeight = 20;
     static constexpr int kReportingHeight = 280;
 

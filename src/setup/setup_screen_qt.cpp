@@ -22,6 +22,7 @@
 #include "setup/host_modes.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"
+#include "setup/polled_buttons_widget.h"
 #include "setup/port_setup_page.h"
 #include "widgets/colours.h"
 
@@ -40,56 +41,52 @@ const char* const kMemoryFillsText =
     "memory becomes full!";
 const char* const kNotStandbyCaption = "Unable to Complete Command";
 const char* const kNotStandbyText = "The Logger Must be in Standby before Sending a new Logger Setup";
-const char* const kShowPortSetup = "Show Logger Port Setup";
-const char* const kHidePortSetup = "Hide Logger Port Setup";
-
-// Controls found after construction, by the name they carry.
-enum Late { kGetAnalog, kGetHardware, kKR8Defaults, kButton3, kButton4, kLateCount };
-static_assert(kLateCount == 5);
-const std::array<const char*, kLateCount> kLateNames{"BTGetAnalog", "BTGetHardware", "BTKR8Defaults", "Button3",
-                                                     "Button4"};
-
-void show(QWidget* w, bool shown) {
-    if (w) w->setVisible(shown);
-}
+constexpr int kPanelHeight = 35;
 
 } // namespace
 
 SetupScreen::SetupScreen(QWidget* mainWindow, HostServices& services, QObject* parent)
     : QObject(parent ? parent : mainWindow), m_window(mainWindow), m_services(services) {
-    m_ps = mainWindow->findChild<PortSetupPage*>("TSPortSetup");
-    m_lc = mainWindow->findChild<LoggerControlPage*>("TSLoggerControl");
-    m_ds = mainWindow->findChild<DataStatusPage*>("TSDataStatus");
-    m_status = mainWindow->findChild<LoggerStatusPanel*>("LoggerStatusGB");
-    if (!m_ps || !m_lc || !m_ds || !m_status) {
-        // A window without some page still gets a working controller; the stand-ins are never shown.
-        m_standIns = std::make_unique<QWidget>();
-        if (!m_ps) m_ps = new PortSetupPage(m_standIns.get());
-        if (!m_lc) m_lc = new LoggerControlPage(m_standIns.get());
-        if (!m_ds) m_ds = new DataStatusPage(m_standIns.get());
-        if (!m_status) m_status = new LoggerStatusPanel(m_standIns.get());
-    }
-    m_tabs = find<QTabWidget>("Tabs");
+    // The window places these: the pages on its tabs, the rest in its left column and on the
+    // Real Time Data page.
+    m_ps = new PortSetupPage(mainWindow);
+    m_lc = new LoggerControlPage(mainWindow);
+    m_ds = new DataStatusPage(mainWindow);
+    m_status = new LoggerStatusPanel(mainWindow);
+    m_polled = new PolledButtonsWidget(mainWindow);
+    buildLeftColumnItems();
 
-    m_sleep = mainWindow->findChild<SleepDialog*>("TSleepForm");
-    if (!m_sleep) m_sleep = new SleepDialog(services, mainWindow);
-    m_firmware = mainWindow->findChild<FirmwareWarningDialog*>("TForm2");
-    if (!m_firmware) m_firmware = new FirmwareWarningDialog(mainWindow);
-    m_loggerId = mainWindow->findChild<LoggerIdDialog*>("TMuxIDForm");
-    if (!m_loggerId) m_loggerId = new LoggerIdDialog(services.commands, mainWindow);
+    m_sleep = new SleepDialog(services, mainWindow);
+    m_firmware = new FirmwareWarningDialog(mainWindow);
+    m_loggerId = new LoggerIdDialog(services.commands, mainWindow);
 
     connectControls();
     connectModeMenu();
-    attachLateControls();
     setSetupMarker(0);
 }
 
-SetupScreen::~SetupScreen() = default;
-
-template <class T>
-T* SetupScreen::find(const char* name) const {
-    return m_window->findChild<T*>(name);
+void SetupScreen::buildLeftColumnItems() {
+    auto panel = [this](const char* name, const QString& text) {
+        auto* l = named(new ClickableLabel(text, m_window), name);
+        l->setAlignment(Qt::AlignCenter);
+        l->setFrameShape(QFrame::Panel);
+        l->setFrameShadow(QFrame::Raised);
+        l->setFixedHeight(kPanelHeight);
+        QFont f = l->font();
+        f.setBold(true);
+        l->setFont(f);
+        l->hide();
+        return l;
+    };
+    PStore = panel("PStore", "Setup is ???");
+    PStore->setAccessibleName("Setup marker: get the setup");
+    RemoteHostPanel = panel("RemoteHostPanel", "Remote Host Is On");
+    setPanelColour(RemoteHostPanel, kYellow);
+    LBHostDandT = named(new QLabel(m_window), "LBHostDandT");
+    LBHostDandT->setAccessibleName("PC date and time");
 }
+
+SetupScreen::~SetupScreen() = default;
 
 QAction* SetupScreen::action(const char* name) const { return m_window->findChild<QAction*>(name); }
 
@@ -138,12 +135,11 @@ void SetupScreen::connectControls() {
 
     for (QPushButton* b : {m_ps->BTGetSetup1, m_lc->BTGetSetup2, m_lc->BTBegin, m_lc->BTSleep})
         connect(b, &QPushButton::clicked, this, [this, b] { BTGetSetup1Click(b); });
-    if (auto* marker = find<ClickableLabel>("PStore"))
-        connect(marker, &ClickableLabel::clicked, this, [this, marker] { BTGetSetup1Click(marker); });
+    connect(PStore, &ClickableLabel::clicked, this, [this] { BTGetSetup1Click(PStore); });
     for (QPushButton* b : {m_ps->BTSendSetup1, m_lc->BTSendSetup2})
         connect(b, &QPushButton::clicked, this, [this] { BTSendSetup1Click(); });
     connect(m_lc->BTStop, &QPushButton::clicked, this, [this] { BTStopClick(); });
-    for (QPushButton* b : {m_lc->Button1, m_lc->Button2})
+    for (QPushButton* b : {m_lc->Button1, m_lc->Button2, m_polled->Button3, m_polled->Button4})
         connect(b, &QPushButton::clicked, this, [this, b] { Button1Click(b); });
 
     if (QAction* a = action("MenuMooredTimeUpdate")) {
@@ -170,20 +166,10 @@ void SetupScreen::connectModeMenu() {
         if (QAction* a = action(name)) connect(a, &QAction::triggered, this, [this, m = mode] { modeMenuClick(m); });
 }
 
-void SetupScreen::attachLateControls() {
-    auto& late = m_late;
-    for (int i = 0; i < kLateCount; ++i) {
-        if (late[size_t(i)]) continue;
-        auto* button = find<QAbstractButton>(kLateNames[size_t(i)]);
-        if (!button) continue;
-        late[size_t(i)] = button;
-        if (i == kButton3 || i == kButton4) {
-            connect(button, &QAbstractButton::clicked, this, [this, button] { Button1Click(button); });
-            button->setVisible(m_lc->ModeCB->currentIndex() == setup::kModePolledMoored);
-        } else {
-            connect(button, &QAbstractButton::clicked, this, [this, button] { BTGetSetup1Click(button); });
-        }
-    }
+void SetupScreen::attachSharedButton(QAbstractButton* button, SharedButton kind) {
+    if (!button) return;
+    m_shared[size_t(kind)] = button;
+    connect(button, &QAbstractButton::clicked, this, [this, button] { BTGetSetup1Click(button); });
 }
 
 // ---- screen values ----
@@ -263,7 +249,7 @@ bool SetupScreen::showArrivedSetup() {
         m_ds->MStatusLabel[p]->setText("0");
         m_ds->MFileSizeLabel[p]->setText("0 K");
     }
-    setIndex(find<QComboBox>("LoggerSetupCB"), c.hostSpeed);
+    emit loggerSpeedReported(c.hostSpeed);
     setIndex(m_ps->CBHostPortSetup, c.hostSpeed);
     for (size_t p = 0; p < setup::kSerialPorts; ++p) {
         setIndex(m_ps->ComboMeter[p], c.portType[p]);
@@ -307,17 +293,13 @@ void SetupScreen::BTSendSetup1Click() {
     showControls(r.shown);
     refreshAnalogRateReadout();
     if (r.realTimeWithStorage) m_services.warnings.show(kMemoryFillsCaption, kMemoryFillsText);
-    m_services.records.setup = out;
-    m_services.commands.sendBlock(out.data(), out.size());
+    if (m_services.commands.sendBlock(out.data(), out.size())) m_services.records.setup = out;
 }
 
 void SetupScreen::setSetupMarker(int state) {
-    auto* marker = find<QLabel>("PStore");
     if (state != 0 && state != 1) return;
-    if (marker) {
-        marker->setText(state == 1 ? kMarkerCurrent : kMarkerNotCurrent);
-        paintShade(marker, state == 1 ? Shade::Silver : Shade::Yellow);
-    }
+    PStore->setText(state == 1 ? kMarkerCurrent : kMarkerNotCurrent);
+    paintShade(PStore, state == 1 ? Shade::Silver : Shade::Yellow);
     relayout();
 }
 
@@ -360,9 +342,9 @@ void SetupScreen::TimeSourceCBChange() { setSetupMarker(0); }
 void SetupScreen::BTGetSetup1Click(QObject* sender) {
     if (!sender) return;
     CommandSink& out = m_services.commands;
-    const auto& late = m_late;
-    if (sender == late[kGetAnalog]) out.sendCommand(cmd::kGetAnalog);
-    if (sender == late[kGetHardware]) out.sendCommand(cmd::kGetHardware);
+    const auto& shared = m_shared;
+    if (sender == shared[size_t(SharedButton::GetAnalog)]) out.sendCommand(cmd::kGetAnalog);
+    if (sender == shared[size_t(SharedButton::GetHardware)]) out.sendCommand(cmd::kGetHardware);
     if (sender == m_ps->BTGetSetup1 || sender == m_lc->BTGetSetup2) out.sendCommand(cmd::kGetSetup);
     if (sender->objectName() == "PStore") {
         if (status::isStandbyState(m_services.facts.state))
@@ -375,9 +357,8 @@ void SetupScreen::BTGetSetup1Click(QObject* sender) {
         m_sleep->show();
         m_sleep->raise();
     }
-    if (sender == late[kKR8Defaults]) {
-        auto* password = find<QLineEdit>("HWPassword");
-        const std::string typed = password ? password->text().toStdString() : std::string();
+    if (sender == shared[size_t(SharedButton::LoadHardwareDefaults)]) {
+        const std::string typed = m_passwordField ? m_passwordField->text().toStdString() : std::string();
         if (m_passwordCheck && m_passwordCheck(typed)) out.sendCommand(cmd::kLoadHardwareDefaults);
     }
 }
@@ -388,8 +369,7 @@ void SetupScreen::BTStopClick() {
         m_services.commands.sendRaw(kStop7E1Text);
         return;
     }
-    m_services.commands.sendCommand(cmd::kStop);
-    m_services.commands.sendRaw(kBreakText);
+    if (m_services.commands.sendCommand(cmd::kStop)) m_services.commands.sendRaw(kBreakText);
 }
 
 void SetupScreen::Button1Click(QObject* sender) {
@@ -421,31 +401,10 @@ void SetupScreen::modeMenuClick(int hostMode) {
     setupDisplayMode(hostMode);
 }
 
-void SetupScreen::setTabShown(const char* name, bool shown) {
-    if (!m_tabs) return;
-    auto* page = m_tabs->findChild<QWidget*>(name);
-    const int index = page ? m_tabs->indexOf(page) : -1;
-    if (index >= 0) m_tabs->setTabVisible(index, shown);
-}
-
 void SetupScreen::applyLayout(int mode) {
     const hostmode::Layout& l = *hostmode::layoutFor(mode);
-    switch (l.close) {
-    case hostmode::PortsToClose::PcLoggerPorts:
-        for (int n = 1; n <= 8; ++n)
-            if (auto* cb = find<QComboBox>(QString("DeckPort%1CB").arg(n).toLatin1().constData()))
-                cb->setCurrentIndex(0);
-        if (m_closePcLoggerPorts) m_closePcLoggerPorts();
-        break;
-    case hostmode::PortsToClose::LoggerPort:
-        if (auto* cb = find<QComboBox>("LoggerPortCB")) cb->setCurrentIndex(0);
-        if (m_services.reopenLoggerPort) m_services.reopenLoggerPort();
-        break;
-    case hostmode::PortsToClose::None: break;
-    }
-
-    for (int t = 0; t < hostmode::kLaidOutTabs; ++t) setTabShown(hostmode::kTabNames[size_t(t)], l.tabs[size_t(t)]);
-    for (const char* name : hostmode::kAlwaysHiddenTabs) setTabShown(name, false);
+    // The other subsystems lay out their own part first: the logger port may close here.
+    emit hostModeLaidOut(l);
 
     m_lc->CBAutoStart->show();
     m_lc->CBAutoStart->setChecked(l.autoStartChecked);
@@ -463,24 +422,12 @@ void SetupScreen::applyLayout(int mode) {
     preset(m_lc->OutputLB, m_lc->OutputCB, l.outputCB);
     preset(m_lc->TimeSourceLB, m_lc->TimeSourceCB, l.timeSourceCB);
 
-    for (const char* name : hostmode::kReplayControls) show(find<QWidget>(name), false);
-    show(find<QWidget>("FlashPanel"), false);
-    show(find<QWidget>("RemoteHostPanel"), false);
-    show(find<QWidget>("PStore"), l.setupMarker);
+    RemoteHostPanel->hide();
+    PStore->setVisible(l.setupMarker);
     m_status->setVisible(l.loggerStatus);
-
-    show(find<QWidget>("PLoggerPort"), l.loggerPortItems);
-    show(find<QWidget>("COMStatus"), l.loggerPortItems);
-    show(find<QWidget>("LoggerPortGB"), l.loggerPortItems);
-    if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(l.loggerPortItems);
-    if (QAction* a = action("ShowLoggerPortSetup")) a->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
-
     m_status->LBPower->setVisible(l.power);
     m_status->LBRunStop->setVisible(l.runStop);
     m_status->LBRunNumber->setVisible(l.runNumber);
-
-    for (const auto& [name, shown] : hostmode::menuItemsFor(mode))
-        if (QAction* a = action(name.c_str())) a->setVisible(shown);
 }
 
 void SetupScreen::setupDisplayMode(int requestedMode) {
@@ -536,9 +483,8 @@ void SetupScreen::refreshOncePerHourColumn() {
 void SetupScreen::showPolledButtons(bool shown) {
     m_lc->Button1->setVisible(shown);
     m_lc->Button2->setVisible(shown);
-    const auto& late = m_late;
-    for (int i : {kButton3, kButton4})
-        if (auto* w = qobject_cast<QWidget*>(late[size_t(i)].data())) w->setVisible(shown);
+    m_polled->Button3->setVisible(shown);
+    m_polled->Button4->setVisible(shown);
 }
 
 void SetupScreen::showLoggerMode(int operatingMode) {
@@ -562,7 +508,7 @@ void SetupScreen::hostClockTick() { applyHostClock(m_tracker.hostClockTick(m_ser
 
 void SetupScreen::applyHostClock(const status::HostClockView& v) {
     if (!v.newSecond) return;
-    if (auto* l = find<QLabel>("LBHostDandT")) l->setText(qs(v.hostDateTime));
+    LBHostDandT->setText(qs(v.hostDateTime));
     m_sleep->showHostClock(qs(v.hostTime), qs(v.hostDate));
     if (v.loggerTimeStale) paintShade(m_status->LBDandT, Shade::Yellow);
 }
@@ -570,12 +516,11 @@ void SetupScreen::applyHostClock(const status::HostClockView& v) {
 void SetupScreen::showArrivedStatus() {
     LoggerRecords& records = m_services.records;
     if (!records.statusArrived) return;
-    attachLateControls();
     const bool syncNow = checked("MenuUpdateTimeNow");
     const status::StatusView v =
         m_tracker.decode(records.status, m_services.clock, m_services.facts, checked("MenuAutoTimeUpdate"), syncNow);
     applyStatus(v);
-    if (v.setTimeArgument) m_services.commands.sendCommand(cmd::kSetTime, 0, *v.setTimeArgument);
+    if (v.setTimeArgument) m_services.automaticCommands().sendCommand(cmd::kSetTime, 0, *v.setTimeArgument);
     if (syncNow)
         if (QAction* a = action("MenuUpdateTimeNow")) a->setChecked(false);
     records.statusArrived = false;
@@ -591,8 +536,7 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
             m_ps->LBS[p]->setText(qs(v.rowNames->portSetup[p]));
             m_ds->MLabel[p]->setText(qs(v.rowNames->dataStatus[p]));
         }
-    if (auto* remote = find<QWidget>("RemoteHostPanel"); remote && remote->isHidden() == v.remoteHostOn)
-        remote->setVisible(v.remoteHostOn);
+    if (RemoteHostPanel->isHidden() == v.remoteHostOn) RemoteHostPanel->setVisible(v.remoteHostOn);
     m_status->HostType->setText(qs(v.hostType));
     for (size_t p = 0; p < 8; ++p) {
         const bool installed = v.portInstalled[p];
@@ -637,10 +581,7 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     m_status->LBPower->setText(qs(v.power));
 
     if (v.firmwareWarning) m_firmware->showWarning(qs(*v.firmwareWarning));
-    if (v.captions) {
-        if (auto* b = find<QAbstractButton>("BTClearMemory")) b->setText(qs(v.captions->clearMemory));
-        if (auto* b = find<QAbstractButton>("BTGetDirectory")) b->setText(qs(v.captions->getDirectory));
-    }
+    if (v.captions) emit deviceCaptionsChanged(qs(v.captions->clearMemory), qs(v.captions->getDirectory));
 
     applyHostClock(v.clock);
 
@@ -667,5 +608,7 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     }
     relayout();
 }
+
+void SetupScreen::showLinkLost(bool lost) { m_status->showStale(lost); }
 
 } // namespace cv

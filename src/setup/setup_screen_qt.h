@@ -4,47 +4,51 @@
 // edits, sends the setup and the commands of those pages, and lays the main window out for the
 // host mode chosen from the Modes menu.
 #include <QObject>
+#include <QLineEdit>
 #include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "setup/host_modes.h"
 #include "setup/setup_record.h"
 #include "setup/status_record.h"
 
+class QAbstractButton;
 class QAction;
 class QComboBox;
 class QLabel;
+class QLineEdit;
 class QSpinBox;
-class QTabWidget;
 class QWidget;
 
 namespace cv {
 
 struct HostServices;
+class ClickableLabel;
 class DataStatusPage;
 class FirmwareWarningDialog;
 class LoggerControlPage;
 class LoggerIdDialog;
 class LoggerStatusPanel;
+class PolledButtonsWidget;
 class PortSetupPage;
 class SleepDialog;
 
 class SetupScreen : public QObject {
     Q_OBJECT
 public:
-    // Finds the pages (TSPortSetup, TSLoggerControl, TSDataStatus), the Logger Status box
-    // (LoggerStatusGB), the left-column panels and the menu actions under `mainWindow` by their
-    // names and connects their handlers. The three dialogs are taken from the window when it
-    // already holds them (TSleepForm, TForm2, TMuxIDForm) and created otherwise.
+    // Builds its pages (TSPortSetup, TSLoggerControl, TSDataStatus), the Logger Status box, the
+    // setup marker, the remote-host panel, the PC clock label, the polled buttons and its three
+    // dialogs under `mainWindow`, and connects the Modes and time menu items the window made.
     SetupScreen(QWidget* mainWindow, HostServices& services, QObject* parent = nullptr);
     ~SetupScreen() override;
 
     // 10 ms tick, step 1: the PC clock read-outs.
     void hostClockTick();
-    // 475 ms tick, step 1: decodes a newly arrived setup; true when one was shown (the window
-    // then reopens the logger port at the speed now in LoggerSetupCB).
+    // 475 ms tick, step 1: decodes a newly arrived setup; true when one was shown
+    // (loggerSpeedReported then told the logger's host port speed).
     bool showArrivedSetup();
     // 475 ms tick, step 3: decodes a newly arrived status, with time sync and firmware check.
     void showArrivedStatus();
@@ -68,15 +72,15 @@ public:
     void showControls(const setup::SetupControls& c);
 
     // Buttons of other pages that share BTGetSetup1Click (BTGetAnalog, BTGetHardware,
-    // BTKR8Defaults) and the device-named buttons of the Upload page may be created after this
-    // controller; call this once they exist (it is also tried on every status).
-    void attachLateControls();
-    // The hardware password check guarding the load-hardware-defaults command. Without one the
-    // command is never sent.
+    // BTKR8Defaults): their pages hand them over when they are built.
+    enum class SharedButton { GetAnalog, GetHardware, LoadHardwareDefaults };
+    void attachSharedButton(QAbstractButton* button, SharedButton kind);
+    // The hardware password field and check guarding the load-hardware-defaults command.
+    // Without a check the command is never sent.
     void setPasswordCheck(std::function<bool(const std::string&)> check) { m_passwordCheck = std::move(check); }
-    // Closes the PC logger's output ports when a layout asks for it (after DeckPort1CB..8 are
-    // set to "OFF" here).
-    void setPcLoggerPortsCloser(std::function<void()> closer) { m_closePcLoggerPorts = std::move(closer); }
+    void setPasswordField(QLineEdit* field) { m_passwordField = field; }
+    // The logger port's device went away or came back: the status values are shown as stale.
+    void showLinkLost(bool lost);
 
     SleepDialog* sleepDialog() const { return m_sleep; }
     FirmwareWarningDialog* firmwareWarningDialog() const { return m_firmware; }
@@ -85,6 +89,22 @@ public:
     LoggerControlPage* loggerControlPage() const { return m_lc; }
     DataStatusPage* dataStatusPage() const { return m_ds; }
     LoggerStatusPanel* loggerStatusPanel() const { return m_status; }
+    PolledButtonsWidget* polledButtons() const { return m_polled; }
+
+    // Left-column items, named as the screens name them.
+    ClickableLabel* PStore = nullptr;
+    QLabel* RemoteHostPanel = nullptr;
+    QLabel* LBHostDandT = nullptr;
+
+signals:
+    // A host mode is being laid out: the other subsystems apply their part of it.
+    void hostModeLaidOut(const hostmode::Layout& layout);
+    // An arrived setup names this speed choice for the logger's host port.
+    void loggerSpeedReported(int speedChoice);
+    // The device-named captions of the Upload page's buttons.
+    void deviceCaptionsChanged(const QString& clearMemory, const QString& getDirectory);
+
+public:
 
     // Handlers, named after the controls they serve.
     void BTGetSetup1Click(QObject* sender);
@@ -103,8 +123,7 @@ public:
     void modeMenuClick(int hostMode);
 
 private:
-    template <class T>
-    T* find(const char* name) const;
+    void buildLeftColumnItems();
     QAction* action(const char* name) const;
     void connectControls();
     void connectModeMenu();
@@ -117,7 +136,6 @@ private:
     void applyLayout(int mode);
     void applyHostClock(const status::HostClockView& v);
     void applyStatus(const status::StatusView& v);
-    void setTabShown(const char* name, bool shown);
     bool checked(const char* actionName) const;
 
     QWidget* m_window;
@@ -126,17 +144,15 @@ private:
     LoggerControlPage* m_lc = nullptr;
     DataStatusPage* m_ds = nullptr;
     LoggerStatusPanel* m_status = nullptr;
-    std::unique_ptr<QWidget> m_standIns;  // pages the window did not provide
-    QTabWidget* m_tabs = nullptr;
+    PolledButtonsWidget* m_polled = nullptr;
     SleepDialog* m_sleep = nullptr;
     FirmwareWarningDialog* m_firmware = nullptr;
     LoggerIdDialog* m_loggerId = nullptr;
 
     status::StatusTracker m_tracker;
     std::function<bool(const std::string&)> m_passwordCheck;
-    std::function<void()> m_closePcLoggerPorts;
-    static constexpr int kLateControls = 5;
-    std::array<QPointer<QObject>, kLateControls> m_late;  // found by name after construction
+    QPointer<QLineEdit> m_passwordField;
+    std::array<QPointer<QObject>, 3> m_shared;  // by SharedButton
 
     int m_requestedHostMode = 0;
     int m_currentHostMode = -1;

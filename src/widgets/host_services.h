@@ -1,6 +1,7 @@
 #pragma once
-// What the main window lends to the subsystem controllers: the way out to the logger, the
-// operator's boxes, the clock, the shared records and a few calls back into the window.
+// What the main window lends to the subsystem controllers: the way out to the logger (the
+// operator's commands warn when the port takes nothing), the operator's boxes, the clock, the
+// shared records and a call back into the window.
 #include <functional>
 
 #include "link/commands.h"
@@ -17,8 +18,11 @@ struct HostServices {
     HostClock& clock;
     LoggerRecords& records;
     LoggerFacts& facts;
-    std::function<void()> reopenLoggerPort;  // re-applies LoggerPortCB/LoggerSetupCB (drains the port)
-    std::function<void()> relayout;          // re-lays the left column (FormResize)
+    std::function<void()> relayout;  // re-lays the left column (FormResize)
+    // Traffic nobody pressed a button for (time sync): a port that takes nothing stays silent.
+    // Without one, `commands` carries it.
+    CommandSink* automatic = nullptr;
+    CommandSink& automaticCommands() { return automatic ? *automatic : commands; }
 };
 
 } // namespace cv

@@ -4,10 +4,13 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
+#include "link/link_screen_qt.h"
 #include "widgets/colours.h"
+#include "dialogs/sleep_dialog.h"
 #include "dialogs/statistics_dialog.h"
 #include "setup/setup_screen_qt.h"
 #include "base/bytes.h"
@@ -39,18 +42,18 @@ struct WindowFixture : ::testing::Test {
         form.Timer1000msTimer();
     }
     void chooseLoggerPort(int com, int speed) {
-        form.LoggerPortCB->setCurrentIndex(com);
-        form.LoggerSetupCB->setCurrentIndex(speed);
-        form.LoggerPortCBChange();
+        form.linkScreen()->LoggerPortCB->setCurrentIndex(com);
+        form.linkScreen()->LoggerSetupCB->setCurrentIndex(speed);
+        form.linkScreen()->LoggerPortCBChange();
     }
     std::vector<uint8_t> junk() { return std::vector<uint8_t>(50, 0x5A); }
 };
 
 TEST_F(WindowFixture, StartsWithTitleNoPortAndThePortGroupShown) {
     EXPECT_EQ(form.windowTitle(), "CV Logger Host v7.06");
-    EXPECT_EQ(form.LoggerPortCB->currentText(), "No Port Selected");
-    EXPECT_EQ(form.LoggerSetupCB->currentText(), "9600");
-    EXPECT_FALSE(form.LoggerPortGB->isHidden());
+    EXPECT_EQ(form.linkScreen()->LoggerPortCB->currentText(), "No Port Selected");
+    EXPECT_EQ(form.linkScreen()->LoggerSetupCB->currentText(), "9600");
+    EXPECT_FALSE(form.linkScreen()->LoggerPortGB->isHidden());
     EXPECT_EQ(form.ShowLoggerPortSetup->text(), "Hide Logger Port Setup");
     EXPECT_EQ(form.Timer10ms->interval(), 5);
     EXPECT_EQ(form.Timer475ms->interval(), 1000);
@@ -73,48 +76,49 @@ TEST_F(WindowFixture, WithoutAHostModeTheWindowSaysWhereToStart) {
 TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {
     chooseLoggerPort(1, 6);
     second(statusPacket());
-    EXPECT_EQ(form.COMStatus->text(), "COM1 @ 9600 Baud");
-    EXPECT_EQ(form.PLoggerPort->text(), "Logger Port: COM1");
-    EXPECT_FALSE(form.PLoggerPort->isHidden());
-    EXPECT_EQ(fieldColour(form.LoggerPortCB), normalFieldColour());
+    EXPECT_EQ(form.linkScreen()->COMStatus->text(), "COM1 @ 9600 Baud");
+    EXPECT_EQ(form.linkScreen()->PLoggerPort->text(), "Logger Port: COM1");
+    EXPECT_FALSE(form.linkScreen()->PLoggerPort->isHidden());
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerPortCB), normalFieldColour());
 }
 
 TEST_F(WindowFixture, SilentLoggerTurnsPortRedInTheThirdSecond) {
     chooseLoggerPort(1, 6);
-    form.ShowLoggerPortSetupClick();  // hide the group: supervision shows it again
-    ASSERT_TRUE(form.LoggerPortGB->isHidden());
+    form.linkScreen()->ShowLoggerPortSetupClick();  // hide the group: supervision shows it again
+    ASSERT_TRUE(form.linkScreen()->LoggerPortGB->isHidden());
     second();
     second();
-    EXPECT_EQ(fieldColour(form.LoggerPortCB), normalFieldColour());
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerPortCB), normalFieldColour());
     second();
-    EXPECT_EQ(fieldColour(form.LoggerPortCB), kRed);
-    EXPECT_EQ(panelColour(form.PLoggerPort), kRed);
-    EXPECT_EQ(fieldColour(form.LoggerSetupCB), normalFieldColour());
-    EXPECT_FALSE(form.LoggerPortGB->isHidden());
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerPortCB), kRed);
+    EXPECT_EQ(panelColour(form.linkScreen()->PLoggerPort), kRed);
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerSetupCB), normalFieldColour());
+    EXPECT_FALSE(form.linkScreen()->LoggerPortGB->isHidden());
     second(statusPacket());
-    EXPECT_EQ(fieldColour(form.LoggerPortCB), normalFieldColour());
-    EXPECT_EQ(panelColour(form.PLoggerPort), normalPanelColour());
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerPortCB), normalFieldColour());
+    EXPECT_EQ(panelColour(form.linkScreen()->PLoggerPort), normalPanelColour());
 }
 
 TEST_F(WindowFixture, WrongSpeedWithAutoBaudStepsUntilAPacketFrames) {
     chooseLoggerPort(1, 6);
-    form.AutoBaudRateDetectionClick();
+    form.linkScreen()->AutoBaudRateDetectionClick();
     EXPECT_TRUE(form.AutoBaudRateDetection->isChecked());
-    EXPECT_EQ(form.LoggerSetupCB->currentIndex(), 11);
-    EXPECT_EQ(line->openCount, 1);  // switching on does not reopen
+    // Switching on neither reopens the port nor shows a speed the line does not have.
+    EXPECT_EQ(form.linkScreen()->LoggerSetupCB->currentIndex(), 6);
+    EXPECT_EQ(line->openCount, 1);
     std::vector<std::string> tried;
     for (int s = 0; s < 6 * 4; ++s) {
         const int before = line->openCount;
         second(junk());
-        if (line->openCount != before) tried.push_back(form.LoggerSetupCB->currentText().toStdString());
+        if (line->openCount != before) tried.push_back(form.linkScreen()->LoggerSetupCB->currentText().toStdString());
     }
     EXPECT_EQ(tried, (std::vector<std::string>{"57600", "38400", "19200", "9600, 7,E,1"}));
     EXPECT_EQ(line->settings, (LineSettings{9600, 'E', 7, 1}));
-    EXPECT_EQ(fieldColour(form.LoggerSetupCB), kRed);
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerSetupCB), kRed);
     second(statusPacket());
     EXPECT_FALSE(form.AutoBaudRateDetection->isChecked());
-    EXPECT_FALSE(form.supervisor().autoBaud());
-    EXPECT_EQ(fieldColour(form.LoggerSetupCB), normalFieldColour());
+    EXPECT_FALSE(form.linkScreen()->supervisor().autoBaud());
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerSetupCB), normalFieldColour());
 }
 
 TEST_F(WindowFixture, UploadBlockStillArrivingIsNotCountedAsSilence) {
@@ -143,21 +147,21 @@ TEST_F(WindowFixture, FlashErrorPacketShowsThePanelAtTheNextSecond) {
     chooseLoggerPort(1, 6);
     line->feed(test::bytesOf("02 02 03 00 00 00 00 00 00 00 07 00"));
     form.Timer10msTimer();
-    EXPECT_TRUE(form.FlashPanel->isHidden());
+    EXPECT_TRUE(form.linkScreen()->FlashPanel->isHidden());
     form.Timer475msTimer();
-    EXPECT_FALSE(form.FlashPanel->isHidden());
+    EXPECT_FALSE(form.linkScreen()->FlashPanel->isHidden());
     line->feed(test::bytesOf("02 02 00 00 00 00 00 00 00 00 04 00"));
     form.Timer10msTimer();
     form.Timer475msTimer();
-    EXPECT_TRUE(form.FlashPanel->isHidden());
+    EXPECT_TRUE(form.linkScreen()->FlashPanel->isHidden());
 }
 
 TEST_F(WindowFixture, StatisticsAreWrittenOnlyAfterTheWindowIsOpened) {
     chooseLoggerPort(1, 6);
-    StatsDialog* stats = form.statsForm();
+    StatsDialog* stats = form.linkScreen()->statsForm();
     second(statusPacket());
     EXPECT_TRUE(stats->line(1)->text().isEmpty());
-    form.HostPortStatsClick();
+    form.linkScreen()->HostPortStatsClick();
     EXPECT_EQ(stats->windowTitle(), "Host Port Statistics");
     second(statusPacket());
     EXPECT_EQ(stats->line(1)->text(), "Bytes/Sec:  132");
@@ -192,10 +196,10 @@ TEST(StatsDialogRules, OutOfRangeLineCountClosesAndOtherSourcesAreIgnored) {
 TEST_F(WindowFixture, MenuCommandsAreSentOnlyWhenConfirmed) {
     chooseLoggerPort(1, 6);
     dialogs.answers = {Answer::Cancel, Answer::Ok, Answer::Cancel, Answer::Ok};
-    form.ResetToMonitorClick();
-    form.ResetToMonitorClick();
-    form.LoadDefaultFlashSetupClick();
-    form.LoadDefaultFlashSetupClick();
+    form.linkScreen()->ResetToMonitorClick();
+    form.linkScreen()->ResetToMonitorClick();
+    form.linkScreen()->LoadDefaultFlashSetupClick();
+    form.linkScreen()->LoadDefaultFlashSetupClick();
     ASSERT_EQ(line->writes.size(), 2u);
     EXPECT_EQ(line->writes[0], test::bytesOf("02 02 B6 B6 00 00 00 00 00 00 70 01"));
     EXPECT_EQ(line->writes[1], test::bytesOf("02 02 AF AF 00 00 00 00 00 00 62 01"));
@@ -218,11 +222,45 @@ TEST_F(WindowFixture, ExitAsksAndClosesEveryPort) {
 
 TEST_F(WindowFixture, LeftColumnStacksOnlyVisibleItems) {
     form.FormResize();
-    const int portTop = form.LoggerPortGB->geometry().top();
+    const int portTop = form.linkScreen()->LoggerPortGB->geometry().top();
     EXPECT_EQ(portTop, form.HostStatusGB->geometry().bottom() + 1 + 4);
-    form.ShowLoggerPortSetupClick();
-    EXPECT_EQ(form.LoggerStatusGB->geometry().top(), form.HostStatusGB->geometry().bottom() + 1 + 4);
+    form.linkScreen()->ShowLoggerPortSetupClick();
+    EXPECT_EQ(form.findChild<QWidget*>("LoggerStatusGB")->geometry().top(), form.HostStatusGB->geometry().bottom() + 1 + 4);
     EXPECT_GE(form.Tabs->geometry().left(), form.HostStatusGB->geometry().right() + 8);
+}
+
+// The operator's commands on a port that takes nothing: one box each, and nothing carries on
+// as if the logger had them. Time sync, which nobody asked for, stays silent.
+TEST_F(WindowFixture, CommandsThatCannotBeSentDoNotCarryOn) {
+    chooseLoggerPort(1, 6);
+    line->unplug();
+    const auto notSent = [&] {
+        int n = 0;
+        for (const auto& b : dialogs.boxes) n += b.caption == "Nothing Sent to the Logger" ? 1 : 0;
+        return n;
+    };
+
+    dialogs.answers = {Answer::Yes};
+    form.uploadScreen()->BTClearMemoryClick();
+    EXPECT_EQ(notSent(), 1);
+    EXPECT_FALSE(dialogs.saw("**** WARNING ****",
+                             "The status must return to Standby before removing power or any other action is taken"));
+
+    SleepDialog* sleep = form.setupScreen()->sleepDialog();
+    sleep->show();
+    sleep->METime->setText("23:59:59");
+    sleep->MEDate->setText("12/31/30");
+    dialogs.answers = {Answer::Ok};
+    sleep->SleepButtonClick();
+    EXPECT_EQ(notSent(), 2);
+    EXPECT_TRUE(sleep->isVisible()) << "the logger is not asleep";
+
+    form.findChild<QPushButton*>("BTStop")->click();
+    EXPECT_EQ(notSent(), 3) << "one box for the stop command and its break text";
+
+    // The status's logger clock is far from the PC's: automatic time sync wants to send.
+    second(statusPacket());
+    EXPECT_EQ(notSent(), 3);
 }
 
 } // namespace

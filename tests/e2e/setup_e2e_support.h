@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "e2e_support.h"
+#include "link/link_screen_qt.h"
 
 namespace cv::test {
 
@@ -146,7 +147,7 @@ struct SetupE2eRig : HostAndLogger {
 
     // COM1 is the simulator's line; the operator picks it at 9600.
     testing::AssertionResult openLoggerPort() {
-        form.LoggerSetupCB->setCurrentIndex(6);
+        form.linkScreen()->LoggerSetupCB->setCurrentIndex(6);
         auto r = choose("LoggerPortCB", 1);
         if (!r) return r;
         if (!form.ports().isPortOpen(0)) return testing::AssertionFailure() << "the pseudo-terminal did not open";

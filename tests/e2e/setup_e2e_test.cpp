@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "link/link_screen_qt.h"
 #include "widgets/colours.h"
 #include "setup_e2e_support.h"
 
@@ -234,7 +235,7 @@ TEST(SetupEndToEnd, GetSetupShowsTheLoggersSetupAndTheLinkFollowsItsHostPort) {
 
     // The logger's host port runs at 19200: both speed choices show it and the line follows.
     EXPECT_EQ(rig.combo("CBHostPortSetup")->currentText(), "19200");
-    EXPECT_EQ(rig.form.LoggerSetupCB->currentText(), "19200");
+    EXPECT_EQ(rig.form.linkScreen()->LoggerSetupCB->currentText(), "19200");
     EXPECT_EQ(lineSpeedOf(rig.sim.devicePath()), speed_t(B19200));
     EXPECT_TRUE(rig.runUntil([&] { return rig.text("COMStatus") == "COM1 @ 19200 Baud"; }, 5s))
         << rig.text("COMStatus").toStdString();

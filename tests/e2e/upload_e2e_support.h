@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "link/link_screen_qt.h"
 #include "base/text_format.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
@@ -88,7 +89,7 @@ struct UploadRig : HostAndLogger {
     // Opens the logger port as the operator would, starts the timers, shows the upload page and
     // waits until the status display knows the logger is in Standby.
     bool connect(std::chrono::milliseconds deadline = std::chrono::seconds(15)) {
-        form.selectLoggerPort(1, kSpeed115200);
+        form.linkScreen()->selectLoggerPort(1, kSpeed115200);
         if (!form.ports().isPortOpen(0)) return false;
         form.startTimers();
         form.Tabs->setCurrentWidget(form.Tabs->findChild<QWidget*>("TSUpload"));

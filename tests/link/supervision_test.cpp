@@ -91,24 +91,24 @@ TEST(Supervision, MaxBytesPerPacketResetsEachSecondButKeepsTheLargestEver) {
     Line l;
     l.counters.largestMuxThisSecond = 120;
     SecondReport r = l.second(true, true);
-    EXPECT_EQ(r.lines[3], "Max Bytes/Packet: 120   120");
+    EXPECT_EQ(r.statisticsLines[3], "Max Bytes/Packet: 120   120");
     r = l.second(true, true);
-    EXPECT_EQ(r.lines[3], "Max Bytes/Packet: 0   120");
+    EXPECT_EQ(r.statisticsLines[3], "Max Bytes/Packet: 0   120");
 }
 
 TEST(Supervision, StatisticsLinesShowTheSecondsCounts) {
     Line l;
     SecondReport r = l.second(true, true);
-    EXPECT_EQ(r.lines[0], "Bytes/Sec:  40");
-    EXPECT_EQ(r.lines[1], "Total Input: 40");
-    EXPECT_EQ(r.lines[2], "Packets/Sec:  1");
-    EXPECT_EQ(r.lines[6], "Loops: 200 ");
-    EXPECT_EQ(r.lines[7], "No Data Timer: 002");
-    EXPECT_EQ(r.lines[8], "Bad Data Timer: 003");
+    EXPECT_EQ(r.statisticsLines[0], "Bytes/Sec:  40");
+    EXPECT_EQ(r.statisticsLines[1], "Total Input: 40");
+    EXPECT_EQ(r.statisticsLines[2], "Packets/Sec:  1");
+    EXPECT_EQ(r.statisticsLines[6], "Loops: 200 ");
+    EXPECT_EQ(r.statisticsLines[7], "No Data Timer: 002");
+    EXPECT_EQ(r.statisticsLines[8], "Bad Data Timer: 003");
     r = l.second(false, false);
     EXPECT_FALSE(r.bytesFlowed);
-    EXPECT_EQ(r.lines[7], "No Data Timer: 001");
-    EXPECT_EQ(r.lines[8], "Bad Data Timer: 002");
+    EXPECT_EQ(r.statisticsLines[7], "No Data Timer: 001");
+    EXPECT_EQ(r.statisticsLines[8], "Bad Data Timer: 002");
 }
 
 } // namespace

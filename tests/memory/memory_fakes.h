@@ -13,14 +13,20 @@
 namespace cv::test {
 
 // Keeps every command packet as the 12 bytes that would go out on the logger port.
-class RecordingSink : public CommandSink {
+class CommandRecorder : public CommandSink {
 public:
     std::vector<CommandPacket> packets;
-    void sendCommand(uint16_t code, uint16_t arg16, uint32_t arg32) override {
-        packets.push_back(buildCommandPacket(code, arg16, arg32));
+    bool accept = true;  // false: the port takes nothing, as a closed or lost one
+    bool sendCommand(uint16_t code, uint16_t arg16, uint32_t arg32) override {
+        if (accept) packets.push_back(buildCommandPacket(code, arg16, arg32));
+        return accept;
     }
-    void sendBlock(const uint8_t*, size_t) override { ++otherWrites; }
-    void sendRaw(const std::string&) override { ++otherWrites; }
+    bool sendBlock(const uint8_t*, size_t) override { return other(); }
+    bool sendRaw(const std::string&) override { return other(); }
+    bool other() {
+        if (accept) ++otherWrites;
+        return accept;
+    }
     int otherWrites = 0;
 
     std::vector<uint8_t> bytes(size_t i) const { return {packets.at(i).begin(), packets.at(i).end()}; }

@@ -12,6 +12,7 @@
 
 #include "widgets/host_services.h"
 #include "memory/upload_page.h"
+#include "link/receiver.h"
 #include "memory/upload_screen_qt.h"
 #include "upload_rig.h"
 
@@ -23,11 +24,14 @@ struct PageFixture {
     TempDir dir;
     FakeDialogs dialogs;
     WarningBox warnings{dialogs};
-    RecordingSink sink;
+    CommandRecorder sink;
     FakeClock clock;
     LoggerRecords records;
     LoggerFacts facts;
-    HostServices services{sink, warnings, dialogs, clock, records, facts, [] {}, [] {}};
+    HostServices services{sink, warnings, dialogs, clock, records, facts, [] {}};
+    FakeSerialFactory serial;
+    PortSlotTable ports{serial, dialogs};
+    PacketReceiver receiver{ports, records};
     std::vector<ExtractCall> extractions;
     std::vector<bool> timeoutSwitches;
     QMainWindow window;
@@ -38,13 +42,12 @@ struct PageFixture {
     PageFixture() {
         tabs = new QTabWidget(&window);
         tabs->setObjectName("Tabs");
-        page = new UploadPage(tabs);
-        tabs->addTab(page, page->windowTitle());
         window.setCentralWidget(tabs);
         screen = std::make_unique<UploadScreen>(
-            &window, services,
-            [this](const std::filesystem::path& p, int choice) { extractions.push_back({p, choice, readFile(p)}); },
-            [this](bool on) { timeoutSwitches.push_back(on); });
+            &window, services, receiver, [this](bool on) { timeoutSwitches.push_back(on); },
+            [this](const std::filesystem::path& p, int choice) { extractions.push_back({p, choice, readFile(p)}); });
+        page = screen->page();
+        tabs->addTab(page, page->windowTitle());
     }
 
     void entry(int16_t run, uint32_t size) {

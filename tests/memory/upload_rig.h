@@ -35,7 +35,7 @@ struct UploadRig {
     TempDir dir;
     FakeDialogs dialogs;
     WarningBox warnings{dialogs};
-    RecordingSink sink;
+    CommandRecorder sink;
     FakeView view;
     std::vector<ExtractCall> extractions;
     std::function<void()> duringExtraction;  // runs inside the extraction, e.g. to open a box

@@ -42,7 +42,7 @@ TEST(SetupScreenshot, DISABLED_SavesPagesAt1280x800) {
                           .build());
     rig.window->resize(1280, 800);
     for (const char* page : {"TSPortSetup", "TSLoggerControl", "TSDataStatus"}) {
-        rig.window->tabs->setCurrentWidget(rig.window->findChild<QWidget*>(page));
+        rig.window->Tabs->setCurrentWidget(rig.window->findChild<QWidget*>(page));
         rig.window->grab().save(QString("/tmp/setup-%1.png").arg(page));
     }
     rig.screen->sleepDialog()->show();

@@ -1,0 +1,296 @@
+#include "link/link_screen_qt.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+
+#include "base/text_format.h"
+#include "dialogs/rs422_dialog.h"
+#include "dialogs/statistics_dialog.h"
+#include "widgets/clickable_label.h"
+#include "widgets/colours.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv {
+
+namespace {
+const char* const kShowPortSetup = "Show Logger Port Setup";
+const char* const kHidePortSetup = "Hide Logger Port Setup";
+constexpr int kPanelHeight = 35;
+constexpr int kRetryEverySeconds = 2;
+} // namespace
+
+LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
+                       const PortMap* portMap)
+    : QObject(window), m_window(window), m_services(services), m_ports(ports), m_receiver(receiver) {
+    buildControls(portMap);
+    m_stats = new StatsDialog(window);
+    m_rs422 = new Rs422Dialog(services.commands, window);
+    connectMenus();
+}
+
+LinkScreen::~LinkScreen() = default;
+
+QAction* LinkScreen::action(const char* name) const { return m_window->findChild<QAction*>(name); }
+
+void LinkScreen::relayout() {
+    if (m_services.relayout) m_services.relayout();
+}
+
+void LinkScreen::buildControls(const PortMap* portMap) {
+    FlashPanel = named(new ClickableLabel("Bad Flash Operations", m_window), "FlashPanel");
+    FlashPanel->setAlignment(Qt::AlignCenter);
+    FlashPanel->setFrameShape(QFrame::Panel);
+    FlashPanel->setFrameShadow(QFrame::Raised);
+    FlashPanel->setFixedHeight(kPanelHeight);
+    QFont bold = FlashPanel->font();
+    bold.setBold(true);
+    FlashPanel->setFont(bold);
+    FlashPanel->hide();
+    setPanelColour(FlashPanel, kRed);
+
+    PLoggerPort = named(new QLabel(m_window), "PLoggerPort");
+    PLoggerPort->setFrameShape(QFrame::Panel);
+    PLoggerPort->setFrameShadow(QFrame::Sunken);
+    PLoggerPort->setAlignment(Qt::AlignCenter);
+    PLoggerPort->setAutoFillBackground(true);
+    PLoggerPort->hide();
+    COMStatus = named(new QLabel(m_window), "COMStatus");
+
+    LoggerPortGB = named(new QGroupBox("Logger Port Setup", m_window), "LoggerPortGB");
+    auto* lp = new QGridLayout(LoggerPortGB);
+    LoggerPortCB = named(new QComboBox(LoggerPortGB), "LoggerPortCB");
+    LoggerPortCB->setAccessibleName("Logger port");
+    LoggerPortCB->addItem("No Port Selected");
+    for (int n = 1; n <= kMaxComNumber; ++n) {
+        QString item = QString("COM%1").arg(n);
+        if (portMap && portMap->isMapped(n)) item += "  " + qs(portMap->deviceFor(n));
+        LoggerPortCB->addItem(item);
+    }
+    LoggerSetupCB = named(new QComboBox(LoggerPortGB), "LoggerSetupCB");
+    LoggerSetupCB->setAccessibleName("Logger port speed");
+    for (const char* s : kSpeedChoiceItems) LoggerSetupCB->addItem(s);
+    CloseLoggerPortSetup = named(new ClickableLabel("X", LoggerPortGB), "CloseLoggerPortSetup");
+    CloseLoggerPortSetup->setAccessibleName("Hide logger port setup");
+    CloseLoggerPortSetup->setAlignment(Qt::AlignCenter);
+    CloseLoggerPortSetup->setFixedSize(18, 18);
+    setPanelColour(CloseLoggerPortSetup, kRed);
+    auto* portLabel = new QLabel("Port", LoggerPortGB);
+    auto* speedLabel = new QLabel("Speed", LoggerPortGB);
+    portLabel->setBuddy(LoggerPortCB);
+    speedLabel->setBuddy(LoggerSetupCB);
+    lp->addWidget(portLabel, 0, 0);
+    lp->addWidget(LoggerPortCB, 0, 1);
+    lp->addWidget(CloseLoggerPortSetup, 0, 2, Qt::AlignTop);
+    lp->addWidget(speedLabel, 1, 0);
+    lp->addWidget(LoggerSetupCB, 1, 1);
+    LoggerPortGB->setFixedHeight(LoggerPortGB->sizeHint().height() + 8);
+    LoggerPortGB->hide();
+    // Operator changes only: setting an index from code must not reopen the port.
+    connect(LoggerPortCB, &QComboBox::activated, this, [this] { LoggerPortCBChange(); });
+    connect(LoggerSetupCB, &QComboBox::activated, this, [this] { LoggerPortCBChange(); });
+    connect(CloseLoggerPortSetup, &ClickableLabel::clicked, this, [this] { ShowLoggerPortSetupClick(); });
+
+    // Start-up look: no port chosen, 9600.
+    LoggerPortCB->setCurrentIndex(0);
+    LoggerSetupCB->setCurrentIndex(6);
+}
+
+void LinkScreen::connectMenus() {
+    const std::pair<const char*, void (LinkScreen::*)()> items[] = {
+        {"ShowLoggerPortSetup", &LinkScreen::ShowLoggerPortSetupClick},
+        {"AutoBaudRateDetection", &LinkScreen::AutoBaudRateDetectionClick},
+        {"HostPortStats", &LinkScreen::HostPortStatsClick},
+        {"ChangeHostInterface", &LinkScreen::ChangeHostPortType1Click},
+        {"ResetToMonitor", &LinkScreen::ResetToMonitorClick},
+        {"LoadDefaultFlashSetup", &LinkScreen::LoadDefaultFlashSetupClick}};
+    for (const auto& [name, handler] : items)
+        if (QAction* a = action(name)) connect(a, &QAction::triggered, this, [this, h = handler] { (this->*h)(); });
+    if (QAction* a = action("AutoBaudRateDetection")) a->setCheckable(true);
+}
+
+// ---- the logger port ----
+
+void LinkScreen::LoggerPortCBChange() {
+    m_supervisor.portReopened();
+    m_receiver.drainLoggerPort();
+    m_ports.openPortSlot(kLoggerSlot, LoggerPortCB->currentIndex(), LoggerSetupCB->currentIndex());
+    lostDeviceStep();
+}
+
+void LinkScreen::selectLoggerPort(int comNumber, int speedChoice) {
+    LoggerPortCB->setCurrentIndex(comNumber);
+    LoggerSetupCB->setCurrentIndex(speedChoice);
+    LoggerPortCBChange();
+}
+
+void LinkScreen::followLoggerSpeed(int speedChoice) {
+    setIndex(LoggerSetupCB, speedChoice);
+    LoggerPortCBChange();
+}
+
+void LinkScreen::showLoggerPortGroup(bool show) {
+    LoggerPortGB->setVisible(show);
+    if (QAction* a = action("ShowLoggerPortSetup")) a->setText(show ? kHidePortSetup : kShowPortSetup);
+    relayout();
+}
+
+void LinkScreen::ShowLoggerPortSetupClick() { showLoggerPortGroup(LoggerPortGB->isHidden()); }
+
+void LinkScreen::AutoBaudRateDetectionClick() {
+    QAction* item = action("AutoBaudRateDetection");
+    if (m_supervisor.autoBaud()) {
+        m_supervisor.setAutoBaud(false);
+        if (item) item->setChecked(false);
+        return;
+    }
+    // The speed box keeps the speed the line has: the search steps it when it really changes.
+    m_supervisor.setAutoBaud(true);
+    if (item) item->setChecked(true);
+    showLoggerPortGroup(true);
+}
+
+void LinkScreen::HostPortStatsClick() {
+    m_stats->CloseStats();
+    m_stats->OpenStats(0, 9, "Host Port Statistics");
+}
+
+void LinkScreen::ChangeHostPortType1Click() {
+    m_rs422->adjustSize();
+    m_rs422->move(m_window->geometry().center() - m_rs422->rect().center());
+    m_rs422->show();
+}
+
+void LinkScreen::applyHostMode(const hostmode::Layout& l) {
+    if (l.close == hostmode::PortsToClose::LoggerPort) {
+        LoggerPortCB->setCurrentIndex(0);
+        LoggerPortCBChange();
+    }
+    FlashPanel->hide();
+    PLoggerPort->setVisible(l.loggerPortItems);
+    COMStatus->setVisible(l.loggerPortItems);
+    LoggerPortGB->setVisible(l.loggerPortItems);
+    if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(l.loggerPortItems);
+    if (QAction* a = action("ShowLoggerPortSetup")) a->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
+}
+
+// ---- factory commands ----
+
+void LinkScreen::ResetToMonitorClick() {
+    m_services.dialogs.beep(Icon::Exclamation);
+    if (m_services.dialogs.ask("Data Logger Monitor",
+                               "Are you sure you want cease operation and exit to the Monitor Program?",
+                               Buttons::OkCancel, Icon::Exclamation) == Answer::Ok)
+        m_services.commands.sendCommand(cmd::kResetToMonitor);
+}
+
+void LinkScreen::LoadDefaultFlashSetupClick() {
+    m_services.dialogs.beep(Icon::Exclamation);
+    if (m_services.dialogs.ask("Reset the Data Logger to it's Default Settings",
+                               "The current operation will be halted and the current settings will be erased.\n\n"
+                               "Are you sure you want to Reset to the default settings?",
+                               Buttons::OkCancel, Icon::Exclamation) == Answer::Ok)
+        m_services.commands.sendCommand(cmd::kLoadDefaultSetup);
+}
+
+// ---- ticks ----
+
+void LinkScreen::linkRecovered() {
+    setFieldColour(LoggerPortCB, normalFieldColour());
+    setFieldColour(LoggerSetupCB, normalFieldColour());
+    setPanelColour(PLoggerPort, normalPanelColour());
+    if (QAction* a = action("AutoBaudRateDetection")) a->setChecked(false);
+}
+
+void LinkScreen::receiveStep(int recordingMode) {
+    const LinkCounters& c = m_receiver.counters();
+    if (c.packetsFramed != m_shownPacketCount) {
+        m_shownPacketCount = c.packetsFramed;
+        m_stats->SetStatsLine(0, 5, qs(format("Packet Count: %lu", (unsigned long)c.packetsFramed)));
+    }
+    m_supervisor.countTick();
+    if (m_supervisor.afterReceive(m_receiver.receiveLoggerPackets(recordingMode))) linkRecovered();
+}
+
+void LinkScreen::flashErrorStep() {
+    const uint16_t count = m_services.records.flashErrorCount;
+    if (count == m_shownFlashCount) return;
+    m_shownFlashCount = count;
+    FlashPanel->setVisible(count != 0);
+    relayout();
+}
+
+void LinkScreen::showPortDescription() {
+    const int com = LoggerPortCB->currentIndex();
+    COMStatus->setText(qs(m_shownLost ? lostPortStatusText(com) : comStatusText(com, LoggerSetupCB->currentIndex())));
+}
+
+void LinkScreen::applySecondReport(const SecondReport& r) {
+    if (r.packetsFlowed) {
+        setFieldColour(LoggerSetupCB, normalFieldColour());
+        setPanelColour(PLoggerPort, normalPanelColour());
+    }
+    m_stats->SetStatsColour(0, 3, r.packetsFlowed ? normalFieldColour() : kRed);
+    PLoggerPort->setVisible(LoggerPortCB->currentIndex() > 0);
+    showPortDescription();
+    PLoggerPort->setText(qs(loggerPortPanelText(LoggerPortCB->currentIndex())));
+    for (int line : {3, 1, 2, 4, 8, 9}) m_stats->SetStatsLine(0, line, qs(r.statisticsLines[size_t(line - 1)]));
+    m_stats->SetStatsColour(0, 1, r.bytesFlowed ? normalPanelColour() : kYellow);
+    if (r.portSilent) {
+        showLoggerPortGroup(true);
+        setFieldColour(LoggerPortCB, kRed);
+        setPanelColour(PLoggerPort, kRed);
+    }
+    if (r.nonFraming) {
+        showLoggerPortGroup(true);
+        setFieldColour(LoggerSetupCB, kRed);
+        setPanelColour(PLoggerPort, kRed);
+        if (r.autoBaudChoice >= 0) {
+            LoggerSetupCB->setCurrentIndex(r.autoBaudChoice);
+            m_ports.openPortSlot(kLoggerSlot, LoggerPortCB->currentIndex(), r.autoBaudChoice);
+            m_receiver.drainLoggerPort();
+            showPortDescription();
+        }
+    }
+}
+
+void LinkScreen::supervisionStep() {
+    m_lastReport = m_supervisor.secondTick(m_receiver.counters(), LoggerPortCB->currentIndex(),
+                                           LoggerSetupCB->currentIndex(), 0);
+    applySecondReport(m_lastReport);
+    lostDeviceStep();
+}
+
+void LinkScreen::sequenceErrorsStep(uint32_t muxSequenceErrors) {
+    m_stats->SetStatsLine(0, 6, qs(sequenceErrorsLine(muxSequenceErrors)));
+}
+
+void LinkScreen::loopsStep() { m_stats->SetStatsLine(0, 7, qs(m_lastReport.statisticsLines[6])); }
+
+// A device that went away is tried again every few seconds on the same path with the same
+// line settings; the slot keeps its COM number and speed meanwhile.
+void LinkScreen::lostDeviceStep() {
+    bool lost = m_ports.isPortLost(kLoggerSlot);
+    if (lost && ++m_lostSeconds >= kRetryEverySeconds) {
+        m_lostSeconds = 0;
+        if (m_ports.retryLostPort(kLoggerSlot)) {
+            m_receiver.drainLoggerPort();
+            m_supervisor.portReopened();
+            lost = false;
+        }
+    }
+    if (!lost) m_lostSeconds = 0;
+    if (lost == m_shownLost) return;
+    m_shownLost = lost;
+    showPortDescription();
+    if (!lost) {
+        setFieldColour(LoggerPortCB, normalFieldColour());
+        setPanelColour(PLoggerPort, normalPanelColour());
+    }
+    emit lostChanged(lost);
+}
+
+} // namespace cv

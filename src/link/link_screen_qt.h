@@ -1,0 +1,105 @@
+#pragma once
+// The link screen controller: the logger port choice and its speed, the link supervision with
+// its colours and auto baud detection, a lost device coming back, the statistics window, the
+// interface-type window, the flash-error panel and the factory commands of the Commands menu.
+#include <QObject>
+#include <functional>
+
+#include "link/port_map.h"
+#include "link/port_slots.h"
+#include "link/receiver.h"
+#include "link/supervision.h"
+#include "setup/host_modes.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QWidget;
+
+namespace cv {
+
+struct HostServices;
+class ClickableLabel;
+class Rs422Dialog;
+class StatsDialog;
+
+class LinkScreen : public QObject {
+    Q_OBJECT
+public:
+    // Builds the link's controls under `window` and connects the Logger_Port and factory menu
+    // items that the window created (found by name).
+    LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
+               const PortMap* portMap);
+    ~LinkScreen() override;
+
+    // 5 ms tick: statistics line 5, the tick count, one receive call, recovery on a framed packet.
+    void receiveStep(int recordingMode);
+    // 475 ms tick: the flash-error panel follows the logger's count.
+    void flashErrorStep();
+    // 1000 ms tick, steps 1 to 9: statistics, supervision, colours, auto baud, a lost device.
+    void supervisionStep();
+    // 1000 ms tick, steps 11 and 15.
+    void sequenceErrorsStep(uint32_t muxSequenceErrors);
+    void loopsStep();
+
+    // A setup arrived naming the logger's host port speed: follow it and reopen the port.
+    void followLoggerSpeed(int speedChoice);
+    // Chooses and opens the logger port as the operator would (command line, host setup file).
+    void selectLoggerPort(int comNumber, int speedChoice);
+    // The link's part of a host mode.
+    void applyHostMode(const hostmode::Layout& layout);
+
+    bool portLost() const { return m_shownLost; }
+    LinkSupervisor& supervisor() { return m_supervisor; }
+    StatsDialog* statsForm() const { return m_stats; }
+    Rs422Dialog* interfaceForm() const { return m_rs422; }
+
+    // Handlers, named after the controls they serve.
+    void LoggerPortCBChange();
+    void ShowLoggerPortSetupClick();
+    void AutoBaudRateDetectionClick();
+    void HostPortStatsClick();
+    void ChangeHostPortType1Click();
+    void ResetToMonitorClick();
+    void LoadDefaultFlashSetupClick();
+
+    // Controls, named as the screens name them.
+    QLabel* FlashPanel = nullptr;
+    QLabel* PLoggerPort = nullptr;
+    QLabel* COMStatus = nullptr;
+    QGroupBox* LoggerPortGB = nullptr;
+    QComboBox* LoggerPortCB = nullptr;
+    QComboBox* LoggerSetupCB = nullptr;
+    ClickableLabel* CloseLoggerPortSetup = nullptr;
+
+signals:
+    // The logger port's device went away (true) or came back (false).
+    void lostChanged(bool lost);
+
+private:
+    QAction* action(const char* name) const;
+    void buildControls(const PortMap* portMap);
+    void connectMenus();
+    void showLoggerPortGroup(bool show);
+    void applySecondReport(const SecondReport& r);
+    void linkRecovered();
+    void lostDeviceStep();
+    void showPortDescription();
+    void relayout();
+
+    QWidget* m_window;
+    HostServices& m_services;
+    PortSlotTable& m_ports;
+    PacketReceiver& m_receiver;
+    LinkSupervisor m_supervisor;
+    StatsDialog* m_stats = nullptr;
+    Rs422Dialog* m_rs422 = nullptr;
+    uint32_t m_shownPacketCount = 0;
+    uint16_t m_shownFlashCount = 0;
+    SecondReport m_lastReport;
+    bool m_shownLost = false;
+    int m_lostSeconds = 0;
+};
+
+} // namespace cv
