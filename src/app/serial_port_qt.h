@@ -12,17 +12,21 @@ public:
     bool open(int comNumber, const LineSettings& settings) override;
     bool close() override;
     size_t read(uint8_t* buffer, size_t room) override;
-    void write(const uint8_t* data, size_t count) override;
-    // False once the device has gone away under an open slot (hang-up, adapter pulled).
-    bool lineUp() const { return m_port.isOpen(); }
+    bool write(const uint8_t* data, size_t count) override;
+    bool lost() const override { return m_lost; }
+    bool reopen() override;
 
 private:
-    static constexpr int kHangUpCheckEvery = 100;  // quiet reads: half a second of 5 ms ticks
-    bool hungUp();
+    bool hungUp() const;
+    void markLost();
 
     const PortMap& m_map;
     QSerialPort m_port;
-    int m_quietReads = 0;
+    // What the last successful open asked for: a lost device comes back the same way, its
+    // COM number resolved through the port map again (a by-id link may point elsewhere now).
+    int m_comNumber = 0;
+    LineSettings m_settings;
+    bool m_lost = false;
 };
 
 class QtSerialFactory : public SerialDeviceFactory {

@@ -39,13 +39,14 @@ inline constexpr const char* kStop7E1Text = "    STOP7E1STOP7E1";
 inline constexpr const char* kWakeText = " WAKE";
 inline constexpr const char* kSleepText = "SLEEP";
 
-// Where outgoing packets go: the logger port. Bytes for a closed port are dropped silently.
+// Where outgoing packets go: the logger port. Each call tells whether the bytes went out; a
+// closed or lost port takes nothing, and saying so to the operator is the caller's business.
 class CommandSink {
 public:
     virtual ~CommandSink() = default;
-    virtual void sendCommand(uint16_t code, uint16_t arg16 = 0, uint32_t arg32 = 0) = 0;
-    virtual void sendBlock(const uint8_t* bytes, size_t length) = 0;  // already framed
-    virtual void sendRaw(const std::string& text) = 0;
+    virtual bool sendCommand(uint16_t code, uint16_t arg16 = 0, uint32_t arg32 = 0) = 0;
+    virtual bool sendBlock(const uint8_t* bytes, size_t length) = 0;  // already framed
+    virtual bool sendRaw(const std::string& text) = 0;
 };
 
 } // namespace cv

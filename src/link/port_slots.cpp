@@ -79,17 +79,27 @@ void PortSlotTable::closeAll() {
     for (int i = 0; i < kPortSlots; ++i) closePortSlot(i);
 }
 
-void PortSlotTable::writePort(int slot, const uint8_t* bytes, size_t count) {
-    if (!isPortOpen(slot) || count == 0) return;
-    m_slots[size_t(slot)].device->write(bytes, count);
+bool PortSlotTable::writePort(int slot, const uint8_t* bytes, size_t count) {
+    if (!isPortOpen(slot) || isPortLost(slot)) return false;
+    if (count == 0) return true;
+    return m_slots[size_t(slot)].device->write(bytes, count);
 }
 
 size_t PortSlotTable::readPort(int slot, uint8_t* buffer, size_t room) {
-    if (!isPortOpen(slot) || room == 0) return 0;
+    if (!isPortOpen(slot) || isPortLost(slot) || room == 0) return 0;
     return m_slots[size_t(slot)].device->read(buffer, room);
 }
 
 bool PortSlotTable::isPortOpen(int slot) const { return valid(slot) && m_slots[size_t(slot)].comNumber != 0; }
+
+bool PortSlotTable::isPortLost(int slot) const {
+    return isPortOpen(slot) && m_slots[size_t(slot)].device && m_slots[size_t(slot)].device->lost();
+}
+
+bool PortSlotTable::retryLostPort(int slot) {
+    if (!isPortLost(slot)) return false;
+    return m_slots[size_t(slot)].device->reopen();
+}
 
 void PortSlotTable::setPortSpeed(int slot, int baud, int dataBits) {
     if (!valid(slot)) return;

@@ -36,9 +36,17 @@ public:
     int openPortSlot(int slot, int comNumber, int speedChoice);
     void closePortSlot(int slot);
     void closeAll();
-    void writePort(int slot, const uint8_t* bytes, size_t count);
+    // True when every byte went out; false for a closed slot, a lost device, a refused or a
+    // short write. Nothing is reported here: the caller knows what the bytes meant.
+    bool writePort(int slot, const uint8_t* bytes, size_t count);
+    // Nothing while the slot's device is lost.
     size_t readPort(int slot, uint8_t* buffer, size_t room);
+    // A lost slot still counts as open: it keeps its COM number and settings until the operator
+    // chooses another port or none.
     bool isPortOpen(int slot) const;
+    bool isPortLost(int slot) const;
+    // One silent attempt to bring a lost slot's device back; true when it came back.
+    bool retryLostPort(int slot);
     void setPortSpeed(int slot, int baud, int dataBits);
 
     int openComNumber(int slot) const { return valid(slot) ? m_slots[size_t(slot)].comNumber : 0; }

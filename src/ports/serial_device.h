@@ -1,6 +1,6 @@
 #pragma once
 // The one thing the host needs from a serial line: open by COM number with a line setting,
-// read without waiting, write a whole buffer, close.
+// read without waiting, write a whole buffer, close, and notice when the device goes away.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,8 +28,16 @@ public:
     virtual bool close() = 0;
     // Returns at once with at most `room` bytes already buffered (0 when none).
     virtual size_t read(uint8_t* buffer, size_t room) = 0;
-    // Hands every byte to the driver before returning.
-    virtual void write(const uint8_t* data, size_t count) = 0;
+    // Hands every byte to the driver before returning. True only when all of them went; false
+    // when the device is closed or lost, refuses the bytes or takes only part of them.
+    virtual bool write(const uint8_t* data, size_t count) = 0;
+    // True once the device has gone away under an open slot (hang-up, adapter pulled, an error
+    // of a vanished device). A lost device is closed at once: a USB adapter that comes back
+    // while its old descriptor is still open gets a new name.
+    virtual bool lost() const { return false; }
+    // One attempt to open the same device again, with the line settings of the last successful
+    // open. Silent and without waiting; true when it is back (then lost() is false again).
+    virtual bool reopen() { return false; }
 };
 
 // Makes one device object per port slot.

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <fstream>
 #include <poll.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
 #include "app/serial_port_qt.h"
+#include "simulator.h"
 #include "link/port_slots.h"
 #include "support/fakes.h"
 #include "support/pty_pair.h"
@@ -46,7 +49,7 @@ TEST_F(QtPortFixture, PseudoTerminalCarriesBothWaysWithoutWaiting) {
     EXPECT_EQ(ports.readPort(0, buf, sizeof buf), 0u);  // nothing pending: returns at once
 
     const uint8_t out[] = {2, 2, 0xA1, 0xA1};
-    ports.writePort(0, out, sizeof out);
+    EXPECT_TRUE(ports.writePort(0, out, sizeof out));
     pollfd pfd{pty.masterFd(), POLLIN, 0};
     ASSERT_EQ(poll(&pfd, 1, 2000), 1);
     EXPECT_EQ(::read(pty.masterFd(), buf, sizeof buf), 4);
@@ -65,23 +68,123 @@ TEST_F(QtPortFixture, PseudoTerminalCarriesBothWaysWithoutWaiting) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST(QtSerialDevice, StopsListeningWhenTheFarEndHangsUp) {
+// Serves the event loop, as the window's ticks do, until `done` holds or the deadline passes.
+template <typename Done>
+bool within(int ms, Done done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms) return false;
+        QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+speed_t speedOf(int masterFd) {
+    termios tio{};
+    tcgetattr(masterFd, &tio);
+    return cfgetospeed(&tio);
+}
+
+TEST(QtSerialDevice, LostWhenTheFarEndClosesAndBackWhenANewOneAppearsBehindTheLink) {
+    test::TempDir dir;
+    const std::string link = (dir / "logger").string();
     PortMap map;
+    map.set(1, link);
     auto pty = std::make_unique<test::PtyPair>();
-    map.set(1, pty->slavePath());
+    const speed_t untouched = speedOf(pty->masterFd());
+    test::pointLink(link, pty->slavePath());
     QtSerialDevice device(map);
-    ASSERT_TRUE(device.open(1, LineSettings{}));
+    ASSERT_TRUE(device.open(1, LineSettings{115200, 'N', 8, 1}));
+    const speed_t chosen = speedOf(pty->masterFd());
+    ASSERT_NE(chosen, untouched);
     uint8_t buf[16];
     for (int i = 0; i < 300; ++i) device.read(buf, sizeof buf);
-    EXPECT_TRUE(device.lineUp()) << "a quiet line is not a vanished one";
+    EXPECT_FALSE(device.lost()) << "a quiet line is not a vanished one";
+
     pty.reset();  // the logger side goes away
-    for (int i = 0; i < 300 && device.lineUp(); ++i) {
-        QCoreApplication::processEvents();
-        EXPECT_EQ(device.read(buf, sizeof buf), 0u);
-    }
-    EXPECT_FALSE(device.lineUp());
-    device.write(buf, 4);  // dropped, no crash
+    QElapsedTimer gone;
+    gone.start();
+    ASSERT_TRUE(within(2000, [&] { return device.read(buf, sizeof buf) == 0 && device.lost(); }));
+    RecordProperty("lost_after_ms", std::to_string(gone.elapsed()));
+    EXPECT_LT(gone.elapsed(), 600);
+    EXPECT_EQ(device.read(buf, sizeof buf), 0u);
+    EXPECT_FALSE(device.write(buf, 4));
+    EXPECT_FALSE(device.reopen()) << "nothing behind the link yet";
+    EXPECT_TRUE(device.lost());
+
+    pty = std::make_unique<test::PtyPair>();
+    test::pointLink(link, pty->slavePath());
+    ASSERT_TRUE(device.reopen());
+    EXPECT_FALSE(device.lost());
+    EXPECT_EQ(speedOf(pty->masterFd()), chosen) << "the line settings of the first open";
+
+    const uint8_t out[] = {2, 2, 0xA1, 0xA1};
+    EXPECT_TRUE(device.write(out, sizeof out));
+    pollfd pfd{pty->masterFd(), POLLIN, 0};
+    ASSERT_EQ(poll(&pfd, 1, 2000), 1);
+    EXPECT_EQ(::read(pty->masterFd(), buf, sizeof buf), 4);
+    ASSERT_EQ(::write(pty->masterFd(), "back", 4), 4);
+    size_t got = 0;
+    EXPECT_TRUE(within(2000, [&] { return (got += device.read(buf + got, sizeof buf - got)) >= 4; }));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "back");
     EXPECT_TRUE(device.close());
+}
+
+// The simulated logger's line pulled and plugged in again: the slot keeps its port, says
+// nothing, and the logger's status reports flow again after one retry.
+TEST_F(QtPortFixture, ReturningSimulatorIsPickedUpAgainWithoutABox) {
+    const std::string link = (dir / "kr8").string();
+    Kr8Simulator sim;
+    test::replugSimulator(sim, link);
+    map.set(1, link);
+    ports.openPortSlot(0, 1, 6);
+    ASSERT_TRUE(ports.isPortOpen(0));
+    uint8_t buf[512];
+    auto statusArrives = [&] {
+        return within(5000, [&] {
+            if (ports.isPortLost(0)) ports.retryLostPort(0);
+            return ports.readPort(0, buf, sizeof buf) > 0;
+        });
+    };
+    ASSERT_TRUE(statusArrives());
+
+    sim.stop();
+    ASSERT_TRUE(within(2000, [&] { return ports.readPort(0, buf, sizeof buf) == 0 && ports.isPortLost(0); }));
+    EXPECT_TRUE(ports.isPortOpen(0));
+    EXPECT_EQ(ports.openComNumber(0), 1);
+    EXPECT_FALSE(ports.retryLostPort(0));
+    EXPECT_FALSE(ports.writePort(0, buf, 12));
+
+    test::replugSimulator(sim, link);
+    EXPECT_TRUE(statusArrives());
+    EXPECT_FALSE(ports.isPortLost(0));
+    EXPECT_TRUE(ports.writePort(0, buf, 12));
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// What the operator waits for once the device is back: one retry and the first byte read.
+TEST_F(QtPortFixture, FirstByteAfterTheDeviceReturns) {
+    const std::string link = (dir / "logger").string();
+    auto pty = std::make_unique<test::PtyPair>();
+    test::pointLink(link, pty->slavePath());
+    map.set(1, link);
+    ports.openPortSlot(0, 1, 6);
+    pty.reset();
+    uint8_t buf[16];
+    ASSERT_TRUE(within(2000, [&] { return ports.readPort(0, buf, sizeof buf) == 0 && ports.isPortLost(0); }));
+
+    QElapsedTimer back;
+    back.start();
+    pty = std::make_unique<test::PtyPair>();
+    test::pointLink(link, pty->slavePath());
+    ASSERT_TRUE(ports.retryLostPort(0));
+    ASSERT_EQ(::write(pty->masterFd(), "K", 1), 1);
+    ASSERT_TRUE(within(2000, [&] { return ports.readPort(0, buf, sizeof buf) > 0; }));
+    const auto ms = back.nsecsElapsed() / 1e6;
+    RecordProperty("first_byte_ms", std::to_string(ms));
+    EXPECT_LT(ms, 500.0);
 }
 
 } // namespace

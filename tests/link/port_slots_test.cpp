@@ -7,6 +7,7 @@
 #include "support/temp_dir.h"
 
 #include <fstream>
+#include <functional>
 
 namespace cv {
 namespace {
@@ -62,13 +63,89 @@ TEST_F(SlotFixture, MissingDeviceIsReportedAndTheSlotStaysClosed) {
     EXPECT_EQ(ports.settingsIndex(0), 6);
 }
 
-TEST_F(SlotFixture, ClosedSlotDropsWritesAndReadsNothing) {
-    const uint8_t b[3] = {1, 2, 3};
-    ports.writePort(0, b, 3);
+struct WriteCase {
+    const char* name;
+    std::function<void(test::FakeLine&, PortSlotTable&)> arrange;
+    size_t bytesOut;  // what reached the line
+    bool wentOut;
+    friend void PrintTo(const WriteCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class WriteResult : public SlotFixture, public ::testing::WithParamInterface<WriteCase> {};
+
+TEST_P(WriteResult, TellsWhetherEveryByteWentOut) {
+    ports.openPortSlot(0, 1, 6);
+    GetParam().arrange(*factory.line(1), ports);
+    PortCommandSender sender(ports);
+    EXPECT_EQ(sender.sendCommand(cmd::kBegin), GetParam().wentOut);
+    EXPECT_EQ(factory.line(1)->written().size(), GetParam().bytesOut);
+    EXPECT_TRUE(dialogs.boxes.empty()) << "the caller decides what to say";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Slot, WriteResult,
+    ::testing::Values(WriteCase{"open", [](test::FakeLine&, PortSlotTable&) {}, 12, true},
+                      WriteCase{"closed", [](test::FakeLine&, PortSlotTable& p) { p.closePortSlot(0); }, 0, false},
+                      WriteCase{"lost", [](test::FakeLine& l, PortSlotTable&) { l.unplug(); }, 0, false},
+                      WriteCase{"refused", [](test::FakeLine& l, PortSlotTable&) { l.refuseWrites = true; }, 0, false},
+                      WriteCase{"short", [](test::FakeLine& l, PortSlotTable&) { l.writeRoom = 5; }, 5, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SlotFixture, LostSlotKeepsItsPortAndComesBackSilentlyWithItsSettings) {
+    ports.openPortSlot(0, 3, 11);
+    auto line = factory.line(3);
+    line->unplug();
+    EXPECT_TRUE(ports.isPortLost(0));
+    EXPECT_TRUE(ports.isPortOpen(0));
+    EXPECT_EQ(ports.openComNumber(0), 3);
     uint8_t buf[8];
+    line->feed({1, 2, 3});
     EXPECT_EQ(ports.readPort(0, buf, sizeof buf), 0u);
+    line->input.clear();
+    EXPECT_FALSE(ports.retryLostPort(0)) << "still away";
+    EXPECT_FALSE(ports.retryLostPort(1)) << "a closed slot is not lost";
+
+    line->plugIn();
+    line->settings = {};
+    EXPECT_TRUE(ports.retryLostPort(0));
+    EXPECT_FALSE(ports.isPortLost(0));
+    EXPECT_EQ(line->settings, (LineSettings{115200, 'N', 8, 1}));
+    EXPECT_EQ(line->openCount, 2);
+    const uint8_t b[2] = {7, 8};
+    EXPECT_TRUE(ports.writePort(0, b, 2));
+    EXPECT_FALSE(ports.retryLostPort(0)) << "nothing to retry";
+    EXPECT_EQ(line->openCount, 2);
     EXPECT_TRUE(dialogs.boxes.empty());
 }
+
+struct LeaveCase {
+    const char* name;
+    std::function<void(PortSlotTable&)> choose;
+    bool openAfter;
+    friend void PrintTo(const LeaveCase& c, std::ostream* os) { *os << c.name; }
+};
+
+class ChoosingAPortEndsTheLostState : public SlotFixture, public ::testing::WithParamInterface<LeaveCase> {};
+
+TEST_P(ChoosingAPortEndsTheLostState, AndNoRetryTouchesTheOldDevice) {
+    ports.openPortSlot(0, 3, 6);
+    factory.line(3)->unplug();
+    ASSERT_TRUE(ports.isPortLost(0));
+    GetParam().choose(ports);
+    EXPECT_FALSE(ports.isPortLost(0));
+    EXPECT_EQ(ports.isPortOpen(0), GetParam().openAfter);
+    factory.line(3)->plugIn();
+    EXPECT_FALSE(ports.retryLostPort(0));
+    EXPECT_EQ(factory.line(3)->openCount, 1);
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Slot, ChoosingAPortEndsTheLostState,
+                         ::testing::Values(LeaveCase{"another", [](PortSlotTable& p) { p.openPortSlot(0, 4, 6); }, true},
+                                           LeaveCase{"none", [](PortSlotTable& p) { p.openPortSlot(0, 0, 6); }, false},
+                                           LeaveCase{"off", [](PortSlotTable& p) { p.openPortSlot(0, 3, 0); }, false},
+                                           LeaveCase{"close", [](PortSlotTable& p) { p.closePortSlot(0); }, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SlotFixture, ReopeningTheSamePortLosesPendingInput) {
     ports.openPortSlot(0, 1, 6);
@@ -96,10 +173,10 @@ TEST_F(SlotFixture, SetSpeedFollowsTheBaudAndKeepsUnknownOnes) {
 
 TEST_F(SlotFixture, CommandsGoOutOnTheLoggerPortInOneWrite) {
     PortCommandSender sender(ports);
-    sender.sendCommand(cmd::kStop);  // closed: dropped
+    EXPECT_FALSE(sender.sendCommand(cmd::kStop));  // closed: nothing goes out
     ports.openPortSlot(0, 1, 6);
-    sender.sendCommand(cmd::kBegin);
-    sender.sendRaw(kBreakText);
+    EXPECT_TRUE(sender.sendCommand(cmd::kBegin));
+    EXPECT_TRUE(sender.sendRaw(kBreakText));
     ASSERT_EQ(factory.line(1)->writes.size(), 2u);
     EXPECT_EQ(factory.line(1)->writes[0], test::bytesOf("02 02 A2 A2 00 00 00 00 00 00 48 01"));
 }

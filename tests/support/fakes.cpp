@@ -1,5 +1,6 @@
 #include "support/fakes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -19,27 +20,41 @@ bool FakeSerialDevice::open(int comNumber, const LineSettings& settings) {
     line->comNumber = comNumber;
     line->settings = settings;
     m_line = line;
+    m_settings = settings;
     return true;
 }
 
 bool FakeSerialDevice::close() {
     if (!m_line) return true;
     m_line->isOpen = false;
+    m_line->vanished = false;
     bool ok = !m_line->failClose;
     m_line.reset();
     return ok;
 }
 
+bool FakeSerialDevice::reopen() {
+    if (!lost() || !m_line->present) return false;
+    m_line->vanished = false;
+    m_line->isOpen = true;
+    m_line->openCount++;
+    m_line->settings = m_settings;
+    return true;
+}
+
 size_t FakeSerialDevice::read(uint8_t* buffer, size_t room) {
-    if (!m_line) return 0;
+    if (!m_line || lost()) return 0;
     size_t n = std::min(room, m_line->input.size());
     if (n) std::memcpy(buffer, m_line->input.data(), n);
     m_line->input.erase(m_line->input.begin(), m_line->input.begin() + long(n));
     return n;
 }
 
-void FakeSerialDevice::write(const uint8_t* data, size_t count) {
-    if (m_line) m_line->writes.emplace_back(data, data + count);
+bool FakeSerialDevice::write(const uint8_t* data, size_t count) {
+    if (!m_line || lost() || m_line->refuseWrites) return false;
+    const size_t taken = std::min(count, m_line->writeRoom);
+    m_line->writes.emplace_back(data, data + taken);
+    return taken == count;
 }
 
 std::unique_ptr<SerialDevice> FakeSerialFactory::create() {

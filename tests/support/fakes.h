@@ -1,5 +1,6 @@
 #pragma once
 // Test doubles of the ports: they record what was asked and answer from a script.
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -21,10 +22,16 @@ struct FakeLine {
     int openCount = 0;
     int comNumber = 0;
     LineSettings settings;
+    bool vanished = false;        // pulled while open: the open device is lost until reopened
+    bool refuseWrites = false;
+    size_t writeRoom = SIZE_MAX;  // a write takes at most this many bytes
     std::vector<uint8_t> input;   // bytes waiting to be read
     std::vector<std::vector<uint8_t>> writes;  // each write call, as issued
     std::vector<uint8_t> written() const;      // all writes joined
     void feed(const std::vector<uint8_t>& bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
+    // An adapter pulled and plugged in again.
+    void unplug() { present = false, vanished = isOpen, isOpen = false; }
+    void plugIn() { present = true; }
 };
 
 class FakeSerialDevice : public SerialDevice {
@@ -33,11 +40,14 @@ public:
     bool open(int comNumber, const LineSettings& settings) override;
     bool close() override;
     size_t read(uint8_t* buffer, size_t room) override;
-    void write(const uint8_t* data, size_t count) override;
+    bool write(const uint8_t* data, size_t count) override;
+    bool lost() const override { return m_line && m_line->vanished; }
+    bool reopen() override;
 
 private:
     std::function<std::shared_ptr<FakeLine>(int)> m_lineFor;
     std::shared_ptr<FakeLine> m_line;
+    LineSettings m_settings;  // of the last successful open
 };
 
 // Hands out devices whose lines are looked up by COM number (created on first use).

@@ -30,7 +30,10 @@ public:
         position += n;
         return n;
     }
-    void write(const uint8_t* data, size_t count) override { written.insert(written.end(), data, data + count); }
+    bool write(const uint8_t* data, size_t count) override {
+        written.insert(written.end(), data, data + count);
+        return true;
+    }
 };
 
 // Hands out one shared memory device (the slot table owns a forwarding wrapper).
@@ -44,7 +47,7 @@ public:
             bool open(int c, const LineSettings& s) override { return d.open(c, s); }
             bool close() override { return d.close(); }
             size_t read(uint8_t* b, size_t r) override { return d.read(b, r); }
-            void write(const uint8_t* p, size_t n) override { d.write(p, n); }
+            bool write(const uint8_t* p, size_t n) override { return d.write(p, n); }
         };
         return std::make_unique<Forward>(device);
     }

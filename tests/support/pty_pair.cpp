@@ -1,6 +1,9 @@
 #include "support/pty_pair.h"
 
+#include "simulator.h"
+
 #include <fcntl.h>
+#include <filesystem>
 #include <pty.h>
 #include <stdexcept>
 #include <termios.h>
@@ -24,6 +27,22 @@ PtyPair::PtyPair() {
 PtyPair::~PtyPair() {
     if (m_master >= 0) ::close(m_master);
     if (m_slaveKeep >= 0) ::close(m_slaveKeep);
+}
+
+void pointLink(const std::string& link, const std::string& target) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto status = fs::symlink_status(link, ec);
+    if (fs::exists(status) && !fs::is_symlink(status)) throw std::runtime_error(link + " is not a symbolic link");
+    fs::remove(link, ec);
+    fs::create_symlink(target, link);
+}
+
+std::string replugSimulator(Kr8Simulator& simulator, const std::string& link) {
+    simulator.stop();
+    const std::string device = simulator.startPty();
+    pointLink(link, device);
+    return device;
 }
 
 } // namespace cv::test
