@@ -13,7 +13,7 @@
 namespace cv::test {
 
 // Keeps every command packet as the 12 bytes that would go out on the logger port.
-class RecordingSink : public CommandSink {
+class CommandRecorder : public CommandSink {
 public:
     std::vector<CommandPacket> packets;
     bool accept = true;  // false: the port takes nothing, as a closed or lost one

@@ -1,13 +1,12 @@
 #pragma once
-// A stand-in main window holding what the setup screen controller looks up by name: the three
-// pages, the Logger Status box, the left-column panels, the menus, and a few controls of other
-// subsystems' pages that it reaches (Upload, Real Time, Recording, PC-Logger, Hardware).
-#include <QMainWindow>
+// The real main window with its controllers over fake ports, seen from the setup screen: the
+// logger port is open on COM3, and what the controllers send to the logger is read back from
+// that line.
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "widgets/host_services.h"
+#include "app/hostmain_window.h"
 #include "link/commands.h"
 #include "support/fakes.h"
 
@@ -22,41 +21,25 @@ class SetupScreen;
 
 namespace cv::test {
 
-// Every packet, block and raw text as one write each, in order.
-class RecordingSink : public CommandSink {
-public:
-    std::vector<std::vector<uint8_t>> writes;
-    bool accept = true;  // false: the port takes nothing, as a closed or lost one
-    bool sendCommand(uint16_t code, uint16_t arg16, uint32_t arg32) override;
-    bool sendBlock(const uint8_t* bytes, size_t length) override;
-    bool sendRaw(const std::string& text) override;
-    std::vector<uint8_t> joined() const;
-};
-
 std::vector<uint8_t> textBytes(const std::string& s);
 std::vector<uint8_t> packetBytes(uint16_t code, uint16_t arg16 = 0, uint32_t arg32 = 0);
 
-class FixtureWindow : public QMainWindow {
-public:
-    FixtureWindow();
-    QTabWidget* tabs = nullptr;
-    QAction* menuAction(const char* name) const;
+// Every packet, block and raw text the logger port took, one write each, in order.
+struct LineSink {
+    std::shared_ptr<FakeLine> line;
+    std::vector<std::vector<uint8_t>>& writes;
+    std::vector<uint8_t> joined() const { return line->written(); }
 };
 
-// The window, the fakes behind HostServices and the controller.
 struct SetupRig {
     FakeClock clock;
     FakeDialogs dialogs;
-    WarningBox warnings{dialogs};
-    RecordingSink sink;
-    LoggerRecords records;
-    LoggerFacts facts;
-    int reopenCount = 0;
-    int relayoutCount = 0;
-    HostServices services{sink, warnings, dialogs, clock, records, facts, [this] { ++reopenCount; },
-                          [this] { ++relayoutCount; }};
-    std::unique_ptr<FixtureWindow> window;
+    FakeSerialFactory serial;
+    std::unique_ptr<TForm1> window;
+    LoggerRecords& records;
+    LoggerFacts& facts;
     SetupScreen* screen = nullptr;  // owned by the window
+    LineSink sink;
 
     SetupRig();
     ~SetupRig();
@@ -65,6 +48,7 @@ struct SetupRig {
     T* w(const char* name) const {
         return window->findChild<T*>(name);
     }
+    QAction* action(const char* name) const;
     bool shown(const char* name) const;  // visible to the window (tabs: the tab is visible)
     bool tabShown(const char* name) const;
     QString text(const char* name) const;
