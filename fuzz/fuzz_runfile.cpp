@@ -12,13 +12,22 @@ namespace {
 struct Quiet : cv::WarningSink {
     void warning(const std::string&, const std::string&) override {}
 };
+
+// Every input is extracted here; the folder goes when the process ends, so runs leave nothing behind.
+struct ScratchDir {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("cvhost-fuzz-" + std::to_string(getpid()));
+    ScratchDir() { std::filesystem::create_directories(path); }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("cvhost-fuzz-" + std::to_string(getpid()));
-    std::filesystem::create_directories(dir);
-    const auto run = dir / "run.007";
+    static const ScratchDir scratch;
+    const auto run = scratch.path / "run.007";
     {
         std::ofstream out(run, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
