@@ -30,7 +30,10 @@ struct FakeLine {
     std::vector<uint8_t> written() const;      // all writes joined
     void feed(const std::vector<uint8_t>& bytes) { input.insert(input.end(), bytes.begin(), bytes.end()); }
     // An adapter pulled and plugged in again.
-    void unplug() { present = false, vanished = isOpen, isOpen = false; }
+    void unplug() {
+        vanished = isOpen;
+        present = isOpen = false;
+    }
     void plugIn() { present = true; }
 };
 
