@@ -4,36 +4,60 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <memory>
 
 namespace cv {
 
 void QtOperatorDialogs::beep(Icon) { QApplication::beep(); }
 
-Answer QtOperatorDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) {
-    QMessageBox box(m_parent);
-    box.setWindowTitle(QString::fromStdString(caption));
-    box.setText(QString::fromStdString(text));
+namespace {
+
+// Every box comes up over every window of the program, the stay-on-top statistics window too.
+QMessageBox* makeBox(QWidget* parent, const std::string& caption, const std::string& text, Icon icon) {
+    auto* box = new QMessageBox(parent);
+    box->setWindowFlag(Qt::WindowStaysOnTopHint);
+    box->setWindowTitle(QString::fromStdString(caption));
+    box->setText(QString::fromStdString(text));
     switch (icon) {
-    case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Error: box.setIcon(QMessageBox::Critical); break;
+    case Icon::Exclamation: box->setIcon(QMessageBox::Warning); break;
+    case Icon::Question: box->setIcon(QMessageBox::Question); break;
+    case Icon::Information: box->setIcon(QMessageBox::Information); break;
+    case Icon::Error: box->setIcon(QMessageBox::Critical); break;
     case Icon::None: break;
     }
+    return box;
+}
+
+} // namespace
+
+Answer QtOperatorDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) {
+    std::unique_ptr<QMessageBox> box(makeBox(m_parent, caption, text, icon));
     switch (buttons) {
-    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case Buttons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::Ok: box->setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkCancel: box->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case Buttons::YesNo: box->setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case Buttons::YesNoCancel:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
     }
-    switch (box.exec()) {
+    switch (box->exec()) {
     case QMessageBox::Ok: return Answer::Ok;
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     default: return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
+}
+
+void QtOperatorDialogs::inform(const std::string& caption, const std::string& text, Icon icon,
+                               std::function<void()> closed) {
+    QMessageBox* box = makeBox(m_parent, caption, text, icon);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Non-modal: the window behind it and every timer go on; the operator closes it with OK.
+    box->setModal(false);
+    if (closed) QObject::connect(box, &QMessageBox::finished, box, [closed = std::move(closed)] { closed(); });
+    box->show();
+    box->raise();
 }
 
 QString qtFileFilter(const std::string& filter) {

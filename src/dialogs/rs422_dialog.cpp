@@ -41,13 +41,11 @@ Rs422Dialog::Rs422Dialog(CommandSink& commands, QWidget* parent) : QDialog(paren
 }
 
 void Rs422Dialog::RS422ButtonClick() {
-    hide();
-    m_commands.sendCommand(cmd::kSwitchToRs422);
+    if (m_commands.sendCommand(cmd::kSwitchToRs422)) hide();
 }
 
 void Rs422Dialog::RS232ButtonClick() {
-    hide();
-    m_commands.sendCommand(cmd::kSwitchToRs232);
+    if (m_commands.sendCommand(cmd::kSwitchToRs232)) hide();
 }
 
 void Rs422Dialog::RS422CancelClick() { hide(); }

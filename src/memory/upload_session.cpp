@@ -59,9 +59,11 @@ struct FlagScope {
 } // namespace
 
 UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
-                             OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract)
+                             OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract,
+                             CommandSink* automatic)
     : m_directory(directory),
       m_commands(commands),
+      m_automatic(automatic ? *automatic : commands),
       m_warnings(warnings),
       m_dialogs(dialogs),
       m_view(view),
@@ -99,9 +101,9 @@ void UploadSession::getDirectory(int loggerState, const std::string& deviceName)
         m_warnings.show(kDirectoryErrorTitle, format(kNotInStandbyFormat, deviceName.c_str()));
         return;
     }
+    if (!m_commands.sendCommand(cmd::kGetDirectory)) return;
     resetDirectory();
     m_directory.clearRows();
-    m_commands.sendCommand(cmd::kGetDirectory);
 }
 
 void UploadSession::queueSelection(const std::vector<int>& selectedRows, int extractChoice) {
@@ -251,7 +253,12 @@ UploadSession::StartResult UploadSession::startNextRun() {
         m_duplicates = 0;
         m_firstBlockPending = true;
         m_writeFailed = false;
-        m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0);
+        if (!m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0)) {
+            // The operator has been told the port took nothing; asking again every few
+            // seconds would only stack up the same box.
+            endUpload();
+            return StartResult::Cancelled;
+        }
         return StartResult::Started;
     }
 
@@ -265,7 +272,7 @@ UploadSession::StartResult UploadSession::startNextRun() {
 }
 
 void UploadSession::sendAck(uint16_t blockNumber) {
-    m_commands.sendCommand(cmd::kBlockAck, blockNumber, m_cancel ? kAckCancel : kAckGoOn);
+    m_automatic.sendCommand(cmd::kBlockAck, blockNumber, m_cancel ? kAckCancel : kAckGoOn);
 }
 
 void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> block) {
@@ -407,8 +414,8 @@ void UploadSession::clearMemory() {
         return;
     }
     if (m_dialogs.ask(kClearTitle, kClearQuestion, Buttons::YesNo, Icon::Exclamation) != Answer::Yes) return;
+    if (!m_commands.sendCommand(cmd::kClearMemory, kClearMemoryArgument, 0)) return;
     m_directory.clearRows();
-    m_commands.sendCommand(cmd::kClearMemory, kClearMemoryArgument, 0);
     m_warnings.show(kClearedTitle, kClearedText);
 }
 

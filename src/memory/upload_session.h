@@ -32,8 +32,11 @@ public:
     enum class Phase { Idle = 0, Requested = 1, Receiving = 2 };
     static constexpr long kUploadFinished = 999999;  // idle-tick value of a completed upload
 
+    // `commands` carries what the operator asked for (directory, run requests, clearing) and
+    // says whether it went out; `automatic`, when given, the block acknowledgements.
     UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
-                  OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract);
+                  OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract,
+                  CommandSink* automatic = nullptr);
     ~UploadSession();
     UploadSession(const UploadSession&) = delete;
     UploadSession& operator=(const UploadSession&) = delete;
@@ -88,6 +91,7 @@ private:
 
     RunDirectory& m_directory;
     CommandSink& m_commands;
+    CommandSink& m_automatic;
     WarningBox& m_warnings;
     OperatorDialogs& m_dialogs;
     UploadView& m_view;

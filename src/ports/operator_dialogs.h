@@ -1,5 +1,7 @@
 #pragma once
 // Everything the program asks of or tells the operator in a modal box or a file choice.
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,6 +25,14 @@ public:
     // A modal box; returns the button pressed (Cancel/No when closed otherwise).
     virtual Answer ask(const std::string& caption, const std::string& text, Buttons buttons,
                        Icon icon) = 0;
+    // A box with a caption, a text and OK that does not hold up its caller: the timer step
+    // that raised it goes on at once. `closed` runs when the operator closes it. A window
+    // system shows it and returns; this default asks and waits, for operators without one.
+    virtual void inform(const std::string& caption, const std::string& text, Icon icon,
+                        std::function<void()> closed = {}) {
+        ask(caption, text, Buttons::Ok, icon);
+        if (closed) closed();
+    }
     // File choices return the full path chosen, or nothing when cancelled.
     virtual std::optional<std::string> chooseSaveFile(const FileChoice& choice) = 0;
     virtual std::optional<std::string> chooseOpenFile(const FileChoice& choice) = 0;
@@ -38,19 +48,20 @@ public:
     std::optional<std::string> chooseOpenFile(const FileChoice&) override { return std::nullopt; }
 };
 
-// The program's warning box: an exclamation beep, then a modal box with a title, a text and
-// OK. Boxes may nest through the timers' ticks; beyond ten open at once further ones are
-// dropped so that a flood of warnings cannot stack up without end.
+// The program's warning box: an exclamation beep, then a box with a title, a text and OK that
+// does not hold up the code that raised it. Beyond ten open at once further ones are dropped,
+// so that a flood of warnings (one per bad record, say) cannot stack up without end.
 class WarningBox {
 public:
     explicit WarningBox(OperatorDialogs& dialogs) : m_dialogs(dialogs) {}
     void show(const std::string& title, const std::string& text);
-    int openCount() const { return m_open; }
+    int openCount() const { return *m_open; }
     static constexpr int kMaxOpen = 10;
 
 private:
     OperatorDialogs& m_dialogs;
-    int m_open = 0;
+    // Shared with the boxes' close calls, which may come after this object is gone.
+    std::shared_ptr<int> m_open = std::make_shared<int>(0);
 };
 
 } // namespace cv

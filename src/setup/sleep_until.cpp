@@ -100,7 +100,8 @@ Outcome requestSleep(const std::string& timeText, const std::string& dateText, H
         warnings.show("Sleep Error", "You must specify a time at least 30 seconds later than the current time");
         return Outcome::TooSoon;
     }
-    commands.sendCommand(cmd::kSleepUntil, 0, uint32_t(loggerClockOfPcTime(calendar, zone)));
+    if (!commands.sendCommand(cmd::kSleepUntil, 0, uint32_t(loggerClockOfPcTime(calendar, zone))))
+        return Outcome::NotSent;
     return Outcome::Sent;
 }
 

@@ -27,7 +27,7 @@ std::optional<CalendarDate> parseDate(const std::string& text);
 // Wall-clock seconds since 1970 of the entry; a day past the end of its month rolls over.
 int64_t wallSecondsOf(const CalendarDate& date, const ClockTime& time);
 
-enum class Outcome { Sent, TimeFormatError, DateFormatError, Cancelled, TooSoon };
+enum class Outcome { Sent, TimeFormatError, DateFormatError, Cancelled, TooSoon, NotSent };
 
 // Checks the two entries, asks the operator to confirm and sends the command. Every refusal is
 // one warning box; nothing is sent then.
