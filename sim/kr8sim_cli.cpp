@@ -81,6 +81,8 @@ std::string kr8SimUsage() {
            "  --ack-timeout MS          repeat an unacknowledged block after MS, default 1000\n"
            "  --baud-mismatch           send only bytes that never frame, understand nothing\n"
            "  --silent                  never send anything\n"
+           "  --false-mux-header        once, after the first status, send a mux header that declares\n"
+           "                            4000 payload bytes and then carry on without them\n"
            "\n"
            "  --verbose                 log everything received to standard error\n"
            "  --help                    show this text\n";
@@ -192,6 +194,9 @@ Kr8SimCommandLine parseKr8SimCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--silent") {
             flag();
             o.faults.silent = true;
+        } else if (name == "--false-mux-header") {
+            flag();
+            o.faults.falseMuxHeader = true;
         } else if (name == "--verbose" || name == "-v") {
             flag();
             line.verbose = true;

@@ -578,6 +578,13 @@ void Kr8Simulator::periodic(Clock::time_point now) {
         if (m_nextStatus <= now) m_nextStatus = now + m_options.statusInterval;
         ++m_stats.statusPeriods;
         const bool asleep = m_state == st::kSleeping && !m_options.statusWhileSleeping;
+        if (!asleep && !m_portTest && m_faults.falseMuxHeader && !m_falseMuxHeaderSent && m_stats.statusSent > 0) {
+            // Only the 30 header bytes: the statuses behind it are what the host must not lose.
+            std::array<uint8_t, 30> header{8, 8};
+            header[4] = uint8_t(m_loggerId);
+            putU16be(header.data() + 6, 4000);
+            m_falseMuxHeaderSent = queue(header.data(), header.size(), Traffic::Periodic);
+        }
         if (!asleep && !m_portTest) sendStatus();
     }
     if (m_sampling && now >= m_nextStream) {
@@ -1059,6 +1066,15 @@ void Kr8Simulator::sendFlashErrorCount(uint16_t count) {
         std::lock_guard lock(m_mutex);
         const sim::CommandRecord packet = sim::buildFlashErrorPacket(count);
         queue(packet.data(), packet.size(), Traffic::Reply);
+    }
+    const uint8_t byte = 1;
+    [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &byte, 1);
+}
+
+void Kr8Simulator::injectRaw(const std::vector<uint8_t>& bytes) {
+    {
+        std::lock_guard lock(m_mutex);
+        queue(bytes.data(), bytes.size(), Traffic::Reply);
     }
     const uint8_t byte = 1;
     [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &byte, 1);

@@ -38,6 +38,8 @@ struct Kr8SimFaults {
     bool baudMismatch = false;            // the line runs at another speed: nothing sent ever frames,
                                           // nothing received is understood
     bool silent = false;                  // the logger never sends (it still hears and obeys)
+    bool falseMuxHeader = false;          // once, after the first status the host was sent, a mux
+                                          // header declaring 4000 payload bytes that never follow
 };
 
 struct Kr8SimOptions {
@@ -161,6 +163,8 @@ public:
     void beginSampling();
     void stopSampling();
     void sendFlashErrorCount(uint16_t count);
+    // Sends these bytes once, as they are, as line noise or a firmware slip would.
+    void injectRaw(const std::vector<uint8_t>& bytes);
 
     // What the host sent, oldest first.
     std::vector<Kr8SimReceived> received() const;
@@ -270,6 +274,7 @@ private:
     std::optional<sim::PortTestRequest> m_portTest;
     uint32_t m_portTestLines = 0;
     bool m_lineMismatch = false;
+    bool m_falseMuxHeaderSent = false;
     std::vector<Kr8SimReceived> m_log;
     std::vector<sim::SetupRecord> m_setups;
     std::vector<std::string> m_pendingLogLines;

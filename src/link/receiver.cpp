@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "ports/serial_device.h"
 
 namespace cv {
 
@@ -59,6 +60,7 @@ int PacketReceiver::checkPacket(const uint8_t* bytes, size_t count) {
 
 void PacketReceiver::consume(size_t n) {
     n = std::min(n, m_fill);
+    if (n > 0) m_headWaiting = false;
     std::memmove(m_buffer.data(), m_buffer.data() + n, m_fill - n);
     m_fill -= n;
 }
@@ -122,6 +124,7 @@ int PacketReceiver::receiveLoggerPackets(int recordingMode) {
     size_t n = 0;
     if (recordingMode == 5 || recordingMode == 6) {
         m_fill = 0;
+        m_headWaiting = false;
         m_expectedMux = kMuxOverhead;
         result = kPacketFramed;
         if (m_replay) n = m_replay->nextPacket(m_buffer.data(), m_buffer.size());
@@ -153,7 +156,16 @@ int PacketReceiver::receiveLoggerPackets(int recordingMode) {
             ++head;
             continue;
         }
-        if (check == kIncomplete) break;
+        if (check == kIncomplete) {
+            consume(head);
+            head = 0;
+            if (!headOverdue()) break;
+            // Given up like a head whose checksum failed: one byte, and the scan goes on.
+            if (m_buffer[0] == 8) m_expectedMux = kMuxOverhead;
+            m_headWaiting = false;
+            head = 1;
+            continue;
+        }
         ++head;  // a mux error costs one byte and ends the pass
         break;
     }
@@ -166,6 +178,38 @@ void PacketReceiver::drainLoggerPort() {
     m_ports.readPort(kLoggerSlot, scratch, sizeof scratch);
     m_fill = 0;
     m_expectedMux = kMuxOverhead;
+    m_headWaiting = false;
+}
+
+uint32_t PacketReceiver::lineMs(size_t bytes) {
+    const int index = m_ports.settingsIndex(kLoggerSlot);
+    if (index != m_lineSettingsIndex) {
+        const LineSettings line = parseLineSettings(settingsStringOf(index));
+        m_lineSettingsIndex = index;
+        m_bitsPerByte = uint32_t(1 + line.dataBits + (line.parity == 'N' ? 0 : 1) + line.stopBits);
+        m_baud = uint32_t(std::max(line.baud, 1));
+    }
+    const uint64_t bitMs = uint64_t(bytes) * m_bitsPerByte * 1000;
+    return uint32_t((bitMs + m_baud - 1) / m_baud);
+}
+
+// A head is timed from the tick that first found it waiting, against the time the line needs
+// for the bytes it still lacked then, plus a second of slack for the logger and the PC. Deriving
+// the bound from the declared length keeps a genuine upload block at 600 baud (about 17 s)
+// framing, while a false mux header costs seconds rather than half a minute.
+bool PacketReceiver::headOverdue() {
+    if (!m_clock) return false;
+    const uint32_t now = m_clock->elapsedMs();
+    if (!m_headWaiting) {
+        m_headWaiting = true;
+        m_headSeenMs = now;
+        m_headHeld = m_fill;
+        return false;
+    }
+    // A mux head's length becomes known only once its header is in; the bound grows with it.
+    const size_t declared = m_buffer[0] == 8 ? m_expectedMux : fixedLength(m_buffer[0]);
+    const size_t lacking = declared > m_headHeld ? declared - m_headHeld : 0;
+    return now - m_headSeenMs > lineMs(lacking) + 1000u;
 }
 
 } // namespace cv

@@ -8,6 +8,7 @@
 
 #include "link/logger_records.h"
 #include "link/port_slots.h"
+#include "ports/host_clock.h"
 
 namespace cv {
 
@@ -55,6 +56,9 @@ public:
     void setReplaySource(ReplaySource* source) { m_replay = source; }
     // Sees every byte read from the logger port (the raw display's logger source).
     void setRawTap(std::function<void(const uint8_t*, size_t)> tap) { m_rawTap = std::move(tap); }
+    // With a clock, a packet head whose remaining bytes are overdue at the logger port's speed
+    // is given up, so one false head cannot hold all framing. Without one, a head waits for ever.
+    void setClock(HostClock* clock) { m_clock = clock; }
 
     // One tick's work: one read, at most one framed packet. See ReceiveResult.
     int receiveLoggerPackets(int recordingMode);
@@ -77,6 +81,8 @@ public:
 private:
     void consume(size_t n);
     void handOver(int type, int recordingMode);
+    bool headOverdue();
+    uint32_t lineMs(size_t bytes);
 
     PortSlotTable& m_ports;
     LoggerRecords& m_records;
@@ -88,6 +94,13 @@ private:
     size_t m_fill = 0;
     size_t m_expectedMux = kMuxOverhead;
     LinkCounters m_counters;
+    HostClock* m_clock = nullptr;
+    bool m_headWaiting = false;  // the head at offset 0 was seen incomplete and is being timed
+    uint32_t m_headSeenMs = 0;
+    size_t m_headHeld = 0;       // bytes of it already held when first seen
+    int m_lineSettingsIndex = 0;  // the logger port setting that m_bitsPerByte and m_baud are for
+    uint32_t m_bitsPerByte = 10;
+    uint32_t m_baud = 9600;
 };
 
 } // namespace cv

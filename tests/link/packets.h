@@ -29,10 +29,12 @@ inline std::vector<uint8_t> muxPacket(size_t payload, uint8_t unit = 2, uint8_t 
     return p;
 }
 
-// A receiver reading the logger port, which is open on a fake line the test feeds.
+// A receiver reading the logger port, which is open on a fake line the test feeds. The clock
+// is the receiver's only once a test hands it over.
 struct ReceiverRig {
     FakeSerialFactory factory;
     FakeDialogs dialogs;
+    FakeClock clock;
     PortSlotTable ports{factory, dialogs};
     LoggerRecords records;
     PacketReceiver rx{ports, records};
