@@ -263,5 +263,41 @@ TEST_F(WindowFixture, CommandsThatCannotBeSentDoNotCarryOn) {
     EXPECT_EQ(notSent(), 3);
 }
 
+// A device that goes away is shown as lost, its status as stale, and it is reopened by itself
+// when it comes back, with no box for each attempt; choosing no port ends the attempts.
+TEST_F(WindowFixture, LostLoggerComesBackByItself) {
+    chooseLoggerPort(1, 6);
+    second(statusPacket());
+    QWidget* statusBody = form.findChild<QWidget*>("LoggerStatusBody");
+    ASSERT_NE(statusBody, nullptr);
+    line->unplug();
+    second();
+    EXPECT_EQ(form.linkScreen()->COMStatus->text(), "COM1 lost - waiting for the device");
+    EXPECT_FALSE(statusBody->isEnabled()) << "values that no longer follow the logger are greyed";
+    const size_t boxes = dialogs.boxes.size();
+    for (int s = 0; s < 6; ++s) second();
+    EXPECT_EQ(dialogs.boxes.size(), boxes) << "no box for each failed attempt";
+
+    const int opens = line->openCount;
+    line->plugIn();
+    second();
+    second();
+    EXPECT_GT(line->openCount, opens);
+    EXPECT_EQ(line->settings, (LineSettings{9600, 'N', 8, 1}));
+    second(statusPacket());
+    EXPECT_EQ(form.linkScreen()->COMStatus->text(), "COM1 @ 9600 Baud");
+    EXPECT_TRUE(statusBody->isEnabled());
+    EXPECT_EQ(fieldColour(form.linkScreen()->LoggerPortCB), normalFieldColour());
+
+    line->unplug();
+    second();
+    chooseLoggerPort(0, 6);
+    line->plugIn();
+    const int before = line->openCount;
+    for (int s = 0; s < 4; ++s) second();
+    EXPECT_EQ(line->openCount, before) << "no port chosen: no more attempts";
+    EXPECT_EQ(form.linkScreen()->COMStatus->text(), "No Port @ 9600 Baud");
+}
+
 } // namespace
 } // namespace cv
