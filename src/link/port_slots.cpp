@@ -57,9 +57,9 @@ int PortSlotTable::openPortSlot(int slot, int comNumber, int speedChoice) {
     if (!s.device) s.device = m_factory.create();
     if (!s.device->open(comNumber, parseLineSettings(settingsStringOf(s.settingsIndex)))) {
         s.comNumber = 0;
-        m_dialogs.ask(format("Could Not Open COM%1d", comNumber),
-                      format("COM%1d may already be assigned or may not exist", comNumber), Buttons::Ok,
-                      Icon::None);
+        // Not waited for: an auto-baud step of the one-second tick opens ports too.
+        m_dialogs.inform(format("Could Not Open COM%1d", comNumber),
+                         format("COM%1d may already be assigned or may not exist", comNumber), Icon::None);
         return speedChoice;
     }
     s.comNumber = comNumber;
@@ -72,7 +72,7 @@ void PortSlotTable::closePortSlot(int slot) {
     if (!s.comNumber) return;
     s.comNumber = 0;  // counts as closed whatever the outcome
     if (s.device && !s.device->close())
-        m_dialogs.ask("Comm Error", "Could Not Close Comm  Port", Buttons::Ok, Icon::None);
+        m_dialogs.inform("Comm Error", "Could Not Close Comm  Port", Icon::None);
 }
 
 void PortSlotTable::closeAll() {

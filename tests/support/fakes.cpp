@@ -121,4 +121,23 @@ std::vector<uint8_t> bytesOf(const std::string& hex) {
     return out;
 }
 
+bool RecordingSink::sendCommand(uint16_t code, uint16_t arg16, uint32_t arg32) {
+    const CommandPacket p = buildCommandPacket(code, arg16, arg32);
+    if (accept) writes.emplace_back(p.begin(), p.end());
+    return accept;
+}
+bool RecordingSink::sendBlock(const uint8_t* bytes, size_t length) {
+    if (accept) writes.emplace_back(bytes, bytes + length);
+    return accept;
+}
+bool RecordingSink::sendRaw(const std::string& text) {
+    if (accept) writes.emplace_back(text.begin(), text.end());
+    return accept;
+}
+std::vector<uint8_t> RecordingSink::joined() const {
+    std::vector<uint8_t> all;
+    for (const auto& w : writes) all.insert(all.end(), w.begin(), w.end());
+    return all;
+}
+
 } // namespace cv::test

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "link/commands.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
 #include "ports/serial_device.h"
@@ -101,6 +102,17 @@ public:
     std::optional<std::string> chooseSaveFile(const FileChoice& choice) override;
     std::optional<std::string> chooseOpenFile(const FileChoice& choice) override;
     bool saw(const std::string& caption, const std::string& text) const;
+};
+
+// Every packet, block and raw text sent, one write each, in order.
+class RecordingSink : public CommandSink {
+public:
+    std::vector<std::vector<uint8_t>> writes;
+    bool accept = true;  // false: the port takes nothing, as a closed or lost one
+    bool sendCommand(uint16_t code, uint16_t arg16, uint32_t arg32) override;
+    bool sendBlock(const uint8_t* bytes, size_t length) override;
+    bool sendRaw(const std::string& text) override;
+    std::vector<uint8_t> joined() const;
 };
 
 std::vector<uint8_t> bytesOf(const std::string& hex);  // "02 02 A1 A1" -> bytes
