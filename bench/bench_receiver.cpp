@@ -36,6 +36,29 @@ void BM_ReceiveJunk(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveJunk);
 
+// A false mux head waits with almost a buffer behind it, timed against a clock that never
+// reaches its bound: the cost of each tick spent waiting.
+void BM_ReceiveWaitingFalseHead(benchmark::State& state) {
+    struct StillClock : cv::HostClock {
+        int64_t now() override { return 0; }
+        std::tm localTime(int64_t) override { return {}; }
+        int64_t fromLocalTime(std::tm) override { return 0; }
+        long offsetWest() override { return 0; }
+        int hundredths() override { return 0; }
+        uint32_t elapsedMs() override { return 0; }
+    } clock;
+    Rig rig;
+    rig.rx.setClock(&clock);
+    std::vector<uint8_t> head(3000, 0x5A);
+    head[0] = head[1] = 8;
+    cv::putU16be(head.data() + 6, 4000);
+    rig.factory.device.stream = head;
+    rig.rx.receiveLoggerPackets(0);
+    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets(0));
+    if (rig.rx.fillCount() != head.size()) state.SkipWithError("the head did not wait");
+}
+BENCHMARK(BM_ReceiveWaitingFalseHead);
+
 // Back-to-back upload blocks, as during a download at full speed.
 void BM_ReceiveUploadBlocks(benchmark::State& state) {
     Rig rig;
