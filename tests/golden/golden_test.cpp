@@ -14,6 +14,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -45,11 +46,6 @@ fs::path goldenDir() {
         source = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / source;
     }
     return (source.parent_path() / "data").lexically_normal();
-}
-
-std::vector<uint8_t> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Compares `actual` with the golden file (or rewrites it when updating); the failure names the
@@ -85,6 +81,7 @@ struct SetupCase {
     bool integratedMeter;
     bool heldFromLogger;  // a setup was received before: its reserved bytes go back unchanged
 };
+void PrintTo(const SetupCase& c, std::ostream* os) { *os << c.name; }
 
 setup::SetupControls mooredWithPumps() {
     using namespace setup;
@@ -168,6 +165,7 @@ struct RunCase {
     sim::RunFileStyle style;
     size_t targetSize;
 };
+void PrintTo(const RunCase& c, std::ostream* os) { *os << "seed " << c.seed; }
 
 class GoldenExtraction : public ::testing::TestWithParam<RunCase> {};
 
