@@ -40,6 +40,7 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
                  &m_commands} {
     setObjectName("Form1");
     m_receiver.setConsumer(this);
+    m_receiver.setClock(&env.clock);
     setCentralWidget(new QWidget(this));
     buildMenus();
     buildTimers();

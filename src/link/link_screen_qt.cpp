@@ -259,7 +259,7 @@ void LinkScreen::applySecondReport(const SecondReport& r) {
 
 void LinkScreen::supervisionStep() {
     m_lastReport = m_supervisor.secondTick(m_receiver.counters(), LoggerPortCB->currentIndex(),
-                                           LoggerSetupCB->currentIndex(), 0);
+                                           LoggerSetupCB->currentIndex(), 0, m_receiver.packetArriving());
     applySecondReport(m_lastReport);
     lostDeviceStep();
 }

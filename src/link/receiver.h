@@ -75,6 +75,8 @@ public:
         return m_fill >= 2 && m_buffer[0] == type && m_buffer[1] == type;
     }
     size_t expectedMuxLength() const { return m_expectedMux; }
+    // True while a packet head waits for bytes that are still due at the line's speed.
+    bool packetArriving() const { return m_headWaiting; }
 
     static size_t fixedLength(int type);
 

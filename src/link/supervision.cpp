@@ -42,12 +42,15 @@ void LinkSupervisor::setAutoBaud(bool on) {
     if (on) m_badData = 5;
 }
 
-SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, int speedChoice, uint32_t muxSequenceErrors) {
+SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, int speedChoice, uint32_t muxSequenceErrors,
+                                        bool packetArriving) {
     SecondReport r;
     const uint32_t packets = c.packetsFramed - m_lastPackets;
     r.packetsFlowed = packets != 0;
     if (r.packetsFlowed) m_badData = 3;
-    else --m_badData;
+    // A long packet still coming in within its time at this speed (an upload block at 600
+    // baud takes 17 s) is no sign of a wrong speed.
+    else if (!packetArriving) --m_badData;
     r.statisticsLines[2] = format("Packets/Sec:  %lu", (unsigned long)packets);
     m_lastPackets = c.packetsFramed;
 

@@ -33,7 +33,9 @@ public:
     // (colours back to normal, auto baud detection ended).
     bool afterReceive(int receiveResult);
     // Once a second: statistics and supervision. Resets this second's largest mux payload.
-    SecondReport secondTick(LinkCounters& counters, int loggerPortIndex, int speedChoice, uint32_t muxSequenceErrors);
+    // `packetArriving`: the receiver holds a packet head whose bytes are still due.
+    SecondReport secondTick(LinkCounters& counters, int loggerPortIndex, int speedChoice, uint32_t muxSequenceErrors,
+                            bool packetArriving = false);
     // LoggerPortCBChange: countdowns reloaded whenever the port is reopened by the operator.
     void portReopened();
     void setAutoBaud(bool on);

@@ -21,6 +21,7 @@
 #include "link/link_screen_qt.h"
 #include "widgets/colours.h"
 #include "setup_e2e_support.h"
+#include "support/logger_line.h"
 
 namespace cv {
 namespace {
@@ -70,19 +71,6 @@ void putPort(sim::SetupRecord& s, int entry, const PortEntry& e) {
     putI32le(s.data() + at::kBaud + 4 * size_t(entry), e.baud);
     putI16le(s.data() + at::kBits + 2 * size_t(entry), e.bits);
     putI16le(s.data() + at::kParity + 2 * size_t(entry), e.parity);
-}
-
-// A packet as the logger expects it: 02 02, code, 32-bit and 16-bit argument, byte sum.
-std::vector<uint8_t> commandBytes(uint16_t code, uint16_t arg16, uint32_t arg32) {
-    std::vector<uint8_t> p(12, 0);
-    putU16le(p.data(), 0x0202);
-    putU16le(p.data() + 2, code);
-    putU32le(p.data() + 4, arg32);
-    putU16le(p.data() + 8, arg16);
-    unsigned sum = 0;
-    for (size_t i = 0; i < 10; ++i) sum += p[i];
-    putU16le(p.data() + 10, uint16_t(sum));
-    return p;
 }
 
 std::string byteDifferences(const uint8_t* got, const uint8_t* want, size_t n) {
@@ -452,7 +440,7 @@ TEST_P(TimeSyncEndToEnd, SetTimeReachesTheLoggerOnlyWhenDue) {
     const int64_t expected = loggerClockNowFromRuntime();
     const auto first = rig.sim.receivedCommands(kSetTimeCode).front();
     EXPECT_NEAR(double(first.arg32), double(expected), 2.0) << "set-time argument is not the PC's local wall clock";
-    EXPECT_EQ(first.bytes, commandBytes(kSetTimeCode, 0, first.arg32));
+    EXPECT_EQ(first.bytes, test::commandBytes(kSetTimeCode, 0, first.arg32));
     EXPECT_NEAR(double(rig.sim.clockOffset()), 0.0, 2.0) << "the logger's clock is not in step after the set-time";
 
     // Statuses with the corrected clock follow: no drift, and nothing more is sent.
@@ -532,18 +520,18 @@ TEST(SetupEndToEnd, OldFirmwareIsWarnedAboutOnce) {
 
 // ---- stop ----
 
-struct StopCase {
+struct LineStopCase {
     const char* name;
     int hostPortChoice;  // setup screen's host port; -1 keeps what the logger reported
     bool packetAndBreak;
 };
 
-void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LineStopCase& c, std::ostream* os) { *os << c.name; }
 
-class StopEndToEnd : public testing::TestWithParam<StopCase> {};
+class StopEndToEnd : public testing::TestWithParam<LineStopCase> {};
 
 TEST_P(StopEndToEnd, StopEndsSamplingWithTheTextTheHostPortNeeds) {
-    const StopCase& c = GetParam();
+    const LineStopCase& c = GetParam();
     SetupE2eRig rig;
     ASSERT_TRUE(rig.start("MenuAdvanced"));
     ASSERT_TRUE(rig.press("BTGetSetup1"));
@@ -585,9 +573,9 @@ TEST_P(StopEndToEnd, StopEndsSamplingWithTheTextTheHostPortNeeds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SetupEndToEnd, StopEndToEnd,
-                         testing::Values(StopCase{"At9600SendsPacketThenBreak", -1, true},
-                                         StopCase{"At9600SevenEvenSendsStop7E1Only", 7, false}),
-                         [](const testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+                         testing::Values(LineStopCase{"At9600SendsPacketThenBreak", -1, true},
+                                         LineStopCase{"At9600SevenEvenSendsStop7E1Only", 7, false}),
+                         [](const testing::TestParamInfo<LineStopCase>& info) { return std::string(info.param.name); });
 
 // ---- sleep ----
 

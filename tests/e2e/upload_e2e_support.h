@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "e2e_support.h"
+#include "support/temp_dir.h"
 #include "link/link_screen_qt.h"
 #include "base/text_format.h"
 #include "memory/upload_page.h"
@@ -29,38 +30,33 @@ namespace cv::test {
 inline constexpr int kSpeed115200 = 11;  // item of the speed combo box
 inline constexpr int16_t kStandby = 9;
 
-inline std::vector<uint8_t> fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 inline std::string fileText(const std::filesystem::path& path) {
-    const auto bytes = fileBytes(path);
+    const auto bytes = readFile(path);
     return {bytes.begin(), bytes.end()};
 }
 
 // A run file as the logger writes it, with what each of its sources carried.
-struct GeneratedRun {
+struct SimulatedRun {
     int16_t number = 0;
     std::vector<uint8_t> bytes;
     sim::RunFileExpectation expected;
 };
 
-inline GeneratedRun generateRun(int16_t number, size_t targetSize, uint64_t seed) {
+inline SimulatedRun generateRun(int16_t number, size_t targetSize, uint64_t seed) {
     sim::RunFileOptions options;
     options.seed = seed;
     options.targetSize = targetSize;
     options.runNumber = number;
-    GeneratedRun run;
+    SimulatedRun run;
     run.number = number;
     run.bytes = sim::RunFileGenerator(options).bytes(&run.expected);
     return run;
 }
 
 // The shared rig, run by the event loop itself: the upload needs all four timers on schedule.
-struct UploadRig : HostAndLogger {
+struct LineUploadRig : HostAndLogger {
     using HostAndLogger::HostAndLogger;
-    ~UploadRig() {
+    ~LineUploadRig() {
         for (QTimer* t : {form.Timer10ms, form.Timer475ms, form.Timer1000ms, form.TTimeout}) t->stop();
     }
 

@@ -29,11 +29,11 @@ void expectFileEquals(const std::filesystem::path& path, const std::vector<uint8
         return;
     }
     ASSERT_TRUE(std::filesystem::exists(path)) << path;
-    EXPECT_TRUE(fileBytes(path) == expected) << path << " differs from what the run carried";
+    EXPECT_TRUE(readFile(path) == expected) << path << " differs from what the run carried";
 }
 
 // What the extraction of one uploaded run must have left in the folder.
-void expectExtracted(const std::filesystem::path& dir, const GeneratedRun& run, bool rawFiles) {
+void expectExtracted(const std::filesystem::path& dir, const SimulatedRun& run, bool rawFiles) {
     const std::string nnn = format("%03d", run.number);
     ASSERT_TRUE(std::filesystem::exists(dir / ("Summary." + nnn))) << "run " << run.number;
     EXPECT_EQ(fileText(dir / ("Summary." + nnn)).rfind(format("Run # %d:", run.number), 0), 0u);
@@ -53,7 +53,7 @@ void expectExtracted(const std::filesystem::path& dir, const GeneratedRun& run, 
 }
 
 TEST(UploadEndToEnd, DirectoryShowsOneRowPerRunAndReadingAgainDoesNotDoubleThem) {
-    UploadRig rig;
+    LineUploadRig rig;
     const std::vector<int16_t> runs = rig.sim.generateRuns(12, 77);
     ASSERT_EQ(runs.size(), 12u);
     ASSERT_TRUE(rig.connect()) << "the logger never reported Standby";
@@ -80,11 +80,11 @@ TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAckno
     o.faults.corruptFraction = 0.02;
     o.faults.lostAckFraction = 0.05;
     o.seed = 20240611;
-    UploadRig rig(o);
+    LineUploadRig rig(o);
     TempDir dir;
-    const std::vector<GeneratedRun> runs = {generateRun(1, 100 * 1024, 11), generateRun(2, 400 * 1024, 12),
+    const std::vector<SimulatedRun> runs = {generateRun(1, 100 * 1024, 11), generateRun(2, 400 * 1024, 12),
                                             generateRun(3, 1024 * 1024, 13)};
-    for (const GeneratedRun& run : runs) rig.sim.addRun(run.number, run.bytes);
+    for (const SimulatedRun& run : runs) rig.sim.addRun(run.number, run.bytes);
     // About the sizes asked for: a file ends with the first record that reaches its target.
     EXPECT_NEAR(double(runs[0].bytes.size()), 100 * 1024.0, 8 * 1024.0);
     EXPECT_NEAR(double(runs[1].bytes.size()), 400 * 1024.0, 8 * 1024.0);
@@ -98,11 +98,11 @@ TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAckno
         << "shown: " << rig.text("UpLoadRun").toStdString() << ", run " << rig.session().currentRun() << " at "
         << rig.session().bytesReceived() << " bytes";
 
-    for (const GeneratedRun& run : runs) {
+    for (const SimulatedRun& run : runs) {
         SCOPED_TRACE("run " + std::to_string(run.number));
         const auto path = dir / format("run.%03d", run.number);
         ASSERT_TRUE(std::filesystem::exists(path));
-        EXPECT_TRUE(fileBytes(path) == *rig.sim.runBytes(run.number)) << "run file differs from the logger's";
+        EXPECT_TRUE(readFile(path) == *rig.sim.runBytes(run.number)) << "run file differs from the logger's";
         expectExtracted(dir.path(), run, true);
         EXPECT_FALSE(rig.sawBoxTitled(format("Run.%03d - File Upload Error", run.number)));
     }
@@ -132,9 +132,9 @@ TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAckno
 TEST(UploadEndToEnd, RequestThatBringsNoBlockIsRepeatedAndTheRunStillArrives) {
     Kr8SimOptions o = quickRepeats();
     o.faults.withheldFirstBlocks = 1;
-    UploadRig rig(o);
+    LineUploadRig rig(o);
     TempDir dir;
-    const GeneratedRun run = generateRun(4, 48 * 1024, 21);
+    const SimulatedRun run = generateRun(4, 48 * 1024, 21);
     rig.sim.addRun(run.number, run.bytes);
 
     ASSERT_TRUE(rig.connect());
@@ -145,15 +145,15 @@ TEST(UploadEndToEnd, RequestThatBringsNoBlockIsRepeatedAndTheRunStillArrives) {
     ASSERT_TRUE(rig.waitForUploadText("Upload is Complete", 60s)) << rig.text("UpLoadRun").toStdString();
 
     EXPECT_EQ(rig.uploadRequests(), (std::vector<int>{4, 4}));
-    EXPECT_TRUE(fileBytes(dir / "run.004") == run.bytes);
+    EXPECT_TRUE(readFile(dir / "run.004") == run.bytes);
     expectExtracted(dir.path(), run, false);
     EXPECT_FALSE(rig.sawBoxTitled("Run.004 - File Upload Error"));
 }
 
 TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks) {
-    UploadRig rig(quickRepeats());
+    LineUploadRig rig(quickRepeats());
     TempDir dir;
-    const GeneratedRun first = generateRun(1, 300 * 1024, 31), second = generateRun(2, 120 * 1024, 32);
+    const SimulatedRun first = generateRun(1, 300 * 1024, 31), second = generateRun(2, 120 * 1024, 32);
     rig.sim.addRun(first.number, first.bytes);
     rig.sim.addRun(second.number, second.bytes);
 
@@ -168,7 +168,7 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     EXPECT_EQ(rig.uploadRequests(), std::vector<int>{1});
     EXPECT_EQ(rig.sim.stats().uploadsCancelled, 1u);
     // What came before the cancel is kept, reported as short and extracted all the same.
-    const auto partial = fileBytes(dir / "run.001");
+    const auto partial = readFile(dir / "run.001");
     EXPECT_GE(partial.size(), 32u * 1024);
     EXPECT_LT(partial.size(), first.bytes.size());
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), first.bytes.begin()));
@@ -180,15 +180,15 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     ASSERT_TRUE(rig.waitForUploadText("Upload is Complete", 60s)) << rig.text("UpLoadRun").toStdString();
     // The cancelled upload fetched nothing more in the meantime.
     EXPECT_EQ(rig.uploadRequests(), (std::vector<int>{1, 2}));
-    EXPECT_TRUE(fileBytes(dir / "run.002") == second.bytes);
+    EXPECT_TRUE(readFile(dir / "run.002") == second.bytes);
     expectExtracted(dir.path(), second, false);
-    EXPECT_TRUE(fileBytes(dir / "run.001") == partial) << "the cancelled run's file was touched again";
+    EXPECT_TRUE(readFile(dir / "run.001") == partial) << "the cancelled run's file was touched again";
 }
 
 TEST(UploadEndToEnd, CancelEndsAnUploadWhoseLoggerNeverAnswersTheRequest) {
     Kr8SimOptions o;
     o.faults.withheldFirstBlocks = 1000;
-    UploadRig rig(o);
+    LineUploadRig rig(o);
     TempDir dir;
     rig.sim.addRun(5, generateRun(5, 8 * 1024, 41).bytes);
     ASSERT_TRUE(rig.connect());
@@ -208,7 +208,7 @@ class ClearMemoryEndToEnd : public ::testing::TestWithParam<Answer> {};
 
 TEST_P(ClearMemoryEndToEnd, OnlyAYesErasesTheLoggerAndEmptiesTheList) {
     const bool yes = GetParam() == Answer::Yes;
-    UploadRig rig;
+    LineUploadRig rig;
     rig.sim.generateRuns(3, 5);
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.getDirectory(3));

@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(ExtractCommand, CommandUsage,
 TEST_F(ExtractCommand, OutputsGoNextToTheRunFileByDefault) {
     CommandRun run = runCommand({(dir / "run.001").string()});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readBytes(dir / "Battery.001"), bytesOfText("12 V"));
+    EXPECT_EQ(readBytes(dir / "Battery.001"), textBytes("12 V"));
     EXPECT_TRUE(std::filesystem::exists(dir / "archive.001"));
     EXPECT_FALSE(std::filesystem::exists(dir / "Port1.001"));
     EXPECT_NE(run.out.find("archive.001"), std::string::npos);
@@ -73,7 +73,7 @@ TEST_F(ExtractCommand, RawDebugAndOutputFolderOptions) {
     const auto out = dir / "new" / "folder";
     CommandRun run = runCommand({"--raw", "--debug", "-o", out.string(), (dir / "run.001").string()});
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readBytes(out / "Port1.001"), bytesOfText("port one"));
+    EXPECT_EQ(readBytes(out / "Port1.001"), textBytes("port one"));
     EXPECT_TRUE(std::filesystem::exists(out / "log.dat"));
     EXPECT_FALSE(std::filesystem::exists(dir / "Battery.001"));
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "extract/warning_sink.h"
+#include "support/fakes.h"
 #include "base/bytes.h"
 #include "run_file_generator.h"
 
@@ -26,7 +27,6 @@ struct RecordedWarnings : WarningSink {
     }
 };
 
-inline std::vector<uint8_t> bytesOfText(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
 // Builds a run file record by record.
 struct RunBytes {
@@ -35,9 +35,9 @@ struct RunBytes {
         sim::appendRunFileRecord(bytes, type, payload);
         return *this;
     }
-    RunBytes& record(int type, const std::string& payload) { return record(type, bytesOfText(payload)); }
+    RunBytes& record(int type, const std::string& payload) { return record(type, textBytes(payload)); }
     RunBytes& timed(int type, uint32_t time, const std::string& data = {}) {
-        return record(type, sim::timedRunPayload(time, bytesOfText(data)));
+        return record(type, sim::timedRunPayload(time, textBytes(data)));
     }
     RunBytes& header(int size, int type) {  // a bare header, valid or not
         uint8_t h[4];

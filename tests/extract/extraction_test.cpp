@@ -33,7 +33,7 @@ protected:
     RecordedWarnings warnings;
 };
 
-std::vector<uint8_t> B(const std::string& s) { return bytesOfText(s); }
+std::vector<uint8_t> B(const std::string& s) { return textBytes(s); }
 
 // ---- names and output placement ----------------------------------------------------------
 

@@ -43,7 +43,7 @@ TEST(RunFileReader, ThreeStrayBytesAreSkippedOneHeaderAtATimeAndListed) {
 
     ASSERT_EQ(out.records.size(), 2u);
     EXPECT_EQ(out.records[1].type, 1);
-    EXPECT_EQ(out.payloads[1], bytesOfText("hi"));
+    EXPECT_EQ(out.payloads[1], textBytes("hi"));
     EXPECT_EQ(out.stats.rejectedHeaders, 3u);
     EXPECT_TRUE(out.warnings.seen.empty());
     EXPECT_EQ(out.listing,
@@ -101,11 +101,11 @@ TEST(RunFileReader, BadFirstHeaderRefusesTheWholeFile) {
 
 TEST(RunFileReader, PayloadCutShortByTheEndIsHandedOnWithWhatIsThere) {
     RunBytes run;
-    run.record(1, "whole").header(10, 2).raw(bytesOfText("half"));
+    run.record(1, "whole").header(10, 2).raw(textBytes("half"));
     ReadOutcome out = readAll(run.bytes);
     ASSERT_EQ(out.records.size(), 2u);
     EXPECT_EQ(out.records[1].declaredSize, 10);
-    EXPECT_EQ(out.payloads[1], bytesOfText("half"));
+    EXPECT_EQ(out.payloads[1], textBytes("half"));
     EXPECT_TRUE(out.stats.cutShort);
 }
 
@@ -160,7 +160,7 @@ TEST_P(BufferBoundary, ResynchronisesAcrossTheReadBufferRefill) {
 
     ReadOutcome out = readAll(run.bytes);
     ASSERT_EQ(out.records.size(), payloads.size());
-    for (size_t i = 0; i < payloads.size(); ++i) EXPECT_EQ(out.payloads[i], bytesOfText(payloads[i])) << i;
+    for (size_t i = 0; i < payloads.size(); ++i) EXPECT_EQ(out.payloads[i], textBytes(payloads[i])) << i;
     EXPECT_EQ(out.stats.rejectedHeaders, 5u);
 }
 

@@ -61,6 +61,19 @@ TEST(Supervision, BytesThatNeverFrameTurnSpeedRedInTheFourthSecond) {
     EXPECT_TRUE(l.second(true, false).nonFraming);
 }
 
+// An upload block at 600 baud is 17 s on the line: while its bytes are still due, the seconds
+// without a framed packet do not say the speed is wrong.
+TEST(Supervision, PacketStillArrivingIsNotBadData) {
+    Line l;
+    LinkCounters& c = l.counters;
+    for (int s = 1; s <= 20; ++s) {
+        c.bytesReceived += 60;
+        const SecondReport r = l.sup.secondTick(c, 1, 1, 0, true);
+        EXPECT_FALSE(r.nonFraming) << "second " << s;
+        EXPECT_FALSE(r.portSilent) << "second " << s;
+    }
+}
+
 TEST(Supervision, AutoBaudWalksDownSixSecondsApartAndWraps) {
     Line l;
     l.sup.setAutoBaud(true);

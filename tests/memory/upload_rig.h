@@ -21,16 +21,6 @@ struct ExtractCall {
     std::vector<uint8_t> contents;  // the run file as the extraction found it
 };
 
-inline std::vector<uint8_t> readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
 struct UploadRig {
     TempDir dir;
     FakeDialogs dialogs;

@@ -12,12 +12,6 @@
 
 namespace cv::test {
 
-std::vector<uint8_t> textBytes(const std::string& s) { return {s.begin(), s.end()}; }
-std::vector<uint8_t> packetBytes(uint16_t code, uint16_t arg16, uint32_t arg32) {
-    const CommandPacket p = buildCommandPacket(code, arg16, arg32);
-    return {p.begin(), p.end()};
-}
-
 SetupRig::SetupRig()
     : window(std::make_unique<TForm1>(HostEnvironment{clock, dialogs, serial, nullptr})),
       records(window->records()),

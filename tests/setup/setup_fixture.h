@@ -21,9 +21,6 @@ class SetupScreen;
 
 namespace cv::test {
 
-std::vector<uint8_t> textBytes(const std::string& s);
-std::vector<uint8_t> packetBytes(uint16_t code, uint16_t arg16 = 0, uint32_t arg32 = 0);
-
 // Every packet, block and raw text the logger port took, one write each, in order.
 struct LineSink {
     std::shared_ptr<FakeLine> line;

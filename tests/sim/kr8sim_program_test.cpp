@@ -12,7 +12,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "logger_line.h"
+#include "support/fakes.h"
+#include "support/logger_line.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -107,7 +108,7 @@ TEST(Kr8SimProgram, NamesItsDeviceServesTheLineAndEndsOnTerminate) {
         const auto status = line.nextOfType(3);
         ASSERT_TRUE(status);
         EXPECT_EQ(le16s(status->bytes, 20), 4);
-        line.write(hexBytes("02 02 B8 B8 00 00 00 00 00 00 74 01"));
+        line.write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
         EXPECT_TRUE(line.nextOfType(5));
         EXPECT_TRUE(line.nextOfType(5));
     }

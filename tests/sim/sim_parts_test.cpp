@@ -7,7 +7,8 @@
 #include "host_input.h"
 #include "kr8sim_cli.h"
 #include "line_throttle.h"
-#include "logger_line.h"
+#include "support/fakes.h"
+#include "support/logger_line.h"
 #include "run_recording.h"
 #include "run_store.h"
 #include "sim_records.h"
@@ -32,10 +33,9 @@ std::vector<HostInput> parseAll(const std::vector<std::vector<uint8_t>>& chunks)
     return parser.take();
 }
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
 
 TEST(HostInputParser, CommandSplitOverTwoReadsIsOneCommand) {
-    const auto get = hexBytes("02 02 AC AC 00 00 00 00 00 00 5C 01");
+    const auto get = bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01");
     const auto items = parseAll({{get.begin(), get.begin() + 5}, {get.begin() + 5, get.end()}});
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].kind, HostInput::Kind::Command);
@@ -43,10 +43,10 @@ TEST(HostInputParser, CommandSplitOverTwoReadsIsOneCommand) {
 }
 
 TEST(HostInputParser, TextAroundPacketsKeepsItsOrder) {
-    std::vector<uint8_t> stream = hexBytes("02 02 A1 A1 00 00 00 00 00 00 46 01");
-    const auto breakText = bytesOf("    BREAKBREAKBREAK");
+    std::vector<uint8_t> stream = bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01");
+    const auto breakText = textBytes("    BREAKBREAKBREAK");
     stream.insert(stream.end(), breakText.begin(), breakText.end());
-    const auto setTime = hexBytes("02 02 AE AE E8 03 00 00 00 00 4B 02");
+    const auto setTime = bytesOf("02 02 AE AE E8 03 00 00 00 00 4B 02");
     stream.insert(stream.end(), setTime.begin(), setTime.end());
     const auto items = parseAll({stream});
     ASSERT_EQ(items.size(), 3u);
@@ -57,7 +57,7 @@ TEST(HostInputParser, TextAroundPacketsKeepsItsOrder) {
 }
 
 TEST(HostInputParser, ABadChecksumMakesNoCommand) {
-    auto damaged = hexBytes("02 02 AC AC 00 00 00 00 00 00 5D 01");
+    auto damaged = bytesOf("02 02 AC AC 00 00 00 00 00 00 5D 01");
     const auto items = parseAll({damaged});
     ASSERT_EQ(items.size(), 1u);
     EXPECT_EQ(items[0].kind, HostInput::Kind::Text);
@@ -67,7 +67,7 @@ TEST(HostInputParser, ABadChecksumMakesNoCommand) {
 TEST(HostInputParser, ACrLfLineEndsAtOnceThoughLfLooksLikeABlockHead) {
     // LF is also the type byte of the port-test block.
     HostInputParser parser;
-    const auto line = bytesOf("hello\r\n");
+    const auto line = textBytes("hello\r\n");
     parser.feed(line.data(), line.size(), Clock::time_point{});
     const auto items = parser.take();
     ASSERT_EQ(items.size(), 1u);
@@ -76,7 +76,7 @@ TEST(HostInputParser, ACrLfLineEndsAtOnceThoughLfLooksLikeABlockHead) {
 
 TEST(HostInputParser, AnUnfinishedBlockHeadIsReleasedAsTextAfterAQuietSpell) {
     HostInputParser parser;
-    const auto text = bytesOf("abc\n\n");
+    const auto text = textBytes("abc\n\n");
     Clock::time_point t{};
     parser.feed(text.data(), text.size(), t);
     parser.tick(t + 100ms);
@@ -97,7 +97,7 @@ TEST(HostInputParser, TypedBlocksAreRecognisedByTypeAndLength) {
     std::vector<uint8_t> hardware(58, 0);
     hardware[0] = hardware[1] = 7;
     reframe(hardware);
-    const auto portTest = hexBytes("0A 0A 00 03 00 00 4B 00 00 00 25 80 00 00 00 00 00 08 00 08 00 00 17 01");
+    const auto portTest = bytesOf("0A 0A 00 03 00 00 4B 00 00 00 25 80 00 00 00 00 00 08 00 08 00 00 17 01");
     const auto items = parseAll({analog, hardware, portTest});
     ASSERT_EQ(items.size(), 3u);
     EXPECT_EQ(items[0].blockType, 6);

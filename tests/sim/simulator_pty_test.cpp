@@ -8,7 +8,8 @@
 #include <iterator>
 #include <memory>
 
-#include "logger_line.h"
+#include "support/fakes.h"
+#include "support/logger_line.h"
 #include "run_file_generator.h"
 #include "simulator.h"
 #include "support/temp_dir.h"
@@ -50,7 +51,7 @@ protected:
         return line->next([&](const LoggerPacket& p) { return p.type == 3 && pred(p); }, kDeadline);
     }
     std::vector<uint8_t> getSetup() {
-        line->write(hexBytes("02 02 AC AC 00 00 00 00 00 00 5C 01"));
+        line->write(bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
         auto setup = line->nextOfType(1);
         return setup ? setup->bytes : std::vector<uint8_t>{};
     }
@@ -80,7 +81,7 @@ class GoldenCommandTest : public SimulatorOverPty, public ::testing::WithParamIn
 TEST_P(GoldenCommandTest, IsUnderstoodWithItsArguments) {
     start();
     const GoldenCommand& c = GetParam();
-    const auto bytes = hexBytes(c.hex);
+    const auto bytes = bytesOf(c.hex);
     EXPECT_EQ(commandBytes(c.code, c.arg16, c.arg32), bytes) << "the test's own packet builder disagrees";
     line->write(bytes);
     const auto got = sim->waitForCommand(c.code, kDeadline);
@@ -236,16 +237,16 @@ TEST_F(SimulatorOverPty, SetTimeSetsTheLoggerClock) {
 
 TEST_F(SimulatorOverPty, SetMuxIdChangesTheReportedLoggerId) {
     start();
-    line->write(hexBytes("02 02 A6 A6 00 00 00 00 03 00 53 01"));
+    line->write(bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"));
     EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusLoggerId(p) == 3; }));
     EXPECT_EQ(sim->loggerId(), 3);
 }
 
 TEST_F(SimulatorOverPty, InterfaceSwitchShowsInTheSerialPortMask) {
     start();
-    line->write(hexBytes("02 02 B5 B5 00 00 00 00 00 00 6E 01"));
+    line->write(bytesOf("02 02 B5 B5 00 00 00 00 00 00 6E 01"));
     EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return (statusSerialMask(p) & 0x0100) != 0; }));
-    line->write(hexBytes("02 02 B4 B4 00 00 00 00 00 00 6C 01"));
+    line->write(bytesOf("02 02 B4 B4 00 00 00 00 00 00 6C 01"));
     EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return (statusSerialMask(p) & 0x0100) == 0; }));
 }
 
@@ -268,7 +269,7 @@ TEST_F(SimulatorOverPty, FlashErrorCountGoesOutAsATypeTwoPacket) {
     sim->sendFlashErrorCount(3);
     const auto packet = line->nextOfType(2);
     ASSERT_TRUE(packet);
-    EXPECT_EQ(packet->bytes, hexBytes("02 02 03 00 00 00 00 00 00 00 07 00"));
+    EXPECT_EQ(packet->bytes, bytesOf("02 02 03 00 00 00 00 00 00 00 07 00"));
 }
 
 TEST_F(SimulatorOverPty, HardwareAndCalibrationAreAnsweredAndAdopted) {
@@ -315,7 +316,7 @@ TEST_F(SimulatorOverPty, RawTextsAreLoggedAsSentAndObeyed) {
         EXPECT_TRUE(sim->waitForState(step.stateAfter, kDeadline)) << step.text;
     }
     // Stop as the host sends it: the packet, then the break text at once.
-    auto stop = hexBytes("02 02 A1 A1 00 00 00 00 00 00 46 01");
+    auto stop = bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01");
     const std::string breakText = "    BREAKBREAKBREAK";
     stop.insert(stop.end(), breakText.begin(), breakText.end());
     line->write(stop);
@@ -326,13 +327,13 @@ TEST_F(SimulatorOverPty, RawTextsAreLoggedAsSentAndObeyed) {
 
 TEST_F(SimulatorOverPty, PortTestPassesInstrumentTextUntilStopped) {
     start();
-    const auto block = hexBytes("0A 0A 00 03 00 00 4B 00 00 00 25 80 00 00 00 00 00 08 00 08 00 00 17 01");
+    const auto block = bytesOf("0A 0A 00 03 00 00 4B 00 00 00 25 80 00 00 00 00 00 08 00 08 00 00 17 01");
     line->write(block);
     const auto got = sim->waitForBlock(10, kDeadline);
     ASSERT_TRUE(got);
     EXPECT_EQ(got->bytes, block);
     EXPECT_TRUE(line->readUntilText("PORT 3 TEST 19200,8,N,1", kDeadline));
-    auto stop = hexBytes("02 02 A1 A1 00 00 00 00 00 00 46 01");
+    auto stop = bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01");
     const std::string breakText = "    BREAKBREAKBREAK";
     stop.insert(stop.end(), breakText.begin(), breakText.end());
     line->write(stop);
@@ -356,7 +357,7 @@ std::vector<std::vector<uint8_t>> krmuxPayloads(const std::vector<uint8_t>& run)
 
 TEST_F(SimulatorOverPty, BeginStreamsMuxPacketsAndStopLeavesARunMadeOfThem) {
     start();
-    line->write(hexBytes("02 02 A2 A2 00 00 00 00 00 00 48 01"));
+    line->write(bytesOf("02 02 A2 A2 00 00 00 00 00 00 48 01"));
     const auto sampling = statusWhere([](const LoggerPacket& p) { return statusState(p) == 6; });
     ASSERT_TRUE(sampling);
     std::vector<LoggerPacket> mux;
@@ -383,7 +384,7 @@ TEST_F(SimulatorOverPty, BeginStreamsMuxPacketsAndStopLeavesARunMadeOfThem) {
     ASSERT_TRUE(withRates);
     EXPECT_EQ(statusPortRate(*withRates, 4), 0);
 
-    line->write(hexBytes("02 02 A1 A1 00 00 00 00 00 00 46 01"));
+    line->write(bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01"));
     const auto ended = statusWhere([](const LoggerPacket& p) { return statusState(p) == 30; });
     ASSERT_TRUE(ended);
     const int16_t run = statusRun(*ended);
@@ -391,7 +392,7 @@ TEST_F(SimulatorOverPty, BeginStreamsMuxPacketsAndStopLeavesARunMadeOfThem) {
     for (const auto& p : line->seen())
         if (p.type == 8) streamed.emplace_back(p.bytes.begin() + 2, p.bytes.end() - 2);
 
-    line->write(hexBytes("02 02 B8 B8 00 00 00 00 00 00 74 01"));
+    line->write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
     const auto entry = line->nextOfType(5);
     ASSERT_TRUE(entry);
     EXPECT_EQ(le16s(entry->bytes, 2), run);
@@ -404,7 +405,7 @@ TEST_F(SimulatorOverPty, BeginStreamsMuxPacketsAndStopLeavesARunMadeOfThem) {
 // --- Directory and upload ---------------------------------------------------------------------------
 
 // The Summary record (type 11) payload of a run file, whose fields are big-endian.
-std::vector<uint8_t> summaryOf(const std::vector<uint8_t>& run) {
+std::vector<uint8_t> simulatorSummaryOf(const std::vector<uint8_t>& run) {
     size_t pos = 0;
     while (pos + 4 <= run.size()) {
         const int size = le16s(run, pos);
@@ -419,13 +420,13 @@ TEST_F(SimulatorOverPty, DirectoryListsEveryRunAsItsSummarySaysAndUploadsAreByte
     start();
     const auto numbers = sim->generateRuns(3, 7);
     ASSERT_EQ(numbers.size(), 3u);
-    line->write(hexBytes("02 02 B8 B8 00 00 00 00 00 00 74 01"));
+    line->write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
     for (int16_t number : numbers) {
         const auto entry = line->nextOfType(5);
         ASSERT_TRUE(entry);
         const auto& e = entry->bytes;
         const auto run = *sim->runBytes(number);
-        const auto summary = summaryOf(run);
+        const auto summary = simulatorSummaryOf(run);
         ASSERT_GE(summary.size(), 196u);
         EXPECT_EQ(le16s(e, 2), number);
         EXPECT_EQ(le16s(e, 4), int16_t(be16(summary, 2)));                   // mode
@@ -461,7 +462,7 @@ TEST_F(SimulatorOverPty, ARunLoadedFromAFileIsListedAndUploadedAsTheFileIs) {
     std::string error;
     ASSERT_TRUE(sim->addRunFile(12, path, &error)) << error;
     EXPECT_FALSE(sim->addRunFile(13, dir / "run.013", &error));
-    line->write(hexBytes("02 02 B8 B8 00 00 00 00 00 00 74 01"));
+    line->write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
     const auto entry = line->nextOfType(5);
     ASSERT_TRUE(entry);
     EXPECT_EQ(le16s(entry->bytes, 2), 12);
@@ -543,12 +544,12 @@ TEST_F(SimulatorOverPty, AnUnknownRunIsAnsweredWithAnEmptyFile) {
 TEST_F(SimulatorOverPty, ClearMemoryEmptiesTheDirectory) {
     start();
     sim->generateRuns(2, 9);
-    line->write(hexBytes("02 02 BD BD 00 00 00 00 01 00 7F 01"));
+    line->write(bytesOf("02 02 BD BD 00 00 00 00 01 00 7F 01"));
     EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 7; }));
     EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 9; }));
     // Entries would come before the answer to a later request.
-    auto requests = hexBytes("02 02 B8 B8 00 00 00 00 00 00 74 01");
-    const auto getSetupBytes = hexBytes("02 02 AC AC 00 00 00 00 00 00 5C 01");
+    auto requests = bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01");
+    const auto getSetupBytes = bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01");
     requests.insert(requests.end(), getSetupBytes.begin(), getSetupBytes.end());
     line->write(requests);
     const auto first = line->next([](const LoggerPacket& p) { return p.type == 5 || p.type == 1; });
@@ -567,7 +568,7 @@ TEST_F(SimulatorOverPty, BaudMismatchSendsBytesThatNeverFrameAndUnderstandsNothi
     const auto bytes = line->readRaw(3 * 132, kDeadline);
     EXPECT_GE(bytes.size(), 3u * 132);
     EXPECT_TRUE(framePackets(bytes).empty());
-    line->write(hexBytes("02 02 AC AC 00 00 00 00 00 00 5C 01"));
+    line->write(bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
     ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().bytesIgnored >= 12; }, kDeadline));
     EXPECT_TRUE(sim->received().empty());
 }
@@ -592,8 +593,8 @@ TEST_F(SimulatorOverPty, SilentLoggerSendsNothingButStillObeys) {
     auto options = fastOptions();
     options.faults.silent = true;
     start(options);
-    line->write(hexBytes("02 02 A6 A6 00 00 00 00 03 00 53 01"));
-    line->write(hexBytes("02 02 AC AC 00 00 00 00 00 00 5C 01"));
+    line->write(bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"));
+    line->write(bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
     ASSERT_TRUE(sim->waitForCommand(0xACAC, kDeadline));
     EXPECT_EQ(sim->loggerId(), 3);
     ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().statusPeriods >= 3; }, kDeadline));

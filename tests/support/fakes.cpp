@@ -140,4 +140,11 @@ std::vector<uint8_t> RecordingSink::joined() const {
     return all;
 }
 
+std::vector<uint8_t> textBytes(const std::string& s) { return {s.begin(), s.end()}; }
+
+std::vector<uint8_t> packetBytes(uint16_t code, uint16_t arg16, uint32_t arg32) {
+    const CommandPacket p = buildCommandPacket(code, arg16, arg32);
+    return {p.begin(), p.end()};
+}
+
 } // namespace cv::test

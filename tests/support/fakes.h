@@ -116,5 +116,8 @@ public:
 };
 
 std::vector<uint8_t> bytesOf(const std::string& hex);  // "02 02 A1 A1" -> bytes
+std::vector<uint8_t> textBytes(const std::string& s);  // the characters as they stand
+// The program's own command packet as bytes (the sim tests build theirs independently).
+std::vector<uint8_t> packetBytes(uint16_t code, uint16_t arg16 = 0, uint32_t arg32 = 0);
 
 } // namespace cv::test

@@ -1,4 +1,4 @@
-#include "logger_line.h"
+#include "support/logger_line.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -26,14 +26,6 @@ std::vector<uint8_t> commandBytes(uint16_t code, uint16_t arg16, uint32_t arg32)
                               0};
     reframe(p);
     return p;
-}
-
-std::vector<uint8_t> hexBytes(const std::string& hex) {
-    std::istringstream in(hex);
-    std::vector<uint8_t> out;
-    std::string item;
-    while (in >> item) out.push_back(uint8_t(std::stoul(item, nullptr, 16)));
-    return out;
 }
 
 uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b.at(at) | (b.at(at + 1) << 8)); }

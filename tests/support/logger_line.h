@@ -20,7 +20,6 @@ struct LoggerPacket {
 
 // Command packet built byte by byte: 02 02, code, 32-bit and 16-bit arguments, byte sum.
 std::vector<uint8_t> commandBytes(uint16_t code, uint16_t arg16 = 0, uint32_t arg32 = 0);
-std::vector<uint8_t> hexBytes(const std::string& hex);  // "02 02 AC AC ..."
 uint16_t le16(const std::vector<uint8_t>& b, size_t at);
 int16_t le16s(const std::vector<uint8_t>& b, size_t at);
 uint32_t le32(const std::vector<uint8_t>& b, size_t at);
