@@ -1,0 +1,118 @@
+#include "archive/archive_replay.h"
+
+#include <algorithm>
+#include <sys/types.h>
+
+#include "archive/archive_recorder.h"
+#include "base/bytes.h"
+#include "ports/host_clock.h"
+
+namespace cv {
+
+namespace {
+constexpr size_t kHeaderLength = 28;
+constexpr size_t kTrailerLength = 4;
+constexpr size_t kSectionCount = 9;
+}  // namespace
+
+int ArchiveReplay::ticksPerRecord(int speed) { return 19 / std::clamp(speed, kMinSpeed, kMaxSpeed); }
+
+ArchiveReplay::ArchiveReplay(HostClock& clock) : m_clock(clock) {}
+
+ArchiveReplay::~ArchiveReplay() { stop(); }
+
+bool ArchiveReplay::start(const std::string& path, int mode) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    stop();
+    m_file = file;
+    m_fileName = path;
+    m_mode = mode == recording::kReplayContinuous ? recording::kReplayContinuous : recording::kReplayOnce;
+    m_stopRequest = false;
+    m_wrapped = false;
+    m_skipped = 0;
+    m_length = 0;
+    if (fseeko(m_file, 0, SEEK_END) == 0) m_length = std::max<int64_t>(ftello(m_file), 0);
+    fseeko(m_file, 0, SEEK_SET);
+    m_position = 0;
+    m_startMs = m_stopMs = m_clock.elapsedMs();
+    return true;
+}
+
+void ArchiveReplay::stop() {
+    if (m_file) {
+        std::fclose(m_file);
+        m_stopMs = m_clock.elapsedMs();
+    }
+    m_file = nullptr;
+    m_mode = recording::kOff;
+}
+
+void ArchiveReplay::setSpeed(int speed) { m_speed = std::clamp(speed, kMinSpeed, kMaxSpeed); }
+
+bool ArchiveReplay::takeStopRequest() {
+    const bool requested = m_stopRequest;
+    m_stopRequest = false;
+    return requested;
+}
+
+double ArchiveReplay::seconds() const {
+    const uint32_t until = m_file ? m_clock.elapsedMs() : m_stopMs;
+    return double(until - m_startMs) * 0.001;
+}
+
+size_t ArchiveReplay::nextPacket(uint8_t* buffer, size_t room) {
+    if (!m_file || m_stopRequest) return 0;
+    if (--m_countdown > 0) return 0;
+    m_countdown = ticksPerRecord(m_speed);
+
+    m_position = ftello(m_file);
+    if (m_position < 0) {
+        requestStop();
+        return 0;
+    }
+    if (m_position >= m_length) {
+        if (m_mode == recording::kReplayOnce) {
+            requestStop();
+            return 0;
+        }
+        fseeko(m_file, 0, SEEK_SET);
+        m_position = 0;
+        m_wrapped = true;
+    }
+    if (room < kMuxOverhead) {
+        requestStop();
+        return 0;
+    }
+    uint8_t* header = buffer + 2;
+    if (std::fread(header, 1, kHeaderLength, m_file) != kHeaderLength) {
+        requestStop();
+        return 0;
+    }
+    const size_t payload = getU16le(header + 4);
+    const size_t body = payload + kTrailerLength;
+    if (payload + kMuxOverhead > room) {
+        // Such a frame could never be received whole; the records behind it still can.
+        if (fseeko(m_file, off_t(body), SEEK_CUR) != 0 || ftello(m_file) > m_length) {
+            requestStop();
+            return 0;
+        }
+        if (!m_wrapped) ++m_skipped;
+        return 0;
+    }
+    buffer[0] = 8;
+    buffer[1] = 8;
+    putU16be(header + 4, uint16_t(payload));
+    putU32be(header + 6, getU32le(header + 6));
+    for (size_t s = 0; s < kSectionCount; ++s) putU16be(header + 10 + 2 * s, getU16le(header + 10 + 2 * s));
+    if (std::fread(header + kHeaderLength, 1, body, m_file) != body) {
+        requestStop();
+        return 0;
+    }
+    const size_t frame = payload + kMuxOverhead;
+    putU16le(buffer + frame - 2, blockChecksum(buffer, frame - 2));
+    m_position += int64_t(kHeaderLength + body);
+    return frame;
+}
+
+} // namespace cv

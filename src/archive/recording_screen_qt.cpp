@@ -1,0 +1,140 @@
+#include "archive/recording_screen_qt.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include "archive/record_page.h"
+#include "base/text_format.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv {
+
+using namespace recording;
+
+RecordingScreen::RecordingScreen(QWidget* window, HostServices& services)
+    : QObject(window),
+      m_services(services),
+      m_page(new RecordPage(window)),
+      m_recorder(services.clock, services.warnings),
+      m_replay(services.clock) {
+    auto connectButton = [this](QPushButton* b, void (RecordingScreen::*handler)()) {
+        connect(b, &QPushButton::clicked, this, handler);
+    };
+    connectButton(m_page->BTRecordArchive, &RecordingScreen::BTRecordArchiveClick);
+    connectButton(m_page->BTRecord1Hour, &RecordingScreen::BTRecord1HourClick);
+    connectButton(m_page->BTRecord1Day, &RecordingScreen::BTRecord1DayClick);
+    connectButton(m_page->BTStopRecord, &RecordingScreen::BTStopRecordClick);
+    connectButton(m_page->ReplayArchiveBT, &RecordingScreen::ReplayArchiveBTClick);
+    connectButton(m_page->ReplayContinuousBT, &RecordingScreen::ReplayContinuousBTClick);
+    connect(m_page->ReplaySpeedUD, &QSpinBox::valueChanged, this, [this](int speed) { m_replay.setSpeed(speed); });
+    m_replay.setSpeed(m_page->ReplaySpeedUD->value());
+    m_recorder.setStoppedHandler([this] { recorderStopped(); });
+}
+
+RecordingScreen::~RecordingScreen() = default;
+
+int RecordingScreen::recordingMode() const {
+    if (m_replay.mode() != kOff) return m_replay.mode();
+    return m_recorder.mode();
+}
+
+void RecordingScreen::SetRecordButtons(bool enabled) {
+    for (QPushButton* b : {m_page->BTRecordArchive, m_page->BTRecord1Hour, m_page->BTRecord1Day,
+                           m_page->ReplayArchiveBT, m_page->ReplayContinuousBT})
+        b->setEnabled(enabled);
+}
+
+void RecordingScreen::BTRecordArchiveClick() {
+    const auto path = m_services.dialogs.chooseSaveFile({"Record Continuous Archive", "", "", true});
+    if (!path) return;
+    if (!m_recorder.startContinuous(*path)) return;
+    m_sizeFromReplay = false;
+    m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
+    SetRecordButtons(false);
+    showStatus();
+}
+
+void RecordingScreen::BTRecord1HourClick() { startPeriodic(kHourly, "Record 1 Hour Archive"); }
+void RecordingScreen::BTRecord1DayClick() { startPeriodic(kDaily, "Record 1 Day Archive"); }
+
+void RecordingScreen::startPeriodic(int mode, const char* title) {
+    const auto path = m_services.dialogs.chooseSaveFile({title, "", "", true});
+    if (!path) return;
+    if (!m_recorder.startPeriodic(mode, *path)) return;
+    m_sizeFromReplay = false;
+    m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
+    SetRecordButtons(false);
+    showStatus();
+}
+
+void RecordingScreen::ReplayArchiveBTClick() { startReplay(kReplayOnce, "Open Archive For Replay"); }
+void RecordingScreen::ReplayContinuousBTClick() {
+    startReplay(kReplayContinuous, "Open Archive For Continuous Replay");
+}
+
+void RecordingScreen::startReplay(int mode, const char* title) {
+    FileChoice choice;
+    choice.title = title;
+    const auto path = m_services.dialogs.chooseOpenFile(choice);
+    if (!path) return;
+    m_recorder.stop();
+    if (!m_replay.start(*path, mode)) return;
+    m_sizeFromReplay = true;
+    m_page->LBArchiveFileName->setText(qs(format("Archive File:  %s", path->c_str())));
+    SetRecordButtons(false);
+    showStatus();
+}
+
+void RecordingScreen::BTStopRecordClick() {
+    const bool replaying = m_replay.mode() != kOff;
+    m_recorder.stop();
+    m_replay.stop();
+    SetRecordButtons(true);
+    showStatus();
+    if (replaying && m_replay.skippedRecords() > 0)
+        m_services.warnings.show("Archive Replay",
+                                 format("%u records of %s were too long to replay and were skipped.",
+                                        m_replay.skippedRecords(), m_replay.fileName().c_str()));
+}
+
+void RecordingScreen::recorderStopped() {
+    SetRecordButtons(true);
+    showStatus();
+}
+
+void RecordingScreen::replayStopStep() {
+    if (m_replay.takeStopRequest()) BTStopRecordClick();
+}
+
+void RecordingScreen::recordStatusStep() {
+    m_recorder.minuteTick();
+    showStatus();
+}
+
+void RecordingScreen::showStatus() {
+    const uint32_t failed = m_recorder.mode() != kOff ? m_recorder.failedWrites() : 0;
+    const QString text = qs(statusText(recordingMode(), m_replay.seconds(), failed));
+    m_page->LBRecordStatus->setText(text);
+    for (QWidget* w = m_page->parentWidget(); w; w = w->parentWidget()) {
+        if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
+            const int index = tabs->indexOf(m_page);
+            if (index >= 0) tabs->setTabText(index, text);
+            break;
+        }
+    }
+}
+
+void RecordingScreen::fileSizeStep() {
+    const int64_t bytes = m_sizeFromReplay ? m_replay.readPosition() : m_recorder.recordedBytes();
+    m_page->LBArchiveFileSize->setText(qs(fileSizeText(bytes)));
+}
+
+void RecordingScreen::applyHostMode(const hostmode::Layout&) {
+    for (const char* name : hostmode::kReplayControls)
+        if (auto* w = m_page->findChild<QWidget*>(name)) w->setVisible(false);
+}
+
+} // namespace cv

@@ -1,0 +1,65 @@
+#pragma once
+// The recording screen controller: owns the recording mode, the archive recorder and the
+// replay, serves the recording page's buttons and does the recording's part of the ticks.
+#include <QObject>
+#include <QString>
+
+#include "archive/archive_recorder.h"
+#include "archive/archive_replay.h"
+#include "setup/host_modes.h"
+
+class QWidget;
+
+namespace cv {
+
+struct HostServices;
+class RecordPage;
+
+class RecordingScreen : public QObject {
+    Q_OBJECT
+public:
+    // Builds the recording page under `window`.
+    RecordingScreen(QWidget* window, HostServices& services);
+    ~RecordingScreen() override;
+
+    // 0 off, 2 one file, 3 hourly files, 4 daily files, 5 replay once, 6 continuous replay.
+    int recordingMode() const;
+    ArchiveSink& archiveSink() { return m_recorder; }
+    ReplaySource& replaySource() { return m_replay; }
+    ArchiveRecorder& recorder() { return m_recorder; }
+    ArchiveReplay& replay() { return m_replay; }
+    RecordPage* page() const { return m_page; }
+
+    // 5 ms tick, after the receive step: the replay's stop request becomes a Stop.
+    void replayStopStep();
+    // 1000 ms tick: the status text in LBRecordStatus and the tab caption; the minute close of
+    // hourly and daily files.
+    void recordStatusStep();
+    // 1000 ms tick: LBArchiveFileSize.
+    void fileSizeStep();
+    // The recording's part of a host mode: no layout shows the replay controls.
+    void applyHostMode(const hostmode::Layout& layout);
+
+    // Handlers, named after the controls they serve.
+    void BTRecordArchiveClick();
+    void BTRecord1HourClick();
+    void BTRecord1DayClick();
+    void BTStopRecordClick();
+    void ReplayArchiveBTClick();
+    void ReplayContinuousBTClick();
+    void SetRecordButtons(bool enabled);
+
+private:
+    void startPeriodic(int mode, const char* title);
+    void startReplay(int mode, const char* title);
+    void showStatus();
+    void recorderStopped();
+
+    HostServices& m_services;
+    RecordPage* m_page;
+    ArchiveRecorder m_recorder;
+    ArchiveReplay m_replay;
+    bool m_sizeFromReplay = false;  // the size label shows the read position of the last replay
+};
+
+} // namespace cv
