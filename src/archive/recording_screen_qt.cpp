@@ -96,8 +96,8 @@ void RecordingScreen::BTStopRecordClick() {
     showStatus();
     if (replaying && m_replay.skippedRecords() > 0)
         m_services.warnings.show("Archive Replay",
-                                 format("%u records of %s were too long to replay and were skipped.",
-                                        m_replay.skippedRecords(), m_replay.fileName().c_str()));
+                                 format("Skipped %u record%s of %s: too long to replay.", m_replay.skippedRecords(),
+                                        m_replay.skippedRecords() == 1 ? "" : "s", m_replay.fileName().c_str()));
 }
 
 void RecordingScreen::recorderStopped() {

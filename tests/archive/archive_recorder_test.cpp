@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "archive/archive_recorder.h"
+#include "archive_support.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace cv {
+namespace {
+
+using namespace recording;
+
+constexpr int64_t k0959_30 = 1139911170;  // 14 February 2006 (day 45), 09:59:30 on the PC clock
+
+struct Recorder : ::testing::Test {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    ArchiveRecorder recorder{clock, warnings};
+    test::TempDir dir;
+    std::string base = (dir / "run").string();
+
+    bool append(const std::vector<uint8_t>& r) { return recorder.appendRecord(r.data(), r.size(), recorder.mode()); }
+};
+
+struct NameCase {
+    int mode;
+    int year, yearDay, hour;
+    const char* name;
+};
+struct PeriodicNames : ::testing::TestWithParam<NameCase> {};
+
+TEST_P(PeriodicNames, NameIsBaseYearDayOfYearAndHour) {
+    const NameCase& c = GetParam();
+    std::tm tm{};
+    tm.tm_year = c.year - 1900;
+    tm.tm_yday = c.yearDay - 1;
+    tm.tm_hour = c.hour;
+    EXPECT_EQ(periodicFileName("C:\\data\\buoy", c.mode, tm), c.name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, PeriodicNames,
+                         ::testing::Values(NameCase{kHourly, 2006, 45, 9, "C:\\data\\buoy06_045.009"},
+                                           NameCase{kHourly, 2006, 45, 0, "C:\\data\\buoy06_045.000"},
+                                           NameCase{kHourly, 2006, 45, 23, "C:\\data\\buoy06_045.023"},
+                                           NameCase{kDaily, 2006, 45, 9, "C:\\data\\buoy06.045"},
+                                           NameCase{kDaily, 2008, 366, 23, "C:\\data\\buoy08.366"},
+                                           NameCase{kHourly, 2000, 1, 5, "C:\\data\\buoy00_001.005"}));
+
+// Started at 09:59:30: a record after 10:00:00 still goes into the 09 file while it is open;
+// the first tick after the minute change closes it and the next record opens the 10 file.
+TEST_F(Recorder, HourlyFilesChangeWithTheFirstTickAfterTheHour) {
+    clock.seconds = k0959_30;
+    ASSERT_TRUE(recorder.startPeriodic(kHourly, base));
+    recorder.minuteTick();
+    const auto r1 = test::archiveRecord(2, 1, 100, 10), r2 = test::archiveRecord(2, 2, 101, 0),
+               r3 = test::archiveRecord(2, 3, 102, 7);
+    clock.seconds += 10;
+    EXPECT_TRUE(append(r1));
+    clock.seconds += 21;  // 10:00:01, before that second's tick
+    EXPECT_TRUE(append(r2));
+    recorder.minuteTick();
+    EXPECT_TRUE(append(r3));
+    EXPECT_EQ(test::readFile(base + "06_045.009"), test::joined({r1, r2}));
+    EXPECT_EQ(test::readFile(base + "06_045.010"), r3);
+    EXPECT_EQ(recorder.recordedBytes(), int64_t(r3.size()));
+    // An hour without records leaves no file behind.
+    for (int t = 0; t < 2 * 3600; t += 20) {
+        clock.seconds += 20;
+        recorder.minuteTick();
+    }
+    EXPECT_TRUE(append(r1));
+    EXPECT_FALSE(std::filesystem::exists(base + "06_045.011"));
+    EXPECT_TRUE(std::filesystem::exists(base + "06_045.012"));
+}
+
+struct Appending : Recorder, ::testing::WithParamInterface<std::pair<int, const char*>> {};
+
+TEST_P(Appending, AnExistingFileOfTheHourOrDayIsAppendedToAndItsSizeCountsOn) {
+    clock.seconds = k0959_30;
+    const std::string name = base + GetParam().second;
+    const std::vector<uint8_t> old(1500, 0x55);
+    test::writeFile(name, old);
+    ASSERT_TRUE(recorder.startPeriodic(GetParam().first, base));
+    EXPECT_EQ(recorder.fileName(), name);
+    EXPECT_EQ(recorder.recordedBytes(), 1500);
+    const auto r = test::archiveRecord(1, 9, 5, 40);
+    ASSERT_TRUE(append(r));
+    auto expected = old;
+    expected.insert(expected.end(), r.begin(), r.end());
+    EXPECT_EQ(test::readFile(name), expected);
+    EXPECT_EQ(fileSizeText(recorder.recordedBytes()), "File Size:         1 K");
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, Appending,
+                         ::testing::Values(std::pair{kHourly, "06_045.009"}, std::pair{kDaily, "06.045"}));
+
+// A file that cannot be made ends the recording with one box naming it, instead of a
+// recording that goes on writing nothing.
+struct CreateFailure : Recorder, ::testing::WithParamInterface<int> {};
+
+TEST_P(CreateFailure, EndsTheRecordingWithOneBoxNamingTheFile) {
+    const std::string path = (dir / "missing" / "run").string();
+    const bool started = GetParam() == kContinuous ? recorder.startContinuous(path)
+                                                   : recorder.startPeriodic(GetParam(), path);
+    EXPECT_FALSE(started);
+    EXPECT_EQ(recorder.mode(), kOff);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].caption, kFileErrorTitle);
+    EXPECT_NE(dialogs.boxes[0].text.find(path), std::string::npos) << dialogs.boxes[0].text;
+    EXPECT_NE(dialogs.boxes[0].text.find("No such file or directory"), std::string::npos);
+    EXPECT_FALSE(append(test::archiveRecord(1, 1, 1, 1)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, CreateFailure, ::testing::Values(kContinuous, kHourly, kDaily));
+
+TEST_F(Recorder, HourlyFileThatCannotBeReopenedStopsTheRecordingOnce) {
+    std::filesystem::create_directory(dir / "gone");
+    int stopped = 0;
+    recorder.setStoppedHandler([&] { ++stopped; });
+    ASSERT_TRUE(recorder.startPeriodic(kHourly, (dir / "gone" / "run").string()));
+    std::filesystem::remove_all(dir / "gone");
+    EXPECT_FALSE(append(test::archiveRecord(1, 1, 1, 1)));
+    EXPECT_FALSE(recorder.appendRecord(test::archiveRecord(1, 2, 1, 1).data(), 33, kHourly));
+    EXPECT_EQ(recorder.mode(), kOff);
+    EXPECT_EQ(stopped, 1);
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(Recorder, FailedWritesAreReportedOncePerFileAndCountedInTheStatus) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    ASSERT_TRUE(recorder.startContinuous("/dev/full"));
+    for (uint8_t s = 0; s < 3; ++s) EXPECT_FALSE(append(test::archiveRecord(1, s, 1, 20)));
+    EXPECT_EQ(recorder.mode(), kContinuous);
+    EXPECT_EQ(recorder.recordedBytes(), 0);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find("/dev/full"), std::string::npos);
+    EXPECT_EQ(statusText(kContinuous, 0, recorder.failedWrites()), "Recording:  Archive File   (3 failed writes)");
+    ASSERT_TRUE(recorder.startContinuous("/dev/full"));
+    EXPECT_FALSE(append(test::archiveRecord(1, 4, 1, 20)));
+    EXPECT_EQ(dialogs.boxes.size(), 2u);
+}
+
+// A program killed in the middle of a recording: every record it accepted is in the file whole,
+// at most the one being written when the kill came is cut short.
+TEST_F(Recorder, KilledRecorderLosesNoAcceptedRecord) {
+    const std::string path = (dir / "killed.arc").string();
+    int acks[2];
+    ASSERT_EQ(pipe(acks), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(acks[0]);
+        test::FakeClock c;
+        test::FakeDialogs d;
+        WarningBox w{d};
+        ArchiveRecorder rec{c, w};
+        if (!rec.startContinuous(path)) _exit(2);
+        for (uint32_t i = 0;; ++i) {
+            const auto r = test::archiveRecord(2, uint8_t(i), i, 1 + i % 700);
+            if (rec.appendRecord(r.data(), r.size(), kContinuous) && write(acks[1], &i, sizeof i) != sizeof i) _exit(3);
+        }
+    }
+    close(acks[1]);
+    uint32_t accepted = 0, value = 0;
+    while (accepted < 500 && read(acks[0], &value, sizeof value) == sizeof value) accepted = value + 1;
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    while (read(acks[0], &value, sizeof value) == sizeof value) accepted = value + 1;
+    close(acks[0]);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_GE(accepted, 500u);
+
+    const auto file = test::readFile(path);
+    size_t at = 0;
+    uint32_t whole = 0;
+    for (;; ++whole) {
+        const auto r = test::archiveRecord(2, uint8_t(whole), whole, 1 + whole % 700);
+        if (file.size() - at < r.size()) {
+            EXPECT_TRUE(std::equal(file.begin() + long(at), file.end(), r.begin())) << "record " << whole;
+            break;
+        }
+        ASSERT_TRUE(std::equal(r.begin(), r.end(), file.begin() + long(at))) << "record " << whole;
+        at += r.size();
+    }
+    EXPECT_GE(whole, accepted);
+}
+
+} // namespace
+} // namespace cv

@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include "app/hostmain_window.h"
+#include "archive/record_page.h"
+#include "archive/recording_screen_qt.h"
+#include "archive_support.h"
+#include "setup/setup_screen_qt.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace cv {
+namespace {
+
+using namespace recording;
+
+struct RecordingWindow : ::testing::Test {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+    RecordingScreen& screen = *form.recordingScreen();
+    RecordPage& page = *screen.page();
+    test::TempDir dir;
+
+    void second() {
+        for (int i = 0; i < 200; ++i) form.Timer10msTimer();
+        clock.seconds += 1;
+        clock.ms += 1000;
+        form.Timer475msTimer();
+        form.Timer1000msTimer();
+    }
+    QString caption() const { return form.Tabs->tabText(form.Tabs->indexOf(&page)); }
+    bool startButtonsEnabled() const {
+        return page.BTRecordArchive->isEnabled() && page.BTRecord1Hour->isEnabled() && page.BTRecord1Day->isEnabled() &&
+               page.ReplayArchiveBT->isEnabled() && page.ReplayContinuousBT->isEnabled();
+    }
+};
+
+struct StartCase {
+    const char* button;
+    const char* caption;
+    const char* dialogTitle;
+    int mode;
+    const char* status;
+};
+struct StartButtons : RecordingWindow, ::testing::WithParamInterface<StartCase> {};
+
+// Each start button asks for its file under its own title; a cancelled dialog changes nothing,
+// a chosen file starts the mode, shows its status and locks the start buttons until Stop.
+TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
+    const StartCase& c = GetParam();
+    auto* button = page.findChild<QPushButton*>(c.button);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), c.caption);
+    const std::string path = (dir / "rec").string();
+    std::vector<std::vector<uint8_t>> records;
+    for (uint8_t s = 0; s < 100; ++s) records.push_back(test::archiveRecord(1, s, s, 3));
+    test::writeFile(path, test::joined(records));
+
+    dialogs.fileAnswers = {std::nullopt};
+    button->click();
+    ASSERT_EQ(dialogs.fileChoices.size(), 1u);
+    EXPECT_EQ(dialogs.fileChoices[0].title, c.dialogTitle);
+    EXPECT_EQ(screen.recordingMode(), kOff);
+
+    dialogs.fileAnswers = {path};
+    button->click();
+    EXPECT_EQ(screen.recordingMode(), c.mode);
+    EXPECT_FALSE(startButtonsEnabled());
+    EXPECT_TRUE(page.BTStopRecord->isEnabled());
+    second();
+    EXPECT_EQ(page.LBRecordStatus->text(), c.status);
+    EXPECT_EQ(caption(), c.status);
+
+    page.BTStopRecord->click();
+    second();
+    EXPECT_EQ(screen.recordingMode(), kOff);
+    EXPECT_TRUE(startButtonsEnabled());
+    EXPECT_EQ(page.LBRecordStatus->text(), "Recording:  OFF");
+    EXPECT_EQ(caption(), "Recording:  OFF");
+    EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recording, StartButtons,
+    ::testing::Values(
+        StartCase{"BTRecordArchive", "Record Archive", "Record Continuous Archive", kContinuous, "Recording:  Archive File"},
+        StartCase{"BTRecord1Hour", "1 Hour Archive Files", "Record 1 Hour Archive", kHourly, "Recording:  1 Hour Archive"},
+        StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive"},
+        StartCase{"ReplayArchiveBT", "Replay Archive", "Open Archive For Replay", kReplayOnce,
+                  "Replay Archive:  1.000 secs"},
+        StartCase{"ReplayContinuousBT", "Continuous Archive Replay", "Open Archive For Continuous Replay",
+                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs"}),
+    [](const auto& info) { return std::string(info.param.button); });
+
+TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) {
+    dialogs.fileAnswers = {(dir / "no" / "such" / "file.arc").string()};
+    page.BTRecordArchive->click();
+    second();
+    EXPECT_EQ(screen.recordingMode(), kOff);
+    EXPECT_TRUE(startButtonsEnabled());
+    EXPECT_EQ(caption(), "Recording:  OFF");
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find("file.arc"), std::string::npos);
+}
+
+// Replay once ends by itself at the end of the file; a record too long for the receive buffer
+// is skipped and named in one warning at the end; the size label shows where replay got to.
+TEST_F(RecordingWindow, ReplayOnceEndsByItselfWithOneWarningForSkippedRecords) {
+    const auto records = std::vector{test::archiveRecord(2, 1, 1, 100), test::archiveRecord(2, 2, 2, kMaxMuxPayload + 1),
+                                     test::archiveRecord(2, 3, 3, 1500)};
+    test::writeFile(dir / "replay.arc", test::joined(records));
+    page.ReplaySpeedUD->setValue(10);
+    dialogs.fileAnswers = {(dir / "replay.arc").string()};
+    page.ReplayArchiveBT->click();
+    ASSERT_EQ(screen.recordingMode(), kReplayOnce);
+    second();
+    EXPECT_EQ(screen.recordingMode(), kOff);
+    EXPECT_TRUE(startButtonsEnabled());
+    EXPECT_EQ(page.LBArchiveFileSize->text(), "File Size:         5 K");
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find("Skipped 1 record of"), std::string::npos) << dialogs.boxes[0].text;
+    EXPECT_EQ(form.receiver().counters().packetsFramed, 2u);
+}
+
+TEST_F(RecordingWindow, NoHostModeShowsTheReplayControls) {
+    for (int mode : {hostmode::kAnalogOutput, hostmode::kMooredLogging, hostmode::kProfileLogging,
+                     hostmode::kRealTimeOutput, hostmode::kAdvancedUser, hostmode::kPcLogger}) {
+        for (const char* name : hostmode::kReplayControls)
+            if (auto* w = page.findChild<QWidget*>(name)) w->show();
+        form.setupScreen()->setupDisplayMode(mode);
+        for (const char* name : hostmode::kReplayControls) {
+            auto* w = page.findChild<QWidget*>(name);
+            ASSERT_NE(w, nullptr) << name;
+            EXPECT_TRUE(w->isHidden()) << name << " in mode " << mode;
+        }
+    }
+    EXPECT_EQ(page.ReplaySpeedUD->accessibleName(), "Replay speed");
+    EXPECT_EQ(page.ReplaySpeedUD->minimum(), 1);
+    EXPECT_EQ(page.ReplaySpeedUD->maximum(), 10);
+}
+
+} // namespace
+} // namespace cv
