@@ -9,6 +9,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "archive/record_page.h"
+#include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
 #include "link/link_screen_qt.h"
 #include "memory/upload_page.h"
@@ -150,6 +152,8 @@ void TForm1::buildControllers() {
     connect(m_setup, &SetupScreen::loggerSpeedReported, m_link, &LinkScreen::followLoggerSpeed);
     connect(m_setup, &SetupScreen::deviceCaptionsChanged, m_upload, &UploadScreen::setDeviceCaptions);
     connect(m_link, &LinkScreen::lostChanged, m_setup, &SetupScreen::showLinkLost);
+    m_recording = new RecordingScreen(this, m_services);
+    m_receiver.setReplaySource(&m_recording->replaySource());
 }
 
 void TForm1::buildLeftColumn() {
@@ -175,7 +179,8 @@ void TForm1::buildTabs() {
     const std::pair<const char*, QWidget*> owned[] = {{"TSPortSetup", m_setup->portSetupPage()},
                                                       {"TSLoggerControl", m_setup->loggerControlPage()},
                                                       {"TSDataStatus", m_setup->dataStatusPage()},
-                                                      {"TSUpload", m_upload->page()}};
+                                                      {"TSUpload", m_upload->page()},
+                                                      {"TSRecord", m_recording->page()}};
     for (const hostmode::TabPage& p : hostmode::kTabPages) {
         QWidget* page = nullptr;
         for (const auto& [name, w] : owned)
@@ -203,6 +208,7 @@ void TForm1::buildTabs() {
 // The window's own part of a host mode: which tabs and menu items exist.
 void TForm1::applyHostMode(const hostmode::Layout& l) {
     m_link->applyHostMode(l);
+    m_recording->applyHostMode(l);
     for (int t = 0; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, t < hostmode::kLaidOutTabs && l.tabs[size_t(t)]);
     for (const auto& [name, shown] : hostmode::menuItemsFor(l.mode))
         if (auto* a = findChild<QAction*>(QString::fromStdString(name))) a->setVisible(shown);
@@ -258,7 +264,8 @@ void TForm1::BTExitClick() {
 
 void TForm1::Timer10msTimer() {
     m_setup->hostClockTick();
-    m_link->receiveStep(m_recordingMode);
+    m_link->receiveStep(m_recording->recordingMode());
+    m_recording->replayStopStep();
 }
 
 void TForm1::Timer475msTimer() {
@@ -270,7 +277,9 @@ void TForm1::Timer475msTimer() {
 
 void TForm1::Timer1000msTimer() {
     m_link->supervisionStep();
+    m_recording->recordStatusStep();
     m_link->sequenceErrorsStep(0);
+    m_recording->fileSizeStep();
     m_upload->secondTick();
     m_link->loopsStep();
 }

@@ -24,6 +24,7 @@ namespace cv {
 class LinkScreen;
 class SetupScreen;
 class UploadScreen;
+class RecordingScreen;
 
 // The outside world the window talks to; production and tests pass different ones.
 struct HostEnvironment {
@@ -59,6 +60,7 @@ public:
     LinkScreen* linkScreen() const { return m_link; }
     SetupScreen* setupScreen() const { return m_setup; }
     UploadScreen* uploadScreen() const { return m_upload; }
+    RecordingScreen* recordingScreen() const { return m_recording; }
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
     void onUploadBlock() override;
@@ -85,13 +87,13 @@ private:
     LoggerFacts m_facts;
     PacketReceiver m_receiver;
     HostServices m_services;
-    int m_recordingMode = 0;
     QSize m_tabsStartSize;
     QLabel* m_noModeHint = nullptr;
     std::vector<QWidget*> m_leftColumn;  // top to bottom
     LinkScreen* m_link = nullptr;
     SetupScreen* m_setup = nullptr;
     UploadScreen* m_upload = nullptr;
+    RecordingScreen* m_recording = nullptr;
 
 public:
     // Controls, named as the screens name them.
