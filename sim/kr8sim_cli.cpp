@@ -1,5 +1,6 @@
 #include "kr8sim_cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <limits>
@@ -68,6 +69,14 @@ std::string kr8SimUsage() {
            "  --check-line-speed        send garbage while the host's line settings differ from the\n"
            "                            logger's host port\n"
            "\n"
+           "Live stream (while sampling):\n"
+           "  --stream-interval MS      time between a unit's mux packets; 0 (default) follows the\n"
+           "                            setup's analog rate\n"
+           "  --stream-units LIST       sender units sharing the line, e.g. 0,1,2,3,4 (0 is the time\n"
+           "                            unit); default the logger alone under its logger ID\n"
+           "  --sent-log PATH           append a line per mux packet sent: unit, sequence, payload\n"
+           "                            length, time stamp, and \"duplicate\" for a repeated packet\n"
+           "\n"
            "Runs in memory:\n"
            "  --run N=PATH              run number N holds the run file at PATH (repeatable)\n"
            "  --generate-runs N         add N generated runs\n"
@@ -83,6 +92,12 @@ std::string kr8SimUsage() {
            "  --silent                  never send anything\n"
            "  --false-mux-header        once, after the first status, send a mux header that declares\n"
            "                            4000 payload bytes and then carry on without them\n"
+           "  --gap-every N             every Nth mux record of a unit skips sequence numbers\n"
+           "  --gap-length N            sequence numbers skipped by each gap, default 1\n"
+           "  --duplicate-every N       every Nth mux packet of a unit goes out twice\n"
+           "  --empty-every N           every Nth mux record of a unit carries no payload\n"
+           "  --stray-unit U            sender unit U (5..255) also streams now and then\n"
+           "  --stray-every N           intervals between the stray unit's records, default 10\n"
            "\n"
            "  --verbose                 log everything received to standard error\n"
            "  --help                    show this text\n";
@@ -197,6 +212,38 @@ Kr8SimCommandLine parseKr8SimCommandLine(const std::vector<std::string>& args) {
         } else if (name == "--false-mux-header") {
             flag();
             o.faults.falseMuxHeader = true;
+        } else if (name == "--stream-interval") {
+            long long ms = o.streamInterval.count();
+            integer(ms, 0LL, 60000LL);
+            o.streamInterval = std::chrono::milliseconds(ms);
+        } else if (name == "--stream-units") {
+            if (auto v = value()) {
+                o.streamUnits.clear();
+                size_t start = 0;
+                while (line.error.empty() && start <= v->size()) {
+                    const size_t comma = std::min(v->find(',', start), v->size());
+                    const auto unit = parseInteger<int>(v->substr(start, comma - start), 0, 4);
+                    if (!unit) fail("--stream-units: expected units 0..4 separated by commas: " + *v);
+                    else if (std::find(o.streamUnits.begin(), o.streamUnits.end(), *unit) == o.streamUnits.end())
+                        o.streamUnits.push_back(*unit);
+                    start = comma + 1;
+                }
+            }
+        } else if (name == "--sent-log") {
+            if (auto v = value()) line.sentLogPath = *v;
+            if (line.error.empty() && line.sentLogPath.empty()) fail("--sent-log needs a path");
+        } else if (name == "--gap-every") {
+            integer(o.faults.stream.gapEvery, 0u, 1000000u);
+        } else if (name == "--gap-length") {
+            integer(o.faults.stream.gapLength, 1u, 255u);
+        } else if (name == "--duplicate-every") {
+            integer(o.faults.stream.duplicateEvery, 0u, 1000000u);
+        } else if (name == "--empty-every") {
+            integer(o.faults.stream.emptyEvery, 0u, 1000000u);
+        } else if (name == "--stray-unit") {
+            integer(o.faults.stream.strayUnit, uint8_t(5), uint8_t(255));
+        } else if (name == "--stray-every") {
+            integer(o.faults.stream.strayEvery, 1u, 1000000u);
         } else if (name == "--verbose" || name == "-v") {
             flag();
             line.verbose = true;

@@ -16,6 +16,7 @@ struct Kr8SimCommandLine {
     std::vector<std::pair<int16_t, std::string>> runFiles;
     int generateRuns = 0;
     uint32_t generateSeed = 1;
+    std::string sentLogPath;  // one line per mux packet sent
     bool verbose = false;
     bool help = false;
     std::string error;  // set when the command line cannot be used

@@ -2,7 +2,9 @@
 // without a logger at hand.
 #include <signal.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
@@ -10,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/bytes.h"
 #include "kr8sim_cli.h"
 #include "simulator.h"
 
@@ -52,6 +55,23 @@ int main(int argc, char** argv) {
         line.options.logSink = [](const std::string& text) {
             std::lock_guard lock(logMutex);
             std::cerr << "kr8sim: received " << text << std::endl;
+        };
+    }
+
+    std::FILE* sentLog = nullptr;
+    if (!line.sentLogPath.empty()) {
+        sentLog = std::fopen(line.sentLogPath.c_str(), "a");
+        if (!sentLog) {
+            std::cerr << "kr8sim: cannot open " << line.sentLogPath << ": " << std::strerror(errno) << "\n";
+            return 1;
+        }
+        // Written as each packet goes out, so a test reading the file sees it without waiting
+        // for the simulator to end.
+        line.options.sentSink = [sentLog](const cv::sim::SentMuxPacket& p) {
+            std::fprintf(sentLog, "unit %u sequence %u payload %zu time %u%s\n", unsigned(p.unit), unsigned(p.sequence),
+                         p.payloadLength(), unsigned(cv::getU32be(p.packet.data() + 8)),
+                         p.duplicate ? " duplicate" : "");
+            std::fflush(sentLog);
         };
     }
 
@@ -98,6 +118,7 @@ int main(int argc, char** argv) {
     int received = 0;
     sigwait(&signals, &received);
     simulator.stop();
+    if (sentLog) std::fclose(sentLog);
     if (!line.linkPath.empty()) {
         std::error_code ec;
         std::filesystem::remove(line.linkPath, ec);

@@ -26,7 +26,7 @@ std::tm calendarOf(int64_t clock) {
 
 } // namespace
 
-Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t clock) {
+Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t clock, int analogScans) {
     Sections sections;
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
     const std::tm t = calendarOf(clock);
@@ -72,9 +72,9 @@ Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t
             break;
         }
     }
-    const int rate = setupAnalogRate(setup);
+    const int scans = analogScans > 0 ? analogScans : setupAnalogRate(setup);
     std::vector<uint8_t>& analog = sections[8];
-    for (int sample = 0; sample < rate; ++sample) {
+    for (int sample = 0; sample < scans; ++sample) {
         for (int channel = 1; channel <= 7; ++channel) {
             if (setupAnalog(setup, channel) != 1) continue;
             const int counts = 2000 + 300 * channel + int(std::lround(20.0 * noise(m_rng)));

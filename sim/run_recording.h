@@ -18,8 +18,9 @@ using Sections = std::array<std::vector<uint8_t>, 9>;  // ports 1..8, then analo
 class InstrumentSource {
 public:
     explicit InstrumentSource(uint32_t seed) : m_rng(seed) {}
-    // tick counts the intervals of the run; clock is the logger clock (local seconds).
-    Sections next(const SetupRecord& setup, uint32_t tick, int64_t clock);
+    // tick counts the intervals of the run; clock is the logger clock (local seconds);
+    // analogScans is how often each analog channel was read (below 1: the setup's rate).
+    Sections next(const SetupRecord& setup, uint32_t tick, int64_t clock, int analogScans = 0);
 
 private:
     std::mt19937 m_rng;

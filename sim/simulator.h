@@ -23,6 +23,7 @@
 
 #include "host_input.h"
 #include "line_throttle.h"
+#include "live_stream.h"
 #include "run_recording.h"
 #include "run_store.h"
 #include "sim_records.h"
@@ -40,6 +41,8 @@ struct Kr8SimFaults {
     bool silent = false;                  // the logger never sends (it still hears and obeys)
     bool falseMuxHeader = false;          // once, after the first status the host was sent, a mux
                                           // header declaring 4000 payload bytes that never follow
+    sim::StreamFaults stream;             // gaps, duplicates, empty records and a stray unit in the
+                                          // live stream
 };
 
 struct Kr8SimOptions {
@@ -56,13 +59,20 @@ struct Kr8SimOptions {
     bool statusWhileSleeping = false;  // a sleeping logger is normally quiet
     uint32_t seed = 1;
     std::chrono::milliseconds statusInterval{1000};
-    std::chrono::milliseconds streamInterval{1000};
+    // Time between the mux packets of one unit; 0 follows the setup's analog rate.
+    std::chrono::milliseconds streamInterval{0};
+    // Sender units streamed while sampling: 0 the time unit, 1..4 loggers sharing the line.
+    // Empty: the logger alone, under its logger ID.
+    std::vector<int> streamUnits;
     std::chrono::milliseconds ackTimeout{1000};  // an unacknowledged upload block is repeated after this
     int maxBlockRepeats = 10;                    // then the upload is given up
     std::chrono::milliseconds clearMemoryTime{1500};
     // One line for everything received; called from the simulator's thread, never under its lock.
     std::function<void(const std::string&)> logSink;
-    // Most items the received log keeps (the oldest go first); 0 keeps everything, as tests need.
+    // Every mux packet as it goes out; called from the simulator's thread, never under its lock.
+    std::function<void(const sim::SentMuxPacket&)> sentSink;
+    // Most items the received and sent logs keep (the oldest go first); 0 keeps everything, as
+    // tests need.
     size_t logLimit = 0;
 };
 
@@ -166,6 +176,11 @@ public:
     // Sends these bytes once, as they are, as line noise or a firmware slip would.
     void injectRaw(const std::vector<uint8_t>& bytes);
 
+    // Mux packets that went out while sampling, oldest first, duplicates included; bytes lost to
+    // a full backlog, a silent or garbling line or an absent host are not in it.
+    std::vector<sim::SentMuxPacket> sentMuxPackets() const;
+    void clearSentMuxPackets();
+
     // What the host sent, oldest first.
     std::vector<Kr8SimReceived> received() const;
     std::vector<Kr8SimReceived> receivedCommands(std::optional<uint16_t> code = std::nullopt) const;
@@ -188,8 +203,6 @@ public:
 private:
     struct Sampling {
         sim::RunRecorder recorder;
-        sim::InstrumentSource source;
-        uint32_t tick = 0;
         Clock::time_point startedAt;
         std::array<size_t, 9> lastInterval{};  // bytes per section in the last interval
     };
@@ -222,7 +235,12 @@ private:
     void periodic(Clock::time_point now);
     void checkLineSpeed();
     void sendStatus();
-    void sendMuxInterval(Clock::time_point now);
+    std::chrono::milliseconds streamIntervalLocked() const;
+    void streamPeriodicLocked(Clock::time_point now);
+    void sendMuxInterval(Clock::time_point now, std::chrono::milliseconds interval);
+    void uploadPeriodicLocked(Clock::time_point now);
+    void setLoggerClockLocked(int64_t seconds);
+    void wakeIfDueLocked();
     void sendDirectory();
     bool queue(const uint8_t* bytes, size_t count, Traffic traffic);
     void flushOutput(Clock::time_point now);
@@ -268,7 +286,9 @@ private:
     std::optional<Sampling> m_sampling;
     std::array<int32_t, 9> m_lastRecorded{};  // sizes of the last run, shown after it ended
     int32_t m_lastRunSize = 0;
-    std::array<uint8_t, 256> m_sequence{};
+    sim::LiveStream m_stream;
+    std::vector<sim::SentMuxPacket> m_sent;
+    std::vector<sim::SentMuxPacket> m_pendingSent;
     Upload m_upload;
     uint16_t m_nextBlockNumber = 1;
     std::optional<sim::PortTestRequest> m_portTest;

@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 
 #include "support/fakes.h"
@@ -116,6 +118,43 @@ TEST(Kr8SimProgram, NamesItsDeviceServesTheLineAndEndsOnTerminate) {
     EXPECT_EQ(process.waitExit(5s), 0);
     std::error_code ec;
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link, ec))) << "the link is removed";
+}
+
+TEST(Kr8SimProgram, StreamsSeveralUnitsAndLogsEveryPacketItSent) {
+    if (kr8simBinary().empty()) GTEST_SKIP() << "kr8sim is not built beside the tests";
+    TempDir dir;
+    const auto sentLog = dir / "sent.txt";
+    Kr8SimProcess process({"--stream-units", "0,2", "--stream-interval", "50", "--duplicate-every", "3", "--sent-log",
+                           sentLog.string()});
+    ASSERT_TRUE(process.started());
+    const std::string device = process.readLine(5s);
+    ASSERT_FALSE(device.empty());
+    std::vector<std::string> expected;
+    {
+        LoggerLine line(device);
+        line.write(bytesOf("02 02 A2 A2 00 00 00 00 00 00 48 01"));
+        for (int i = 0; i < 12; ++i) {
+            const auto mux = line.nextOfType(8);
+            ASSERT_TRUE(mux);
+            const bool repeated = !expected.empty() && line.seen().size() >= 2 &&
+                                  line.seen()[line.seen().size() - 2].bytes == mux->bytes;
+            expected.push_back("unit " + std::to_string(mux->bytes[4]) + " sequence " + std::to_string(mux->bytes[5]) +
+                               " payload " + std::to_string(be16(mux->bytes, 6)) + (repeated ? " duplicate" : ""));
+        }
+    }
+    process.terminate();
+    EXPECT_EQ(process.waitExit(5s), 0);
+    std::ifstream in(sentLog);
+    std::vector<std::string> logged;
+    for (std::string text; std::getline(in, text) && logged.size() < expected.size();) {
+        const size_t time = text.find(" time ");
+        const size_t dup = text.find(" duplicate");
+        logged.push_back(text.substr(0, time) + (dup != std::string::npos ? " duplicate" : ""));
+    }
+    EXPECT_EQ(logged, expected);
+    EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](const std::string& e) {
+        return e.starts_with("unit 0 sequence 2 ") && e.ends_with(" duplicate");
+    })) << "the time unit's third record went out twice";
 }
 
 TEST(Kr8SimProgram, RefusesAWrongCommandLine) {

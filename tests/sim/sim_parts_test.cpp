@@ -296,12 +296,30 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(l.options.firmwareWord, 0x70630F06u);
                     EXPECT_EQ(l.options.clockOffsetSeconds, -30);
                 }},
+        CliCase{{"--stream-units", "0,1,2,2,4", "--stream-interval", "100", "--gap-every", "5", "--gap-length=3",
+                 "--duplicate-every", "4", "--empty-every", "7", "--stray-unit", "6", "--stray-every", "2", "--sent-log",
+                 "/tmp/sent"},
+                true,
+                [](const Kr8SimCommandLine& l) {
+                    EXPECT_EQ(l.options.streamUnits, (std::vector<int>{0, 1, 2, 4}));
+                    EXPECT_EQ(l.options.streamInterval, 100ms);
+                    const sim::StreamFaults& f = l.options.faults.stream;
+                    EXPECT_EQ(f.gapEvery, 5u);
+                    EXPECT_EQ(f.gapLength, 3u);
+                    EXPECT_EQ(f.duplicateEvery, 4u);
+                    EXPECT_EQ(f.emptyEvery, 7u);
+                    EXPECT_EQ(f.strayUnit, 6);
+                    EXPECT_EQ(f.strayEvery, 2u);
+                    EXPECT_EQ(l.sentLogPath, "/tmp/sent");
+                }},
         CliCase{{"--help"}, true, [](const Kr8SimCommandLine& l) { EXPECT_TRUE(l.help); }},
         CliCase{{"--corrupt-fraction", "1.5"}, false, {}}, CliCase{{"--throttle", "fast"}, false, {}},
         CliCase{{"--run", "3"}, false, {}}, CliCase{{"--run", "x=/a"}, false, {}},
         CliCase{{"--device"}, false, {}}, CliCase{{"--firmware", "7"}, false, {}},
         CliCase{{"--silent=yes"}, false, {}}, CliCase{{"--bogus"}, false, {}},
-        CliCase{{"--logger-id", "70000"}, false, {}}));
+        CliCase{{"--logger-id", "70000"}, false, {}}, CliCase{{"--stream-units", "1,5"}, false, {}},
+        CliCase{{"--stream-units", "1,,2"}, false, {}}, CliCase{{"--stray-unit", "4"}, false, {}},
+        CliCase{{"--gap-length", "0"}, false, {}}));
 
 } // namespace
 } // namespace cv::test

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 
 #include "support/fakes.h"
@@ -400,6 +401,33 @@ TEST_F(SimulatorOverPty, BeginStreamsMuxPacketsAndStopLeavesARunMadeOfThem) {
     ASSERT_TRUE(upload.finished);
     EXPECT_EQ(le32(entry->bytes, 52), upload.bytes.size());
     EXPECT_EQ(krmuxPayloads(upload.bytes), streamed) << "the run holds exactly what was streamed";
+}
+
+TEST_F(SimulatorOverPty, SeveralUnitsWithFaultsSendExactlyWhatTheSentLogHolds) {
+    Kr8SimOptions o = fastOptions();
+    o.streamInterval = 50ms;
+    o.streamUnits = {0, 1, 2};
+    o.faults.stream = {.gapEvery = 5, .gapLength = 2, .duplicateEvery = 4, .emptyEvery = 7, .strayUnit = 9, .strayEvery = 3};
+    start(o);
+    line->write(bytesOf("02 02 A2 A2 00 00 00 00 00 00 48 01"));
+    ASSERT_TRUE(sim->waitUntil([&] { return sim->sentMuxPackets().size() >= 40; }, kDeadline));
+    line->write(bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01"));
+    ASSERT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 30; }));
+    const auto sent = sim->sentMuxPackets();
+    size_t framed = size_t(std::count_if(line->seen().begin(), line->seen().end(), [](const auto& p) { return p.type == 8; }));
+    if (framed < sent.size())
+        line->next([&](const LoggerPacket& p) { return p.type == 8 && ++framed == sent.size(); }, kDeadline);
+    std::vector<std::vector<uint8_t>> onTheLine;
+    for (const auto& p : line->seen())
+        if (p.type == 8) onTheLine.push_back(p.bytes);
+    ASSERT_EQ(onTheLine.size(), sent.size());
+    std::map<uint8_t, int> duplicates;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        ASSERT_EQ(onTheLine[i], sent[i].packet) << "packet " << i;
+        if (sent[i].duplicate) ++duplicates[sent[i].unit];
+    }
+    for (uint8_t unit : {0, 1, 2}) EXPECT_GT(duplicates[unit], 0) << "unit " << int(unit);
+    EXPECT_EQ(line->droppedBytes(), 0u);
 }
 
 // --- Directory and upload ---------------------------------------------------------------------------
