@@ -13,6 +13,8 @@
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
 #include "link/link_screen_qt.h"
+#include "link/real_time_page.h"
+#include "link/stream_screen_qt.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "setup/data_status_page.h"
@@ -148,12 +150,14 @@ void TForm1::buildControllers() {
         if (on) TTimeout->start();
         else TTimeout->stop();
     });
+    m_stream = new StreamScreen(this, m_services, m_receiver);
+    m_recording = new RecordingScreen(this, m_services);
+    m_receiver.setReplaySource(&m_recording->replaySource());
+    m_stream->setArchiveSink(&m_recording->archiveSink());
     connect(m_setup, &SetupScreen::hostModeLaidOut, this, &TForm1::applyHostMode);
     connect(m_setup, &SetupScreen::loggerSpeedReported, m_link, &LinkScreen::followLoggerSpeed);
     connect(m_setup, &SetupScreen::deviceCaptionsChanged, m_upload, &UploadScreen::setDeviceCaptions);
     connect(m_link, &LinkScreen::lostChanged, m_setup, &SetupScreen::showLinkLost);
-    m_recording = new RecordingScreen(this, m_services);
-    m_receiver.setReplaySource(&m_recording->replaySource());
 }
 
 void TForm1::buildLeftColumn() {
@@ -180,7 +184,8 @@ void TForm1::buildTabs() {
                                                       {"TSLoggerControl", m_setup->loggerControlPage()},
                                                       {"TSDataStatus", m_setup->dataStatusPage()},
                                                       {"TSUpload", m_upload->page()},
-                                                      {"TSRecord", m_recording->page()}};
+                                                      {"TSRecord", m_recording->page()},
+                                                      {"TSRealTime", m_stream->page()}};
     for (const hostmode::TabPage& p : hostmode::kTabPages) {
         QWidget* page = nullptr;
         for (const auto& [name, w] : owned)
@@ -189,9 +194,7 @@ void TForm1::buildTabs() {
         page->setObjectName(p.name);
         Tabs->addTab(page, p.caption);
     }
-    auto* realTime = new QVBoxLayout(Tabs->findChild<QWidget*>("TSRealTime"));
-    realTime->addWidget(m_setup->polledButtons(), 0, Qt::AlignLeft);
-    realTime->addStretch(1);
+    m_stream->page()->placePolledButtons(m_setup->polledButtons());
     connect(Tabs, &QTabWidget::currentChanged, this, [this](int) { TabsChange(); });
     for (int t = hostmode::kLaidOutTabs; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, false);
     m_tabsStartSize = QSize(960, 680);
@@ -215,7 +218,9 @@ void TForm1::applyHostMode(const hostmode::Layout& l) {
 }
 
 void TForm1::TabsChange() {
-    if (Tabs->currentWidget() == m_upload->page()) m_upload->clearRunList();
+    if (Tabs->currentWidget() != m_upload->page()) return;
+    m_upload->clearRunList();
+    m_stream->stopRawDisplay();
 }
 
 void TForm1::startTimers() {
@@ -266,6 +271,7 @@ void TForm1::Timer10msTimer() {
     m_setup->hostClockTick();
     m_link->receiveStep(m_recording->recordingMode());
     m_recording->replayStopStep();
+    m_stream->rawDisplayStep();
 }
 
 void TForm1::Timer475msTimer() {
@@ -278,8 +284,9 @@ void TForm1::Timer475msTimer() {
 void TForm1::Timer1000msTimer() {
     m_link->supervisionStep();
     m_recording->recordStatusStep();
-    m_link->sequenceErrorsStep(0);
+    m_link->sequenceErrorsStep(m_stream->sequenceErrorsTotal());
     m_recording->fileSizeStep();
+    m_stream->unitCountersStep();
     m_upload->secondTick();
     m_link->loopsStep();
 }
@@ -288,5 +295,8 @@ void TForm1::TTimeoutTimer() { m_upload->timeoutTick(); }
 
 void TForm1::onUploadBlock() { m_upload->onUploadBlock(); }
 void TForm1::onDirectoryEntry() { m_upload->onDirectoryEntry(); }
+void TForm1::onMuxRecord(uint8_t* record, size_t length, int recordingMode) {
+    m_stream->onMuxRecord(record, length, recordingMode);
+}
 
 } // namespace cv

@@ -23,6 +23,7 @@ namespace cv {
 
 class LinkScreen;
 class SetupScreen;
+class StreamScreen;
 class UploadScreen;
 class RecordingScreen;
 
@@ -61,10 +62,12 @@ public:
     SetupScreen* setupScreen() const { return m_setup; }
     UploadScreen* uploadScreen() const { return m_upload; }
     RecordingScreen* recordingScreen() const { return m_recording; }
+    StreamScreen* streamScreen() const { return m_stream; }
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
     void onUploadBlock() override;
     void onDirectoryEntry() override;
+    void onMuxRecord(uint8_t* record, size_t length, int recordingMode) override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -94,6 +97,7 @@ private:
     SetupScreen* m_setup = nullptr;
     UploadScreen* m_upload = nullptr;
     RecordingScreen* m_recording = nullptr;
+    StreamScreen* m_stream = nullptr;
 
 public:
     // Controls, named as the screens name them.

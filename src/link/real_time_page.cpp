@@ -1,0 +1,96 @@
+#include "link/real_time_page.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "link/mux_stream.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv {
+
+const char* const RealTimePage::kCaption = "Real Time Data";
+
+RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
+    setObjectName("TSRealTime");
+    setWindowTitle(kCaption);
+
+    Memo1 = named(new QPlainTextEdit(this), "Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setMaximumBlockCount(int(RawDisplayLines::kMaxLines));
+    Memo1->setAccessibleName("Real-time data display");
+
+    BTDisplayRaw = named(new QPushButton("Display Data", this), "BTDisplayRaw");
+    RawSourceCB = named(new QComboBox(this), "RawSourceCB");
+    RawSourceCB->addItems({"Parsed Data", "Raw Logger Data", "Raw PC Logger Data"});
+    RawSourceCB->setAccessibleName("Data to display");
+    RawPortCB = named(new QComboBox(this), "RawPortCB");
+    for (int p = 1; p <= 8; ++p) RawPortCB->addItem("Display Port " + QString::number(p));
+    RawPortCB->addItem("All Analog Data");
+    RawPortCB->setAccessibleName("Logger port to display");
+    RawMuxIDLB = namedLabel(this, "RawMuxIDLB");
+    RawMuxIDUD = named(new QSpinBox(this), "RawMuxIDUD");
+    RawMuxIDUD->setRange(1, 4);
+    RawMuxIDUD->setValue(2);
+    RawMuxIDUD->setAccessibleName("Logger ID to display");
+    RawMuxIDLB->setBuddy(RawMuxIDUD);
+
+    EditSendText = named(new QLineEdit(this), "EditSendText");
+    EditSendText->setMaxLength(int(kMaxSendText));
+    EditSendText->setAccessibleName("Text to send to the logger (Enter sends it with CR LF)");
+    BTSendText = named(new QPushButton("Send w/o CR LF", this), "BTSendText");
+    BTResetCounters = named(new QPushButton("Reset Counters", this), "BTResetCounters");
+
+    auto* counters = named(new QGroupBox("Packets   Gaps   Missed", this), "GBUnitCounters");
+    auto* cl = new QVBoxLayout(counters);
+    LBTimeUnit = namedLabel(counters, "LBTimeUnit");
+    LBUnit1 = namedLabel(counters, "LBUnit1");
+    LBUnit2 = namedLabel(counters, "LBUnit2");
+    LBUnit3 = namedLabel(counters, "LBUnit3");
+    LBUnit4 = namedLabel(counters, "LBUnit4");
+    for (QLabel* l : {LBTimeUnit, LBUnit1, LBUnit2, LBUnit3, LBUnit4}) cl->addWidget(l);
+    cl->addWidget(BTResetCounters);
+    cl->addStretch(1);
+
+    auto* choice = new QHBoxLayout;
+    choice->addWidget(BTDisplayRaw);
+    choice->addWidget(RawSourceCB);
+    choice->addWidget(RawPortCB);
+    choice->addWidget(RawMuxIDLB);
+    choice->addWidget(RawMuxIDUD);
+    choice->addStretch(1);
+
+    auto* send = new QHBoxLayout;
+    send->addWidget(EditSendText, 1);
+    send->addWidget(BTSendText);
+
+    m_polledRow = new QHBoxLayout;
+    m_polledRow->setContentsMargins(0, 0, 0, 0);
+
+    auto* grid = new QGridLayout(this);
+    grid->addLayout(m_polledRow, 0, 0, 1, 2);
+    grid->addLayout(choice, 1, 0, 1, 2);
+    grid->addWidget(Memo1, 2, 0);
+    grid->addWidget(counters, 2, 1);
+    grid->addLayout(send, 3, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+    grid->setRowStretch(2, 1);
+}
+
+void RealTimePage::placePolledButtons(QWidget* buttons) {
+    const bool hidden = buttons->isHidden();  // a new parent hides a widget
+    m_polledRow->addWidget(buttons, 0, Qt::AlignLeft);
+    buttons->setVisible(!hidden);
+}
+
+} // namespace cv

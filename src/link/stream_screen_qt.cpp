@@ -1,0 +1,122 @@
+#include "link/stream_screen_qt.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "base/text_format.h"
+#include "link/real_time_page.h"
+#include "link/receiver.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv {
+
+StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver)
+    : QObject(window), m_services(services), m_page(new RealTimePage(window)), m_stream(services.warnings) {
+    receiver.setRawTap([this](const uint8_t* bytes, size_t count) {
+        const RawSelection& s = m_stream.rawSelection();
+        if (s.on && s.source == int(RawSource::RawLoggerData)) m_loggerBytes.add(bytes, count);
+    });
+    connect(m_page->RawSourceCB, &QComboBox::currentIndexChanged, this, &StreamScreen::RawPortCBChange);
+    connect(m_page->RawPortCB, &QComboBox::currentIndexChanged, this, &StreamScreen::RawPortCBChange);
+    connect(m_page->RawMuxIDUD, &QSpinBox::valueChanged, this, &StreamScreen::RawPortCBChange);
+    connect(m_page->BTDisplayRaw, &QPushButton::clicked, this, &StreamScreen::BTDisplayRawClick);
+    connect(m_page->BTResetCounters, &QPushButton::clicked, this, &StreamScreen::BTResetCountersClick);
+    connect(m_page->BTSendText, &QPushButton::clicked, this, &StreamScreen::BTSendTextClick);
+    connect(m_page->EditSendText, &QLineEdit::returnPressed, this, &StreamScreen::EditSendTextReturn);
+    RawPortCBChange();
+    unitCountersStep();
+}
+
+StreamScreen::~StreamScreen() = default;
+
+void StreamScreen::onMuxRecord(uint8_t* record, size_t length, int recordingMode) {
+    m_stream.acceptMuxRecord(record, length, recordingMode);
+}
+
+void StreamScreen::onPcLoggerRecordMade(const uint8_t* record, size_t length) {
+    const RawSelection& s = m_stream.rawSelection();
+    if (s.on && s.source == int(RawSource::RawPcLoggerData)) m_pcLoggerRecords.add(record, length);
+}
+
+void StreamScreen::rawDisplayStep() {
+    RawDisplayBuffer* sources[] = {&m_stream.parsedData(), &m_loggerBytes, &m_pcLoggerRecords};
+    bool any = false;
+    for (RawDisplayBuffer* b : sources) {
+        if (b->size() == 0) continue;
+        m_lines.append(b->data(), b->size());
+        b->clear();
+        any = true;
+    }
+    if (any) showNewLines();
+}
+
+void StreamScreen::showNewLines() {
+    for (const std::string& line : m_lines.takeNewLines())
+        m_page->Memo1->appendPlainText(QString::fromLatin1(line.data(), qsizetype(line.size())));
+}
+
+void StreamScreen::unitCountersStep() {
+    QLabel* labels[] = {m_page->LBTimeUnit, m_page->LBUnit1, m_page->LBUnit2, m_page->LBUnit3, m_page->LBUnit4};
+    for (int u = 0; u < kMuxCountedUnits; ++u) labels[u]->setText(qs(m_stream.unitCounterLine(u)));
+}
+
+void StreamScreen::RawPortCBChange() {
+    RawSelection s = m_stream.rawSelection();
+    s.source = m_page->RawSourceCB->currentIndex();
+    s.portIndex = m_page->RawPortCB->currentIndex();
+    s.unit = m_page->RawMuxIDUD->value();
+    m_stream.setRawSelection(s);
+    m_page->RawMuxIDLB->setText(qs(format("Logger ID:  %3d", s.unit)));
+    const bool parsed = s.source <= int(RawSource::ParsedData);
+    m_page->RawMuxIDLB->setVisible(parsed);
+    m_page->RawMuxIDUD->setVisible(parsed);
+    m_page->RawPortCB->setVisible(parsed);
+}
+
+void StreamScreen::BTDisplayRawClick() {
+    RawSelection s = m_stream.rawSelection();
+    s.on = !s.on;
+    m_stream.setRawSelection(s);
+    m_page->BTDisplayRaw->setText(s.on ? "Stop Display" : "Display Data");
+    if (!s.on) {
+        // Nothing gathered before the stop turns up when the display is switched on again.
+        m_stream.parsedData().clear();
+        m_loggerBytes.clear();
+        m_pcLoggerRecords.clear();
+    }
+}
+
+void StreamScreen::stopRawDisplay() {
+    if (m_stream.rawSelection().on) BTDisplayRawClick();
+}
+
+void StreamScreen::BTResetCountersClick() {
+    m_stream.resetCounters();
+    unitCountersStep();
+}
+
+void StreamScreen::BTSendTextClick() { sendTyped(false); }
+
+void StreamScreen::EditSendTextReturn() { sendTyped(true); }
+
+// The typed text shows in the memo as a line of its own, and only when it went out; when the
+// port takes nothing the operator's sender says so and the line end is not tried after it.
+void StreamScreen::sendTyped(bool withLineEnd) {
+    const std::string text = sendableText(m_page->EditSendText->text().toLatin1().toStdString());
+    m_page->EditSendText->clear();
+    m_lines.endLine();
+    const bool sent = text.empty() || m_services.commands.sendRaw(text);
+    if (sent) {
+        m_lines.append(text);
+        if (withLineEnd) m_services.commands.sendRaw("\r\n");
+    }
+    m_lines.endLine();
+    showNewLines();
+}
+
+} // namespace cv

@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/bytes.h"
+#include "link/archive_sink.h"
+#include "link/mux_stream.h"
+#include "support/fakes.h"
+
+namespace cv {
+namespace {
+
+// A mux record as it arrives on the line: header fields big-endian, sections back to back.
+std::vector<uint8_t> muxRecord(int unit, int seq, const std::vector<std::string>& sections = {"data"},
+                               uint32_t timeStamp = 0x01020304) {
+    std::string payload;
+    for (const std::string& s : sections) payload += s;
+    std::vector<uint8_t> r(kMuxRecordOverhead + payload.size(), 0);
+    r[0] = 1;
+    r[2] = uint8_t(unit);
+    r[3] = uint8_t(seq);
+    putU16be(&r[4], uint16_t(payload.size()));
+    putU32be(&r[6], timeStamp);
+    for (size_t k = 0; k < sections.size() && k < 9; ++k) putU16be(&r[10 + 2 * k], uint16_t(sections[k].size()));
+    std::copy(payload.begin(), payload.end(), r.begin() + kMuxHeaderLength);
+    std::copy_n("####", 4, r.end() - 4);
+    return r;
+}
+
+struct CapturingSink : ArchiveSink {
+    std::vector<std::vector<uint8_t>> records;
+    std::vector<int> modes;
+    bool ok = true;
+    bool appendRecord(const uint8_t* record, size_t length, int mode) override {
+        records.emplace_back(record, record + length);
+        modes.push_back(mode);
+        return ok;
+    }
+};
+
+struct StreamRig {
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    MuxStream stream{warnings};
+    MuxResult feed(std::vector<uint8_t> r, int mode = 0) { return stream.acceptMuxRecord(r.data(), r.size(), mode); }
+    std::string shown() {
+        std::string s(reinterpret_cast<const char*>(stream.parsedData().data()), stream.parsedData().size());
+        stream.parsedData().clear();
+        return s;
+    }
+    void display(int unit, int portIndex) { stream.setRawSelection({true, 0, portIndex, unit}); }
+};
+
+std::vector<int> countUp(int from, int to) {
+    std::vector<int> v;
+    for (int s = from; s <= to; ++s) v.push_back(s);
+    return v;
+}
+std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// ---- sequence numbers ----
+
+constexpr int kEmpty = 1000;
+
+struct SequenceCase {
+    const char* name;
+    std::vector<int> sequence;  // of unit 2; kEmpty + n: an empty record numbered n
+    std::string line;           // "Unit 2: packets gaps missed" afterwards
+    uint32_t total;
+    size_t recordsShown;
+};
+
+class MuxSequence : public ::testing::TestWithParam<SequenceCase> {};
+
+TEST_P(MuxSequence, CountsGapsAndShowsEveryRecordThatIsNotADuplicate) {
+    StreamRig rig;
+    rig.display(2, 0);
+    size_t shown = 0;
+    for (int s : GetParam().sequence) {
+        rig.feed(s >= kEmpty ? muxRecord(2, s - kEmpty, {}) : muxRecord(2, s, {"x"}));
+        shown += rig.shown().size();
+    }
+    EXPECT_EQ(rig.stream.unitCounterLine(2), GetParam().line);
+    EXPECT_EQ(rig.stream.totalSequenceErrors(), GetParam().total);
+    EXPECT_EQ(shown, GetParam().recordsShown);
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MuxSequence,
+    ::testing::Values(SequenceCase{"FirstZeroIsInSequence", {0, 1}, "Unit 2: 2 \t0 \t0", 0, 2},
+                      SequenceCase{"FirstFiveIsAGapOfFiveYetShown", {5, 6}, "Unit 2: 2 \t1 \t5", 1, 2},
+                      SequenceCase{"WrapFrom255To0", countUp(0, 255) + std::vector<int>{0}, "Unit 2: 257 \t0 \t0", 0, 257},
+                      SequenceCase{"From250To2SkipsSeven", countUp(0, 250) + std::vector<int>{2}, "Unit 2: 252 \t1 \t7", 1, 252},
+                      SequenceCase{"DuplicateIgnored", {0, 0, 0, 1}, "Unit 2: 2 \t0 \t0", 0, 2},
+                      SequenceCase{"EmptyRecordOnlyMovesTheNumber", {0, kEmpty + 1, 2}, "Unit 2: 2 \t0 \t0", 0, 2},
+                      SequenceCase{"EmptyDuplicateIgnored", {kEmpty + 0, 0}, "Unit 2: 0 \t0 \t0", 0, 0},
+                      SequenceCase{"GapThenDuplicateOfTheGapRecord", {0, 3, 3, 4}, "Unit 2: 3 \t1 \t2", 1, 3}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MuxStreamCounters, ResetKeepsTheTotalAndTheSequenceTable) {
+    StreamRig rig;
+    rig.feed(muxRecord(1, 4));
+    rig.feed(muxRecord(0, 0));
+    rig.stream.resetCounters();
+    EXPECT_EQ(rig.stream.unitCounterLine(1), "Unit 1: 0 \t0 \t0");
+    EXPECT_EQ(rig.stream.unitCounterLine(0), "Time Unit: 0");
+    EXPECT_EQ(rig.stream.totalSequenceErrors(), 1u);
+    EXPECT_EQ(rig.feed(muxRecord(1, 4)), MuxResult::Duplicate);
+    rig.feed(muxRecord(1, 5));
+    EXPECT_EQ(rig.stream.unitCounterLine(1), "Unit 1: 1 \t0 \t0");
+}
+
+// ---- sender units ----
+
+struct UnitCase {
+    int unit;
+    bool withData;
+    bool warned;
+    bool counted;  // in "Time Unit"/"Unit n"
+};
+
+class MuxUnits : public ::testing::TestWithParam<UnitCase> {};
+
+TEST_P(MuxUnits, OnlyUnitsZeroToFourAreTakenAndOthersWithDataAreNamedInABox) {
+    const UnitCase c = GetParam();
+    StreamRig rig;
+    for (int i = 0; i < 2; ++i) rig.feed(muxRecord(c.unit, 7, c.withData ? std::vector<std::string>{"x"} : std::vector<std::string>{}));
+    const std::string text = "\r\nSender Unit " + std::to_string(c.unit) + " " + std::to_string(c.unit);
+    // Units 5..8 remember nothing, so the same record is named again; above 8 there is no table entry at all.
+    EXPECT_EQ(rig.dialogs.boxes.size(), c.warned ? 2u : 0u);
+    if (c.warned) {
+        EXPECT_TRUE(rig.dialogs.saw("Mux ID Error", text));
+    }
+    uint32_t packets = 0;
+    for (int u = 0; u < kMuxCountedUnits; ++u) packets += rig.stream.unit(u).packets;
+    EXPECT_EQ(packets, c.counted ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MuxUnits,
+                         ::testing::Values(UnitCase{0, true, false, true}, UnitCase{4, true, false, true},
+                                           UnitCase{5, true, true, false}, UnitCase{6, true, true, false},
+                                           UnitCase{6, false, false, false}, UnitCase{8, true, true, false},
+                                           UnitCase{9, true, true, false}, UnitCase{9, false, true, false},
+                                           UnitCase{255, true, true, false}));
+
+// ---- parsed data: one section of one unit ----
+
+struct SectionCase {
+    const char* name;
+    int unit;
+    int portIndex;
+    std::string shown;
+};
+
+class MuxSections : public ::testing::TestWithParam<SectionCase> {};
+
+TEST_P(MuxSections, TheChosenSectionOfTheChosenUnitIsShown) {
+    StreamRig rig;
+    rig.display(GetParam().unit, GetParam().portIndex);
+    rig.feed(muxRecord(2, 0, {"abcd", "", "SEVEN77", "", "", "", "", "", "an9"}));
+    EXPECT_EQ(rig.shown(), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MuxSections,
+                         ::testing::Values(SectionCase{"Port1", 2, 0, "abcd"}, SectionCase{"EmptyPort2", 2, 1, ""},
+                                           SectionCase{"Port3AfterLengths4And0", 2, 2, "SEVEN77"},
+                                           SectionCase{"AllAnalogData", 2, 8, "an9"},
+                                           SectionCase{"OtherUnit", 3, 2, ""}, SectionCase{"NoPortChosen", 2, -1, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MuxSectionsBounds, SectionsClaimingMoreThanThePayloadShowNothing) {
+    StreamRig rig;
+    rig.display(2, 1);
+    std::vector<uint8_t> r = muxRecord(2, 0, {"abcd", "xy"});
+    putU16be(&r[12], 400);  // section 2 claims far more than the record holds
+    EXPECT_EQ(rig.feed(r), MuxResult::Accepted);
+    EXPECT_EQ(rig.shown(), "");
+}
+
+TEST(MuxRecordBounds, ARecordShorterThanItsHeaderSaysIsDroppedUncounted) {
+    StreamRig rig;
+    std::vector<uint8_t> r = muxRecord(2, 0, {"abcd"});
+    EXPECT_EQ(rig.feed(std::vector<uint8_t>(r.begin(), r.begin() + 20)), MuxResult::Malformed);
+    r.resize(r.size() - 2);
+    EXPECT_EQ(rig.feed(r), MuxResult::Malformed);
+    EXPECT_EQ(rig.stream.unitCounterLine(2), "Unit 2: 0 \t0 \t0");
+}
+
+// ---- archive hand-over ----
+
+struct RecordCase {
+    int mode;
+    bool sinkOk;
+    MuxResult result;
+    size_t written;
+};
+
+class MuxRecording : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(MuxRecording, RecordsInModesTwoToFourWithTheHeaderLittleEndian) {
+    const RecordCase c = GetParam();
+    StreamRig rig;
+    CapturingSink sink;
+    sink.ok = c.sinkOk;
+    rig.stream.setArchiveSink(&sink);
+    // The first record is a sequence gap: it is recorded all the same.
+    EXPECT_EQ(rig.feed(muxRecord(3, 9, {"abc", "", "", "", "", "", "", "", "zz"}, 0xA1B2C3D4), c.mode), c.result);
+    ASSERT_EQ(sink.records.size(), c.written);
+    EXPECT_EQ(rig.stream.recordedBytes(), c.sinkOk ? 37u * c.written : 0u);
+    if (c.written == 0) return;
+    const std::vector<uint8_t>& r = sink.records[0];
+    ASSERT_EQ(r.size(), 37u);
+    EXPECT_EQ(sink.modes[0], c.mode);
+    EXPECT_EQ(getU16le(&r[4]), 5);
+    EXPECT_EQ(getU32le(&r[6]), 0xA1B2C3D4u);
+    EXPECT_EQ(getU16le(&r[10]), 3);
+    EXPECT_EQ(getU16le(&r[26]), 2);
+    EXPECT_EQ(std::string(r.begin() + 28, r.end()), "abczz####");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MuxRecording,
+                         ::testing::Values(RecordCase{0, true, MuxResult::Accepted, 0},
+                                           RecordCase{2, true, MuxResult::Recorded, 1},
+                                           RecordCase{2, false, MuxResult::RecordFailed, 1},
+                                           RecordCase{3, true, MuxResult::RecordedCycled, 1},
+                                           RecordCase{4, false, MuxResult::RecordFailedCycled, 1},
+                                           RecordCase{5, true, MuxResult::Accepted, 0},
+                                           RecordCase{6, true, MuxResult::Accepted, 0}));
+
+TEST(MuxRecordingRules, DuplicatesEmptyRecordsAndForeignUnitsAreNotRecorded) {
+    StreamRig rig;
+    CapturingSink sink;
+    rig.stream.setArchiveSink(&sink);
+    rig.feed(muxRecord(2, 0), 2);
+    rig.feed(muxRecord(2, 0), 2);
+    rig.feed(muxRecord(2, 1, {}), 2);
+    rig.feed(muxRecord(7, 0), 2);
+    rig.feed(muxRecord(2, 2), 2);
+    ASSERT_EQ(sink.records.size(), 2u);
+    EXPECT_EQ(sink.records[1][3], 2);
+}
+
+TEST(MuxPcLoggerOutput, TheHookSeesLoggerUnitsOnlyNeverTheTimeUnit) {
+    StreamRig rig;
+    std::vector<int> units;
+    rig.stream.setPcLoggerOutputHook([&](const uint8_t*, size_t, int u) { units.push_back(u); });
+    rig.feed(muxRecord(0, 0));
+    rig.feed(muxRecord(1, 0));
+    rig.feed(muxRecord(4, 3));
+    EXPECT_EQ(units, (std::vector<int>{1, 4}));
+}
+
+// ---- the memo's lines ----
+
+struct LinesCase {
+    const char* name;
+    std::string input;
+    std::vector<std::string> lines;
+    std::string pending;
+};
+
+class RawLines : public ::testing::TestWithParam<LinesCase> {};
+
+TEST_P(RawLines, LineEndsAndLongLinesSplitAsShown) {
+    RawDisplayLines memo;
+    // Delivered in two pieces to show that a line end split across ticks still closes one line.
+    const std::string& in = GetParam().input;
+    memo.append(in.substr(0, in.size() / 2));
+    memo.append(in.substr(in.size() / 2));
+    EXPECT_EQ(std::vector<std::string>(memo.lines().begin(), memo.lines().end()), GetParam().lines);
+    EXPECT_EQ(memo.pending(), GetParam().pending);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RawLines,
+    ::testing::Values(LinesCase{"CrLfClosesOneLine", "$GPGGA,1\r\n$GPGGA,2\r\n", {"$GPGGA,1", "$GPGGA,2"}, ""},
+                      LinesCase{"LfCrAndRunsCloseOne", "a\n\rb\r\n\r\n\nc", {"a", "b"}, "c"},
+                      LinesCase{"LeadingLineEndAddsNothing", "\r\nabc", {}, "abc"},
+                      LinesCase{"LongLineSplitAfter101", std::string(150, 'x') + "\r\n",
+                                {std::string(101, 'x'), std::string(49, 'x')}, ""},
+                      LinesCase{"BytesShownAsTheyAre", std::string("\x01\xff\t", 3) + "\n", {std::string("\x01\xff\t", 3)}, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RawLinesMemo, KeepsTheLast101LinesAndHandsOutOnlyNewOnes) {
+    RawDisplayLines memo;
+    memo.append("first\r\n");
+    EXPECT_EQ(memo.takeNewLines(), std::vector<std::string>{"first"});
+    for (int i = 0; i < 300; ++i) memo.append("line " + std::to_string(i) + "\r\n");
+    ASSERT_EQ(memo.lines().size(), 101u);
+    EXPECT_EQ(memo.lines().front(), "line 199");
+    EXPECT_EQ(memo.lines().back(), "line 299");
+    const std::vector<std::string> fresh = memo.takeNewLines();
+    ASSERT_EQ(fresh.size(), 101u);
+    EXPECT_EQ(fresh.front(), "line 199");
+    EXPECT_TRUE(memo.takeNewLines().empty());
+}
+
+TEST(SendText, AtMost199CharactersGoOut) {
+    EXPECT_EQ(sendableText("PING"), "PING");
+    EXPECT_EQ(sendableText(std::string(250, 'q')), std::string(199, 'q'));
+}
+
+} // namespace
+} // namespace cv
