@@ -51,6 +51,7 @@ void RecordingScreen::BTRecordArchiveClick() {
     const auto path = m_services.dialogs.chooseSaveFile({"Record Continuous Archive", "", "", true});
     if (!path) return;
     if (!m_recorder.startContinuous(*path)) return;
+    m_replay.stop();
     m_sizeFromReplay = false;
     m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
     SetRecordButtons(false);
@@ -64,6 +65,7 @@ void RecordingScreen::startPeriodic(int mode, const char* title) {
     const auto path = m_services.dialogs.chooseSaveFile({title, "", "", true});
     if (!path) return;
     if (!m_recorder.startPeriodic(mode, *path)) return;
+    m_replay.stop();
     m_sizeFromReplay = false;
     m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
     SetRecordButtons(false);
@@ -80,8 +82,8 @@ void RecordingScreen::startReplay(int mode, const char* title) {
     choice.title = title;
     const auto path = m_services.dialogs.chooseOpenFile(choice);
     if (!path) return;
-    m_recorder.stop();
     if (!m_replay.start(*path, mode)) return;
+    m_recorder.stop();
     m_sizeFromReplay = true;
     m_page->LBArchiveFileName->setText(qs(format("Archive File:  %s", path->c_str())));
     SetRecordButtons(false);
