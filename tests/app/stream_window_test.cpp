@@ -93,6 +93,11 @@ TEST_F(StreamWindow, RawLoggerDataShowsEveryByteAndHidesTheParsedChoices) {
     // The mux packet shows as it came, header and all, up to its line end.
     EXPECT_TRUE(memo().startsWith("S>hello\n")) << memo().toStdString();
     EXPECT_TRUE(memo().endsWith("ab")) << memo().toStdString();
+    std::string many;
+    for (int i = 0; i < 150; ++i) many += "line " + std::to_string(i) + "\r\n";
+    second({test::textBytes(many)});
+    EXPECT_EQ(page->Memo1->blockCount(), 101);
+    EXPECT_TRUE(memo().startsWith("line 49\n")) << memo().left(40).toStdString();
     // Leaving for the Upload Logger Data page stops the display.
     form.Tabs->setCurrentWidget(form.findChild<QWidget*>("TSUpload"));
     EXPECT_EQ(page->BTDisplayRaw->text(), "Display Data");
