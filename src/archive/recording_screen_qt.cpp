@@ -113,6 +113,9 @@ void RecordingScreen::replayStopStep() {
 
 void RecordingScreen::recordStatusStep() {
     m_recorder.minuteTick();
+    // A new hour or day has a new name; show the file being written.
+    if (m_recorder.mode() == kHourly || m_recorder.mode() == kDaily)
+        m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
     showStatus();
 }
 

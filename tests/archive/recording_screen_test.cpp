@@ -47,6 +47,8 @@ struct StartCase {
     const char* dialogTitle;
     int mode;
     const char* status;
+    const char* fileLead;
+    const char* fileSuffix;  // hourly and daily names at 22:13 on 14 November 2023
 };
 struct StartButtons : RecordingWindow, ::testing::WithParamInterface<StartCase> {};
 
@@ -76,6 +78,7 @@ TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
     second();
     EXPECT_EQ(page.LBRecordStatus->text(), c.status);
     EXPECT_EQ(caption(), c.status);
+    EXPECT_EQ(page.LBArchiveFileName->text().toStdString(), c.fileLead + path + c.fileSuffix);
 
     page.BTStopRecord->click();
     second();
@@ -89,13 +92,16 @@ TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
 INSTANTIATE_TEST_SUITE_P(
     Recording, StartButtons,
     ::testing::Values(
-        StartCase{"BTRecordArchive", "Record Archive", "Record Continuous Archive", kContinuous, "Recording:  Archive File"},
-        StartCase{"BTRecord1Hour", "1 Hour Archive Files", "Record 1 Hour Archive", kHourly, "Recording:  1 Hour Archive"},
-        StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive"},
+        StartCase{"BTRecordArchive", "Record Archive", "Record Continuous Archive", kContinuous, "Recording:  Archive File",
+                  "Archive File:  ", ""},
+        StartCase{"BTRecord1Hour", "1 Hour Archive Files", "Record 1 Hour Archive", kHourly, "Recording:  1 Hour Archive",
+                  "1 Hour Archive File:  ", "23_318.022"},
+        StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive",
+                  "24 Hour Archive File:  ", "23.318"},
         StartCase{"ReplayArchiveBT", "Replay Archive", "Open Archive For Replay", kReplayOnce,
-                  "Replay Archive:  1.000 secs"},
+                  "Replay Archive:  1.000 secs", "Archive File:  ", ""},
         StartCase{"ReplayContinuousBT", "Continuous Archive Replay", "Open Archive For Continuous Replay",
-                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs"}),
+                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", ""}),
     [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) {
