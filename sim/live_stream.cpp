@@ -9,14 +9,11 @@ namespace cv::sim {
 
 void LiveStream::begin(std::vector<uint8_t> units, uint32_t seed) {
     std::mt19937 rng(seed);
-    m_unitIds = std::move(units);
     m_units.clear();
-    for (uint8_t id : m_unitIds) m_units.push_back(Unit{id, 0, InstrumentSource(rng())});
+    for (uint8_t id : units) m_units.push_back(Unit{id, 0, InstrumentSource(rng())});
     m_stray = Unit{0, 0, InstrumentSource(rng())};
     m_intervals = 0;
 }
-
-const std::vector<uint8_t>& LiveStream::units() const { return m_unitIds; }
 
 std::vector<SentMuxPacket> LiveStream::interval(const SetupRecord& setup, uint32_t timeStamp, int64_t clock,
                                                int analogScans, const StreamFaults& faults) {

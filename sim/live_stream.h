@@ -38,7 +38,6 @@ public:
     // units: the sender units played, 0 the time unit, 1..4 loggers. Sequence numbers carry on
     // from the last session, as the host's expectations do.
     void begin(std::vector<uint8_t> units, uint32_t seed);
-    const std::vector<uint8_t>& units() const;
 
     // One interval's packets in the order they go on the line. timeStamp counts tenths of a
     // second since sampling began; clock is the logger clock (local seconds); analogScans is how
@@ -55,7 +54,6 @@ private:
     void send(Unit& unit, Sections sections, uint32_t timeStamp, const StreamFaults& faults,
               std::vector<SentMuxPacket>& out);
 
-    std::vector<uint8_t> m_unitIds;
     std::vector<Unit> m_units;
     Unit m_stray;
     uint32_t m_intervals = 0;

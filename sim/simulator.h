@@ -204,7 +204,7 @@ private:
     struct Sampling {
         sim::RunRecorder recorder;
         Clock::time_point startedAt;
-        std::array<size_t, 9> lastInterval{};  // bytes per section in the last interval
+        std::array<size_t, 9> lastInterval{};  // per section: bytes a second, binary ports bytes a record
     };
     struct Upload {
         bool active = false;
