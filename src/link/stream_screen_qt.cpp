@@ -55,9 +55,16 @@ void StreamScreen::rawDisplayStep() {
     if (any) showNewLines();
 }
 
+// One append per tick however many lines closed: each append relays the memo out.
 void StreamScreen::showNewLines() {
-    for (const std::string& line : m_lines.takeNewLines())
-        m_page->Memo1->appendPlainText(QString::fromLatin1(line.data(), qsizetype(line.size())));
+    const std::vector<std::string> lines = m_lines.takeNewLines();
+    if (lines.empty()) return;
+    std::string joined;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) joined += '\n';
+        joined += lines[i];
+    }
+    m_page->Memo1->appendPlainText(QString::fromLatin1(joined.data(), qsizetype(joined.size())));
 }
 
 void StreamScreen::unitCountersStep() {
