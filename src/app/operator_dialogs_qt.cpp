@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
+#include <QSpacerItem>
 #include <QMessageBox>
 #include <memory>
 
@@ -24,6 +26,12 @@ QMessageBox* makeBox(QWidget* parent, const std::string& caption, const std::str
     case Icon::Information: box->setIcon(QMessageBox::Information); break;
     case Icon::Error: box->setIcon(QMessageBox::Critical); break;
     case Icon::None: break;
+    }
+    // A message box sizes itself to its text; a longer title would be cut off by the title bar.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+        const int width = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     }
     return box;
 }
