@@ -45,7 +45,7 @@ TEST(QuestionsInTicks, TimersGoOnWhileTheOverwriteQuestionIsOpen) {
     dialogs.fileAnswers = {(dir.path() / "run.xxx").string()};
     form.uploadScreen()->BTUploadClick();
 
-    // The question's loop runs for two and a half seconds, as an operator thinking it over.
+    // The question's loop runs for three seconds, as an operator thinking it over.
     uint32_t packetsBefore = 0;
     uint32_t packetsDuring = 0;
     int secondsDuring = 0;
@@ -64,7 +64,7 @@ TEST(QuestionsInTicks, TimersGoOnWhileTheOverwriteQuestionIsOpen) {
         });
         feeder.start(100);
         QEventLoop loop;
-        QTimer::singleShot(2500, &loop, &QEventLoop::quit);
+        QTimer::singleShot(3000, &loop, &QEventLoop::quit);
         loop.exec();
         packetsDuring = form.receiver().counters().packetsFramed - packetsBefore;
         secondsWhileOpen = secondsDuring;
@@ -72,14 +72,15 @@ TEST(QuestionsInTicks, TimersGoOnWhileTheOverwriteQuestionIsOpen) {
     };
     form.startTimers();
     QEventLoop outer;
-    QTimer::singleShot(4000, &outer, &QEventLoop::quit);
+    QTimer::singleShot(4500, &outer, &QEventLoop::quit);
     outer.exec();
 
     const bool asked = std::any_of(dialogs.boxes.begin(), dialogs.boxes.end(),
                                    [](const test::FakeDialogs::Box& b) { return b.buttons == Buttons::YesNoCancel; });
     ASSERT_TRUE(asked) << "the overwrite question was asked";
-    EXPECT_GE(packetsDuring, 15u) << "the 5 ms receive kept framing packets";
-    EXPECT_GE(secondsWhileOpen, 2) << "the one-second timer kept ticking";
+    EXPECT_GE(packetsDuring, 5u) << "the 5 ms receive kept framing packets";
+    // A stopped timer would show none; a loaded machine may show fewer than the two or three due.
+    EXPECT_GE(secondsWhileOpen, 1) << "the one-second timer kept ticking";
     const QString loops = form.linkScreen()->statsForm()->line(7)->text();
     EXPECT_NE(loops, "Loops: 0 ") << "statistics kept being written";
 }
