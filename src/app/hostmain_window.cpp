@@ -17,6 +17,8 @@
 #include "link/stream_screen_qt.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
+#include "pclogger/pclogger_page.h"
+#include "pclogger/pclogger_screen_qt.h"
 #include "setup/data_status_page.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"
@@ -110,7 +112,7 @@ void TForm1::buildMenus() {
     addAction(factory, "LoadDefaultFlashSetup", "Load Default Flash Setup");
     addAction(factory, "ToggleDebug", "Write Debug File", true);
     separator(commands, "N1");
-    addAction(commands, "MenuAnnotateFile", "Annotate File");
+    addAction(commands, "MenuAnnotateFile", "Annotate Archive File");
     QMenu* time = commands->addMenu("Logger Time Update");
     time->menuAction()->setObjectName("MenuLoggerTimeUpdate");
     addAction(time, "MenuAutoTimeUpdate", "Automatic Time Sync", true)->setChecked(true);
@@ -120,7 +122,7 @@ void TForm1::buildMenus() {
     addAction(commands, "MenuTestOneSerialPort", "Test One Logger Port");
 
     // Commands whose screens this version does not have yet are shown greyed, not dead.
-    for (const char* name : {"LoadHostSetupFile", "StoreHostSetupFile", "MenuAnnotateFile", "MenuTestOneSerialPort",
+    for (const char* name : {"LoadHostSetupFile", "StoreHostSetupFile", "MenuTestOneSerialPort",
                              "AnalogCal", "HardwareConfig"})
         findChild<QAction*>(name)->setEnabled(false);
 }
@@ -154,6 +156,7 @@ void TForm1::buildControllers() {
     m_recording = new RecordingScreen(this, m_services);
     m_receiver.setReplaySource(&m_recording->replaySource());
     m_stream->setArchiveSink(&m_recording->archiveSink());
+    m_pcLogger = new PcLoggerScreen(this, m_services, m_ports, *m_stream, m_setup->dataStatusPage(), m_env.portMap);
     connect(m_setup, &SetupScreen::hostModeLaidOut, this, &TForm1::applyHostMode);
     connect(m_setup, &SetupScreen::loggerSpeedReported, m_link, &LinkScreen::followLoggerSpeed);
     connect(m_setup, &SetupScreen::deviceCaptionsChanged, m_upload, &UploadScreen::setDeviceCaptions);
@@ -185,7 +188,8 @@ void TForm1::buildTabs() {
                                                       {"TSDataStatus", m_setup->dataStatusPage()},
                                                       {"TSUpload", m_upload->page()},
                                                       {"TSRecord", m_recording->page()},
-                                                      {"TSRealTime", m_stream->page()}};
+                                                      {"TSRealTime", m_stream->page()},
+                                                      {"TSPCLogger", m_pcLogger->page()}};
     for (const hostmode::TabPage& p : hostmode::kTabPages) {
         QWidget* page = nullptr;
         for (const auto& [name, w] : owned)
@@ -212,6 +216,7 @@ void TForm1::buildTabs() {
 void TForm1::applyHostMode(const hostmode::Layout& l) {
     m_link->applyHostMode(l);
     m_recording->applyHostMode(l);
+    m_pcLogger->applyHostMode(l);
     for (int t = 0; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, t < hostmode::kLaidOutTabs && l.tabs[size_t(t)]);
     for (const auto& [name, shown] : hostmode::menuItemsFor(l.mode))
         if (auto* a = findChild<QAction*>(QString::fromStdString(name))) a->setVisible(shown);
@@ -270,6 +275,7 @@ void TForm1::BTExitClick() {
 void TForm1::Timer10msTimer() {
     m_setup->hostClockTick();
     m_link->receiveStep(m_recording->recordingMode());
+    m_pcLogger->pcLoggerStep(m_recording->recordingMode());
     m_recording->replayStopStep();
     m_stream->rawDisplayStep();
 }
@@ -288,6 +294,7 @@ void TForm1::Timer1000msTimer() {
     m_recording->fileSizeStep();
     m_stream->unitCountersStep();
     m_upload->secondTick();
+    m_pcLogger->trafficStep();
     m_link->loopsStep();
 }
 

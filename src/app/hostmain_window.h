@@ -26,6 +26,7 @@ class SetupScreen;
 class StreamScreen;
 class UploadScreen;
 class RecordingScreen;
+class PcLoggerScreen;
 
 // The outside world the window talks to; production and tests pass different ones.
 struct HostEnvironment {
@@ -63,6 +64,7 @@ public:
     UploadScreen* uploadScreen() const { return m_upload; }
     RecordingScreen* recordingScreen() const { return m_recording; }
     StreamScreen* streamScreen() const { return m_stream; }
+    PcLoggerScreen* pcLoggerScreen() const { return m_pcLogger; }
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
     void onUploadBlock() override;
@@ -98,6 +100,7 @@ private:
     UploadScreen* m_upload = nullptr;
     RecordingScreen* m_recording = nullptr;
     StreamScreen* m_stream = nullptr;
+    PcLoggerScreen* m_pcLogger = nullptr;
 
 public:
     // Controls, named as the screens name them.

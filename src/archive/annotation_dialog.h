@@ -1,0 +1,57 @@
+#pragma once
+// "Annotate Archive File": remarks and water-sample marks for the data being recorded. The
+// dialog never holds up the window; a remark waits for the next PC logger record.
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace cv {
+
+class AnnotationQueue;
+class WarningBox;
+
+class TAnnotationForm : public QDialog {
+    Q_OBJECT
+public:
+    // `stamp` gives the PC time stamp text a remark starts with.
+    TAnnotationForm(QWidget* window, AnnotationQueue& queue, WarningBox& warnings, std::function<std::string()> stamp);
+
+    // Shows the dialog centred on the window, on top, without waiting for it.
+    void open();
+
+    void BTStartClick();
+    void BTEndClick();
+    void BTSendClick();
+    void BTResetClick();
+    void UDNextClick();
+    void BTCloseClick();
+    int currentSample() const { return m_sample; }
+
+    QSpinBox* UDNext = nullptr;
+    QLabel* LBNext = nullptr;
+    QLineEdit* EDITAnnotation = nullptr;
+    QLabel* lbx = nullptr;
+    QLabel* LBAnnotation = nullptr;
+    QLabel* AnnotateDANDT = nullptr;
+    QPushButton* BTStart = nullptr;
+    QPushButton* BTEnd = nullptr;
+    QPushButton* BTReset = nullptr;
+    QPushButton* BTSend = nullptr;
+    QPushButton* BTClose = nullptr;
+
+private:
+    void queueRemark(const std::string& remark);
+    void setNext(int value);
+
+    AnnotationQueue& m_queue;
+    WarningBox& m_warnings;
+    std::function<std::string()> m_stamp;
+    int m_sample = 1;
+};
+
+} // namespace cv

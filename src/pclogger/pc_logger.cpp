@@ -1,0 +1,134 @@
+#include "pclogger/pc_logger.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/annotation_queue.h"
+#include "base/bytes.h"
+#include "base/text_format.h"
+#include "link/port_slots.h"
+#include "ports/host_clock.h"
+
+namespace cv::pclogger {
+
+namespace {
+// Indexed by position 2..19.
+constexpr std::array<int, 20> kUpward = {0, 1, 2, 3, 4, 5, 6, 8, 8, 10, 10, 12, 12, 16, 16, 16, 16, 20, 20, 20};
+constexpr std::array<int, 20> kDownward = {0, 1, 2, 3, 4, 5, 6, 6, 8, 8, 10, 10, 12, 12, 12, 12, 12, 16, 16, 16};
+constexpr size_t kSectionLengthsAt = 10;
+constexpr uint8_t kHashes[4] = {'#', '#', '#', '#'};
+} // namespace
+
+int rateForPosition(int position, int previousPosition) {
+    const int p = std::clamp(position, 1, 20);
+    if (p == 1 || p == 20) return p;
+    return p > previousPosition ? kUpward[size_t(p)] : kDownward[size_t(p)];
+}
+
+std::string rateText(int rate) { return format("Deck Rate: %2d Hz", rate); }
+std::string intervalText(int interval) { return format("Deck Interval: %4ld ms", long(interval)); }
+
+std::string trafficText(int line, int function, unsigned bytes) {
+    if (function == kMeterInput) return format("Port %d:  In  %4d", line, int(bytes));
+    if (function == kLoggerOutput) return format("Port %d:  Out %4d", line, int(bytes));
+    return format("Port %d:", line);
+}
+
+ElapsedClock::ElapsedClock(HostClock& clock) : m_clock(clock), m_last(clock.elapsedMs()) {}
+
+int64_t ElapsedClock::elapsedMs() {
+    const uint32_t now = m_clock.elapsedMs();
+    m_elapsed += uint32_t(now - m_last);
+    m_last = now;
+    return m_elapsed;
+}
+
+std::string timeStampText(HostClock& clock) {
+    const std::tm t = clock.localTime(clock.now());
+    return format("%02d/%02d/%02d%c%02d:%02d:%02d.%03d", t.tm_mon + 1, t.tm_mday, t.tm_year % 100, '\t', t.tm_hour,
+                  t.tm_min, t.tm_sec, clock.hundredths() * 10);
+}
+
+PcLogger::PcLogger(HostClock& clock, PortSlotTable& ports) : m_elapsed(clock), m_ports(ports) { reset(true); }
+
+void PcLogger::reset(bool newSequence) {
+    m_start = m_elapsed.elapsedMs();
+    m_sections.fill(0);
+    m_record[0] = 1;
+    m_record[1] = 1;
+    m_record[2] = kRecordLoggerId;
+    if (newSequence) m_record[3] = m_sequence++;
+    m_payload = 0;
+}
+
+bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& handOn) {
+    if (m_elapsed.elapsedMs() < m_start + m_interval) return false;
+    const std::string stamp = m_elapsed.timeStampText();
+    const bool remark = annotations && annotations->pending();
+    const bool text = remark || pcTime;
+    // The text section and its line end are known before the ports are read, so the reads
+    // leave room for them and nothing lands past the payload area.
+    const std::string section9 = remark ? annotations->take() : pcTime ? stamp : std::string();
+    const size_t reserved = text ? std::min(section9.size() + 2, kPayloadCapacity) : 0;
+
+    uint8_t* payload = m_record.data() + kHeader;
+    for (int k = 0; k < kLines; ++k) {
+        if (m_active[size_t(k)].function != kMeterInput) continue;
+        const size_t room = kPayloadCapacity - reserved - m_payload;
+        const size_t n = room ? m_ports.readPort(k + 1, payload + m_payload, room) : 0;
+        m_sections[size_t(k)] = uint16_t(n);
+        m_payload += n;
+        m_received[size_t(k)] += unsigned(n);
+    }
+    if (text) {
+        const size_t n = reserved - 2;
+        std::memcpy(payload + m_payload, section9.data(), n);
+        payload[m_payload + n] = '\r';
+        payload[m_payload + n + 1] = '\n';
+        m_sections[8] = uint16_t(reserved);
+        m_payload += reserved;
+    }
+    std::memcpy(payload + m_payload, kHashes, 4);
+    std::memcpy(payload + kPayloadCapacity, kHashes, 4);
+
+    if (m_payload == 0) {
+        reset(false);
+        return false;
+    }
+    putU16be(m_record.data() + 4, uint16_t(m_payload));
+    for (size_t k = 0; k < m_sections.size(); ++k) putU16be(m_record.data() + kSectionLengthsAt + 2 * k, m_sections[k]);
+    // The record counts 10 ms units; the count wraps modulo 2^32 as the logger's does.
+    putU32be(m_record.data() + 6, uint32_t(uint64_t(m_start / 10)));
+    if (handOn) handOn(m_record.data(), m_payload + kHeader + kTrailer);
+    reset(true);
+    return true;
+}
+
+void PcLogger::forward(const uint8_t* record, size_t length, int unit) {
+    if (unit <= 0 || length < kHeader + kTrailer) return;
+    const size_t payloadEnd = length - kTrailer;
+    for (int k = 0; k < kLines; ++k) {
+        const Line& line = m_active[size_t(k)];
+        if (line.function != kLoggerOutput || line.outputLoggerId != unit) continue;
+        const int p = std::clamp(line.outputPort, 1, 9);
+        size_t offset = kHeader;
+        for (int s = 0; s < p - 1; ++s) offset += getU16le(record + kSectionLengthsAt + 2 * size_t(s));
+        const size_t n = getU16le(record + kSectionLengthsAt + 2 * size_t(p - 1));
+        if (n == 0 || offset + n > payloadEnd) continue;
+        if (m_ports.writePort(k + 1, record + offset, n)) m_sent[size_t(k)] += unsigned(n);
+    }
+}
+
+std::array<unsigned, kLines> PcLogger::takeReceived() {
+    const auto r = m_received;
+    m_received.fill(0);
+    return r;
+}
+
+std::array<unsigned, kLines> PcLogger::takeSent() {
+    const auto s = m_sent;
+    m_sent.fill(0);
+    return s;
+}
+
+} // namespace cv::pclogger

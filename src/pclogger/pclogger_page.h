@@ -1,0 +1,46 @@
+#pragma once
+// "PC-Logger": eight lines, each giving one PC serial port a function (meter input or logger
+// output), with the rate of the PC logger's own records and the buttons that load the setup.
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+namespace cv {
+
+class PortMap;
+
+class PcLoggerPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit PcLoggerPage(const PortMap* portMap, QWidget* parent = nullptr);
+
+    // Line n (0-based here): PortType<n+1>CB, DeckPort<n+1>CB, ...
+    std::array<QComboBox*, 8> PortTypeCB{};
+    std::array<QComboBox*, 8> DeckPortCB{};
+    std::array<QComboBox*, 8> DeckSetupCB{};
+    std::array<QSpinBox*, 8> UDDeckType{};
+    std::array<QLabel*, 8> LBDeckType{};
+    std::array<QSpinBox*, 8> UDOutPort{};
+    std::array<QLabel*, 8> PCOutPort{};
+    std::array<QLabel*, 8> PCPort{};
+
+    QGroupBox* GroupBox9 = nullptr;
+    QSpinBox* UDDeckRate = nullptr;
+    QLabel* LBDeckRate = nullptr;
+    QLabel* LBDeckInterval = nullptr;
+    QCheckBox* CBRecordPCTime = nullptr;
+    QPushButton* BTLoadDeck = nullptr;
+    QPushButton* BTRestoreDeck = nullptr;
+    QPushButton* BTClearDeck = nullptr;
+    QLabel* PCLoggerPanel = nullptr;
+    QLabel* PCInHdr = nullptr;
+    QLabel* PCOutHdr = nullptr;
+};
+
+} // namespace cv

@@ -1,0 +1,302 @@
+#include "pclogger/pclogger_screen_qt.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
+
+#include "archive/annotation_dialog.h"
+#include "base/text_format.h"
+#include "link/port_slots.h"
+#include "link/stream_screen_qt.h"
+#include "pclogger/pclogger_page.h"
+#include "setup/data_status_page.h"
+#include "widgets/colours.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv {
+
+using namespace pclogger;
+
+namespace {
+constexpr int kRetryEverySeconds = 3;
+
+template <class W, class V>
+void setQuietly(W* w, V value) {
+    const QSignalBlocker block(w);
+    if constexpr (std::is_same_v<W, QComboBox>) setIndex(w, value);
+    else w->setValue(value);
+}
+} // namespace
+
+PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, StreamScreen& stream,
+                               DataStatusPage* dataStatus, const PortMap* portMap)
+    : QObject(window),
+      m_services(services),
+      m_ports(ports),
+      m_stream(stream),
+      m_dataStatus(dataStatus),
+      m_page(new PcLoggerPage(portMap, window)),
+      m_logger(services.clock, ports) {
+    m_annotation = new TAnnotationForm(window, m_annotations, services.warnings,
+                                       [&clock = services.clock] { return timeStampText(clock); });
+
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        for (QComboBox* cb : {m_page->PortTypeCB[i], m_page->DeckPortCB[i], m_page->DeckSetupCB[i]})
+            connect(cb, &QComboBox::activated, this, &PcLoggerScreen::PortType1CBChange);
+        connect(m_page->UDDeckType[i], &QSpinBox::valueChanged, this, [this, n] { UDDeckTypeClick(n + 1); });
+        connect(m_page->UDOutPort[i], &QSpinBox::valueChanged, this, [this, n] { UDOutPortClick(n + 1); });
+    }
+    connect(m_page->UDDeckRate, &QSpinBox::valueChanged, this, &PcLoggerScreen::UDDeckRateClick);
+    connect(m_page->BTLoadDeck, &QPushButton::clicked, this, &PcLoggerScreen::BTLoadDeckClick);
+    connect(m_page->BTRestoreDeck, &QPushButton::clicked, this, &PcLoggerScreen::BTRestoreDeckClick);
+    connect(m_page->BTClearDeck, &QPushButton::clicked, this, &PcLoggerScreen::CloseAllSurfacePortsClick);
+    if (auto* menu = window->findChild<QAction*>("MenuAnnotateFile"))
+        connect(menu, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
+    m_stream.setPcLoggerOutputHook(
+        [this](const uint8_t* record, size_t length, int unit) { m_logger.forward(record, length, unit); });
+
+    showPcLoggerLines();
+    // Lines 1 to 6 start at 9600; 7 and 8 have no speed chosen, which opens at 9600 as well.
+    for (int n = 0; n < kLines; ++n) setQuietly(m_page->DeckSetupCB[size_t(n)], n < 6 ? 6 : -1);
+    showNotLoaded(true);
+    setTrafficTexts({}, {});
+}
+
+PcLoggerScreen::~PcLoggerScreen() = default;
+
+Line PcLoggerScreen::lineFromControls(int n) const {
+    const size_t i = size_t(n);
+    return Line{m_page->PortTypeCB[i]->currentIndex(), m_page->UDDeckType[i]->value(), m_page->UDOutPort[i]->value()};
+}
+
+void PcLoggerScreen::showNotLoaded(bool shown) {
+    m_page->PCLoggerPanel->setVisible(shown);
+    if (shown) setPanelColour(m_page->PCLoggerPanel, kYellow);
+}
+
+void PcLoggerScreen::paintLine(int n) {
+    const size_t i = size_t(n);
+    QComboBox* com = m_page->DeckPortCB[i];
+    QComboBox* speed = m_page->DeckSetupCB[i];
+    // A port that would not open, or went away, shows on its line until it works again.
+    setFieldColour(com, com->currentIndex() == 0 || m_portFault[i] ? kRed : normalFieldColour());
+    setFieldColour(speed, speed->currentIndex() == 0 ? kRed : normalFieldColour());
+}
+
+void PcLoggerScreen::showPcLoggerLines() {
+    bool anyTraffic = false;
+    bool anyPortLabel = false;
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        const int function = m_page->PortTypeCB[i]->currentIndex();
+        const bool used = function == kMeterInput || function == kLoggerOutput;
+        const bool output = function == kLoggerOutput;
+        if (!used) {
+            setQuietly(m_page->DeckPortCB[i], 0);
+            setQuietly(m_page->DeckSetupCB[i], 0);
+        }
+        m_page->DeckPortCB[i]->setVisible(used);
+        m_page->DeckSetupCB[i]->setVisible(used);
+        m_page->PCPort[i]->setVisible(used);
+        for (QWidget* w : {static_cast<QWidget*>(m_page->LBDeckType[i]), static_cast<QWidget*>(m_page->UDDeckType[i]),
+                           static_cast<QWidget*>(m_page->PCOutPort[i]), static_cast<QWidget*>(m_page->UDOutPort[i])})
+            w->setVisible(output);
+        if (output) {
+            m_page->LBDeckType[i]->setText(qs(format("Output Logger ID=%1d", m_page->UDDeckType[i]->value())));
+            m_page->PCOutPort[i]->setText(qs(format("Port=%1d", m_page->UDOutPort[i]->value())));
+        }
+        if (used) paintLine(n);
+        anyTraffic = anyTraffic || used;
+        anyPortLabel = anyPortLabel || output;
+    }
+    m_page->PCInHdr->setVisible(anyTraffic);
+    m_page->PCOutHdr->setVisible(anyPortLabel);
+}
+
+void PcLoggerScreen::PortType1CBChange() {
+    showNotLoaded(true);
+    showPcLoggerLines();
+}
+
+void PcLoggerScreen::UDDeckTypeClick(int line) {
+    showNotLoaded(true);
+    const size_t i = size_t(line - 1);
+    m_page->LBDeckType[i]->setText(qs(format("Output Logger ID=%d", m_page->UDDeckType[i]->value())));
+}
+
+void PcLoggerScreen::UDOutPortClick(int line) {
+    showNotLoaded(true);
+    const size_t i = size_t(line - 1);
+    m_page->PCOutPort[i]->setText(qs(format("Port=%d", m_page->UDOutPort[i]->value())));
+}
+
+void PcLoggerScreen::UDDeckRateClick() {
+    const int rate = rateForPosition(m_page->UDDeckRate->value(), m_previousRate);
+    setQuietly(m_page->UDDeckRate, rate);
+    m_logger.setInterval(intervalOfRate(rate));
+    m_page->LBDeckRate->setText(qs(rateText(rate)));
+    m_page->LBDeckInterval->setText(qs(intervalText(intervalOfRate(rate))));
+    m_previousRate = rate;
+}
+
+void PcLoggerScreen::BTLoadDeckClick() {
+    for (int k = 1; k <= kLines; ++k) m_ports.closePortSlot(k);
+    Table active;
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        const int com = m_page->DeckPortCB[i]->currentIndex();
+        const int speed = m_page->DeckSetupCB[i]->currentIndex();
+        if (com > 0 && speed != 0) {
+            m_ports.openPortSlot(n + 1, com, speed);
+            m_portFault[i] = !m_ports.isPortOpen(n + 1);
+        } else {
+            m_portFault[i] = false;
+        }
+        active[i] = lineFromControls(n);
+        m_lastLoaded[i] = LoadedLine{active[i], com, speed};
+        m_lostSeconds[i] = 0;
+        if (m_page->DeckPortCB[i]->isVisibleTo(m_page)) paintLine(n);
+    }
+    m_logger.setActive(active);
+    showNotLoaded(false);
+}
+
+void PcLoggerScreen::BTRestoreDeckClick() {
+    showNotLoaded(true);
+    Table active;
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        active[i] = lineFromControls(n);
+        const LoadedLine& last = m_lastLoaded[i];
+        setQuietly(m_page->PortTypeCB[i], last.line.function);
+        setQuietly(m_page->UDDeckType[i], last.line.outputLoggerId);
+        setQuietly(m_page->UDOutPort[i], last.line.outputPort);
+        setQuietly(m_page->DeckPortCB[i], last.com);
+        setQuietly(m_page->DeckSetupCB[i], last.speed);
+    }
+    m_logger.setActive(active);
+    showPcLoggerLines();
+}
+
+void PcLoggerScreen::CloseAllSurfacePortsClick() {
+    for (int n = 0; n < kLines; ++n) {
+        setQuietly(m_page->PortTypeCB[size_t(n)], kInActive);
+        PortType1CBChange();
+    }
+}
+
+void PcLoggerScreen::MenuAnnotateFileClick() { m_annotation->open(); }
+
+void PcLoggerScreen::pcLoggerStep(int recordingMode) {
+    m_logger.tick(m_page->CBRecordPCTime->isChecked(), &m_annotations, [&](uint8_t* record, size_t length) {
+        m_stream.onPcLoggerRecordMade(record, length);
+        m_stream.onMuxRecord(record, length, recordingMode);
+    });
+}
+
+void PcLoggerScreen::setTrafficTexts(const std::array<unsigned, kLines>& in, const std::array<unsigned, kLines>& out) {
+    bool anyShown = false;
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        const int function = m_logger.active()[i].function;
+        const QString text = qs(trafficText(n + 1, function, function == kLoggerOutput ? out[i] : in[i]));
+        m_page->PCPort[i]->setText(text);
+        if (!m_dataStatus) continue;
+        m_dataStatus->DSPCPort[i]->setText(text);
+        m_dataStatus->DSPCPort[i]->setVisible(function != kInActive);
+        anyShown = anyShown || function != kInActive;
+    }
+    if (m_dataStatus && m_dataStatus->DSPCPorts) m_dataStatus->DSPCPorts->setVisible(anyShown);
+}
+
+void PcLoggerScreen::trafficStep() {
+    const auto in = m_logger.takeReceived();
+    const auto out = m_logger.takeSent();
+    setTrafficTexts(in, out);
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        const int slot = n + 1;
+        if (!m_ports.isPortLost(slot)) {
+            m_lostSeconds[i] = 0;
+            if (m_portFault[i] && m_ports.isPortOpen(slot)) {
+                m_portFault[i] = false;
+                paintLine(n);
+            }
+            continue;
+        }
+        if (!m_portFault[i]) {
+            m_portFault[i] = true;
+            paintLine(n);
+        }
+        if (++m_lostSeconds[i] < kRetryEverySeconds) continue;
+        m_lostSeconds[i] = 0;
+        if (m_ports.retryLostPort(slot)) {
+            m_portFault[i] = false;
+            paintLine(n);
+        }
+    }
+}
+
+void PcLoggerScreen::applyHostMode(const hostmode::Layout& layout) {
+    if (layout.close != hostmode::PortsToClose::PcLoggerPorts) return;
+    bool anyOpen = false;
+    for (int k = 1; k <= kLines; ++k) {
+        anyOpen = anyOpen || m_ports.isPortOpen(k);
+        m_ports.closePortSlot(k);
+    }
+    // What was loaded no longer runs: the next Load New Setup opens the ports again.
+    if (anyOpen) showNotLoaded(true);
+}
+
+void PcLoggerScreen::writeHostSetupLine(int number, std::vector<int>& values) const {
+    auto each = [&](auto value) {
+        for (size_t i = 0; i < size_t(kLines) && i < values.size(); ++i) values[i] = value(i);
+    };
+    switch (number) {
+    case 14:
+        if (values.size() >= 2) {
+            values[0] = m_page->UDDeckRate->value();
+            values[1] = m_page->CBRecordPCTime->isChecked() ? 1 : 0;
+        }
+        break;
+    case 15: each([this](size_t i) { return m_page->DeckPortCB[i]->currentIndex(); }); break;
+    case 16: each([this](size_t i) { return m_page->DeckSetupCB[i]->currentIndex(); }); break;
+    case 17: each([this](size_t i) { return m_page->PortTypeCB[i]->currentIndex(); }); break;
+    case 18: each([this](size_t i) { return m_page->UDDeckType[i]->value(); }); break;
+    case 19: each([this](size_t i) { return m_page->UDOutPort[i]->value(); }); break;
+    default: break;
+    }
+}
+
+void PcLoggerScreen::applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad&) {
+    auto each = [&](auto apply) {
+        for (size_t i = 0; i < size_t(kLines) && i < values.size(); ++i) apply(i, values[i]);
+    };
+    switch (number) {
+    case 14:
+        if (values.size() < 2) return;
+        setQuietly(m_page->UDDeckRate, values[0]);
+        UDDeckRateClick();
+        m_page->CBRecordPCTime->setChecked(values[1] != 0);
+        break;
+    case 15: each([this](size_t i, int v) { setQuietly(m_page->DeckPortCB[i], v); }); break;
+    case 16: each([this](size_t i, int v) { setQuietly(m_page->DeckSetupCB[i], v); }); break;
+    case 17: each([this](size_t i, int v) { setQuietly(m_page->PortTypeCB[i], v); }); break;
+    case 18: each([this](size_t i, int v) { setQuietly(m_page->UDDeckType[i], v); }); break;
+    case 19: each([this](size_t i, int v) { setQuietly(m_page->UDOutPort[i], v); }); break;
+    case 22:
+        // The file's lines are taken over as a whole, so the PC logger runs as it was saved.
+        PortType1CBChange();
+        BTLoadDeckClick();
+        break;
+    default: break;
+    }
+}
+
+} // namespace cv

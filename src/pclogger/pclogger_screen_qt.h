@@ -1,0 +1,86 @@
+#pragma once
+// The PC logger screen controller: the PC-Logger page, the PC logger's own records on the fast
+// tick, the logger-output lines fed by the stream, the traffic labels here and on the Data
+// Status page, the annotation dialog whose remarks ride in the next record, and the PC
+// logger's lines of the host setup file.
+#include <QObject>
+#include <array>
+
+#include "archive/annotation_queue.h"
+#include "pclogger/pc_logger.h"
+#include "settings/host_setup_part.h"
+#include "setup/host_modes.h"
+
+class QWidget;
+
+namespace cv {
+
+struct HostServices;
+class DataStatusPage;
+class PcLoggerPage;
+class PortMap;
+class PortSlotTable;
+class StreamScreen;
+class TAnnotationForm;
+
+class PcLoggerScreen : public QObject, public HostSetupPart {
+    Q_OBJECT
+public:
+    // Builds the PC-Logger page and the annotation dialog under `window` and taps the stream's
+    // accepted records for the logger-output lines.
+    PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, StreamScreen& stream,
+                   DataStatusPage* dataStatus, const PortMap* portMap);
+    ~PcLoggerScreen() override;
+
+    PcLoggerPage* page() const { return m_page; }
+    TAnnotationForm* annotationForm() const { return m_annotation; }
+    pclogger::PcLogger& logger() { return m_logger; }
+
+    // 5 ms tick, after the receive step: a record when its interval has passed.
+    void pcLoggerStep(int recordingMode);
+    // 1000 ms tick: the traffic labels, and lost ports tried again.
+    void trafficStep();
+    // A host mode that shuts the PC ports closes slots 1..8.
+    void applyHostMode(const hostmode::Layout& layout);
+
+    // HostSetupPart: lines 14 to 19 and 22.
+    void writeHostSetupLine(int number, std::vector<int>& values) const override;
+    void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
+
+    // Handlers, named after the controls they serve.
+    void PortType1CBChange();
+    void UDDeckTypeClick(int line);
+    void UDOutPortClick(int line);
+    void UDDeckRateClick();
+    void BTLoadDeckClick();
+    void BTRestoreDeckClick();
+    void CloseAllSurfacePortsClick();
+    void MenuAnnotateFileClick();
+
+private:
+    struct LoadedLine {
+        pclogger::Line line;
+        int com = 0;
+        int speed = 0;
+    };
+    void showPcLoggerLines();
+    void paintLine(int n);
+    pclogger::Line lineFromControls(int n) const;
+    void showNotLoaded(bool shown);
+    void setTrafficTexts(const std::array<unsigned, pclogger::kLines>& in, const std::array<unsigned, pclogger::kLines>& out);
+
+    HostServices& m_services;
+    PortSlotTable& m_ports;
+    StreamScreen& m_stream;
+    DataStatusPage* m_dataStatus;
+    PcLoggerPage* m_page;
+    pclogger::PcLogger m_logger;
+    AnnotationQueue m_annotations;
+    TAnnotationForm* m_annotation;
+    std::array<LoadedLine, pclogger::kLines> m_lastLoaded{};
+    std::array<bool, pclogger::kLines> m_portFault{};  // would not open at load, or lost since
+    std::array<int, pclogger::kLines> m_lostSeconds{};
+    int m_previousRate = -1;
+};
+
+} // namespace cv
