@@ -24,15 +24,15 @@ constexpr bool Y = true;
 constexpr bool N = false;
 using PC = PortsToClose;
 
-//                     mode  close             PS LC DS UP RT RC PCL  auto  ModeCB       FileCB    OutputCB  TimeSrc   PStore LSGB Port Power RunStop RunNo
+//                     mode  close             PS LC DS UP RT RC PCL  auto  ModeCB       FileCB    OutputCB  TimeSrc   PStore LSGB Port Power RunStop RunNo Replay
 const std::array<Layout, 7> kLayouts{{
-    {kNone,            PC::PcLoggerPorts, {N, N, N, N, N, N, N}, N, {N, 0},      {N, 0}, {N, 0}, {N, 0}, N, Y, Y, N, N, N},
-    {kAnalogOutput,    PC::PcLoggerPorts, {Y, Y, N, N, Y, Y, N}, Y, {N, 3},      {N, 0}, {N, 3}, {N, 0}, Y, Y, Y, N, N, N},
-    {kMooredLogging,   PC::PcLoggerPorts, {Y, Y, Y, Y, N, N, N}, N, {N, 1},      {N, 1}, {N, 0}, {N, 0}, Y, Y, Y, N, N, Y},
-    {kProfileLogging,  PC::PcLoggerPorts, {Y, Y, Y, Y, N, N, N}, N, {N, 0},      {N, 1}, {N, 0}, {N, 0}, Y, Y, Y, N, Y, Y},
-    {kRealTimeOutput,  PC::None,          {Y, Y, Y, N, Y, Y, Y}, N, {N, 2},      {N, 0}, {N, 1}, {N, 0}, Y, Y, Y, N, N, N},
-    {kAdvancedUser,    PC::None,          {Y, Y, Y, Y, Y, Y, Y}, N, {Y, kKeep},  {Y, 0}, {Y, 1}, {N, 0}, Y, Y, Y, Y, Y, Y},
-    {kPcLogger,        PC::LoggerPort,    {N, N, N, N, Y, Y, Y}, N, {Y, 2},      {Y, 0}, {Y, 1}, {N, 0}, N, N, N, N, N, N},
+    {kNone,            PC::PcLoggerPorts, {N, N, N, N, N, N, N}, N, {N, 0},      {N, 0}, {N, 0}, {N, 0}, N, Y, Y, N, N, N, N},
+    {kAnalogOutput,    PC::PcLoggerPorts, {Y, Y, N, N, Y, Y, N}, Y, {N, 3},      {N, 0}, {N, 3}, {N, 0}, Y, Y, Y, N, N, N, N},
+    {kMooredLogging,   PC::PcLoggerPorts, {Y, Y, Y, Y, N, N, N}, N, {N, 1},      {N, 1}, {N, 0}, {N, 0}, Y, Y, Y, N, N, Y, N},
+    {kProfileLogging,  PC::PcLoggerPorts, {Y, Y, Y, Y, N, N, N}, N, {N, 0},      {N, 1}, {N, 0}, {N, 0}, Y, Y, Y, N, Y, Y, N},
+    {kRealTimeOutput,  PC::None,          {Y, Y, Y, N, Y, Y, Y}, N, {N, 2},      {N, 0}, {N, 1}, {N, 0}, Y, Y, Y, N, N, N, Y},
+    {kAdvancedUser,    PC::None,          {Y, Y, Y, Y, Y, Y, Y}, N, {Y, kKeep},  {Y, 0}, {Y, 1}, {N, 0}, Y, Y, Y, Y, Y, Y, Y},
+    {kPcLogger,        PC::LoggerPort,    {N, N, N, N, Y, Y, Y}, N, {Y, 2},      {Y, 0}, {Y, 1}, {N, 0}, N, N, N, N, N, N, N},
 }};
 
 // Columns: modes -1, 1, 2, 3, 4, 5, 8.

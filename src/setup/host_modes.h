@@ -55,6 +55,7 @@ struct Layout {
     bool power;             // LBPower
     bool runStop;           // LBRunStop
     bool runNumber;         // LBRunNumber
+    bool replayControls;    // the Recording page's replay buttons and speed
 };
 
 // The layout of a host mode; nothing for the modes that change no layout (0, 6, 7, others).
@@ -63,8 +64,8 @@ const Layout* layoutFor(int mode);
 // Shown/hidden state of the Commands and Logger_Port menu items under a laid-out mode.
 std::vector<std::pair<std::string, bool>> menuItemsFor(int mode);
 
-// Controls hidden by every layout (the replay controls and two panels) and the menu item no
-// layout shows.
+// The Recording page's replay controls, shown only where a layout says so (a host setup file
+// may show them too).
 extern const std::array<const char*, 6> kReplayControls;
 
 // The text of HostMode for a requested mode.

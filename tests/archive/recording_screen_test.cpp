@@ -134,16 +134,18 @@ TEST_F(RecordingWindow, ReplayOnceEndsByItselfWithOneWarningForSkippedRecords) {
     EXPECT_EQ(form.receiver().counters().packetsFramed, 2u);
 }
 
-TEST_F(RecordingWindow, NoHostModeShowsTheReplayControls) {
+// Replay is for the modes that watch live data: Real Time Output and Advanced User.
+TEST_F(RecordingWindow, ReplayControlsShowInTheLiveDataModes) {
     for (int mode : {hostmode::kAnalogOutput, hostmode::kMooredLogging, hostmode::kProfileLogging,
                      hostmode::kRealTimeOutput, hostmode::kAdvancedUser, hostmode::kPcLogger}) {
+        const bool shown = mode == hostmode::kRealTimeOutput || mode == hostmode::kAdvancedUser;
         for (const char* name : hostmode::kReplayControls)
-            if (auto* w = page.findChild<QWidget*>(name)) w->show();
+            if (auto* w = page.findChild<QWidget*>(name)) w->setVisible(!shown);
         form.setupScreen()->setupDisplayMode(mode);
         for (const char* name : hostmode::kReplayControls) {
             auto* w = page.findChild<QWidget*>(name);
             ASSERT_NE(w, nullptr) << name;
-            EXPECT_TRUE(w->isHidden()) << name << " in mode " << mode;
+            EXPECT_EQ(w->isHidden(), !shown) << name << " in mode " << mode;
         }
     }
     EXPECT_EQ(page.ReplaySpeedUD->accessibleName(), "Replay speed");
