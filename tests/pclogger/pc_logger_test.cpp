@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include "archive/annotation_queue.h"
+#include "base/bytes.h"
+#include "link/port_slots.h"
+#include "pclogger/pc_logger.h"
+#include "support/fakes.h"
+
+namespace cv::pclogger {
+namespace {
+
+TEST(PcLoggerRate, StepsLandOnTheRatesTheRecordsCanKeep) {
+    struct Step {
+        int from, to, rate;
+    };
+    for (const Step s : {Step{6, 7, 8}, Step{8, 7, 6}, Step{16, 17, 20}, Step{20, 19, 16}, Step{12, 13, 16},
+                         Step{-1, 7, 8}, Step{12, 7, 6}, Step{2, 1, 1}, Step{19, 20, 20}})
+        EXPECT_EQ(rateForPosition(s.to, s.from), s.rate) << s.from << " -> " << s.to;
+    EXPECT_EQ(rateText(8), "Deck Rate:  8 Hz");
+    EXPECT_EQ(intervalText(intervalOfRate(6)), "Deck Interval:  166 ms");
+    EXPECT_EQ(intervalOfRate(12), 83);
+}
+
+// A PC with instruments on COM 1..8 (slot k on COM k) and the records handed on.
+struct PcLoggerRig : ::testing::Test {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    PortSlotTable ports{serial, dialogs};
+    PcLogger logger{clock, ports};
+    AnnotationQueue annotations;
+    std::vector<std::vector<uint8_t>> records;
+
+    void open(int line, int function, int id = 2, int port = 1) {
+        ports.openPortSlot(line, line, 6);
+        Table t = logger.active();
+        t[size_t(line - 1)] = Line{function, id, port};
+        logger.setActive(t);
+    }
+    // One interval later, one tick.
+    bool tickAfter(uint32_t ms, bool pcTime) {
+        clock.ms += ms;
+        return logger.tick(pcTime, &annotations,
+                           [this](uint8_t* r, size_t n) { records.emplace_back(r, r + n); });
+    }
+    static std::string section(const std::vector<uint8_t>& r, int s) {
+        size_t at = PcLogger::kHeader;
+        for (int k = 0; k < s - 1; ++k) at += getU16be(&r[10 + 2 * size_t(k)]);
+        return std::string(r.begin() + long(at), r.begin() + long(at + getU16be(&r[10 + 2 * size_t(s - 1)])));
+    }
+};
+
+struct PcTimeRecord : PcLoggerRig, ::testing::WithParamInterface<uint32_t> {};
+
+// The monotonic clock may start anywhere, wrap included: the record's time still counts from
+// the first reading.
+TEST_P(PcTimeRecord, OnlyTheTimeStampIsTwentyThreeBytesOfSectionNine) {
+    clock.ms = GetParam();
+    PcLogger fresh(clock, ports);
+    clock.seconds = 1139909405;  // 02/14/06 09:30:05 UTC
+    clock.hundredthsValue = 12;
+    clock.ms += 1000;
+    ASSERT_TRUE(fresh.tick(true, nullptr, [this](uint8_t* r, size_t n) { records.emplace_back(r, r + n); }));
+    ASSERT_EQ(records.size(), 1u);
+    const std::vector<uint8_t>& r = records[0];
+    ASSERT_EQ(r.size(), 23u + 32u);
+    EXPECT_EQ((std::vector<uint8_t>(r.begin(), r.begin() + 4)), (std::vector<uint8_t>{1, 1, 1, 0}));
+    EXPECT_EQ(getU16be(&r[4]), 23);
+    EXPECT_EQ(getU32be(&r[6]), 0u);  // the collection started at the first reading
+    for (int k = 0; k < 8; ++k) EXPECT_EQ(getU16be(&r[10 + 2 * size_t(k)]), 0);
+    EXPECT_EQ(getU16be(&r[26]), 23);
+    EXPECT_EQ(section(r, 9), "02/14/06\t09:30:05.120\r\n");
+    EXPECT_EQ(std::string(r.end() - 4, r.end()), "####");
+    // The next one starts a collection later and takes the next number.
+    clock.ms += 1000;
+    fresh.tick(true, nullptr, [this](uint8_t* r2, size_t n) { records.emplace_back(r2, r2 + n); });
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1][3], 1);
+    EXPECT_EQ(getU32be(&records[1][6]), 100u);
+}
+INSTANTIATE_TEST_SUITE_P(ClockStarts, PcTimeRecord, ::testing::Values(0u, 0xFFFFFE0Cu));
+
+TEST_F(PcLoggerRig, NothingCollectedHandsNothingOnAndKeepsTheSequenceNumber) {
+    EXPECT_FALSE(tickAfter(999, true));  // not yet an interval
+    EXPECT_FALSE(tickAfter(1, false));
+    EXPECT_FALSE(tickAfter(1000, false));
+    EXPECT_TRUE(tickAfter(1000, true));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0][3], 0);
+}
+
+TEST_F(PcLoggerRig, ARemarkTakesThePlaceOfTheTimeStampOnce) {
+    annotations.queue("02/14/06\t09:30:05.120", "Start Sample 5");
+    tickAfter(1000, true);
+    tickAfter(1000, true);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(section(records[0], 9), "02/14/06\t09:30:05.120 Start Sample 5\r\n");
+    EXPECT_EQ(section(records[1], 9).size(), 23u);
+    EXPECT_FALSE(annotations.pending());
+}
+
+TEST_F(PcLoggerRig, MeterInputsFillTheirSectionsAndNeverPassThePayloadArea) {
+    open(2, kMeterInput);
+    open(5, kMeterInput);
+    serial.line(2)->feed(test::textBytes("$GPGGA,1*00\r\n"));
+    serial.line(5)->feed(std::vector<uint8_t>(5000, 'x'));
+    annotations.queue("stamp", std::string(5000, 'r'));  // cut to what the remark buffer holds
+    tickAfter(1000, true);
+    ASSERT_EQ(records.size(), 1u);
+    const std::vector<uint8_t> r = records[0];
+    EXPECT_EQ(section(r, 2), "$GPGGA,1*00\r\n");
+    EXPECT_EQ(section(r, 9).size(), AnnotationQueue::kBufferSize - 1 + 2);
+    EXPECT_EQ(getU16be(&r[4]), kPayloadCapacity);
+    EXPECT_EQ(r.size(), kPayloadCapacity + 32);
+    EXPECT_EQ(section(r, 5), std::string(kPayloadCapacity - 13 - (AnnotationQueue::kBufferSize + 1), 'x'));
+    EXPECT_EQ(std::string(r.end() - 4, r.end()), "####");
+    // What did not fit waits for the next record.
+    tickAfter(1000, false);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(section(records[1], 5).size(), 5000 - section(r, 5).size());
+    EXPECT_EQ(logger.takeReceived()[4], 5000u);
+}
+
+struct Forwarding {
+    int unit, id, port;
+    std::string expected;
+};
+struct ForwardingRig : PcLoggerRig, ::testing::WithParamInterface<Forwarding> {};
+
+TEST_P(ForwardingRig, ALoggerOutputLineSendsOneSectionOfItsLoggersRecords) {
+    const Forwarding f = GetParam();
+    open(3, kLoggerOutput, f.id, f.port);
+    // An accepted record, header in host order: sections 1 "a", 3 "ccc", 9 "analog".
+    std::vector<uint8_t> r(28, 0);
+    r[2] = uint8_t(f.unit);
+    const std::pair<int, std::string> sections[] = {{1, "a"}, {3, "ccc"}, {9, "analog"}};
+    for (const auto& [s, text] : sections) {
+        putU16le(&r[10 + 2 * size_t(s - 1)], uint16_t(text.size()));
+        r.insert(r.end(), text.begin(), text.end());
+    }
+    putU16le(&r[4], uint16_t(r.size() - 28));
+    r.insert(r.end(), {'#', '#', '#', '#'});
+    logger.forward(r.data(), r.size(), f.unit);
+    const std::vector<uint8_t> written = serial.line(3)->written();
+    EXPECT_EQ(std::string(written.begin(), written.end()), f.expected);
+    EXPECT_EQ(logger.takeSent()[2], f.expected.size());
+}
+INSTANTIATE_TEST_SUITE_P(Sections, ForwardingRig,
+                         ::testing::Values(Forwarding{1, 1, 3, "ccc"}, Forwarding{2, 2, 9, "analog"},
+                                           Forwarding{2, 2, 1, "a"}, Forwarding{2, 2, 2, ""},
+                                           Forwarding{3, 2, 3, ""}, Forwarding{0, 0, 3, ""}));
+
+} // namespace
+} // namespace cv::pclogger
