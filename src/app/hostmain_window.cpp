@@ -19,6 +19,7 @@
 #include "memory/upload_screen_qt.h"
 #include "pclogger/pclogger_page.h"
 #include "pclogger/pclogger_screen_qt.h"
+#include "settings/settings_screen_qt.h"
 #include "setup/data_status_page.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"
@@ -57,9 +58,10 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
     // Start-up look: no host mode; the status box waits for the first status.
     m_setup->setSetupMarker(0);
     m_setup->setupDisplayMode(-1);
-    if (m_link->LoggerPortGB->isHidden()) m_link->ShowLoggerPortSetupClick();
-    setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));
     resize(1280, 800);
+    if (!m_settings->loadLastSetup()) m_setup->setupDisplayMode(-1);
+    m_link->showPortSetupWhenNoPort();
+    setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));
     FormResize();
 }
 
@@ -122,7 +124,7 @@ void TForm1::buildMenus() {
     addAction(commands, "MenuTestOneSerialPort", "Test One Logger Port");
 
     // Commands whose screens this version does not have yet are shown greyed, not dead.
-    for (const char* name : {"LoadHostSetupFile", "StoreHostSetupFile", "MenuTestOneSerialPort",
+    for (const char* name : {"MenuTestOneSerialPort",
                              "AnalogCal", "HardwareConfig"})
         findChild<QAction*>(name)->setEnabled(false);
 }
@@ -157,6 +159,11 @@ void TForm1::buildControllers() {
     m_receiver.setReplaySource(&m_recording->replaySource());
     m_stream->setArchiveSink(&m_recording->archiveSink());
     m_pcLogger = new PcLoggerScreen(this, m_services, m_ports, *m_stream, m_setup->dataStatusPage(), m_env.portMap);
+    // The order each line of the host setup file is applied in: the host mode before the link
+    // reopens its port for it.
+    m_settings = new SettingsScreen(this, m_services, m_env.startupDirectory);
+    for (HostSetupPart* part : std::initializer_list<HostSetupPart*>{m_setup, m_link, m_upload, m_stream, m_recording, m_pcLogger})
+        m_settings->addPart(part);
     connect(m_setup, &SetupScreen::hostModeLaidOut, this, &TForm1::applyHostMode);
     connect(m_setup, &SetupScreen::loggerSpeedReported, m_link, &LinkScreen::followLoggerSpeed);
     connect(m_setup, &SetupScreen::deviceCaptionsChanged, m_upload, &UploadScreen::setDeviceCaptions);
@@ -264,6 +271,7 @@ void TForm1::BTExitClick() {
     m_env.dialogs.beep(Icon::Question);
     if (m_env.dialogs.ask("Program Termination", "EXIT Program?", Buttons::OkCancel, Icon::Question) != Answer::Ok)
         return;
+    m_settings->saveLastSetup();
     m_ports.closeAll();
     for (QTimer* t : {Timer10ms, Timer475ms, Timer1000ms, TTimeout}) t->stop();
     close();

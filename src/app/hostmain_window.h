@@ -4,6 +4,8 @@
 // screen controller per subsystem and calls their steps in the order of the ticks.
 #include <QMainWindow>
 #include <QTimer>
+#include <filesystem>
+#include <optional>
 
 #include "link/command_sender.h"
 #include "link/operator_commands.h"
@@ -26,6 +28,7 @@ class SetupScreen;
 class StreamScreen;
 class UploadScreen;
 class RecordingScreen;
+class SettingsScreen;
 class PcLoggerScreen;
 
 // The outside world the window talks to; production and tests pass different ones.
@@ -34,6 +37,9 @@ struct HostEnvironment {
     OperatorDialogs& dialogs;
     SerialDeviceFactory& serial;
     const PortMap* portMap = nullptr;  // shown beside the COM numbers when given
+    // Where last.cvh is read at start-up and written at Exit (the working directory the
+    // program started in); none: the window keeps no host setup file of its own.
+    std::optional<std::filesystem::path> startupDirectory = std::nullopt;
 };
 
 class TForm1 : public QMainWindow, public PacketConsumer {
@@ -64,6 +70,7 @@ public:
     UploadScreen* uploadScreen() const { return m_upload; }
     RecordingScreen* recordingScreen() const { return m_recording; }
     StreamScreen* streamScreen() const { return m_stream; }
+    SettingsScreen* settingsScreen() const { return m_settings; }
     PcLoggerScreen* pcLoggerScreen() const { return m_pcLogger; }
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
@@ -100,6 +107,7 @@ private:
     UploadScreen* m_upload = nullptr;
     RecordingScreen* m_recording = nullptr;
     StreamScreen* m_stream = nullptr;
+    SettingsScreen* m_settings = nullptr;
     PcLoggerScreen* m_pcLogger = nullptr;
 
 public:

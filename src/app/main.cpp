@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/host_application_qt.h"
 #include "app/hostmain_window.h"
@@ -109,7 +110,10 @@ int main(int argc, char** argv) {
     cv::SystemClock clock;
     cv::QtOperatorDialogs dialogs;
     cv::QtSerialFactory serial(portMap);
-    cv::TForm1 window({clock, dialogs, serial, &portMap});
+    std::error_code cwdError;
+    const std::filesystem::path startupDirectory = std::filesystem::current_path(cwdError);
+    cv::TForm1 window({clock, dialogs, serial, &portMap,
+                       cwdError ? std::nullopt : std::optional<std::filesystem::path>(startupDirectory)});
     dialogs.setParent(&window);
     cv::WarningBox& warnings = window.services().warnings;
     app.setReporter([&warnings](const std::string& what) { warnings.show("Program Error", what); });

@@ -6,6 +6,7 @@
 
 #include "archive/archive_recorder.h"
 #include "archive/archive_replay.h"
+#include "settings/host_setup_part.h"
 #include "setup/host_modes.h"
 
 class QWidget;
@@ -15,7 +16,7 @@ namespace cv {
 struct HostServices;
 class RecordPage;
 
-class RecordingScreen : public QObject {
+class RecordingScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the recording page under `window`.
@@ -39,6 +40,10 @@ public:
     void fileSizeStep();
     // The recording's part of a host mode: no layout shows the replay controls.
     void applyHostMode(const hostmode::Layout& layout);
+
+    // Host setup file: the replay controls' visibility and the replay speed (line 20).
+    void writeHostSetupLine(int number, std::vector<int>& values) const override;
+    void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
     // Handlers, named after the controls they serve.
     void BTRecordArchiveClick();

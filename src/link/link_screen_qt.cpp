@@ -138,6 +138,11 @@ void LinkScreen::showLoggerPortGroup(bool show) {
     relayout();
 }
 
+void LinkScreen::showPortSetupWhenNoPort() {
+    const bool chosen = LoggerPortCB->currentIndex() > 0 && LoggerSetupCB->currentIndex() > 0;
+    if (!chosen && LoggerPortGB->isHidden()) showLoggerPortGroup(true);
+}
+
 void LinkScreen::ShowLoggerPortSetupClick() { showLoggerPortGroup(LoggerPortGB->isHidden()); }
 
 void LinkScreen::AutoBaudRateDetectionClick() {
@@ -175,6 +180,29 @@ void LinkScreen::applyHostMode(const hostmode::Layout& l) {
     LoggerPortGB->setVisible(l.loggerPortItems);
     if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(l.loggerPortItems);
     if (QAction* a = action("ShowLoggerPortSetup")) a->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
+}
+
+// ---- host setup file ----
+
+void LinkScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
+    if (number == 1) {
+        v.at(0) = LoggerPortCB->currentIndex();
+        v.at(1) = LoggerSetupCB->currentIndex();
+    }
+    if (number == 10)
+        if (QAction* a = action("MenuLoggerPortSetup")) v.at(7) = a->isVisible() ? 1 : 0;
+}
+
+void LinkScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad& load) {
+    // A file opened from the menu must not take the logger away from the port it is on.
+    if (number == 1 && (load.atStartup || LoggerPortCB->currentIndex() == 0)) {
+        setIndex(LoggerPortCB, v.at(0));
+        setIndex(LoggerSetupCB, v.at(1));
+    }
+    // The host mode is laid out by now (it may have closed the port): drain and reopen.
+    if (number == 2) LoggerPortCBChange();
+    if (number == 10)
+        if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(v.at(7) != 0);
 }
 
 // ---- factory commands ----

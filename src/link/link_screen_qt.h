@@ -9,6 +9,7 @@
 #include "link/port_slots.h"
 #include "link/receiver.h"
 #include "link/supervision.h"
+#include "settings/host_setup_part.h"
 #include "setup/host_modes.h"
 
 class QAction;
@@ -24,7 +25,7 @@ class ClickableLabel;
 class Rs422Dialog;
 class StatsDialog;
 
-class LinkScreen : public QObject {
+class LinkScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the link's controls under `window` and connects the Logger_Port and factory menu
@@ -47,8 +48,15 @@ public:
     void followLoggerSpeed(int speedChoice);
     // Chooses and opens the logger port as the operator would (command line, host setup file).
     void selectLoggerPort(int comNumber, int speedChoice);
+    // Start-up: the port group is shown while no port or no speed is chosen.
+    void showPortSetupWhenNoPort();
     // The link's part of a host mode.
     void applyHostMode(const hostmode::Layout& layout);
+
+    // Host setup file: the logger port and speed (line 1; from the menu only while no port is
+    // chosen), the port reopened once the host mode is laid out (line 2), the Logger_Port menu (10).
+    void writeHostSetupLine(int number, std::vector<int>& values) const override;
+    void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
     bool portLost() const { return m_shownLost; }
     LinkSupervisor& supervisor() { return m_supervisor; }

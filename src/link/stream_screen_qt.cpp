@@ -72,6 +72,21 @@ void StreamScreen::unitCountersStep() {
     for (int u = 0; u < kMuxCountedUnits; ++u) labels[u]->setText(qs(m_stream.unitCounterLine(u)));
 }
 
+void StreamScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
+    if (number != 13) return;
+    v.at(1) = m_page->RawSourceCB->currentIndex();
+    v.at(2) = m_page->RawMuxIDUD->value();
+    v.at(3) = m_page->RawPortCB->currentIndex();
+}
+
+void StreamScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad&) {
+    if (number != 13) return;
+    setIndex(m_page->RawSourceCB, v.at(1));
+    m_page->RawMuxIDUD->setValue(v.at(2));
+    setIndex(m_page->RawPortCB, v.at(3));
+    RawPortCBChange();
+}
+
 void StreamScreen::RawPortCBChange() {
     RawSelection s = m_stream.rawSelection();
     s.source = m_page->RawSourceCB->currentIndex();

@@ -5,6 +5,7 @@
 #include <QObject>
 
 #include "link/mux_stream.h"
+#include "settings/host_setup_part.h"
 
 class QWidget;
 
@@ -15,7 +16,7 @@ class ArchiveSink;
 class PacketReceiver;
 class RealTimePage;
 
-class StreamScreen : public QObject {
+class StreamScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the Real Time Data page under `window` and taps the receiver's logger bytes.
@@ -41,6 +42,10 @@ public:
     uint32_t sequenceErrorsTotal() const { return m_stream.totalSequenceErrors(); }
     // The Upload Logger Data tab became current: the display stops.
     void stopRawDisplay();
+
+    // Host setup file: the raw display's source, logger ID and port (line 13, values 2 to 4).
+    void writeHostSetupLine(int number, std::vector<int>& values) const override;
+    void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
     // Handlers, named after the controls they serve.
     void RawPortCBChange();

@@ -13,6 +13,7 @@
 #include "link/receiver.h"
 #include "widgets/host_services.h"
 #include "memory/upload_page.h"
+#include "widgets/radio_group.h"
 
 namespace cv {
 
@@ -49,6 +50,15 @@ UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const Pa
     connectButton(m_page->BTExtract, this, &UploadScreen::BTExtractClick);
     if (auto* debug = mainWindow->findChild<QAction*>("ToggleDebug"))
         connect(debug, &QAction::triggered, this, &UploadScreen::ToggleDebugClick);
+}
+
+void UploadScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
+    if (number == 13) v.at(0) = m_extractChoice->itemIndex();
+}
+
+// The choice is read from the group at each extraction, so setting it is enough.
+void UploadScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad&) {
+    if (number == 13) m_extractChoice->setItemIndex(v.at(0));
 }
 
 void UploadScreen::extractRunFile(const std::filesystem::path& file, int choice) {

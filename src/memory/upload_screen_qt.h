@@ -10,6 +10,7 @@
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
 #include "memory/upload_view.h"
+#include "settings/host_setup_part.h"
 
 class QLabel;
 class QListWidget;
@@ -25,7 +26,7 @@ class RadioGroup;
 class UploadPage;
 class WarningSink;
 
-class UploadScreen : public QObject, private UploadView {
+class UploadScreen : public QObject, public HostSetupPart, private UploadView {
     Q_OBJECT
 
 public:
@@ -44,6 +45,9 @@ public:
     // The logger's device name on the directory and memory buttons.
     void setDeviceCaptions(const QString& clearMemory, const QString& getDirectory);
     UploadPage* page() const { return m_page; }
+    // Host setup file: the extraction choice (line 13, first value).
+    void writeHostSetupLine(int number, std::vector<int>& values) const override;
+    void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
     bool debugListing() const { return m_debugListing; }
     int runsRemaining() const { return m_session.runsRemaining(); }
 

@@ -611,4 +611,95 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
 
 void SetupScreen::showLinkLost(bool lost) { m_status->showStale(lost); }
 
+// ---- host setup file ----
+
+namespace {
+// Line 6: the menu items at positions 1 to 6 and 8; position 5 is a check mark.
+constexpr std::array<const char*, 8> kLine6Items{"Menubq5PassThru", "MenuAnnotateFile", "MenuLoggerTimeUpdate",
+                                                 "MenuAutoTimeUpdate", "MenuAutoTimeUpdate", "MenuUpdateTimeNow",
+                                                 nullptr, "MenuChangeLoggerID"};
+constexpr size_t kLine6Checked = 4;
+} // namespace
+
+void SetupScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
+    auto shown = [](const QWidget* w) { return w->isHidden() ? 0 : 1; };
+    switch (number) {
+    case 1: v.at(2) = m_ps->CBHostPortSetup->currentIndex(); break;
+    case 2: v.at(0) = m_currentHostMode; break;
+    case 6:
+        for (size_t i = 0; i < kLine6Items.size(); ++i) {
+            const QAction* a = kLine6Items[i] ? action(kLine6Items[i]) : nullptr;
+            if (a) v.at(i) = (i == kLine6Checked ? a->isChecked() : a->isVisible()) ? 1 : 0;
+        }
+        break;
+    case 8:
+        if (const QAction* a = action("MenuMooredTimeUpdate")) {
+            v.at(0) = a->isVisible() ? 1 : 0;
+            v.at(1) = a->isChecked() ? 1 : 0;
+        }
+        v.at(2) = shown(m_lc->TimeSourceCB);
+        v.at(3) = m_lc->TimeSourceCB->currentIndex();
+        break;
+    case 9:
+        v.at(2) = 1;
+        v.at(3) = m_lc->CBAutoStart->isChecked() ? 1 : 0;
+        break;
+    case 21:
+        v.at(0) = shown(m_lc->ModeCB);
+        v.at(1) = m_lc->ModeCB->currentIndex();
+        v.at(2) = shown(m_lc->FileCB);
+        v.at(3) = m_lc->FileCB->currentIndex();
+        v.at(4) = shown(m_lc->OutputCB);
+        v.at(5) = m_lc->OutputCB->currentIndex();
+        break;
+    default: break;
+    }
+}
+
+void SetupScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad& load) {
+    switch (number) {
+    case 1:
+        if (load.currentVersion) setIndex(m_ps->CBHostPortSetup, v.at(2));
+        setSetupMarker(0);
+        break;
+    case 2: setupDisplayMode(v.at(0) >= hostmode::kAnalogOutput && v.at(0) <= hostmode::kPcLogger ? v.at(0) : hostmode::kNone); break;
+    case 6:
+        for (size_t i = 0; i < kLine6Items.size(); ++i) {
+            QAction* a = kLine6Items[i] ? action(kLine6Items[i]) : nullptr;
+            if (!a) continue;
+            if (i == kLine6Checked) a->setChecked(v.at(i) != 0);
+            else a->setVisible(v.at(i) != 0);
+        }
+        setIntervalControlsShown(m_currentHostMode == hostmode::kMooredLogging ||
+                                 m_currentHostMode == hostmode::kAdvancedUser);
+        relayout();
+        break;
+    case 8:
+        if (QAction* a = action("MenuMooredTimeUpdate")) {
+            a->setVisible(v.at(0) != 0);
+            a->setChecked(v.at(1) != 0);
+        }
+        m_lc->TimeSourceCB->setVisible(v.at(2) != 0);
+        m_lc->TimeSourceLB->setVisible(v.at(2) != 0);
+        setIndex(m_lc->TimeSourceCB, v.at(3));
+        break;
+    case 9:
+        m_lc->CBAutoStart->show();
+        m_lc->CBAutoStart->setChecked(v.at(3) != 0);
+        break;
+    case 21: {
+        const std::pair<QLabel*, QComboBox*> boxes[] = {
+            {m_lc->ModeLB, m_lc->ModeCB}, {m_lc->FileLB, m_lc->FileCB}, {m_lc->OutputLB, m_lc->OutputCB}};
+        for (size_t i = 0; i < 3; ++i) {
+            const auto& [label, box] = boxes[i];
+            setIndex(box, v.at(2 * i + 1));
+            box->setVisible(v.at(2 * i) != 0);
+            label->setVisible(v.at(2 * i) != 0);
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
 } // namespace cv

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "settings/host_setup_part.h"
 #include "setup/host_modes.h"
 #include "setup/setup_record.h"
 #include "setup/status_record.h"
@@ -36,7 +37,7 @@ class PolledButtonsWidget;
 class PortSetupPage;
 class SleepDialog;
 
-class SetupScreen : public QObject {
+class SetupScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds its pages (TSPortSetup, TSLoggerControl, TSDataStatus), the Logger Status box, the
@@ -70,6 +71,11 @@ public:
     // The setup screen's values, and putting values back (no change handler runs).
     setup::SetupControls screenControls() const;
     void showControls(const setup::SetupControls& c);
+
+    // Host setup file: CBHostPortSetup and the setup marker (line 1), the host mode (2), the
+    // time and factory menu items (6, 8), CBAutoStart (9) and the mode, file and output boxes (21).
+    void writeHostSetupLine(int number, std::vector<int>& values) const override;
+    void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
     // Buttons of other pages that share BTGetSetup1Click (BTGetAnalog, BTGetHardware,
     // BTKR8Defaults): their pages hand them over when they are built.

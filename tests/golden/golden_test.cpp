@@ -24,6 +24,7 @@
 #include "run_file_generator.h"
 #include "setup/record_builders.h"
 #include "setup/setup_record.h"
+#include "settings/host_setup_file.h"
 #include "support/temp_dir.h"
 
 namespace cv::test {
@@ -203,6 +204,23 @@ INSTANTIATE_TEST_SUITE_P(Seeds, GoldenExtraction,
                                            RunCase{11, sim::RunFileStyle::HeaderBlocks, 8 * 1024},
                                            RunCase{29, sim::RunFileStyle::KrMux, 12 * 1024}),
                          [](const auto& info) { return "Seed" + std::to_string(info.param.seed); });
+
+// ---- Host setup file ----------------------------------------------------------------------
+
+// Every value tells its line and position; line 2 holds "no host mode".
+struct PatternPart : HostSetupPart {
+    void writeHostSetupLine(int number, std::vector<int>& values) const override {
+        for (size_t i = 0; i < values.size(); ++i) values[i] = number == 2 ? -1 : number * 10 + int(i);
+    }
+    void applyHostSetupLine(int, const std::vector<int>&, const HostSetupLoad&) override {}
+};
+
+TEST(GoldenHostSetup, WrittenFileMatches) {
+    PatternPart part;
+    TempDir dir;
+    ASSERT_TRUE(hostsetup::save(dir / "last.cvh", {&part}));
+    EXPECT_TRUE(matchesGolden(readFile(dir / "last.cvh"), goldenDir() / "host_setup" / "last.cvh"));
+}
 
 } // namespace
 } // namespace cv::test
