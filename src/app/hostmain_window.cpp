@@ -12,6 +12,9 @@
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
+#include "hardware/analog_page.h"
+#include "hardware/hardware_page.h"
+#include "hardware/hardware_screen_qt.h"
 #include "link/link_screen_qt.h"
 #include "link/real_time_page.h"
 #include "link/stream_screen_qt.h"
@@ -122,11 +125,6 @@ void TForm1::buildMenus() {
     addAction(time, "MenuMooredTimeUpdate", "Moored Time Source", true);
     separator(commands, "N5");
     addAction(commands, "MenuTestOneSerialPort", "Test One Logger Port");
-
-    // Commands whose screens this version does not have yet are shown greyed, not dead.
-    for (const char* name : {"MenuTestOneSerialPort",
-                             "AnalogCal", "HardwareConfig"})
-        findChild<QAction*>(name)->setEnabled(false);
 }
 
 void TForm1::buildTimers() {
@@ -155,6 +153,7 @@ void TForm1::buildControllers() {
         else TTimeout->stop();
     });
     m_stream = new StreamScreen(this, m_services, m_receiver);
+    m_hardware = new HardwareScreen(this, m_services, *m_setup, *m_stream);
     m_recording = new RecordingScreen(this, m_services);
     m_receiver.setReplaySource(&m_recording->replaySource());
     m_stream->setArchiveSink(&m_recording->archiveSink());
@@ -196,6 +195,8 @@ void TForm1::buildTabs() {
                                                       {"TSUpload", m_upload->page()},
                                                       {"TSRecord", m_recording->page()},
                                                       {"TSRealTime", m_stream->page()},
+                                                      {"TSHardware", m_hardware->hardwarePage()},
+                                                      {"TSAnalog", m_hardware->analogPage()},
                                                       {"TSPCLogger", m_pcLogger->page()}};
     for (const hostmode::TabPage& p : hostmode::kTabPages) {
         QWidget* page = nullptr;
@@ -290,6 +291,7 @@ void TForm1::Timer10msTimer() {
 
 void TForm1::Timer475msTimer() {
     m_setup->showArrivedSetup();  // the link follows the speed the logger reports
+    m_hardware->showArrivedHardware();
     m_setup->showArrivedStatus();
     setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));
     m_link->flashErrorStep();
@@ -310,6 +312,8 @@ void TForm1::TTimeoutTimer() { m_upload->timeoutTick(); }
 
 void TForm1::onUploadBlock() { m_upload->onUploadBlock(); }
 void TForm1::onDirectoryEntry() { m_upload->onDirectoryEntry(); }
+void TForm1::onAnalogCalibration() { m_hardware->onAnalogCalibration(); }
+void TForm1::onHardwareConfiguration() { m_hardware->onHardwareConfiguration(); }
 void TForm1::onMuxRecord(uint8_t* record, size_t length, int recordingMode) {
     m_stream->onMuxRecord(record, length, recordingMode);
 }

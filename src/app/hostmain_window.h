@@ -23,6 +23,7 @@ class QTabWidget;
 
 namespace cv {
 
+class HardwareScreen;
 class LinkScreen;
 class SetupScreen;
 class StreamScreen;
@@ -71,11 +72,14 @@ public:
     RecordingScreen* recordingScreen() const { return m_recording; }
     StreamScreen* streamScreen() const { return m_stream; }
     SettingsScreen* settingsScreen() const { return m_settings; }
+    HardwareScreen* hardwareScreen() const { return m_hardware; }
     PcLoggerScreen* pcLoggerScreen() const { return m_pcLogger; }
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
     void onUploadBlock() override;
     void onDirectoryEntry() override;
+    void onAnalogCalibration() override;
+    void onHardwareConfiguration() override;
     void onMuxRecord(uint8_t* record, size_t length, int recordingMode) override;
 
 protected:
@@ -108,6 +112,7 @@ private:
     RecordingScreen* m_recording = nullptr;
     StreamScreen* m_stream = nullptr;
     SettingsScreen* m_settings = nullptr;
+    HardwareScreen* m_hardware = nullptr;
     PcLoggerScreen* m_pcLogger = nullptr;
 
 public:

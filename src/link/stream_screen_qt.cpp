@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 
 #include "base/text_format.h"
@@ -115,6 +116,12 @@ void StreamScreen::BTDisplayRawClick() {
 
 void StreamScreen::stopRawDisplay() {
     if (m_stream.rawSelection().on) BTDisplayRawClick();
+}
+
+void StreamScreen::showRawLoggerData() {
+    QSignalBlocker quiet(m_page->RawSourceCB);
+    m_page->RawSourceCB->setCurrentIndex(int(RawSource::RawLoggerData));
+    RawPortCBChange();
 }
 
 void StreamScreen::BTResetCountersClick() {

@@ -42,6 +42,8 @@ public:
     uint32_t sequenceErrorsTotal() const { return m_stream.totalSequenceErrors(); }
     // The Upload Logger Data tab became current: the display stops.
     void stopRawDisplay();
+    // The port test shows what the logger's line brings: the "Raw Logger Data" source.
+    void showRawLoggerData();
 
     // Host setup file: the raw display's source, logger ID and port (line 13, values 2 to 4).
     void writeHostSetupLine(int number, std::vector<int>& values) const override;

@@ -1,0 +1,328 @@
+#include "hardware/hardware_screen_qt.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+#include "dialogs/test_port_dialog.h"
+#include "hardware/analog_page.h"
+#include "hardware/hardware_page.h"
+#include "hardware/record_file.h"
+#include "link/stream_screen_qt.h"
+#include "setup/host_modes.h"
+#include "setup/setup_screen_qt.h"
+#include "widgets/colours.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv {
+
+namespace {
+constexpr const char* kSaveQuestionTitle = "**** Warning ****";
+} // namespace
+
+HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, SetupScreen& setup, StreamScreen& stream)
+    : QObject(window), m_window(window), m_services(services), m_setup(setup), m_stream(stream),
+      m_hw(new HardwarePage(window)), m_alg(new AnalogPage(window)) {
+    TTestPortForm::Hooks hooks;
+    hooks.send = [this](const uint8_t* bytes, size_t n) { return m_services.commands.sendBlock(bytes, n); };
+    hooks.showRawLoggerData = [this] {
+        if (QTabWidget* t = tabs()) {
+            const int i = t->indexOf(m_window->findChild<QWidget*>("TSRealTime"));
+            t->setTabVisible(i, true);
+            t->setCurrentIndex(i);
+            if (m_services.relayout) m_services.relayout();
+        }
+        m_stream.showRawLoggerData();
+    };
+    hooks.stop = [this] { m_setup.BTStopClick(); };
+    hooks.closed = [this] { testPortClosed(); };
+    m_testPort = new TTestPortForm(m_services.warnings, std::move(hooks), window);
+
+    m_setup.attachSharedButton(m_alg->BTGetAnalog, SetupScreen::SharedButton::GetAnalog);
+    m_setup.attachSharedButton(m_hw->BTGetHardware, SetupScreen::SharedButton::GetHardware);
+    m_setup.attachSharedButton(m_hw->BTKR8Defaults, SetupScreen::SharedButton::LoadHardwareDefaults);
+    m_setup.setPasswordField(m_hw->HWPassword);
+    m_setup.setPasswordCheck([this](const std::string& typed) { return passwordAccepted(QString::fromStdString(typed)); });
+    connectControls();
+    markHardware(false);
+    markCalibration(false);
+}
+
+HardwareScreen::~HardwareScreen() = default;
+
+QAction* HardwareScreen::action(const char* name) const { return m_window->findChild<QAction*>(name); }
+QTabWidget* HardwareScreen::tabs() const { return m_window->findChild<QTabWidget*>("Tabs"); }
+
+void HardwareScreen::connectControls() {
+    if (QAction* a = action("HardwareConfig")) {
+        a->setText("Show Hardware Configuration");
+        connect(a, &QAction::triggered, this, &HardwareScreen::HardwareConfigClick);
+    }
+    if (QAction* a = action("AnalogCal")) {
+        a->setText("Show Analog Calibration");
+        connect(a, &QAction::triggered, this, &HardwareScreen::AnalogCalClick);
+    }
+    if (QAction* a = action("MenuTestOneSerialPort"))
+        connect(a, &QAction::triggered, this, &HardwareScreen::MenuTestOneSerialPortClick);
+
+    auto edited = [this] {
+        if (!m_filling) HardwareSetupChange();
+    };
+    for (QComboBox* cb : {m_hw->DeviceTypeCB, m_hw->RunStopCB, m_hw->StatusLEDCB})
+        connect(cb, &QComboBox::currentIndexChanged, this, edited);
+    for (QComboBox* cb : m_hw->relays) connect(cb, &QComboBox::currentIndexChanged, this, edited);
+    connect(m_hw->UDSerialNumber, &QSpinBox::valueChanged, this, edited);
+    connect(m_hw->BTSendHardwareSetup, &QPushButton::clicked, this, &HardwareScreen::BTSendHardwareSetupClick);
+    connect(m_hw->BTSaveHardwareFile, &QPushButton::clicked, this, &HardwareScreen::BTSaveHardwareFileClick);
+    connect(m_hw->BTLoadHardwareFile, &QPushButton::clicked, this, &HardwareScreen::BTLoadHardwareFileClick);
+    connect(m_hw->BTDoneWithHardware, &QPushButton::clicked, this, &HardwareScreen::HardwareConfigClick);
+
+    for (size_t e = 0; e < hardware::kCalibrationEntries; ++e)
+        for (QLineEdit* box : {m_alg->MEScale[e], m_alg->MEOffset[e]})
+            connect(box, &QLineEdit::textChanged, this, [this] {
+                if (!m_filling) AnalogSetupChange();
+            });
+    connect(m_alg->BTSendAnalogCalibration, &QPushButton::clicked, this, &HardwareScreen::BTSendAnalogCalibrationClick);
+    connect(m_alg->BTSaveAnalogFile, &QPushButton::clicked, this, &HardwareScreen::BTSaveAnalogFileClick);
+    connect(m_alg->BTLoadAnalogFile, &QPushButton::clicked, this, &HardwareScreen::BTLoadAnalogFileClick);
+    connect(m_alg->BTDoneWithAnalog, &QPushButton::clicked, this, &HardwareScreen::AnalogCalClick);
+}
+
+// ---- showing and hiding the pages ----
+
+void HardwareScreen::togglePage(QWidget* page, const char* menuName, const char* showCaption, const char* hideCaption) {
+    QTabWidget* t = tabs();
+    if (!t) return;
+    const int i = t->indexOf(page);
+    if (i < 0) return;
+    QAction* item = action(menuName);
+    if (t->isTabVisible(i)) {
+        const bool wasCurrent = t->currentIndex() == i;
+        t->setTabVisible(i, false);
+        if (wasCurrent)
+            for (int step = 1; step < t->count(); ++step) {
+                const int next = (i + step) % t->count();
+                if (t->isTabVisible(next)) {
+                    t->setCurrentIndex(next);
+                    break;
+                }
+            }
+        if (item) item->setText(showCaption);
+    } else {
+        t->setTabVisible(i, true);
+        t->setCurrentIndex(i);
+        if (item) item->setText(hideCaption);
+    }
+    if (m_services.relayout) m_services.relayout();
+}
+
+void HardwareScreen::HardwareConfigClick() {
+    togglePage(m_hw, "HardwareConfig", "Show Hardware Setup", "Hide Hardware Setup");
+}
+
+void HardwareScreen::AnalogCalClick() {
+    togglePage(m_alg, "AnalogCal", "Show Analog Calibration", "Hide Analog Calibration");
+}
+
+// ---- password ----
+
+bool HardwareScreen::passwordAccepted(const QString& typed) {
+    std::string refusal;
+    if (m_password.check(typed.toStdString(), refusal)) return true;
+    m_services.warnings.show(hardware::kPasswordErrorTitle, refusal);
+    return false;
+}
+
+// ---- hardware configuration ----
+
+hardware::HardwareValues HardwareScreen::screenHardware() const {
+    hardware::HardwareValues v;
+    v.serialNumber = m_hw->UDSerialNumber->value();
+    v.deviceType = m_hw->DeviceTypeCB->currentIndex();
+    v.statusLed = m_hw->StatusLEDCB->currentIndex();
+    v.runStop = m_hw->RunStopCB->currentIndex();
+    for (size_t b = 0; b < hardware::kRelayBoxes; ++b) v.relays[b] = m_hw->relays[b]->currentIndex();
+    return v;
+}
+
+void HardwareScreen::showHardware(const hardware::HardwareValues& v) {
+    m_filling = true;
+    for (size_t b = 0; b < hardware::kRelayBoxes; ++b) setIndex(m_hw->relays[b], v.relays[b]);
+    setIndex(m_hw->DeviceTypeCB, v.deviceType);
+    m_hw->UDSerialNumber->setValue(v.serialNumber);
+    setIndex(m_hw->RunStopCB, v.runStop);
+    setIndex(m_hw->StatusLEDCB, v.statusLed);
+    m_filling = false;
+}
+
+void HardwareScreen::markHardware(bool current) {
+    m_hardwareCurrent = current;
+    m_hw->HardwarePanel->setVisible(!current);
+}
+
+void HardwareScreen::onHardwareConfiguration() {
+    m_arrivedHardware = hardware::decodeHardware(m_services.records.hardware);
+    m_hardwareArrived = true;
+}
+
+void HardwareScreen::showArrivedHardware() {
+    if (!m_hardwareArrived) return;
+    showHardware(m_arrivedHardware);
+    markHardware(true);
+    m_hardwareArrived = false;
+}
+
+void HardwareScreen::HardwareSetupChange() { markHardware(false); }
+
+void HardwareScreen::BTSendHardwareSetupClick() {
+    const hardware::HardwareValues v = screenHardware();
+    hardware::encodeHardware(m_services.records.hardware, v);
+    if (!hardware::hardwareSendable(v)) {
+        m_services.warnings.show(hardware::kHardwareErrorTitle, hardware::kHardwareErrorText);
+        return;
+    }
+    if (!passwordAccepted(m_hw->HWPassword->text())) return;
+    m_services.commands.sendBlock(m_services.records.hardware.data(), m_services.records.hardware.size());
+}
+
+bool HardwareScreen::askSaveAnyway(const char* text) {
+    m_services.dialogs.beep(Icon::Exclamation);
+    return m_services.dialogs.ask(kSaveQuestionTitle, text, Buttons::OkCancel, Icon::Exclamation) == Answer::Ok;
+}
+
+bool HardwareScreen::saveRecord(const uint8_t* record, size_t length, const char* title, const char* filter,
+                                const char* extension) {
+    const std::optional<std::string> chosen = m_services.dialogs.chooseSaveFile({title, filter, {}, false});
+    if (!chosen) return false;
+    const std::string path = hardware::withDefaultExtension(*chosen, extension);
+    const hardware::FileOutcome outcome = hardware::writeRecordFile(path, record, length);
+    if (outcome == hardware::FileOutcome::Ok) return true;
+    m_services.warnings.show(title, hardware::fileProblemText(outcome, path));
+    return false;
+}
+
+std::optional<std::string> HardwareScreen::loadRecord(uint8_t* record, size_t length, const char* title,
+                                                      const char* filter) {
+    const std::optional<std::string> path = m_services.dialogs.chooseOpenFile({title, filter, {}, false});
+    if (!path) return std::nullopt;
+    const hardware::FileOutcome outcome = hardware::readRecordFile(*path, record, length);
+    if (outcome == hardware::FileOutcome::Ok) return path;
+    m_services.warnings.show(title, hardware::fileProblemText(outcome, *path));
+    return std::nullopt;
+}
+
+void HardwareScreen::BTSaveHardwareFileClick() {
+    if (!m_hardwareCurrent && !askSaveAnyway(hardware::kMayNotMatchText)) return;
+    hardware::encodeHardware(m_services.records.hardware, screenHardware());
+    saveRecord(m_services.records.hardware.data(), m_services.records.hardware.size(), hardware::kSaveTitle,
+               hardware::kFilter, hardware::kExtension);
+}
+
+void HardwareScreen::BTLoadHardwareFileClick() {
+    hardware::HardwareRecord r = m_services.records.hardware;
+    const std::optional<std::string> path = loadRecord(r.data(), r.size(), hardware::kLoadTitle, hardware::kFilter);
+    if (!path) return;
+    m_services.records.hardware = r;
+    showHardware(hardware::decodeHardware(r));
+    markHardware(false);  // it did not come from the logger
+    if (!hardware::recordIntact(r.data(), r.size(), hardware::kHardwareType))
+        m_services.warnings.show(hardware::kLoadTitle, *path + hardware::kDamagedText);
+}
+
+// ---- analog calibration ----
+
+hardware::CalibrationValues HardwareScreen::screenCalibration() {
+    hardware::CalibrationValues v;
+    for (size_t e = 0; e < hardware::kCalibrationEntries; ++e) {
+        v.scale[e] = hardware::readCalibrationBox(m_alg->MEScale[e]->text().toStdString(), hardware::kScaleLower).value;
+        v.offset[e] =
+            hardware::readCalibrationBox(m_alg->MEOffset[e]->text().toStdString(), hardware::kOffsetLower).value;
+    }
+    paintEmptyBoxes();
+    return v;
+}
+
+// A box with no digit at all sends its lower limit; red says so until it holds a number.
+void HardwareScreen::paintEmptyBoxes() {
+    for (size_t e = 0; e < hardware::kCalibrationEntries; ++e)
+        for (QLineEdit* box : {m_alg->MEScale[e], m_alg->MEOffset[e]}) {
+            const bool number = hardware::readCalibrationBox(box->text().toStdString(), 0).hasNumber;
+            setFieldColour(box, number ? normalFieldColour() : kRed);
+        }
+}
+
+void HardwareScreen::showCalibration(const hardware::CalibrationValues& v) {
+    m_filling = true;
+    for (size_t e = 0; e < hardware::kCalibrationEntries; ++e) {
+        m_alg->MEScale[e]->setText(qs(hardware::calibrationBoxText(v.scale[e])));
+        m_alg->MEOffset[e]->setText(qs(hardware::calibrationBoxText(v.offset[e])));
+    }
+    m_filling = false;
+    paintEmptyBoxes();
+}
+
+void HardwareScreen::markCalibration(bool current) {
+    m_calibrationCurrent = current;
+    m_alg->AnalogPanel->setVisible(!current);
+}
+
+void HardwareScreen::onAnalogCalibration() {
+    showCalibration(hardware::decodeCalibration(m_services.records.analog));
+    markCalibration(true);
+}
+
+void HardwareScreen::AnalogSetupChange() {
+    markCalibration(false);
+    paintEmptyBoxes();
+}
+
+void HardwareScreen::BTSendAnalogCalibrationClick() {
+    if (!passwordAccepted(m_alg->ALGPassword->text())) return;
+    m_services.records.analog = hardware::encodeCalibration(screenCalibration());
+    m_services.commands.sendBlock(m_services.records.analog.data(), m_services.records.analog.size());
+}
+
+void HardwareScreen::BTSaveAnalogFileClick() {
+    if (!m_calibrationCurrent && !askSaveAnyway(hardware::kCalibrationMayNotMatchText)) return;
+    m_services.records.analog = hardware::encodeCalibration(screenCalibration());
+    saveRecord(m_services.records.analog.data(), m_services.records.analog.size(), hardware::kCalibrationSaveTitle,
+               hardware::kCalibrationFilter, hardware::kCalibrationExtension);
+}
+
+void HardwareScreen::BTLoadAnalogFileClick() {
+    hardware::AnalogRecord r = m_services.records.analog;
+    const std::optional<std::string> path =
+        loadRecord(r.data(), r.size(), hardware::kCalibrationLoadTitle, hardware::kCalibrationFilter);
+    if (!path) return;
+    m_services.records.analog = r;
+    showCalibration(hardware::decodeCalibration(r));
+    markCalibration(false);  // it did not come from the logger
+    if (!hardware::recordIntact(r.data(), r.size(), hardware::kAnalogType))
+        m_services.warnings.show(hardware::kCalibrationLoadTitle, *path + hardware::kCalibrationDamagedText);
+}
+
+// ---- port test ----
+
+void HardwareScreen::MenuTestOneSerialPortClick() {
+    m_testPort->show();
+    m_testPort->raise();
+    m_testPort->activateWindow();
+}
+
+// Moored and Profile work show no live data, so the page the test opened goes again.
+void HardwareScreen::testPortClosed() {
+    const int mode = m_setup.currentHostMode();
+    if (mode != hostmode::kMooredLogging && mode != hostmode::kProfileLogging) return;
+    if (QTabWidget* t = tabs()) {
+        t->setTabVisible(t->indexOf(m_window->findChild<QWidget*>("TSRealTime")), false);
+        if (m_services.relayout) m_services.relayout();
+    }
+}
+
+} // namespace cv

@@ -1,0 +1,94 @@
+#pragma once
+// The hardware screen controller: the Hardware Configuration and Analog Calibration pages with
+// their menu items, the shared password, their *.hdw and *.alg files, and the port test window
+// (which asks the logger to run one of its ports and shows what it passes on).
+#include <QObject>
+#include <QPointer>
+
+#include "hardware/analog_calibration.h"
+#include "hardware/hardware_config.h"
+#include "hardware/password.h"
+
+class QAction;
+class QLineEdit;
+class QTabWidget;
+
+namespace cv {
+
+struct HostServices;
+class AnalogPage;
+class HardwarePage;
+class SetupScreen;
+class StreamScreen;
+class TTestPortForm;
+
+class HardwareScreen : public QObject {
+    Q_OBJECT
+public:
+    // Builds both pages and the port test window under `window`, connects the menu items the
+    // window made (found by name) and hands the get and defaults buttons and the password to
+    // the setup screen, whose shared handler sends those commands.
+    HardwareScreen(QWidget* window, HostServices& services, SetupScreen& setup, StreamScreen& stream);
+    ~HardwareScreen() override;
+
+    HardwarePage* hardwarePage() const { return m_hw; }
+    AnalogPage* analogPage() const { return m_alg; }
+    TTestPortForm* testPortForm() const { return m_testPort; }
+    bool hardwareCurrent() const { return m_hardwareCurrent; }
+    bool calibrationCurrent() const { return m_calibrationCurrent; }
+
+    // The receiver's hand-overs: a hardware configuration waits for the next 475 ms tick, a
+    // calibration is shown at once.
+    void onHardwareConfiguration();
+    void onAnalogCalibration();
+    // 475 ms tick: shows a newly arrived hardware configuration.
+    void showArrivedHardware();
+    // The shared password check; a refusal is shown in a warning box.
+    bool passwordAccepted(const QString& typed);
+
+    // Handlers, named after the controls they serve.
+    void HardwareConfigClick();
+    void AnalogCalClick();
+    void HardwareSetupChange();
+    void AnalogSetupChange();
+    void BTSendHardwareSetupClick();
+    void BTSaveHardwareFileClick();
+    void BTLoadHardwareFileClick();
+    void BTSendAnalogCalibrationClick();
+    void BTSaveAnalogFileClick();
+    void BTLoadAnalogFileClick();
+    void MenuTestOneSerialPortClick();
+
+private:
+    QAction* action(const char* name) const;
+    QTabWidget* tabs() const;
+    void togglePage(QWidget* page, const char* menuName, const char* showCaption, const char* hideCaption);
+    void connectControls();
+    hardware::HardwareValues screenHardware() const;
+    void showHardware(const hardware::HardwareValues& v);
+    void markHardware(bool current);
+    hardware::CalibrationValues screenCalibration();
+    void showCalibration(const hardware::CalibrationValues& v);
+    void markCalibration(bool current);
+    void paintEmptyBoxes();
+    bool askSaveAnyway(const char* text);
+    bool saveRecord(const uint8_t* record, size_t length, const char* title, const char* filter, const char* extension);
+    std::optional<std::string> loadRecord(uint8_t* record, size_t length, const char* title, const char* filter);
+    void testPortClosed();
+
+    QWidget* m_window;
+    HostServices& m_services;
+    SetupScreen& m_setup;
+    StreamScreen& m_stream;
+    HardwarePage* m_hw;
+    AnalogPage* m_alg;
+    TTestPortForm* m_testPort = nullptr;
+    hardware::PasswordCheck m_password;
+    hardware::HardwareValues m_arrivedHardware;
+    bool m_hardwareArrived = false;
+    bool m_hardwareCurrent = false;
+    bool m_calibrationCurrent = false;
+    bool m_filling = false;  // controls being filled from a record, not edited
+};
+
+} // namespace cv
