@@ -172,6 +172,7 @@ TEST_F(PcLoggerWindow, AHostModeWithoutThePcLoggerClosesItsPorts) {
 }
 
 TEST_F(PcLoggerWindow, WaterSamplesAndRemarksRideInTheNextRecords) {
+    form.setupScreen()->setupDisplayMode(8);
     setLine(4, kLoggerOutput, 6);
     page.UDDeckType[3]->setValue(1);
     page.UDOutPort[3]->setValue(9);
