@@ -1,0 +1,74 @@
+// libFuzzer target: any bytes as a host setup file. A file is applied whole, lines 1 to 22 in
+// order, or not at all, with at most one box; what was applied writes back into a file that
+// loads again.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <unistd.h>
+
+#include "ports/operator_dialogs.h"
+#include "settings/host_setup_file.h"
+
+namespace {
+
+struct CountingDialogs : cv::SilentDialogs {
+    int boxes = 0;
+    cv::Answer ask(const std::string&, const std::string&, cv::Buttons, cv::Icon) override {
+        ++boxes;
+        return cv::Answer::Ok;
+    }
+};
+
+// Keeps what it is given and writes it back.
+struct EchoPart : cv::HostSetupPart {
+    std::map<int, std::vector<int>> lines;
+    int lastNumber = 0;
+    bool inOrder = true;
+    void writeHostSetupLine(int number, std::vector<int>& values) const override {
+        const auto it = lines.find(number);
+        if (it == lines.end()) return;
+        for (size_t i = 0; i < values.size() && i < it->second.size(); ++i) values[i] = it->second[i];
+    }
+    void applyHostSetupLine(int number, const std::vector<int>& values, const cv::HostSetupLoad&) override {
+        inOrder = inOrder && number == lastNumber + 1 && values.size() >= size_t(cv::hostsetup::kMaxCount);
+        lastNumber = number;
+        lines[number] = values;
+    }
+};
+
+struct ScratchDir {
+    std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("cvhost-fuzz-cvh-" + std::to_string(getpid()));
+    ScratchDir() { std::filesystem::create_directories(path); }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const ScratchDir scratch;
+    const auto file = scratch.path / "last.cvh";
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), std::streamsize(size));
+    }
+    CountingDialogs dialogs;
+    cv::WarningBox warnings(dialogs);
+    EchoPart part;
+    const bool loaded = cv::hostsetup::load(file, {&part}, size % 2 == 0, warnings);
+    if (!part.inOrder || dialogs.boxes > 1) __builtin_trap();
+    if (loaded != (part.lastNumber == cv::hostsetup::kLineCount) || (loaded && dialogs.boxes != 0)) __builtin_trap();
+    if (!loaded && !part.lines.empty()) __builtin_trap();
+    if (!loaded) return 0;
+
+    const auto copy = scratch.path / "copy.cvh";
+    if (!cv::hostsetup::save(copy, {&part})) __builtin_trap();
+    EchoPart again;
+    if (!cv::hostsetup::load(copy, {&again}, true, warnings) || dialogs.boxes != 0) __builtin_trap();
+    return 0;
+}
