@@ -62,7 +62,16 @@ void PcLogger::reset(bool newSequence) {
 }
 
 bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& handOn) {
-    if (m_elapsed.elapsedMs() < m_start + m_interval) return false;
+    const int64_t due = m_start + m_interval;
+    if (m_elapsed.elapsedMs() < due) return false;
+    // The next collection starts where this one was due, not where the tick happened to land:
+    // ticks come a few milliseconds late, and restarting from them would lose records on
+    // every interval (19.8 a second at 20 Hz). After a stall of a whole interval or more the
+    // schedule starts afresh rather than catching up in a burst.
+    const auto restart = [&](bool newSequence) {
+        reset(newSequence);
+        if (m_start - due < m_interval) m_start = due;
+    };
     const std::string stamp = m_elapsed.timeStampText();
     const bool remark = annotations && annotations->pending();
     const bool text = remark || pcTime;
@@ -92,7 +101,7 @@ bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& han
     std::memcpy(payload + kPayloadCapacity, kHashes, 4);
 
     if (m_payload == 0) {
-        reset(false);
+        restart(false);
         return false;
     }
     putU16be(m_record.data() + 4, uint16_t(m_payload));
@@ -100,7 +109,7 @@ bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& han
     // The record counts 10 ms units; the count wraps modulo 2^32 as the logger's does.
     putU32be(m_record.data() + 6, uint32_t(uint64_t(m_start / 10)));
     if (handOn) handOn(m_record.data(), m_payload + kHeader + kTrailer);
-    reset(true);
+    restart(true);
     return true;
 }
 

@@ -89,6 +89,20 @@ TEST_F(PcLoggerRig, NothingCollectedHandsNothingOnAndKeepsTheSequenceNumber) {
     EXPECT_EQ(records[0][3], 0);
 }
 
+// Ticks land late and unevenly; the records keep to the rate shown, and a stalled PC sends one
+// record for the stall rather than a burst.
+TEST_F(PcLoggerRig, RecordsKeepToTheRateWhateverTheTickSpacing) {
+    logger.setInterval(50);
+    for (int t = 0; t < 1000; ++t) tickAfter(7, true);
+    EXPECT_EQ(records.size(), 140u);
+    records.clear();
+    tickAfter(500, true);
+    for (int t = 0; t < 7; ++t) tickAfter(7, true);
+    EXPECT_EQ(records.size(), 1u);
+    for (int t = 0; t < 2; ++t) tickAfter(7, true);
+    EXPECT_EQ(records.size(), 2u);
+}
+
 TEST_F(PcLoggerRig, ARemarkTakesThePlaceOfTheTimeStampOnce) {
     annotations.queue("02/14/06\t09:30:05.120", "Start Sample 5");
     tickAfter(1000, true);
