@@ -167,12 +167,13 @@ void PcLoggerScreen::BTLoadDeckClick() {
     showNotLoaded(false);
 }
 
+// Only the controls go back. What runs stays what was loaded: taking the unloaded controls
+// over here would have a line read from, or send to, a port opened for another function while
+// the screen shows the loaded one.
 void PcLoggerScreen::BTRestoreDeckClick() {
     showNotLoaded(true);
-    Table active;
     for (int n = 0; n < kLines; ++n) {
         const size_t i = size_t(n);
-        active[i] = lineFromControls(n);
         const LoadedLine& last = m_lastLoaded[i];
         setQuietly(m_page->PortTypeCB[i], last.line.function);
         setQuietly(m_page->UDDeckType[i], last.line.outputLoggerId);
@@ -180,7 +181,6 @@ void PcLoggerScreen::BTRestoreDeckClick() {
         setQuietly(m_page->DeckPortCB[i], last.com);
         setQuietly(m_page->DeckSetupCB[i], last.speed);
     }
-    m_logger.setActive(active);
     showPcLoggerLines();
 }
 

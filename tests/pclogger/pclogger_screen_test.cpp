@@ -101,6 +101,7 @@ TEST_F(PcLoggerWindow, RestoreAndClearGoBackToWhatWasLoaded) {
     setLine(3, kLoggerOutput, 2, 11);
     page.BTLoadDeck->click();
     page.BTClearDeck->click();
+    EXPECT_EQ(screen.logger().active()[2].function, kLoggerOutput) << "cleared, not loaded";
     EXPECT_EQ(page.PortTypeCB[2]->currentIndex(), kInActive);
     EXPECT_EQ(page.DeckPortCB[2]->currentIndex(), 0);
     EXPECT_TRUE(page.PCLoggerPanel->isVisibleTo(&page));
@@ -111,6 +112,7 @@ TEST_F(PcLoggerWindow, RestoreAndClearGoBackToWhatWasLoaded) {
     EXPECT_EQ(page.DeckSetupCB[2]->currentIndex(), 11);
     EXPECT_TRUE(page.UDOutPort[2]->isVisibleTo(&page));
     EXPECT_TRUE(page.PCLoggerPanel->isVisibleTo(&page));
+    EXPECT_EQ(screen.logger().active()[2], (Line{kLoggerOutput, 2, 1})) << "what runs matches what the line shows";
 }
 
 TEST_F(PcLoggerWindow, HostSetupLinesCarryEveryControlAndLine22StartsThePcLogger) {
