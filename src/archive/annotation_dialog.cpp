@@ -30,9 +30,10 @@ TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, Warnin
     LBNext->setBuddy(UDNext);
     EDITAnnotation = named(new QLineEdit("Annotate Here", this), "EDITAnnotation");
     EDITAnnotation->setAccessibleName("Annotation text");
-    lbx = namedLabel(this, "lbx", "Last Annotation:");
+    lbx = namedLabel(this, "lbx", "Queued for the Archive File:");
     LBAnnotation = namedLabel(this, "LBAnnotation", "Last Annotation...");
     LBAnnotation->setAccessibleName("Last annotation");
+    LBAnnotation->setWordWrap(true);
     AnnotateDANDT = namedLabel(this, "AnnotateDANDT", "Date and Time");
     AnnotateDANDT->setAccessibleName("Time of the last annotation");
     BTStart = named(new QPushButton("Start Water Sample", this), "BTStart");
@@ -45,6 +46,7 @@ TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, Warnin
     BTReset->setAutoDefault(false);
     BTClose->setAutoDefault(false);
     BTSend->setDefault(true);
+    for (QPushButton* b : {BTStart, BTEnd, BTReset, BTSend, BTClose}) b->setMinimumWidth(150);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(LBNext, 0, 0);
