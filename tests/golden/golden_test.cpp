@@ -1,6 +1,6 @@
 // Byte-for-byte comparison of what the program writes with copies checked in under
-// tests/golden/data: the setup block sent to the logger, and the archive, Summary and debug
-// listing that extraction makes of seeded run files.
+// tests/golden/data: the setup block sent to the logger, the archive, Summary and debug
+// listing that extraction makes of seeded run files, and the layout of a host setup file.
 //
 // A change that alters these bytes on purpose regenerates the copies with
 //     CVHOST_UPDATE_GOLDEN=1 build/tests/cvhost_tests_golden
