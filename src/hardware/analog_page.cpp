@@ -1,5 +1,6 @@
 #include "hardware/analog_page.h"
 
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -37,6 +38,10 @@ AnalogPage::AnalogPage(QWidget* parent) : QWidget(parent) {
         offset->setInputMask("00000; ");
         offset->setText(e == 0 ? "  200" : "  150");
         offset->setAccessibleName(QString("%1 offset, counts at 0 volts").arg(e == 0 ? QString("Battery") : QString("Analog %1").arg(e)));
+        for (QLineEdit* box : {scale, offset}) {
+            box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+            box->setMaximumWidth(120);
+        }
         label->setBuddy(scale);
         MEScale[size_t(e)] = scale;
         MEOffset[size_t(e)] = offset;

@@ -295,5 +295,13 @@ TEST_F(HardwareWindow, PortTestSendsItsBlockAndShowsRawLoggerData) {
     EXPECT_FALSE(tabShown("TSRealTime"));
 }
 
+TEST_F(HardwareWindow, ClosingThePortTestOutsideMooredAndProfileKeepsRealTimeData) {
+    form.setupScreen()->setupDisplayMode(5);
+    hw.MenuTestOneSerialPortClick();
+    hw.testPortForm()->BTTestPort->click();
+    hw.testPortForm()->close();
+    EXPECT_TRUE(tabShown("TSRealTime"));
+}
+
 } // namespace
 } // namespace cv
