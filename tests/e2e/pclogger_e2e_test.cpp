@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <chrono>
+#include <functional>
+#include <memory>
 #include <thread>
 #include <unistd.h>
 
@@ -16,6 +18,8 @@
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/bytes.h"
+#include "link/stream_screen_qt.h"
+#include "widgets/colours.h"
 #include "pclogger/pc_logger.h"
 #include "pclogger/pclogger_page.h"
 #include "pclogger/pclogger_screen_qt.h"
@@ -143,6 +147,57 @@ TEST(PcLoggerEndToEnd, InstrumentsAreArchivedAsLoggerOneAndTheOutputPortGetsItsS
     EXPECT_EQ(archivedA, sentA);
     EXPECT_EQ(archivedB, sentB);
     EXPECT_TRUE(rig.dialogs.boxes.empty()) << rig.dialogs.boxes.front().caption << ": " << rig.dialogs.boxes.front().text;
+}
+
+// An instrument's adapter pulled and plugged in again behind the same link: the line turns red
+// while it is gone and records its bytes again once it is back, with no operator action.
+TEST(PcLoggerEndToEnd, AnInstrumentThatHangsUpIsReopenedWhenItReturns) {
+    test::TempDir dir;
+    const std::string link = (dir / "instrument").string();
+    auto instrument = std::make_unique<test::PtyPair>();
+    test::pointLink(link, instrument->slavePath());
+    PortMap map;
+    map.set(3, link);
+    SystemClock clock;
+    test::FakeDialogs dialogs;
+    QtSerialFactory serial{map};
+    TForm1 form{HostEnvironment{clock, dialogs, serial, &map}};
+    PcLoggerScreen& screen = *form.pcLoggerScreen();
+    PcLoggerPage& page = *screen.page();
+    page.PortTypeCB[0]->setCurrentIndex(kMeterInput);
+    screen.PortType1CBChange();
+    page.DeckPortCB[0]->setCurrentIndex(3);
+    page.DeckSetupCB[0]->setCurrentIndex(6);
+    page.BTLoadDeck->click();
+    ASSERT_TRUE(form.ports().isPortOpen(1));
+
+    auto lastSecond = std::chrono::steady_clock::now();
+    auto runUntil = [&](const std::function<bool()>& done, std::chrono::milliseconds deadline) {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (!done() && std::chrono::steady_clock::now() < end) {
+            form.Timer10msTimer();
+            if (std::chrono::steady_clock::now() - lastSecond >= 1s) {
+                lastSecond = std::chrono::steady_clock::now();
+                form.Timer1000msTimer();
+            }
+            QApplication::processEvents();
+            std::this_thread::sleep_for(2ms);
+        }
+        return done();
+    };
+    const MuxStream& stream = form.streamScreen()->stream();
+    send(instrument->masterFd(), "$GPGGA,before*00\r\n");
+    ASSERT_TRUE(runUntil([&] { return stream.unit(1).packets >= 1; }, 10s));
+
+    instrument.reset();
+    ASSERT_TRUE(runUntil([&] { return fieldColour(page.DeckPortCB[0]) == kRed; }, 10s)) << "the lost port shows red";
+    instrument = std::make_unique<test::PtyPair>();
+    test::pointLink(link, instrument->slavePath());
+    ASSERT_TRUE(runUntil([&] { return fieldColour(page.DeckPortCB[0]) == normalFieldColour(); }, 15s));
+    const uint32_t before = stream.unit(1).packets;
+    send(instrument->masterFd(), "$GPGGA,after*00\r\n");
+    EXPECT_TRUE(runUntil([&] { return stream.unit(1).packets > before; }, 10s)) << "its bytes are recorded again";
+    EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().caption << ": " << dialogs.boxes.front().text;
 }
 
 } // namespace
