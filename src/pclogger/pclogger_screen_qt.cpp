@@ -84,8 +84,10 @@ void PcLoggerScreen::paintLine(int n) {
     const size_t i = size_t(n);
     QComboBox* com = m_page->DeckPortCB[i];
     QComboBox* speed = m_page->DeckSetupCB[i];
-    // A port that would not open, or went away, shows on its line until it works again.
-    setFieldColour(com, com->currentIndex() == 0 || m_portFault[i] ? kRed : normalFieldColour());
+    // A port that would not open, or went away, shows on its line until it works again or the
+    // operator chooses another.
+    const bool fault = m_portFault[i] && com->currentIndex() == m_lastLoaded[i].com;
+    setFieldColour(com, com->currentIndex() == 0 || fault ? kRed : normalFieldColour());
     setFieldColour(speed, speed->currentIndex() == 0 ? kRed : normalFieldColour());
 }
 

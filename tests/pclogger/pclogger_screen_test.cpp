@@ -83,6 +83,9 @@ TEST_F(PcLoggerWindow, APortThatWillNotOpenOrHangsUpIsRedOnItsLineUntilItIsBack)
     EXPECT_EQ(fieldColour(page.DeckPortCB[0]), normalFieldColour());
     page.BTLoadDeck->click();
     EXPECT_EQ(fieldColour(page.DeckPortCB[0]), kRed);
+    setLine(1, kMeterInput, 6);
+    EXPECT_EQ(fieldColour(page.DeckPortCB[0]), normalFieldColour()) << "another port chosen, not yet tried";
+    setLine(1, kMeterInput, 5);
     serial.line(5)->present = true;
     page.BTLoadDeck->click();
     EXPECT_EQ(fieldColour(page.DeckPortCB[0]), normalFieldColour());
