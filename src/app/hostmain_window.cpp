@@ -157,7 +157,11 @@ void TForm1::buildControllers() {
     m_recording = new RecordingScreen(this, m_services);
     m_receiver.setReplaySource(&m_recording->replaySource());
     m_stream->setArchiveSink(&m_recording->archiveSink());
-    m_pcLogger = new PcLoggerScreen(this, m_services, m_ports, *m_stream, m_setup->dataStatusPage(), m_env.portMap);
+    m_pcLogger = new PcLoggerScreen(
+        this, m_services, m_ports,
+        PcLoggerLinks{m_stream->stream(), [this](const uint8_t* r, size_t n) { m_stream->onPcLoggerRecordMade(r, n); },
+                      m_setup->dataStatusPage()->DSPCPort, m_setup->dataStatusPage()->DSPCPorts},
+        m_env.portMap);
     // The order each line of the host setup file is applied in: the host mode before the link
     // reopens its port for it.
     m_settings = new SettingsScreen(this, m_services, m_env.startupDirectory);

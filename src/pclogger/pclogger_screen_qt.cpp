@@ -10,10 +10,9 @@
 
 #include "archive/annotation_dialog.h"
 #include "base/text_format.h"
+#include "link/mux_stream.h"
 #include "link/port_slots.h"
-#include "link/stream_screen_qt.h"
 #include "pclogger/pclogger_page.h"
-#include "setup/data_status_page.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
 #include "widgets/widget_helpers.h"
@@ -33,13 +32,11 @@ void setQuietly(W* w, V value) {
 }
 } // namespace
 
-PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, StreamScreen& stream,
-                               DataStatusPage* dataStatus, const PortMap* portMap)
+PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PcLoggerLinks links,
+                               const PortMap* portMap)
     : QObject(window),
-      m_services(services),
       m_ports(ports),
-      m_stream(stream),
-      m_dataStatus(dataStatus),
+      m_links(std::move(links)),
       m_page(new PcLoggerPage(portMap, window)),
       m_logger(services.clock, ports) {
     m_annotation = new TAnnotationForm(window, m_annotations, services.warnings,
@@ -58,7 +55,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     connect(m_page->BTClearDeck, &QPushButton::clicked, this, &PcLoggerScreen::CloseAllSurfacePortsClick);
     if (auto* menu = window->findChild<QAction*>("MenuAnnotateFile"))
         connect(menu, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
-    m_stream.setPcLoggerOutputHook(
+    m_links.stream.setPcLoggerOutputHook(
         [this](const uint8_t* record, size_t length, int unit) { m_logger.forward(record, length, unit); });
 
     showPcLoggerLines();
@@ -197,8 +194,8 @@ void PcLoggerScreen::MenuAnnotateFileClick() { m_annotation->open(); }
 
 void PcLoggerScreen::pcLoggerStep(int recordingMode) {
     m_logger.tick(m_page->CBRecordPCTime->isChecked(), &m_annotations, [&](uint8_t* record, size_t length) {
-        m_stream.onPcLoggerRecordMade(record, length);
-        m_stream.onMuxRecord(record, length, recordingMode);
+        if (m_links.showRawRecord) m_links.showRawRecord(record, length);
+        m_links.stream.acceptMuxRecord(record, length, recordingMode);
     });
 }
 
@@ -209,12 +206,13 @@ void PcLoggerScreen::setTrafficTexts(const std::array<unsigned, kLines>& in, con
         const int function = m_logger.active()[i].function;
         const QString text = qs(trafficText(n + 1, function, function == kLoggerOutput ? out[i] : in[i]));
         m_page->PCPort[i]->setText(text);
-        if (!m_dataStatus) continue;
-        m_dataStatus->DSPCPort[i]->setText(text);
-        m_dataStatus->DSPCPort[i]->setVisible(function != kInActive);
+        if (QLabel* shown = m_links.dataStatusPorts[i]) {
+            shown->setText(text);
+            shown->setVisible(function != kInActive);
+        }
         anyShown = anyShown || function != kInActive;
     }
-    if (m_dataStatus && m_dataStatus->DSPCPorts) m_dataStatus->DSPCPorts->setVisible(anyShown);
+    if (m_links.dataStatusHeader) m_links.dataStatusHeader->setVisible(anyShown);
 }
 
 void PcLoggerScreen::trafficStep() {

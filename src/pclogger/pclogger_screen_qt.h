@@ -5,31 +5,40 @@
 // logger's lines of the host setup file.
 #include <QObject>
 #include <array>
+#include <functional>
 
 #include "archive/annotation_queue.h"
 #include "pclogger/pc_logger.h"
 #include "settings/host_setup_part.h"
 #include "setup/host_modes.h"
 
+class QLabel;
 class QWidget;
 
 namespace cv {
 
 struct HostServices;
-class DataStatusPage;
+class MuxStream;
 class PcLoggerPage;
 class PortMap;
 class PortSlotTable;
-class StreamScreen;
 class TAnnotationForm;
+
+// Where the PC logger's records go and where its traffic shows outside its own page.
+struct PcLoggerLinks {
+    MuxStream& stream;                                              // accepts, forwards, records
+    std::function<void(const uint8_t*, size_t)> showRawRecord;      // "Raw PC Logger Data"
+    std::array<QLabel*, 8> dataStatusPorts{};                       // DSPCPort1..8
+    QLabel* dataStatusHeader = nullptr;                             // DSPCPorts
+};
 
 class PcLoggerScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the PC-Logger page and the annotation dialog under `window` and taps the stream's
     // accepted records for the logger-output lines.
-    PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, StreamScreen& stream,
-                   DataStatusPage* dataStatus, const PortMap* portMap);
+    PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PcLoggerLinks links,
+                   const PortMap* portMap);
     ~PcLoggerScreen() override;
 
     PcLoggerPage* page() const { return m_page; }
@@ -69,10 +78,8 @@ private:
     void showNotLoaded(bool shown);
     void setTrafficTexts(const std::array<unsigned, pclogger::kLines>& in, const std::array<unsigned, pclogger::kLines>& out);
 
-    HostServices& m_services;
     PortSlotTable& m_ports;
-    StreamScreen& m_stream;
-    DataStatusPage* m_dataStatus;
+    PcLoggerLinks m_links;
     PcLoggerPage* m_page;
     pclogger::PcLogger m_logger;
     AnnotationQueue m_annotations;

@@ -5,11 +5,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 
 #include "app/hostmain_window.h"
 #include "archive/annotation_dialog.h"
+#include "link/real_time_page.h"
 #include "link/stream_screen_qt.h"
 #include "pclogger/pclogger_page.h"
 #include "pclogger/pclogger_screen_qt.h"
@@ -59,8 +61,12 @@ TEST_F(PcLoggerWindow, MeterInputsRouteThroughTheStreamToALoggerOutputLine) {
     EXPECT_TRUE(page.PCLoggerPanel->isVisibleTo(&page));
     page.BTLoadDeck->click();
     EXPECT_FALSE(page.PCLoggerPanel->isVisibleTo(&page));
+    RealTimePage* realTime = form.streamScreen()->page();
+    realTime->RawSourceCB->setCurrentIndex(2);  // Raw PC Logger Data
+    realTime->BTDisplayRaw->click();
     serial.line(3)->feed(test::textBytes("$GPZDA,1\r\n"));
     second();
+    EXPECT_TRUE(realTime->Memo1->toPlainText().contains("$GPZDA,1")) << "the record reaches the raw display";
     const std::vector<uint8_t> out = serial.line(4)->written();
     EXPECT_EQ(std::string(out.begin(), out.end()), "$GPZDA,1\r\n");
     EXPECT_EQ(form.streamScreen()->stream().unit(1).packets, 1u);
