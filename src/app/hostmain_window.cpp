@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -153,7 +154,20 @@ void TForm1::buildControllers() {
         else TTimeout->stop();
     });
     m_stream = new StreamScreen(this, m_services, m_receiver);
-    m_hardware = new HardwareScreen(this, m_services, *m_setup, *m_stream);
+    HardwareHooks hardware;
+    hardware.showRealTimePage = [this](bool shown) { showPage("TSRealTime", shown); };
+    hardware.showRawLoggerData = [this] { m_stream->showRawLoggerData(); };
+    hardware.stopLogger = [this] { m_setup->BTStopClick(); };
+    hardware.hostMode = [this] { return m_setup->currentHostMode(); };
+    m_hardware = new HardwareScreen(this, m_services, std::move(hardware));
+    // The hardware page's get and defaults buttons and its password share the setup page's handler.
+    m_setup->attachSharedButton(m_hardware->analogPage()->BTGetAnalog, SetupScreen::SharedButton::GetAnalog);
+    m_setup->attachSharedButton(m_hardware->hardwarePage()->BTGetHardware, SetupScreen::SharedButton::GetHardware);
+    m_setup->attachSharedButton(m_hardware->hardwarePage()->BTKR8Defaults,
+                                SetupScreen::SharedButton::LoadHardwareDefaults);
+    m_setup->setPasswordField(m_hardware->hardwarePage()->HWPassword);
+    m_setup->setPasswordCheck(
+        [this](const std::string& typed) { return m_hardware->passwordAccepted(QString::fromStdString(typed)); });
     m_recording = new RecordingScreen(this, m_services);
     m_receiver.setReplaySource(&m_recording->replaySource());
     m_stream->setArchiveSink(&m_recording->archiveSink());
@@ -232,6 +246,14 @@ void TForm1::applyHostMode(const hostmode::Layout& l) {
     for (int t = 0; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, t < hostmode::kLaidOutTabs && l.tabs[size_t(t)]);
     for (const auto& [name, shown] : hostmode::menuItemsFor(l.mode))
         if (auto* a = findChild<QAction*>(QString::fromStdString(name))) a->setVisible(shown);
+}
+
+void TForm1::showPage(const char* name, bool shown) {
+    const int i = Tabs->indexOf(Tabs->findChild<QWidget*>(name));
+    if (i < 0) return;
+    Tabs->setTabVisible(i, shown);
+    if (shown) Tabs->setCurrentIndex(i);
+    FormResize();
 }
 
 void TForm1::TabsChange() {

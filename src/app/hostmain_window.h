@@ -92,6 +92,7 @@ private:
     void buildLeftColumn();
     void buildTabs();
     void applyHostMode(const hostmode::Layout& layout);
+    void showPage(const char* name, bool shown);  // a tab shown (and chosen) or hidden
     QAction* addAction(QMenu* menu, const char* name, const QString& caption, bool checkable = false);
 
     HostEnvironment m_env;

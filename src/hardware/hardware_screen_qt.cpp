@@ -13,9 +13,7 @@
 #include "hardware/analog_page.h"
 #include "hardware/hardware_page.h"
 #include "hardware/record_file.h"
-#include "link/stream_screen_qt.h"
 #include "setup/host_modes.h"
-#include "setup/setup_screen_qt.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
 #include "widgets/widget_helpers.h"
@@ -26,29 +24,19 @@ namespace {
 constexpr const char* kSaveQuestionTitle = "**** Warning ****";
 } // namespace
 
-HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, SetupScreen& setup, StreamScreen& stream)
-    : QObject(window), m_window(window), m_services(services), m_setup(setup), m_stream(stream),
+HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, HardwareHooks hooks)
+    : QObject(window), m_window(window), m_services(services), m_hooks(std::move(hooks)),
       m_hw(new HardwarePage(window)), m_alg(new AnalogPage(window)) {
-    TTestPortForm::Hooks hooks;
-    hooks.send = [this](const uint8_t* bytes, size_t n) { return m_services.commands.sendBlock(bytes, n); };
-    hooks.showRawLoggerData = [this] {
-        if (QTabWidget* t = tabs()) {
-            const int i = t->indexOf(m_window->findChild<QWidget*>("TSRealTime"));
-            t->setTabVisible(i, true);
-            t->setCurrentIndex(i);
-            if (m_services.relayout) m_services.relayout();
-        }
-        m_stream.showRawLoggerData();
+    TTestPortForm::Hooks test;
+    test.send = [this](const uint8_t* bytes, size_t n) { return m_services.commands.sendBlock(bytes, n); };
+    test.showRawLoggerData = [this] {
+        m_hooks.showRealTimePage(true);
+        m_hooks.showRawLoggerData();
     };
-    hooks.stop = [this] { m_setup.BTStopClick(); };
-    hooks.closed = [this] { testPortClosed(); };
-    m_testPort = new TTestPortForm(m_services.warnings, std::move(hooks), window);
+    test.stop = [this] { m_hooks.stopLogger(); };
+    test.closed = [this] { testPortClosed(); };
+    m_testPort = new TTestPortForm(m_services.warnings, std::move(test), window);
 
-    m_setup.attachSharedButton(m_alg->BTGetAnalog, SetupScreen::SharedButton::GetAnalog);
-    m_setup.attachSharedButton(m_hw->BTGetHardware, SetupScreen::SharedButton::GetHardware);
-    m_setup.attachSharedButton(m_hw->BTKR8Defaults, SetupScreen::SharedButton::LoadHardwareDefaults);
-    m_setup.setPasswordField(m_hw->HWPassword);
-    m_setup.setPasswordCheck([this](const std::string& typed) { return passwordAccepted(QString::fromStdString(typed)); });
     connectControls();
     markHardware(false);
     markCalibration(false);
@@ -317,12 +305,8 @@ void HardwareScreen::MenuTestOneSerialPortClick() {
 
 // Moored and Profile work show no live data, so the page the test opened goes again.
 void HardwareScreen::testPortClosed() {
-    const int mode = m_setup.currentHostMode();
-    if (mode != hostmode::kMooredLogging && mode != hostmode::kProfileLogging) return;
-    if (QTabWidget* t = tabs()) {
-        t->setTabVisible(t->indexOf(m_window->findChild<QWidget*>("TSRealTime")), false);
-        if (m_services.relayout) m_services.relayout();
-    }
+    const int mode = m_hooks.hostMode();
+    if (mode == hostmode::kMooredLogging || mode == hostmode::kProfileLogging) m_hooks.showRealTimePage(false);
 }
 
 } // namespace cv

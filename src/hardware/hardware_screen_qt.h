@@ -3,6 +3,7 @@
 // their menu items, the shared password, their *.hdw and *.alg files, and the port test window
 // (which asks the logger to run one of its ports and shows what it passes on).
 #include <QObject>
+#include <functional>
 #include <QPointer>
 
 #include "hardware/analog_calibration.h"
@@ -18,17 +19,23 @@ namespace cv {
 struct HostServices;
 class AnalogPage;
 class HardwarePage;
-class SetupScreen;
-class StreamScreen;
 class TTestPortForm;
+
+// What the hardware screen asks of the rest of the window, which the window lends it.
+struct HardwareHooks {
+    std::function<void(bool)> showRealTimePage;  // the Real Time Data tab shown or hidden
+    std::function<void()> showRawLoggerData;     // the raw display switched to the logger's bytes
+    std::function<void()> stopLogger;            // what the Stop button does
+    std::function<int()> hostMode;
+};
 
 class HardwareScreen : public QObject {
     Q_OBJECT
 public:
-    // Builds both pages and the port test window under `window`, connects the menu items the
-    // window made (found by name) and hands the get and defaults buttons and the password to
-    // the setup screen, whose shared handler sends those commands.
-    HardwareScreen(QWidget* window, HostServices& services, SetupScreen& setup, StreamScreen& stream);
+    // Builds both pages and the port test window under `window` and connects the menu items the
+    // window made (found by name). The get and defaults buttons and the password field are
+    // handed to the setup screen by the window: its shared handler sends those commands.
+    HardwareScreen(QWidget* window, HostServices& services, HardwareHooks hooks);
     ~HardwareScreen() override;
 
     HardwarePage* hardwarePage() const { return m_hw; }
@@ -61,7 +68,7 @@ public:
 
 private:
     QAction* action(const char* name) const;
-    QTabWidget* tabs() const;
+    QTabWidget* tabs() const;  // the window's, to show and hide this screen's own two pages
     void togglePage(QWidget* page, const char* menuName, const char* showCaption, const char* hideCaption);
     void connectControls();
     hardware::HardwareValues screenHardware() const;
@@ -78,8 +85,7 @@ private:
 
     QWidget* m_window;
     HostServices& m_services;
-    SetupScreen& m_setup;
-    StreamScreen& m_stream;
+    HardwareHooks m_hooks;
     HardwarePage* m_hw;
     AnalogPage* m_alg;
     TTestPortForm* m_testPort = nullptr;
