@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -37,6 +38,7 @@ namespace cv {
 namespace {
 constexpr double kProgramVersion = 7.06;
 constexpr int kColumnWidth = 270;
+constexpr int kTitleBarRoom = 40;  // the window manager's frame is not known before showing
 } // namespace
 
 TForm1::TForm1(HostEnvironment env, QWidget* parent)
@@ -62,7 +64,9 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
     // Start-up look: no host mode; the status box waits for the first status.
     m_setup->setSetupMarker(0);
     m_setup->setupDisplayMode(-1);
-    resize(1280, 800);
+    // 1280 x 800 where the screen has room; on a smaller screen the window and its title bar fit.
+    const QSize room = screen() ? screen()->availableGeometry().size() - QSize(0, kTitleBarRoom) : QSize(1280, 800);
+    resize(QSize(1280, 800).boundedTo(room));
     if (!m_settings->loadLastSetup()) m_setup->setupDisplayMode(-1);
     m_link->showPortSetupWhenNoPort();
     setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));
