@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 
 #include "e2e_support.h"
@@ -27,7 +28,10 @@ TEST(LostLoggerEndToEnd, ComesBackBehindTheSameLinkWithNoOperatorAction) {
     auto framed = [&] { return rig.form.receiver().counters().packetsFramed; };
     ASSERT_TRUE(rig.runUntil([&] { return framed() >= 2; }, 10s));
 
+    // Pulled: the device and its link go away, as a by-id link does with a USB adapter. A stale
+    // link could meet a pseudo-terminal of another test that got the same number meanwhile.
     rig.sim.stop();
+    std::filesystem::remove(link);
     ASSERT_TRUE(rig.runUntil([&] { return rig.form.linkScreen()->portLost(); }, 5s));
     EXPECT_EQ(rig.form.linkScreen()->COMStatus->text(), "COM1 lost - waiting for the device");
     rig.runUntil([] { return false; }, 2500ms);  // a few failed attempts in the meantime
