@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QSpacerItem>
 #include <QMessageBox>
+#include <QPushButton>
 #include <memory>
 
 namespace cv {
@@ -39,6 +40,12 @@ QMessageBox* makeBox(QWidget* parent, const std::string& caption, const std::str
 } // namespace
 
 Answer QtOperatorDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) {
+    return ask(caption, text, buttons, icon, buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes
+                                                                                                       : Answer::Ok);
+}
+
+Answer QtOperatorDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                              Answer defaultAnswer) {
     std::unique_ptr<QMessageBox> box(makeBox(m_parent, caption, text, icon));
     switch (buttons) {
     case Buttons::Ok: box->setStandardButtons(QMessageBox::Ok); break;
@@ -47,6 +54,19 @@ Answer QtOperatorDialogs::ask(const std::string& caption, const std::string& tex
     case Buttons::YesNoCancel:
         box->setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         break;
+    }
+    const QMessageBox::StandardButton enterButton = [&] {
+        switch (defaultAnswer) {
+        case Answer::Ok: return QMessageBox::Ok;
+        case Answer::Cancel: return QMessageBox::Cancel;
+        case Answer::Yes: return QMessageBox::Yes;
+        case Answer::No: return QMessageBox::No;
+        }
+        return QMessageBox::NoButton;
+    }();
+    if (QAbstractButton* b = box->button(enterButton)) {
+        box->setDefaultButton(qobject_cast<QPushButton*>(b));
+        b->setFocus();
     }
     switch (box->exec()) {
     case QMessageBox::Ok: return Answer::Ok;

@@ -10,6 +10,8 @@ public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void beep(Icon kind) override;
     Answer ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) override;
+    Answer ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+               Answer defaultAnswer) override;
     void inform(const std::string& caption, const std::string& text, Icon icon,
                 std::function<void()> closed = {}) override;
     std::optional<std::string> chooseSaveFile(const FileChoice& choice) override;

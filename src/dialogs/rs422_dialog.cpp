@@ -35,6 +35,14 @@ Rs422Dialog::Rs422Dialog(CommandSink& commands, QWidget* parent) : QDialog(paren
     grid->addWidget(rs422, 0, 1);
     grid->addWidget(rs232, 1, 1);
     grid->addWidget(cancel, row, 0, 1, 2, Qt::AlignHCenter);
+    // A stray Enter must not cut the PC off from the logger: only a click or Space on a focused
+    // switch button switches; Enter cancels.
+    rs422->setAutoDefault(false);
+    rs232->setAutoDefault(false);
+    cancel->setDefault(true);
+    setTabOrder(cancel, rs422);
+    setTabOrder(rs422, rs232);
+    cancel->setFocus();
     connect(rs422, &QPushButton::clicked, this, &Rs422Dialog::RS422ButtonClick);
     connect(rs232, &QPushButton::clicked, this, &Rs422Dialog::RS232ButtonClick);
     connect(cancel, &QPushButton::clicked, this, &Rs422Dialog::RS422CancelClick);

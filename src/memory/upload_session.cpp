@@ -413,7 +413,7 @@ void UploadSession::clearMemory() {
         m_warnings.show(kUnableTitle, kUploadInProgress);
         return;
     }
-    if (m_dialogs.ask(kClearTitle, kClearQuestion, Buttons::YesNo, Icon::Exclamation) != Answer::Yes) return;
+    if (m_dialogs.ask(kClearTitle, kClearQuestion, Buttons::YesNo, Icon::Exclamation, Answer::No) != Answer::Yes) return;
     if (!m_commands.sendCommand(cmd::kClearMemory, kClearMemoryArgument, 0)) return;
     m_directory.clearRows();
     m_warnings.show(kClearedTitle, kClearedText);

@@ -25,6 +25,14 @@ public:
     // A modal box; returns the button pressed (Cancel/No when closed otherwise).
     virtual Answer ask(const std::string& caption, const std::string& text, Buttons buttons,
                        Icon icon) = 0;
+    // The same box with `defaultAnswer` on the button that Enter presses, for questions whose
+    // first button does harm on a stray key. Operators with no buttons to choose among ask as
+    // above.
+    virtual Answer ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                       Answer defaultAnswer) {
+        (void)defaultAnswer;
+        return ask(caption, text, buttons, icon);
+    }
     // A box with a caption, a text and OK that does not hold up its caller: the timer step
     // that raised it goes on at once. `closed` runs when the operator closes it. A window
     // system shows it and returns; this default asks and waits, for operators without one.
@@ -42,6 +50,7 @@ public:
 // runs with no operator at hand, such as benchmarks and fuzz targets.
 class SilentDialogs : public OperatorDialogs {
 public:
+    using OperatorDialogs::ask;
     void beep(Icon) override {}
     Answer ask(const std::string&, const std::string&, Buttons, Icon) override { return Answer::Ok; }
     std::optional<std::string> chooseSaveFile(const FileChoice&) override { return std::nullopt; }

@@ -80,8 +80,17 @@ int64_t FakeClock::fromLocalTime(std::tm fields) {
     return int64_t(timegm(&fields)) + offsetWestSeconds - (dst ? 3600 : 0);
 }
 
+Answer FakeDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+                        Answer defaultAnswer) {
+    // Boxes asked while this one is open come after it.
+    const size_t at = boxes.size();
+    const Answer answer = ask(caption, text, buttons, icon);
+    boxes[at].defaultAnswer = defaultAnswer;
+    return answer;
+}
+
 Answer FakeDialogs::ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) {
-    boxes.push_back({caption, text, buttons, icon});
+    boxes.push_back({caption, text, buttons, icon, std::nullopt});
     if (whileOpen) whileOpen();
     if (!answers.empty()) {
         Answer a = answers.front();

@@ -88,6 +88,7 @@ public:
         std::string caption, text;
         Buttons buttons;
         Icon icon;
+        std::optional<Answer> defaultAnswer;  // the button Enter presses, when the asker chose one
     };
     std::vector<Box> boxes;
     std::vector<Icon> beeps;
@@ -99,6 +100,8 @@ public:
 
     void beep(Icon kind) override { beeps.push_back(kind); }
     Answer ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon) override;
+    Answer ask(const std::string& caption, const std::string& text, Buttons buttons, Icon icon,
+               Answer defaultAnswer) override;
     std::optional<std::string> chooseSaveFile(const FileChoice& choice) override;
     std::optional<std::string> chooseOpenFile(const FileChoice& choice) override;
     bool saw(const std::string& caption, const std::string& text) const;
