@@ -10,6 +10,7 @@
 
 #include "ports/operator_dialogs.h"
 #include "settings/host_setup_file.h"
+#include "fuzz_scratch.h"
 
 namespace {
 
@@ -38,20 +39,11 @@ struct EchoPart : cv::HostSetupPart {
     }
 };
 
-struct ScratchDir {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("cvhost-fuzz-cvh-" + std::to_string(getpid()));
-    ScratchDir() { std::filesystem::create_directories(path); }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const ScratchDir scratch;
+    static const FuzzScratchDir scratch("cvhost-fuzz-cvh");
     const auto file = scratch.path / "last.cvh";
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);

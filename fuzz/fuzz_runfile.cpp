@@ -7,26 +7,17 @@
 
 #include "extract/run_extraction.h"
 #include "extract/warning_sink.h"
+#include "fuzz_scratch.h"
 
 namespace {
 struct Quiet : cv::WarningSink {
     void warning(const std::string&, const std::string&) override {}
 };
 
-// Every input is extracted here; the folder goes when the process ends, so runs leave nothing behind.
-struct ScratchDir {
-    std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("cvhost-fuzz-" + std::to_string(getpid()));
-    ScratchDir() { std::filesystem::create_directories(path); }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path, ec);
-    }
-};
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const ScratchDir scratch;
+    static const FuzzScratchDir scratch("cvhost-fuzz");
     const auto run = scratch.path / "run.007";
     {
         std::ofstream out(run, std::ios::binary | std::ios::trunc);

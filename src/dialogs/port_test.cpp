@@ -1,24 +1,15 @@
 #include "dialogs/port_test.h"
 
 #include "base/bytes.h"
+#include "setup/setup_record.h"
 
 namespace cv::porttest {
 
+// The same speeds, data bits and parity as the logger setup's port speeds.
 LineSetting lineSettingFor(int speedChoice) {
-    switch (speedChoice) {
-    case 0: return {0, 8, 0};
-    case 1: return {600, 8, 0};
-    case 2: return {1200, 8, 0};
-    case 3: return {2400, 8, 0};
-    case 4: return {4800, 8, 0};
-    case 5: return {4800, 7, 2};
-    case 7: return {9600, 7, 2};
-    case 8: return {19200, 8, 0};
-    case 9: return {38400, 8, 0};
-    case 10: return {57600, 8, 0};
-    case 11: return {115200, 8, 0};
-    default: return {9600, 8, 0};
-    }
+    if (speedChoice < 0 || speedChoice > 11) return {9600, 8, 0};  // the setup's extra choice 12 is no speed here
+    const setup::SpeedTriple t = setup::speedTripleOf(speedChoice);
+    return {uint32_t(t.baud), uint16_t(t.dataBits), uint16_t(t.parity)};
 }
 
 Block buildPortTestBlock(int testPortItem, const LineSetting& test, const LineSetting& host) {

@@ -1,0 +1,19 @@
+#pragma once
+// A folder for the files a fuzz target must write; it goes when the process ends, so runs leave
+// nothing behind.
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+struct FuzzScratchDir {
+    explicit FuzzScratchDir(const std::string& tag)
+        : path(std::filesystem::temp_directory_path() / (tag + "-" + std::to_string(getpid()))) {
+        std::filesystem::create_directories(path);
+    }
+    ~FuzzScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    std::filesystem::path path;
+};
