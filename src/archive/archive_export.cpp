@@ -1,0 +1,535 @@
+#include "archive/archive_export.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sys/types.h>
+
+#include "base/bytes.h"
+#include "base/text_format.h"
+
+namespace cv {
+
+namespace {
+constexpr size_t kHeader = 28;
+constexpr size_t kTrailer = 4;
+constexpr int kSections = 9;
+constexpr uint64_t kProgressFrom = 4u << 20;
+
+bool isLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
+
+// Control bytes other than tab and line ends say the section is not instrument text.
+bool isText(const uint8_t* p, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if ((p[i] < 0x20 && p[i] != '\t' && !isLineEnd(p[i])) || p[i] == 0x7F) return false;
+    return true;
+}
+
+bool validUtf8(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size()) {
+        const auto c = uint8_t(s[i]);
+        size_t more = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
+        if (more == 9 || (more && c < 0xC2) || i + more >= s.size()) return false;
+        for (size_t k = 1; k <= more; ++k)
+            if ((uint8_t(s[i + k]) >> 6) != 2) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+// Instruments that send 8-bit text send Latin-1; the tables are always UTF-8.
+std::string asUtf8(const std::string& s) {
+    if (validUtf8(s)) return s;
+    std::string out;
+    out.reserve(s.size() + s.size() / 4);
+    for (char ch : s) {
+        const auto c = uint8_t(ch);
+        if (c < 0x80) {
+            out += ch;
+        } else {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string hex(const uint8_t* p, size_t n) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out(2 * n, '0');
+    for (size_t i = 0; i < n; ++i) {
+        out[2 * i] = digits[p[i] >> 4];
+        out[2 * i + 1] = digits[p[i] & 15];
+    }
+    return out;
+}
+
+std::string secondsText(const ArchiveRecordInfo& r) {
+    return r.hasSeconds() ? format("%u.%02u", unsigned(r.timeStamp / 100), unsigned(r.timeStamp % 100)) : std::string();
+}
+
+std::string portName(int section) { return section == 9 ? "analog" : std::to_string(section); }
+
+uint64_t fileLength(std::FILE* f) {
+    if (fseeko(f, 0, SEEK_END) != 0) return 0;
+    const off_t n = ftello(f);
+    fseeko(f, 0, SEEK_SET);
+    return n > 0 ? uint64_t(n) : 0;
+}
+
+struct OpenFile {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{nullptr, &std::fclose};
+    uint64_t length = 0;
+    std::vector<char> buffer;
+};
+
+bool openArchive(const std::string& path, OpenFile& f, std::ostream& err) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        err << "cvarchive: " << path << ": is a folder\n";
+        return false;
+    }
+    f.file.reset(std::fopen(path.c_str(), "rb"));
+    if (!f.file) {
+        err << "cvarchive: " << path << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    f.buffer.resize(1 << 20);
+    std::setvbuf(f.file.get(), f.buffer.data(), _IOFBF, f.buffer.size());
+    f.length = fileLength(f.file.get());
+    return true;
+}
+
+class Progress {
+public:
+    Progress(bool on, const std::string& name, uint64_t length, std::ostream& err)
+        : m_on(on && length > kProgressFrom), m_name(name), m_length(length), m_err(err) {}
+    ~Progress() {
+        if (m_on && m_shown >= 0) m_err << "\n";
+    }
+    void at(uint64_t position) {
+        if (!m_on) return;
+        const int percent = int(position * 100 / m_length);
+        if (percent == m_shown) return;
+        m_shown = percent;
+        m_err << "\rcvarchive: " << m_name << " " << percent << "%" << std::flush;
+    }
+
+private:
+    bool m_on;
+    std::string m_name;
+    uint64_t m_length;
+    std::ostream& m_err;
+    int m_shown = -1;
+};
+
+void reportFault(const std::string& path, const ArchiveWalker& w, std::ostream& err) {
+    err << "cvarchive: " << path << ": offset " << w.faultOffset() << ": " << w.fault() << "\n";
+}
+
+struct Arguments {
+    std::string command;
+    ExportSelection selection;
+    TableFormat format = TableFormat::Csv;
+    std::string outputDirectory;
+    std::vector<std::string> files;
+    bool help = false;
+};
+
+std::string parseArguments(const std::vector<std::string>& args, Arguments& a) {
+    bool optionsEnded = false;
+    int selections = 0;
+    auto value = [&](size_t& i, const std::string& name, std::string& into) -> std::string {
+        const std::string& arg = args[i];
+        if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
+            into = arg.substr(name.size() + 1);
+        } else if (i + 1 < args.size()) {
+            into = args[++i];
+        } else {
+            return "option " + name + " needs a value";
+        }
+        return into.empty() ? "option " + name + " needs a value" : std::string();
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            if (a.command.empty() && !optionsEnded) {
+                a.command = arg;
+            } else {
+                a.files.push_back(arg);
+            }
+            continue;
+        }
+        auto is = [&](const std::string& name) { return arg == name || arg.rfind(name + "=", 0) == 0; };
+        std::string v;
+        if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "-h" || arg == "--help") {
+            a.help = true;
+        } else if (arg == "--all") {
+            ++selections;
+        } else if (arg == "--analog") {
+            a.selection.analog = true;
+            ++selections;
+        } else if (is("--port")) {
+            if (auto e = value(i, "--port", v); !e.empty()) return e;
+            if (v.size() != 1 || v[0] < '1' || v[0] > '8') return "--port needs a port from 1 to 8, not \"" + v + "\"";
+            a.selection.port = v[0] - '0';
+            ++selections;
+        } else if (is("--format")) {
+            if (auto e = value(i, "--format", v); !e.empty()) return e;
+            if (v == "csv") {
+                a.format = TableFormat::Csv;
+            } else if (v == "tsv") {
+                a.format = TableFormat::Tsv;
+            } else {
+                return "--format is csv or tsv, not \"" + v + "\"";
+            }
+        } else if (arg == "-o" || is("--output")) {
+            if (auto e = value(i, arg == "-o" ? "-o" : "--output", v); !e.empty()) return e;
+            a.outputDirectory = v;
+        } else if (arg.size() > 2 && arg.rfind("-o", 0) == 0) {
+            a.outputDirectory = arg.substr(2);
+        } else {
+            return "unknown option " + arg;
+        }
+    }
+    if (a.help) return {};
+    if (a.command.empty()) return "no command given (list, export or verify)";
+    if (a.command != "list" && a.command != "export" && a.command != "verify")
+        return "unknown command \"" + a.command + "\" (list, export or verify)";
+    if (a.command != "export" && (selections || !a.outputDirectory.empty()))
+        return "--port, --analog, --all and -o belong to export";
+    if (selections > 1) return "choose one of --port N, --analog and --all";
+    if (a.files.empty()) return "no archive file given";
+    return {};
+}
+
+int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
+    int status = kArchiveExitOk;
+    out << "offset\tid\tseq\ttime_stamp\tseconds\tlength\ts1\ts2\ts3\ts4\ts5\ts6\ts7\ts8\tanalog\n";
+    for (const std::string& path : a.files) {
+        OpenFile f;
+        if (!openArchive(path, f, err)) {
+            status = kArchiveExitFault;
+            continue;
+        }
+        ArchiveWalker walker(f.file.get(), f.length);
+        Progress shown(progress, path, f.length, err);
+        ArchiveRecordInfo r;
+        uint64_t records = 0;
+        uint32_t firstTime = 0, lastTime = 0;
+        std::map<int, std::pair<int, uint64_t>> gaps;  // logger ID -> last sequence, gaps
+        ArchiveWalk step;
+        while ((step = walker.next(r)) == ArchiveWalk::Record) {
+            out << r.offset << '\t' << int(r.loggerId) << '\t' << int(r.sequence) << '\t' << r.timeStamp << '\t'
+                << (r.hasSeconds() ? secondsText(r) : "-") << '\t' << r.payload;
+            for (uint16_t s : r.sections) out << '\t' << s;
+            out << '\n';
+            if (records++ == 0) firstTime = r.timeStamp;
+            lastTime = r.timeStamp;
+            auto [it, fresh] = gaps.try_emplace(r.loggerId, r.sequence, 0);
+            if (!fresh) {
+                if (r.sequence != uint8_t(it->second.first + 1) && r.sequence != it->second.first) ++it->second.second;
+                it->second.first = r.sequence;
+            }
+            shown.at(walker.position());
+        }
+        out << "# " << path << ": " << records << " records, " << walker.position() << " bytes";
+        if (records) out << ", time stamps " << firstTime << " to " << lastTime;
+        out << ", sequence gaps:";
+        if (gaps.empty()) out << " none";
+        for (const auto& [id, g] : gaps) out << " id " << id << ": " << g.second << (id == gaps.rbegin()->first ? "" : ",");
+        out << '\n';
+        if (step == ArchiveWalk::Fault) {
+            reportFault(path, walker, err);
+            status = kArchiveExitFault;
+        }
+    }
+    return status;
+}
+
+int verify(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
+    int status = kArchiveExitOk;
+    for (const std::string& path : a.files) {
+        OpenFile f;
+        if (!openArchive(path, f, err)) {
+            status = kArchiveExitFault;
+            continue;
+        }
+        ArchiveWalker walker(f.file.get(), f.length);
+        Progress shown(progress, path, f.length, err);
+        ArchiveRecordInfo r;
+        uint64_t records = 0;
+        ArchiveWalk step;
+        while ((step = walker.next(r)) == ArchiveWalk::Record) {
+            ++records;
+            shown.at(walker.position());
+        }
+        if (step == ArchiveWalk::Fault) {
+            out << path << ": damaged after " << records << " good records: offset " << walker.faultOffset() << ": "
+                << walker.fault() << "\n";
+            status = kArchiveExitFault;
+        } else {
+            out << path << ": ok, " << records << " records, " << f.length << " bytes\n";
+        }
+    }
+    return status;
+}
+
+int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, bool progress) {
+    Arguments a = given;
+    // An hourly or daily series is one stream in the order its names sort.
+    std::sort(a.files.begin(), a.files.end());
+    const char* extension = a.format == TableFormat::Csv ? ".csv" : ".tsv";
+    std::array<std::unique_ptr<std::ofstream>, kSections + 1> files;
+    std::string stem;
+    bool writeFailed = false;
+    if (!a.outputDirectory.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(a.outputDirectory, ec);
+        if (!std::filesystem::is_directory(a.outputDirectory, ec)) {
+            err << "cvarchive: cannot make the folder " << a.outputDirectory << "\n";
+            return kArchiveExitFault;
+        }
+        stem = std::filesystem::path(a.files.front()).filename().string();
+    } else {
+        out << tableRow(kExportHeader, a.format);
+    }
+    auto streamFor = [&](int section) -> std::ostream* {
+        if (a.outputDirectory.empty()) return &out;
+        auto& f = files[size_t(section)];
+        if (!f) {
+            const auto path = std::filesystem::path(a.outputDirectory) /
+                              (stem + (section == 9 ? std::string("_analog") : "_port" + std::to_string(section)) + extension);
+            f = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
+            if (!*f) {
+                err << "cvarchive: cannot write " << path.string() << "\n";
+                writeFailed = true;
+            }
+            *f << tableRow(kExportHeader, a.format);
+        }
+        return f.get();
+    };
+    ArchiveExporter exporter(a.selection, [&](int section, const TableRow& row) {
+        *streamFor(section) << tableRow(row, a.format);
+    });
+
+    int status = kArchiveExitOk;
+    for (const std::string& path : a.files) {
+        OpenFile f;
+        if (!openArchive(path, f, err)) {
+            status = kArchiveExitFault;
+            continue;
+        }
+        ArchiveWalker walker(f.file.get(), f.length);
+        Progress shown(progress, path, f.length, err);
+        ArchiveRecordInfo r;
+        ArchiveWalk step;
+        while ((step = walker.next(r)) == ArchiveWalk::Record) {
+            exporter.add(r);
+            shown.at(walker.position());
+        }
+        if (step == ArchiveWalk::Fault) {
+            reportFault(path, walker, err);
+            status = kArchiveExitFault;
+        }
+    }
+    exporter.finish();
+    out.flush();
+    if (!out) writeFailed = true;
+    for (auto& f : files) {
+        if (f && !f->flush()) writeFailed = true;
+    }
+    if (writeFailed) {
+        err << "cvarchive: the tables could not be written whole\n";
+        return kArchiveExitFault;
+    }
+    return status;
+}
+} // namespace
+
+ArchiveWalker::ArchiveWalker(std::FILE* file, uint64_t fileLength) : m_file(file), m_length(fileLength) {
+    m_record.resize(kHeader + 65535 + kTrailer);
+}
+
+ArchiveWalk ArchiveWalker::fail(uint64_t offset, std::string text) {
+    m_fault = std::move(text);
+    m_faultOffset = offset;
+    m_position = m_length;  // nothing after a fault is trusted
+    return ArchiveWalk::Fault;
+}
+
+ArchiveWalk ArchiveWalker::next(ArchiveRecordInfo& r) {
+    if (!m_fault.empty()) return ArchiveWalk::Fault;
+    if (m_position >= m_length) return ArchiveWalk::End;
+    const uint64_t at = m_position;
+    const uint64_t left = m_length - at;
+    if (left < kHeader + kTrailer)
+        return fail(at, format("truncated last record: %llu bytes, less than a header", (unsigned long long)left));
+    uint8_t* p = m_record.data();
+    if (fseeko(m_file, off_t(at), SEEK_SET) != 0 || std::fread(p, 1, kHeader, m_file) != kHeader)
+        return fail(at, "read error");
+    const size_t payload = getU16le(p + 4);
+    if (payload + kHeader + kTrailer > left)
+        return fail(at, format("truncated last record: its length %zu runs past the end of the file (%llu bytes left)",
+                               payload + kHeader + kTrailer, (unsigned long long)left));
+    size_t sum = 0;
+    for (int s = 0; s < kSections; ++s) sum += getU16le(p + 10 + 2 * s);
+    if (sum != payload) return fail(at, format("section lengths add up to %zu, not to the data length %zu", sum, payload));
+    if (std::fread(p + kHeader, 1, payload + kTrailer, m_file) != payload + kTrailer) return fail(at, "read error");
+    // Only a file whose first record ends in the host's trailer promises it everywhere.
+    const bool hashes = std::memcmp(p + kHeader + payload, "####", kTrailer) == 0;
+    if (m_first) m_checkTrailer = hashes;
+    else if (m_checkTrailer && !hashes)
+        return fail(at, "the trailer is not \"####\" where the record's length puts it");
+    m_first = false;
+
+    r.offset = at;
+    r.first = p[0];
+    r.second = p[1];
+    r.loggerId = p[2];
+    r.sequence = p[3];
+    r.payload = uint16_t(payload);
+    r.timeStamp = getU32le(p + 6);
+    for (int s = 0; s < kSections; ++s) r.sections[size_t(s)] = getU16le(p + 10 + 2 * s);
+    r.data = p + kHeader;
+    m_position = at + payload + kHeader + kTrailer;
+    return ArchiveWalk::Record;
+}
+
+const TableRow kExportHeader = {"time_stamp", "seconds", "logger_id", "sequence", "port", "text", "hex"};
+
+ArchiveExporter::ArchiveExporter(ExportSelection selection, RowSink sink)
+    : m_selection(selection), m_sink(std::move(sink)), m_pending(256 * 8) {}
+
+void ArchiveExporter::emit(int section, Pending& p) {
+    p.meta[5] = asUtf8(p.text);
+    m_sink(section, p.meta);
+    p.text.clear();
+    p.open = false;
+}
+
+void ArchiveExporter::add(const ArchiveRecordInfo& r) {
+    TableRow meta = {std::to_string(r.timeStamp), secondsText(r), std::to_string(r.loggerId), std::to_string(r.sequence),
+                     "", "", ""};
+    size_t at = 0;
+    for (int s = 1; s <= kSections; ++s) {
+        const size_t n = r.sections[size_t(s - 1)];
+        const uint8_t* bytes = r.data + at;
+        at += n;
+        if (n == 0 || !m_selection.wants(s)) continue;
+        meta[4] = portName(s);
+        Pending& p = m_pending[size_t(r.loggerId) * 8 + size_t(s == 9 ? 0 : s - 1)];
+        if (s == 9 || !isText(bytes, n)) {
+            if (s != 9 && p.open) emit(s, p);
+            TableRow row = meta;
+            row[6] = hex(bytes, n);
+            m_sink(s, row);
+            continue;
+        }
+        for (size_t i = 0; i < n; ++i) {
+            if (isLineEnd(bytes[i])) {
+                if (p.open) emit(s, p);
+                continue;
+            }
+            if (!p.open) {
+                p.open = true;
+                p.meta = meta;
+            }
+            p.text += char(bytes[i]);
+            if (p.text.size() >= kMaxLine) emit(s, p);
+        }
+    }
+}
+
+void ArchiveExporter::finish() {
+    for (size_t k = 0; k < m_pending.size(); ++k)
+        if (m_pending[k].open) emit(int(k % 8) + 1, m_pending[k]);
+}
+
+std::string tableRow(const TableRow& row, TableFormat format) {
+    std::string out;
+    for (size_t i = 0; i < row.size(); ++i) {
+        const std::string& cell = row[i];
+        if (format == TableFormat::Csv) {
+            if (i) out += ',';
+            if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+                out += cell;
+                continue;
+            }
+            out += '"';
+            for (char c : cell) {
+                if (c == '"') out += '"';
+                out += c;
+            }
+            out += '"';
+        } else {
+            if (i) out += '\t';
+            for (char c : cell) {
+                switch (c) {
+                case '\t': out += "\\t"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                case '\\': out += "\\\\"; break;
+                default: out += c;
+                }
+            }
+        }
+    }
+    out += format == TableFormat::Csv ? "\r\n" : "\n";
+    return out;
+}
+
+std::string archiveCommandHelp() {
+    return "Usage: cvarchive list FILE...\n"
+           "       cvarchive export [--port N|--analog|--all] [--format csv|tsv] [-o DIR] FILE...\n"
+           "       cvarchive verify FILE...\n"
+           "\n"
+           "Reads archive files (recorded live, hourly or daily, or archive.NNN from the extraction).\n"
+           "\n"
+           "Commands:\n"
+           "  list     one line per record: offset, logger ID, sequence number, time stamp (and in\n"
+           "           seconds where the record counts 10 ms units), data length and the nine\n"
+           "           section lengths; then a summary line per file\n"
+           "  export   the text each port delivered, one row per line, with the time stamp, logger\n"
+           "           ID and sequence number of the record the line began in; sections that are\n"
+           "           not text, and the analog data, as hex, one row per record. Several files\n"
+           "           are read in name order as one stream\n"
+           "  verify   walks the records by their lengths and reports the first framing fault\n"
+           "\n"
+           "Options:\n"
+           "  --port N        export port N (1 to 8) only\n"
+           "  --analog        export the analog data only\n"
+           "  --all           export every port and the analog data (the default)\n"
+           "  --format F      csv (RFC 4180, the default) or tsv (tab, line end and backslash\n"
+           "                  written as \\t, \\n, \\r and \\\\); UTF-8 with a header row\n"
+           "  -o, --output D  write one table per port into folder D instead of one table\n"
+           "                  to standard output\n"
+           "  -h, --help      show this text\n"
+           "\n"
+           "Progress goes to standard error for files over 4 MB when it is a terminal.\n"
+           "\n"
+           "Exit status: 0 all well, 1 a file could not be read or is damaged, 2 bad usage.\n";
+}
+
+int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+    Arguments a;
+    if (const std::string e = parseArguments(args, a); !e.empty()) {
+        err << "cvarchive: " << e << " (cvarchive --help shows the usage)\n";
+        return kArchiveExitUsage;
+    }
+    if (a.help) {
+        out << archiveCommandHelp();
+        return kArchiveExitOk;
+    }
+    if (a.command == "list") return list(a, out, err, progress);
+    if (a.command == "verify") return verify(a, out, err, progress);
+    return exportTables(a, out, err, progress);
+}
+
+} // namespace cv

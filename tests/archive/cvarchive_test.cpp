@@ -1,0 +1,211 @@
+// cvarchive as a user runs it: the tables of an archive recorded from the simulated logger and of
+// one the extraction wrote, checked against copies under tests/archive/cvarchive_data (rewritten
+// with CVHOST_UPDATE_GOLDEN=1), and the faults and usage errors it must report.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "archive/archive_export.h"
+#include "archive/archive_recorder.h"
+#include "archive_support.h"
+#include "link/mux_stream.h"
+#include "live_stream.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path sourceDir() {
+    fs::path source = __FILE__;
+    if (source.is_relative()) {
+        std::error_code ec;
+        source = fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / source;
+    }
+    return source.parent_path().lexically_normal();
+}
+
+std::string readFile(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const fs::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome cvarchive(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = runArchiveCommand(args, out, err, false);
+    return {status, out.str(), err.str()};
+}
+
+void expectGolden(const std::string& actual, const std::string& name) {
+    const fs::path golden = sourceDir() / "cvarchive_data" / name;
+    const char* update = std::getenv("CVHOST_UPDATE_GOLDEN");
+    if (update && std::string(update) == "1") {
+        fs::create_directories(golden.parent_path());
+        std::ofstream(golden, std::ios::binary) << actual;
+    }
+    EXPECT_EQ(actual, readFile(golden)) << "differs from " << golden;
+}
+
+TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
+    test::TempDir dir;
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    ArchiveRecorder recorder{clock, warnings};
+    MuxStream stream{warnings};
+    stream.setArchiveSink(&recorder);
+    const std::string path = (dir / "live.arc").string();
+    ASSERT_TRUE(recorder.startContinuous(path));
+    sim::LiveStream live;
+    live.begin({0, 2, 3}, 5);
+    sim::StreamFaults faults;
+    faults.gapEvery = 4;
+    for (int i = 0; i < 6; ++i) {
+        for (auto& p : live.interval(sim::defaultSetup(), uint32_t(i) * 10, 1700000000 + i, 2, faults)) {
+            std::vector<uint8_t> record = p.record();
+            stream.acceptMuxRecord(record.data(), record.size(), recording::kContinuous);
+        }
+    }
+    recorder.stop();
+
+    const Outcome exported = cvarchive({"export", "--all", path});
+    EXPECT_EQ(exported.status, kArchiveExitOk) << exported.err;
+    expectGolden(exported.out, "recorded.csv");
+    const Outcome listed = cvarchive({"list", path});
+    EXPECT_EQ(listed.status, kArchiveExitOk);
+    EXPECT_NE(listed.out.find("18 records"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("sequence gaps: id 0: 1, id 2: 1, id 3: 1"), std::string::npos) << listed.out;
+}
+
+TEST(CvarchiveGolden, ExtractionArchivePortTablesAsTsv) {
+    test::TempDir dir;
+    const fs::path archive = sourceDir().parent_path() / "golden" / "data" / "seed-03" / "archive.003";
+    const Outcome run = cvarchive({"export", "--format", "tsv", "-o", (dir / "out").string(), archive.string()});
+    ASSERT_EQ(run.status, kArchiveExitOk) << run.err;
+    std::string joined;
+    for (const char* table : {"archive.003_port3.tsv", "archive.003_port4.tsv", "archive.003_analog.tsv"})
+        joined += std::string("== ") + table + "\n" + readFile(dir / "out" / table);
+    expectGolden(joined, "extraction.tsv");
+}
+
+// A record with the given sections (1..9) as bytes.
+std::vector<uint8_t> recordWith(uint8_t id, uint8_t seq, uint32_t time, const std::map<int, std::string>& sections) {
+    std::string payload;
+    std::vector<uint8_t> r(28, 0);
+    r[0] = 1;
+    r[1] = 1;
+    r[2] = id;
+    r[3] = seq;
+    putU32le(&r[6], time);
+    for (const auto& [s, bytes] : sections) {
+        putU16le(&r[10 + 2 * size_t(s - 1)], uint16_t(bytes.size()));
+        payload += bytes;
+    }
+    putU16le(&r[4], uint16_t(payload.size()));
+    r.insert(r.end(), payload.begin(), payload.end());
+    r.insert(r.end(), {'#', '#', '#', '#'});
+    return r;
+}
+
+TEST(Cvarchive, LinesAcrossRecordsAndFilesQuotingEncodingAndBinary) {
+    test::TempDir dir;
+    // Hourly files given out of order: they are one stream in name order.
+    writeFile(dir / "a25101", recordWith(2, 0, 150, {{1, "say \"hi\", then"}, {2, std::string("\x01\xFF", 2)}}));
+    writeFile(dir / "a25102", test::joined({recordWith(2, 1, 275, {{1, " more\r\nT=4\xB0" "C\r\n"}, {9, "\x10\x20"}})}));
+    const Outcome run = cvarchive({"export", (dir / "a25102").string(), (dir / "a25101").string()});
+    ASSERT_EQ(run.status, kArchiveExitOk) << run.err;
+    EXPECT_EQ(run.out,
+              "time_stamp,seconds,logger_id,sequence,port,text,hex\r\n"
+              "150,1.50,2,0,2,,01FF\r\n"
+              "150,1.50,2,0,1,\"say \"\"hi\"\", then more\",\r\n"
+              "275,2.75,2,1,1,T=4\xC2\xB0" "C,\r\n"
+              "275,2.75,2,1,analog,,1020\r\n");
+}
+
+struct FaultCase {
+    const char* name;
+    std::function<void(std::vector<uint8_t>&)> damage;
+    const char* report;
+};
+
+class CvarchiveFault : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(CvarchiveFault, VerifyNamesTheFirstFaultAndFails) {
+    test::TempDir dir;
+    std::vector<uint8_t> bytes = test::joined({test::archiveRecord(2, 0, 10, 40), test::archiveRecord(2, 1, 20, 40),
+                                               test::archiveRecord(2, 2, 30, 40)});
+    GetParam().damage(bytes);
+    writeFile(dir / "f", bytes);
+    const Outcome run = cvarchive({"verify", (dir / "f").string()});
+    EXPECT_EQ(run.status, kArchiveExitFault);
+    EXPECT_NE(run.out.find(GetParam().report), std::string::npos) << run.out;
+    // The records before the fault are still exported, and the fault still fails the export.
+    const Outcome exported = cvarchive({"export", (dir / "f").string()});
+    EXPECT_EQ(exported.status, kArchiveExitFault);
+    EXPECT_NE(exported.out.find("\r\n10,,2,0,1,"), std::string::npos) << exported.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CvarchiveFault,
+    ::testing::Values(
+        FaultCase{"TruncatedLastRecord", [](auto& b) { b.resize(b.size() - 5); }, "after 2 good records: offset 144: truncated"},
+        FaultCase{"SectionsDisagree", [](auto& b) { putU16le(&b[72 + 10], 39); }, "offset 72: section lengths add up to 39"},
+        FaultCase{"LengthTooShort",
+                  [](auto& b) {
+                      putU16le(&b[72 + 4], 38);
+                      putU16le(&b[72 + 10], 38);
+                  },
+                  "offset 72: the trailer is not"},
+        FaultCase{"HeaderCutShort", [](auto& b) { b.resize(144 + 10); }, "offset 144: truncated last record: 10 bytes"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct UsageCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    const char* err;
+};
+
+class CvarchiveUsage : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(CvarchiveUsage, ExitStatusAndOneLine) {
+    const Outcome run = cvarchive(GetParam().args);
+    EXPECT_EQ(run.status, GetParam().status);
+    EXPECT_NE(run.err.find(GetParam().err), std::string::npos) << run.err;
+    if (GetParam().status == kArchiveExitUsage) {
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Args, CvarchiveUsage,
+    ::testing::Values(UsageCase{"NoCommand", {}, 2, "no command given"},
+                      UsageCase{"UnknownCommand", {"dump", "f"}, 2, "unknown command \"dump\""},
+                      UsageCase{"NoFile", {"verify"}, 2, "no archive file given"},
+                      UsageCase{"BadPort", {"export", "--port", "0", "f"}, 2, "port from 1 to 8"},
+                      UsageCase{"TwoSelections", {"export", "--analog", "--port", "2", "f"}, 2, "choose one"},
+                      UsageCase{"BadFormat", {"export", "--format=xls", "f"}, 2, "csv or tsv"},
+                      UsageCase{"SelectionOnList", {"list", "--analog", "f"}, 2, "belong to export"},
+                      UsageCase{"MissingFile", {"list", "/nonexistent/archive"}, 1, "No such file"},
+                      UsageCase{"Folder", {"verify", "/tmp"}, 1, "is a folder"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace cv
