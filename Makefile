@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check run bench clean fuzz
+.PHONY: all deps configure build check run bench clean fuzz package
 
 all: build
 
@@ -26,6 +26,10 @@ run: build
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# A Debian package of the programs: $(BUILD)/cvhost_<version>_<arch>.deb
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD)

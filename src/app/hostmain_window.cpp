@@ -130,6 +130,15 @@ void TForm1::buildMenus() {
     addAction(time, "MenuMooredTimeUpdate", "Moored Time Source", true);
     separator(commands, "N5");
     addAction(commands, "MenuTestOneSerialPort", "Test One Logger Port");
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->menuAction()->setObjectName("MenuHelp");
+    connect(addAction(help, "MenuAbout", "About CV Logger Host"), &QAction::triggered, this, [this] {
+        m_services.dialogs.inform("About CV Logger Host",
+                                  "CV Logger Host " CVHOST_VERSION_TEXT "\nBuild " CVHOST_BUILD_TEXT
+                                  "\n\nThe host program of the KR-8 underwater data logger.",
+                                  Icon::Information);
+    });
 }
 
 void TForm1::buildTimers() {

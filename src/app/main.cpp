@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     }
     cv::HostApplication app(argc, argv);
     QApplication::setApplicationName("cvhost");
-    QApplication::setApplicationVersion("7.06");
+    QApplication::setApplicationVersion(CVHOST_VERSION_TEXT " (build " CVHOST_BUILD_TEXT ")");
 
     QCommandLineParser parser;
     parser.setApplicationDescription("CV Logger Host: set up, watch and download the KR-8 logger.");
