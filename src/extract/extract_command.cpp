@@ -1,6 +1,7 @@
 #include "extract/extract_command.h"
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "extract/run_extraction.h"
@@ -23,8 +24,14 @@ constexpr const char* kUsage =
     "  -h, --help         show this help and exit\n"
     "  --                 take every argument after it as a run file\n"
     "\n"
-    "Warnings are printed on standard error. Exit status: 0 when every run file was extracted,\n"
-    "1 when a run file could not be used or an output could not be written, 2 for a usage error.\n";
+    "Warnings are printed on standard error.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  every run file was extracted whole\n"
+    "  1  a run file could not be used, or an output could not be written\n"
+    "  2  usage error\n"
+    "  3  every run file was extracted, but at least one was cut short or damaged: its\n"
+    "     outputs hold what it had, and standard error names it (1 wins over 3)\n";
 
 class StreamWarnings : public WarningSink {
 public:
@@ -91,6 +98,19 @@ const char* statusText(ExtractStatus status) {
     return "";
 }
 
+// What made an extracted run file less than the whole run.
+std::string damageText(const ExtractionResult& r) {
+    std::string text = r.cutShort ? "cut short: the last record is cut short by the end of the file"
+                                  : "damaged";
+    auto add = [&text](uint64_t n, const char* one, const char* many) {
+        if (n > 0) text += ", " + std::to_string(n) + (n == 1 ? one : many);
+    };
+    add(r.rejectedHeaders, " byte skipped", " bytes skipped");
+    add(r.damagedRecords, " unusable record", " unusable records");
+    add(r.unknownRecords, " record of unknown type", " records of unknown type");
+    return text;
+}
+
 } // namespace
 
 int runExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -132,7 +152,10 @@ int runExtractCommand(const std::vector<std::string>& args, std::ostream& out, s
             // The warnings above name them; a script must not take a half-written run for done.
             status = kExtractExitUnusable;
         }
-        if (result.cutShort) err << "cvextract: " << file << ": the last record is cut short by the end of the file\n";
+        if (result.incomplete()) {
+            err << "cvextract: " << file << ": " << damageText(result) << '\n';
+            if (status == kExtractExitOk) status = kExtractExitIncomplete;
+        }
         out << file << ": " << result.records << " records";
         if (result.rejectedHeaders > 0) out << ", " << result.rejectedHeaders << " bytes skipped";
         out << ";";

@@ -7,10 +7,14 @@
 
 namespace cv {
 
-// Exit status: 0 every run file extracted, 1 some run file could not be used, 2 bad usage.
+// Exit status: 0 every run file extracted whole, 1 some run file could not be used or an
+// output could not be written, 2 bad usage, 3 every run file was extracted but at least one
+// was cut short or damaged (what it held is written, but it is not the whole run). 1 wins
+// over 3.
 constexpr int kExtractExitOk = 0;
 constexpr int kExtractExitUnusable = 1;
 constexpr int kExtractExitUsage = 2;
+constexpr int kExtractExitIncomplete = 3;
 
 // Runs the extractor on the arguments that follow the program name. Progress goes to out,
 // warnings and errors to err.

@@ -178,7 +178,6 @@ void Extraction::handle(RunRecord& record, DebugListing& listing) {
 void Extraction::rawSource(int section, const uint8_t* data, size_t count) {
     if (m_raw) write(kPort1 + size_t(section - 1), data, count);
     if (!m_archiveStarted) return;
-    if (!m_windowStart) m_windowStart = m_state.headerTime;
     m_headerBlock.replace(section, data, count);
 }
 
@@ -229,12 +228,13 @@ void Extraction::closeHeaderBlock() {
     write(kArchiveFile, m_scratch.data(), m_scratch.size());
     ++m_result.archiveRecords;
     m_headerBlock.clear();
-    m_windowStart = m_state.headerTime;
+    // The time window is left alone: a header's time says nothing about when the time-tagged
+    // data arrived, and moving the window start to it would stamp a pending window with that
+    // time and shift its 50-tick boundary.
 }
 
 void Extraction::archiveHeader(const RunRecord& record) {
     startArchive();
-    if (!m_windowStart) m_windowStart = m_state.headerTime;
     closeHeaderBlock();
     // Bytes a short header lacks read as 0 (the payload is zero-padded).
     const uint8_t* p = record.payload;

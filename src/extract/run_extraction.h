@@ -53,6 +53,10 @@ struct ExtractionResult {
     bool cutShort = false;                     // the last record was cut short by the end of the file
     uint64_t outputFailures = 0;               // outputs that could not be created, written or closed
     bool usable() const { return status == ExtractStatus::Extracted; }
+    // Extracted, but not the whole run the logger recorded: the outputs hold what was there.
+    bool incomplete() const {
+        return usable() && (cutShort || rejectedHeaders > 0 || damagedRecords > 0 || unknownRecords > 0);
+    }
 };
 
 // The run number a run file's name gives: the decimal digits that start the text behind the

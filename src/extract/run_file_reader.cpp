@@ -22,8 +22,16 @@ bool RunFileReader::open(const std::filesystem::path& path) {
 void RunFileReader::readHeader() {
     uint8_t header[kRunRecordHeaderLength];
     m_headerPending = false;
-    if (m_in.read(header, 2) < 2) return;
-    if (m_in.read(header + 2, 2) < 2) return;
+    // A header begun but not finished is the end of the file too, but of a file cut short.
+    const size_t sizeBytes = m_in.read(header, 2);
+    if (sizeBytes < 2) {
+        if (sizeBytes > 0) m_stats.cutShort = true;
+        return;
+    }
+    if (m_in.read(header + 2, 2) < 2) {
+        m_stats.cutShort = true;
+        return;
+    }
     m_size = getI16le(header);
     m_type = getI16le(header + 2);
     m_headerPending = true;

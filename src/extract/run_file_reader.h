@@ -29,7 +29,7 @@ struct RunFileReadStats {
     uint64_t records = 0;          // valid records handed out
     uint64_t rejectedHeaders = 0;  // header positions tried and rejected
     bool refused = false;          // bad header at the start: nothing was read
-    bool cutShort = false;         // the last record's payload ran past the end of the file
+    bool cutShort = false;         // the file ends inside the last record's header or payload
 };
 
 class RunFileReader {

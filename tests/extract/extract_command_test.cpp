@@ -107,7 +107,7 @@ TEST_F(ExtractCommand, WarningsArePrintedOnStandardError) {
     r.record(kBattery, "b").record(26, "?");
     writeBytes(dir / "run.005", r.bytes);
     CommandRun run = runCommand({(dir / "run.005").string()});
-    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.status, kExtractExitIncomplete);
     EXPECT_NE(run.err.find("Unknown Type:  26 1a: Record Not Saved"), std::string::npos);
 }
 

@@ -379,6 +379,24 @@ TEST_F(Extraction, HeaderBlockRecordCarriesTheFieldsAndTimeOfItsOwnHeader) {
     EXPECT_EQ(state.headerCounter, 0);
 }
 
+// Header blocks between time-tagged records must not move the time window: each window record
+// carries the time of its first data and closes 50 ticks after it.
+TEST_F(Extraction, HeaderBlocksInAMixedRunLeaveTheTimeWindowsAlone) {
+    RunBytes r;
+    r.record(kArchiveHeader, sim::archiveHeaderRunPayload(2, 10, 1000, false)).record(kMeter1, "m1");
+    r.timed(kArchiveMux1, 5000, "a");
+    r.record(kArchiveHeader, sim::archiveHeaderRunPayload(2, 11, 1100, false)).record(kMeter1, "m2");
+    r.timed(kArchiveMux1, 5020, "b").timed(kArchiveMux1, 5049, "c").timed(kArchiveMux1, 5050, "d");
+    run(r);
+    auto records = archive();
+    ASSERT_EQ(records.size(), 4u);
+    const std::vector<std::pair<uint32_t, std::string>> expected{{1000, "m1"}, {5000, "abc"}, {5050, "d"}, {1100, "m2"}};
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(records[i].time, expected[i].first) << i;
+        EXPECT_EQ(records[i].data, B(expected[i].second)) << i;
+    }
+}
+
 TEST_F(Extraction, MeterRecordsBeforeTheArchiveStartsReachOnlyTheirPortFile) {
     RunBytes r;
     r.record(kMeter1, "early");
