@@ -11,6 +11,19 @@
 
 namespace cv {
 
+namespace {
+// Takes only digits that make a valid ID: a typed 1 or 9 is refused at the key, instead of
+// standing in the box while the last valid ID is what gets sent.
+class IdSpinBox : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+    QValidator::State validate(QString& text, int& pos) const override {
+        const QValidator::State state = QSpinBox::validate(text, pos);
+        return state == QValidator::Intermediate && !text.trimmed().isEmpty() ? QValidator::Invalid : state;
+    }
+};
+} // namespace
+
 LoggerIdDialog::LoggerIdDialog(CommandSink& commands, QWidget* parent) : QDialog(parent), m_commands(commands) {
     setObjectName("TMuxIDForm");
     setWindowTitle("Set Logger ID");
@@ -20,7 +33,7 @@ LoggerIdDialog::LoggerIdDialog(CommandSink& commands, QWidget* parent) : QDialog
     LBCurrentMuxID->setObjectName("LBCurrentMuxID");
     Label2 = new QLabel("Change Logger ID to:  ", this);
     Label2->setObjectName("Label2");
-    UDMuxID = new QSpinBox(this);
+    UDMuxID = new IdSpinBox(this);
     UDMuxID->setObjectName("UDMuxID");
     UDMuxID->setRange(loggerid::kNewIdMinimum, loggerid::kNewIdMaximum);
     UDMuxID->setValue(loggerid::kNewIdStart);
@@ -47,6 +60,10 @@ void LoggerIdDialog::showCurrentId(int id) {
 
 void LoggerIdDialog::UDMuxIDClick() { LBNewMuxID->setText(QString::fromStdString(loggerid::newIdText(UDMuxID->value()))); }
 
-void LoggerIdDialog::BTSendMuxIDClick() { m_commands.sendCommand(cmd::kSetMuxId, uint16_t(UDMuxID->value()), 0); }
+void LoggerIdDialog::BTSendMuxIDClick() {
+    // An emptied box is put back to the ID it held before anything is sent.
+    UDMuxID->interpretText();
+    m_commands.sendCommand(cmd::kSetMuxId, uint16_t(UDMuxID->value()), 0);
+}
 
 } // namespace cv

@@ -48,8 +48,11 @@ SleepDialog::SleepDialog(HostServices& services, QWidget* parent) : QDialog(pare
     clocks->addWidget(SleepDate, 2, 2);
 
     MooredSleepGB = named(new QGroupBox("Moored Mode Sleep Option", this), "MooredSleepGB");
-    METime = named(new QLineEdit("HH:MM:SS", MooredSleepGB), "METime");
-    MEDate = named(new QLineEdit("MM/DD/YY", MooredSleepGB), "MEDate");
+    // The formats are hints, not text: typed digits must not be appended to them.
+    METime = named(new QLineEdit(MooredSleepGB), "METime");
+    METime->setPlaceholderText("HH:MM:SS");
+    MEDate = named(new QLineEdit(MooredSleepGB), "MEDate");
+    MEDate->setPlaceholderText("MM/DD/YY");
     warninglabel = named(new QLabel("Don't Forget about Daylight Savings Time Changes", MooredSleepGB), "warninglabel");
     auto* g = new QGridLayout(MooredSleepGB);
     g->addWidget(new QLabel("Wake-up Time", MooredSleepGB), 0, 0);

@@ -38,18 +38,17 @@ QSpinBox* spinner(QWidget* parent, const QString& name, const setup::SpinnerLimi
 
 struct ScheduleNames {
     const char* label;
-    const char* caption;
     const char* ud;
     const char* edit;
     const char* combo;
 };
 constexpr std::array<ScheduleNames, 6> kSchedule{{
-    {"LBDelay", "Delay Before Start", "DelayUD", "DelayEdit", "DelayCombo"},
-    {"LBPreFlush", "Pre-Warmup Flush", "PreFlushUD", "PreFlushEdit", "PreFlushCombo"},
-    {"LBWarmup", "Meter Warm-up", "WarmupUD", "WarmupEdit", "WarmupCombo"},
-    {"LBFlush", "Meter Flush", "FlushUD", "FlushEdit", "FlushCombo"},
-    {"LBSample", "Sample", "SampleUD", "SampleEdit", "SampleCombo"},
-    {"LBSampleInterval", "Sample Interval", "IntervalUD", "IntervalEdit", "IntervalCombo"},
+    {"LBDelay", "DelayUD", "DelayEdit", "DelayCombo"},
+    {"LBPreFlush", "PreFlushUD", "PreFlushEdit", "PreFlushCombo"},
+    {"LBWarmup", "WarmupUD", "WarmupEdit", "WarmupCombo"},
+    {"LBFlush", "FlushUD", "FlushEdit", "FlushCombo"},
+    {"LBSample", "SampleUD", "SampleEdit", "SampleCombo"},
+    {"LBSampleInterval", "IntervalUD", "IntervalEdit", "IntervalCombo"},
 }};
 
 } // namespace
@@ -61,7 +60,7 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     auto* sg = new QGridLayout(schedule);
     for (size_t f = 0; f < kSchedule.size(); ++f) {
         const ScheduleNames& n = kSchedule[f];
-        scheduleLabels[f] = named(new QLabel(n.caption, schedule), n.label);
+        scheduleLabels[f] = named(new QLabel(setup::kScheduleCaptions[f], schedule), n.label);
         scheduleUD[f] = spinner(schedule, n.ud, setup::kScheduleLimits[f], setup::kScheduleStep);
         scheduleEdit[f] = scheduleUD[f]->findChild<QLineEdit*>();
         if (scheduleEdit[f]) scheduleEdit[f]->setObjectName(n.edit);

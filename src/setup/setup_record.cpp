@@ -53,6 +53,11 @@ const std::array<const char*, 12> kPurgePumpItems{
     "Purge 1500 ms", "Purge 2000 ms", "Purge 2500 ms", "Purge 3000 ms",
     "Purge 3500 ms", "Purge 4000 ms", "Purge 4500 ms", "Purge 5000 ms"};
 
+const std::array<const char*, kScheduleFields> kScheduleCaptions{
+    "Delay Before Start", "Pre-Warmup Flush", "Meter Warm-up", "Meter Flush", "Sample", "Sample Interval"};
+
+const char* const kChangedFieldsCaption = "Logger Setup Shown Changed";
+
 namespace {
 
 constexpr std::array<const char*, 14> kDataStatusNames{
@@ -119,16 +124,29 @@ int32_t scheduleFromScreen(int number, int unit) {
                                        std::numeric_limits<int32_t>::max()));
 }
 
-DecodedSetup decodeSetup(SetupBytes& record) {
+PortNames defaultPortNames() {
+    PortNames names;
+    for (int p = 0; p < kSerialPorts; ++p) names[size_t(p)] = format("Port %d", p + 1);
+    return names;
+}
+
+DecodedSetup decodeSetup(SetupBytes& record, const PortNames& ports) {
     DecodedSetup d;
     SetupControls& c = d.controls;
+    auto changed = [&d](std::string name, std::string reported, std::string shown) {
+        d.changed.push_back({std::move(name), std::move(reported), std::move(shown)});
+    };
 
     for (int f = 0; f < kScheduleFields; ++f) {
-        const ScheduleValue v = scheduleToScreen(i32At(record, offset::kSchedule + 4 * size_t(f)));
+        const int32_t seconds = i32At(record, offset::kSchedule + 4 * size_t(f));
+        const ScheduleValue v = scheduleToScreen(seconds);
         // The spinner holds a 16-bit position within its limits; a huge count saturates
         // instead of wrapping into an unrelated number.
         c.scheduleNumber[size_t(f)] = clampToLimits(saturate16(v.number), kScheduleLimits[size_t(f)]);
         c.scheduleUnit[size_t(f)] = v.unit;
+        if (c.scheduleNumber[size_t(f)] != v.number)
+            changed(kScheduleCaptions[size_t(f)], format("%ld s", long(seconds)),
+                    format("%d %s", c.scheduleNumber[size_t(f)], kUnitItems[size_t(v.unit)]));
     }
 
     c.output = i16At(record, offset::kOutput);
@@ -139,15 +157,21 @@ DecodedSetup decodeSetup(SetupBytes& record) {
     d.hostBaud = i32At(record, offset::kBaud);
     d.hostDataBits = i16At(record, offset::kDataBits);
     c.hostSpeed = hostSpeedChoiceOf(d.hostBaud, d.hostDataBits);
+    auto checkSpeed = [&](const std::string& name, int32_t baud, int choice) {
+        if (speedTripleOf(choice).baud != baud)
+            changed(name, format("%ld baud", long(baud)), kSpeedItems[size_t(choice)]);
+    };
+    checkSpeed("Host Port baud rate", d.hostBaud, c.hostSpeed);
 
     for (int p = 0; p < kSerialPorts; ++p) {
         const size_t e = size_t(p) + 1;
         const int code = i16At(record, offset::kPortType + 2 * e);
         c.portType[size_t(p)] = (code >= 0 && code < kPortTypeItems) ? code : -1;
-        if (code >= 1 && code <= 13)
-            c.portSpeed[size_t(p)] = speedChoiceOf(i32At(record, offset::kBaud + 4 * e),
-                                                   i16At(record, offset::kDataBits + 2 * e));
-        else
+        if (code >= 1 && code <= 13) {
+            const int32_t baud = i32At(record, offset::kBaud + 4 * e);
+            c.portSpeed[size_t(p)] = speedChoiceOf(baud, i16At(record, offset::kDataBits + 2 * e));
+            checkSpeed(ports[size_t(p)] + " baud rate", baud, c.portSpeed[size_t(p)]);
+        } else
             c.portSpeed[size_t(p)] = kSpeedOff;
         d.dataStatusTypes[size_t(p)] = dataStatusTypeName(code);
     }
@@ -155,6 +179,7 @@ DecodedSetup decodeSetup(SetupBytes& record) {
     for (int a = 0; a < kAnalogChannels; ++a) {
         const int v = i16At(record, offset::kAnalog + 2 * size_t(a));
         c.analog[size_t(a)] = (v >= 0 && v <= 2) ? v : 0;
+        if (c.analog[size_t(a)] != v) changed(format("Analog %d", a + 1), format("%d", v), kAnalogItems[0]);
     }
     for (int p = 0; p < kPumps; ++p) {
         const int v = i16At(record, offset::kPump + 2 * size_t(p));
@@ -171,9 +196,14 @@ DecodedSetup decodeSetup(SetupBytes& record) {
             cutOff = std::max<int>(cutOff, i16At(record, offset::kCutOff + 2 * e));
     }
     c.lvCutOff = clampToLimits(cutOff, kCutOffLimits);
+    // Entries below the 6.5 V floor are not reported: the floor is where the reading starts.
+    if (c.lvCutOff != cutOff) changed("Low Voltage Cut-Off", lowVoltageText(cutOff), lowVoltageText(c.lvCutOff));
 
-    if (i16At(record, offset::kAnalogRate) < 1) putI16le(&record[offset::kAnalogRate], 1);
+    const int reportedRate = i16At(record, offset::kAnalogRate);
+    if (reportedRate < 1) putI16le(&record[offset::kAnalogRate], 1);
     c.analogRate = clampToLimits(i16At(record, offset::kAnalogRate), kAnalogRateLimits);
+    if (c.analogRate != reportedRate)
+        changed("Analog Sample Rate", format("%d Hz", reportedRate), format("%d Hz", c.analogRate));
 
     c.oncePerHour = getU32le(&record[offset::kOncePerHour]) & 0x000F7FFFu;
 
@@ -184,15 +214,35 @@ DecodedSetup decodeSetup(SetupBytes& record) {
     return d;
 }
 
-bool selectionsComplete(const SetupControls& c) {
-    auto chosen = [](int v) { return v >= 0; };
-    return chosen(c.mode) && chosen(c.output) && chosen(c.file) && chosen(c.hostSpeed) &&
-           std::all_of(c.portType.begin(), c.portType.end(), chosen) &&
-           std::all_of(c.portSpeed.begin(), c.portSpeed.end(), chosen) &&
-           std::all_of(c.analog.begin(), c.analog.end(), chosen) &&
-           std::all_of(c.pump.begin(), c.pump.end(), chosen) &&
-           std::all_of(c.scheduleUnit.begin(), c.scheduleUnit.end(), chosen);
+std::string changedFieldsText(const std::vector<ChangedField>& changed) {
+    std::string text =
+        "The logger reported values these controls cannot hold. They are shown changed, and Send Setup "
+        "would send them changed:\n";
+    for (const ChangedField& f : changed) text += "\n" + f.name + ": " + f.reported + " shown as " + f.shown;
+    return text;
 }
+
+std::vector<std::string> missingChoices(const SetupControls& c, const PortNames& ports) {
+    std::vector<std::string> missing;
+    auto check = [&missing](int v, const std::string& name) {
+        if (v < 0 && v != kKeepReceived) missing.push_back(name);
+    };
+    check(c.mode, "Mode of Operation");
+    check(c.output, "Logger Output");
+    check(c.file, "Data Storage");
+    check(c.hostSpeed, "Host Port baud rate");
+    for (size_t p = 0; p < kSerialPorts; ++p) {
+        check(c.portType[p], ports[p] + " meter type");
+        check(c.portSpeed[p], ports[p] + " baud rate");
+    }
+    for (size_t a = 0; a < kAnalogChannels; ++a) check(c.analog[a], format("Analog %zu", a + 1));
+    for (size_t p = 0; p < kPumps; ++p) check(c.pump[p], format("Pump %zu", p + 1));
+    for (size_t f = 0; f < kScheduleFields; ++f)
+        check(c.scheduleUnit[f], std::string(kScheduleCaptions[f]) + " units");
+    return missing;
+}
+
+bool selectionsComplete(const SetupControls& c) { return missingChoices(c).empty(); }
 
 int minimumAnalogRate(const SetupControls& c, int rate) {
     for (int p = 0; p < kSerialPorts; ++p)
@@ -206,27 +256,33 @@ EncodeResult encodeSetup(const SetupControls& screen, bool integratedMeter, Setu
     EncodeResult result;
     SetupControls& c = result.shown;
     c = screen;
+    // A hidden control with no choice sends what the logger reported; `kept` reads that value.
+    auto kept = [](int v) { return v == kKeepReceived; };
+    auto orReported = [&](int v, size_t at) { return kept(v) ? int(i16At(record, at)) : v; };
+    const int mode = orReported(c.mode, offset::kMode);
+    const int output = orReported(c.output, offset::kOutput);
+    const int file = orReported(c.file, offset::kFile);
 
     c.analogRate = minimumAnalogRate(c, c.analogRate);
 
     putU16le(&record[0], 0x0101);
-    putI16le(&record[offset::kMode], int16_t(c.mode));
+    putI16le(&record[offset::kMode], int16_t(mode));
 
     std::array<int, kLinkEntries> types{};
+    for (int p = 0; p < kSerialPorts; ++p)
+        types[size_t(p) + 1] = orReported(c.portType[size_t(p)], offset::kPortType + 2 * (size_t(p) + 1));
     if (integratedMeter) {
         c.portSpeed[0] = kSpeed19200;
-        const int meter = c.portType[0];
+        const int meter = types[1];
         types[1] = meter == porttype::kOff      ? porttype::kOff
                    : meter == porttype::kBinary ? porttype::kBinary
                                                 : porttype::kBq5;
-    } else {
-        types[1] = c.portType[0];
     }
-    for (int p = 1; p < kSerialPorts; ++p) types[size_t(p) + 1] = c.portType[size_t(p)];
     for (size_t e = 0; e < kLinkEntries; ++e) putI16le(&record[offset::kPortType + 2 * e], int16_t(types[e]));
 
     for (size_t e = 0; e < kLinkEntries; ++e) {
         int choice = e == 0 ? c.hostSpeed : c.portSpeed[e - 1];
+        if (kept(choice)) continue;
         if (types[e] == porttype::kPump && choice != 0) choice = kSpeedOn;
         SpeedTriple t = speedTripleOf(choice);
         if (choice == kSpeedOn && types[e] != porttype::kPump) t = {0, 8, 0};
@@ -236,27 +292,30 @@ EncodeResult encodeSetup(const SetupControls& screen, bool integratedMeter, Setu
     }
 
     uint32_t mask = 0;
-    if (isMooredMode(c.mode)) mask = c.oncePerHour & 0x000F7FFFu;
+    if (isMooredMode(mode)) mask = c.oncePerHour & 0x000F7FFFu;
     putU32le(&record[offset::kOncePerHour], mask);
 
     c.timeSource = 0;
     putI16le(&record[offset::kTimeSource], 0);
 
     putI16le(&record[offset::kZeroWord], 0);
-    for (size_t a = 0; a < kAnalogChannels; ++a) putI16le(&record[offset::kAnalog + 2 * a], int16_t(c.analog[a]));
-    for (size_t p = 0; p < kPumps; ++p) putI16le(&record[offset::kPump + 2 * p], int16_t(c.pump[p]));
+    for (size_t a = 0; a < kAnalogChannels; ++a)
+        if (!kept(c.analog[a])) putI16le(&record[offset::kAnalog + 2 * a], int16_t(c.analog[a]));
+    for (size_t p = 0; p < kPumps; ++p)
+        if (!kept(c.pump[p])) putI16le(&record[offset::kPump + 2 * p], int16_t(c.pump[p]));
 
     for (size_t e = 0; e < kLinkEntries; ++e) putI16le(&record[offset::kCutOff + 2 * e], int16_t(c.lvCutOff));
 
-    if (c.mode != kModeRealTime && c.mode != kModeAnalog && c.analogRate > 8) c.analogRate = 8;
+    if (mode != kModeRealTime && mode != kModeAnalog && c.analogRate > 8) c.analogRate = 8;
     putI16le(&record[offset::kAnalogRate], int16_t(c.analogRate));
 
-    putI16le(&record[offset::kOutput], int16_t(c.output));
-    putI16le(&record[offset::kFile], int16_t(c.file));
-    result.realTimeWithStorage = c.output == kOutputRealTimeData && c.file != kFileNoStorage;
+    putI16le(&record[offset::kOutput], int16_t(output));
+    putI16le(&record[offset::kFile], int16_t(file));
+    result.realTimeWithStorage = output == kOutputRealTimeData && file != kFileNoStorage;
 
     for (size_t f = 0; f < kScheduleFields; ++f)
-        putI32le(&record[offset::kSchedule + 4 * f], scheduleFromScreen(c.scheduleNumber[f], c.scheduleUnit[f]));
+        if (!kept(c.scheduleUnit[f]))
+            putI32le(&record[offset::kSchedule + 4 * f], scheduleFromScreen(c.scheduleNumber[f], c.scheduleUnit[f]));
 
     putI16le(&record[offset::kAutoStart], c.autoStart ? 1 : 0);
     putU16le(&record[offset::kChecksum], blockChecksum(record.data(), offset::kChecksum));

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/logger_codes.h"
 #include "base/shade.h"
@@ -90,6 +91,7 @@ extern const std::array<const char*, 4> kTimeSourceItems;
 extern const std::array<const char*, kPortTypeItems> kPortTypeItemTexts;
 extern const std::array<const char*, kPortSpeedItems> kSpeedItems;  // host port: first 12
 extern const std::array<const char*, 3> kUnitItems;
+extern const std::array<const char*, kScheduleFields> kScheduleCaptions;  // the Sample Setup rows
 extern const std::array<const char*, 3> kAnalogItems;
 extern const std::array<const char*, 2> kPumpItems;        // pumps 1..3
 extern const std::array<const char*, 12> kPurgePumpItems;  // pump 4: off, on, purges
@@ -117,7 +119,10 @@ struct ScheduleValue {
 ScheduleValue scheduleToScreen(int32_t seconds);
 int32_t scheduleFromScreen(int number, int unit);  // 0 for a unit with no selection
 
-// What the setup screen holds. -1 is a combo box with no selection.
+// What the setup screen holds. -1 is a combo box with no selection; kKeepReceived is one with
+// no selection that the screen hides, so the operator cannot choose there: its field goes back
+// to the logger as the logger reported it.
+constexpr int kKeepReceived = -2;
 struct SetupControls {
     int mode = -1;
     int output = -1;
@@ -144,17 +149,34 @@ inline uint32_t serialHourBit(int n) { return 1u << n; }
 inline uint32_t analogHourBit(int n) { return 1u << (8 + n); }
 inline uint32_t pumpHourBit(int n) { return 1u << (16 + n); }
 
+// A reported value the screen cannot hold and shows changed; the next Send Setup would send
+// the changed value.
+struct ChangedField {
+    std::string name;      // as the screen captions it
+    std::string reported;  // "150 s"
+    std::string shown;     // "100 Seconds"
+    bool operator==(const ChangedField&) const = default;
+};
+
 struct DecodedSetup {
     SetupControls controls;  // as the screen shows them, spinner limits applied
     std::array<std::string, kSerialPorts> dataStatusTypes;
     int32_t hostBaud = 0;    // what the logger reports for its host port
     int hostDataBits = 8;
+    std::vector<ChangedField> changed;
 };
 // Reads the record onto screen values. An analog rate below 1 is corrected to 1 in the record
 // itself, as the logger would otherwise be told 0 Hz back.
-DecodedSetup decodeSetup(SetupBytes& record);
-
-// Every combo box that feeds the record has a selection.
+// The row names of the serial ports, "Port 1" .. "Port 8" unless the screen names them otherwise.
+using PortNames = std::array<std::string, kSerialPorts>;
+PortNames defaultPortNames();
+DecodedSetup decodeSetup(SetupBytes& record, const PortNames& ports = defaultPortNames());
+// One warning naming every changed field.
+extern const char* const kChangedFieldsCaption;
+std::string changedFieldsText(const std::vector<ChangedField>& changed);
+// The controls that hold no selection and block Send Setup ("Port 3 type", "Data Storage").
+std::vector<std::string> missingChoices(const SetupControls& c, const PortNames& ports = defaultPortNames());
+// Every combo box that feeds the record has a selection, or is hidden and keeps the logger's value.
 bool selectionsComplete(const SetupControls& c);
 
 // Fast meters need a minimum analog rate: any bq5 port with a speed needs 2 Hz, any mfx port 4 Hz.
@@ -164,7 +186,8 @@ struct EncodeResult {
     SetupControls shown;               // the screen after encoding (values the encoding changed)
     bool realTimeWithStorage = false;  // the "memory will fill" warning applies
 };
-// Writes the owned fields of the screen into the record, with type word and checksum.
+// Writes the owned fields of the screen into the record, with type word and checksum. A field
+// whose control is kKeepReceived keeps the record's value.
 EncodeResult encodeSetup(const SetupControls& screen, bool integratedMeter, SetupBytes& record);
 
 // Read-outs of the setup screen.

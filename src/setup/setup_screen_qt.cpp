@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -42,6 +43,8 @@ const char* const kMemoryFillsText =
 const char* const kNotStandbyCaption = "Unable to Complete Command";
 const char* const kNotStandbyText = "The Logger Must be in Standby before Sending a new Logger Setup";
 constexpr int kPanelHeight = 35;
+constexpr int kTitleAllowance = 32;
+constexpr int kFrameAllowance = 8;
 
 } // namespace
 
@@ -121,7 +124,12 @@ void SetupScreen::connectControls() {
     feeding.push_back(m_lc->FileCB);
     // Operator changes only: an index set from code does not run the handler.
     for (QComboBox* cb : feeding) connect(cb, &QComboBox::activated, this, change);
-    for (QSpinBox* ud : m_lc->scheduleUD) connect(ud, &QSpinBox::valueChanged, this, change);
+    // A schedule spinner's arrows are its click handler; typing into its edit box is an edit
+    // like any combo's.
+    for (size_t f = 0; f < setup::kScheduleFields; ++f) {
+        connect(m_lc->scheduleUD[f], &QSpinBox::valueChanged, this, [this] { UDAnalogRateClick(); });
+        if (QLineEdit* edit = m_lc->scheduleEdit[f]) connect(edit, &QLineEdit::textEdited, this, change);
+    }
     connect(m_lc->CBAutoStart, &QCheckBox::clicked, this, change);
     connect(m_lc->UDAnalogRate, &QSpinBox::valueChanged, this, [this] { UDAnalogRateClick(); });
     connect(m_lc->UDLVCutOff, &QSpinBox::valueChanged, this, [this] { UDLVCutOffClick(); });
@@ -156,14 +164,29 @@ void SetupScreen::connectControls() {
         connect(a, &QAction::triggered, this, [this] { MenuChangeLoggerIDClick(); });
 }
 
+namespace {
+const std::pair<const char*, int> kModeMenuItems[] = {
+    {"MenuProfile", hostmode::kProfileLogging}, {"MenuMoored", hostmode::kMooredLogging},
+    {"MenuRealTimeOutput", hostmode::kRealTimeOutput}, {"MenuAnalog", hostmode::kAnalogOutput},
+    {"MenuAdvanced", hostmode::kAdvancedUser}, {"PCLogger", hostmode::kPcLogger},
+    {"MenuPSM3", hostmode::kPsm3Output}, {"Menubq5PassThru", hostmode::kBq5PassThru}};
+} // namespace
+
 void SetupScreen::connectModeMenu() {
-    const std::pair<const char*, int> items[] = {
-        {"MenuProfile", hostmode::kProfileLogging}, {"MenuMoored", hostmode::kMooredLogging},
-        {"MenuRealTimeOutput", hostmode::kRealTimeOutput}, {"MenuAnalog", hostmode::kAnalogOutput},
-        {"MenuAdvanced", hostmode::kAdvancedUser}, {"PCLogger", hostmode::kPcLogger},
-        {"MenuPSM3", hostmode::kPsm3Output}, {"Menubq5PassThru", hostmode::kBq5PassThru}};
-    for (const auto& [name, mode] : items)
-        if (QAction* a = action(name)) connect(a, &QAction::triggered, this, [this, m = mode] { modeMenuClick(m); });
+    // One check mark in the menu tells the operator which mode the screen is laid out for.
+    auto* group = new QActionGroup(this);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (const auto& [name, mode] : kModeMenuItems)
+        if (QAction* a = action(name)) {
+            a->setCheckable(true);
+            group->addAction(a);
+            connect(a, &QAction::triggered, this, [this, m = mode] { modeMenuClick(m); });
+        }
+}
+
+void SetupScreen::checkModeMenuItem() {
+    for (const auto& [name, mode] : kModeMenuItems)
+        if (QAction* a = action(name)) a->setChecked(mode == m_currentHostMode);
 }
 
 void SetupScreen::attachSharedButton(QAbstractButton* button, SharedButton kind) {
@@ -235,7 +258,7 @@ void SetupScreen::showControls(const setup::SetupControls& c) {
 bool SetupScreen::showArrivedSetup() {
     LoggerRecords& records = m_services.records;
     if (!records.setupArrived) return false;
-    const setup::DecodedSetup d = setup::decodeSetup(records.setup);
+    const setup::DecodedSetup d = setup::decodeSetup(records.setup, portNames());
     const setup::SetupControls& c = d.controls;
 
     for (size_t f = 0; f < setup::kScheduleFields; ++f) {
@@ -275,15 +298,50 @@ bool SetupScreen::showArrivedSetup() {
     showPolledButtons(c.mode == setup::kModePolledMoored);
     showLoggerMode(getI16le(&records.setup[setup::offset::kMode]));
 
-    setSetupMarker(1);
+    // A value the screen had to change is not what the logger holds: the next Send Setup
+    // would change the logger without an edit.
+    setSetupMarker(d.changed.empty() ? 1 : 0);
+    if (!d.changed.empty()) m_services.warnings.show(setup::kChangedFieldsCaption, setup::changedFieldsText(d.changed));
     records.setupArrived = false;
     return true;
 }
 
+setup::PortNames SetupScreen::portNames() const {
+    setup::PortNames names;
+    for (size_t p = 0; p < setup::kSerialPorts; ++p) {
+        QString row = m_ps->LBS[p]->text().trimmed();
+        if (row.endsWith(':')) row.chop(1);
+        names[p] = row.toStdString();
+    }
+    return names;
+}
+
+void SetupScreen::keepHiddenUnchosen(setup::SetupControls& c) const {
+    auto keep = [](int& value, const QWidget* control) {
+        if (value < 0 && control->isHidden()) value = setup::kKeepReceived;
+    };
+    keep(c.mode, m_lc->ModeCB);
+    keep(c.output, m_lc->OutputCB);
+    keep(c.file, m_lc->FileCB);
+    keep(c.hostSpeed, m_ps->CBHostPortSetup);
+    for (size_t p = 0; p < setup::kSerialPorts; ++p) {
+        keep(c.portType[p], m_ps->ComboMeter[p]);
+        keep(c.portSpeed[p], m_ps->CBPortSetup[p]);
+    }
+    for (size_t a = 0; a < setup::kAnalogChannels; ++a) keep(c.analog[a], m_ps->CBAnalog[a]);
+    for (size_t p = 0; p < setup::kPumps; ++p) keep(c.pump[p], m_ps->CBPump[p]);
+    for (size_t f = 0; f < setup::kScheduleFields; ++f) keep(c.scheduleUnit[f], m_lc->scheduleCombo[f]);
+}
+
 void SetupScreen::BTSendSetup1Click() {
-    const setup::SetupControls c = screenControls();
-    if (!setup::selectionsComplete(c)) {
-        m_services.warnings.show(kSendAbortedCaption, kSendAbortedText);
+    setup::SetupControls c = screenControls();
+    // The operator cannot choose in a hidden control, so it must not block sending.
+    keepHiddenUnchosen(c);
+    const std::vector<std::string> missing = setup::missingChoices(c, portNames());
+    if (!missing.empty()) {
+        std::string text = std::string(kSendAbortedText) + "\n\nChoose a value for: ";
+        for (size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
+        m_services.warnings.show(kSendAbortedCaption, text + ".");
         return;
     }
     // Encode into a copy: a warning box below runs the timers, and a setup arriving meanwhile
@@ -390,8 +448,30 @@ void SetupScreen::MenuUpdateTimeNowClick() {
 }
 
 void SetupScreen::MenuChangeLoggerIDClick() {
+    placeApart(m_loggerId, m_firmware, false);
     m_loggerId->show();
     m_loggerId->raise();
+}
+
+void SetupScreen::placeApart(QWidget* dialog, const QWidget* other, bool leftHalf) {
+    // An open window stays where it is (the operator may have moved it).
+    if (dialog->isVisible()) return;
+    dialog->adjustSize();
+    const QRect area = m_window->frameGeometry();
+    // The frame the window manager adds is not known before the first show.
+    const QSize size = dialog->size() + QSize(2 * kFrameAllowance, kTitleAllowance + kFrameAllowance);
+    auto at = [&](int quarter) {
+        return QRect(QPoint(area.left() + area.width() * quarter / 4 - size.width() / 2,
+                            area.center().y() - size.height() / 2),
+                     size);
+    };
+    QRect spot = at(leftHalf ? 1 : 3);
+    if (other && other->isVisible() && spot.intersects(other->frameGeometry())) {
+        spot = at(leftHalf ? 3 : 1);
+        if (spot.intersects(other->frameGeometry()))
+            spot.moveTop(other->frameGeometry().bottom() + 1 + kFrameAllowance);
+    }
+    dialog->move(spot.topLeft());
 }
 
 // ---- host modes ----
@@ -439,6 +519,7 @@ void SetupScreen::setupDisplayMode(int requestedMode) {
     // The read-outs are compared against the mode being laid out, not the one it replaces.
     m_currentHostMode = requestedMode;
     m_requestedHostMode = hostmode::kNoRequest;
+    checkModeMenuItem();
     recolourModeReadouts();
 
     const int mode = m_lc->ModeCB->currentIndex();
@@ -567,10 +648,9 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     m_ps->LBPump->setVisible(f.pumpMask != 0);
 
     m_loggerId->showCurrentId(f.loggerId);
-    if (v.askForLoggerId) {
-        m_loggerId->show();
-        m_loggerId->raise();
-    }
+    // Raised only when it opens: raised on every status it would hide the firmware warning
+    // and pull the operator away from whatever window he works in.
+    if (v.askForLoggerId && !m_loggerId->isVisible()) MenuChangeLoggerIDClick();
 
     if (v.runStop) {
         if (v.runStop->visible) m_status->LBRunStop->setVisible(*v.runStop->visible);
@@ -580,7 +660,10 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     m_status->LBRunSize->setText(qs(v.runSize));
     m_status->LBPower->setText(qs(v.power));
 
-    if (v.firmwareWarning) m_firmware->showWarning(qs(*v.firmwareWarning));
+    if (v.firmwareWarning) {
+        placeApart(m_firmware, m_loggerId, true);
+        m_firmware->showWarning(qs(*v.firmwareWarning));
+    }
     if (v.captions) emit deviceCaptionsChanged(qs(v.captions->clearMemory), qs(v.captions->getDirectory));
 
     applyHostClock(v.clock);

@@ -133,6 +133,11 @@ private:
     QAction* action(const char* name) const;
     void connectControls();
     void connectModeMenu();
+    void checkModeMenuItem();
+    // Puts a dialog about to open over one half of the main window, clear of `other`.
+    void placeApart(QWidget* dialog, const QWidget* other, bool leftHalf);
+    setup::PortNames portNames() const;
+    void keepHiddenUnchosen(setup::SetupControls& c) const;
     void relayout();
     void setSpinner(QSpinBox* ud, int value);
     void refreshAnalogRateReadout();

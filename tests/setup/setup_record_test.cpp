@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <ostream>
 #include <tuple>
 
 #include "base/bytes.h"
@@ -214,6 +215,67 @@ TEST(SetupDecode, ScheduleLargerThanItsSpinnerIsHeldAtTheLimit) {
     EXPECT_EQ(c.scheduleNumber[kSample], 10000) << "saturates instead of wrapping through 16 bits";
 }
 
+struct ChangedCase {
+    const char* name;
+    std::function<void(SetupRecordBuilder&)> report;
+    std::vector<ChangedField> changed;
+};
+void PrintTo(const ChangedCase& c, std::ostream* os) { *os << c.name; }
+class ChangedOnDecode : public ::testing::TestWithParam<ChangedCase> {};
+TEST_P(ChangedOnDecode, NamesEveryValueTheScreenCannotHold) {
+    SetupRecordBuilder b;
+    b.port(2, 3, 9600);
+    GetParam().report(b);
+    SetupBytes r = b.build();
+    EXPECT_EQ(decodeSetup(r).changed, GetParam().changed);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Fields, ChangedOnDecode,
+    ::testing::Values(
+        ChangedCase{"InRange", [](auto& b) { b.schedule(kDelay, 100).cutOffAll(140).rate(20).analog(1, 2); }, {}},
+        ChangedCase{"BelowTheCutOffFloor", [](auto& b) { b.cutOffAll(0); }, {}},
+        ChangedCase{"Delay",
+                    [](auto& b) { b.schedule(kDelay, 150); },
+                    {{"Delay Before Start", "150 s", "100 Seconds"}}},
+        ChangedCase{"SampleZeroAndNegativeFlush",
+                    [](auto& b) { b.schedule(kSample, 0).schedule(kFlush, -60); },
+                    {{"Meter Flush", "-60 s", "0 Minutes"}, {"Sample", "0 s", "1 Seconds"}}},
+        ChangedCase{"CutOff", [](auto& b) { b.cutOff(2, 150); }, {{"Low Voltage Cut-Off", "15.0 V", "14.0 V"}}},
+        ChangedCase{"RateZero", [](auto& b) { b.rate(0); }, {{"Analog Sample Rate", "0 Hz", "1 Hz"}}},
+        ChangedCase{"RateHigh", [](auto& b) { b.rate(50); }, {{"Analog Sample Rate", "50 Hz", "20 Hz"}}},
+        ChangedCase{"AnalogSetting", [](auto& b) { b.analog(3, 7); }, {{"Analog 3", "7", "OFF"}}},
+        ChangedCase{"UnknownBauds",
+                    [](auto& b) { b.host(14400, 8, 0).port(5, 4, 31250); },
+                    {{"Host Port baud rate", "14400 baud", "9600"}, {"Port 5 baud rate", "31250 baud", "9600"}}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(SetupDecode, ChangedFieldsMakeOneWarningText) {
+    EXPECT_EQ(changedFieldsText({{"Delay Before Start", "150 s", "100 Seconds"}, {"Analog 3", "7", "OFF"}}),
+              "The logger reported values these controls cannot hold. They are shown changed, and Send Setup would "
+              "send them changed:\n\nDelay Before Start: 150 s shown as 100 Seconds\nAnalog 3: 7 shown as OFF");
+}
+
+TEST(SetupEncode, ControlsKeepingTheReportedValueSendItUnchanged) {
+    const auto original = SetupRecordBuilder()
+                              .mode(kModeMoored)
+                              .mask(serialHourBit(2))
+                              .port(3, 13, 4800, 7, 2)
+                              .pump(2, 9)
+                              .output(30)
+                              .file(1)
+                              .schedule(kInterval, 90)
+                              .cutOffAll(65)
+                              .build();
+    SetupBytes held = original;
+    SetupControls c = decodeSetup(held).controls;
+    ASSERT_EQ(c.portType[2], -1);
+    c.portType[2] = c.portSpeed[2] = c.pump[1] = c.output = c.mode = c.scheduleUnit[kInterval] = kKeepReceived;
+    c.scheduleNumber[kInterval] = 7;
+    const EncodeResult r = encodeSetup(c, false, held);
+    EXPECT_EQ(held, original);
+    EXPECT_EQ(r.shown.portType[2], kKeepReceived) << "the screen is left without a choice";
+}
+
 struct RateCase {
     const char* name;
     int mode;
@@ -293,19 +355,28 @@ TEST(SetupEncode, RealTimeOutputWithStorageIsFlagged) {
     }
 }
 
-TEST(SetupValidation, EveryFeedingComboNeedsASelection) {
+TEST(SetupValidation, EveryFeedingComboNeedsASelectionUnlessItKeepsTheReportedValue) {
     const SetupControls good = decoded(SetupRecordBuilder().build());
     ASSERT_TRUE(selectionsComplete(good));
-    std::vector<std::function<void(SetupControls&)>> breakers{
-        [](auto& c) { c.mode = -1; },          [](auto& c) { c.output = -1; },
-        [](auto& c) { c.file = -1; },          [](auto& c) { c.hostSpeed = -1; },
-        [](auto& c) { c.portType[7] = -1; },   [](auto& c) { c.portSpeed[0] = -1; },
-        [](auto& c) { c.analog[6] = -1; },     [](auto& c) { c.pump[3] = -1; },
-        [](auto& c) { c.scheduleUnit[5] = -1; }};
-    for (size_t i = 0; i < breakers.size(); ++i) {
+    const std::vector<std::pair<std::function<int&(SetupControls&)>, const char*>> controls{
+        {[](auto& c) -> int& { return c.mode; }, "Mode of Operation"},
+        {[](auto& c) -> int& { return c.output; }, "Logger Output"},
+        {[](auto& c) -> int& { return c.file; }, "Data Storage"},
+        {[](auto& c) -> int& { return c.hostSpeed; }, "Host Port baud rate"},
+        {[](auto& c) -> int& { return c.portType[7]; }, "Port 8 meter type"},
+        {[](auto& c) -> int& { return c.portSpeed[0]; }, "bq5 baud rate"},
+        {[](auto& c) -> int& { return c.analog[6]; }, "Analog 7"},
+        {[](auto& c) -> int& { return c.pump[3]; }, "Pump 4"},
+        {[](auto& c) -> int& { return c.scheduleUnit[5]; }, "Sample Interval units"}};
+    PortNames names = defaultPortNames();
+    names[0] = "bq5";
+    for (const auto& [control, name] : controls) {
         SetupControls c = good;
-        breakers[i](c);
-        EXPECT_FALSE(selectionsComplete(c)) << i;
+        control(c) = -1;
+        EXPECT_FALSE(selectionsComplete(c)) << name;
+        EXPECT_EQ(missingChoices(c, names), std::vector<std::string>{name});
+        control(c) = kKeepReceived;
+        EXPECT_TRUE(selectionsComplete(c)) << name;
     }
     SetupControls noTimeSource = good;
     noTimeSource.timeSource = -1;

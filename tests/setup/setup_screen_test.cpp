@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTest>
 
 #include "widgets/clickable_label.h"
 #include "dialogs/firmware_warning_dialog.h"
@@ -133,6 +134,13 @@ TEST_P(HostModeLayout, TabsCombosPanelsAndMenus) {
     EXPECT_EQ(rig.w<QComboBox>("LoggerPortCB")->currentIndex() == 0, e.loggerPortClosed);
     EXPECT_EQ(!rig.sink.line->isOpen, e.loggerPortClosed);
     EXPECT_EQ(rig.screen->currentHostMode(), e.mode);
+    // The Modes menu shows the mode the screen is laid out for, and only that one.
+    const std::pair<const char*, int> modeItems[] = {{"MenuAnalog", 1},   {"MenuMoored", 2},  {"MenuProfile", 3},
+                                                     {"MenuRealTimeOutput", 4}, {"MenuAdvanced", 5}, {"PCLogger", 8}};
+    for (const auto& [item, mode] : modeItems) {
+        EXPECT_TRUE(rig.action(item)->isCheckable()) << item;
+        EXPECT_EQ(rig.action(item)->isChecked(), mode == e.mode) << item;
+    }
     if (e.panelsShown.size() && std::string_view(e.panelsShown[0]) == "PStore") {
         EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
         EXPECT_EQ(colourOf(rig, "PStore"), shadeColour(Shade::Yellow));
@@ -284,13 +292,69 @@ TEST(SetupExchange, UntouchedScreenSendsBackWhatTheLoggerReported) {
     EXPECT_EQ(rig.sink.writes[0], std::vector<uint8_t>(original.begin(), original.end()));
 }
 
+const char* const kAborted = "*** Warning *** 'Send Setup' has been aborted.";
+const std::string kAbortedText =
+    "One or more of the Logger Setup Parameters in either Port Setup or Sample Setup is invalid.\n\nChoose a value for: ";
+
 TEST(SetupExchange, SendBeforeAnySetupIsRefused) {
     SetupRig rig;
     rig.screen->setupDisplayMode(5);
     rig.clickButton("BTSendSetup1");
-    EXPECT_TRUE(rig.dialogs.saw("*** Warning *** 'Send Setup' has been aborted.",
-                                "One or more of the Logger Setup Parameters in either Port Setup or Sample Setup is invalid."));
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].caption, kAborted);
+    const std::string& text = rig.dialogs.boxes[0].text;
+    EXPECT_EQ(text.rfind(kAbortedText + "Port 1 meter type, Port 1 baud rate, Port 2 meter type", 0), 0u) << text;
+    EXPECT_NE(text.find("Sample units."), std::string::npos) << text;
+    EXPECT_EQ(text.find("Sample Interval units"), std::string::npos) << "hidden outside the moored modes: " << text;
     EXPECT_TRUE(rig.sink.writes.empty());
+}
+
+TEST(SetupExchange, HiddenControlWithoutChoiceKeepsTheLoggersValueAndAShownOneIsNamed) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    const auto original = SetupRecordBuilder().mode(1).port(1, 3, 9600).port(3, 13, 4800, 7, 2).cutOffAll(65).build();
+    rig.deliverSetup(original);
+    rig.clickButton("BTSendSetup1");
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].text, kAbortedText + "Port 3 meter type.") << "port 3 is shown until a status hides it";
+    EXPECT_TRUE(rig.sink.writes.empty());
+
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).masks(0x0001, 0, 0).build());
+    ASSERT_FALSE(rig.shown("ComboMeter3"));
+    rig.clickButton("BTSendSetup1");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(rig.sink.writes[0], std::vector<uint8_t>(original.begin(), original.end()));
+    EXPECT_EQ(rig.dialogs.boxes.size(), 1u);
+}
+
+TEST(SetupExchange, ValuesTheScreenCannotHoldLeaveTheSetupNotCurrentWithOneWarning) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.deliverSetup(SetupRecordBuilder().port(1, 3, 9600).schedule(0, 150).cutOffAll(150).build());
+    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+    EXPECT_EQ(colourOf(rig, "PStore"), shadeColour(Shade::Yellow));
+    EXPECT_EQ(rig.w<QSpinBox>("DelayUD")->value(), 100);
+    ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(rig.dialogs.boxes[0].caption, setup::kChangedFieldsCaption);
+    const std::string& text = rig.dialogs.boxes[0].text;
+    EXPECT_NE(text.find("Delay Before Start: 150 s shown as 100 Seconds"), std::string::npos) << text;
+    EXPECT_NE(text.find("Low Voltage Cut-Off: 15.0 V shown as 14.0 V"), std::string::npos) << text;
+
+    rig.deliverSetup(SetupRecordBuilder().port(1, 3, 9600).schedule(0, 100).cutOffAll(140).build());
+    EXPECT_EQ(rig.text("PStore"), "Setup is Current");
+    EXPECT_EQ(rig.dialogs.boxes.size(), 1u);
+}
+
+TEST(SetupExchange, ScheduleArrowsMarkTheSetupButLeaveTheAnalogRate) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    // A bq5 port with a speed would need 2 Hz; only a port edit raises the rate.
+    rig.deliverSetup(SetupRecordBuilder().port(3, 1, 9600).rate(1).build());
+    rig.w<QSpinBox>("DelayUD")->stepUp();
+    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+    EXPECT_EQ(rig.w<QSpinBox>("UDAnalogRate")->value(), 1);
+    QTest::keyClicks(rig.w<QSpinBox>("SampleUD"), "0");
+    EXPECT_EQ(rig.w<QSpinBox>("UDAnalogRate")->value(), 2) << "typing into the edit box is an edit";
 }
 
 TEST(SetupExchange, SendReturnsTheRecordWithTheOperatorsEdits) {
@@ -460,8 +524,10 @@ TEST(Commands, SleepDialogSendsTheWakeUpTime) {
     SetupRig rig;
     SleepDialog* d = rig.screen->sleepDialog();
     d->show();
-    d->METime->setText("12:00:00");
-    d->MEDate->setText("01/01/30");
+    EXPECT_EQ(d->METime->placeholderText(), "HH:MM:SS");
+    EXPECT_EQ(d->MEDate->placeholderText(), "MM/DD/YY");
+    QTest::keyClicks(d->METime, "12:00:00");
+    QTest::keyClicks(d->MEDate, "01/01/30");
     d->SleepButton->click();
     ASSERT_EQ(rig.sink.writes.size(), 1u);
     EXPECT_EQ(rig.sink.writes[0], packetBytes(cmd::kSleepUntil, 0, 1893499200u));
@@ -489,9 +555,20 @@ TEST(Commands, LoggerIdDialogSendsIdsTwoToFour) {
     d->BTSendMuxID->click();
     d->UDMuxID->setValue(0);
     d->BTSendMuxID->click();
+    // A typed ID outside 2..4 is refused at the key; what the box shows is what is sent.
+    for (const char* typed : {"1", "7", "0"}) {
+        d->UDMuxID->selectAll();
+        QTest::keyClicks(d->UDMuxID, typed);
+        EXPECT_EQ(d->UDMuxID->text(), "2") << typed;
+    }
+    d->UDMuxID->selectAll();
+    QTest::keyClick(d->UDMuxID, Qt::Key_Backspace);
+    d->BTSendMuxID->click();
+    EXPECT_EQ(d->UDMuxID->text(), "2") << "an emptied box shows the ID sent";
     EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{
                                    packetBytes(cmd::kSetMuxId, 2), bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"),
-                                   packetBytes(cmd::kSetMuxId, 4), packetBytes(cmd::kSetMuxId, 2)}));
+                                   packetBytes(cmd::kSetMuxId, 4), packetBytes(cmd::kSetMuxId, 2),
+                                   packetBytes(cmd::kSetMuxId, 2)}));
 }
 
 // ---- status display ----
@@ -622,9 +699,13 @@ TEST(StatusDisplay, OldFirmwareWarnsOnceInTheRedWindow) {
 TEST(StatusDisplay, InvalidLoggerIdBringsTheDialogBackUntilFixed) {
     SetupRig rig;
     LoggerIdDialog* d = rig.screen->loggerIdDialog();
-    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).loggerId(0).build());
+    FirmwareWarningDialog* warning = rig.screen->firmwareWarningDialog();
+    rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).loggerId(0).firmware(6, 90, 1, 1, 5).build());
     EXPECT_TRUE(d->isVisible());
+    EXPECT_TRUE(warning->isVisible());
+    EXPECT_FALSE(d->frameGeometry().intersects(warning->frameGeometry())) << "both stay readable";
     EXPECT_EQ(d->LBCurrentMuxID->text(), "Current Logger ID:    0");
+
     d->BTSendMuxID->click();
     d->hide();
     rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).loggerId(2).build());
