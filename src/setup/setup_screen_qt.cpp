@@ -661,6 +661,7 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     m_status->LBPower->setText(qs(v.power));
 
     if (v.firmwareWarning) {
+        m_firmware->WarningText->setText(qs(*v.firmwareWarning));  // sized by its text when placed
         placeApart(m_firmware, m_loggerId, true);
         m_firmware->showWarning(qs(*v.firmwareWarning));
     }
