@@ -76,6 +76,24 @@ std::string directoryRowText(const DirectoryEntry& e) {
     return row;
 }
 
+std::string directoryHeadingText() {
+    // Character columns of the row format: " %03d    " puts the number at 1..3, the mode text
+    // starts at 8 with a blank, the date at 18 and the time at 28; " %6.1f %6.1f " ends the
+    // two voltages at 42 and 49, and "%12ld" ends the size at 62.
+    struct Heading {
+        size_t column;
+        const char* word;
+    };
+    static constexpr Heading kHeadings[] = {{0, "Run #"}, {9, "Mode"},   {18, "Date"}, {28, "Time"},
+                                            {38, "Start"}, {47, "End"}, {59, "Size"}};
+    std::string line;
+    for (const Heading& h : kHeadings) {
+        line.resize(h.column, ' ');
+        line += h.word;
+    }
+    return line;
+}
+
 RunDirectory::RunDirectory(WarningBox& warnings, UploadView& view) : m_warnings(warnings), m_view(view) {}
 
 void RunDirectory::reset() {

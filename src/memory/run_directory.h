@@ -35,6 +35,9 @@ struct DirectoryEntry {
 std::string modeText(int mode);
 // The run list row of an entry, columns joined with no separator of their own.
 std::string directoryRowText(const DirectoryEntry& entry);
+// The column headings of the run list, each over its column of directoryRowText in a
+// fixed-pitch font: words over the start of text columns, over the end of number columns.
+std::string directoryHeadingText();
 
 struct DirectorySlot {
     int32_t runNumber = 0;

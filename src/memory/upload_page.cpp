@@ -12,12 +12,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "memory/run_directory.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
 
 namespace {
-const char* const kHeaderText = "Run #   Mode     Date           Time       Start    End        Size    ";
 const char* const kVoltageText = "Voltage";
 const char* const kGroupTitle = "Data Logger Run Directory";
 const char* const kExtractTitle = "Extract File Types";
@@ -33,7 +33,8 @@ UploadPage::UploadPage(QWidget* parent) : QWidget(parent) {
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
 
     GBUpload = named(new QGroupBox(kGroupTitle, this), "GBUpload");
-    LBHeader = named(new QLabel(kHeaderText, GBUpload), "LBHeader");
+    const QString header = QString::fromStdString(directoryHeadingText());
+    LBHeader = named(new QLabel(header, GBUpload), "LBHeader");
     LBVoltage = named(new QLabel(kVoltageText, GBUpload), "LBVoltage");
     LBProfiles = named(new QListWidget(GBUpload), "LBProfiles");
     LBHeader->setFont(fixed);
@@ -45,7 +46,6 @@ UploadPage::UploadPage(QWidget* parent) : QWidget(parent) {
     // The headings line up with the rows' characters: same font, same left edge as the item
     // text, and "Voltage" centred over the Start and End columns.
     const QFontMetrics fm(fixed);
-    const QString header = QString::fromLatin1(kHeaderText);
     const int startCol = int(header.indexOf("Start"));
     const int endCol = int(header.indexOf("End")) + 3;
     const int voltageCol = (startCol + endCol) / 2 - int(QString::fromLatin1(kVoltageText).size()) / 2;
@@ -73,6 +73,10 @@ UploadPage::UploadPage(QWidget* parent) : QWidget(parent) {
     UpLoadRun = named(new QLabel(this), "UpLoadRun");
     UpLoadSize = named(new QLabel(this), "UpLoadSize");
     CSError = named(new QLabel(this), "CSError");
+    UpLoadResult = named(new QLabel(this), "UpLoadResult");
+    UpLoadResult->setWordWrap(true);
+    UpLoadResult->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);  // long folders must not widen the page
+    UpLoadResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* buttons = new QGridLayout;
     buttons->addWidget(BTGetDirectory, 0, 0);
@@ -91,6 +95,7 @@ UploadPage::UploadPage(QWidget* parent) : QWidget(parent) {
     progress->addWidget(UpLoadRun);
     progress->addWidget(UpLoadSize);
     progress->addWidget(CSError);
+    progress->addWidget(UpLoadResult);
     progress->addStretch(1);
 
     auto* controls = new QHBoxLayout;

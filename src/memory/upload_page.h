@@ -35,6 +35,7 @@ public:
     QLabel* UpLoadRun;
     QLabel* UpLoadSize;
     QLabel* CSError;
+    QLabel* UpLoadResult;  // where the last upload or extraction put its files
 };
 
 } // namespace cv

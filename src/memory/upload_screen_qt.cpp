@@ -35,12 +35,13 @@ UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const Pa
       m_uploadRun(m_page->UpLoadRun),
       m_uploadSize(m_page->UpLoadSize),
       m_status(m_page->CSError),
+      m_result(m_page->UpLoadResult),
       m_extractChoice(m_page->ExtractFilesRG),
       m_extractionWarnings(std::make_unique<WarningBoxSink>(services.warnings)),
       m_directory(services.warnings, *this),
       m_session(m_directory, services.commands, services.warnings, services.dialogs, *this,
                 extract ? std::move(extract) : [this](const std::filesystem::path& file, int choice) {
-                    extractRunFile(file, choice);
+                    return extractRunFile(file, choice);
                 },
                 &services.automaticCommands()) {
     connectButton(m_page->BTGetDirectory, this, &UploadScreen::BTGetDirectoryClick);
@@ -61,10 +62,10 @@ void UploadScreen::applyHostSetupLine(int number, const std::vector<int>& v, con
     if (number == 13) m_extractChoice->setItemIndex(v.at(0));
 }
 
-void UploadScreen::extractRunFile(const std::filesystem::path& file, int choice) {
+ExtractionResult UploadScreen::extractRunFile(const std::filesystem::path& file, int choice) {
     ExtractOptions options;
     options.debugListing = m_debugListing;
-    cv::extractRunFile(file, choice == 1 ? ExtractChoice::ArchivePlusRaw : ExtractChoice::ArchiveOnly, options,
+    return cv::extractRunFile(file, choice == 1 ? ExtractChoice::ArchivePlusRaw : ExtractChoice::ArchiveOnly, options,
                        m_extraction, *m_extractionWarnings);
 }
 
@@ -133,6 +134,12 @@ void UploadScreen::setUploadSizeText(const std::string& text) {
 
 void UploadScreen::setStatusText(const std::string& text) {
     if (m_status) m_status->setText(QString::fromStdString(text));
+}
+
+void UploadScreen::setResultText(const std::string& text) {
+    if (!m_result) return;
+    m_result->setText(QString::fromStdString(text));
+    m_result->setToolTip(m_result->text());  // a long folder may not fit the page
 }
 
 void UploadScreen::setTimeoutEnabled(bool enabled) {

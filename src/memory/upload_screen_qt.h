@@ -68,11 +68,12 @@ private:
     void setUploadRunText(const std::string& text) override;
     void setUploadSizeText(const std::string& text) override;
     void setStatusText(const std::string& text) override;
+    void setResultText(const std::string& text) override;
     void setTimeoutEnabled(bool enabled) override;
     void appendRow(const std::string& text) override;
     void clearRows() override;
 
-    void extractRunFile(const std::filesystem::path& file, int choice);
+    ExtractionResult extractRunFile(const std::filesystem::path& file, int choice);
 
     HostServices& m_services;
     const PacketReceiver& m_receiver;
@@ -83,6 +84,7 @@ private:
     QLabel* m_uploadRun;
     QLabel* m_uploadSize;
     QLabel* m_status;
+    QLabel* m_result;
     RadioGroup* m_extractChoice;
     std::unique_ptr<WarningSink> m_extractionWarnings;
     ExtractionState m_extraction;

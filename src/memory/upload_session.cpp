@@ -1,6 +1,7 @@
 #include "memory/upload_session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <exception>
 
 #include "base/bytes.h"
@@ -40,6 +41,20 @@ const char* const kClearQuestion = "Are you sure you want to clear the flash mem
 const char* const kClearedTitle = "**** WARNING ****";
 const char* const kClearedText = "The status must return to Standby before removing power or any other action is taken";
 const char* const kExtractTitle = "Extract Run File";
+const char* const kSelectRunsFirst = "Select the runs to upload in the list first";
+const char* const kNothingToUpload = "The runs selected hold no data: there is nothing to upload";
+const char* const kNameRefusedFormat =
+    "Runs are saved as run.NNN in the folder chosen, so the name %s cannot be used.\n\n"
+    "Choose only the folder and keep the name %s.";
+const char* const kSilenceFormat = "No data from the logger for %ld s";
+const char* const kWrittenFormat = "Runs written to %s: %s";
+const char* const kIncompleteFormat = "%s incomplete (%lld of %lld bytes)";
+const char* const kCannotOpenFormat = "Unable to open %s";
+const char* const kNoRecordFormat = "%s holds no complete record: nothing was extracted";
+const char* const kExtractedFormat = "%s extracted into %s: %s";
+const char* const kExtractedDamagedFormat = "%s is cut short or damaged; what it holds was extracted into %s: %s";
+const char* const kNothingExtractedFormat = "Nothing extracted from %s";
+constexpr long kSilenceShownAfter = 10;  // seconds without a block before the page says so
 const char* const kExtractFilter = "Run Files|Run.*|All Files|*.*";
 
 constexpr int64_t kMaxProgressSteps = 3200;
@@ -116,6 +131,10 @@ void UploadSession::queueSelection(const std::vector<int>& selectedRows, int ext
         return;
     }
     m_extractChoice = extractChoice;
+    if (selectedRows.empty()) {
+        m_warnings.show(kUnableTitle, kSelectRunsFirst);
+        return;
+    }
 
     // No upload runs, so any flag still set is left over from an upload that never happened or
     // was cancelled; it must not be fetched unasked now.
@@ -129,7 +148,10 @@ void UploadSession::queueSelection(const std::vector<int>& selectedRows, int ext
         ++counted;
         onlySlot = slot;
     }
-    if (counted == 0) return;
+    if (counted == 0) {
+        m_warnings.show(kUnableTitle, kNothingToUpload);
+        return;
+    }
 
     // With one run the dialog proposes that run's own file, so that its overwrite question
     // is about the file the upload will write.
@@ -144,20 +166,69 @@ void UploadSession::queueSelection(const std::vector<int>& selectedRows, int ext
         return;
     }
     const std::filesystem::path chosenPath(*chosen);
+    const std::string name = chosenPath.filename().string();
+    if (!nameIsARunFile(name, choice.proposedName)) {
+        // Each run keeps its logger number as its name; a name typed here would be dropped
+        // without a word, so it is refused instead.
+        m_directory.clearUploadFlags();
+        m_warnings.show(kSaveTitle, format(kNameRefusedFormat, name.c_str(), choice.proposedName.c_str()));
+        return;
+    }
     m_folder = chosenPath.parent_path();
-    m_confirmedName = chosenPath.filename().string();
+    m_confirmedName = name;
     // A Cancel pressed while nothing was running must not end the upload asked for now.
     m_cancel = false;
     m_runsRemaining = counted;
+    m_written.clear();
+    m_silentSeconds = 0;
+    m_silenceShown = false;
+    m_view.setResultText("");
+}
+
+bool UploadSession::nameIsARunFile(const std::string& name, const std::string& proposed) const {
+    auto same = [](const std::string& a, const std::string& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+        });
+    };
+    if (same(name, proposed) || same(name, kManyRunsName)) return true;
+    for (int slot = 0; slot < m_directory.slotCount(); ++slot)
+        if (m_directory.slot(slot).uploadFlag && same(name, format(kRunFileFormat, m_directory.slot(slot).runNumber)))
+            return true;
+    return false;
+}
+
+// The page keeps a line of what this upload put on disk, so the operator knows where the runs
+// went and which of them is short of what the directory listed.
+void UploadSession::noteRunWritten(bool cutShort) {
+    if (cutShort)
+        m_written.push_back(format(kIncompleteFormat, m_fileName.c_str(), static_cast<long long>(m_received),
+                                   static_cast<long long>(m_expected)));
+    else
+        m_written.push_back(m_fileName);
+    showWritten();
+}
+
+void UploadSession::showWritten() {
+    std::string runs;
+    for (const std::string& run : m_written) runs += (runs.empty() ? "" : ", ") + run;
+    m_view.setResultText(format(kWrittenFormat, m_folder.string().c_str(), runs.c_str()));
 }
 
 void UploadSession::supervisionTick() {
     // The overwrite question of a starting run is open: its loop must not start another.
     if (m_startingRun) return;
+    if (m_runsRemaining != 0 && !m_extracting && m_phase != Phase::Idle &&
+        ++m_silentSeconds >= kSilenceShownAfter) {
+        // A logger that stops in the middle of a run sends nothing to say so.
+        m_view.setStatusText(format(kSilenceFormat, m_silentSeconds));
+        m_silenceShown = true;
+    }
     if (m_runsRemaining != 0 && m_idleTicks > 2 && m_idleTicks < kUploadFinished) {
         if (m_cancel && !m_extracting && m_phase != Phase::Idle) {
             // Cancel travels in block acknowledgements; with no block for three time-out ticks
             // the logger will not carry it, so the upload ends here instead of waiting forever.
+            if (m_file.is_open()) noteRunWritten(true);
             endUpload();
             m_view.setUploadRunText(kUploadCancelled);
             return;
@@ -320,8 +391,10 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
     sendAck(number);
     m_idleTicks = 0;
     m_lastBlock = number;
+    m_silentSeconds = 0;
 
-    if (written) {
+    if (written || m_silenceShown) {
+        m_silenceShown = false;
         m_view.setProgressPosition(long(m_received / m_divisor));
         m_view.setUploadRunText(m_fileName);
         m_view.setUploadSizeText(format(kFileSizeFormat, long(m_received / 1024)));
@@ -365,6 +438,8 @@ void UploadSession::finishRun() {
 
     const int run = m_currentRun;
     const std::filesystem::path path = m_path;
+    m_silentSeconds = 0;
+    noteRunWritten(m_writeFailed || m_received < m_expected);
     if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
     if (!m_writeFailed) {
         if (m_expected > m_received)
@@ -405,6 +480,9 @@ void UploadSession::endUpload() {
     m_phase = Phase::Idle;
     m_idleTicks = 0;
     m_view.setTimeoutEnabled(false);
+    if (m_silenceShown) m_view.setStatusText("");  // nothing is waited for any more
+    m_silenceShown = false;
+    m_silentSeconds = 0;
 }
 
 void UploadSession::clearMemory() {
@@ -433,11 +511,35 @@ void UploadSession::extractOnDemand(int extractChoice) {
     const std::optional<std::string> chosen = m_dialogs.chooseOpenFile(choice);
     if (!chosen || !m_extract) return;
     const std::filesystem::path path(*chosen);
+    m_view.setResultText("");
     try {
-        m_extract(path, extractChoice);
+        showExtraction(path, m_extract(path, extractChoice));
     } catch (const std::exception& e) {
         m_warnings.show(kExtractTitle, format(kExtractFailedFormat, path.string().c_str(), e.what()));
     }
+}
+
+// Parse Run Files has no progress of its own to show, so it says what came of the file.
+void UploadSession::showExtraction(const std::filesystem::path& path, const ExtractionResult& result) {
+    const std::string file = path.string();
+    const std::string name = path.filename().string();
+    switch (result.status) {
+    case ExtractStatus::CannotOpen: m_warnings.show(kExtractTitle, format(kCannotOpenFormat, file.c_str())); break;
+    case ExtractStatus::Empty: m_warnings.show(kExtractTitle, format(kNoRecordFormat, file.c_str())); break;
+    case ExtractStatus::UnusableName:
+    case ExtractStatus::Refused: break;  // the extraction's own warning has said why
+    case ExtractStatus::Extracted: {
+        std::string files;
+        for (const auto& f : result.files) files += (files.empty() ? "" : ", ") + f.filename().string();
+        if (files.empty()) files = "no file";
+        std::filesystem::path folder = result.files.empty() ? path.parent_path() : result.files.front().parent_path();
+        if (folder.empty()) folder = ".";
+        m_view.setResultText(format(result.incomplete() ? kExtractedDamagedFormat : kExtractedFormat, name.c_str(),
+                                    folder.string().c_str(), files.c_str()));
+        return;
+    }
+    }
+    m_view.setResultText(format(kNothingExtractedFormat, name.c_str()));
 }
 
 } // namespace cv

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/run_extraction.h"
 #include "link/logger_records.h"
 
 namespace cv {
@@ -22,8 +23,9 @@ class RunDirectory;
 class UploadView;
 class WarningBox;
 
-// Extracts one run file with the extraction choice (0 archive only, 1 archive plus raw files).
-using ExtractRunFile = std::function<void(const std::filesystem::path& runFile, int choice)>;
+// Extracts one run file with the extraction choice (0 archive only, 1 archive plus raw files)
+// and says what it wrote.
+using ExtractRunFile = std::function<ExtractionResult(const std::filesystem::path& runFile, int choice)>;
 
 constexpr size_t kUploadDataBytes = 1024;
 
@@ -88,6 +90,10 @@ private:
     bool closeRunFile();
     void sendAck(uint16_t blockNumber);
     void warnUpload(const std::string& text);
+    bool nameIsARunFile(const std::string& name, const std::string& proposed) const;
+    void noteRunWritten(bool cutShort);
+    void showWritten();
+    void showExtraction(const std::filesystem::path& path, const ExtractionResult& result);
 
     RunDirectory& m_directory;
     CommandSink& m_commands;
@@ -112,6 +118,8 @@ private:
     int64_t m_divisor = 1;
     long m_duplicates = 0;
     uint16_t m_lastBlock = 0;
+    long m_silentSeconds = 0;  // supervision ticks since the last block or the start of the upload
+    bool m_silenceShown = false;
     bool m_firstBlockPending = false;         // no data block of the current run written yet
     std::optional<uint16_t> m_previousEnd;    // number of the block that ended the last run
     bool m_writeFailed = false;
@@ -122,6 +130,7 @@ private:
     std::string m_fileName;
     std::filesystem::path m_path;
     int m_extractChoice = -1;
+    std::vector<std::string> m_written;  // runs of this upload on disk, incomplete ones marked
 };
 
 } // namespace cv

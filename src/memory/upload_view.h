@@ -13,6 +13,8 @@ public:
     virtual void setUploadRunText(const std::string& text) = 0;   // UpLoadRun
     virtual void setUploadSizeText(const std::string& text) = 0;  // UpLoadSize
     virtual void setStatusText(const std::string& text) = 0;      // CSError
+    // UpLoadResult: where the runs of an upload or the files of an extraction went
+    virtual void setResultText(const std::string& text) = 0;
     virtual void setTimeoutEnabled(bool enabled) = 0;             // the TTimeout timer
     virtual void appendRow(const std::string& text) = 0;          // LBProfiles
     virtual void clearRows() = 0;

@@ -175,6 +175,10 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     EXPECT_TRUE(rig.dialogs.saw("Run.001 - File Upload Error", "File Sent is Smaller than Expected"));
     EXPECT_TRUE(std::filesystem::exists(dir / "Summary.001"));
     EXPECT_FALSE(std::filesystem::exists(dir / "run.002"));
+    // The page names the folder and the short run with what came of it.
+    EXPECT_EQ(rig.text("UpLoadResult").toStdString(),
+              format("Runs written to %s: run.001 incomplete (%zu of %zu bytes)", dir.path().string().c_str(),
+                     partial.size(), first.bytes.size()));
 
     rig.upload({2}, 0, dir.path());
     ASSERT_TRUE(rig.waitForUploadText("Upload is Complete", 60s)) << rig.text("UpLoadRun").toStdString();
@@ -183,6 +187,7 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     EXPECT_TRUE(readFile(dir / "run.002") == second.bytes);
     expectExtracted(dir.path(), second, false);
     EXPECT_TRUE(readFile(dir / "run.001") == partial) << "the cancelled run's file was touched again";
+    EXPECT_EQ(rig.text("UpLoadResult").toStdString(), "Runs written to " + dir.path().string() + ": run.002");
 }
 
 TEST(UploadEndToEnd, CancelEndsAnUploadWhoseLoggerNeverAnswersTheRequest) {

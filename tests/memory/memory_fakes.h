@@ -49,7 +49,7 @@ class FakeView : public UploadView {
 public:
     long maximum = -1;
     long position = -1;
-    std::string uploadRun, uploadSize, status;
+    std::string uploadRun, uploadSize, status, result;
     bool timeoutEnabled = false;
     int timeoutChanges = 0;
     std::vector<std::string> rows;
@@ -58,6 +58,7 @@ public:
     void setUploadRunText(const std::string& t) override { uploadRun = t; }
     void setUploadSizeText(const std::string& t) override { uploadSize = t; }
     void setStatusText(const std::string& t) override { status = t; }
+    void setResultText(const std::string& t) override { result = t; }
     void setTimeoutEnabled(bool on) override {
         timeoutEnabled = on;
         ++timeoutChanges;

@@ -60,6 +60,26 @@ TEST_P(DirectoryRowTest, RowTextIsExact) {
     EXPECT_EQ(rig.view.rows[0], GetParam().expected);
 }
 
+// In a fixed-pitch font each heading stands over its column: text columns start under the
+// heading's first letter, number columns end under its last.
+TEST_P(DirectoryRowTest, HeadingsSitOverTheirColumns) {
+    const std::string row = directoryRowText(DirectoryEntry::decode(entryPacket(GetParam().fields)));
+    const std::string heading = directoryHeadingText();
+    for (const char* word : {"Mode", "Date", "Time"}) {
+        const size_t a = heading.find(word);
+        ASSERT_NE(a, std::string::npos) << word;
+        EXPECT_TRUE(row[a] != ' ' && row[a - 1] == ' ') << word << "\n" << heading << "\n" << row;
+    }
+    for (const char* word : {"Start", "End", "Size"}) {
+        const size_t end = heading.find(word) + std::string(word).size();
+        EXPECT_TRUE(row[end - 1] != ' ' && row[end] == ' ') << word << "\n" << heading << "\n" << row;
+    }
+    // The run number lies under "Run #".
+    EXPECT_EQ(heading.substr(0, 5), "Run #");
+    EXPECT_EQ(row.find_first_not_of(' '), 1u);
+    EXPECT_EQ(row.find(' ', 1), 4u);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Rows, DirectoryRowTest,
     ::testing::Values(

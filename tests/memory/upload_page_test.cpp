@@ -45,7 +45,10 @@ struct PageFixture {
         window.setCentralWidget(tabs);
         screen = std::make_unique<UploadScreen>(
             &window, services, receiver, [this](bool on) { timeoutSwitches.push_back(on); },
-            [this](const std::filesystem::path& p, int choice) { extractions.push_back({p, choice, readFile(p)}); });
+            [this](const std::filesystem::path& p, int choice) {
+                extractions.push_back({p, choice, readFile(p)});
+                return ExtractionResult{};
+            });
         page = screen->page();
         tabs->addTab(page, page->windowTitle());
     }
@@ -66,8 +69,7 @@ TEST(UploadPage, ShowsItsControlsWithTheirTexts) {
     EXPECT_EQ(f.page->objectName(), "TSUpload");
     EXPECT_EQ(f.tabs->tabText(0), "Upload Logger Data");
     EXPECT_EQ(f.page->GBUpload->title(), "Data Logger Run Directory");
-    EXPECT_EQ(f.page->LBHeader->text(),
-              "Run #   Mode     Date           Time       Start    End        Size    ");
+    EXPECT_EQ(f.page->LBHeader->text(), QString::fromStdString(directoryHeadingText()));
     EXPECT_EQ(f.page->LBVoltage->text(), "Voltage");
     EXPECT_EQ(f.page->BTGetDirectory->text(), "Get Logger Directory");
     EXPECT_EQ(f.page->BTUpload->text(), "Upload Logger Data");
@@ -162,6 +164,7 @@ TEST(UploadPage, UploadsSelectedRunsIntoTheChosenFolder) {
     EXPECT_EQ(f.extractions[1].path, f.dir.path() / "run.003");
     EXPECT_EQ(f.extractions[1].choice, 1);
     EXPECT_EQ(f.label("UpLoadRun"), "Upload is Complete");
+    EXPECT_EQ(f.label("UpLoadResult"), QString::fromStdString("Runs written to " + f.dir.path().string() + ": run.001, run.003"));
     EXPECT_EQ(f.screen->runsRemaining(), 0);
     EXPECT_TRUE(f.dialogs.boxes.empty());
 }

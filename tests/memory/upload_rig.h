@@ -29,11 +29,13 @@ struct UploadRig {
     FakeView view;
     std::vector<ExtractCall> extractions;
     std::function<void()> duringExtraction;  // runs inside the extraction, e.g. to open a box
+    ExtractionResult extractionResult;       // what the extraction answers
     RunDirectory directory{warnings, view};
     UploadSession session{directory, sink, warnings, dialogs, view,
                           [this](const std::filesystem::path& p, int choice) {
                               extractions.push_back({p, choice, readFile(p)});
                               if (duringExtraction) duringExtraction();
+                              return extractionResult;
                           }};
 
     void entry(int16_t run, uint32_t size) { directory.entryArrived(entryPacket(run, size)); }

@@ -82,6 +82,7 @@ TEST(Upload, RunArrivesByteForByteAndIsExtracted) {
     EXPECT_EQ(rig.extractions[0].choice, 1);
     EXPECT_EQ(rig.extractions[0].contents, data);  // closed and complete before extraction
     EXPECT_EQ(rig.view.uploadRun, "Upload is Complete");
+    EXPECT_EQ(rig.view.result, "Runs written to " + rig.dir.path().string() + ": run.005");
     EXPECT_EQ(rig.session.runsRemaining(), 0);
     EXPECT_FALSE(rig.view.timeoutEnabled);
     EXPECT_TRUE(rig.dialogs.boxes.empty());
@@ -219,17 +220,36 @@ TEST(Upload, CancelWhileTheLoggerFallsSilentMidRunEndsTheUpload) {
     rig.queue({0});
     rig.session.supervisionTick();
     rig.block(1, 1024, runBytes(4096));
-    for (int i = 0; i < 4; ++i) {  // silent, not cancelled: the upload waits
+    for (int i = 0; i < 10; ++i) {  // silent, not cancelled: the upload waits
         rig.session.timeoutTick();
         rig.session.supervisionTick();
     }
     EXPECT_EQ(rig.session.runsRemaining(), 1);
+    EXPECT_EQ(rig.view.status, "No data from the logger for 10 s");
     rig.session.cancel();
     for (int i = 0; i < 3; ++i) rig.session.timeoutTick();
     rig.session.supervisionTick();
     EXPECT_EQ(rig.session.runsRemaining(), 0);
     EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
     EXPECT_EQ(std::filesystem::file_size(rig.file("run.005")), 1024u);  // kept as received
+    EXPECT_EQ(rig.view.result, "Runs written to " + rig.dir.path().string() + ": run.005 incomplete (1024 of 4096 bytes)");
+    EXPECT_EQ(rig.view.status, "");  // no "No data from the logger" left behind
+}
+
+TEST(Upload, LoggerSilentInARunningRunIsShownAfterTenSeconds) {
+    UploadRig rig;
+    rig.listRuns({{5, 4096}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(1, 1024, runBytes(4096));
+    for (int s = 1; s <= 12; ++s) {
+        rig.session.supervisionTick();
+        EXPECT_EQ(rig.view.status, s < 10 ? "Duplicate Packets:  0" : "No data from the logger for " + std::to_string(s) + " s");
+    }
+    rig.block(1, 1024, runBytes(4096));  // even a repeat shows the logger is back
+    EXPECT_EQ(rig.view.status, "Duplicate Packets:  1");
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.view.status, "Duplicate Packets:  1");
 }
 
 // ---- size checks ----
@@ -238,6 +258,7 @@ struct MismatchCase {
     uint32_t listed;
     size_t sent;
     const char* text;
+    std::string written;  // the page's line for the run
 };
 void PrintTo(const MismatchCase& c, std::ostream* os) { *os << c.listed << " listed, " << c.sent << " sent"; }
 
@@ -254,11 +275,13 @@ TEST_P(SizeMismatchTest, WarnsAndStillKeepsAndExtractsTheFile) {
     EXPECT_EQ(readFile(rig.file("run.012")), data);
     EXPECT_EQ(rig.extractions.size(), 1u);
     EXPECT_EQ(rig.view.uploadRun, "Upload is Complete");
+    EXPECT_EQ(rig.view.result, "Runs written to " + rig.dir.path().string() + ": " + GetParam().written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, SizeMismatchTest,
-                         ::testing::Values(MismatchCase{3000, 2048, "File Sent is Smaller than Expected"},
-                                           MismatchCase{1000, 2048, "File Sent is Bigger than Expected"}),
+                         ::testing::Values(MismatchCase{3000, 2048, "File Sent is Smaller than Expected",
+                                                        "run.012 incomplete (2048 of 3000 bytes)"},
+                                           MismatchCase{1000, 2048, "File Sent is Bigger than Expected", "run.012"}),
                          [](const auto& info) { return info.param.listed > info.param.sent ? "Smaller" : "Bigger"; });
 
 // ---- cancel ----
@@ -518,14 +541,52 @@ TEST(Upload, RefusedWithoutAFileTypeChoice) {
     EXPECT_TRUE(rig.dialogs.fileChoices.empty());
 }
 
-TEST(Upload, NothingSelectedWithDataAsksNothing) {
+struct SelectionCase {
+    std::vector<int> rows;
+    const char* text;
+};
+void PrintTo(const SelectionCase& c, std::ostream* os) { *os << c.rows.size() << " rows"; }
+
+class NothingToUpload : public ::testing::TestWithParam<SelectionCase> {};
+
+TEST_P(NothingToUpload, SaysWhyAndAsksForNoFolder) {
     UploadRig rig;
     rig.listRuns({{5, 0}});
-    rig.session.queueSelection({0, 3}, 0);
+    rig.session.queueSelection(GetParam().rows, 0);
     EXPECT_TRUE(rig.dialogs.fileChoices.empty());
-    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_TRUE(rig.dialogs.saw("Unable to comply", GetParam().text));
     EXPECT_EQ(rig.session.runsRemaining(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Upload, NothingToUpload,
+                         ::testing::Values(SelectionCase{{}, "Select the runs to upload in the list first"},
+                                           SelectionCase{{0, 3}, "The runs selected hold no data: there is nothing to upload"}));
+
+struct NameCase {
+    const char* typed;
+    bool accepted;
+};
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.typed; }
+
+class TypedName : public ::testing::TestWithParam<NameCase> {};
+
+// The runs keep their logger numbers as names; any other name typed is refused, never dropped.
+TEST_P(TypedName, OnlyTheRunNamesAreTaken) {
+    UploadRig rig;
+    rig.listRuns({{5, 100}, {6, 100}, {7, 100}});
+    rig.queue({0, 1}, GetParam().typed);
+    EXPECT_EQ(rig.session.runsRemaining(), GetParam().accepted ? 2 : 0);
+    const std::string refusal = std::string("Runs are saved as run.NNN in the folder chosen, so the name ") +
+                                GetParam().typed + " cannot be used.\n\nChoose only the folder and keep the name run.xxx.";
+    EXPECT_EQ(rig.dialogs.saw("Save Logger File", refusal), !GetParam().accepted);
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.requests(), GetParam().accepted ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Upload, TypedName,
+                         ::testing::Values(NameCase{"run.xxx", true}, NameCase{"Run.006", true}, NameCase{"mycast.dat", false},
+                                           NameCase{"run.007", false}),
+                         [](const auto& info) { return std::string(info.param.accepted ? "Taken" : "Refused") + std::to_string(info.index); });
 
 TEST(Upload, SaveDialogProposesTheRunFileOrManyRuns) {
     UploadRig rig;
@@ -599,6 +660,50 @@ TEST(ExtractOnDemand, ExtractsTheChosenFileWithTheChoice) {
     rig.session.extractOnDemand(1);
     EXPECT_EQ(rig.extractions.size(), 1u);
 }
+
+struct OnDemandCase {
+    const char* name;
+    ExtractStatus status;
+    bool cutShort;
+    std::vector<std::string> files;
+    std::string warning;  // "" for none; PATH stands for the run file's path, DIR for its folder
+    std::string result;
+};
+void PrintTo(const OnDemandCase& c, std::ostream* os) { *os << c.name; }
+
+class ExtractOnDemandReport : public ::testing::TestWithParam<OnDemandCase> {};
+
+TEST_P(ExtractOnDemandReport, SaysWhatCameOfTheFile) {
+    UploadRig rig;
+    const auto path = rig.file("run.003");
+    auto expand = [&](std::string text) {
+        for (const auto& [key, value] : {std::pair{std::string("PATH"), path.string()}, {"DIR", rig.dir.path().string()}})
+            if (auto at = text.find(key); at != std::string::npos) text.replace(at, key.size(), value);
+        return text;
+    };
+    rig.extractionResult.status = GetParam().status;
+    rig.extractionResult.cutShort = GetParam().cutShort;
+    for (const auto& f : GetParam().files) rig.extractionResult.files.push_back(rig.file(f));
+    rig.dialogs.fileAnswers.push_back(path.string());
+    rig.session.extractOnDemand(1);
+    if (GetParam().warning.empty())
+        EXPECT_TRUE(rig.dialogs.boxes.empty());
+    else
+        EXPECT_TRUE(rig.dialogs.saw("Extract Run File", expand(GetParam().warning)));
+    EXPECT_EQ(rig.view.result, expand(GetParam().result));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExtractOnDemand, ExtractOnDemandReport,
+    ::testing::Values(
+        OnDemandCase{"CannotOpen", ExtractStatus::CannotOpen, false, {}, "Unable to open PATH", "Nothing extracted from run.003"},
+        OnDemandCase{"NoRecord", ExtractStatus::Empty, false, {}, "PATH holds no complete record: nothing was extracted",
+                     "Nothing extracted from run.003"},
+        OnDemandCase{"Whole", ExtractStatus::Extracted, false, {"archive.003", "Summary.003"}, "",
+                     "run.003 extracted into DIR: archive.003, Summary.003"},
+        OnDemandCase{"CutShort", ExtractStatus::Extracted, true, {"archive.003"}, "",
+                     "run.003 is cut short or damaged; what it holds was extracted into DIR: archive.003"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ExtractOnDemand, RefusedWhileAnUploadRuns) {
     UploadRig rig;
