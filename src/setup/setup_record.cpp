@@ -199,9 +199,10 @@ DecodedSetup decodeSetup(SetupBytes& record, const PortNames& ports) {
     // Entries below the 6.5 V floor are not reported: the floor is where the reading starts.
     if (c.lvCutOff != cutOff) changed("Low Voltage Cut-Off", lowVoltageText(cutOff), lowVoltageText(c.lvCutOff));
 
+    // A rate below 1 Hz means no rate: it is corrected in the record as well, not reported.
+    if (i16At(record, offset::kAnalogRate) < 1) putI16le(&record[offset::kAnalogRate], 1);
     const int reportedRate = i16At(record, offset::kAnalogRate);
-    if (reportedRate < 1) putI16le(&record[offset::kAnalogRate], 1);
-    c.analogRate = clampToLimits(i16At(record, offset::kAnalogRate), kAnalogRateLimits);
+    c.analogRate = clampToLimits(reportedRate, kAnalogRateLimits);
     if (c.analogRate != reportedRate)
         changed("Analog Sample Rate", format("%d Hz", reportedRate), format("%d Hz", c.analogRate));
 

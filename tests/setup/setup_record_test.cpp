@@ -241,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](auto& b) { b.schedule(kSample, 0).schedule(kFlush, -60); },
                     {{"Meter Flush", "-60 s", "0 Minutes"}, {"Sample", "0 s", "1 Seconds"}}},
         ChangedCase{"CutOff", [](auto& b) { b.cutOff(2, 150); }, {{"Low Voltage Cut-Off", "15.0 V", "14.0 V"}}},
-        ChangedCase{"RateZero", [](auto& b) { b.rate(0); }, {{"Analog Sample Rate", "0 Hz", "1 Hz"}}},
+        ChangedCase{"RateZeroIsACorrection", [](auto& b) { b.rate(0); }, {}},
         ChangedCase{"RateHigh", [](auto& b) { b.rate(50); }, {{"Analog Sample Rate", "50 Hz", "20 Hz"}}},
         ChangedCase{"AnalogSetting", [](auto& b) { b.analog(3, 7); }, {{"Analog 3", "7", "OFF"}}},
         ChangedCase{"UnknownBauds",
