@@ -57,6 +57,8 @@ std::string kr8SimUsage() {
            "  --pty                     run on a fresh pseudo-terminal (default)\n"
            "  --device PATH             run on an existing serial device instead\n"
            "  --link PATH               also make PATH a symbolic link to the device\n"
+           "  --pace-line               send no faster than the speed the host opened the line with\n"
+           "                            (a pseudo-terminal otherwise takes bytes at any speed)\n"
            "\n"
            "Logger:\n"
            "  --device-type N           1 bq5Plus, 2 KR-8 (default), 3 External bq5Plus\n"
@@ -176,6 +178,9 @@ Kr8SimCommandLine parseKr8SimCommandLine(const std::vector<std::string>& args) {
             integer(o.clockOffsetSeconds, -100LL * 365 * 86400, 100LL * 365 * 86400);
         } else if (name == "--run-stop") {
             integer(o.runStopSwitch, -32768, 32767);
+        } else if (name == "--pace-line") {
+            flag();
+            line.paceLine = true;
         } else if (name == "--check-line-speed") {
             flag();
             o.checkLineSpeed = true;
@@ -248,7 +253,7 @@ Kr8SimCommandLine parseKr8SimCommandLine(const std::vector<std::string>& args) {
             flag();
             line.verbose = true;
         } else {
-            fail("unknown option: " + args[i]);
+            fail(name.rfind("-", 0) == 0 ? "unknown option: " + args[i] : "unexpected argument: " + args[i]);
         }
     }
     return line;

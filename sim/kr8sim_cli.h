@@ -18,6 +18,7 @@ struct Kr8SimCommandLine {
     uint32_t generateSeed = 1;
     std::string sentLogPath;  // one line per mux packet sent
     bool verbose = false;
+    bool paceLine = false;  // send no faster than the speed the host opened the line with
     bool help = false;
     std::string error;  // set when the command line cannot be used
 };

@@ -1,6 +1,9 @@
 // kr8sim: a simulated KR-8 logger on a pseudo-terminal or serial device, for trying the host
 // without a logger at hand.
+#include <fcntl.h>
 #include <signal.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -8,6 +11,7 @@
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -36,13 +40,31 @@ bool makeLink(const std::filesystem::path& link, const std::string& target, std:
     return true;
 }
 
+// Bytes a second at the speed the line is set to (ten bits a character, as 8N1 and 7E1 both
+// take), or nothing when it cannot be read. Only asked while the host holds the line open, so
+// this brief open never looks like a host arriving.
+std::optional<uint32_t> lineBytesPerSecond(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    termios tio{};
+    const bool ok = tcgetattr(fd, &tio) == 0;
+    ::close(fd);
+    if (!ok) return std::nullopt;
+    static const std::pair<speed_t, uint32_t> kSpeeds[] = {
+        {B300, 300},     {B600, 600},     {B1200, 1200},   {B2400, 2400},   {B4800, 4800},
+        {B9600, 9600},   {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}};
+    for (const auto& [code, baud] : kSpeeds)
+        if (cfgetospeed(&tio) == code) return baud / 10;
+    return std::nullopt;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     cv::Kr8SimCommandLine line = cv::parseKr8SimCommandLine(args);
     if (!line.error.empty()) {
-        std::cerr << "kr8sim: " << line.error << "\n\n" << cv::kr8SimUsage();
+        std::cerr << "kr8sim: " << line.error << "\nTry 'kr8sim --help'\n";
         return 2;
     }
     if (line.help) {
@@ -115,8 +137,24 @@ int main(int argc, char** argv) {
     }
     std::cout << device << std::endl;
 
-    int received = 0;
-    sigwait(&signals, &received);
+    if (line.paceLine) {
+        // The host sets the line's speed on its side of the terminal; follow it until asked to end.
+        const timespec interval{0, 200'000'000};
+        while (sigtimedwait(&signals, nullptr, &interval) < 0) {
+            if (errno != EAGAIN && errno != EINTR) break;
+            if (!simulator.isConnected()) continue;
+            if (const auto bytesPerSecond = lineBytesPerSecond(device)) {
+                cv::Kr8SimFaults faults = simulator.faults();
+                if (faults.throttleBytesPerSecond != *bytesPerSecond) {
+                    faults.throttleBytesPerSecond = *bytesPerSecond;
+                    simulator.setFaults(faults);
+                }
+            }
+        }
+    } else {
+        int received = 0;
+        sigwait(&signals, &received);
+    }
     simulator.stop();
     if (sentLog) std::fclose(sentLog);
     if (!line.linkPath.empty()) {

@@ -33,19 +33,94 @@ int speedChoiceOfText(const QString& text) {
 }
 
 // Starts the logger simulator in its own process on a pseudo-terminal and returns its device.
-QString startSimulator(QProcess& sim) {
+// It sends no faster than the speed the port is opened with, as a real line would, so an upload
+// takes the time it takes with a logger; `extra` is handed to it as it stands.
+QString startSimulator(QProcess& sim, const QStringList& extra) {
     const QString program = QDir(QCoreApplication::applicationDirPath()).filePath("kr8sim");
     sim.setProgram(program);
-    sim.setArguments({"--pty", "--generate-runs", "6"});
+    sim.setArguments(QStringList{"--pty", "--generate-runs", "6", "--pace-line"} + extra);
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     sim.start();
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) return {};
     return QString::fromUtf8(sim.readLine()).trimmed();
 }
 
+// A usage error: one line naming the fault and where to read more, never the whole help.
+int usageError(const QString& fault) {
+    std::fprintf(stderr, "cvhost: %s\nTry 'cvhost --help'\n", qPrintable(fault));
+    return 2;
+}
+
+// "N=DEVICE" (or "COMN=DEVICE") with N 1..12 and a device; the port map checks nothing more than this.
+bool isComMapping(const QString& text) {
+    const qsizetype eq = text.indexOf('=');
+    bool ok = false;
+    QString number = text.left(eq).trimmed();
+    if (number.startsWith("COM", Qt::CaseInsensitive)) number = number.mid(3);
+    const int n = number.toInt(&ok);
+    return eq > 0 && ok && n >= 1 && n <= cv::kMaxComNumber && !text.mid(eq + 1).trimmed().isEmpty();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // The command line is read before the window system is reached, so --help, --version and
+    // a usage error work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("CV Logger Host: set up, watch and download the KR-8 logger.");
+    const QCommandLineOption help(QStringList{"h", "help"}, "Show this help and exit.");
+    const QCommandLineOption version(QStringList{"v", "version"}, "Show the version and exit.");
+    QCommandLineOption simulate("simulate",
+                                "Start a simulated logger, paced at the speed its port is opened with, and connect it "
+                                "on COM1 (9600 baud unless --speed says otherwise).");
+    QCommandLineOption simulateOption("simulate-option",
+                                      "Hand OPTION to the simulated logger (repeatable), e.g. "
+                                      "--simulate-option=--generate-runs=5; see kr8sim --help.",
+                                      "OPTION");
+    QCommandLineOption com("com", "Map COM number N (1 to 12) to DEVICE (repeatable), e.g. --com 3=/dev/ttyUSB0.",
+                           "N=DEVICE");
+    QCommandLineOption loggerPort("logger-port", "Open COM N (1 to 12) as the logger port at start-up.", "N");
+    QCommandLineOption speed("speed",
+                             "Speed for --logger-port or --simulate: 600 .. 115200, 4800,7,E,1 or 9600,7,E,1 "
+                             "(default 9600).",
+                             "BAUD", "9600");
+    parser.addOptions({help, version, simulate, simulateOption, com, loggerPort, speed});
+    if (!parser.parse(arguments)) return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        // With no application object yet the parser cannot know the program's name.
+        std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "cvhost")), stdout);
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        std::puts("cvhost " CVHOST_VERSION_TEXT " (build " CVHOST_BUILD_TEXT ")");
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QString("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    for (const QString& m : parser.values(com))
+        if (!isComMapping(m)) return usageError(QString("--com '%1': expected N=DEVICE with N from 1 to 12").arg(m));
+    int portNumber = 0;
+    int speedChoice = 6;
+    if (parser.isSet(loggerPort)) {
+        bool ok = false;
+        portNumber = parser.value(loggerPort).toInt(&ok);
+        if (!ok || portNumber < 1 || portNumber > cv::kMaxComNumber)
+            return usageError(QString("--logger-port '%1': expected a COM number from 1 to 12")
+                                  .arg(parser.value(loggerPort)));
+    }
+    if (parser.isSet(speed)) {
+        if (!parser.isSet(loggerPort) && !parser.isSet(simulate))
+            return usageError("--speed needs --logger-port (or --simulate) to say which port it is for");
+        speedChoice = speedChoiceOfText(parser.value(speed));
+        if (speedChoice == 0)
+            return usageError(QString("--speed '%1': expected 600 .. 115200, 4800,7,E,1 or 9600,7,E,1")
+                                  .arg(parser.value(speed)));
+    }
+    if (parser.isSet(simulateOption) && !parser.isSet(simulate))
+        return usageError("--simulate-option needs --simulate");
+
     if (!haveDisplay()) {
         std::fprintf(stderr, "cvhost: no display available (set DISPLAY, or run it under xvfb-run).\n");
         return 2;
@@ -53,18 +128,6 @@ int main(int argc, char** argv) {
     cv::HostApplication app(argc, argv);
     QApplication::setApplicationName("cvhost");
     QApplication::setApplicationVersion(CVHOST_VERSION_TEXT " (build " CVHOST_BUILD_TEXT ")");
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription("CV Logger Host: set up, watch and download the KR-8 logger.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    QCommandLineOption simulate("simulate", "Start a simulated logger and connect it on COM1 at 9600 baud.");
-    QCommandLineOption com("com", "Map COM number N to DEVICE (repeatable), e.g. --com 3=/dev/ttyUSB0.", "N=DEVICE");
-    QCommandLineOption loggerPort("logger-port", "Open COM N as the logger port at start-up.", "N");
-    QCommandLineOption speed("speed", "Speed for --logger-port: 600 .. 115200, 4800,7,E,1 or 9600,7,E,1 (default 9600).",
-                             "BAUD", "9600");
-    parser.addOptions({simulate, com, loggerPort, speed});
-    parser.process(app);
 
     cv::PortMap portMap;
     std::string error;
@@ -78,27 +141,10 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    int portNumber = 0;
-    int speedChoice = 6;
-    if (parser.isSet(loggerPort)) {
-        bool ok = false;
-        portNumber = parser.value(loggerPort).toInt(&ok);
-        if (!ok || portNumber < 1 || portNumber > cv::kMaxComNumber) {
-            std::fprintf(stderr, "cvhost: --logger-port needs a COM number from 1 to 12\n");
-            return 2;
-        }
-    }
-    if (parser.isSet(speed)) {
-        speedChoice = speedChoiceOfText(parser.value(speed));
-        if (speedChoice == 0) {
-            std::fprintf(stderr, "cvhost: unknown --speed \"%s\"\n", qPrintable(parser.value(speed)));
-            return 2;
-        }
-    }
 
     QProcess simulator;
     if (parser.isSet(simulate)) {
-        const QString device = startSimulator(simulator);
+        const QString device = startSimulator(simulator, parser.values(simulateOption));
         if (device.isEmpty()) {
             std::fprintf(stderr, "cvhost: could not start the logger simulator (kr8sim)\n");
             return 2;
