@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QSpacerItem>
+#include <QTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <memory>
@@ -84,8 +85,18 @@ void QtOperatorDialogs::inform(const std::string& caption, const std::string& te
     // Non-modal: the window behind it and every timer go on; the operator closes it with OK.
     box->setModal(false);
     if (closed) QObject::connect(box, &QMessageBox::finished, box, [closed = std::move(closed)] { closed(); });
-    box->show();
-    box->raise();
+    if (m_parent && m_parent->isVisible()) {
+        box->show();
+        box->raise();
+        return;
+    }
+    // Raised while the window is still being built (a port of the last setup that would not
+    // open): shown once the event loop runs, that is after the window, and over it.
+    QTimer::singleShot(0, box, [this, box] {
+        if (m_parent && box->parentWidget() != m_parent) box->setParent(m_parent, box->windowFlags());
+        box->show();
+        box->raise();
+    });
 }
 
 QString qtFileFilter(const std::string& filter) {

@@ -15,6 +15,7 @@ public:
     bool write(const uint8_t* data, size_t count) override;
     bool lost() const override { return m_lost; }
     bool reopen() override;
+    std::string deviceName(int comNumber) const override { return m_map.deviceFor(comNumber); }
 
 private:
     bool hungUp() const;

@@ -12,6 +12,7 @@
 #include "widgets/clickable_label.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
+#include "widgets/port_combo.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
@@ -70,6 +71,7 @@ void LinkScreen::buildControls(const PortMap* portMap) {
         if (portMap && portMap->isMapped(n)) item += "  " + qs(portMap->deviceFor(n));
         LoggerPortCB->addItem(item);
     }
+    showWholePortNames(LoggerPortCB);
     LoggerSetupCB = named(new QComboBox(LoggerPortGB), "LoggerSetupCB");
     LoggerSetupCB->setAccessibleName("Logger port speed");
     for (const char* s : kSpeedChoiceItems) LoggerSetupCB->addItem(s);

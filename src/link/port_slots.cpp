@@ -58,8 +58,11 @@ int PortSlotTable::openPortSlot(int slot, int comNumber, int speedChoice) {
     if (!s.device->open(comNumber, parseLineSettings(settingsStringOf(s.settingsIndex)))) {
         s.comNumber = 0;
         // Not waited for: an auto-baud step of the one-second tick opens ports too.
+        const std::string device = s.device->deviceName(comNumber);
+        const std::string named = device.empty() ? std::string() : " (" + device + ")";
         m_dialogs.inform(format("Could Not Open COM%1d", comNumber),
-                         format("COM%1d may already be assigned or may not exist", comNumber), Icon::None);
+                         format("COM%1d%s may already be assigned or may not exist", comNumber, named.c_str()),
+                         Icon::None);
         return speedChoice;
     }
     s.comNumber = comNumber;

@@ -13,6 +13,7 @@
 #include "link/port_map.h"
 #include "link/port_slots.h"
 #include "pclogger/pc_logger.h"
+#include "widgets/port_combo.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
@@ -37,6 +38,7 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
             if (portMap && portMap->isMapped(c)) item += "  " + qs(portMap->deviceFor(c));
             com->addItem(item);
         }
+        showWholePortNames(com);
         com->setAccessibleName(QString("Line %1 PC port").arg(k));
         auto* speed = named(new QComboBox(this), QString("DeckSetup%1CB").arg(k));
         for (const char* s : kSpeedChoiceItems) speed->addItem(s);

@@ -24,6 +24,12 @@ public:
     virtual ~SerialDevice() = default;
     // False when the device is missing, busy or not a serial device.
     virtual bool open(int comNumber, const LineSettings& settings) = 0;
+    // The device a COM number stands for, so that a message can name what could not be opened;
+    // empty when this kind of port has no other name.
+    virtual std::string deviceName(int comNumber) const {
+        (void)comNumber;
+        return {};
+    }
     // False when closing failed; the device counts as closed either way.
     virtual bool close() = 0;
     // Returns at once with at most `room` bytes already buffered (0 when none).

@@ -17,6 +17,13 @@
 namespace cv {
 namespace {
 
+// The boxes and windows closed here are the only ones open: closing them must not end the
+// application that the later tests run in.
+struct DefaultButtons : ::testing::Test {
+    void SetUp() override { QApplication::setQuitOnLastWindowClosed(false); }
+    void TearDown() override { QApplication::setQuitOnLastWindowClosed(true); }
+};
+
 // Presses Enter in the box that ask() is about to open.
 Answer askAndPressEnter(Buttons buttons, std::optional<Answer> defaultAnswer) {
     QtOperatorDialogs dialogs;
@@ -29,13 +36,13 @@ Answer askAndPressEnter(Buttons buttons, std::optional<Answer> defaultAnswer) {
                          : dialogs.ask("Question", "Go on?", buttons, Icon::Question);
 }
 
-TEST(DefaultButtons, EnterInAQuestionPressesTheChosenDefault) {
+TEST_F(DefaultButtons, EnterInAQuestionPressesTheChosenDefault) {
     EXPECT_EQ(askAndPressEnter(Buttons::YesNo, Answer::No), Answer::No);
     EXPECT_EQ(askAndPressEnter(Buttons::OkCancel, Answer::Cancel), Answer::Cancel);
     EXPECT_EQ(askAndPressEnter(Buttons::YesNo, std::nullopt), Answer::Yes);  // unchanged for the others
 }
 
-TEST(DefaultButtons, ClearLoggerMemoryAsksWithNoAsTheDefault) {
+TEST_F(DefaultButtons, ClearLoggerMemoryAsksWithNoAsTheDefault) {
     test::FakeClock clock;
     test::FakeDialogs dialogs;
     test::FakeSerialFactory serial;
@@ -46,7 +53,7 @@ TEST(DefaultButtons, ClearLoggerMemoryAsksWithNoAsTheDefault) {
     EXPECT_EQ(dialogs.boxes.back().defaultAnswer, Answer::No);
 }
 
-TEST(DefaultButtons, EnterInTheInterfaceWindowSwitchesNothing) {
+TEST_F(DefaultButtons, EnterInTheInterfaceWindowSwitchesNothing) {
     test::RecordingSink sink;
     Rs422Dialog window(sink);
     window.show();

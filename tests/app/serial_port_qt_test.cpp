@@ -29,7 +29,7 @@ struct QtPortFixture : ::testing::Test {
     PortSlotTable ports{factory, dialogs};
 };
 
-TEST_F(QtPortFixture, PathsThatAreNoSerialDeviceFailWithTheOpenMessage) {
+TEST_F(QtPortFixture, PathsThatAreNoSerialDeviceFailWithTheOpenMessageNamingThem) {
     std::ofstream(dir / "plain.txt") << "not a port";
     map.set(2, (dir / "plain.txt").string());
     map.set(3, (dir / "missing").string());
@@ -38,7 +38,8 @@ TEST_F(QtPortFixture, PathsThatAreNoSerialDeviceFailWithTheOpenMessage) {
         ports.openPortSlot(0, com, 6);
         EXPECT_FALSE(ports.isPortOpen(0)) << com;
         EXPECT_TRUE(dialogs.saw("Could Not Open COM" + std::to_string(com),
-                                "COM" + std::to_string(com) + " may already be assigned or may not exist"));
+                                "COM" + std::to_string(com) + " (" + map.deviceFor(com) +
+                                    ") may already be assigned or may not exist"));
     }
 }
 
