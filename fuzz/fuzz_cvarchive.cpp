@@ -1,0 +1,113 @@
+// libFuzzer target: any bytes as an archive file for cvarchive. list, export and verify must
+// agree on whether the file is whole; every exported CSV row has the seven columns and is UTF-8;
+// and a file cvarchive calls whole replays record for record, as the replay reader walks it.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "archive/archive_export.h"
+#include "archive/archive_replay.h"
+#include "ports/host_clock.h"
+
+namespace {
+
+struct StillClock : cv::HostClock {
+    int64_t now() override { return 1700000000; }
+    std::tm localTime(int64_t) override { return {}; }
+    int64_t fromLocalTime(std::tm) override { return 0; }
+    long offsetWest() override { return 0; }
+    int hundredths() override { return 0; }
+    uint32_t elapsedMs() override { return 0; }
+};
+
+const std::string& scratchFile() {
+    static const std::string path = "/tmp/fuzz_cvarchive." + std::to_string(getpid());
+    return path;
+}
+
+int run(std::vector<std::string> args, std::string& out) {
+    std::ostringstream o, e;
+    const int status = cv::runArchiveCommand(args, o, e, false);
+    out = o.str();
+    return status;
+}
+
+// RFC 4180 fields per row; false on a quote out of place.
+bool rowsHaveSevenFields(const std::string& csv) {
+    size_t fields = 1;
+    bool quoted = false;
+    for (size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (quoted) {
+            if (c == '"') {
+                if (i + 1 < csv.size() && csv[i + 1] == '"') ++i;
+                else quoted = false;
+            }
+        } else if (c == '"') {
+            if (i == 0 || (csv[i - 1] != ',' && csv[i - 1] != '\n')) return false;
+            quoted = true;
+        } else if (c == ',') {
+            ++fields;
+        } else if (c == '\r') {
+            if (i + 1 >= csv.size() || csv[i + 1] != '\n' || fields != 7) return false;
+            fields = 1;
+            ++i;
+        } else if (c == '\n') {
+            return false;
+        }
+    }
+    return !quoted && fields == 1;
+}
+
+bool validUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = uint8_t(s[i]);
+        const size_t more = c < 0x80 ? 0 : c >= 0xC2 && c < 0xE0 ? 1 : c >= 0xE0 && c < 0xF0 ? 2 : c >= 0xF0 && c < 0xF5 ? 3 : 9;
+        if (more == 9 || i + more >= s.size() + (more == 0)) return false;
+        for (size_t k = 1; k <= more; ++k)
+            if ((uint8_t(s[i + k]) & 0xC0) != 0x80) return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::FILE* f = std::fopen(scratchFile().c_str(), "wb");
+    if (!f) return 0;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+
+    std::string verified, listed, exported;
+    const int v = run({"verify", scratchFile()}, verified);
+    const int l = run({"list", scratchFile()}, listed);
+    const int x = run({"export", scratchFile()}, exported);
+    if (v != l || v != x || (v != cv::kArchiveExitOk && v != cv::kArchiveExitFault)) __builtin_trap();
+    if (!rowsHaveSevenFields(exported) || !validUtf8(exported)) __builtin_trap();
+
+    if (v == cv::kArchiveExitOk) {
+        std::FILE* file = std::fopen(scratchFile().c_str(), "rb");
+        cv::ArchiveWalker walker(file, size);
+        cv::ArchiveRecordInfo r;
+        size_t records = 0;
+        while (walker.next(r) == cv::ArchiveWalk::Record) ++records;
+        std::fclose(file);
+
+        StillClock clock;
+        cv::ArchiveReplay replay(clock);
+        replay.setSpeed(cv::ArchiveReplay::kMaxSpeed);
+        if (!replay.start(scratchFile(), 5)) __builtin_trap();
+        static uint8_t buffer[cv::kReceiveBufferSize];
+        size_t frames = 0;
+        for (size_t tick = 0; tick < 2 * records + 4 && !replay.takeStopRequest(); ++tick)
+            if (replay.nextPacket(buffer, sizeof buffer) > 0) ++frames;
+        if (frames + replay.skippedRecords() != records) __builtin_trap();
+        replay.stop();
+    }
+    std::remove(scratchFile().c_str());
+    return 0;
+}
