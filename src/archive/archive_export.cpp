@@ -108,8 +108,11 @@ class Progress {
 public:
     Progress(bool on, const std::string& name, uint64_t length, std::ostream& err)
         : m_on(on && length > kProgressFrom), m_name(name), m_length(length), m_err(err) {}
-    ~Progress() {
-        if (m_on && m_shown >= 0) m_err << "\n";
+    ~Progress() { done(); }
+    // Ends the progress line, so what is reported next starts a line of its own.
+    void done() {
+        if (m_on && m_shown >= 0) m_err << "\n" << std::flush;
+        m_on = false;
     }
     void at(uint64_t position) {
         if (!m_on) return;
@@ -239,6 +242,7 @@ int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress
             }
             shown.at(walker.position());
         }
+        shown.done();
         out << "# " << path << ": " << records << " records, " << walker.position() << " bytes";
         if (records) out << ", time stamps " << firstTime << " to " << lastTime;
         out << ", sequence gaps:";
@@ -270,6 +274,7 @@ int verify(const Arguments& a, std::ostream& out, std::ostream& err, bool progre
             ++records;
             shown.at(walker.position());
         }
+        shown.done();
         if (step == ArchiveWalk::Fault) {
             out << path << ": damaged after " << records << " good records: offset " << walker.faultOffset() << ": "
                 << walker.fault() << "\n";
@@ -334,6 +339,7 @@ int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, b
             exporter.add(r);
             shown.at(walker.position());
         }
+        shown.done();
         if (step == ArchiveWalk::Fault) {
             reportFault(path, walker, err);
             status = kArchiveExitFault;
