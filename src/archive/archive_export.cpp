@@ -464,7 +464,7 @@ std::string tableRow(const TableRow& row, TableFormat format) {
         const std::string& cell = row[i];
         if (format == TableFormat::Csv) {
             if (i) out += ',';
-            if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+            if (std::none_of(cell.begin(), cell.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
                 out += cell;
                 continue;
             }
