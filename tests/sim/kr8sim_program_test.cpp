@@ -157,6 +157,35 @@ TEST(Kr8SimProgram, StreamsSeveralUnitsAndLogsEveryPacketItSent) {
     })) << "the time unit's third record went out twice";
 }
 
+// A pseudo-terminal carries bytes at any speed; --pace-line holds the logger to the speed the
+// host set, so 40 directory entries (2560 bytes) take 21 s at 1200 baud instead of no time.
+class Kr8SimPacing : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Kr8SimPacing, DirectoryArrivesAtTheLineSpeedOnlyWhenPaced) {
+    if (kr8simBinary().empty()) GTEST_SKIP() << "kr8sim is not built beside the tests";
+    const bool paced = GetParam();
+    std::vector<std::string> args = {"--generate-runs", "40"};
+    if (paced) args.push_back("--pace-line");
+    Kr8SimProcess process(args);
+    ASSERT_TRUE(process.started());
+    const std::string device = process.readLine(5s);
+    ASSERT_FALSE(device.empty());
+    LoggerLine line(device);
+    line.setLine(B1200, 8);
+    // Two statuses a second apart: the simulator has looked at the line's speed since it was set.
+    ASSERT_TRUE(line.nextOfType(3));
+    ASSERT_TRUE(line.nextOfType(3));
+    line.readAvailable();
+    line.write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
+    const size_t received = line.readRaw(2560, 2s).size();
+    if (paced) EXPECT_LE(received, 2 * 120u + 150u) << "about 120 bytes a second, and what was on its way";
+    else EXPECT_GE(received, 2560u);
+    process.terminate();
+    EXPECT_EQ(process.waitExit(5s), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(PacedOrNot, Kr8SimPacing, ::testing::Bool());
+
 TEST(Kr8SimProgram, RefusesAWrongCommandLine) {
     if (kr8simBinary().empty()) GTEST_SKIP() << "kr8sim is not built beside the tests";
     Kr8SimProcess process({"--corrupt-fraction", "2"});
