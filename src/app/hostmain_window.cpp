@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -54,7 +55,16 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
     setObjectName("Form1");
     m_receiver.setConsumer(this);
     m_receiver.setClock(&env.clock);
-    setCentralWidget(new QWidget(this));
+    // The client area scrolls when the screen is smaller than the pages need (1024 x 768).
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName("ClientScroll");
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    m_client = new QWidget;
+    m_client->setObjectName("ClientArea");
+    scroll->setWidget(m_client);
+    setCentralWidget(scroll);
+    m_client->installEventFilter(this);
     buildMenus();
     buildTimers();
     buildControllers();
@@ -201,7 +211,7 @@ void TForm1::buildControllers() {
 }
 
 void TForm1::buildLeftColumn() {
-    HostStatusGB = new QGroupBox("Host Status", centralWidget());
+    HostStatusGB = new QGroupBox("Host Status", m_client);
     HostStatusGB->setObjectName("HostStatusGB");
     auto* hs = new QVBoxLayout(HostStatusGB);
     hs->addWidget(m_setup->LBHostDandT);
@@ -212,13 +222,13 @@ void TForm1::buildLeftColumn() {
                     HostStatusGB,     m_link->LoggerPortGB, m_setup->loggerStatusPanel()};
     for (QWidget* w : m_leftColumn) {
         const bool hidden = w->isHidden();  // a new parent hides a widget
-        w->setParent(centralWidget());
+        w->setParent(m_client);
         w->setVisible(!hidden);
     }
 }
 
 void TForm1::buildTabs() {
-    Tabs = new QTabWidget(centralWidget());
+    Tabs = new QTabWidget(m_client);
     Tabs->setObjectName("Tabs");
     const std::pair<const char*, QWidget*> owned[] = {{"TSPortSetup", m_setup->portSetupPage()},
                                                       {"TSLoggerControl", m_setup->loggerControlPage()},
@@ -241,11 +251,12 @@ void TForm1::buildTabs() {
     connect(Tabs, &QTabWidget::currentChanged, this, [this](int) { TabsChange(); });
     for (int t = hostmode::kLaidOutTabs; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, false);
     m_tabsStartSize = QSize(960, 680);
+    m_client->setMinimumSize(8 + kColumnWidth + 8 + m_tabsStartSize.width() + 8, 8 + m_tabsStartSize.height() + 8);
     // With no host mode every page is hidden; say what to do instead of showing an empty frame.
     m_noModeHint = new QLabel("Choose the kind of work from the Modes menu:\n"
                               "Profile Logging, Moored Logging, Real Time Output, Analog Output,\n"
                               "Advanced User or PC-Logger.",
-                              centralWidget());
+                              m_client);
     m_noModeHint->setObjectName("NoModeHint");
     m_noModeHint->setAlignment(Qt::AlignCenter);
     m_noModeHint->hide();
@@ -290,7 +301,7 @@ void TForm1::FormResize() {
         w->setGeometry(8, top, kColumnWidth, w->height());
         top += w->height() + 4;
     }
-    const QSize client = centralWidget()->size();
+    const QSize client = m_client->size();
     const int left = HostStatusGB->geometry().right() + 1 + 8;
     const int width = std::max(client.width() - left - 8, m_tabsStartSize.width());
     const int height = std::max(client.height() - 16, m_tabsStartSize.height());
@@ -300,6 +311,11 @@ void TForm1::FormResize() {
     Tabs->setVisible(anyPage);
     m_noModeHint->setGeometry(Tabs->geometry());
     m_noModeHint->setVisible(!anyPage);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == m_client && e->type() == QEvent::Resize) FormResize();
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TForm1::resizeEvent(QResizeEvent* e) {

@@ -84,6 +84,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void buildMenus();
@@ -106,6 +107,7 @@ private:
     HostServices m_services;
     QSize m_tabsStartSize;
     QLabel* m_noModeHint = nullptr;
+    QWidget* m_client = nullptr;  // the scrolled client area that holds the column and the tabs
     std::vector<QWidget*> m_leftColumn;  // top to bottom
     LinkScreen* m_link = nullptr;
     SetupScreen* m_setup = nullptr;
