@@ -8,17 +8,9 @@
 
 #include "archive/archive_replay.h"
 #include "base/bytes.h"
+#include "fuzz_support.h"
 
 namespace {
-
-struct StillClock : cv::HostClock {
-    int64_t now() override { return 1700000000; }
-    std::tm localTime(int64_t) override { return {}; }
-    int64_t fromLocalTime(std::tm) override { return 0; }
-    long offsetWest() override { return 0; }
-    int hundredths() override { return 0; }
-    uint32_t elapsedMs() override { return 0; }
-};
 
 const std::string& scratchFile() {
     static const std::string path = "/tmp/fuzz_archive_replay." + std::to_string(getpid());

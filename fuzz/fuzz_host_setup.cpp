@@ -10,7 +10,7 @@
 
 #include "ports/operator_dialogs.h"
 #include "settings/host_setup_file.h"
-#include "fuzz_scratch.h"
+#include "fuzz_support.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "extract/run_extraction.h"
 #include "extract/warning_sink.h"
-#include "fuzz_scratch.h"
+#include "fuzz_support.h"
 
 namespace {
 struct Quiet : cv::WarningSink {
