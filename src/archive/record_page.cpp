@@ -26,6 +26,7 @@ RecordPage::RecordPage(QWidget* parent) : QWidget(parent) {
     BTRecord1Hour = button("BTRecord1Hour", "1 Hour Archive Files");
     BTRecord1Day = button("BTRecord1Day", "1 Day Archive Files");
     BTStopRecord = button("BTStopRecord", "Stop");
+    BTStopRecord->setAccessibleName("Stop recording or replay");
     ReplayArchiveBT = button("ReplayArchiveBT", "Replay Archive");
     ReplayContinuousBT = button("ReplayContinuousBT", "Continuous Archive Replay");
 

@@ -37,6 +37,7 @@ LoggerIdDialog::LoggerIdDialog(CommandSink& commands, QWidget* parent) : QDialog
     UDMuxID->setObjectName("UDMuxID");
     UDMuxID->setRange(loggerid::kNewIdMinimum, loggerid::kNewIdMaximum);
     UDMuxID->setValue(loggerid::kNewIdStart);
+    Label2->setBuddy(UDMuxID);
     LBNewMuxID = new QLabel("002", this);
     LBNewMuxID->setObjectName("LBNewMuxID");
     LBNewMuxID->setMinimumWidth(40);

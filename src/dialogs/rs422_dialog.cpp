@@ -32,6 +32,7 @@ Rs422Dialog::Rs422Dialog(CommandSink& commands, QWidget* parent) : QDialog(paren
     rs232->setObjectName("RS232Button");
     auto* cancel = new QPushButton("CANCEL", this);
     cancel->setObjectName("RS422Cancel");
+    cancel->setAccessibleName("Cancel switch to RS422");
     grid->addWidget(rs422, 0, 1);
     grid->addWidget(rs232, 1, 1);
     grid->addWidget(cancel, row, 0, 1, 2, Qt::AlignHCenter);

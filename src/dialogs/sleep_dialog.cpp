@@ -55,9 +55,13 @@ SleepDialog::SleepDialog(HostServices& services, QWidget* parent) : QDialog(pare
     MEDate->setPlaceholderText("MM/DD/YY");
     warninglabel = named(new QLabel("Don't Forget about Daylight Savings Time Changes", MooredSleepGB), "warninglabel");
     auto* g = new QGridLayout(MooredSleepGB);
-    g->addWidget(new QLabel("Wake-up Time", MooredSleepGB), 0, 0);
+    auto* timeLabel = new QLabel("Wake-up Time", MooredSleepGB);
+    timeLabel->setBuddy(METime);
+    g->addWidget(timeLabel, 0, 0);
     g->addWidget(METime, 0, 1);
-    g->addWidget(new QLabel("Wake-up Date", MooredSleepGB), 1, 0);
+    auto* dateLabel = new QLabel("Wake-up Date", MooredSleepGB);
+    dateLabel->setBuddy(MEDate);
+    g->addWidget(dateLabel, 1, 0);
     g->addWidget(MEDate, 1, 1);
     g->addWidget(warninglabel, 2, 0, 1, 2);
 
@@ -66,6 +70,7 @@ SleepDialog::SleepDialog(HostServices& services, QWidget* parent) : QDialog(pare
 
     SleepButton = named(new QPushButton("SLEEP", this), "SleepButton");
     CancelButton = named(new QPushButton("CANCEL", this), "CancelButton");
+    CancelButton->setAccessibleName("Cancel sleep");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(SleepButton);

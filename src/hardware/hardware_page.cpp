@@ -99,9 +99,13 @@ HardwarePage::HardwarePage(QWidget* parent) : QWidget(parent) {
     top->addWidget(DeviceTypeCB, 0, 1);
     top->addWidget(snLabel, 1, 0);
     top->addWidget(UDSerialNumber, 1, 1);
-    top->addWidget(new QLabel("Run/Stop Switch", this), 2, 0);
+    auto* runStopLabel = new QLabel("Run/Stop Switch", this);
+    runStopLabel->setBuddy(RunStopCB);
+    top->addWidget(runStopLabel, 2, 0);
     top->addWidget(RunStopCB, 2, 1);
-    top->addWidget(new QLabel("Status LED", this), 3, 0);
+    auto* ledLabel = new QLabel("Status LED", this);
+    ledLabel->setBuddy(StatusLEDCB);
+    top->addWidget(ledLabel, 3, 0);
     top->addWidget(StatusLEDCB, 3, 1);
     auto* buttons = new QVBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{HardwarePanel, BTGetHardware, BTSendHardwareSetup, Labelxx,

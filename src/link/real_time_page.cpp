@@ -38,6 +38,12 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     for (int p = 1; p <= 8; ++p) RawPortCB->addItem("Display Port " + QString::number(p));
     RawPortCB->addItem("All Analog Data");
     RawPortCB->setAccessibleName("Logger port to display");
+    // A screen reader names a combo box after its buddy label, and these two have none on screen.
+    for (QComboBox* cb : {RawSourceCB, RawPortCB}) {
+        auto* spoken = new QLabel(cb->accessibleName(), this);
+        spoken->hide();
+        spoken->setBuddy(cb);
+    }
     RawMuxIDLB = namedLabel(this, "RawMuxIDLB");
     RawMuxIDUD = named(new QSpinBox(this), "RawMuxIDUD");
     RawMuxIDUD->setRange(1, 4);

@@ -41,6 +41,7 @@ UploadPage::UploadPage(QWidget* parent) : QWidget(parent) {
     LBVoltage->setFont(fixed);
     LBProfiles->setFont(fixed);
     LBProfiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    LBProfiles->setAccessibleName("Runs in the logger");
     LBProfiles->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     // The headings line up with the rows' characters: same font, same left edge as the item
@@ -70,6 +71,7 @@ UploadPage::UploadPage(QWidget* parent) : QWidget(parent) {
     UpLoadPB = named(new QProgressBar(this), "UpLoadPB");
     UpLoadPB->setRange(0, 100);
     UpLoadPB->setValue(0);
+    UpLoadPB->setAccessibleName("Upload progress");
     UpLoadRun = named(new QLabel(this), "UpLoadRun");
     UpLoadSize = named(new QLabel(this), "UpLoadSize");
     CSError = named(new QLabel(this), "CSError");

@@ -55,6 +55,12 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
         port->setAccessibleName(QString("Line %1 output logger port").arg(k));
         auto* portLabel = namedLabel(this, QString("PCOutPort%1").arg(k), "Port=1");
         portLabel->setBuddy(port);
+        // A screen reader names a combo box after its buddy label; the columns have headings only.
+        for (QComboBox* cb : {type, com, speed}) {
+            auto* spoken = new QLabel(cb->accessibleName(), this);
+            spoken->hide();
+            spoken->setBuddy(cb);
+        }
         auto* traffic = namedLabel(this, QString("PCPort%1").arg(k), QString("Port %1:").arg(k));
         traffic->setMinimumWidth(130);
         traffic->setAccessibleName(QString("Line %1 traffic").arg(k));

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <type_traits>
 
 #include "widgets/widget_helpers.h"
 #include "widgets/colours.h"
@@ -25,6 +26,19 @@ QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const 
     auto* cb = named(new QComboBox(parent), name);
     for (const char* item : items) cb->addItem(item);
     return cb;
+}
+
+// A screen reader takes a combo box's name from the label it is the buddy of, so a control
+// without a label in front of it gets one that is never shown.
+template <class T>
+T* spokenAs(T* control, const QString& name) {
+    control->setAccessibleName(name);
+    if constexpr (std::is_same_v<T, QComboBox>) {
+        auto* label = new QLabel(name, control->parentWidget());
+        label->hide();
+        label->setBuddy(control);
+    }
+    return control;
 }
 
 QSpinBox* spinner(QWidget* parent, const QString& name, const setup::SpinnerLimits& limits, int step) {
@@ -67,6 +81,8 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
         scheduleCombo[f] = comboOf(schedule, n.combo, setup::kUnitItems);
         scheduleCombo[f]->setPlaceholderText("Units");
         scheduleCombo[f]->setCurrentIndex(-1);
+        spokenAs(scheduleUD[f], QString("%1 number").arg(setup::kScheduleCaptions[f]));
+        spokenAs(scheduleCombo[f], QString("%1 unit").arg(setup::kScheduleCaptions[f]));
         sg->addWidget(scheduleLabels[f], int(f), 0);
         sg->addWidget(scheduleUD[f], int(f), 1);
         sg->addWidget(scheduleCombo[f], int(f), 2);
@@ -86,6 +102,10 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     TimeSourceCB = comboOf(logger, "TimeSourceCB", setup::kTimeSourceItems);
     TimeSourceLB->hide();
     TimeSourceCB->hide();
+    ModeLB->setBuddy(ModeCB);
+    OutputLB->setBuddy(OutputCB);
+    FileLB->setBuddy(FileCB);
+    TimeSourceLB->setBuddy(TimeSourceCB);
     CBAutoStart = named(new QCheckBox("Start Sampling When Powered", logger), "CBAutoStart");
     lg->addWidget(ModeLB, 0, 0);
     lg->addWidget(ModeCB, 0, 1);
@@ -106,6 +126,8 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     UDAnalogRate = spinner(limits, "UDAnalogRate", setup::kAnalogRateLimits, 1);
     LBAnalogRate = named(new QLabel(QString::fromStdString(setup::analogRateText(setup::kAnalogRateLimits.start)), limits),
                          "LBAnalogRate");
+    spokenAs(UDLVCutOff, "Low voltage cut-off");
+    spokenAs(UDAnalogRate, "Analog sample rate");
     for (QLabel* l : {LBLowVoltage, LBAnalogRate}) {
         l->setFrameShape(QFrame::Panel);
         l->setFrameShadow(QFrame::Sunken);
@@ -124,6 +146,7 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     BTStop = named(new QPushButton("Stop", GroupBox7), "BTStop");
     BTSleep = named(new QPushButton("Sleep", GroupBox7), "BTSleep");
     BTSleep->hide();
+    spokenAs(BTStop, "Stop sampling");
     BTSleep->setMinimumHeight(56);
     auto* og = new QHBoxLayout(GroupBox7);
     og->addWidget(BTSleep);
@@ -134,11 +157,15 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
 
     Button1 = named(new QPushButton("Polled-Wake", this), "Button1");
     Button2 = named(new QPushButton("Polled-Sleep", this), "Button2");
+    spokenAs(Button1, "Polled wake (Logger Control page)");
+    spokenAs(Button2, "Polled sleep (Logger Control page)");
     Button1->hide();
     Button2->hide();
 
     BTGetSetup2 = named(new QPushButton("Get Setup", this), "BTGetSetup2");
     BTSendSetup2 = named(new QPushButton("Send Setup", this), "BTSendSetup2");
+    spokenAs(BTGetSetup2, "Get setup (Logger Control page)");
+    spokenAs(BTSendSetup2, "Send setup (Logger Control page)");
 
     auto* left = new QVBoxLayout;
     left->addWidget(schedule);

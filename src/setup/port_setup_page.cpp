@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <type_traits>
 
 #include "widgets/widget_helpers.h"
 #include "setup/setup_record.h"
@@ -22,6 +23,19 @@ QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const 
     auto* cb = named(new QComboBox(parent), name);
     for (int i = 0; i < count; ++i) cb->addItem(items[size_t(i)]);
     return cb;
+}
+
+// A screen reader takes a combo box's name from the label it is the buddy of, so a control
+// without a label in front of it gets one that is never shown.
+template <class T>
+T* spokenAs(T* control, const QString& name) {
+    control->setAccessibleName(name);
+    if constexpr (std::is_same_v<T, QComboBox>) {
+        auto* label = new QLabel(name, control->parentWidget());
+        label->hide();
+        label->setBuddy(control);
+    }
+    return control;
 }
 
 QCheckBox* hourBox(QWidget* parent, const QString& name) {
@@ -65,6 +79,9 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
         CBPortSetup[size_t(p)]->setPlaceholderText("Baud Rate");
         CBPortSetup[size_t(p)]->setCurrentIndex(-1);
         SOPH[size_t(p)] = hourBox(serial, QString("SOPH%1").arg(p + 1));
+        spokenAs(ComboMeter[size_t(p)], QString("Port %1 meter type").arg(p + 1));
+        spokenAs(CBPortSetup[size_t(p)], QString("Port %1 speed").arg(p + 1));
+        spokenAs(SOPH[size_t(p)], QString("Port %1 once per hour").arg(p + 1));
         sg->addWidget(LBS[size_t(p)], row, 0);
         sg->addWidget(ComboMeter[size_t(p)], row, 1);
         sg->addWidget(CBPortSetup[size_t(p)], row, 2);
@@ -73,6 +90,7 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     LBHostPort = named(new QLabel("Host Port", serial), "LBHostPort");
     CBHostPortSetup = comboOf(serial, "CBHostPortSetup", setup::kSpeedItems, setup::kHostSpeedItems);
     CBHostPortSetup->setCurrentIndex(setup::kSpeed9600);
+    spokenAs(CBHostPortSetup, "Host port speed");
     sg->setRowMinimumHeight(10, 12);
     sg->addWidget(LBHostPort, 11, 0);
     sg->addWidget(CBHostPortSetup, 11, 2);
@@ -94,6 +112,8 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
         LBAnalog[size_t(a)] = named(new QLabel(QString("Analog %1").arg(a + 1), analog), QString("LBAnalog%1").arg(a + 1));
         CBAnalog[size_t(a)] = comboOf(analog, QString("CBAnalog%1").arg(a + 1), setup::kAnalogItems);
         AOPH[size_t(a)] = hourBox(analog, QString("AOPH%1").arg(a + 1));
+        spokenAs(CBAnalog[size_t(a)], QString("Analog %1 channel").arg(a + 1));
+        spokenAs(AOPH[size_t(a)], QString("Analog %1 once per hour").arg(a + 1));
         ag->addWidget(LBAnalog[size_t(a)], row, 0);
         ag->addWidget(CBAnalog[size_t(a)], row, 1);
         ag->addWidget(AOPH[size_t(a)], row, 2, Qt::AlignCenter);
@@ -116,6 +136,8 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
         CBPump[size_t(p)] = p == 3 ? comboOf(pumps, "CBPump4", setup::kPurgePumpItems)
                                    : comboOf(pumps, QString("CBPump%1").arg(p + 1), setup::kPumpItems);
         POPH[size_t(p)] = hourBox(pumps, QString("POPH%1").arg(p + 1));
+        spokenAs(CBPump[size_t(p)], QString("Pump %1").arg(p + 1));
+        spokenAs(POPH[size_t(p)], QString("Pump %1 once per hour").arg(p + 1));
         pg->addWidget(LBPumps[size_t(p)], row, 0);
         pg->addWidget(CBPump[size_t(p)], row, 1);
         pg->addWidget(POPH[size_t(p)], row, 2, Qt::AlignCenter);
@@ -126,6 +148,8 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
 
     BTGetSetup1 = named(new QPushButton("Get Setup", this), "BTGetSetup1");
     BTSendSetup1 = named(new QPushButton("Send Setup", this), "BTSendSetup1");
+    spokenAs(BTGetSetup1, "Get setup (Port Setup page)");
+    spokenAs(BTSendSetup1, "Send setup (Port Setup page)");
 
     auto* right = new QVBoxLayout;
     right->addWidget(analog);

@@ -1,9 +1,20 @@
-// The window without a mouse: the clickable panels take the focus and act on Space and Enter.
+// The window without a mouse: the clickable panels take the focus and act on Space and Enter, and
+// a screen reader names every control of every page and dialog by what it is.
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include <QAccessible>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
+#include <QLabel>
+#include <QMap>
+#include <QMenuBar>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 #include "app/hostmain_window.h"
@@ -40,7 +51,95 @@ TEST_P(Keyboard, TheRedXHidesThePortSetupFromTheKeyboard) {
     EXPECT_TRUE(group->isHidden());
 }
 
+// What a screen reader announces for a control, or nothing when it is not operated by the user.
+// A combo box announces its value, so what names it is the label it is the buddy of.
+std::optional<QString> spokenName(QWidget* w) {
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        for (QLabel* label : w->window()->findChildren<QLabel*>())
+            if (label->buddy() == combo) return label->text().remove('&');
+        return QString();
+    }
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+    if (!face) return std::nullopt;
+    switch (face->role()) {
+    case QAccessible::PushButton: case QAccessible::CheckBox: case QAccessible::RadioButton:
+    case QAccessible::SpinBox: case QAccessible::EditableText: case QAccessible::List:
+    case QAccessible::Table: case QAccessible::Tree: case QAccessible::Slider:
+    case QAccessible::ProgressBar:
+        return face->text(QAccessible::Name);
+    default:
+        return std::nullopt;
+    }
+}
+
+// What the control holds, for the controls whose value a screen reader announces apart from the name.
+QString valueOf(QWidget* w) {
+    if (auto* combo = qobject_cast<QComboBox*>(w)) return combo->currentText();
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(w);
+    switch (face->role()) {
+    case QAccessible::SpinBox: case QAccessible::EditableText: case QAccessible::Slider: case QAccessible::ProgressBar:
+        return face->text(QAccessible::Value);
+    default:
+        return {};
+    }
+}
+
+// The tab page or dialog a control sits on.
+QString pageOf(QWidget* w, const QTabWidget* tabs) {
+    for (QWidget* p = w; p; p = p->parentWidget()) {
+        if (auto* dialog = qobject_cast<QDialog*>(p))
+            return dialog->objectName().isEmpty() ? dialog->metaObject()->className() : dialog->objectName();
+        if (tabs->indexOf(p) >= 0) return p->objectName();
+    }
+    return "TForm1";
+}
+
+// The pop-up list of a combo box, the text field of a spin box, the arrows of a tab bar or a
+// menu bar are parts of that control.
+bool isPartOfAnotherControl(const QWidget* w) {
+    for (const QWidget* p = w->parentWidget(); p; p = p->parentWidget())
+        if (qobject_cast<const QComboBox*>(p) || qobject_cast<const QAbstractSpinBox*>(p) ||
+            qobject_cast<const QTabBar*>(p) || qobject_cast<const QMenuBar*>(p))
+            return true;
+    return qobject_cast<const QTabWidget*>(w->parentWidget()) != nullptr;
+}
+
+struct Page : ::testing::TestWithParam<const char*> {};
+
+TEST_P(Page, EveryControlHasANameOfItsOwnThatIsNotItsValue) {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+    QMap<QString, QStringList> holders;  // spoken name -> the controls that answer to it
+    QList<QWidget*> onThisPage;
+    for (QWidget* w : form.findChildren<QWidget*>()) {
+        if (isPartOfAnotherControl(w)) continue;
+        std::optional<QString> name = spokenName(w);
+        if (!name) continue;
+        holders[*name] << pageOf(w, form.Tabs) + "/" + w->objectName();
+        if (pageOf(w, form.Tabs) == GetParam()) onThisPage << w;
+    }
+    ASSERT_FALSE(onThisPage.isEmpty()) << "no controls on " << GetParam();
+    for (QWidget* w : onThisPage) {
+        const QString name = *spokenName(w);
+        const std::string id = w->metaObject()->className() + std::string(" ") + w->objectName().toStdString();
+        EXPECT_FALSE(name.trimmed().isEmpty()) << id;
+        if (!valueOf(w).isEmpty()) {
+            EXPECT_NE(name.toStdString(), valueOf(w).toStdString()) << id;
+        }
+        EXPECT_EQ(holders[name].size(), 1) << id << " shares \"" << name.toStdString() << "\" with "
+                                           << holders[name].join(", ").toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(SpaceAndEnter, Keyboard, ::testing::Values(Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter));
+// The window itself, every tab page with controls and every dialog the window owns.
+INSTANTIATE_TEST_SUITE_P(EveryPage, Page,
+                         ::testing::Values("TForm1", "TSPortSetup", "TSLoggerControl", "TSUpload", "TSRecord",
+                                           "TSRealTime", "TSHardware", "TSAnalog", "TSPCLogger", "TSleepForm", "TForm2",
+                                           "TMuxIDForm", "TRS422Form", "TestPortForm", "TAnnotationForm"),
+                         [](const auto& info) { return std::string(info.param); });
 
 } // namespace
 } // namespace cv
