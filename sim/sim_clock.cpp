@@ -25,24 +25,15 @@ void Kr8Simulator::wakeIfDueLocked() {
     if (m_state == sim::state::kSleeping && m_wakeTime && loggerClockLocked() >= *m_wakeTime) wakeUpLocked();
 }
 
-int64_t Kr8Simulator::clockOffset() const {
-    std::lock_guard lock(m_mutex);
-    return m_clockOffset;
-}
+int64_t Kr8Simulator::clockOffset() const { return locked(m_clockOffset); }
 
-void Kr8Simulator::setClockOffset(int64_t seconds) {
-    std::lock_guard lock(m_mutex);
-    m_clockOffset = seconds;
-}
+void Kr8Simulator::setClockOffset(int64_t seconds) { setLocked(m_clockOffset, seconds); }
 
 int64_t Kr8Simulator::loggerClock() const {
     std::lock_guard lock(m_mutex);
     return loggerClockLocked();
 }
 
-std::optional<int64_t> Kr8Simulator::wakeTime() const {
-    std::lock_guard lock(m_mutex);
-    return m_wakeTime;
-}
+std::optional<int64_t> Kr8Simulator::wakeTime() const { return locked(m_wakeTime); }
 
 } // namespace cv

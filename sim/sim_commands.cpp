@@ -281,10 +281,7 @@ void Kr8Simulator::sendStatus() {
 // ---------------------------------------------------------------------------------------------
 // Control interface
 
-int16_t Kr8Simulator::state() const {
-    std::lock_guard lock(m_mutex);
-    return m_state;
-}
+int16_t Kr8Simulator::state() const { return locked(m_state); }
 
 void Kr8Simulator::setState(int16_t value) {
     {
@@ -300,10 +297,7 @@ void Kr8Simulator::setState(int16_t value) {
     notifyEvent();
 }
 
-int16_t Kr8Simulator::deviceType() const {
-    std::lock_guard lock(m_mutex);
-    return m_deviceType;
-}
+int16_t Kr8Simulator::deviceType() const { return locked(m_deviceType); }
 
 void Kr8Simulator::setDeviceType(int16_t type) {
     std::lock_guard lock(m_mutex);
@@ -314,45 +308,21 @@ void Kr8Simulator::setDeviceType(int16_t type) {
     }
 }
 
-int16_t Kr8Simulator::loggerId() const {
-    std::lock_guard lock(m_mutex);
-    return m_loggerId;
-}
+int16_t Kr8Simulator::loggerId() const { return locked(m_loggerId); }
 
-void Kr8Simulator::setLoggerId(int16_t id) {
-    std::lock_guard lock(m_mutex);
-    m_loggerId = id;
-}
+void Kr8Simulator::setLoggerId(int16_t id) { setLocked(m_loggerId, id); }
 
-uint32_t Kr8Simulator::firmwareWord() const {
-    std::lock_guard lock(m_mutex);
-    return m_firmware;
-}
+uint32_t Kr8Simulator::firmwareWord() const { return locked(m_firmware); }
 
-void Kr8Simulator::setFirmwareWord(uint32_t word) {
-    std::lock_guard lock(m_mutex);
-    m_firmware = word;
-}
+void Kr8Simulator::setFirmwareWord(uint32_t word) { setLocked(m_firmware, word); }
 
-int16_t Kr8Simulator::runStopSwitch() const {
-    std::lock_guard lock(m_mutex);
-    return m_runStopSwitch;
-}
+int16_t Kr8Simulator::runStopSwitch() const { return locked(m_runStopSwitch); }
 
-void Kr8Simulator::setRunStopSwitch(int16_t value) {
-    std::lock_guard lock(m_mutex);
-    m_runStopSwitch = value;
-}
+void Kr8Simulator::setRunStopSwitch(int16_t value) { setLocked(m_runStopSwitch, value); }
 
-int16_t Kr8Simulator::supplyMillivolts() const {
-    std::lock_guard lock(m_mutex);
-    return m_supplyMv;
-}
+int16_t Kr8Simulator::supplyMillivolts() const { return locked(m_supplyMv); }
 
-void Kr8Simulator::setSupplyMillivolts(int16_t mv) {
-    std::lock_guard lock(m_mutex);
-    m_supplyMv = mv;
-}
+void Kr8Simulator::setSupplyMillivolts(int16_t mv) { setLocked(m_supplyMv, mv); }
 
 void Kr8Simulator::setMemory(int32_t totalBytes, std::optional<int32_t> freeBytes) {
     std::lock_guard lock(m_mutex);
@@ -360,70 +330,34 @@ void Kr8Simulator::setMemory(int32_t totalBytes, std::optional<int32_t> freeByte
     m_freeOverride = freeBytes;
 }
 
-int32_t Kr8Simulator::totalMemory() const {
-    std::lock_guard lock(m_mutex);
-    return m_totalMemory;
-}
+int32_t Kr8Simulator::totalMemory() const { return locked(m_totalMemory); }
 
 int32_t Kr8Simulator::freeMemory() const {
     std::lock_guard lock(m_mutex);
     return freeMemoryLocked();
 }
 
-void Kr8Simulator::setBuildMasks(std::optional<sim::BuildMasks> masks) {
-    std::lock_guard lock(m_mutex);
-    m_buildMasks = masks;
-}
+void Kr8Simulator::setBuildMasks(std::optional<sim::BuildMasks> masks) { setLocked(m_buildMasks, masks); }
 
-bool Kr8Simulator::isRs422() const {
-    std::lock_guard lock(m_mutex);
-    return m_rs422;
-}
+bool Kr8Simulator::isRs422() const { return locked(m_rs422); }
 
-Kr8SimFaults Kr8Simulator::faults() const {
-    std::lock_guard lock(m_mutex);
-    return m_faults;
-}
+Kr8SimFaults Kr8Simulator::faults() const { return locked(m_faults); }
 
-void Kr8Simulator::setFaults(const Kr8SimFaults& faults) {
-    std::lock_guard lock(m_mutex);
-    m_faults = faults;
-}
+void Kr8Simulator::setFaults(const Kr8SimFaults& faults) { setLocked(m_faults, faults); }
 
-sim::SetupRecord Kr8Simulator::setup() const {
-    std::lock_guard lock(m_mutex);
-    return m_setup;
-}
+sim::SetupRecord Kr8Simulator::setup() const { return locked(m_setup); }
 
-void Kr8Simulator::setSetup(const sim::SetupRecord& setup) {
-    std::lock_guard lock(m_mutex);
-    m_setup = setup;
-}
+void Kr8Simulator::setSetup(const sim::SetupRecord& setup) { setLocked(m_setup, setup); }
 
-sim::HardwareRecord Kr8Simulator::hardware() const {
-    std::lock_guard lock(m_mutex);
-    return m_hardware;
-}
+sim::HardwareRecord Kr8Simulator::hardware() const { return locked(m_hardware); }
 
-void Kr8Simulator::setHardware(const sim::HardwareRecord& hardware) {
-    std::lock_guard lock(m_mutex);
-    m_hardware = hardware;
-}
+void Kr8Simulator::setHardware(const sim::HardwareRecord& hardware) { setLocked(m_hardware, hardware); }
 
-sim::AnalogRecord Kr8Simulator::analog() const {
-    std::lock_guard lock(m_mutex);
-    return m_analog;
-}
+sim::AnalogRecord Kr8Simulator::analog() const { return locked(m_analog); }
 
-void Kr8Simulator::setAnalog(const sim::AnalogRecord& analog) {
-    std::lock_guard lock(m_mutex);
-    m_analog = analog;
-}
+void Kr8Simulator::setAnalog(const sim::AnalogRecord& analog) { setLocked(m_analog, analog); }
 
-std::vector<Kr8SimReceived> Kr8Simulator::received() const {
-    std::lock_guard lock(m_mutex);
-    return m_log;
-}
+std::vector<Kr8SimReceived> Kr8Simulator::received() const { return locked(m_log); }
 
 std::vector<Kr8SimReceived> Kr8Simulator::receivedCommands(std::optional<uint16_t> code) const {
     std::lock_guard lock(m_mutex);
@@ -449,10 +383,7 @@ std::vector<std::string> Kr8Simulator::receivedTexts() const {
     return out;
 }
 
-std::vector<sim::SetupRecord> Kr8Simulator::receivedSetups() const {
-    std::lock_guard lock(m_mutex);
-    return m_setups;
-}
+std::vector<sim::SetupRecord> Kr8Simulator::receivedSetups() const { return locked(m_setups); }
 
 void Kr8Simulator::clearReceived() {
     std::lock_guard lock(m_mutex);

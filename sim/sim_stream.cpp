@@ -96,10 +96,7 @@ void Kr8Simulator::stopSampling() {
     notifyEvent();
 }
 
-std::vector<sim::SentMuxPacket> Kr8Simulator::sentMuxPackets() const {
-    std::lock_guard lock(m_mutex);
-    return m_sent;
-}
+std::vector<sim::SentMuxPacket> Kr8Simulator::sentMuxPackets() const { return locked(m_sent); }
 
 void Kr8Simulator::clearSentMuxPackets() {
     std::lock_guard lock(m_mutex);

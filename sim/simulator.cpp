@@ -183,15 +183,9 @@ void Kr8Simulator::stop() {
 
 bool Kr8Simulator::isRunning() const { return m_running; }
 
-std::string Kr8Simulator::devicePath() const {
-    std::lock_guard lock(m_mutex);
-    return m_path;
-}
+std::string Kr8Simulator::devicePath() const { return locked(m_path); }
 
-bool Kr8Simulator::isConnected() const {
-    std::lock_guard lock(m_mutex);
-    return m_connected;
-}
+bool Kr8Simulator::isConnected() const { return locked(m_connected); }
 
 void Kr8Simulator::threadMain() {
     while (!m_stopRequested) {
@@ -429,10 +423,7 @@ void Kr8Simulator::injectRaw(const std::vector<uint8_t>& bytes) {
     [[maybe_unused]] ssize_t n = ::write(m_wakePipe[1], &byte, 1);
 }
 
-Kr8SimStats Kr8Simulator::stats() const {
-    std::lock_guard lock(m_mutex);
-    return m_stats;
-}
+Kr8SimStats Kr8Simulator::stats() const { return locked(m_stats); }
 
 bool Kr8Simulator::waitUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout) {
     const auto deadline = Clock::now() + timeout;

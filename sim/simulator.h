@@ -262,6 +262,17 @@ private:
     Kr8SimOptions m_options;
 
     mutable std::mutex m_mutex;
+    // A field read or written under the mutex, for the many one-field accessors.
+    template <class T>
+    T locked(const T& field) const {
+        std::lock_guard lock(m_mutex);
+        return field;
+    }
+    template <class T, class V>
+    void setLocked(T& field, V value) {
+        std::lock_guard lock(m_mutex);
+        field = T(value);
+    }
     int16_t m_state;
     int16_t m_deviceType;
     int16_t m_loggerId;

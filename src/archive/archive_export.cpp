@@ -212,10 +212,12 @@ std::string parseArguments(const std::vector<std::string>& args, Arguments& a) {
     return {};
 }
 
-int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
+// Walks each file record by record, with progress on a terminal: `record` sees every record,
+// `end` the file's end (a fault or the last record) and says whether the file is whole.
+template <class OnRecord, class OnEnd>
+int walkEach(const std::vector<std::string>& files, std::ostream& err, bool progress, OnRecord record, OnEnd end) {
     int status = kArchiveExitOk;
-    out << "offset\tid\tseq\ttime_stamp\tseconds\tlength\ts1\ts2\ts3\ts4\ts5\ts6\ts7\ts8\tanalog\n";
-    for (const std::string& path : a.files) {
+    for (const std::string& path : files) {
         OpenFile f;
         if (!openArchive(path, f, err)) {
             status = kArchiveExitFault;
@@ -224,66 +226,65 @@ int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress
         ArchiveWalker walker(f.file.get(), f.length);
         Progress shown(progress, path, f.length, err);
         ArchiveRecordInfo r;
-        uint64_t records = 0;
-        uint32_t firstTime = 0, lastTime = 0;
-        std::map<int, std::pair<int, uint64_t>> gaps;  // logger ID -> last sequence, gaps
         ArchiveWalk step;
         while ((step = walker.next(r)) == ArchiveWalk::Record) {
-            out << r.offset << '\t' << int(r.loggerId) << '\t' << int(r.sequence) << '\t' << r.timeStamp << '\t'
-                << (r.hasSeconds() ? secondsText(r) : "-") << '\t' << r.payload;
-            for (uint16_t s : r.sections) out << '\t' << s;
-            out << '\n';
-            if (records++ == 0) firstTime = r.timeStamp;
-            lastTime = r.timeStamp;
-            auto [it, fresh] = gaps.try_emplace(r.loggerId, r.sequence, 0);
-            if (!fresh) {
-                if (r.sequence != uint8_t(it->second.first + 1) && r.sequence != it->second.first) ++it->second.second;
-                it->second.first = r.sequence;
-            }
+            record(r);
             shown.at(walker.position());
         }
         shown.done();
+        if (!end(path, walker, step, f.length)) status = kArchiveExitFault;
+    }
+    return status;
+}
+
+int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
+    out << "offset\tid\tseq\ttime_stamp\tseconds\tlength\ts1\ts2\ts3\ts4\ts5\ts6\ts7\ts8\tanalog\n";
+    uint64_t records = 0;
+    uint32_t firstTime = 0, lastTime = 0;
+    std::map<int, std::pair<int, uint64_t>> gaps;  // logger ID -> last sequence, gaps
+    auto record = [&](const ArchiveRecordInfo& r) {
+        out << r.offset << '\t' << int(r.loggerId) << '\t' << int(r.sequence) << '\t' << r.timeStamp << '\t'
+            << (r.hasSeconds() ? secondsText(r) : "-") << '\t' << r.payload;
+        for (uint16_t s : r.sections) out << '\t' << s;
+        out << '\n';
+        if (records++ == 0) firstTime = r.timeStamp;
+        lastTime = r.timeStamp;
+        auto [it, fresh] = gaps.try_emplace(r.loggerId, r.sequence, 0);
+        if (!fresh) {
+            if (r.sequence != uint8_t(it->second.first + 1) && r.sequence != it->second.first) ++it->second.second;
+            it->second.first = r.sequence;
+        }
+    };
+    auto end = [&](const std::string& path, const ArchiveWalker& walker, ArchiveWalk step, uint64_t) {
         out << "# " << path << ": " << records << " records, " << walker.position() << " bytes";
         if (records) out << ", time stamps " << firstTime << " to " << lastTime;
         out << ", sequence gaps:";
         if (gaps.empty()) out << " none";
         for (const auto& [id, g] : gaps) out << " id " << id << ": " << g.second << (id == gaps.rbegin()->first ? "" : ",");
         out << '\n';
-        if (step == ArchiveWalk::Fault) {
-            reportFault(path, walker, err);
-            status = kArchiveExitFault;
-        }
-    }
-    return status;
+        records = 0;
+        gaps.clear();
+        if (step != ArchiveWalk::Fault) return true;
+        reportFault(path, walker, err);
+        return false;
+    };
+    return walkEach(a.files, err, progress, record, end);
 }
 
 int verify(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
-    int status = kArchiveExitOk;
-    for (const std::string& path : a.files) {
-        OpenFile f;
-        if (!openArchive(path, f, err)) {
-            status = kArchiveExitFault;
-            continue;
-        }
-        ArchiveWalker walker(f.file.get(), f.length);
-        Progress shown(progress, path, f.length, err);
-        ArchiveRecordInfo r;
-        uint64_t records = 0;
-        ArchiveWalk step;
-        while ((step = walker.next(r)) == ArchiveWalk::Record) {
-            ++records;
-            shown.at(walker.position());
-        }
-        shown.done();
-        if (step == ArchiveWalk::Fault) {
+    uint64_t records = 0;
+    auto record = [&](const ArchiveRecordInfo&) { ++records; };
+    auto end = [&](const std::string& path, const ArchiveWalker& walker, ArchiveWalk step, uint64_t length) {
+        const bool whole = step != ArchiveWalk::Fault;
+        if (whole)
+            out << path << ": ok, " << records << " records, " << length << " bytes\n";
+        else
             out << path << ": damaged after " << records << " good records: offset " << walker.faultOffset() << ": "
                 << walker.fault() << "\n";
-            status = kArchiveExitFault;
-        } else {
-            out << path << ": ok, " << records << " records, " << f.length << " bytes\n";
-        }
-    }
-    return status;
+        records = 0;
+        return whole;
+    };
+    return walkEach(a.files, err, progress, record, end);
 }
 
 int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, bool progress) {
