@@ -36,6 +36,17 @@ void BM_ReceiveJunk(benchmark::State& state) {
 }
 BENCHMARK(BM_ReceiveJunk);
 
+// Junk made only of packet type bytes, no two equal side by side: every byte looks like the
+// start of a packet until its neighbour is seen.
+void BM_ReceiveTypeByteJunk(benchmark::State& state) {
+    Rig rig;
+    rig.factory.device.stream.resize(4096 * 16);
+    for (size_t i = 0; i < rig.factory.device.stream.size(); ++i) rig.factory.device.stream[i] = uint8_t(i % 8 + 1);
+    rig.factory.device.loop = true;
+    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets(0));
+}
+BENCHMARK(BM_ReceiveTypeByteJunk);
+
 // A false mux head waits with almost a buffer behind it, timed against a clock that never
 // reaches its bound: the cost of each tick spent waiting.
 void BM_ReceiveWaitingFalseHead(benchmark::State& state) {

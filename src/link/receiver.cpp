@@ -11,7 +11,34 @@ namespace cv {
 namespace {
 constexpr size_t kFrameMinimum = 12;
 constexpr int kFixedOrder[] = {3, 5, 4, 1, 2, 6, 7};
+
+bool isHeadAt(const uint8_t* p) { return uint8_t(p[0] - 1) < 8 && p[0] == p[1]; }
+
+// Sixteen bytes at a time through the compiler's portable vectors (SSE2 or NEON): a lane is set
+// where a byte is a packet type 1..8 and the byte after it is the same.
+using Lanes = uint8_t __attribute__((vector_size(16)));
+
 } // namespace
+
+// Only a position where two equal type bytes stand can start a packet; everything else is junk
+// that the per-byte rule would drop one position at a time. Finding the next such position
+// sixteen bytes at a time lets a buffer of junk cost a few memory passes rather than a full check
+// per byte, while every candidate is still examined in order.
+size_t PacketReceiver::nextCandidate(const uint8_t* bytes, size_t from, size_t end) {
+    size_t i = from;
+    for (; i + 16 <= end; i += 16) {
+        Lanes here, next;
+        std::memcpy(&here, bytes + i, 16);
+        std::memcpy(&next, bytes + i + 1, 16);
+        const auto hit = ((here - 1) < 8) & (here == next);
+        uint64_t halves[2];
+        std::memcpy(halves, &hit, 16);
+        if ((halves[0] | halves[1]) != 0) break;
+    }
+    for (; i < end; ++i)
+        if (isHeadAt(bytes + i)) return i;
+    return end;
+}
 
 size_t PacketReceiver::fixedLength(int type) {
     switch (type) {
@@ -143,6 +170,9 @@ int PacketReceiver::receiveLoggerPackets(int recordingMode) {
     // buffer full of junk costs one pass rather than one move per dropped byte.
     size_t head = 0;
     while (m_fill - head >= kFrameMinimum) {
+        const size_t lastHead = m_fill - kFrameMinimum + 1;
+        head = nextCandidate(m_buffer.data(), head, lastHead);
+        if (head == lastHead) break;
         const int check = checkPacket(m_buffer.data() + head, m_fill - head);
         if (check >= 1 && check <= 8) {
             consume(head);

@@ -79,6 +79,9 @@ public:
     bool packetArriving() const { return m_headWaiting; }
 
     static size_t fixedLength(int type);
+    // The first position in [from, end) where two equal packet type bytes stand, or end;
+    // bytes[end] must be readable.
+    static size_t nextCandidate(const uint8_t* bytes, size_t from, size_t end);
 
 private:
     void consume(size_t n);
