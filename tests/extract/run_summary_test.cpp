@@ -73,8 +73,6 @@ const SummaryCase kSummaryCases[] = {
     {"Moored", [](S& s) { s.mode = 1; }, "Run # 7:  Moored on 02/14/06 at 09:00:00\n\n", ""},
     {"PolledMoored", [](S& s) { s.mode = 12; }, "Run # 7:  Polled Moored on", ""},
     {"UnknownMode", [](S& s) { s.mode = 5; }, "Run # 7: Unknown Mode 5  on 02/14/06 at 09:00:00\n\n", ""},
-    {"IntervalOnlyInMooredModes", [](S& s) { s.mode = 1; }, "Sample: 5 Minutes\nInterval: 1 Hours\n\n", ""},
-    {"NoIntervalInProfileMode", [](S&) {}, "Sample: 5 Minutes\n\n", "Interval"},
     {"Bq5Meter", [](S& s) { s.loggerKind = 1; s.serialNumber = 5; }, "bq5Plus S/N-005\n\n", ""},
     {"ExternalMeter", [](S& s) { s.loggerKind = 3; }, "DOD Erer S/N=117\n\n", ""},
     {"UnknownMeter", [](S& s) { s.loggerKind = 9; }, "Unknown Meter Type 9 S/N-117\n\nFirmware Version", ""},
@@ -108,11 +106,31 @@ const SummaryCase kSummaryCases[] = {
      "Starting Voltage:  9.9 V\nFinal Voltage:  0.5 V\nLow Voltage Cutoff : 14.0\n\n", ""},
     {"PortSize1024InBytes", [](S& s) { s.recordedBytes[1] = 1024; }, "Port 1:     1024 Bytes\n", ""},
     {"PortSize1025InK", [](S& s) { s.recordedBytes[2] = 1025; }, "Port 2:        1 K\n", ""},
+    {"AnalogSize1024InBytes", [](S& s) { s.recordedBytes[0] = 1024; }, "Analog:     1024\n", ""},
+    {"AnalogSize1025InK", [](S& s) { s.recordedBytes[0] = 1025; }, "Analog:        1 K\n", ""},
     {"AnalogSizes", [](S& s) { s.recordedBytes[0] = 2048 * 1024; }, "Analog:     2048 K\n", ""},
 };
 
 INSTANTIATE_TEST_SUITE_P(RunSummary, SummaryText, ::testing::ValuesIn(kSummaryCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Only the moored modes repeat their samples, so only they report the interval between them.
+class IntervalLine : public ::testing::TestWithParam<std::pair<int, bool>> {};
+
+TEST_P(IntervalLine, FollowsTheSampleLineOnlyInModesThatRepeat) {
+    sim::RunSummarySettings s;
+    s.mode = int16_t(GetParam().first);
+    const std::string text = summaryOf(s);
+    EXPECT_NE(text.find(GetParam().second ? "Sample: 5 Minutes\nInterval: 1 Hours\n\n" : "Sample: 5 Minutes\n\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Interval") != std::string::npos, GetParam().second) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(RunSummary, IntervalLine,
+                         ::testing::Values(std::pair{1, true}, std::pair{12, true}, std::pair{0, false},
+                                           std::pair{5, false}),
+                         [](const auto& info) { return "Mode" + std::to_string(info.param.first); });
 
 TEST(RunSummary, ShortRecordReadsMissingFieldsAsZero) {
     sim::RunSummarySettings s;

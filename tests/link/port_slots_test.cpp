@@ -181,10 +181,21 @@ TEST_F(SlotFixture, CommandsGoOutOnTheLoggerPortInOneWrite) {
     EXPECT_EQ(factory.line(1)->writes[0], test::bytesOf("02 02 A2 A2 00 00 00 00 00 00 48 01"));
 }
 
-TEST(ComDeviceName, UsesTheDeviceNamespaceFromCom9) {
-    EXPECT_EQ(comDeviceName(8), "COM8");
-    EXPECT_EQ(comDeviceName(10), "\\\\.\\COM10");
-}
+struct DeviceNameCase {
+    int com;
+    std::string name;
+    friend void PrintTo(const DeviceNameCase& c, std::ostream* os) { *os << "COM" << c.com << " -> " << c.name; }
+};
+
+class ComDeviceName : public ::testing::TestWithParam<DeviceNameCase> {};
+
+TEST_P(ComDeviceName, UsesTheDeviceNamespaceFromCom9) { EXPECT_EQ(comDeviceName(GetParam().com), GetParam().name); }
+
+INSTANTIATE_TEST_SUITE_P(Numbers, ComDeviceName,
+                         ::testing::Values(DeviceNameCase{0, "COMX"}, DeviceNameCase{1, "COM1"}, DeviceNameCase{8, "COM8"},
+                                           DeviceNameCase{9, "\\\\.\\COM9"}, DeviceNameCase{10, "\\\\.\\COM10"},
+                                           DeviceNameCase{12, "\\\\.\\COM12"}, DeviceNameCase{13, "COMX"}),
+                         [](const auto& info) { return "COM" + std::to_string(info.param.com); });
 
 TEST(PortMap, ReadsFileAndOverridesAndDefaultsToSerialDevices) {
     test::TempDir dir;

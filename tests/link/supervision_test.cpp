@@ -74,10 +74,10 @@ TEST(Supervision, PacketStillArrivingIsNotBadData) {
     }
 }
 
-TEST(Supervision, AutoBaudWalksDownSixSecondsApartAndWraps) {
+TEST(Supervision, AutoBaudStepsInTheSixthSecondThenWalksDownSixSecondsApartAndWraps) {
     Line l;
     l.sup.setAutoBaud(true);
-    int speed = 11;  // switching it on shows 115200 without reopening
+    int speed = 6;  // switching it on leaves the box at the speed the line has
     std::vector<int> steps;
     std::vector<int> at;
     for (int s = 1; s <= 6 * 13; ++s) {
@@ -89,6 +89,8 @@ TEST(Supervision, AutoBaudWalksDownSixSecondsApartAndWraps) {
         }
     }
     EXPECT_EQ(steps, (std::vector<int>{10, 9, 8, 7, 6, 5, 4, 3, 2, 1, 11, 10, 9}));
+    ASSERT_FALSE(at.empty());
+    EXPECT_EQ(at.front(), 6);
     for (size_t i = 1; i < at.size(); ++i) EXPECT_EQ(at[i] - at[i - 1], 6);
 }
 

@@ -15,7 +15,7 @@ TEST(WarningBox, AtMostTenNestedBoxesAndEachBeepsFirst) {
         if (++requests < 15) box.show("Nested", "again");
     };
     box.show("Nested", "first");
-    EXPECT_EQ(dialogs.boxes.size(), size_t(WarningBox::kMaxOpen));
+    EXPECT_EQ(dialogs.boxes.size(), 10u);
     EXPECT_EQ(dialogs.beeps.size(), dialogs.boxes.size());
     EXPECT_EQ(dialogs.boxes[0].buttons, Buttons::Ok);
     EXPECT_EQ(box.openCount(), 0);

@@ -1,8 +1,7 @@
-// Saves pictures of the setup pages and dialogs for a look by eye:
-//   cvhost_tests_setup --gtest_also_run_disabled_tests --gtest_filter='*Screenshot*'
+// The setup pages filled from a logger's setup and status, and the setup dialogs: every control
+// shows whole and apart. With CVHOST_PICTURES=/some/folder each one is also saved as a picture.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QTabWidget>
 
 #include "dialogs/firmware_warning_dialog.h"
@@ -11,14 +10,21 @@
 #include "setup/record_builders.h"
 #include "setup/setup_fixture.h"
 #include "setup/setup_screen_qt.h"
+#include "support/layout_check.h"
 
 namespace cv::test {
 namespace {
 
-TEST(SetupScreenshot, DISABLED_SavesPagesAt1280x800) {
+void expectTidy(QWidget* w, const QString& name) {
+    settleLayouts();
+    for (const std::string& fault : layoutFaults(w)) ADD_FAILURE() << name.toStdString() << ": " << fault;
+    savePictureIfAsked(w, "setup-" + name);
+}
+
+TEST(SetupLayout, FilledPagesAndDialogsShowEachControlWholeAndApart) {
     SetupRig rig;
-    rig.screen->setupDisplayMode(-1);
-    rig.window->grab().save("/tmp/setup-startup.png");
+    rig.window->resize(1280, 800);
+    rig.window->show();
     rig.screen->setupDisplayMode(5);
     rig.deliverSetup(SetupRecordBuilder()
                          .mode(12)
@@ -40,17 +46,16 @@ TEST(SetupScreenshot, DISABLED_SavesPagesAt1280x800) {
                           .memory(1 << 22, 1 << 24)
                           .timeLeft(3725)
                           .build());
-    rig.window->resize(1280, 800);
     for (const char* page : {"TSPortSetup", "TSLoggerControl", "TSDataStatus"}) {
         rig.window->Tabs->setCurrentWidget(rig.window->findChild<QWidget*>(page));
-        rig.window->grab().save(QString("/tmp/setup-%1.png").arg(page));
+        expectTidy(rig.window.get(), page);
     }
     rig.screen->sleepDialog()->show();
-    rig.screen->sleepDialog()->grab().save("/tmp/setup-sleep.png");
+    expectTidy(rig.screen->sleepDialog(), "sleep");
     rig.screen->loggerIdDialog()->show();
-    rig.screen->loggerIdDialog()->grab().save("/tmp/setup-loggerid.png");
+    expectTidy(rig.screen->loggerIdDialog(), "loggerid");
     rig.screen->firmwareWarningDialog()->showWarning("This Host Program is incompatible with Firmware Version 6.90");
-    rig.screen->firmwareWarningDialog()->grab().save("/tmp/setup-firmware.png");
+    expectTidy(rig.screen->firmwareWarningDialog(), "firmware");
 }
 
 } // namespace
