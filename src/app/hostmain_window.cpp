@@ -70,6 +70,13 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
     buildControllers();
     buildLeftColumn();
     buildTabs();
+    // Queued like the ticks: the read happens in the event loop, not inside the port's signal,
+    // and a burst of announcements costs one call.
+    m_ports.setDataReadyHandler(kLoggerSlot, [this] {
+        if (m_dataReadyQueued) return;
+        m_dataReadyQueued = true;
+        QMetaObject::invokeMethod(this, &TForm1::loggerDataReady, Qt::QueuedConnection);
+    });
 
     // Start-up look: no host mode; the status box waits for the first status.
     m_setup->setSetupMarker(0);
@@ -364,6 +371,16 @@ void TForm1::Timer1000msTimer() {
 }
 
 void TForm1::TTimeoutTimer() { m_upload->timeoutTick(); }
+
+void TForm1::loggerDataReady() {
+    m_dataReadyQueued = false;
+    if (!m_upload->session().transferRunning()) return;
+    const int mode = m_recording->recordingMode();
+    if (mode == 5 || mode == 6) return;  // replay feeds the receiver, not the port
+    // A status may stand in front of the block in the same read; a few calls frame both.
+    for (int i = 0; i < 4; ++i)
+        if (m_link->receiveNow(mode) != kPacketFramed || m_receiver.fillCount() < 12) break;
+}
 
 void TForm1::onUploadBlock() { m_upload->onUploadBlock(); }
 void TForm1::onDirectoryEntry() { m_upload->onDirectoryEntry(); }

@@ -54,6 +54,9 @@ public:
     void Timer475msTimer();
     void Timer1000msTimer();
     void TTimeoutTimer();
+    // The logger port announced new bytes. During an upload they are framed now rather than at
+    // the next tick, so each block's acknowledgement leaves as soon as the block is whole.
+    void loggerDataReady();
     // Starts the four timers (FormCreate's last step); tests leave them off.
     void startTimers();
 
@@ -107,6 +110,7 @@ private:
     HostServices m_services;
     QSize m_tabsStartSize;
     QLabel* m_noModeHint = nullptr;
+    bool m_dataReadyQueued = false;  // one announcement waits in the event queue at most
     QWidget* m_client = nullptr;  // the scrolled client area that holds the column and the tabs
     std::vector<QWidget*> m_leftColumn;  // top to bottom
     LinkScreen* m_link = nullptr;

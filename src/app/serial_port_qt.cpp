@@ -19,6 +19,9 @@ QtSerialDevice::QtSerialDevice(const PortMap& map) : m_map(map) {
             ((e == QSerialPort::ReadError || e == QSerialPort::WriteError) && hungUp()))
             markLost();
     });
+    QObject::connect(&m_port, &QSerialPort::readyRead, [this] {
+        if (m_dataReady) m_dataReady();
+    });
 }
 
 bool QtSerialDevice::open(int comNumber, const LineSettings& settings) {

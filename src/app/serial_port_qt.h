@@ -16,6 +16,7 @@ public:
     bool lost() const override { return m_lost; }
     bool reopen() override;
     std::string deviceName(int comNumber) const override { return m_map.deviceFor(comNumber); }
+    void setDataReady(std::function<void()> handler) override { m_dataReady = std::move(handler); }
 
 private:
     bool hungUp() const;
@@ -28,6 +29,7 @@ private:
     int m_comNumber = 0;
     LineSettings m_settings;
     bool m_lost = false;
+    std::function<void()> m_dataReady;
 };
 
 class QtSerialFactory : public SerialDeviceFactory {

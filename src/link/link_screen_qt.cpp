@@ -242,7 +242,13 @@ void LinkScreen::receiveStep(int recordingMode) {
         m_stats->SetStatsLine(0, 5, qs(format("Packet Count: %lu", (unsigned long)c.packetsFramed)));
     }
     m_supervisor.countTick();
-    if (m_supervisor.afterReceive(m_receiver.receiveLoggerPackets(recordingMode))) linkRecovered();
+    receiveNow(recordingMode);
+}
+
+int LinkScreen::receiveNow(int recordingMode) {
+    const int result = m_receiver.receiveLoggerPackets(recordingMode);
+    if (m_supervisor.afterReceive(result)) linkRecovered();
+    return result;
 }
 
 void LinkScreen::flashErrorStep() {

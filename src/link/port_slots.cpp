@@ -54,7 +54,10 @@ int PortSlotTable::openPortSlot(int slot, int comNumber, int speedChoice) {
     s.settingsIndex = settingsIndexOfChoice(speedChoice, s.settingsIndex);
     if (speedChoice == 0) return 0;
     if (comNumber < 1 || comNumber > kMaxComNumber) return 0;
-    if (!s.device) s.device = m_factory.create();
+    if (!s.device) {
+        s.device = m_factory.create();
+        if (s.dataReady) s.device->setDataReady(s.dataReady);
+    }
     if (!s.device->open(comNumber, parseLineSettings(settingsStringOf(s.settingsIndex)))) {
         s.comNumber = 0;
         // Not waited for: an auto-baud step of the one-second tick opens ports too.
@@ -67,6 +70,13 @@ int PortSlotTable::openPortSlot(int slot, int comNumber, int speedChoice) {
     }
     s.comNumber = comNumber;
     return speedChoice;
+}
+
+void PortSlotTable::setDataReadyHandler(int slot, std::function<void()> handler) {
+    if (!valid(slot)) return;
+    Slot& s = m_slots[size_t(slot)];
+    s.dataReady = std::move(handler);
+    if (s.device) s.device->setDataReady(s.dataReady);
 }
 
 void PortSlotTable::closePortSlot(int slot) {

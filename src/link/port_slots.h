@@ -2,6 +2,7 @@
 // The fixed table of 20 serial port slots: 0 is the logger port, 1..8 the PC logger ports,
 // 9..19 spare. Only openPortSlot opens, and it always closes first.
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,9 @@ public:
     // One silent attempt to bring a lost slot's device back; true when it came back.
     bool retryLostPort(int slot);
     void setPortSpeed(int slot, int baud, int dataBits);
+    // Called when the slot's device has new bytes (see SerialDevice::setDataReady); kept for
+    // the slot's device whenever it is made.
+    void setDataReadyHandler(int slot, std::function<void()> handler);
 
     int openComNumber(int slot) const { return valid(slot) ? m_slots[size_t(slot)].comNumber : 0; }
     int settingsIndex(int slot) const { return valid(slot) ? m_slots[size_t(slot)].settingsIndex : 6; }
@@ -57,6 +61,7 @@ private:
         std::unique_ptr<SerialDevice> device;
         int comNumber = 0;
         int settingsIndex = 6;
+        std::function<void()> dataReady;
     };
     static bool valid(int slot) { return slot >= 0 && slot < kPortSlots; }
 

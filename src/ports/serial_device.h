@@ -3,6 +3,7 @@
 // read without waiting, write a whole buffer, close, and notice when the device goes away.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -44,6 +45,9 @@ public:
     // One attempt to open the same device again, with the line settings of the last successful
     // open. Silent and without waiting; true when it is back (then lost() is false again).
     virtual bool reopen() { return false; }
+    // Called from the event loop when new bytes have arrived, for a reader that must not wait
+    // for its next tick. A device that cannot tell never calls it; reading stays the tick's job.
+    virtual void setDataReady(std::function<void()> handler) { (void)handler; }
 };
 
 // Makes one device object per port slot.
