@@ -170,8 +170,11 @@ std::vector<uint8_t> RunFileGenerator::instrumentBytes(size_t count, bool text) 
     // Lines as ASCII instruments send them: comma-separated readings closed by CR LF.
     while (out.size() < count) {
         char line[96];
-        int n = std::snprintf(line, sizeof line, "%3u.%04u, %2u.%03u, %5u\r\n", unsigned(below(1000)), unsigned(below(10000)),
-                              unsigned(below(40)), unsigned(below(1000)), unsigned(below(100000)));
+        // One draw a statement: argument order differs between compilers, the file must not.
+        unsigned v[5];
+        const uint32_t bounds[5] = {1000, 10000, 40, 1000, 100000};
+        for (size_t i = 0; i < 5; ++i) v[i] = unsigned(below(bounds[i]));
+        int n = std::snprintf(line, sizeof line, "%3u.%04u, %2u.%03u, %5u\r\n", v[0], v[1], v[2], v[3], v[4]);
         for (int i = 0; i < n && out.size() < count; ++i) out.push_back(uint8_t(line[i]));
     }
     return out;

@@ -1,6 +1,7 @@
 #include "run_recording.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -31,25 +32,38 @@ Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t
     std::uniform_real_distribution<double> noise(-1.0, 1.0);
     const std::tm t = calendarOf(clock);
     char line[160];
+    // Each value is drawn in a statement of its own: the order in which a call's arguments are
+    // evaluated differs between compilers, and the same seed must give the same lines.
+    const auto draw = [&](int count) {
+        std::array<double, 3> v{};
+        for (int i = 0; i < count; ++i) v[size_t(i)] = noise(m_rng);
+        return v;
+    };
     for (int port = 1; port <= 8; ++port) {
         if (!portDeliversData(setup, port)) continue;
         std::vector<uint8_t>& out = sections[port - 1];
         switch (setupPortType(setup, port)) {
-        case port::kBq5:
-            std::snprintf(line, sizeof line, "%05u,%7.3f,%6.2f,%5.1f\r\n", tick % 100000u, 12.5 + noise(m_rng),
-                          8.2 + 0.1 * noise(m_rng), 14.0 + 0.2 * noise(m_rng));
+        case port::kBq5: {
+            const auto v = draw(3);
+            std::snprintf(line, sizeof line, "%05u,%7.3f,%6.2f,%5.1f\r\n", tick % 100000u, 12.5 + v[0],
+                          8.2 + 0.1 * v[1], 14.0 + 0.2 * v[2]);
             appendText(out, line);
             break;
-        case port::kMfx:
-            std::snprintf(line, sizeof line, "MFX %05u %6.2f %6.2f %6.2f\r\n", tick % 100000u, 31.0 + noise(m_rng),
-                          4.5 + 0.1 * noise(m_rng), 101.3 + noise(m_rng));
+        }
+        case port::kMfx: {
+            const auto v = draw(3);
+            std::snprintf(line, sizeof line, "MFX %05u %6.2f %6.2f %6.2f\r\n", tick % 100000u, 31.0 + v[0],
+                          4.5 + 0.1 * v[1], 101.3 + v[2]);
             appendText(out, line);
             break;
+        }
         case port::kGps: {
             char body[120];
+            const int north = int(m_rng() % 1000);
+            const int east = int(m_rng() % 1000);
+            const double height = 2.0 + noise(m_rng);
             std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,4807.%03d,N,01131.%03d,E,1,08,0.9,%.1f,M,46.9,M,,",
-                          t.tm_hour, t.tm_min, t.tm_sec, int(m_rng() % 1000), int(m_rng() % 1000),
-                          2.0 + noise(m_rng));
+                          t.tm_hour, t.tm_min, t.tm_sec, north, east, height);
             uint8_t sum = 0;
             for (const char* c = body; *c; ++c) sum ^= uint8_t(*c);
             std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, sum);
