@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include "archive/archive_export.h"
@@ -15,8 +16,15 @@
 
 namespace {
 
+// One in-memory file for every input, named through /proc so that the command and the replay
+// open it by path as they would a file on disk, without the disk.
+int memoryFile() {
+    static const int fd = memfd_create("fuzz_cvarchive", 0);
+    return fd;
+}
+
 const std::string& scratchFile() {
-    static const std::string path = "/tmp/fuzz_cvarchive." + std::to_string(getpid());
+    static const std::string path = "/proc/self/fd/" + std::to_string(memoryFile());
     return path;
 }
 
@@ -69,10 +77,8 @@ bool validUtf8(const std::string& s) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::FILE* f = std::fopen(scratchFile().c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (memoryFile() < 0 || ftruncate(memoryFile(), 0) != 0) return 0;
+    if (size > 0 && pwrite(memoryFile(), data, size, 0) != ssize_t(size)) return 0;
 
     std::string verified, listed, exported;
     const int v = run({"verify", scratchFile()}, verified);
@@ -100,6 +106,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (frames + replay.skippedRecords() != records) __builtin_trap();
         replay.stop();
     }
-    std::remove(scratchFile().c_str());
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include "base/bytes.h"
@@ -84,7 +85,7 @@ uint64_t fileLength(std::FILE* f) {
 struct OpenFile {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{nullptr, &std::fclose};
     uint64_t length = 0;
-    std::vector<char> buffer;
+    std::unique_ptr<char[]> buffer;  // the stream's own buffer, left uninitialised
 };
 
 bool openArchive(const std::string& path, OpenFile& f, std::ostream& err) {
@@ -98,8 +99,12 @@ bool openArchive(const std::string& path, OpenFile& f, std::ostream& err) {
         err << "cvarchive: " << path << ": " << std::strerror(errno) << "\n";
         return false;
     }
-    f.buffer.resize(1 << 20);
-    std::setvbuf(f.file.get(), f.buffer.data(), _IOFBF, f.buffer.size());
+    // Large reads for large files, but a small file does not pay for a megabyte it never fills.
+    struct stat info {};
+    const uint64_t size = fstat(fileno(f.file.get()), &info) == 0 && info.st_size > 0 ? uint64_t(info.st_size) : 0;
+    const size_t room = size_t(std::clamp<uint64_t>(size + 1, 4096, 1 << 20));
+    f.buffer.reset(new char[room]);
+    std::setvbuf(f.file.get(), f.buffer.get(), _IOFBF, room);
     f.length = fileLength(f.file.get());
     return true;
 }
