@@ -7,34 +7,31 @@
 
 namespace cv {
 
-SectionSet::SectionSet() : m_storage(kSectionCapacity * kSectionCount) {}
-
 bool SectionSet::canAppend(int section, size_t count) const {
     if (section < 1 || section > kSectionCount) return false;
-    return m_lengths[size_t(section - 1)] + count <= kSectionCapacity && m_total + count <= kMaxDataLength;
+    return length(section) + count <= kSectionCapacity && m_total + count <= kMaxDataLength;
 }
 
 void SectionSet::append(int section, const uint8_t* data, size_t count) {
     if (section < 1 || section > kSectionCount) return;
-    size_t& length = m_lengths[size_t(section - 1)];
-    size_t room = std::min(kSectionCapacity - length, kMaxDataLength - m_total);
+    std::vector<uint8_t>& bytes = m_sections[size_t(section - 1)];
+    size_t room = std::min(kSectionCapacity - bytes.size(), kMaxDataLength - m_total);
     size_t n = std::min(count, room);
     if (n == 0) return;
-    std::memcpy(m_storage.data() + size_t(section - 1) * kSectionCapacity + length, data, n);
-    length += n;
+    bytes.insert(bytes.end(), data, data + n);
     m_total += n;
 }
 
 void SectionSet::replace(int section, const uint8_t* data, size_t count) {
     if (section < 1 || section > kSectionCount) return;
-    size_t& length = m_lengths[size_t(section - 1)];
-    m_total -= length;
-    length = 0;
+    std::vector<uint8_t>& bytes = m_sections[size_t(section - 1)];
+    m_total -= bytes.size();
+    bytes.clear();
     append(section, data, count);
 }
 
 void SectionSet::clear() {
-    m_lengths.fill(0);
+    for (auto& bytes : m_sections) bytes.clear();
     m_total = 0;
 }
 
@@ -49,13 +46,12 @@ void SectionSet::appendRecord(std::vector<uint8_t>& out, const ArchiveRecordHead
     putU16le(p + kArchiveLengthOffset, uint16_t(m_total));
     putU32le(p + kArchiveTimeOffset, time);
     for (int s = 0; s < kSectionCount; ++s)
-        putU16le(p + kArchiveSectionLengthsOffset + 2 * size_t(s), uint16_t(m_lengths[size_t(s)]));
+        putU16le(p + kArchiveSectionLengthsOffset + 2 * size_t(s), uint16_t(m_sections[size_t(s)].size()));
     uint8_t* data = p + kArchiveHeaderLength;
-    for (int s = 0; s < kSectionCount; ++s) {
-        size_t n = m_lengths[size_t(s)];
-        if (n == 0) continue;
-        std::memcpy(data, m_storage.data() + size_t(s) * kSectionCapacity, n);
-        data += n;
+    for (const auto& bytes : m_sections) {
+        if (bytes.empty()) continue;
+        std::memcpy(data, bytes.data(), bytes.size());
+        data += bytes.size();
     }
     std::memcpy(data, "####", kArchiveTrailerLength);
 }

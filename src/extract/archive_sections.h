@@ -23,9 +23,7 @@ public:
     // An archive record states its data length in 16 bits.
     static constexpr size_t kMaxDataLength = 65535;
 
-    SectionSet();
-
-    size_t length(int section) const { return m_lengths[size_t(section - 1)]; }
+    size_t length(int section) const { return m_sections[size_t(section - 1)].size(); }
     size_t total() const { return m_total; }
     bool empty() const { return m_total == 0; }
 
@@ -42,8 +40,9 @@ public:
     void appendRecord(std::vector<uint8_t>& out, const ArchiveRecordHeader& header, uint32_t time) const;
 
 private:
-    std::vector<uint8_t> m_storage;  // nine buffers of kSectionCapacity bytes
-    std::array<size_t, kSectionCount> m_lengths{};
+    // Each grows to what its section has held so far (kSectionCapacity at most) and keeps that
+    // room: a run of short records never pays for nine full sections.
+    std::array<std::vector<uint8_t>, kSectionCount> m_sections;
     size_t m_total = 0;
 };
 

@@ -10,13 +10,21 @@ bool InputFile::open(const std::filesystem::path& path) {
     m_file.pubsetbuf(nullptr, 0);  // our own buffer does the batching
     if (!m_file.open(path, std::ios::in | std::ios::binary)) return false;
     m_buffer.resize(kChunkSize + kLookBack);
+    m_data = m_buffer.data();
     return true;
+}
+
+void InputFile::openBytes(const uint8_t* data, size_t size) {
+    close();
+    m_data = data;
+    m_end = size;
 }
 
 void InputFile::close() {
     if (m_file.is_open()) m_file.close();
     m_buffer.clear();
     m_buffer.shrink_to_fit();
+    m_data = nullptr;
     m_pos = m_end = 0;
     m_bufferOffset = 0;
     m_atEnd = false;
@@ -40,7 +48,7 @@ bool InputFile::refill() {
     return true;
 }
 
-size_t InputFile::read(uint8_t* destination, size_t count) {
+size_t InputFile::readAcrossRefill(uint8_t* destination, size_t count) {
     size_t copied = 0;
     while (copied < count) {
         if (m_pos == m_end && !refill()) {
@@ -48,7 +56,7 @@ size_t InputFile::read(uint8_t* destination, size_t count) {
             break;
         }
         size_t n = std::min(count - copied, m_end - m_pos);
-        std::memcpy(destination + copied, m_buffer.data() + m_pos, n);
+        std::memcpy(destination + copied, m_data + m_pos, n);
         m_pos += n;
         copied += n;
     }
@@ -61,63 +69,62 @@ void InputFile::seek(uint64_t position) {
         m_pos = size_t(position - m_bufferOffset);
         return;
     }
-    if (!m_file.is_open()) return;
+    if (!m_file.is_open()) {
+        m_pos = m_end;  // bytes in memory: everything is at hand, so this is past their end
+        return;
+    }
     m_file.pubseekpos(std::streampos(std::streamoff(position)), std::ios::in);
     m_bufferOffset = position;
     m_pos = m_end = 0;
 }
 
 void InputFile::moveToEnd() {
-    if (m_file.is_open()) {
-        std::streampos end = m_file.pubseekoff(0, std::ios::end, std::ios::in);
-        if (end != std::streampos(-1)) m_bufferOffset = uint64_t(std::streamoff(end));
-    }
-    m_pos = m_end = 0;
     m_atEnd = true;
+    if (!m_file.is_open()) {
+        m_pos = m_end;
+        return;
+    }
+    std::streampos end = m_file.pubseekoff(0, std::ios::end, std::ios::in);
+    if (end != std::streampos(-1)) m_bufferOffset = uint64_t(std::streamoff(end));
+    m_pos = m_end = 0;
 }
 
 bool OutputFile::create(const std::filesystem::path& path) {
     close();
-    m_failed = false;
-    m_written = 0;
     m_file.pubsetbuf(nullptr, 0);
     if (!m_file.open(path, std::ios::out | std::ios::binary | std::ios::trunc)) return false;
     m_buffer.resize(kBufferSize);
     m_fill = 0;
+    begin();
     return true;
 }
 
-void OutputFile::flush() {
-    if (m_fill == 0) return;
-    if (!m_failed && m_file.is_open()) {
-        std::streamsize put = m_file.sputn(reinterpret_cast<const char*>(m_buffer.data()), std::streamsize(m_fill));
-        if (put != std::streamsize(m_fill)) m_failed = true;
-    }
+bool OutputFile::flush() {
+    const size_t fill = m_fill;
     m_fill = 0;
+    return fill == 0 || m_file.sputn(reinterpret_cast<const char*>(m_buffer.data()), std::streamsize(fill)) ==
+                            std::streamsize(fill);
 }
 
-void OutputFile::write(const uint8_t* data, size_t count) {
-    if (!m_file.is_open() || m_failed || count == 0) return;
-    m_written += count;
+bool OutputFile::put(const uint8_t* data, size_t count) {
     if (m_fill + count > m_buffer.size()) {
-        flush();
-        if (count >= m_buffer.size()) {
-            std::streamsize put = m_file.sputn(reinterpret_cast<const char*>(data), std::streamsize(count));
-            if (put != std::streamsize(count)) m_failed = true;
-            return;
-        }
+        if (!flush()) return false;
+        if (count >= m_buffer.size())
+            return m_file.sputn(reinterpret_cast<const char*>(data), std::streamsize(count)) == std::streamsize(count);
     }
     std::memcpy(m_buffer.data() + m_fill, data, count);
     m_fill += count;
+    return true;
 }
 
-bool OutputFile::close() {
-    if (!m_file.is_open()) return !m_failed;
-    flush();
-    if (!m_file.close()) m_failed = true;
+bool OutputFile::end() {
+    // After a failed write the rest of the buffer is dropped: the file is not touched again.
+    bool ok = !failed() && flush();
+    if (!m_file.close()) ok = false;
+    m_fill = 0;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
-    return !m_failed;
+    return ok;
 }
 
 } // namespace cv

@@ -4,15 +4,18 @@
 // reaches the system per record.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <string_view>
 #include <vector>
+
+#include "extract/output_store.h"
 
 namespace cv {
 
 // Sequential binary input that behaves like a C stream for the reader's purposes: a read that
-// comes up short raises the end indicator, and moving the position clears it.
+// comes up short raises the end indicator, and moving the position clears it. It reads a file,
+// or bytes that are already in memory as if they were one.
 class InputFile {
 public:
     static constexpr size_t kChunkSize = 256 * 1024;
@@ -21,11 +24,17 @@ public:
     static constexpr size_t kLookBack = 16;
 
     bool open(const std::filesystem::path& path);
-    bool isOpen() const { return m_file.is_open(); }
+    // The bytes are read where they are: they must stay in place until close or the next open.
+    void openBytes(const uint8_t* data, size_t size);
     void close();
 
     // Copies up to count bytes and returns how many there were.
-    size_t read(uint8_t* destination, size_t count);
+    size_t read(uint8_t* destination, size_t count) {
+        if (count > m_end - m_pos) return readAcrossRefill(destination, count);
+        std::memcpy(destination, m_data + m_pos, count);  // the common case: the bytes are at hand
+        m_pos += count;
+        return count;
+    }
     bool atEnd() const { return m_atEnd; }
     uint64_t position() const { return m_bufferOffset + m_pos; }
     void seek(uint64_t position);
@@ -33,43 +42,35 @@ public:
 
 private:
     bool refill();
+    size_t readAcrossRefill(uint8_t* destination, size_t count);
 
     std::filebuf m_file;
     std::vector<uint8_t> m_buffer;
+    const uint8_t* m_data = nullptr;  // the bytes at hand: m_buffer, or the caller's bytes
     size_t m_pos = 0;
     size_t m_end = 0;
-    uint64_t m_bufferOffset = 0;  // file position of m_buffer[0]
+    uint64_t m_bufferOffset = 0;  // file position of m_data[0]
     bool m_atEnd = false;
 };
 
-// A binary output file created empty, written through a fixed buffer. A failed write is
-// remembered, and the file is not touched again after that.
-class OutputFile {
+// A binary output file created empty, written through a fixed buffer.
+class OutputFile : public OutputSink {
 public:
     static constexpr size_t kBufferSize = 64 * 1024;
 
     OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile() { close(); }
+    ~OutputFile() override { close(); }
 
     bool create(const std::filesystem::path& path);
-    bool isOpen() const { return m_file.is_open(); }
-    void write(const uint8_t* data, size_t count);
-    void write(std::string_view text) { write(reinterpret_cast<const uint8_t*>(text.data()), text.size()); }
-    // Flushes and closes; false when any write since create failed.
-    bool close();
-    bool failed() const { return m_failed; }
-    uint64_t bytesWritten() const { return m_written; }
 
 private:
-    void flush();
+    bool put(const uint8_t* data, size_t count) override;
+    bool end() override;
+    bool flush();
 
     std::filebuf m_file;
     std::vector<uint8_t> m_buffer;
     size_t m_fill = 0;
-    uint64_t m_written = 0;
-    bool m_failed = false;
 };
 
 } // namespace cv

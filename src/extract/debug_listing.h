@@ -1,11 +1,14 @@
 #pragma once
 // log.dat: one line per record header the reader looks at, valid or not, so a damaged run file
 // can be followed byte by byte. Written only while the operator's debug switch is on.
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <memory>
 #include <string>
+#include <string_view>
 
-#include "extract/buffered_file.h"
+#include "extract/output_store.h"
 
 namespace cv {
 
@@ -13,9 +16,10 @@ class DebugListing {
 public:
     static constexpr const char* kFileName = "log.dat";
 
-    // Creates the listing empty; false when it cannot be created (the listing is then skipped).
-    bool start(const std::filesystem::path& path);
-    bool isActive() const { return m_file.isOpen(); }
+    // Creates the listing (kFileName) empty; false when it cannot be created (the listing is
+    // then skipped).
+    bool start(OutputStore& outputs);
+    bool isActive() const { return m_file != nullptr; }
 
     // One header as read, before it is validated. An ARCHIVE KRMUX line stays open for the
     // record's time.
@@ -30,9 +34,18 @@ public:
     static std::string headerText(int type, int size);
 
 private:
-    void endLine();
+    // A damaged stretch of a run file gives a line for every byte: lines gather here and go to
+    // the output a few thousand bytes at a time.
+    static constexpr size_t kPendingSize = 4096;
+    static constexpr size_t kLongestHeaderLine = 64;
 
-    OutputFile m_file;
+    void endLine();
+    void append(std::string_view text);
+    void flush();
+
+    std::unique_ptr<OutputSink> m_file;
+    std::array<char, kPendingSize> m_pending;
+    size_t m_fill = 0;
     bool m_lineOpen = false;
     int64_t m_previousTime = 0;
 };

@@ -1,12 +1,12 @@
 #include "extract/run_extraction.h"
 
 #include <array>
+#include <memory>
 #include <string>
-#include <system_error>
 
 #include "extract/archive_sections.h"
-#include "extract/buffered_file.h"
 #include "extract/debug_listing.h"
+#include "extract/output_store.h"
 #include "extract/run_file_reader.h"
 #include "extract/run_record.h"
 #include "extract/run_summary.h"
@@ -42,22 +42,21 @@ enum Output : size_t { kPort1 = 0, kAnalogFile = 8, kTimeStampFile = 9, kBattery
 
 class Extraction {
 public:
-    Extraction(const std::filesystem::path& runFile, ExtractChoice choice, const std::filesystem::path& outputDirectory,
-               int runNumber, ExtractionState& state, WarningSink& warnings, ExtractionResult& result)
-        : m_runFile(runFile), m_raw(choice == ExtractChoice::ArchivePlusRaw), m_outputDirectory(outputDirectory),
-          m_runNumber(runNumber), m_state(state), m_warnings(warnings), m_result(result) {}
+    Extraction(ExtractChoice choice, OutputStore& outputs, int runNumber, ExtractionState& state, WarningSink& warnings,
+               ExtractionResult& result)
+        : m_raw(choice == ExtractChoice::ArchivePlusRaw), m_store(outputs), m_runNumber(runNumber), m_state(state),
+          m_warnings(warnings), m_result(result) {}
 
     void run(RunFileReader& reader, DebugListing& listing);
 
 private:
     struct Slot {
-        OutputFile file;
+        std::unique_ptr<OutputSink> sink;
         enum { Untried, Open, Failed } state = Untried;
     };
 
     std::string outputName(size_t output) const;
-    bool isRunFile(const std::filesystem::path& path) const;
-    OutputFile* output(size_t output);
+    OutputSink* output(size_t output);
     void write(size_t out, const uint8_t* data, size_t count);
     void startArchive();
 
@@ -73,9 +72,8 @@ private:
     void closeHeaderBlock();
     void finish();
 
-    const std::filesystem::path& m_runFile;
     const bool m_raw;
-    const std::filesystem::path m_outputDirectory;
+    OutputStore& m_store;
     const int m_runNumber;
     ExtractionState& m_state;
     WarningSink& m_warnings;
@@ -102,23 +100,16 @@ std::string Extraction::outputName(size_t output) const {
     }
 }
 
-bool Extraction::isRunFile(const std::filesystem::path& path) const {
-    // A run file named like one of its own outputs (archive.007) must not be emptied while it
-    // is being read.
-    std::error_code ec;
-    return std::filesystem::exists(path, ec) && std::filesystem::equivalent(path, m_runFile, ec);
-}
-
-OutputFile* Extraction::output(size_t out) {
+OutputSink* Extraction::output(size_t out) {
     Slot& slot = m_outputs[out];
-    if (slot.state == Slot::Open) return &slot.file;
+    if (slot.state == Slot::Open) return slot.sink.get();
     if (slot.state == Slot::Failed) return nullptr;
     const std::string name = outputName(out);
-    const std::filesystem::path path = m_outputDirectory / name;
-    if (!isRunFile(path) && slot.file.create(path)) {
+    slot.sink = m_store.create(name);
+    if (slot.sink) {
         slot.state = Slot::Open;
-        m_result.files.push_back(path);
-        return &slot.file;
+        m_result.files.push_back(m_store.location(name));
+        return slot.sink.get();
     }
     slot.state = Slot::Failed;
     ++m_result.outputFailures;
@@ -127,7 +118,7 @@ OutputFile* Extraction::output(size_t out) {
 }
 
 void Extraction::write(size_t out, const uint8_t* data, size_t count) {
-    if (OutputFile* file = output(out)) file->write(data, count);
+    if (OutputSink* sink = output(out)) sink->write(data, count);
 }
 
 void Extraction::startArchive() {
@@ -279,14 +270,15 @@ void Extraction::archiveKrMux(RunRecord& record, DebugListing& listing) {
 }
 
 void Extraction::summary(const RunRecord& record) {
-    const std::filesystem::path path = m_outputDirectory / format("Summary.%03d", m_runNumber);
-    if (isRunFile(path) || !writeRunSummaryFile(path, record.payload, size_t(record.size))) {
+    const std::string name = format("Summary.%03d", m_runNumber);
+    const std::unique_ptr<OutputSink> sink = m_store.create(name);
+    if (!sink || !writeRunSummary(*sink, record.payload, size_t(record.size))) {
         ++m_result.outputFailures;
         m_warnings.warning(kFileErrorTitle, kNoSummaryText);
         return;
     }
     if (!m_summaryListed) {
-        m_result.files.push_back(path);
+        m_result.files.push_back(m_store.location(name));
         m_summaryListed = true;
     }
 }
@@ -307,7 +299,7 @@ void Extraction::finish() {
     for (size_t out = 0; out < kOutputCount; ++out) {
         Slot& slot = m_outputs[out];
         if (slot.state != Slot::Open) continue;
-        if (!slot.file.close()) {
+        if (!slot.sink->close()) {
             ++m_result.outputFailures;
             m_warnings.warning(kFileErrorTitle, format(kCannotWriteText, outputName(out).c_str()));
         }
@@ -316,31 +308,30 @@ void Extraction::finish() {
         m_warnings.warning(kDamagedTitle, format(kDamagedArchiveText, static_cast<unsigned long long>(m_damagedArchive)));
 }
 
-} // namespace
-
-ExtractionResult extractRunFile(const std::filesystem::path& runFile, ExtractChoice choice, const ExtractOptions& options,
-                                ExtractionState& state, WarningSink& warnings) {
+// The steps every extraction shares, whatever it reads and wherever its outputs go; open
+// readies the reader and says whether the run could be opened.
+template <class Open>
+ExtractionResult extract(const std::filesystem::path& runName, Open open, ExtractChoice choice,
+                         const ExtractOptions& options, ExtractionState& state, WarningSink& warnings,
+                         OutputStore& outputs) {
     ExtractionResult result;
-    const std::optional<int> runNumber = runNumberFromPath(runFile);
+    const std::optional<int> runNumber = runNumberFromPath(runName);
     if (!runNumber) {
         result.status = ExtractStatus::UnusableName;
-        warnings.warning(format(kUnusableNameTitle, runFile.string().c_str()), kUnusableNameText);
+        warnings.warning(format(kUnusableNameTitle, runName.string().c_str()), kUnusableNameText);
         return result;
     }
     result.runNumber = *runNumber;
 
     DebugListing listing;
     RunFileReader reader(warnings, &listing);
-    if (!reader.open(runFile)) {
+    if (!open(reader)) {
         result.status = ExtractStatus::CannotOpen;
         return result;
     }
-    std::filesystem::path outputDirectory = options.outputDirectory;
-    if (outputDirectory.empty()) outputDirectory = runFile.parent_path();
-    if (outputDirectory.empty()) outputDirectory = ".";
-    if (options.debugListing) listing.start(outputDirectory / DebugListing::kFileName);
+    if (options.debugListing) listing.start(outputs);
 
-    Extraction extraction(runFile, choice, outputDirectory, *runNumber, state, warnings, result);
+    Extraction extraction(choice, outputs, *runNumber, state, warnings, result);
     extraction.run(reader, listing);
     listing.finish();
 
@@ -353,6 +344,31 @@ ExtractionResult extractRunFile(const std::filesystem::path& runFile, ExtractCho
     else if (stats.records == 0)
         result.status = ExtractStatus::Empty;
     return result;
+}
+
+} // namespace
+
+ExtractionResult extractRunFile(const std::filesystem::path& runFile, ExtractChoice choice, const ExtractOptions& options,
+                                ExtractionState& state, WarningSink& warnings) {
+    std::filesystem::path outputDirectory = options.outputDirectory;
+    if (outputDirectory.empty()) outputDirectory = runFile.parent_path();
+    if (outputDirectory.empty()) outputDirectory = ".";
+    FileOutputStore outputs(outputDirectory, runFile);
+    return extract(
+        runFile, [&runFile](RunFileReader& reader) { return reader.open(runFile); }, choice, options, state, warnings,
+        outputs);
+}
+
+ExtractionResult extractRunBytes(const std::filesystem::path& runName, const uint8_t* data, size_t size,
+                                 ExtractChoice choice, const ExtractOptions& options, ExtractionState& state,
+                                 WarningSink& warnings, OutputStore& outputs) {
+    return extract(
+        runName,
+        [data, size](RunFileReader& reader) {
+            reader.open(data, size);
+            return true;
+        },
+        choice, options, state, warnings, outputs);
 }
 
 } // namespace cv

@@ -9,6 +9,7 @@
 
 namespace cv {
 
+class OutputStore;
 class WarningSink;
 
 // The item index of the "Extract File Types" radio group.
@@ -68,6 +69,13 @@ std::optional<int> runNumberFromPath(const std::filesystem::path& runFile);
 // files for which no record arrives are left as they were.
 ExtractionResult extractRunFile(const std::filesystem::path& runFile, ExtractChoice choice, const ExtractOptions& options,
                                 ExtractionState& state, WarningSink& warnings);
+
+// Extracts a run file's bytes held in memory into outputs, exactly as extractRunFile does with a
+// file of that name; options.outputDirectory is not used (the store decides where outputs go),
+// and the result names the outputs by their location in the store.
+ExtractionResult extractRunBytes(const std::filesystem::path& runName, const uint8_t* data, size_t size,
+                                 ExtractChoice choice, const ExtractOptions& options, ExtractionState& state,
+                                 WarningSink& warnings, OutputStore& outputs);
 
 // Warning texts of extraction.
 namespace extract_text {

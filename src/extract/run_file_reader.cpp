@@ -19,17 +19,19 @@ bool RunFileReader::open(const std::filesystem::path& path) {
     return true;
 }
 
+void RunFileReader::open(const uint8_t* data, size_t size) {
+    m_stats = {};
+    m_in.openBytes(data, size);
+    readHeader();
+}
+
 void RunFileReader::readHeader() {
     uint8_t header[kRunRecordHeaderLength];
     m_headerPending = false;
     // A header begun but not finished is the end of the file too, but of a file cut short.
-    const size_t sizeBytes = m_in.read(header, 2);
-    if (sizeBytes < 2) {
-        if (sizeBytes > 0) m_stats.cutShort = true;
-        return;
-    }
-    if (m_in.read(header + 2, 2) < 2) {
-        m_stats.cutShort = true;
+    const size_t got = m_in.read(header, kRunRecordHeaderLength);
+    if (got < kRunRecordHeaderLength) {
+        if (got > 0) m_stats.cutShort = true;
         return;
     }
     m_size = getI16le(header);

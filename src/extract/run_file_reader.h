@@ -42,6 +42,8 @@ public:
     RunFileReader(WarningSink& warnings, DebugListing* listing = nullptr);
 
     bool open(const std::filesystem::path& path);
+    // Reads a run file's bytes from memory; they must stay in place while records are read.
+    void open(const uint8_t* data, size_t size);
     // The next valid record; false at the end of the file. The payload stays valid until the
     // next call.
     bool next(RunRecord& record);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "extract/buffered_file.h"
 #include "base/bytes.h"
@@ -111,6 +112,7 @@ RunSummaryFields decodeRunSummary(const uint8_t* payload, size_t size) {
 
 std::string formatRunSummary(const RunSummaryFields& f) {
     std::string s;
+    s.reserve(1536);  // a full report, so it is not moved while it grows
     const std::string start = formatTime("%m/%d/%y at %H:%M:%S", wallClockFields(f.startTime));
     switch (f.mode) {
     case 0: s += format("Run # %1d:  Profile on %s\n\n", f.runNumber, start.c_str()); break;
@@ -223,16 +225,27 @@ std::string formatRunSummary(const RunSummaryFields& f) {
 
 bool writeRunSummaryFile(const std::filesystem::path& path, const uint8_t* payload, size_t size) {
     OutputFile file;
-    if (!file.create(path)) return false;
+    return file.create(path) && writeRunSummary(file, payload, size);
+}
+
+bool writeRunSummary(OutputSink& file, const uint8_t* payload, size_t size) {
     const std::string text = formatRunSummary(decodeRunSummary(payload, size));
     // Other tools read this file: CR LF on every platform.
-    std::string out;
-    out.reserve(text.size() + text.size() / 8);
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+    std::string out(2 * text.size(), '\0');  // room for a CR before every character
+    char* to = out.data();
+    const char* from = text.data();
+    const char* const end = from + text.size();
+    while (const void* found = std::memchr(from, '\n', size_t(end - from))) {
+        const auto lineEnd = static_cast<const char*>(found);
+        std::memcpy(to, from, size_t(lineEnd - from));
+        to += lineEnd - from;
+        *to++ = '\r';
+        *to++ = '\n';
+        from = lineEnd + 1;
     }
-    file.write(out);
+    std::memcpy(to, from, size_t(end - from));
+    to += end - from;
+    file.write(std::string_view(out.data(), size_t(to - out.data())));
     return file.close();
 }
 

@@ -9,6 +9,8 @@
 
 namespace cv {
 
+class OutputSink;
+
 constexpr size_t kSummaryPayloadLength = 254;
 
 struct RunSummaryFields {
@@ -54,6 +56,8 @@ std::string formatRunSummary(const RunSummaryFields& fields);
 // Writes the report to path with CR LF line ends, replacing the file; false when it cannot be
 // created or written.
 bool writeRunSummaryFile(const std::filesystem::path& path, const uint8_t* payload, size_t size);
+// The same into a newly created output, which it closes.
+bool writeRunSummary(OutputSink& file, const uint8_t* payload, size_t size);
 
 // Packet rate line pieces: intervals the logger uses map to a rate in Hz; any other interval
 // is shown as it is, in milliseconds.

@@ -1,9 +1,13 @@
 // Extraction of run files into per-source files and archive records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "extract/output_store.h"
 #include "extract/run_extraction.h"
 #include "extract/run_record.h"
 #include "extract_test_support.h"
+#include "run_file_generator.h"
 #include "support/temp_dir.h"
 
 namespace cv::test {
@@ -546,6 +550,116 @@ TEST_F(Extraction, ListingIsStartedAfreshForEachExtraction) {
     run(r, Choice::ArchiveOnly, "run.001", true);
     run(r, Choice::ArchiveOnly, "run.002", true);
     EXPECT_EQ(readText(dir / "log.dat"), "BATTERY Size 1\r\n");
+}
+
+// ---- where the outputs go ----------------------------------------------------------------
+
+// Bytes in memory into a memory store must give what a run file on disk gives on disk: the same
+// outputs, named the same, byte for byte, the listing included.
+TEST(ExtractionOutputs, MemoryRunAndStoreGiveWhatFilesGive) {
+    sim::RunFileOptions generated;
+    generated.seed = 11;
+    generated.targetSize = 60000;
+    generated.style = sim::RunFileStyle::Mixed;
+    generated.burstPercent = 4;
+    std::vector<uint8_t> run = sim::RunFileGenerator(generated).bytes();
+    run.insert(run.begin() + 5000, {0xFF, 0xFF, 0xFF});  // junk to skip and list
+    TempDir dir;
+    writeBytes(dir / "run.007", run);
+    ExtractOptions options;
+    options.debugListing = true;
+    ExtractionState fileState, memoryState;
+    RecordedWarnings fileWarnings, memoryWarnings;
+    const ExtractionResult onDisk = extractRunFile(dir / "run.007", Choice::ArchivePlusRaw, options, fileState, fileWarnings);
+    MemoryOutputStore outputs;
+    const ExtractionResult inMemory = extractRunBytes("run.007", run.data(), run.size(), Choice::ArchivePlusRaw, options,
+                                                      memoryState, memoryWarnings, outputs);
+
+    ASSERT_EQ(inMemory.files.size(), onDisk.files.size());
+    ASSERT_GE(onDisk.files.size(), 5u);
+    for (size_t i = 0; i < onDisk.files.size(); ++i) {
+        const std::string name = onDisk.files[i].filename().string();
+        EXPECT_EQ(inMemory.files[i], name);
+        EXPECT_EQ(outputs.bytes(name), readBytes(onDisk.files[i])) << name;
+    }
+    EXPECT_EQ(outputs.text("log.dat"), readText(dir / "log.dat"));
+    EXPECT_EQ(outputs.count(), onDisk.files.size() + 1);
+    EXPECT_EQ(inMemory.records, onDisk.records);
+    EXPECT_EQ(inMemory.rejectedHeaders, 3u);
+    EXPECT_EQ(memoryWarnings.seen, fileWarnings.seen);
+    EXPECT_EQ(memoryState.windowCounter, fileState.windowCounter);
+}
+
+struct OutputFailureCase {
+    const char* name;
+    void (MemoryOutputStore::*refuse)(const std::string&);
+    std::string output;
+    std::string warning;
+    uint64_t failures;
+    bool listed;  // among the outputs the result names
+};
+
+void PrintTo(const OutputFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class OutputFailure : public ::testing::TestWithParam<OutputFailureCase> {};
+
+// An output that cannot be created, written or closed is named in a warning and counted, and
+// every other output is still written whole.
+TEST_P(OutputFailure, IsWarnedAboutAndCountedWhileTheOtherOutputsAreWritten) {
+    const OutputFailureCase& c = GetParam();
+    sim::RunSummarySettings settings;
+    RunBytes r;
+    r.record(kSummaryRecord, sim::summaryRunPayload(settings)).record(kMeter1, "port one");
+    r.timed(kArchiveMux1, 100, "mux").record(kBattery, "b1").record(kSummaryRecord, sim::summaryRunPayload(settings));
+    r.record(kBattery, "b2");
+    MemoryOutputStore outputs;
+    (outputs.*c.refuse)(c.output);
+    ExtractionState state;
+    RecordedWarnings warnings;
+    const ExtractionResult result =
+        extractRunBytes("run.007", r.bytes.data(), r.bytes.size(), Choice::ArchivePlusRaw, {}, state, warnings, outputs);
+
+    EXPECT_EQ(result.outputFailures, c.failures);
+    ASSERT_EQ(warnings.seen.size(), c.failures);
+    for (const auto& w : warnings.seen) EXPECT_EQ(w, std::make_pair(std::string("File Extraction Error"), c.warning));
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> whole{
+        {"Port1.007", B("port one")}, {"Battery.007", B("b1b2")}};
+    for (const auto& [name, bytes] : whole) {
+        if (name != c.output) {
+            EXPECT_EQ(outputs.bytes(name), bytes) << name;
+        }
+    }
+    if (c.output != "archive.007") {
+        EXPECT_EQ(outputs.bytes("archive.007").size(), 32u + 3);
+    }
+    if (c.output != "Summary.007") {
+        EXPECT_EQ(outputs.text("Summary.007").rfind("Run # 7:", 0), 0u);
+    }
+    EXPECT_EQ(std::count(result.files.begin(), result.files.end(), std::filesystem::path(c.output)), c.listed ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Extraction, OutputFailure,
+    ::testing::Values(
+        OutputFailureCase{"ArchiveNotCreated", &MemoryOutputStore::refuseCreate, "archive.007", "Unable to create archive.007", 1, false},
+        OutputFailureCase{"BatteryNotWritten", &MemoryOutputStore::refuseWrite, "Battery.007", "Unable to write Battery.007", 1, true},
+        OutputFailureCase{"PortNotClosed", &MemoryOutputStore::refuseClose, "Port1.007", "Unable to write Port1.007", 1, true},
+        // The summary is written once per Summary record.
+        OutputFailureCase{"SummaryNotCreated", &MemoryOutputStore::refuseCreate, "Summary.007", "Unable to create Summary File", 2, false},
+        OutputFailureCase{"SummaryNotWritten", &MemoryOutputStore::refuseWrite, "Summary.007", "Unable to create Summary File", 2, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A real file whose bytes cannot reach the disk: the failure shows when the buffered bytes are
+// written out, and is reported, not taken for a written archive.
+TEST_F(Extraction, ArchiveThatCannotReachTheDiskIsReportedAsNotWritten) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::filesystem::create_symlink("/dev/full", dir / "archive.007");
+    RunBytes r;
+    r.timed(kArchiveMux1, 100, "abc").record(kBattery, "v");
+    const ExtractionResult result = run(r, Choice::ArchiveOnly);
+    EXPECT_EQ(result.outputFailures, 1u);
+    EXPECT_TRUE(warnings.saw("File Extraction Error", "Unable to write archive.007"));
+    EXPECT_EQ(bytes("Battery.007"), B("v"));
 }
 
 } // namespace

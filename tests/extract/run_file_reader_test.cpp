@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "extract/debug_listing.h"
+#include "extract/output_store.h"
 #include "extract/run_file_reader.h"
 #include "extract_test_support.h"
 #include "support/temp_dir.h"
@@ -21,8 +22,9 @@ ReadOutcome readAll(const std::vector<uint8_t>& bytes) {
     TempDir dir;
     writeBytes(dir / "run.001", bytes);
     ReadOutcome out;
+    MemoryOutputStore outputs;
     DebugListing listing;
-    listing.start(dir / "log.dat");
+    listing.start(outputs);
     RunFileReader reader(out.warnings, &listing);
     EXPECT_TRUE(reader.open(dir / "run.001"));
     RunRecord r;
@@ -32,7 +34,7 @@ ReadOutcome readAll(const std::vector<uint8_t>& bytes) {
     }
     listing.finish();
     out.stats = reader.stats();
-    out.listing = readText(dir / "log.dat");
+    out.listing = outputs.text(DebugListing::kFileName);
     return out;
 }
 
