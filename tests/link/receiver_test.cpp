@@ -156,6 +156,19 @@ TEST_F(ReceiverFixture, DrainDropsHalfReceivedBytes) {
     EXPECT_FALSE(records.setupArrived);
 }
 
+// A reopened port starts afresh: the length of a mux packet cut off by the drain must not be
+// waited for by the next, shorter one.
+TEST_F(ReceiverFixture, DrainForgetsTheLengthOfAHalfReceivedMux) {
+    const auto cut = test::muxPacket(100);
+    line->feed({cut.begin(), cut.begin() + 60});
+    EXPECT_EQ(tick(), kBytesNoPacket);
+    rx.drainLoggerPort();
+    line->feed(test::muxPacket(20, 2, 1));
+    EXPECT_EQ(tick(), kPacketFramed);
+    ASSERT_EQ(sink.mux.size(), 1u);
+    EXPECT_EQ(sink.mux[0].size(), 20u + 32u);
+}
+
 // A false packet head (a stray 08 08 declaring 4000 payload bytes, a stray 04 04) holds framing
 // only for the time the line would need to bring its remaining bytes, plus a second; then the
 // status packets queued behind it frame again.

@@ -583,7 +583,7 @@ TEST(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
                           .state(6)
                           .runNumber(12)
                           .timeLeft(3725)
-                          .volts(12400, 12600, 0)
+                          .volts(12400, 12600, 11900)
                           .memory(2048000, 4096000)
                           .power(3)
                           .runStop(1)
@@ -599,6 +599,8 @@ TEST(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
     EXPECT_EQ(rig.text("LBOperation"), "Sampling");
     EXPECT_EQ(rig.text("LBTimeLeft"), " 1:02:05");
     EXPECT_EQ(rig.text("LBCurrentV"), "12.4 V");
+    EXPECT_EQ(rig.text("LBStartV"), "12.6 V");
+    EXPECT_EQ(rig.text("LBEndV"), "11.9 V");
     EXPECT_EQ(rig.text("LBFreeDisk"), "2000 K");
     EXPECT_EQ(rig.text("LBRunNumber"), "Run Number:  012");
     EXPECT_EQ(rig.text("LBPower"), "Power: 1100 0000");

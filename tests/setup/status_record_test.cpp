@@ -149,16 +149,36 @@ TEST_F(Tracker, LoggerIdOutsideOneTo254AsksForOne) {
     EXPECT_EQ(decode(StatusRecordBuilder().loggerId(0)).currentLoggerId, "Current Logger ID:    0");
 }
 
-TEST_F(Tracker, MasksGiveInstalledRowsAndHostType) {
+TEST_F(Tracker, MasksGiveInstalledRows) {
     const StatusView v = decode(StatusRecordBuilder().masks(0x0305, 0x41, 0x8));
     EXPECT_TRUE(v.portInstalled[0]);
     EXPECT_FALSE(v.portInstalled[1]);
     EXPECT_TRUE(v.portInstalled[2]);
     EXPECT_TRUE(v.analogInstalled[6]);
     EXPECT_TRUE(v.pumpInstalled[3]);
-    EXPECT_TRUE(v.remoteHostOn);
-    EXPECT_EQ(v.hostType, "Host:  RS422");
 }
+
+// The RS422 line and the remote host are two bits of their own; either may be set alone.
+struct HostBitsCase {
+    uint16_t serialMask;
+    bool remoteHost;
+    const char* hostType;
+};
+void PrintTo(const HostBitsCase& c, std::ostream* os) { *os << "mask " << c.serialMask; }
+
+class HostBits : public Tracker, public ::testing::WithParamInterface<HostBitsCase> {};
+
+TEST_P(HostBits, GiveTheHostLineAndTheRemoteHostPanel) {
+    const StatusView v = decode(StatusRecordBuilder().masks(GetParam().serialMask, 0, 0));
+    EXPECT_EQ(v.remoteHostOn, GetParam().remoteHost);
+    EXPECT_EQ(v.hostType, GetParam().hostType);
+}
+
+INSTANTIATE_TEST_SUITE_P(Masks, HostBits,
+                         ::testing::Values(HostBitsCase{0x0000, false, "Host:  RS232"},
+                                           HostBitsCase{0x0100, false, "Host:  RS422"},
+                                           HostBitsCase{0x0200, true, "Host:  RS232"},
+                                           HostBitsCase{0x0305, true, "Host:  RS422"}));
 
 TEST_F(Tracker, HostClockTextsOncePerSecondAndLoggerTimeGoesStale) {
     clock.seconds = 1700000000;  // 11/14/23 22:13:20 UTC
