@@ -330,27 +330,13 @@ int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, b
         *streamFor(section) << tableRow(row, a.format);
     });
 
-    int status = kArchiveExitOk;
-    for (const std::string& path : a.files) {
-        OpenFile f;
-        if (!openArchive(path, f, err)) {
-            status = kArchiveExitFault;
-            continue;
-        }
-        ArchiveWalker walker(f.file.get(), f.length);
-        Progress shown(progress, path, f.length, err);
-        ArchiveRecordInfo r;
-        ArchiveWalk step;
-        while ((step = walker.next(r)) == ArchiveWalk::Record) {
-            exporter.add(r);
-            shown.at(walker.position());
-        }
-        shown.done();
-        if (step == ArchiveWalk::Fault) {
+    const int status = walkEach(
+        a.files, err, progress, [&](const ArchiveRecordInfo& r) { exporter.add(r); },
+        [&](const std::string& path, const ArchiveWalker& walker, ArchiveWalk step, uint64_t) {
+            if (step != ArchiveWalk::Fault) return true;
             reportFault(path, walker, err);
-            status = kArchiveExitFault;
-        }
-    }
+            return false;
+        });
     exporter.finish();
     out.flush();
     if (!out) writeFailed = true;
