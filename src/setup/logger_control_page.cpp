@@ -20,27 +20,6 @@ namespace cv {
 
 namespace {
 
-
-template <size_t N>
-QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const char*, N>& items) {
-    auto* cb = named(new QComboBox(parent), name);
-    for (const char* item : items) cb->addItem(item);
-    return cb;
-}
-
-// A screen reader takes a combo box's name from the label it is the buddy of, so a control
-// without a label in front of it gets one that is never shown.
-template <class T>
-T* spokenAs(T* control, const QString& name) {
-    control->setAccessibleName(name);
-    if constexpr (std::is_same_v<T, QComboBox>) {
-        auto* label = new QLabel(name, control->parentWidget());
-        label->hide();
-        label->setBuddy(control);
-    }
-    return control;
-}
-
 QSpinBox* spinner(QWidget* parent, const QString& name, const setup::SpinnerLimits& limits, int step) {
     auto* ud = named(new QSpinBox(parent), name);
     ud->setRange(limits.minimum, limits.maximum);

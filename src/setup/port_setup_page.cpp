@@ -17,27 +17,6 @@ namespace cv {
 
 namespace {
 
-
-template <size_t N>
-QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const char*, N>& items, int count = int(N)) {
-    auto* cb = named(new QComboBox(parent), name);
-    for (int i = 0; i < count; ++i) cb->addItem(items[size_t(i)]);
-    return cb;
-}
-
-// A screen reader takes a combo box's name from the label it is the buddy of, so a control
-// without a label in front of it gets one that is never shown.
-template <class T>
-T* spokenAs(T* control, const QString& name) {
-    control->setAccessibleName(name);
-    if constexpr (std::is_same_v<T, QComboBox>) {
-        auto* label = new QLabel(name, control->parentWidget());
-        label->hide();
-        label->setBuddy(control);
-    }
-    return control;
-}
-
 QCheckBox* hourBox(QWidget* parent, const QString& name) {
     auto* box = named(new QCheckBox(parent), name);
     box->setToolTip("Sample once per hour");

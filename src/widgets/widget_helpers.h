@@ -3,7 +3,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QString>
+#include <array>
 #include <string>
+#include <type_traits>
 
 namespace cv {
 
@@ -23,6 +25,27 @@ inline QString qs(const std::string& s) { return QString::fromStdString(s); }
 // Chooses an item by index; an index out of range chooses none.
 inline void setIndex(QComboBox* cb, int index) {
     if (cb) cb->setCurrentIndex(index >= 0 && index < cb->count() ? index : -1);
+}
+
+// A combo box filled with the first `count` of `items`.
+template <size_t N>
+QComboBox* comboOf(QWidget* parent, const QString& name, const std::array<const char*, N>& items, int count = int(N)) {
+    auto* cb = named(new QComboBox(parent), name);
+    for (int i = 0; i < count; ++i) cb->addItem(items[size_t(i)]);
+    return cb;
+}
+
+// A screen reader takes a combo box's name from the label it is the buddy of, so a control
+// without a label in front of it gets one that is never shown.
+template <class T>
+T* spokenAs(T* control, const QString& name) {
+    control->setAccessibleName(name);
+    if constexpr (std::is_same_v<T, QComboBox>) {
+        auto* label = new QLabel(name, control->parentWidget());
+        label->hide();
+        label->setBuddy(control);
+    }
+    return control;
 }
 
 } // namespace cv
