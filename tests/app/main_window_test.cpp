@@ -16,6 +16,7 @@
 #include "base/bytes.h"
 #include "memory/upload_screen_qt.h"
 #include "support/fakes.h"
+#include "support/window_rig.h"
 
 namespace cv {
 namespace {
@@ -27,12 +28,7 @@ std::vector<uint8_t> statusPacket() {
     return p;
 }
 
-struct WindowFixture : ::testing::Test {
-    test::FakeClock clock;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
+struct WindowFixture : ::testing::Test, test::WindowRig {
 
     // One second of the program: 200 fast ticks, then the two one-second timers.
     void second(const std::vector<uint8_t>& arriving = {}) {

@@ -16,6 +16,7 @@
 #include "link/real_time_page.h"
 #include "link/stream_screen_qt.h"
 #include "support/fakes.h"
+#include "support/window_rig.h"
 
 namespace cv {
 namespace {
@@ -35,12 +36,7 @@ std::vector<uint8_t> muxPacket(int unit, int seq, const std::vector<std::string>
     return p;
 }
 
-struct StreamWindow : ::testing::Test {
-    test::FakeClock clock;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
+struct StreamWindow : ::testing::Test, test::WindowRig {
     RealTimePage* page = form.streamScreen()->page();
 
     StreamWindow() {

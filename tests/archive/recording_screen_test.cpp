@@ -11,6 +11,7 @@
 #include "archive_support.h"
 #include "setup/setup_screen_qt.h"
 #include "support/fakes.h"
+#include "support/window_rig.h"
 #include "support/temp_dir.h"
 
 namespace cv {
@@ -18,11 +19,7 @@ namespace {
 
 using namespace recording;
 
-struct RecordingWindow : ::testing::Test {
-    test::FakeClock clock;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+struct RecordingWindow : ::testing::Test, test::WindowRig {
     RecordingScreen& screen = *form.recordingScreen();
     RecordPage& page = *screen.page();
     test::TempDir dir;

@@ -24,6 +24,7 @@
 #include "setup/setup_screen_qt.h"
 #include "link/link_screen_qt.h"
 #include "support/fakes.h"
+#include "support/window_rig.h"
 #include "support/temp_dir.h"
 #include "widgets/colours.h"
 
@@ -52,12 +53,7 @@ std::vector<uint8_t> analogPacket() {
     return p;
 }
 
-struct HardwareWindow : ::testing::Test {
-    test::FakeClock clock;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
+struct HardwareWindow : ::testing::Test, test::WindowRig {
     HardwareScreen& hw = *form.hardwareScreen();
     HardwarePage& hp = *hw.hardwarePage();
     AnalogPage& ap = *hw.analogPage();

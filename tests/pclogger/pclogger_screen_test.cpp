@@ -18,6 +18,7 @@
 #include "setup/data_status_page.h"
 #include "setup/setup_screen_qt.h"
 #include "support/fakes.h"
+#include "support/window_rig.h"
 #include "widgets/colours.h"
 
 namespace cv {
@@ -25,11 +26,7 @@ namespace {
 
 using namespace pclogger;
 
-struct PcLoggerWindow : ::testing::Test {
-    test::FakeClock clock;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+struct PcLoggerWindow : ::testing::Test, test::WindowRig {
     PcLoggerScreen& screen = *form.pcLoggerScreen();
     PcLoggerPage& page = *screen.page();
 
