@@ -4,6 +4,7 @@
 #include "base/bytes.h"
 #include "link/receiver.h"
 #include "memory_serial.h"
+#include "still_clock.h"
 
 namespace {
 
@@ -50,14 +51,7 @@ BENCHMARK(BM_ReceiveTypeByteJunk);
 // A false mux head waits with almost a buffer behind it, timed against a clock that never
 // reaches its bound: the cost of each tick spent waiting.
 void BM_ReceiveWaitingFalseHead(benchmark::State& state) {
-    struct StillClock : cv::HostClock {
-        int64_t now() override { return 0; }
-        std::tm localTime(int64_t) override { return {}; }
-        int64_t fromLocalTime(std::tm) override { return 0; }
-        long offsetWest() override { return 0; }
-        int hundredths() override { return 0; }
-        uint32_t elapsedMs() override { return 0; }
-    } clock;
+    StillClock clock;
     Rig rig;
     rig.rx.setClock(&clock);
     std::vector<uint8_t> head(3000, 0x5A);

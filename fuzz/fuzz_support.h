@@ -7,7 +7,7 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "ports/host_clock.h"
+#include "still_clock.h"
 
 // A folder for the files a fuzz target must write; it goes when the process ends, so runs leave
 // nothing behind.
@@ -21,14 +21,4 @@ struct FuzzScratchDir {
         std::filesystem::remove_all(path, ec);
     }
     std::filesystem::path path;
-};
-
-// The same instant on every call, so an input decides everything a target does.
-struct StillClock : cv::HostClock {
-    int64_t now() override { return 1700000000; }
-    std::tm localTime(int64_t) override { return {}; }
-    int64_t fromLocalTime(std::tm) override { return 0; }
-    long offsetWest() override { return 0; }
-    int hundredths() override { return 0; }
-    uint32_t elapsedMs() override { return 0; }
 };
