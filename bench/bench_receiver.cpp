@@ -33,7 +33,7 @@ void BM_ReceiveJunk(benchmark::State& state) {
     Rig rig;
     rig.factory.device.stream.assign(4096 * 16, 0x5A);
     rig.factory.device.loop = true;
-    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets(0));
+    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets());
 }
 BENCHMARK(BM_ReceiveJunk);
 
@@ -44,7 +44,7 @@ void BM_ReceiveTypeByteJunk(benchmark::State& state) {
     rig.factory.device.stream.resize(4096 * 16);
     for (size_t i = 0; i < rig.factory.device.stream.size(); ++i) rig.factory.device.stream[i] = uint8_t(i % 8 + 1);
     rig.factory.device.loop = true;
-    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets(0));
+    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets());
 }
 BENCHMARK(BM_ReceiveTypeByteJunk);
 
@@ -58,8 +58,8 @@ void BM_ReceiveWaitingFalseHead(benchmark::State& state) {
     head[0] = head[1] = 8;
     cv::putU16be(head.data() + 6, 4000);
     rig.factory.device.stream = head;
-    rig.rx.receiveLoggerPackets(0);
-    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets(0));
+    rig.rx.receiveLoggerPackets();
+    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets());
     if (rig.rx.fillCount() != head.size()) state.SkipWithError("the head did not wait");
 }
 BENCHMARK(BM_ReceiveWaitingFalseHead);
@@ -71,7 +71,7 @@ void BM_ReceiveUploadBlocks(benchmark::State& state) {
     cv::frameBlock(block.data(), block.size(), 4);
     for (int i = 0; i < 64; ++i) rig.factory.device.stream.insert(rig.factory.device.stream.end(), block.begin(), block.end());
     rig.factory.device.loop = true;
-    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets(0));
+    for (auto _ : state) benchmark::DoNotOptimize(rig.rx.receiveLoggerPackets());
     state.counters["framed"] = double(rig.rx.counters().packetsFramed);
 }
 BENCHMARK(BM_ReceiveUploadBlocks);

@@ -37,13 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     factory.device.stream.assign(data + kHeader, data + size);
     for (size_t i = 0; i < size * 2 + 16; ++i) {
         clock.ms += uint32_t(data[2 + i % 8]) * 16;
-        rx.receiveLoggerPackets(0);
+        rx.receiveLoggerPackets();
         if (rx.fillCount() > cv::kReceiveBufferSize) __builtin_trap();
     }
     // Once the line is quiet, time must free the buffer of every head that waits for bytes.
     for (size_t i = 0; i < 2 * cv::kReceiveBufferSize + 16 && rx.fillCount() >= 12; ++i) {
         clock.ms += 100000;
-        rx.receiveLoggerPackets(0);
+        rx.receiveLoggerPackets();
     }
     if (rx.fillCount() >= 12) __builtin_trap();
     return 0;

@@ -19,8 +19,8 @@
 #include "hardware/hardware_page.h"
 #include "hardware/hardware_screen_qt.h"
 #include "link/link_screen_qt.h"
-#include "link/real_time_page.h"
-#include "link/stream_screen_qt.h"
+#include "stream/real_time_page.h"
+#include "stream/stream_screen_qt.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "pclogger/pclogger_page.h"
@@ -200,12 +200,13 @@ void TForm1::buildControllers() {
         [this](const std::string& typed) { return m_hardware->passwordAccepted(QString::fromStdString(typed)); });
     m_recording = new RecordingScreen(this, m_services);
     m_receiver.setReplaySource(&m_recording->replaySource());
-    m_stream->setArchiveSink(&m_recording->archiveSink());
     m_pcLogger = new PcLoggerScreen(
         this, m_services, m_ports,
         PcLoggerLinks{m_stream->stream(), [this](const uint8_t* r, size_t n) { m_stream->onPcLoggerRecordMade(r, n); },
                       m_setup->dataStatusPage()->DSPCPort, m_setup->dataStatusPage()->DSPCPorts},
         m_env.portMap);
+    // The recorder takes each record after the raw display and the PC logger's output lines.
+    m_stream->stream().addConsumer(&m_recording->recorder());
     // The order each line of the host setup file is applied in: the host mode before the link
     // reopens its port for it.
     m_settings = new SettingsScreen(this, m_services, m_env.startupDirectory);
@@ -345,8 +346,8 @@ void TForm1::BTExitClick() {
 
 void TForm1::Timer10msTimer() {
     m_setup->hostClockTick();
-    m_link->receiveStep(m_recording->recordingMode());
-    m_pcLogger->pcLoggerStep(m_recording->recordingMode());
+    m_link->receiveStep();
+    m_pcLogger->pcLoggerStep();
     m_recording->replayStopStep();
     m_stream->rawDisplayStep();
 }
@@ -375,19 +376,16 @@ void TForm1::TTimeoutTimer() { m_upload->timeoutTick(); }
 void TForm1::loggerDataReady() {
     m_dataReadyQueued = false;
     if (!m_upload->session().transferRunning()) return;
-    const int mode = m_recording->recordingMode();
-    if (mode == 5 || mode == 6) return;  // replay feeds the receiver, not the port
+    if (m_receiver.replaying()) return;  // replay feeds the receiver, not the port
     // A status may stand in front of the block in the same read; a few calls frame both.
     for (int i = 0; i < 4; ++i)
-        if (m_link->receiveNow(mode) != kPacketFramed || m_receiver.fillCount() < 12) break;
+        if (m_link->receiveNow() != kPacketFramed || m_receiver.fillCount() < 12) break;
 }
 
 void TForm1::onUploadBlock() { m_upload->onUploadBlock(); }
 void TForm1::onDirectoryEntry() { m_upload->onDirectoryEntry(); }
 void TForm1::onAnalogCalibration() { m_hardware->onAnalogCalibration(); }
 void TForm1::onHardwareConfiguration() { m_hardware->onHardwareConfiguration(); }
-void TForm1::onMuxRecord(uint8_t* record, size_t length, int recordingMode) {
-    m_stream->onMuxRecord(record, length, recordingMode);
-}
+void TForm1::onMuxRecord(uint8_t* record, size_t length) { m_stream->onMuxRecord(record, length); }
 
 } // namespace cv

@@ -83,7 +83,7 @@ public:
     void onDirectoryEntry() override;
     void onAnalogCalibration() override;
     void onHardwareConfiguration() override;
-    void onMuxRecord(uint8_t* record, size_t length, int recordingMode) override;
+    void onMuxRecord(uint8_t* record, size_t length) override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;

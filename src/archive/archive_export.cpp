@@ -11,13 +11,14 @@
 
 #include "base/bytes.h"
 #include "base/text_format.h"
+#include "protocol/mux_record.h"
 
 namespace cv {
 
 namespace {
-constexpr size_t kHeader = 28;
-constexpr size_t kTrailer = 4;
-constexpr int kSections = 9;
+constexpr size_t kHeader = mux::kHeaderLength;
+constexpr size_t kTrailer = mux::kTrailerLength;
+constexpr int kSections = mux::kSections;
 constexpr uint64_t kProgressFrom = 4u << 20;
 
 bool isLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
@@ -372,30 +373,32 @@ ArchiveWalk ArchiveWalker::next(ArchiveRecordInfo& r) {
     uint8_t* p = m_record.data();
     if (fseeko(m_file, off_t(at), SEEK_SET) != 0 || std::fread(p, 1, kHeader, m_file) != kHeader)
         return fail(at, "read error");
-    const size_t payload = getU16le(p + 4);
+    const mux::RecordView head(p, kHeader);
+    const size_t payload = head.dataLength();
     if (payload + kHeader + kTrailer > left)
         return fail(at, format("truncated last record: its length %zu runs past the end of the file (%llu bytes left)",
                                payload + kHeader + kTrailer, (unsigned long long)left));
-    size_t sum = 0;
-    for (int s = 0; s < kSections; ++s) sum += getU16le(p + 10 + 2 * s);
+    const size_t sum = head.sectionsTotal();
     if (sum != payload) return fail(at, format("section lengths add up to %zu, not to the data length %zu", sum, payload));
     if (std::fread(p + kHeader, 1, payload + kTrailer, m_file) != payload + kTrailer) return fail(at, "read error");
+    const mux::RecordView record(p, payload + kHeader + kTrailer);
     // Only a file whose first record ends in the host's trailer promises it everywhere.
-    const bool hashes = std::memcmp(p + kHeader + payload, "####", kTrailer) == 0;
+    const bool hashes = record.trailerIsHostTrailer();
     if (m_first) m_checkTrailer = hashes;
     else if (m_checkTrailer && !hashes)
         return fail(at, "the trailer is not \"####\" where the record's length puts it");
     m_first = false;
 
+    const mux::Header h = record.header();
     r.offset = at;
-    r.first = p[0];
-    r.second = p[1];
-    r.loggerId = p[2];
-    r.sequence = p[3];
-    r.payload = uint16_t(payload);
-    r.timeStamp = getU32le(p + 6);
-    for (int s = 0; s < kSections; ++s) r.sections[size_t(s)] = getU16le(p + 10 + 2 * s);
-    r.data = p + kHeader;
+    r.first = h.first;
+    r.second = h.second;
+    r.loggerId = h.unit;
+    r.sequence = h.sequence;
+    r.payload = h.dataLength;
+    r.timeStamp = h.timeStamp;
+    r.sections = h.sections;
+    r.data = record.data().data();
     m_position = at + payload + kHeader + kTrailer;
     return ArchiveWalk::Record;
 }

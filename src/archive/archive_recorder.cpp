@@ -14,7 +14,7 @@ namespace cv {
 
 namespace recording {
 
-std::string statusText(int mode, double replaySeconds, uint32_t failedWrites) {
+std::string statusText(RecordingMode mode, double replaySeconds, uint32_t failedWrites) {
     std::string text;
     switch (mode) {
     case kOff: text = "Recording:  OFF"; break;
@@ -31,7 +31,7 @@ std::string statusText(int mode, double replaySeconds, uint32_t failedWrites) {
 
 std::string fileSizeText(int64_t bytes) { return format("File Size:  %8ld K", long(bytes / 1024)); }
 
-std::string periodicFileName(const std::string& baseName, int mode, const std::tm& local) {
+std::string periodicFileName(const std::string& baseName, RecordingMode mode, const std::tm& local) {
     int year = local.tm_year;
     if (year >= 100) year -= 100;
     if (mode == kHourly) return format("%s%02d_%03d.%03d", baseName.c_str(), year, local.tm_yday + 1, local.tm_hour);
@@ -67,7 +67,7 @@ bool ArchiveRecorder::startContinuous(const std::string& path) {
     return true;
 }
 
-bool ArchiveRecorder::startPeriodic(int mode, const std::string& baseName) {
+bool ArchiveRecorder::startPeriodic(RecordingMode mode, const std::string& baseName) {
     stop();
     m_baseName = baseName;
     m_failedWrites = 0;
@@ -120,8 +120,8 @@ void ArchiveRecorder::fail(const std::string& action, int error) {
     if (m_stopped) m_stopped();
 }
 
-bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length, int recordingMode) {
-    if (m_mode == kOff || recordingMode != m_mode) return false;
+bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length) {
+    if (!isRecording(m_mode)) return false;
     if (m_fd < 0) {
         if (m_mode == kContinuous) return false;
         if (!makePeriodicFileName() || !openFile(false)) {

@@ -9,33 +9,41 @@
 #include <functional>
 #include <string>
 
-#include "link/archive_sink.h"
+#include "stream/stream_consumer.h"
 
 namespace cv {
 
 class HostClock;
 class WarningBox;
 
+// What the recording page is doing: recording into one file, hourly or daily files, or
+// replaying a file once or round and round. The numbers are those the status texts and the
+// host's other tools have always used.
+enum class RecordingMode { Off = 0, Continuous = 2, Hourly = 3, Daily = 4, ReplayOnce = 5, ReplayContinuous = 6 };
+
 namespace recording {
-constexpr int kOff = 0;
-constexpr int kContinuous = 2;
-constexpr int kHourly = 3;
-constexpr int kDaily = 4;
-constexpr int kReplayOnce = 5;
-constexpr int kReplayContinuous = 6;
+constexpr RecordingMode kOff = RecordingMode::Off;
+constexpr RecordingMode kContinuous = RecordingMode::Continuous;
+constexpr RecordingMode kHourly = RecordingMode::Hourly;
+constexpr RecordingMode kDaily = RecordingMode::Daily;
+constexpr RecordingMode kReplayOnce = RecordingMode::ReplayOnce;
+constexpr RecordingMode kReplayContinuous = RecordingMode::ReplayContinuous;
+
+inline bool isRecording(RecordingMode m) { return m == kContinuous || m == kHourly || m == kDaily; }
+inline bool isReplay(RecordingMode m) { return m == kReplayOnce || m == kReplayContinuous; }
 
 // The status text of LBRecordStatus and the TSRecord caption for a recording mode; the replay
 // modes take the seconds replayed. Failed writes, when there are any, are added behind it.
-std::string statusText(int mode, double replaySeconds = 0.0, uint32_t failedWrites = 0);
+std::string statusText(RecordingMode mode, double replaySeconds = 0.0, uint32_t failedWrites = 0);
 // "File Size:  %8ld K" for a byte count.
 std::string fileSizeText(int64_t bytes);
-// The hourly (mode 3) or daily (mode 4) file name for a base name at a local time.
-std::string periodicFileName(const std::string& baseName, int mode, const std::tm& local);
+// The hourly or daily file name for a base name at a local time.
+std::string periodicFileName(const std::string& baseName, RecordingMode mode, const std::tm& local);
 
 constexpr const char* kFileErrorTitle = "Archive File Error";
 }  // namespace recording
 
-class ArchiveRecorder : public ArchiveSink {
+class ArchiveRecorder : public StreamConsumer {
 public:
     ArchiveRecorder(HostClock& clock, WarningBox& warnings);
     ~ArchiveRecorder() override;
@@ -48,13 +56,16 @@ public:
     // Hourly (mode 3) or daily (mode 4) files from the base name. The present hour's or day's
     // file is measured (created empty when absent); the first record opens it for appending.
     // False, with one warning, when it cannot be created or opened.
-    bool startPeriodic(int mode, const std::string& baseName);
+    bool startPeriodic(RecordingMode mode, const std::string& baseName);
     // Closes the open file, if any, and turns the recorder off.
     void stop();
 
-    // ArchiveSink: one write of the whole record. False when nothing was written: the recorder
-    // is off, or its file could not be opened (recording then stops), or the write failed.
-    bool appendRecord(const uint8_t* record, size_t length, int recordingMode) override;
+    // One write of the whole record (header in host order). False when nothing was written:
+    // the recorder is off, or its file could not be opened (recording then stops), or the
+    // write failed.
+    bool appendRecord(const uint8_t* record, size_t length);
+    // StreamConsumer: every accepted record while recording.
+    void takeRecord(const mux::RecordView& record) override { appendRecord(record.bytes(), record.wholeLength()); }
     // Once a second in modes 3 and 4: a new clock minute closes the open file, so that the next
     // record opens the file of its own hour or day.
     void minuteTick();
@@ -62,7 +73,7 @@ public:
     // Called when recording stops by itself (a file that cannot be opened).
     void setStoppedHandler(std::function<void()> stopped) { m_stopped = std::move(stopped); }
 
-    int mode() const { return m_mode; }
+    RecordingMode mode() const { return m_mode; }
     bool fileOpen() const { return m_fd >= 0; }
     const std::string& fileName() const { return m_fileName; }
     // "Archive File:  %s", "1 Hour Archive File:  %s" or "24 Hour Archive File:  %s".
@@ -79,7 +90,7 @@ private:
     HostClock& m_clock;
     WarningBox& m_warnings;
     std::function<void()> m_stopped;
-    int m_mode = recording::kOff;
+    RecordingMode m_mode = recording::kOff;
     int m_fd = -1;
     std::string m_baseName;
     std::string m_fileName;

@@ -5,15 +5,10 @@
 
 #include "archive/archive_recorder.h"
 #include "base/bytes.h"
+#include "protocol/mux_record.h"
 #include "ports/host_clock.h"
 
 namespace cv {
-
-namespace {
-constexpr size_t kHeaderLength = 28;
-constexpr size_t kTrailerLength = 4;
-constexpr size_t kSectionCount = 9;
-}  // namespace
 
 int ArchiveReplay::ticksPerRecord(int speed) { return 19 / std::clamp(speed, kMinSpeed, kMaxSpeed); }
 
@@ -21,7 +16,7 @@ ArchiveReplay::ArchiveReplay(HostClock& clock) : m_clock(clock) {}
 
 ArchiveReplay::~ArchiveReplay() { stop(); }
 
-bool ArchiveReplay::start(const std::string& path, int mode) {
+bool ArchiveReplay::start(const std::string& path, RecordingMode mode) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     stop();
@@ -80,18 +75,18 @@ size_t ArchiveReplay::nextPacket(uint8_t* buffer, size_t room) {
         m_position = 0;
         m_wrapped = true;
     }
-    if (room < kMuxOverhead) {
+    if (room < mux::kPacketOverhead) {
         requestStop();
         return 0;
     }
-    uint8_t* header = buffer + 2;
-    if (std::fread(header, 1, kHeaderLength, m_file) != kHeaderLength) {
+    uint8_t* record = buffer + 2;
+    if (std::fread(record, 1, mux::kHeaderLength, m_file) != mux::kHeaderLength) {
         requestStop();
         return 0;
     }
-    const size_t payload = getU16le(header + 4);
-    const size_t body = payload + kTrailerLength;
-    if (payload + kMuxOverhead > room) {
+    const size_t payload = mux::RecordView(record, mux::kHeaderLength).dataLength();
+    const size_t body = payload + mux::kTrailerLength;
+    if (payload + mux::kPacketOverhead > room) {
         // Such a frame could never be received whole; the records behind it still can.
         if (fseeko(m_file, off_t(body), SEEK_CUR) != 0 || ftello(m_file) > m_length) {
             requestStop();
@@ -100,18 +95,16 @@ size_t ArchiveReplay::nextPacket(uint8_t* buffer, size_t room) {
         if (!m_wrapped) ++m_skipped;
         return 0;
     }
-    buffer[0] = 8;
-    buffer[1] = 8;
-    putU16be(header + 4, uint16_t(payload));
-    putU32be(header + 6, getU32le(header + 6));
-    for (size_t s = 0; s < kSectionCount; ++s) putU16be(header + 10 + 2 * s, getU16le(header + 10 + 2 * s));
-    if (std::fread(header + kHeaderLength, 1, body, m_file) != body) {
+    buffer[0] = mux::kPacketType;
+    buffer[1] = mux::kPacketType;
+    mux::headerToWireOrder(record);
+    if (std::fread(record + mux::kHeaderLength, 1, body, m_file) != body) {
         requestStop();
         return 0;
     }
-    const size_t frame = payload + kMuxOverhead;
+    const size_t frame = payload + mux::kPacketOverhead;
     putU16le(buffer + frame - 2, blockChecksum(buffer, frame - 2));
-    m_position += int64_t(kHeaderLength + body);
+    m_position += int64_t(mux::kHeaderLength + body);
     return frame;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "archive/archive_recorder.h"
 #include "link/receiver.h"
 
 namespace cv {
@@ -26,15 +27,16 @@ public:
     ArchiveReplay(const ArchiveReplay&) = delete;
     ArchiveReplay& operator=(const ArchiveReplay&) = delete;
 
-    // Opens the file for replay once (mode 5) or continuously (mode 6). False when it cannot
-    // be opened; nothing changes then.
-    bool start(const std::string& path, int mode);
+    // Opens the file for replay once or continuously. False when it cannot be opened; nothing
+    // changes then.
+    bool start(const std::string& path, RecordingMode mode);
     // Closes the file. The count of skipped records stays readable until the next start.
     void stop();
 
     // ReplaySource: one fast-timer tick. The bytes of one rebuilt frame when a record is due,
     // else 0. Never writes beyond `room`.
     size_t nextPacket(uint8_t* buffer, size_t room) override;
+    bool replaying() const override { return m_mode != RecordingMode::Off; }
 
     // Takes effect at the next reload of the countdown.
     void setSpeed(int speed);
@@ -42,7 +44,7 @@ public:
     // True once after the end of the file (replay once) or a failed read.
     bool takeStopRequest();
 
-    int mode() const { return m_mode; }
+    RecordingMode mode() const { return m_mode; }
     const std::string& fileName() const { return m_fileName; }
     int64_t readPosition() const { return m_position; }
     int64_t fileLength() const { return m_length; }
@@ -57,7 +59,7 @@ private:
     HostClock& m_clock;
     std::FILE* m_file = nullptr;
     std::string m_fileName;
-    int m_mode = 0;
+    RecordingMode m_mode = RecordingMode::Off;
     int m_speed = kDefaultSpeed;
     int m_countdown = 0;  // kept from one replay to the next
     bool m_stopRequest = false;

@@ -36,7 +36,7 @@ RecordingScreen::RecordingScreen(QWidget* window, HostServices& services)
 
 RecordingScreen::~RecordingScreen() = default;
 
-int RecordingScreen::recordingMode() const {
+RecordingMode RecordingScreen::recordingMode() const {
     if (m_replay.mode() != kOff) return m_replay.mode();
     return m_recorder.mode();
 }
@@ -61,7 +61,7 @@ void RecordingScreen::BTRecordArchiveClick() {
 void RecordingScreen::BTRecord1HourClick() { startPeriodic(kHourly, "Record 1 Hour Archive"); }
 void RecordingScreen::BTRecord1DayClick() { startPeriodic(kDaily, "Record 1 Day Archive"); }
 
-void RecordingScreen::startPeriodic(int mode, const char* title) {
+void RecordingScreen::startPeriodic(RecordingMode mode, const char* title) {
     const auto path = m_services.dialogs.chooseSaveFile({title, "", "", true});
     if (!path) return;
     if (!m_recorder.startPeriodic(mode, *path)) return;
@@ -77,7 +77,7 @@ void RecordingScreen::ReplayContinuousBTClick() {
     startReplay(kReplayContinuous, "Open Archive For Continuous Replay");
 }
 
-void RecordingScreen::startReplay(int mode, const char* title) {
+void RecordingScreen::startReplay(RecordingMode mode, const char* title) {
     FileChoice choice;
     choice.title = title;
     const auto path = m_services.dialogs.chooseOpenFile(choice);

@@ -23,9 +23,7 @@ public:
     RecordingScreen(QWidget* window, HostServices& services);
     ~RecordingScreen() override;
 
-    // 0 off, 2 one file, 3 hourly files, 4 daily files, 5 replay once, 6 continuous replay.
-    int recordingMode() const;
-    ArchiveSink& archiveSink() { return m_recorder; }
+    RecordingMode recordingMode() const;
     ReplaySource& replaySource() { return m_replay; }
     ArchiveRecorder& recorder() { return m_recorder; }
     ArchiveReplay& replay() { return m_replay; }
@@ -55,8 +53,8 @@ public:
     void SetRecordButtons(bool enabled);
 
 private:
-    void startPeriodic(int mode, const char* title);
-    void startReplay(int mode, const char* title);
+    void startPeriodic(RecordingMode mode, const char* title);
+    void startReplay(RecordingMode mode, const char* title);
     void showStatus();
     void recorderStopped();
 

@@ -8,12 +8,12 @@
 namespace cv {
 
 bool SectionSet::canAppend(int section, size_t count) const {
-    if (section < 1 || section > kSectionCount) return false;
+    if (section < 1 || section > mux::kSections) return false;
     return length(section) + count <= kSectionCapacity && m_total + count <= kMaxDataLength;
 }
 
 void SectionSet::append(int section, const uint8_t* data, size_t count) {
-    if (section < 1 || section > kSectionCount) return;
+    if (section < 1 || section > mux::kSections) return;
     std::vector<uint8_t>& bytes = m_sections[size_t(section - 1)];
     size_t room = std::min(kSectionCapacity - bytes.size(), kMaxDataLength - m_total);
     size_t n = std::min(count, room);
@@ -23,7 +23,7 @@ void SectionSet::append(int section, const uint8_t* data, size_t count) {
 }
 
 void SectionSet::replace(int section, const uint8_t* data, size_t count) {
-    if (section < 1 || section > kSectionCount) return;
+    if (section < 1 || section > mux::kSections) return;
     std::vector<uint8_t>& bytes = m_sections[size_t(section - 1)];
     m_total -= bytes.size();
     bytes.clear();
@@ -37,23 +37,24 @@ void SectionSet::clear() {
 
 void SectionSet::appendRecord(std::vector<uint8_t>& out, const ArchiveRecordHeader& header, uint32_t time) const {
     size_t start = out.size();
-    out.resize(start + kArchiveHeaderLength + m_total + kArchiveTrailerLength);
+    out.resize(start + mux::kHeaderLength + m_total + mux::kTrailerLength);
     uint8_t* p = out.data() + start;
-    p[0] = header.first;
-    p[1] = header.second;
-    p[2] = header.loggerId;
-    p[3] = header.sequence;
-    putU16le(p + kArchiveLengthOffset, uint16_t(m_total));
-    putU32le(p + kArchiveTimeOffset, time);
-    for (int s = 0; s < kSectionCount; ++s)
-        putU16le(p + kArchiveSectionLengthsOffset + 2 * size_t(s), uint16_t(m_sections[size_t(s)].size()));
-    uint8_t* data = p + kArchiveHeaderLength;
+    mux::Header h;
+    h.first = header.first;
+    h.second = header.second;
+    h.unit = header.loggerId;
+    h.sequence = header.sequence;
+    h.dataLength = uint16_t(m_total);
+    h.timeStamp = time;
+    for (size_t s = 0; s < m_sections.size(); ++s) h.sections[s] = uint16_t(m_sections[s].size());
+    mux::writeHeader(p, h, mux::ByteOrder::Host);
+    uint8_t* data = p + mux::kHeaderLength;
     for (const auto& bytes : m_sections) {
         if (bytes.empty()) continue;
         std::memcpy(data, bytes.data(), bytes.size());
         data += bytes.size();
     }
-    std::memcpy(data, "####", kArchiveTrailerLength);
+    std::memcpy(data, mux::kHostTrailer.data(), mux::kTrailerLength);
 }
 
 } // namespace cv

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "extract/run_record.h"
+#include "protocol/mux_record.h"
 
 namespace cv {
 
@@ -42,7 +43,7 @@ public:
 private:
     // Each grows to what its section has held so far (kSectionCapacity at most) and keeps that
     // room: a run of short records never pays for nine full sections.
-    std::array<std::vector<uint8_t>, kSectionCount> m_sections;
+    std::array<std::vector<uint8_t>, mux::kSections> m_sections;
     size_t m_total = 0;
 };
 

@@ -9,6 +9,7 @@
 #include "extract/output_store.h"
 #include "extract/run_file_reader.h"
 #include "extract/run_record.h"
+#include "protocol/mux_record.h"
 #include "extract/run_summary.h"
 #include "extract/warning_sink.h"
 #include "base/bytes.h"
@@ -239,30 +240,21 @@ void Extraction::archiveKrMux(RunRecord& record, DebugListing& listing) {
     startArchive();
     uint8_t* p = record.payload;
     const size_t size = size_t(record.size);
-    listing.listTime(size >= kArchiveTimeOffset + 4 ? int32_t(getU32be(p + kArchiveTimeOffset)) : 0);
+    const mux::RecordView wire(p, size, mux::ByteOrder::Wire);
+    listing.listTime(int32_t(wire.timeStamp()));
     // Only a record whose length matches its own data length can go into the archive: replay
     // frames the file by those lengths, so one wrong record would garble all that follow it.
-    const size_t dataLength = size >= kArchiveOverhead ? getU16be(p + kArchiveLengthOffset) : 0;
-    if (size < kArchiveOverhead || dataLength + kArchiveOverhead != size) {
+    if (!wire.hasHeader() || wire.wholeLength() != size) {
         ++m_result.damagedRecords;
         ++m_damagedArchive;
         return;
     }
-    putU16le(p + kArchiveLengthOffset, uint16_t(dataLength));
-    putU32le(p + kArchiveTimeOffset, getU32be(p + kArchiveTimeOffset));
-    size_t sum = 0;
-    for (int s = 0; s < kSectionCount; ++s) {
-        uint8_t* field = p + kArchiveSectionLengthsOffset + 2 * size_t(s);
-        const uint16_t length = getU16be(field);
-        putU16le(field, length);
-        sum += length;
-    }
-    if (m_raw && sum == dataLength) {
-        const uint8_t* data = p + kArchiveHeaderLength;
-        for (int s = 0; s < kSectionCount; ++s) {
-            const size_t length = getU16le(p + kArchiveSectionLengthsOffset + 2 * size_t(s));
-            if (length > 0) write(s < 8 ? kPort1 + size_t(s) : size_t(kAnalogFile), data, length);
-            data += length;
+    mux::headerToHostOrder(p);
+    const mux::RecordView archive(p, size);
+    if (m_raw && archive.sectionsTotal() == archive.dataLength()) {
+        for (int s = 1; s <= mux::kSections; ++s) {
+            const std::span<const uint8_t> bytes = archive.section(s);
+            if (!bytes.empty()) write(s <= 8 ? kPort1 + size_t(s - 1) : size_t(kAnalogFile), bytes.data(), bytes.size());
         }
     }
     write(kArchiveFile, p, size);

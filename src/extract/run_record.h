@@ -58,14 +58,4 @@ inline int timedSection(int type) {
 
 inline bool isTimeTagged(int type) { return timedSection(type) != 0 || type == kArchiveTime; }
 
-// The archive record the logger stores in an ARCHIVE KRMUX record and the host writes into
-// archive files: 28-byte header, the sections, a 4-byte trailer.
-constexpr size_t kArchiveHeaderLength = 28;
-constexpr size_t kArchiveTrailerLength = 4;
-constexpr size_t kArchiveOverhead = kArchiveHeaderLength + kArchiveTrailerLength;
-constexpr int kSectionCount = 9;
-constexpr size_t kArchiveLengthOffset = 4;
-constexpr size_t kArchiveTimeOffset = 6;
-constexpr size_t kArchiveSectionLengthsOffset = 10;
-
 } // namespace cv

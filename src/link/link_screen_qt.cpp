@@ -235,18 +235,18 @@ void LinkScreen::linkRecovered() {
     if (QAction* a = action("AutoBaudRateDetection")) a->setChecked(false);
 }
 
-void LinkScreen::receiveStep(int recordingMode) {
+void LinkScreen::receiveStep() {
     const LinkCounters& c = m_receiver.counters();
     if (c.packetsFramed != m_shownPacketCount) {
         m_shownPacketCount = c.packetsFramed;
         m_stats->SetStatsLine(0, 5, qs(format("Packet Count: %lu", (unsigned long)c.packetsFramed)));
     }
     m_supervisor.countTick();
-    receiveNow(recordingMode);
+    receiveNow();
 }
 
-int LinkScreen::receiveNow(int recordingMode) {
-    const int result = m_receiver.receiveLoggerPackets(recordingMode);
+int LinkScreen::receiveNow() {
+    const int result = m_receiver.receiveLoggerPackets();
     if (m_supervisor.afterReceive(result)) linkRecovered();
     return result;
 }

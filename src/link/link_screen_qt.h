@@ -35,10 +35,10 @@ public:
     ~LinkScreen() override;
 
     // 5 ms tick: statistics line 5, the tick count, one receive call, recovery on a framed packet.
-    void receiveStep(int recordingMode);
+    void receiveStep();
     // One receive call outside the tick (bytes announced by the port): the receiver's and the
     // supervision's rules, without counting a loop. Returns the ReceiveResult.
-    int receiveNow(int recordingMode);
+    int receiveNow();
     // 475 ms tick: the flash-error panel follows the logger's count.
     void flashErrorStep();
     // 1000 ms tick, steps 1 to 9: statistics, supervision, colours, auto baud, a lost device.

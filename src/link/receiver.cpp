@@ -63,7 +63,7 @@ int PacketReceiver::checkPacket(const uint8_t* bytes, size_t count) {
             m_expectedMux = kMuxOverhead;
             return kMuxKnownBad;
         }
-        const size_t payload = getU16be(bytes + 6);
+        const size_t payload = mux::RecordView(bytes + 2, count - 2, mux::ByteOrder::Wire).dataLength();
         if (payload > kMaxMuxPayload) {
             m_counters.rejectedMuxLength = uint32_t(payload);
             return kMuxOversize;
@@ -92,7 +92,7 @@ void PacketReceiver::consume(size_t n) {
     m_fill -= n;
 }
 
-void PacketReceiver::handOver(int type, int recordingMode) {
+void PacketReceiver::handOver(int type) {
     const uint8_t* p = m_buffer.data();
     switch (type) {
     case 1:
@@ -139,17 +139,17 @@ void PacketReceiver::handOver(int type, int recordingMode) {
         m_expectedMux = kMuxOverhead;
         const int32_t payload = int32_t(length - kMuxOverhead);
         if (payload > m_counters.largestMuxThisSecond) m_counters.largestMuxThisSecond = payload;
-        if (m_consumer) m_consumer->onMuxRecord(m_muxPacket.data() + 2, length - 4, recordingMode);
+        if (m_consumer) m_consumer->onMuxRecord(m_muxPacket.data() + 2, length - 4);
         break;
     }
     default: break;
     }
 }
 
-int PacketReceiver::receiveLoggerPackets(int recordingMode) {
+int PacketReceiver::receiveLoggerPackets() {
     int result = kNothingRead;
     size_t n = 0;
-    if (recordingMode == 5 || recordingMode == 6) {
+    if (replaying()) {
         m_fill = 0;
         m_headWaiting = false;
         m_expectedMux = kMuxOverhead;
@@ -179,7 +179,7 @@ int PacketReceiver::receiveLoggerPackets(int recordingMode) {
             head = 0;
             m_counters.packetsFramed++;
             result = kPacketFramed;
-            handOver(check, recordingMode);
+            handOver(check);
             break;
         }
         if (check == kNoPacket) {

@@ -8,12 +8,13 @@
 
 #include "link/logger_records.h"
 #include "link/port_slots.h"
+#include "protocol/mux_record.h"
 #include "ports/host_clock.h"
 
 namespace cv {
 
 constexpr size_t kReceiveBufferSize = 4096;
-constexpr size_t kMuxOverhead = 36;  // type bytes, 28-byte header, 4-byte trailer, checksum
+constexpr size_t kMuxOverhead = mux::kPacketOverhead;
 // A mux packet must fit the receive buffer whole, or it could never complete.
 constexpr size_t kMaxMuxPayload = kReceiveBufferSize - kMuxOverhead;
 
@@ -30,7 +31,7 @@ public:
     virtual void onAnalogCalibration() {}
     virtual void onHardwareConfiguration() {}
     // The mux record (packet less its type bytes and checksum); the consumer may convert it in place.
-    virtual void onMuxRecord(uint8_t* /*record*/, size_t /*length*/, int /*recordingMode*/) {}
+    virtual void onMuxRecord(uint8_t* /*record*/, size_t /*length*/) {}
 };
 
 // During replay the receiver takes one rebuilt mux packet per call from here instead of the port.
@@ -38,6 +39,8 @@ class ReplaySource {
 public:
     virtual ~ReplaySource() = default;
     virtual size_t nextPacket(uint8_t* buffer, size_t room) = 0;
+    // While true the receiver takes its packets from here, not from the logger port.
+    virtual bool replaying() const = 0;
 };
 
 struct LinkCounters {
@@ -61,7 +64,9 @@ public:
     void setClock(HostClock* clock) { m_clock = clock; }
 
     // One tick's work: one read, at most one framed packet. See ReceiveResult.
-    int receiveLoggerPackets(int recordingMode);
+    int receiveLoggerPackets();
+    // A replay feeds the receiver instead of the logger port.
+    bool replaying() const { return m_replay && m_replay->replaying(); }
     // Drops everything pending or half-received from the logger port.
     void drainLoggerPort();
     // Identifies the packet at the head of `bytes`: a type 1..8, or a CheckResult.
@@ -85,7 +90,7 @@ public:
 
 private:
     void consume(size_t n);
-    void handOver(int type, int recordingMode);
+    void handOver(int type);
     bool headOverdue();
     uint32_t lineMs(size_t bytes);
 

@@ -113,18 +113,15 @@ bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& han
     return true;
 }
 
-void PcLogger::forward(const uint8_t* record, size_t length, int unit) {
-    if (unit <= 0 || length < kHeader + kTrailer) return;
-    const size_t payloadEnd = length - kTrailer;
+void PcLogger::takeRecord(const mux::RecordView& record) {
+    const int unit = record.unit();
+    if (unit <= 0) return;
     for (int k = 0; k < kLines; ++k) {
         const Line& line = m_active[size_t(k)];
         if (line.function != kLoggerOutput || line.outputLoggerId != unit) continue;
-        const int p = std::clamp(line.outputPort, 1, 9);
-        size_t offset = kHeader;
-        for (int s = 0; s < p - 1; ++s) offset += getU16le(record + kSectionLengthsAt + 2 * size_t(s));
-        const size_t n = getU16le(record + kSectionLengthsAt + 2 * size_t(p - 1));
-        if (n == 0 || offset + n > payloadEnd) continue;
-        if (m_ports.writePort(k + 1, record + offset, n)) m_sent[size_t(k)] += unsigned(n);
+        const std::span<const uint8_t> section = record.section(std::clamp(line.outputPort, 1, 9));
+        if (section.empty()) continue;
+        if (m_ports.writePort(k + 1, section.data(), section.size())) m_sent[size_t(k)] += unsigned(section.size());
     }
 }
 

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "stream/stream_consumer.h"
+
 namespace cv {
 
 class HostClock;
@@ -56,7 +58,7 @@ private:
 };
 
 // Collects one record at a time and hands it on once its interval has passed.
-class PcLogger {
+class PcLogger : public StreamConsumer {
 public:
     static constexpr size_t kHeader = 28;
     static constexpr size_t kTrailer = 4;
@@ -77,9 +79,9 @@ public:
     // nothing and keeps its sequence number. True when a record went.
     using HandOn = std::function<void(uint8_t* record, size_t length)>;
     bool tick(bool pcTime, AnnotationQueue* annotations, const HandOn& handOn);
-    // Re-sends one section of an accepted record (header in host order) on each logger-output
-    // line following the record's logger ID.
-    void forward(const uint8_t* record, size_t length, int unit);
+    // StreamConsumer: re-sends one section of each accepted record on every logger-output line
+    // that follows the record's logger ID.
+    void takeRecord(const mux::RecordView& record) override;
 
     // Per line, bytes read in and sent out since the last call; the counters restart.
     std::array<unsigned, kLines> takeReceived();

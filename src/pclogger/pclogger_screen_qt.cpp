@@ -10,7 +10,7 @@
 
 #include "archive/annotation_dialog.h"
 #include "base/text_format.h"
-#include "link/mux_stream.h"
+#include "stream/mux_stream.h"
 #include "link/port_slots.h"
 #include "pclogger/pclogger_page.h"
 #include "widgets/colours.h"
@@ -55,8 +55,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     connect(m_page->BTClearDeck, &QPushButton::clicked, this, &PcLoggerScreen::CloseAllSurfacePortsClick);
     if (auto* menu = window->findChild<QAction*>("MenuAnnotateFile"))
         connect(menu, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
-    m_links.stream.setPcLoggerOutputHook(
-        [this](const uint8_t* record, size_t length, int unit) { m_logger.forward(record, length, unit); });
+    m_links.stream.addConsumer(&m_logger);
 
     showPcLoggerLines();
     // Lines 1 to 6 start at 9600; 7 and 8 have no speed chosen, which opens at 9600 as well.
@@ -192,10 +191,10 @@ void PcLoggerScreen::CloseAllSurfacePortsClick() {
 
 void PcLoggerScreen::MenuAnnotateFileClick() { m_annotation->open(); }
 
-void PcLoggerScreen::pcLoggerStep(int recordingMode) {
+void PcLoggerScreen::pcLoggerStep() {
     m_logger.tick(m_page->CBRecordPCTime->isChecked(), &m_annotations, [&](uint8_t* record, size_t length) {
         if (m_links.showRawRecord) m_links.showRawRecord(record, length);
-        m_links.stream.acceptMuxRecord(record, length, recordingMode);
+        m_links.stream.acceptMuxRecord(record, length);
     });
 }
 

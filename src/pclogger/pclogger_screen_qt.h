@@ -46,7 +46,7 @@ public:
     pclogger::PcLogger& logger() { return m_logger; }
 
     // 5 ms tick, after the receive step: a record when its interval has passed.
-    void pcLoggerStep(int recordingMode);
+    void pcLoggerStep();
     // 1000 ms tick: the traffic labels, and lost ports tried again.
     void trafficStep();
     // A host mode that shuts the PC ports closes slots 1..8.

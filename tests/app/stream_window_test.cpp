@@ -13,8 +13,8 @@
 #include "base/bytes.h"
 #include "dialogs/statistics_dialog.h"
 #include "link/link_screen_qt.h"
-#include "link/real_time_page.h"
-#include "link/stream_screen_qt.h"
+#include "stream/real_time_page.h"
+#include "stream/stream_screen_qt.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
 

@@ -25,11 +25,11 @@ struct Recorder : ::testing::Test {
     test::TempDir dir;
     std::string base = (dir / "run").string();
 
-    bool append(const std::vector<uint8_t>& r) { return recorder.appendRecord(r.data(), r.size(), recorder.mode()); }
+    bool append(const std::vector<uint8_t>& r) { return recorder.appendRecord(r.data(), r.size()); }
 };
 
 struct NameCase {
-    int mode;
+    RecordingMode mode;
     int year, yearDay, hour;
     const char* name;
 };
@@ -79,7 +79,7 @@ TEST_F(Recorder, HourlyFilesChangeWithTheFirstTickAfterTheHour) {
     EXPECT_TRUE(std::filesystem::exists(base + "06_045.012"));
 }
 
-struct Appending : Recorder, ::testing::WithParamInterface<std::pair<int, const char*>> {};
+struct Appending : Recorder, ::testing::WithParamInterface<std::pair<RecordingMode, const char*>> {};
 
 TEST_P(Appending, AnExistingFileOfTheHourOrDayIsAppendedToAndItsSizeCountsOn) {
     clock.seconds = k0959_30;
@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(Recorder, Appending,
 
 // A file that cannot be made ends the recording with one box naming it, instead of a
 // recording that goes on writing nothing.
-struct CreateFailure : Recorder, ::testing::WithParamInterface<int> {};
+struct CreateFailure : Recorder, ::testing::WithParamInterface<RecordingMode> {};
 
 TEST_P(CreateFailure, EndsTheRecordingWithOneBoxNamingTheFile) {
     const std::string path = (dir / "missing" / "run").string();
@@ -126,7 +126,7 @@ TEST_F(Recorder, HourlyFileThatCannotBeReopenedStopsTheRecordingOnce) {
     ASSERT_TRUE(recorder.startPeriodic(kHourly, (dir / "gone" / "run").string()));
     std::filesystem::remove_all(dir / "gone");
     EXPECT_FALSE(append(test::archiveRecord(1, 1, 1, 1)));
-    EXPECT_FALSE(recorder.appendRecord(test::archiveRecord(1, 2, 1, 1).data(), 33, kHourly));
+    EXPECT_FALSE(recorder.appendRecord(test::archiveRecord(1, 2, 1, 1).data(), 33));
     EXPECT_EQ(recorder.mode(), kOff);
     EXPECT_EQ(stopped, 1);
     EXPECT_EQ(dialogs.boxes.size(), 1u);
@@ -163,7 +163,7 @@ TEST_F(Recorder, KilledRecorderLosesNoAcceptedRecord) {
         if (!rec.startContinuous(path)) _exit(2);
         for (uint32_t i = 0;; ++i) {
             const auto r = test::archiveRecord(2, uint8_t(i), i, 1 + i % 700);
-            if (rec.appendRecord(r.data(), r.size(), kContinuous) && write(acks[1], &i, sizeof i) != sizeof i) _exit(3);
+            if (rec.appendRecord(r.data(), r.size()) && write(acks[1], &i, sizeof i) != sizeof i) _exit(3);
         }
     }
     close(acks[1]);

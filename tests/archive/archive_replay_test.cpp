@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(Replay, SpeedTable,
 // the last, continuous replay starts again with the first record.
 TEST_F(Replay, OnceStopsAfterTheLastRecordAndContinuousWraps) {
     replay.setSpeed(10);
-    for (int mode : {kReplayOnce, kReplayContinuous}) {
+    for (RecordingMode mode : {kReplayOnce, kReplayContinuous}) {
         ASSERT_TRUE(replay.start(file(kThree), mode));
         for (const auto& r : kThree) EXPECT_EQ(tick(), test::lineFrame(r));
         EXPECT_FALSE(replay.takeStopRequest());
@@ -77,7 +77,7 @@ TEST_F(Replay, OnceStopsAfterTheLastRecordAndContinuousWraps) {
     }
 }
 
-struct ShortFiles : Replay, ::testing::WithParamInterface<int> {};
+struct ShortFiles : Replay, ::testing::WithParamInterface<RecordingMode> {};
 
 // An empty file and a file whose last record is cut short end the replay in both modes, after
 // every whole record has been delivered.
@@ -130,12 +130,12 @@ struct RoundTrip : Replay {
     void replayInto(const std::string& path, const std::string& copy) {
         ArchiveRecorder recorder{clock, warnings};
         ASSERT_TRUE(recorder.startContinuous(copy));
-        consumer.sink = [&](const uint8_t* r, size_t n, int) { recorder.appendRecord(r, n, kContinuous); };
+        consumer.sink = [&](const uint8_t* r, size_t n) { recorder.appendRecord(r, n); };
         receiver.setConsumer(&consumer);
         receiver.setReplaySource(&replay);
         replay.setSpeed(10);
         ASSERT_TRUE(replay.start(path, kReplayOnce));
-        for (int t = 0; t < 100000 && !replay.takeStopRequest(); ++t) receiver.receiveLoggerPackets(kReplayOnce);
+        for (int t = 0; t < 100000 && !replay.takeStopRequest(); ++t) receiver.receiveLoggerPackets();
         replay.stop();
     }
 };
@@ -143,7 +143,7 @@ struct RoundTrip : Replay {
 TEST_F(RoundTrip, RecordingReplayedAndRecordedAgainIsByteIdentical) {
     ArchiveRecorder recorder{clock, warnings};
     ASSERT_TRUE(recorder.startContinuous((dir / "first.arc").string()));
-    consumer.sink = [&](const uint8_t* r, size_t n, int mode) { recorder.appendRecord(r, n, mode); };
+    consumer.sink = [&](const uint8_t* r, size_t n) { recorder.appendRecord(r, n); };
     receiver.setConsumer(&consumer);
     std::vector<std::vector<uint8_t>> sent;
     for (uint8_t s = 0; s < 40; ++s) sent.push_back(test::archiveRecord(s % 5, s, 7000u + s, (s * 97u) % 900));
@@ -152,7 +152,7 @@ TEST_F(RoundTrip, RecordingReplayedAndRecordedAgainIsByteIdentical) {
         serial.device.stream.insert(serial.device.stream.end(), frame.begin(), frame.end());
     }
     ports.openPortSlot(0, 1, 11);
-    for (int t = 0; t < 200; ++t) receiver.receiveLoggerPackets(kContinuous);
+    for (int t = 0; t < 200; ++t) receiver.receiveLoggerPackets();
     recorder.stop();
     ASSERT_EQ(test::readFile(dir / "first.arc"), test::joined(sent));
 
@@ -195,7 +195,7 @@ TEST_F(Replay, AnyBytesReplayInsideTheBufferAndEnd) {
         std::vector<uint8_t> bytes(rng() % 20000);
         for (auto& b : bytes) b = uint8_t(rng() % 4 == 0 ? rng() % 3 : rng());
         test::writeFile(dir / "any.arc", bytes);
-        for (int mode : {kReplayOnce, kReplayContinuous}) {
+        for (RecordingMode mode : {kReplayOnce, kReplayContinuous}) {
             replay.setSpeed(10);
             ASSERT_TRUE(replay.start((dir / "any.arc").string(), mode));
             int ticks = 0;

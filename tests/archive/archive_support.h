@@ -42,14 +42,12 @@ inline std::vector<uint8_t> lineFrame(const std::vector<uint8_t>& record) {
 
 // What the stream does before it records: header fields back to host order, then the sink.
 struct ConvertingConsumer : PacketConsumer {
-    std::function<void(const uint8_t*, size_t, int)> sink;
+    std::function<void(const uint8_t*, size_t)> sink;
     std::vector<std::vector<uint8_t>> records;
-    void onMuxRecord(uint8_t* r, size_t length, int mode) override {
-        putU16le(r + 4, getU16be(r + 4));
-        putU32le(r + 6, getU32be(r + 6));
-        for (int s = 0; s < 9; ++s) putU16le(r + 10 + 2 * s, getU16be(r + 10 + 2 * s));
+    void onMuxRecord(uint8_t* r, size_t length) override {
+        mux::headerToHostOrder(r);
         records.emplace_back(r, r + length);
-        if (sink) sink(r, length, mode);
+        if (sink) sink(r, length);
     }
 };
 

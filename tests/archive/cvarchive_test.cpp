@@ -14,7 +14,7 @@
 #include "archive/archive_export.h"
 #include "archive/archive_recorder.h"
 #include "archive_support.h"
-#include "link/mux_stream.h"
+#include "stream/mux_stream.h"
 #include "live_stream.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -70,7 +70,7 @@ TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
     WarningBox warnings{dialogs};
     ArchiveRecorder recorder{clock, warnings};
     MuxStream stream{warnings};
-    stream.setArchiveSink(&recorder);
+    stream.addConsumer(&recorder);
     const std::string path = (dir / "live.arc").string();
     ASSERT_TRUE(recorder.startContinuous(path));
     sim::LiveStream live;
@@ -80,7 +80,7 @@ TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
     for (int i = 0; i < 6; ++i) {
         for (auto& p : live.interval(sim::defaultSetup(), uint32_t(i) * 10, 1700000000 + i, 2, faults)) {
             std::vector<uint8_t> record = p.record();
-            stream.acceptMuxRecord(record.data(), record.size(), recording::kContinuous);
+            stream.acceptMuxRecord(record.data(), record.size());
         }
     }
     recorder.stop();

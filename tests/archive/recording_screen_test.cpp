@@ -42,7 +42,7 @@ struct StartCase {
     const char* button;
     const char* caption;
     const char* dialogTitle;
-    int mode;
+    RecordingMode mode;
     const char* status;
     const char* fileLead;
     const char* fileSuffix;  // hourly and daily names at 22:13 on 14 November 2023

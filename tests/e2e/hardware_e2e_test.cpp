@@ -17,8 +17,8 @@
 #include "hardware/hardware_page.h"
 #include "hardware/hardware_screen_qt.h"
 #include "link/link_screen_qt.h"
-#include "link/real_time_page.h"
-#include "link/stream_screen_qt.h"
+#include "stream/real_time_page.h"
+#include "stream/stream_screen_qt.h"
 
 namespace cv {
 namespace {

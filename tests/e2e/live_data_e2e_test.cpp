@@ -12,8 +12,8 @@
 #include "archive/recording_screen_qt.h"
 #include "e2e_support.h"
 #include "link/link_screen_qt.h"
-#include "link/real_time_page.h"
-#include "link/stream_screen_qt.h"
+#include "stream/real_time_page.h"
+#include "stream/stream_screen_qt.h"
 #include "support/temp_dir.h"
 
 namespace cv {
@@ -56,7 +56,7 @@ TEST(LiveDataEndToEnd, EveryRecordSentIsArchivedInOrderAndItsReplayCountsAlike) 
     RecordPage* recordPage = rig.form.recordingScreen()->page();
     rig.dialogs.fileAnswers = {archive};
     recordPage->BTRecordArchive->click();
-    ASSERT_EQ(rig.form.recordingScreen()->recordingMode(), 2);
+    ASSERT_EQ(rig.form.recordingScreen()->recordingMode(), RecordingMode::Continuous);
 
     rig.sim.beginSampling();
     ASSERT_TRUE(rig.runUntil([&] { return rig.sim.sentMuxPackets().size() >= 160; }, 20s));
@@ -72,7 +72,7 @@ TEST(LiveDataEndToEnd, EveryRecordSentIsArchivedInOrderAndItsReplayCountsAlike) 
     const ArchiveRecorder& recorder = rig.form.recordingScreen()->recorder();
     EXPECT_TRUE(rig.runUntil([&] { return recorder.recordedBytes() >= int64_t(expected.size()); }, 20s));
     recordPage->BTStopRecord->click();
-    EXPECT_EQ(rig.form.recordingScreen()->recordingMode(), 0);
+    EXPECT_EQ(rig.form.recordingScreen()->recordingMode(), RecordingMode::Off);
 
     const std::vector<uint8_t> file = test::readFile(archive);
     ASSERT_EQ(file.size(), expected.size()) << records << " records sent, duplicates left out";
@@ -90,8 +90,8 @@ TEST(LiveDataEndToEnd, EveryRecordSentIsArchivedInOrderAndItsReplayCountsAlike) 
     replayPage->ReplaySpeedUD->setValue(replayPage->ReplaySpeedUD->maximum());
     replay.dialogs.fileAnswers = {archive};
     replayPage->ReplayArchiveBT->click();
-    ASSERT_EQ(replay.form.recordingScreen()->recordingMode(), 5);
-    EXPECT_TRUE(replay.runUntil([&] { return replay.form.recordingScreen()->recordingMode() == 0; }, 30s));
+    ASSERT_EQ(replay.form.recordingScreen()->recordingMode(), RecordingMode::ReplayOnce);
+    EXPECT_TRUE(replay.runUntil([&] { return replay.form.recordingScreen()->recordingMode() == RecordingMode::Off; }, 30s));
     EXPECT_EQ(unitCounterTexts(replay.form), live);
 }
 

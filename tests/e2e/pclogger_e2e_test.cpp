@@ -18,7 +18,7 @@
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/bytes.h"
-#include "link/stream_screen_qt.h"
+#include "stream/stream_screen_qt.h"
 #include "widgets/colours.h"
 #include "pclogger/pc_logger.h"
 #include "pclogger/pclogger_page.h"
@@ -90,7 +90,7 @@ TEST(PcLoggerEndToEnd, InstrumentsAreArchivedAsLoggerOneAndTheOutputPortGetsItsS
 
     rig.dialogs.fileAnswers = {archive};
     form.recordingScreen()->page()->BTRecordArchive->click();
-    ASSERT_EQ(form.recordingScreen()->recordingMode(), 2);
+    ASSERT_EQ(form.recordingScreen()->recordingMode(), RecordingMode::Continuous);
 
     std::string sentA, sentB, forwarded;
     auto lastSecond = std::chrono::steady_clock::now();

@@ -6,8 +6,8 @@
 
 #include "e2e_support.h"
 #include "link/link_screen_qt.h"
-#include "link/real_time_page.h"
-#include "link/stream_screen_qt.h"
+#include "stream/real_time_page.h"
+#include "stream/stream_screen_qt.h"
 
 namespace cv {
 namespace {

@@ -21,14 +21,14 @@ struct NestingConsumer : PacketConsumer {
         order.push_back(type);
         if (type == nestAtType && !nested) {
             nested = true;
-            rx->receiveLoggerPackets(0);  // a timer tick inside the consumer's box
+            rx->receiveLoggerPackets();  // a timer tick inside the consumer's box
         }
     }
     void onUploadBlock() override { arrived(4); }
     void onDirectoryEntry() override { arrived(5); }
     void onAnalogCalibration() override { arrived(6); }
     void onHardwareConfiguration() override { arrived(7); }
-    void onMuxRecord(uint8_t* r, size_t n, int) override {
+    void onMuxRecord(uint8_t* r, size_t n) override {
         mux.emplace_back(r, r + n);
         arrived(8);
     }
@@ -42,7 +42,7 @@ struct NestedTickFixture : ::testing::Test, test::ReceiverRig {
         rx.setConsumer(&consumer);
     }
     void ticks(int n) {
-        for (int i = 0; i < n; ++i) rx.receiveLoggerPackets(0);
+        for (int i = 0; i < n; ++i) rx.receiveLoggerPackets();
     }
 };
 

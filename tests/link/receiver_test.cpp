@@ -16,7 +16,7 @@ struct Recorder : PacketConsumer {
     void onDirectoryEntry() override { order.push_back(5); }
     void onAnalogCalibration() override { order.push_back(6); }
     void onHardwareConfiguration() override { order.push_back(7); }
-    void onMuxRecord(uint8_t* r, size_t n, int) override {
+    void onMuxRecord(uint8_t* r, size_t n) override {
         order.push_back(8);
         mux.emplace_back(r, r + n);
     }
@@ -26,7 +26,7 @@ struct ReceiverFixture : ::testing::Test, test::ReceiverRig {
     Recorder sink;
 
     void SetUp() override { rx.setConsumer(&sink); }
-    int tick() { return rx.receiveLoggerPackets(0); }
+    int tick() { return rx.receiveLoggerPackets(); }
 };
 
 TEST_F(ReceiverFixture, FlashErrorPacketInTwoReadsFramesOnTheSecond) {
@@ -275,7 +275,7 @@ TEST_F(ReceiverFixture, SurvivesAMillionRandomChunks) {
         void onDirectoryEntry() override { check(records->directoryEntry.data(), kDirectoryEntryLength); }
         void onAnalogCalibration() override { check(records->analog.data(), kAnalogLength); }
         void onHardwareConfiguration() override { check(records->hardware.data(), kHardwareLength); }
-        void onMuxRecord(uint8_t* r, size_t n, int) override {
+        void onMuxRecord(uint8_t* r, size_t n) override {
             // The record sits in the receive buffer between its type bytes and its checksum.
             check(r - 2, n + 4);
             if (n < 32 || getU16be(r + 4) + 32u != n) bad++;

@@ -154,7 +154,7 @@ TEST_P(ForwardingRig, ALoggerOutputLineSendsOneSectionOfItsLoggersRecords) {
     }
     putU16le(&r[4], uint16_t(r.size() - 28));
     r.insert(r.end(), {'#', '#', '#', '#'});
-    logger.forward(r.data(), r.size(), f.unit);
+    logger.takeRecord(mux::RecordView(r.data(), r.size()));
     const std::vector<uint8_t> written = serial.line(3)->written();
     EXPECT_EQ(std::string(written.begin(), written.end()), f.expected);
     EXPECT_EQ(logger.takeSent()[2], f.expected.size());

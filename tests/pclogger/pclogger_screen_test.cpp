@@ -11,8 +11,8 @@
 
 #include "app/hostmain_window.h"
 #include "archive/annotation_dialog.h"
-#include "link/real_time_page.h"
-#include "link/stream_screen_qt.h"
+#include "stream/real_time_page.h"
+#include "stream/stream_screen_qt.h"
 #include "pclogger/pclogger_page.h"
 #include "pclogger/pclogger_screen_qt.h"
 #include "setup/data_status_page.h"

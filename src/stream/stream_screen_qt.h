@@ -1,10 +1,10 @@
 #pragma once
-// The stream screen controller: takes every mux record the receiver frames (and, later, the
-// PC logger's own), feeds the Real Time Data page's memo from its three sources on the 5 ms
+// The stream screen controller: owns the live stream, takes every mux record the receiver
+// frames (and the PC logger's own), feeds the Real Time Data page's memo from its three sources on the 5 ms
 // tick, shows the per-unit counters once a second and sends typed text to the logger.
 #include <QObject>
 
-#include "link/mux_stream.h"
+#include "stream/mux_stream.h"
 #include "settings/host_setup_part.h"
 
 class QWidget;
@@ -12,7 +12,6 @@ class QWidget;
 namespace cv {
 
 struct HostServices;
-class ArchiveSink;
 class PacketReceiver;
 class RealTimePage;
 
@@ -25,14 +24,11 @@ public:
 
     RealTimePage* page() const { return m_page; }
     MuxStream& stream() { return m_stream; }
-    void setArchiveSink(ArchiveSink* sink) { m_stream.setArchiveSink(sink); }
 
     // The receiver's hand-over of a framed mux record.
-    void onMuxRecord(uint8_t* record, size_t length, int recordingMode);
-    // Hooks for the PC logger: its own records for the "Raw PC Logger Data" source, and its
-    // output ports, which forward sections of the accepted records.
+    void onMuxRecord(uint8_t* record, size_t length);
+    // The PC logger's own records, for the "Raw PC Logger Data" source.
     void onPcLoggerRecordMade(const uint8_t* record, size_t length);
-    void setPcLoggerOutputHook(MuxStream::PcLoggerOutputHook hook) { m_stream.setPcLoggerOutputHook(std::move(hook)); }
 
     // 5 ms tick, last step: what the three sources gathered goes to the memo.
     void rawDisplayStep();
@@ -63,6 +59,7 @@ private:
     HostServices& m_services;
     RealTimePage* m_page;
     MuxStream m_stream;
+    ParsedDataTap m_parsed;
     RawDisplayLines m_lines;
     RawDisplayBuffer m_loggerBytes;
     RawDisplayBuffer m_pcLoggerRecords;

@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "link/archive_sink.h"
-#include "link/mux_stream.h"
+#include "stream/mux_stream.h"
 #include "support/fakes.h"
 
 namespace cv {
@@ -16,40 +15,43 @@ std::vector<uint8_t> muxRecord(int unit, int seq, const std::vector<std::string>
                                uint32_t timeStamp = 0x01020304) {
     std::string payload;
     for (const std::string& s : sections) payload += s;
-    std::vector<uint8_t> r(kMuxRecordOverhead + payload.size(), 0);
+    std::vector<uint8_t> r(mux::kOverhead + payload.size(), 0);
     r[0] = 1;
     r[2] = uint8_t(unit);
     r[3] = uint8_t(seq);
     putU16be(&r[4], uint16_t(payload.size()));
     putU32be(&r[6], timeStamp);
     for (size_t k = 0; k < sections.size() && k < 9; ++k) putU16be(&r[10 + 2 * k], uint16_t(sections[k].size()));
-    std::copy(payload.begin(), payload.end(), r.begin() + kMuxHeaderLength);
+    std::copy(payload.begin(), payload.end(), r.begin() + mux::kHeaderLength);
     std::copy_n("####", 4, r.end() - 4);
     return r;
 }
 
-struct CapturingSink : ArchiveSink {
+// Keeps what it is handed, and notes in `order` who was handed a record when.
+struct CapturingConsumer : StreamConsumer {
+    explicit CapturingConsumer(std::vector<int>* order = nullptr, int id = 0) : order(order), id(id) {}
     std::vector<std::vector<uint8_t>> records;
-    std::vector<int> modes;
-    bool ok = true;
-    bool appendRecord(const uint8_t* record, size_t length, int mode) override {
-        records.emplace_back(record, record + length);
-        modes.push_back(mode);
-        return ok;
+    std::vector<int>* order;
+    int id;
+    void takeRecord(const mux::RecordView& record) override {
+        records.emplace_back(record.bytes(), record.bytes() + record.length());
+        if (order) order->push_back(id);
     }
 };
 
 struct StreamRig {
+    StreamRig() { stream.addConsumer(&parsed); }
     test::FakeDialogs dialogs;
     WarningBox warnings{dialogs};
     MuxStream stream{warnings};
-    MuxResult feed(std::vector<uint8_t> r, int mode = 0) { return stream.acceptMuxRecord(r.data(), r.size(), mode); }
+    ParsedDataTap parsed;
+    MuxResult feed(std::vector<uint8_t> r) { return stream.acceptMuxRecord(r.data(), r.size()); }
     std::string shown() {
-        std::string s(reinterpret_cast<const char*>(stream.parsedData().data()), stream.parsedData().size());
-        stream.parsedData().clear();
+        std::string s(reinterpret_cast<const char*>(parsed.buffer().data()), parsed.buffer().size());
+        parsed.buffer().clear();
         return s;
     }
-    void display(int unit, int portIndex) { stream.setRawSelection({true, 0, portIndex, unit}); }
+    void display(int unit, int portIndex) { parsed.setSelection({true, 0, portIndex, unit}); }
 };
 
 std::vector<int> countUp(int from, int to) {
@@ -191,68 +193,49 @@ TEST(MuxRecordBounds, ARecordShorterThanItsHeaderSaysIsDroppedUncounted) {
     EXPECT_EQ(rig.stream.unitCounterLine(2), "Unit 2: 0 \t0 \t0");
 }
 
-// ---- archive hand-over ----
+// ---- consumers ----
 
-struct RecordCase {
-    int mode;
-    bool sinkOk;
-    MuxResult result;
-    size_t written;
-};
-
-class MuxRecording : public ::testing::TestWithParam<RecordCase> {};
-
-TEST_P(MuxRecording, RecordsInModesTwoToFourWithTheHeaderLittleEndian) {
-    const RecordCase c = GetParam();
+TEST(MuxConsumers, EachAcceptedRecordGoesToEveryConsumerInOrderWithItsHeaderLittleEndian) {
     StreamRig rig;
-    CapturingSink sink;
-    sink.ok = c.sinkOk;
-    rig.stream.setArchiveSink(&sink);
-    // The first record is a sequence gap: it is recorded all the same.
-    EXPECT_EQ(rig.feed(muxRecord(3, 9, {"abc", "", "", "", "", "", "", "", "zz"}, 0xA1B2C3D4), c.mode), c.result);
-    ASSERT_EQ(sink.records.size(), c.written);
-    EXPECT_EQ(rig.stream.recordedBytes(), c.sinkOk ? 37u * c.written : 0u);
-    if (c.written == 0) return;
-    const std::vector<uint8_t>& r = sink.records[0];
-    ASSERT_EQ(r.size(), 37u);
-    EXPECT_EQ(sink.modes[0], c.mode);
-    EXPECT_EQ(getU16le(&r[4]), 5);
-    EXPECT_EQ(getU32le(&r[6]), 0xA1B2C3D4u);
-    EXPECT_EQ(getU16le(&r[10]), 3);
-    EXPECT_EQ(getU16le(&r[26]), 2);
-    EXPECT_EQ(std::string(r.begin() + 28, r.end()), "abczz####");
+    std::vector<int> order;
+    CapturingConsumer first(&order, 1), second(&order, 2);
+    rig.stream.addConsumer(&first);
+    rig.stream.addConsumer(&second);
+    rig.stream.addConsumer(&first);  // once only
+    // The first record is a sequence gap and its buffer has bytes beyond the record: it is handed
+    // on all the same, cut to its own length.
+    std::vector<uint8_t> r = muxRecord(3, 9, {"abc", "", "", "", "", "", "", "", "zz"}, 0xA1B2C3D4);
+    r.insert(r.end(), {'x', 'y'});
+    EXPECT_EQ(rig.feed(r), MuxResult::Accepted);
+    EXPECT_EQ(order, (std::vector<int>{1, 2}));
+    ASSERT_EQ(first.records.size(), 1u);
+    const std::vector<uint8_t>& got = first.records[0];
+    ASSERT_EQ(got.size(), 37u);
+    EXPECT_EQ(getU16le(&got[4]), 5);
+    EXPECT_EQ(getU32le(&got[6]), 0xA1B2C3D4u);
+    EXPECT_EQ(getU16le(&got[10]), 3);
+    EXPECT_EQ(getU16le(&got[26]), 2);
+    EXPECT_EQ(std::string(got.begin() + 28, got.end()), "abczz####");
+
+    rig.stream.removeConsumer(&first);
+    rig.feed(muxRecord(3, 10));
+    EXPECT_EQ(first.records.size(), 1u);
+    EXPECT_EQ(second.records.size(), 2u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, MuxRecording,
-                         ::testing::Values(RecordCase{0, true, MuxResult::Accepted, 0},
-                                           RecordCase{2, true, MuxResult::Recorded, 1},
-                                           RecordCase{2, false, MuxResult::RecordFailed, 1},
-                                           RecordCase{3, true, MuxResult::RecordedCycled, 1},
-                                           RecordCase{4, false, MuxResult::RecordFailedCycled, 1},
-                                           RecordCase{5, true, MuxResult::Accepted, 0},
-                                           RecordCase{6, true, MuxResult::Accepted, 0}));
-
-TEST(MuxRecordingRules, DuplicatesEmptyRecordsAndForeignUnitsAreNotRecorded) {
+TEST(MuxConsumers, DuplicatesEmptyRecordsAndForeignUnitsAreNotHandedOn) {
     StreamRig rig;
-    CapturingSink sink;
-    rig.stream.setArchiveSink(&sink);
-    rig.feed(muxRecord(2, 0), 2);
-    rig.feed(muxRecord(2, 0), 2);
-    rig.feed(muxRecord(2, 1, {}), 2);
-    rig.feed(muxRecord(7, 0), 2);
-    rig.feed(muxRecord(2, 2), 2);
-    ASSERT_EQ(sink.records.size(), 2u);
-    EXPECT_EQ(sink.records[1][3], 2);
-}
-
-TEST(MuxPcLoggerOutput, TheHookSeesLoggerUnitsOnlyNeverTheTimeUnit) {
-    StreamRig rig;
-    std::vector<int> units;
-    rig.stream.setPcLoggerOutputHook([&](const uint8_t*, size_t, int u) { units.push_back(u); });
+    CapturingConsumer sink;
+    rig.stream.addConsumer(&sink);
     rig.feed(muxRecord(0, 0));
-    rig.feed(muxRecord(1, 0));
-    rig.feed(muxRecord(4, 3));
-    EXPECT_EQ(units, (std::vector<int>{1, 4}));
+    rig.feed(muxRecord(2, 0));
+    rig.feed(muxRecord(2, 0));
+    rig.feed(muxRecord(2, 1, {}));
+    rig.feed(muxRecord(7, 0));
+    rig.feed(muxRecord(2, 2));
+    ASSERT_EQ(sink.records.size(), 3u);
+    EXPECT_EQ(sink.records[0][2], 0);  // the time unit's records are recorded too
+    EXPECT_EQ(sink.records[2][3], 2);
 }
 
 // ---- the memo's lines ----

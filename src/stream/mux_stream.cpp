@@ -1,24 +1,13 @@
-#include "link/mux_stream.h"
+#include "stream/mux_stream.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/bytes.h"
 #include "base/text_format.h"
-#include "link/archive_sink.h"
 #include "ports/operator_dialogs.h"
 
 namespace cv {
-
-namespace {
-constexpr size_t kPayloadLengthAt = 4;
-constexpr size_t kTimeStampAt = 6;
-constexpr size_t kSectionLengthsAt = 10;
-
-size_t sectionLength(const uint8_t* record, int section) {
-    return getU16le(record + kSectionLengthsAt + 2 * size_t(section));
-}
-} // namespace
 
 void RawDisplayBuffer::add(const uint8_t* bytes, size_t count) {
     const size_t n = std::min(count, kCapacity - m_count);
@@ -48,26 +37,27 @@ std::string MuxStream::unitCounterLine(int u) const {
 
 void MuxStream::resetCounters() { m_units.fill(MuxUnitCounters{}); }
 
-MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length, int recordingMode) {
-    if (!record || length < kMuxRecordOverhead) return MuxResult::Malformed;
-    // Everything downstream, the archive file included, sees the header in host order.
-    putU16le(record + kPayloadLengthAt, getU16be(record + kPayloadLengthAt));
-    for (int k = 0; k < kMuxSections; ++k) {
-        uint8_t* field = record + kSectionLengthsAt + 2 * size_t(k);
-        putU16le(field, getU16be(field));
-    }
-    putU32le(record + kTimeStampAt, getU32be(record + kTimeStampAt));
+void MuxStream::addConsumer(StreamConsumer* consumer) {
+    if (consumer && std::find(m_consumers.begin(), m_consumers.end(), consumer) == m_consumers.end())
+        m_consumers.push_back(consumer);
+}
 
-    const size_t payload = getU16le(record + kPayloadLengthAt);
+void MuxStream::removeConsumer(StreamConsumer* consumer) { std::erase(m_consumers, consumer); }
+
+MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length) {
+    if (!record || length < mux::kOverhead) return MuxResult::Malformed;
+    // Everything downstream, the archive file included, sees the header in host order.
+    mux::headerToHostOrder(record);
+    const mux::RecordView view(record, length);
     // Replayed files and the PC logger feed this too: a header that claims more than the record
     // holds must not send anyone reading past its end.
-    if (payload + kMuxRecordOverhead > length) return MuxResult::Malformed;
+    if (!view.complete()) return MuxResult::Malformed;
 
-    const int u = record[2];
-    const uint8_t s = record[3];
+    const int u = view.unit();
+    const uint8_t s = view.sequence();
     if (u < kMuxTableUnits) {
         if (s == m_lastSequence[size_t(u)]) return MuxResult::Duplicate;
-        if (payload == 0) {
+        if (view.dataLength() == 0) {
             m_lastSequence[size_t(u)] = s;
             return MuxResult::Empty;
         }
@@ -87,30 +77,21 @@ MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length, int recordi
         ++m_totalSequenceErrors;
         c.missingPackets = s > last ? uint32_t(s - last - 1) : uint32_t(s + 255 - last);
     }
-    // Remembered before anything is passed on, so a call that re-enters from a recorder's or a
-    // router's box sees this record as the unit's last.
+    // Remembered before anything is passed on, so a call that re-enters from a consumer sees
+    // this record as the unit's last.
     m_lastSequence[size_t(u)] = s;
-    m_lastTimeStamp = getU32le(record + kTimeStampAt);
-    return passOn(record, payload + kMuxRecordOverhead, u, recordingMode);
+    m_lastTimeStamp = view.timeStamp();
+    const mux::RecordView whole(record, view.wholeLength());
+    // By index: a consumer added while the record is handed round gets the next one.
+    for (size_t i = 0; i < m_consumers.size(); ++i) m_consumers[i]->takeRecord(whole);
+    return MuxResult::Accepted;
 }
 
-MuxResult MuxStream::passOn(uint8_t* record, size_t length, int u, int recordingMode) {
-    const size_t payloadEnd = length - kMuxTrailerLength;
-    if (m_selection.on && m_selection.source == int(RawSource::ParsedData) && u == m_selection.unit &&
-        m_selection.portIndex >= 0 && m_selection.portIndex < kMuxSections) {
-        size_t offset = kMuxHeaderLength;
-        for (int k = 0; k < m_selection.portIndex; ++k) offset += sectionLength(record, k);
-        const size_t n = sectionLength(record, m_selection.portIndex);
-        if (n > 0 && offset + n <= payloadEnd) m_parsed.add(record + offset, n);
-    }
-
-    if (u >= 1 && m_pcLoggerOutput) m_pcLoggerOutput(record, length, u);
-
-    if (recordingMode < 2 || recordingMode > 4) return MuxResult::Accepted;
-    const bool written = m_archive && m_archive->appendRecord(record, length, recordingMode);
-    if (written) m_recordedBytes += length;
-    if (recordingMode == 2) return written ? MuxResult::Recorded : MuxResult::RecordFailed;
-    return written ? MuxResult::RecordedCycled : MuxResult::RecordFailedCycled;
+void ParsedDataTap::takeRecord(const mux::RecordView& record) {
+    if (!m_selection.on || m_selection.source != int(RawSource::ParsedData) || record.unit() != m_selection.unit)
+        return;
+    const std::span<const uint8_t> bytes = record.section(m_selection.portIndex + 1);
+    if (!bytes.empty()) m_parsed.add(bytes.data(), bytes.size());
 }
 
 void RawDisplayLines::closeLine() {

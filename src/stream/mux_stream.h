@@ -1,7 +1,7 @@
 #pragma once
-// The consumer of every mux record, whether it comes from the logger, from an archive replay
-// or from the PC logger: it checks the sender unit and the sequence, counts, and hands the data
-// on to the raw display, the PC logger output ports and the archive recorder. Also the raw
+// The live road: every mux record, whether it comes from the logger, from an archive replay or
+// from the PC logger, is checked (sender unit, sequence), counted and handed to the consumers
+// registered with the stream (recorder, PC logger output lines, raw display, ...). Also the raw
 // display's line model and the rule for text typed to the logger.
 #include <array>
 #include <cstddef>
@@ -11,15 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "stream/stream_consumer.h"
+
 namespace cv {
 
-class ArchiveSink;
 class WarningBox;
 
-constexpr size_t kMuxHeaderLength = 28;
-constexpr size_t kMuxTrailerLength = 4;
-constexpr size_t kMuxRecordOverhead = kMuxHeaderLength + kMuxTrailerLength;
-constexpr int kMuxSections = 9;     // ports 1..8, then the analog data
 constexpr int kMuxTableUnits = 9;   // sequence table entries, units 0..8
 constexpr int kMuxCountedUnits = 5; // the time unit 0 and logger IDs 1..4
 
@@ -29,11 +26,7 @@ enum class MuxResult {
     Duplicate = 1,
     Empty = 2,
     BadUnit = 3,
-    Recorded = 5,            // mode 2
-    RecordFailed = 6,        // mode 2
-    RecordedCycled = 7,      // modes 3 and 4
-    RecordFailedCycled = 8,  // modes 3 and 4
-    Accepted = 9,            // not recording
+    Accepted = 9,  // counted and handed to every consumer
 };
 
 struct MuxUnitCounters {
@@ -65,30 +58,36 @@ private:
     size_t m_count = 0;
 };
 
+// The raw display's "Parsed Data" source: the chosen section of the chosen unit's records,
+// gathered for the next display step.
+class ParsedDataTap : public StreamConsumer {
+public:
+    void setSelection(const RawSelection& selection) { m_selection = selection; }
+    const RawSelection& selection() const { return m_selection; }
+    RawDisplayBuffer& buffer() { return m_parsed; }
+    void takeRecord(const mux::RecordView& record) override;
+
+private:
+    RawSelection m_selection;
+    RawDisplayBuffer m_parsed;
+};
+
 class MuxStream {
 public:
-    // Given the record (header in host order) and its sender unit; the later PC logger output
-    // ports pick their sections from it.
-    using PcLoggerOutputHook = std::function<void(const uint8_t* record, size_t length, int unit)>;
-
     explicit MuxStream(WarningBox& warnings);
 
-    // Checks, counts and passes on one record, converting its header to host order in place.
-    MuxResult acceptMuxRecord(uint8_t* record, size_t length, int recordingMode);
+    // Checks, counts and hands on one record, converting its header to host order in place.
+    MuxResult acceptMuxRecord(uint8_t* record, size_t length);
 
-    void setArchiveSink(ArchiveSink* sink) { m_archive = sink; }
-    void setPcLoggerOutputHook(PcLoggerOutputHook hook) { m_pcLoggerOutput = std::move(hook); }
-    void setRawSelection(const RawSelection& selection) { m_selection = selection; }
-    const RawSelection& rawSelection() const { return m_selection; }
-    // The chosen section of the chosen unit's records, waiting for the next display step.
-    RawDisplayBuffer& parsedData() { return m_parsed; }
+    // Consumers get each accepted record in the order they were added.
+    void addConsumer(StreamConsumer* consumer);
+    void removeConsumer(StreamConsumer* consumer);
 
     // Reset Counters: the per-unit counts, not the total nor the sequence table.
     void resetCounters();
     const MuxUnitCounters& unit(int u) const;  // units 0..4
     uint32_t totalSequenceErrors() const { return m_totalSequenceErrors; }
     uint32_t lastTimeStamp() const { return m_lastTimeStamp; }
-    uint64_t recordedBytes() const { return m_recordedBytes; }
 
     static constexpr const char* kMuxIdErrorTitle = "Mux ID Error";
     static std::string muxIdErrorText(int unit);
@@ -96,18 +95,12 @@ public:
     std::string unitCounterLine(int u) const;
 
 private:
-    MuxResult passOn(uint8_t* record, size_t length, int unit, int recordingMode);
-
     WarningBox& m_warnings;
-    ArchiveSink* m_archive = nullptr;
-    PcLoggerOutputHook m_pcLoggerOutput;
-    RawSelection m_selection;
-    RawDisplayBuffer m_parsed;
+    std::vector<StreamConsumer*> m_consumers;
     std::array<uint8_t, kMuxTableUnits> m_lastSequence;
     std::array<MuxUnitCounters, kMuxCountedUnits> m_units{};
     uint32_t m_totalSequenceErrors = 0;
     uint32_t m_lastTimeStamp = 0;
-    uint64_t m_recordedBytes = 0;
 };
 
 // The memo's line model: at most kMaxLines lines of at most kMaxLineLength characters, bytes

@@ -1,4 +1,4 @@
-#include "link/real_time_page.h"
+#include "stream/real_time_page.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "link/mux_stream.h"
+#include "stream/mux_stream.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {

@@ -1,4 +1,4 @@
-#include "link/stream_screen_qt.h"
+#include "stream/stream_screen_qt.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -9,7 +9,7 @@
 #include <QSpinBox>
 
 #include "base/text_format.h"
-#include "link/real_time_page.h"
+#include "stream/real_time_page.h"
 #include "link/receiver.h"
 #include "widgets/host_services.h"
 #include "widgets/widget_helpers.h"
@@ -18,8 +18,9 @@ namespace cv {
 
 StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver)
     : QObject(window), m_services(services), m_page(new RealTimePage(window)), m_stream(services.warnings) {
+    m_stream.addConsumer(&m_parsed);
     receiver.setRawTap([this](const uint8_t* bytes, size_t count) {
-        const RawSelection& s = m_stream.rawSelection();
+        const RawSelection& s = m_parsed.selection();
         if (s.on && s.source == int(RawSource::RawLoggerData)) m_loggerBytes.add(bytes, count);
     });
     connect(m_page->RawSourceCB, &QComboBox::currentIndexChanged, this, &StreamScreen::RawPortCBChange);
@@ -35,17 +36,15 @@ StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiv
 
 StreamScreen::~StreamScreen() = default;
 
-void StreamScreen::onMuxRecord(uint8_t* record, size_t length, int recordingMode) {
-    m_stream.acceptMuxRecord(record, length, recordingMode);
-}
+void StreamScreen::onMuxRecord(uint8_t* record, size_t length) { m_stream.acceptMuxRecord(record, length); }
 
 void StreamScreen::onPcLoggerRecordMade(const uint8_t* record, size_t length) {
-    const RawSelection& s = m_stream.rawSelection();
+    const RawSelection& s = m_parsed.selection();
     if (s.on && s.source == int(RawSource::RawPcLoggerData)) m_pcLoggerRecords.add(record, length);
 }
 
 void StreamScreen::rawDisplayStep() {
-    RawDisplayBuffer* sources[] = {&m_stream.parsedData(), &m_loggerBytes, &m_pcLoggerRecords};
+    RawDisplayBuffer* sources[] = {&m_parsed.buffer(), &m_loggerBytes, &m_pcLoggerRecords};
     bool any = false;
     for (RawDisplayBuffer* b : sources) {
         if (b->size() == 0) continue;
@@ -89,11 +88,11 @@ void StreamScreen::applyHostSetupLine(int number, const std::vector<int>& v, con
 }
 
 void StreamScreen::RawPortCBChange() {
-    RawSelection s = m_stream.rawSelection();
+    RawSelection s = m_parsed.selection();
     s.source = m_page->RawSourceCB->currentIndex();
     s.portIndex = m_page->RawPortCB->currentIndex();
     s.unit = m_page->RawMuxIDUD->value();
-    m_stream.setRawSelection(s);
+    m_parsed.setSelection(s);
     m_page->RawMuxIDLB->setText(qs(format("Logger ID:  %3d", s.unit)));
     const bool parsed = s.source <= int(RawSource::ParsedData);
     m_page->RawMuxIDLB->setVisible(parsed);
@@ -102,20 +101,20 @@ void StreamScreen::RawPortCBChange() {
 }
 
 void StreamScreen::BTDisplayRawClick() {
-    RawSelection s = m_stream.rawSelection();
+    RawSelection s = m_parsed.selection();
     s.on = !s.on;
-    m_stream.setRawSelection(s);
+    m_parsed.setSelection(s);
     m_page->BTDisplayRaw->setText(s.on ? "Stop Display" : "Display Data");
     if (!s.on) {
         // Nothing gathered before the stop turns up when the display is switched on again.
-        m_stream.parsedData().clear();
+        m_parsed.buffer().clear();
         m_loggerBytes.clear();
         m_pcLoggerRecords.clear();
     }
 }
 
 void StreamScreen::stopRawDisplay() {
-    if (m_stream.rawSelection().on) BTDisplayRawClick();
+    if (m_parsed.selection().on) BTDisplayRawClick();
 }
 
 void StreamScreen::showRawLoggerData() {
