@@ -42,7 +42,8 @@ std::string periodicFileName(const std::string& baseName, RecordingMode mode, co
 
 using namespace recording;
 
-ArchiveRecorder::ArchiveRecorder(HostClock& clock, WarningBox& warnings) : m_clock(clock), m_warnings(warnings) {}
+ArchiveRecorder::ArchiveRecorder(HostClock& clock, WarningBox& warnings, ArchiveFiles* files)
+    : m_clock(clock), m_warnings(warnings), m_files(files ? *files : systemArchiveFiles()) {}
 
 ArchiveRecorder::~ArchiveRecorder() { closeFile(); }
 
@@ -53,31 +54,39 @@ std::string ArchiveRecorder::fileNameText() const {
     return format(lead, m_fileName.c_str());
 }
 
-bool ArchiveRecorder::startContinuous(const std::string& path) {
+void ArchiveRecorder::begin(RecordingMode mode, const std::string& name) {
     stop();
-    m_fileName = path;
+    m_mode = mode;
+    m_name = name;
     m_recordedBytes = 0;
     m_failedWrites = 0;
-    m_writeFailureReportedFor.clear();
-    if (!openFile(true)) {
-        fail("create", errno);
-        return false;
-    }
-    m_mode = kContinuous;
+    m_failing = false;
+    m_partialFiles.clear();
+    m_lastMinute = m_clock.localTime(m_clock.now()).tm_min;
+}
+
+bool ArchiveRecorder::startContinuous(const std::string& path) {
+    begin(kContinuous, path);
+    m_fileName = path;
+    if (!openFile(true)) return refuseStart();
     return true;
 }
 
 bool ArchiveRecorder::startPeriodic(RecordingMode mode, const std::string& baseName) {
-    stop();
-    m_baseName = baseName;
-    m_failedWrites = 0;
-    m_writeFailureReportedFor.clear();
-    m_mode = mode == kDaily ? kDaily : kHourly;
-    if (!makePeriodicFileName()) {
-        fail("create", errno);
-        return false;
-    }
+    begin(mode == kDaily ? kDaily : kHourly, baseName);
+    // The present hour's or day's file is measured (and created empty when absent) now, so a
+    // path that cannot be written is refused while the operator is there to see it.
+    if (!openFile(false)) return refuseStart();
+    closeFile();
     return true;
+}
+
+bool ArchiveRecorder::refuseStart() {
+    const int error = m_lastError;
+    m_mode = kOff;
+    m_warnings.show(kFileErrorTitle, format("Unable to create archive file %s: %s. Recording stopped.",
+                                            m_fileName.c_str(), std::strerror(error)));
+    return false;
 }
 
 void ArchiveRecorder::stop() {
@@ -85,86 +94,104 @@ void ArchiveRecorder::stop() {
     m_mode = kOff;
 }
 
-// Names the file of the present hour or day and takes its size, creating it when absent, so
-// that an existing file of the same hour is appended to and its size counts on.
-bool ArchiveRecorder::makePeriodicFileName() {
-    m_fileName = periodicFileName(m_baseName, m_mode, m_clock.localTime(m_clock.now()));
-    if (!openFile(false)) return false;
-    closeFile();
-    return true;
+std::string ArchiveRecorder::currentFileName() const {
+    std::string name = m_mode == kContinuous ? m_name
+                                              : periodicFileName(m_name, m_mode, m_clock.localTime(m_clock.now()));
+    // A file that ends in a partial record takes no more: the same name with "-2", "-3"...
+    const std::string plain = name;
+    for (int n = 2; m_partialFiles.count(name); ++n) name = plain + "-" + std::to_string(n);
+    return name;
 }
 
 bool ArchiveRecorder::openFile(bool truncate) {
     closeFile();
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
-    m_fd = ::open(m_fileName.c_str(), flags, 0644);
-    if (m_fd < 0) return false;
-    struct stat st {};
-    if (::fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode)) m_recordedBytes = int64_t(st.st_size);
-    else m_recordedBytes = 0;
+    if (m_mode != kContinuous) m_fileName = currentFileName();
+    const int handle = m_files.open(m_fileName, truncate);
+    if (handle < 0) {
+        m_lastError = -handle;
+        return false;
+    }
+    m_fd = handle;
+    m_recordedBytes = m_files.size(m_fd);
     return true;
 }
 
 void ArchiveRecorder::closeFile() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fd < 0) return;
+    flushFile();
+    m_files.close(m_fd);
     m_fd = -1;
 }
 
-// A file that cannot be made is reported once and ends the recording: going on would drop
-// every record while the screen says it is recording.
-void ArchiveRecorder::fail(const std::string& action, int error) {
-    closeFile();
-    m_mode = kOff;
-    m_warnings.show(kFileErrorTitle, format("Unable to %s archive file %s: %s. Recording stopped.", action.c_str(),
-                                            m_fileName.c_str(), std::strerror(error)));
-    if (m_stopped) m_stopped();
+void ArchiveRecorder::flushFile() {
+    if (m_fd >= 0 && m_unflushed) m_files.flush(m_fd);
+    m_unflushed = false;
+}
+
+// Reported once for each spell of failures, counted for every record: a storage that blinks
+// must neither end a recording of weeks nor raise a box for each record it loses.
+bool ArchiveRecorder::recordLost(const char* action, int error) {
+    ++m_failedWrites;
+    if (!m_failing) {
+        m_failing = true;
+        m_warnings.show(kFileErrorTitle, format("Unable to %s archive file %s: %s. Recording goes on and tries again "
+                                                "with every record; failed records are counted in the recording "
+                                                "status.",
+                                                action, m_fileName.c_str(), std::strerror(error)));
+    }
+    return false;
 }
 
 bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length) {
     if (!isRecording(m_mode)) return false;
     if (m_fd < 0) {
-        if (m_mode == kContinuous) return false;
-        if (!makePeriodicFileName() || !openFile(false)) {
-            fail("open", errno);
-            return false;
-        }
+        // Continuous files are appended to after a failure; hourly and daily ones open the file
+        // of the record's own hour or day.
+        if (m_mode == kContinuous) m_fileName = currentFileName();
+        if (!openFile(false)) return recordLost("open", m_lastError);
     }
     size_t done = 0;
     int error = 0;
     while (done < length) {
-        const ssize_t n = ::write(m_fd, record + done, length - done);
-        if (n > 0) {
-            done += size_t(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            error = n < 0 ? errno : ENOSPC;
+        const long n = m_files.write(m_fd, record + done, length - done);
+        if (n <= 0) {
+            error = n < 0 ? int(-n) : ENOSPC;
             break;
         }
+        done += size_t(n);
     }
+    if (done > 0) m_unflushed = true;
     if (done == length) {
         m_recordedBytes += int64_t(length);
+        m_failing = false;
         return true;
     }
     // A record cut short would shift every later one for a reader: take the part back, so the
-    // file stays whole records and the next record is tried in its right place.
-    if (done > 0 && ::ftruncate(m_fd, off_t(m_recordedBytes)) != 0) m_recordedBytes += int64_t(done);
-    ++m_failedWrites;
-    if (m_writeFailureReportedFor != m_fileName) {
-        m_writeFailureReportedFor = m_fileName;
-        m_warnings.show(kFileErrorTitle, format("Unable to write to archive file %s: %s. Failed records are "
-                                                "counted in the recording status.",
-                                                m_fileName.c_str(), std::strerror(error)));
+    // file stays whole records. Where that fails the file takes nothing more, and recording goes
+    // on in a new file whose name says so.
+    if (done > 0 && !m_files.truncate(m_fd, m_recordedBytes)) {
+        const std::string damaged = m_fileName;
+        m_partialFiles.insert(damaged);
+        closeFile();
+        m_fileName = currentFileName();
+        m_warnings.show(kFileErrorTitle, format("Archive file %s ends in a partial record. Recording goes on in %s.",
+                                                damaged.c_str(), m_fileName.c_str()));
     }
-    return false;
+    // Closed, so the next record opens the file again: a storage that went away and came back
+    // is found, and a full disk that has room again takes the next record.
+    closeFile();
+    return recordLost("write to", error);
 }
 
 void ArchiveRecorder::minuteTick() {
-    if (m_mode != kHourly && m_mode != kDaily) return;
+    if (!isRecording(m_mode)) return;
     const int minute = m_clock.localTime(m_clock.now()).tm_min;
     if (minute == m_lastMinute) return;
     m_lastMinute = minute;
-    closeFile();
+    // Hourly and daily files are closed, so the next record opens the file of its own hour or
+    // day; a continuous file is put on the disk once a minute.
+    if (m_mode == kContinuous) flushFile();
+    else closeFile();
 }
 
 } // namespace cv

@@ -6,9 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
-#include <functional>
+#include <set>
 #include <string>
 
+#include "archive/archive_files.h"
 #include "stream/stream_consumer.h"
 
 namespace cv {
@@ -45,7 +46,8 @@ constexpr const char* kFileErrorTitle = "Archive File Error";
 
 class ArchiveRecorder : public StreamConsumer {
 public:
-    ArchiveRecorder(HostClock& clock, WarningBox& warnings);
+    // Files go to `files`, the real file system when none is given.
+    ArchiveRecorder(HostClock& clock, WarningBox& warnings, ArchiveFiles* files = nullptr);
     ~ArchiveRecorder() override;
     ArchiveRecorder(const ArchiveRecorder&) = delete;
     ArchiveRecorder& operator=(const ArchiveRecorder&) = delete;
@@ -53,25 +55,24 @@ public:
     // Creates (or empties) the file and records into it until stop(). False, with one warning
     // naming the file and the reason, when it cannot be created; the recorder stays off.
     bool startContinuous(const std::string& path);
-    // Hourly (mode 3) or daily (mode 4) files from the base name. The present hour's or day's
-    // file is measured (created empty when absent); the first record opens it for appending.
-    // False, with one warning, when it cannot be created or opened.
+    // Hourly or daily files from the base name. The present hour's or day's file is measured
+    // (created empty when absent); the first record opens it for appending. False, with one
+    // warning, when it cannot be created or opened.
     bool startPeriodic(RecordingMode mode, const std::string& baseName);
-    // Closes the open file, if any, and turns the recorder off.
+    // Puts the open file on the disk, closes it and turns the recorder off.
     void stop();
 
-    // One write of the whole record (header in host order). False when nothing was written:
-    // the recorder is off, or its file could not be opened (recording then stops), or the
-    // write failed.
+    // One write of the whole record (header in host order). False when nothing was kept: the
+    // recorder is off, or its file could not be opened or written. A failure never ends the
+    // recording: the record is counted as failed, the first failure of a spell raises one box,
+    // and the next record tries the file again (a partial record is cut back first; a file
+    // that keeps one takes nothing more and the recording goes on in "<name>-2").
     bool appendRecord(const uint8_t* record, size_t length);
     // StreamConsumer: every accepted record while recording.
     void takeRecord(const mux::RecordView& record) override { appendRecord(record.bytes(), record.wholeLength()); }
-    // Once a second in modes 3 and 4: a new clock minute closes the open file, so that the next
-    // record opens the file of its own hour or day.
+    // Once a second: a new clock minute closes an hourly or daily file (so that the next record
+    // opens the file of its own hour or day) and puts a continuous one on the disk.
     void minuteTick();
-
-    // Called when recording stops by itself (a file that cannot be opened).
-    void setStoppedHandler(std::function<void()> stopped) { m_stopped = std::move(stopped); }
 
     RecordingMode mode() const { return m_mode; }
     bool fileOpen() const { return m_fd >= 0; }
@@ -79,24 +80,33 @@ public:
     // "Archive File:  %s", "1 Hour Archive File:  %s" or "24 Hour Archive File:  %s".
     std::string fileNameText() const;
     int64_t recordedBytes() const { return m_recordedBytes; }
+    // Records of this recording that could not be written.
     uint32_t failedWrites() const { return m_failedWrites; }
+    // The last record could not be written: the storage is failing now.
+    bool failing() const { return m_failing; }
 
 private:
-    bool makePeriodicFileName();
+    void begin(RecordingMode mode, const std::string& name);
+    bool refuseStart();
+    std::string currentFileName() const;
     bool openFile(bool truncate);
     void closeFile();
-    void fail(const std::string& action, int error);
+    void flushFile();
+    bool recordLost(const char* action, int error);
 
     HostClock& m_clock;
     WarningBox& m_warnings;
-    std::function<void()> m_stopped;
+    ArchiveFiles& m_files;
     RecordingMode m_mode = recording::kOff;
     int m_fd = -1;
-    std::string m_baseName;
+    bool m_unflushed = false;
+    int m_lastError = 0;
+    std::string m_name;  // the continuous file's path, or the hourly and daily files' base name
     std::string m_fileName;
-    std::string m_writeFailureReportedFor;
+    std::set<std::string> m_partialFiles;
     int64_t m_recordedBytes = 0;
     uint32_t m_failedWrites = 0;
+    bool m_failing = false;
     int m_lastMinute = -1;
 };
 

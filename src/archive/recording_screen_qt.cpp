@@ -3,10 +3,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "archive/record_page.h"
 #include "base/text_format.h"
+#include "widgets/colours.h"
 #include "widgets/host_services.h"
 #include "widgets/widget_helpers.h"
 
@@ -31,7 +33,6 @@ RecordingScreen::RecordingScreen(QWidget* window, HostServices& services)
     connectButton(m_page->ReplayContinuousBT, &RecordingScreen::ReplayContinuousBTClick);
     connect(m_page->ReplaySpeedUD, &QSpinBox::valueChanged, this, [this](int speed) { m_replay.setSpeed(speed); });
     m_replay.setSpeed(m_page->ReplaySpeedUD->value());
-    m_recorder.setStoppedHandler([this] { recorderStopped(); });
 }
 
 RecordingScreen::~RecordingScreen() = default;
@@ -102,11 +103,6 @@ void RecordingScreen::BTStopRecordClick() {
                                         m_replay.skippedRecords() == 1 ? "" : "s", m_replay.fileName().c_str()));
 }
 
-void RecordingScreen::recorderStopped() {
-    SetRecordButtons(true);
-    showStatus();
-}
-
 void RecordingScreen::replayStopStep() {
     if (m_replay.takeStopRequest()) BTStopRecordClick();
 }
@@ -122,11 +118,20 @@ void RecordingScreen::recordStatusStep() {
 void RecordingScreen::showStatus() {
     const uint32_t failed = m_recorder.mode() != kOff ? m_recorder.failedWrites() : 0;
     const QString text = qs(statusText(recordingMode(), m_replay.seconds(), failed));
+    // Records lost during this recording keep the status red, so an operator who looks in after
+    // a night sees at once that the storage failed, even when it came back.
+    const QColor colour = failed > 0 ? kRed : QColor();
     m_page->LBRecordStatus->setText(text);
+    QPalette palette = m_page->LBRecordStatus->palette();
+    palette.setColor(QPalette::WindowText, failed > 0 ? kRed : m_page->palette().color(QPalette::WindowText));
+    m_page->LBRecordStatus->setPalette(palette);
     for (QWidget* w = m_page->parentWidget(); w; w = w->parentWidget()) {
         if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
             const int index = tabs->indexOf(m_page);
-            if (index >= 0) tabs->setTabText(index, text);
+            if (index >= 0) {
+                tabs->setTabText(index, text);
+                tabs->tabBar()->setTabTextColor(index, colour);
+            }
             break;
         }
     }

@@ -56,7 +56,6 @@ private:
     void startPeriodic(RecordingMode mode, const char* title);
     void startReplay(RecordingMode mode, const char* title);
     void showStatus();
-    void recorderStopped();
 
     HostServices& m_services;
     RecordPage* m_page;

@@ -119,17 +119,20 @@ TEST_P(CreateFailure, EndsTheRecordingWithOneBoxNamingTheFile) {
 
 INSTANTIATE_TEST_SUITE_P(Recorder, CreateFailure, ::testing::Values(kContinuous, kHourly, kDaily));
 
-TEST_F(Recorder, HourlyFileThatCannotBeReopenedStopsTheRecordingOnce) {
+// A folder that vanishes under an hourly recording (a share unmounted) and comes back.
+TEST_F(Recorder, HourlyRecordingOutlivesItsFolderGoingAwayForAWhile) {
     std::filesystem::create_directory(dir / "gone");
-    int stopped = 0;
-    recorder.setStoppedHandler([&] { ++stopped; });
     ASSERT_TRUE(recorder.startPeriodic(kHourly, (dir / "gone" / "run").string()));
     std::filesystem::remove_all(dir / "gone");
     EXPECT_FALSE(append(test::archiveRecord(1, 1, 1, 1)));
-    EXPECT_FALSE(recorder.appendRecord(test::archiveRecord(1, 2, 1, 1).data(), 33));
-    EXPECT_EQ(recorder.mode(), kOff);
-    EXPECT_EQ(stopped, 1);
+    EXPECT_FALSE(append(test::archiveRecord(1, 2, 1, 1)));
+    EXPECT_EQ(recorder.mode(), kHourly);
     EXPECT_EQ(dialogs.boxes.size(), 1u);
+    std::filesystem::create_directory(dir / "gone");
+    const auto r = test::archiveRecord(1, 3, 1, 1);
+    EXPECT_TRUE(append(r));
+    EXPECT_EQ(test::readFile(recorder.fileName()), r);
+    EXPECT_EQ(recorder.failedWrites(), 2u);
 }
 
 TEST_F(Recorder, FailedWritesAreReportedOncePerFileAndCountedInTheStatus) {

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
@@ -110,6 +111,23 @@ TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) 
     EXPECT_EQ(caption(), "Recording:  OFF");
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("file.arc"), std::string::npos);
+}
+
+// Records that could not be written keep the page's status and the tab caption red with their
+// count while the recording goes on.
+TEST_F(RecordingWindow, LostRecordsShowInRedOnThePageAndItsTab) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    dialogs.fileAnswers = {"/dev/full"};
+    page.BTRecordArchive->click();
+    const auto r = test::archiveRecord(2, 0, 0, 10);
+    screen.recorder().appendRecord(r.data(), r.size());
+    second();
+    EXPECT_EQ(caption(), "Recording:  Archive File   (1 failed writes)");
+    EXPECT_EQ(page.LBRecordStatus->palette().color(QPalette::WindowText), QColor(Qt::red));
+    EXPECT_EQ(form.Tabs->tabBar()->tabTextColor(form.Tabs->indexOf(&page)), QColor(Qt::red));
+    EXPECT_EQ(screen.recordingMode(), kContinuous);
+    page.BTStopRecord->click();
+    EXPECT_NE(form.Tabs->tabBar()->tabTextColor(form.Tabs->indexOf(&page)), QColor(Qt::red));
 }
 
 // Replay once ends by itself at the end of the file; a record too long for the receive buffer

@@ -1,0 +1,45 @@
+#include "archive/archive_files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cv {
+
+namespace {
+
+class SystemArchiveFiles : public ArchiveFiles {
+public:
+    int open(const std::string& path, bool truncate) override {
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
+        const int fd = ::open(path.c_str(), flags, 0644);
+        return fd >= 0 ? fd : -errno;
+    }
+    int64_t size(int handle) override {
+        struct stat st {};
+        return ::fstat(handle, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
+    }
+    long write(int handle, const uint8_t* data, size_t count) override {
+        for (;;) {
+            const ssize_t n = ::write(handle, data, count);
+            if (n >= 0) return long(n);
+            if (errno != EINTR) return -errno;
+        }
+    }
+    bool truncate(int handle, int64_t length) override { return ::ftruncate(handle, off_t(length)) == 0; }
+    bool flush(int handle) override {
+        // Devices and pipes cannot be flushed and need not be.
+        return ::fdatasync(handle) == 0 || errno == EINVAL || errno == EROFS;
+    }
+    void close(int handle) override { ::close(handle); }
+};
+
+} // namespace
+
+ArchiveFiles& systemArchiveFiles() {
+    static SystemArchiveFiles files;
+    return files;
+}
+
+} // namespace cv
