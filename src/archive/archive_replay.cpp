@@ -1,14 +1,33 @@
 #include "archive/archive_replay.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
 #include <sys/types.h>
 
 #include "archive/archive_recorder.h"
 #include "base/bytes.h"
+#include "base/text_format.h"
 #include "protocol/mux_record.h"
+#include "stream/mux_stream.h"
 #include "ports/host_clock.h"
 
 namespace cv {
+
+std::string archiveFileProblem(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return format("it cannot be opened: %s", std::strerror(errno));
+    std::vector<uint8_t> first(mux::kOverhead + 65535);
+    const size_t n = std::fread(first.data(), 1, first.size(), file);
+    std::fclose(file);
+    if (n == 0) return "it is empty";
+    const mux::RecordView record(first.data(), n);
+    if (!record.complete()) return "it does not start with a whole archive record";
+    if (record.unit() >= kMuxCountedUnits || (!record.trailerIsHostTrailer() && record.sectionsTotal() != record.dataLength()))
+        return "it does not start with an archive record";
+    return {};
+}
 
 int ArchiveReplay::ticksPerRecord(int speed) { return 19 / std::clamp(speed, kMinSpeed, kMaxSpeed); }
 

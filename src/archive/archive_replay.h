@@ -14,6 +14,13 @@ namespace cv {
 
 class HostClock;
 
+// Why a file cannot be replayed: empty when it starts with a whole archive record (its length
+// within the file, its unit one the stream takes, and either the host's "####" trailer or
+// section lengths that add up to its data length), else the reason, for a box that names the
+// file. A run file or a text file chosen by mistake would replay as garbage and a burst of
+// "Mux ID Error" boxes.
+std::string archiveFileProblem(const std::string& path);
+
 class ArchiveReplay : public ReplaySource {
 public:
     static constexpr int kMinSpeed = 1;

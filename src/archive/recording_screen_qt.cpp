@@ -83,7 +83,12 @@ void RecordingScreen::startReplay(RecordingMode mode, const char* title) {
     choice.title = title;
     const auto path = m_services.dialogs.chooseOpenFile(choice);
     if (!path) return;
-    if (!m_replay.start(*path, mode)) return;
+    const std::string problem = archiveFileProblem(*path);
+    if (!problem.empty() || !m_replay.start(*path, mode)) {
+        m_services.warnings.show("Archive Replay", format("%s cannot be replayed: %s.", path->c_str(),
+                                                          problem.empty() ? "it cannot be opened" : problem.c_str()));
+        return;
+    }
     m_recorder.stop();
     m_sizeFromReplay = true;
     m_page->LBArchiveFileName->setText(qs(format("Archive File:  %s", path->c_str())));

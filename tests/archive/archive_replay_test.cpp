@@ -37,6 +37,39 @@ struct Replay : ::testing::Test {
 const std::vector<std::vector<uint8_t>> kThree{test::archiveRecord(2, 1, 1000, 12), test::archiveRecord(2, 2, 1001, 0),
                                                test::archiveRecord(2, 3, 1002, 300)};
 
+struct FileKind {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* problem;
+};
+struct FileKinds : Replay, ::testing::WithParamInterface<FileKind> {};
+
+TEST_P(FileKinds, OnlyAFileStartingWithAWholeArchiveRecordIsReplayed) {
+    test::writeFile(dir / "f", GetParam().bytes);
+    EXPECT_EQ(archiveFileProblem((dir / "f").string()), GetParam().problem);
+}
+
+// A record as the logger may store it: another trailer, but sections that add up.
+std::vector<uint8_t> loggerTrailer() {
+    auto r = test::archiveRecord(3, 1, 5, 20);
+    std::copy_n("\r\n\0\0", 4, r.end() - 4);
+    return r;
+}
+// The first record of a run file: a 4-byte record header and the unit's identity.
+const std::vector<uint8_t> kRunFileStart = test::bytesOf("07 00 18 00 02 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                                                         "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
+
+INSTANTIATE_TEST_SUITE_P(
+    Replay, FileKinds,
+    ::testing::Values(FileKind{"Recording", test::joined(kThree), ""}, FileKind{"LoggerTrailer", loggerTrailer(), ""},
+                      FileKind{"Empty", {}, "it is empty"},
+                      FileKind{"Text", std::vector<uint8_t>(300, 'a'), "it does not start with a whole archive record"},
+                      FileKind{"CutShort", std::vector<uint8_t>(kThree[2].begin(), kThree[2].end() - 1),
+                               "it does not start with a whole archive record"},
+                      FileKind{"RunFile", kRunFileStart, "it does not start with an archive record"},
+                      FileKind{"ForeignUnit", test::archiveRecord(9, 1, 1, 4), "it does not start with an archive record"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct SpeedTable : Replay, ::testing::WithParamInterface<std::pair<int, int>> {};
 
 TEST_P(SpeedTable, RecordsComeEveryNineteenBySpeedTicks) {

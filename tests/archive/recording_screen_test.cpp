@@ -149,6 +149,17 @@ TEST_F(RecordingWindow, ReplayOnceEndsByItselfWithOneWarningForSkippedRecords) {
     EXPECT_EQ(form.receiver().counters().packetsFramed, 2u);
 }
 
+// A file of the wrong kind is refused with one box naming it, and nothing is replayed.
+TEST_F(RecordingWindow, AFileThatIsNoArchiveIsRefusedWithOneBox) {
+    test::writeFile(dir / "notes.txt", std::vector<uint8_t>(200, 'x'));
+    dialogs.fileAnswers = {(dir / "notes.txt").string()};
+    page.ReplayContinuousBT->click();
+    EXPECT_EQ(screen.recordingMode(), kOff);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, (dir / "notes.txt").string() + " cannot be replayed: it does not start with a whole "
+                                                                    "archive record.");
+}
+
 // Replay is for the modes that watch live data: Real Time Output and Advanced User.
 TEST_F(RecordingWindow, ReplayControlsShowInTheLiveDataModes) {
     for (int mode : {hostmode::kAnalogOutput, hostmode::kMooredLogging, hostmode::kProfileLogging,
