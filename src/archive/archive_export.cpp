@@ -219,10 +219,12 @@ std::string parseArguments(const std::vector<std::string>& args, Arguments& a) {
 }
 
 // Walks each file record by record, with progress on a terminal: `record` sees every record,
-// `end` the file's end (a fault or the last record) and says whether the file is whole.
+// `end` the file's end (a fault or the last record) and says whether the file is whole. A record
+// whose sections do not add up is named on stderr and makes the status "done with warnings".
 template <class OnRecord, class OnEnd>
 int walkEach(const std::vector<std::string>& files, std::ostream& err, bool progress, OnRecord record, OnEnd end) {
     int status = kArchiveExitOk;
+    bool warned = false;
     for (const std::string& path : files) {
         OpenFile f;
         if (!openArchive(path, f, err)) {
@@ -234,17 +236,22 @@ int walkEach(const std::vector<std::string>& files, std::ostream& err, bool prog
         ArchiveRecordInfo r;
         ArchiveWalk step;
         while ((step = walker.next(r)) == ArchiveWalk::Record) {
+            if (!r.sectionsAddUp) {
+                warned = true;
+                err << "cvarchive: " << path << ": offset " << r.offset << ": section lengths do not add up to the data "
+                    << "length " << r.payload << "; the record is taken whole by its data length\n";
+            }
             record(r);
             shown.at(walker.position());
         }
         shown.done();
         if (!end(path, walker, step, f.length)) status = kArchiveExitFault;
     }
-    return status;
+    return status == kArchiveExitOk && warned ? kArchiveExitWarnings : status;
 }
 
 int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
-    out << "offset\tid\tseq\ttime_stamp\tseconds\tlength\ts1\ts2\ts3\ts4\ts5\ts6\ts7\ts8\tanalog\n";
+    out << "offset\tid\tseq\ttime_stamp\tseconds\tlength\ts1\ts2\ts3\ts4\ts5\ts6\ts7\ts8\tanalog\tnote\n";
     uint64_t records = 0;
     uint32_t firstTime = 0, lastTime = 0;
     std::map<int, std::pair<int, uint64_t>> gaps;  // logger ID -> last sequence, gaps
@@ -252,7 +259,7 @@ int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress
         out << r.offset << '\t' << int(r.loggerId) << '\t' << int(r.sequence) << '\t' << r.timeStamp << '\t'
             << (r.hasSeconds() ? secondsText(r) : "-") << '\t' << r.payload;
         for (uint16_t s : r.sections) out << '\t' << s;
-        out << '\n';
+        out << '\t' << (r.sectionsAddUp ? "" : "sections do not add up") << '\n';
         if (records++ == 0) firstTime = r.timeStamp;
         lastTime = r.timeStamp;
         auto [it, fresh] = gaps.try_emplace(r.loggerId, r.sequence, 0);
@@ -278,16 +285,21 @@ int list(const Arguments& a, std::ostream& out, std::ostream& err, bool progress
 }
 
 int verify(const Arguments& a, std::ostream& out, std::ostream& err, bool progress) {
-    uint64_t records = 0;
-    auto record = [&](const ArchiveRecordInfo&) { ++records; };
+    uint64_t records = 0, unsplit = 0;
+    auto record = [&](const ArchiveRecordInfo& r) {
+        ++records;
+        if (!r.sectionsAddUp) ++unsplit;
+    };
     auto end = [&](const std::string& path, const ArchiveWalker& walker, ArchiveWalk step, uint64_t length) {
         const bool whole = step != ArchiveWalk::Fault;
         if (whole)
-            out << path << ": ok, " << records << " records, " << length << " bytes\n";
+            out << path << ": ok, " << records << " records, " << length << " bytes";
         else
             out << path << ": damaged after " << records << " good records: offset " << walker.faultOffset() << ": "
-                << walker.fault() << "\n";
-        records = 0;
+                << walker.fault();
+        if (unsplit) out << "; " << unsplit << " record" << (unsplit == 1 ? "" : "s") << " whose sections do not add up";
+        out << "\n";
+        records = unsplit = 0;
         return whole;
     };
     return walkEach(a.files, err, progress, record, end);
@@ -316,8 +328,10 @@ int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, b
         if (a.outputDirectory.empty()) return &out;
         auto& f = files[size_t(section)];
         if (!f) {
-            const auto path = std::filesystem::path(a.outputDirectory) /
-                              (stem + (section == 9 ? std::string("_analog") : "_port" + std::to_string(section)) + extension);
+            const std::string table = section == 9   ? std::string("_analog")
+                                      : section == 0 ? std::string("_unsplit")
+                                                     : "_port" + std::to_string(section);
+            const auto path = std::filesystem::path(a.outputDirectory) / (stem + table + extension);
             f = std::make_unique<std::ofstream>(path, std::ios::binary | std::ios::trunc);
             if (!*f) {
                 err << "cvarchive: cannot write " << path.string() << "\n";
@@ -378,8 +392,6 @@ ArchiveWalk ArchiveWalker::next(ArchiveRecordInfo& r) {
     if (payload + kHeader + kTrailer > left)
         return fail(at, format("truncated last record: its length %zu runs past the end of the file (%llu bytes left)",
                                payload + kHeader + kTrailer, (unsigned long long)left));
-    const size_t sum = head.sectionsTotal();
-    if (sum != payload) return fail(at, format("section lengths add up to %zu, not to the data length %zu", sum, payload));
     if (std::fread(p + kHeader, 1, payload + kTrailer, m_file) != payload + kTrailer) return fail(at, "read error");
     const mux::RecordView record(p, payload + kHeader + kTrailer);
     // Only a file whose first record ends in the host's trailer promises it everywhere.
@@ -399,6 +411,7 @@ ArchiveWalk ArchiveWalker::next(ArchiveRecordInfo& r) {
     r.timeStamp = h.timeStamp;
     r.sections = h.sections;
     r.data = record.data().data();
+    r.sectionsAddUp = record.sectionsTotal() == payload;
     m_position = at + payload + kHeader + kTrailer;
     return ArchiveWalk::Record;
 }
@@ -418,6 +431,15 @@ void ArchiveExporter::emit(int section, Pending& p) {
 void ArchiveExporter::add(const ArchiveRecordInfo& r) {
     TableRow meta = {std::to_string(r.timeStamp), secondsText(r), std::to_string(r.loggerId), std::to_string(r.sequence),
                      "", "", ""};
+    if (!r.sectionsAddUp) {
+        // Which bytes belong to which port is unknown: the whole data in one hex cell, in a
+        // table of every section only.
+        if (!m_selection.all()) return;
+        TableRow row = meta;
+        row[6] = hex(r.data, r.payload);
+        m_sink(0, row);
+        return;
+    }
     size_t at = 0;
     for (int s = 1; s <= kSections; ++s) {
         const size_t n = r.sections[size_t(s - 1)];
@@ -503,6 +525,11 @@ std::string archiveCommandHelp() {
            "           are read in name order as one stream\n"
            "  verify   walks the records by their lengths and reports the first framing fault\n"
            "\n"
+           "A record whose section lengths do not add up to its data length (the extraction\n"
+           "copies such records from the logger as they are) is framed by its data length: list\n"
+           "marks it in the note column, export writes its data as one hex cell (in the _unsplit\n"
+           "table with -o) when every section is exported, and each is named on standard error.\n"
+           "\n"
            "Options:\n"
            "  --port N        export port N (1 to 8) only\n"
            "  --analog        export the analog data only\n"
@@ -515,7 +542,8 @@ std::string archiveCommandHelp() {
            "\n"
            "Progress goes to standard error for files over 4 MB when it is a terminal.\n"
            "\n"
-           "Exit status: 0 all well, 1 a file could not be read or is damaged, 2 bad usage.\n";
+           "Exit status: 0 all well, 1 a file could not be read or is damaged, 2 bad usage,\n"
+           "3 done with warnings (records whose sections do not add up).\n";
 }
 
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {

@@ -23,6 +23,10 @@ struct ArchiveRecordInfo {
     uint16_t payload = 0;
     std::array<uint16_t, 9> sections{};
     const uint8_t* data = nullptr;  // the payload, valid until the next call of next()
+    // False for a record whose section lengths do not add up to its data length (the extraction
+    // copies such a record from the logger as it is): it is framed by its data length, and its
+    // data cannot be told apart into ports.
+    bool sectionsAddUp = true;
     size_t length() const { return size_t(payload) + 32; }
     bool hasSeconds() const { return second == 1; }
 };
@@ -102,6 +106,7 @@ std::string tableRow(const TableRow& row, TableFormat format);
 constexpr int kArchiveExitOk = 0;
 constexpr int kArchiveExitFault = 1;  // a file could not be read, or is damaged
 constexpr int kArchiveExitUsage = 2;
+constexpr int kArchiveExitWarnings = 3;  // done, but some records' sections do not add up
 
 // Runs cvarchive on the arguments after the program name. progress: stderr is a terminal.
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress);
