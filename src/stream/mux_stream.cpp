@@ -90,8 +90,20 @@ MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length) {
 void ParsedDataTap::takeRecord(const mux::RecordView& record) {
     if (!m_selection.on || m_selection.source != int(RawSource::ParsedData) || record.unit() != m_selection.unit)
         return;
-    const std::span<const uint8_t> bytes = record.section(m_selection.portIndex + 1);
-    if (!bytes.empty()) m_parsed.add(bytes.data(), bytes.size());
+    const int section = m_selection.portIndex + 1;
+    const std::span<const uint8_t> bytes = record.section(section);
+    if (bytes.empty()) return;
+    if (section != mux::kSections) {
+        m_parsed.add(bytes.data(), bytes.size());
+        return;
+    }
+    // The analog data is binary: one line of hex bytes a record, not garbled characters.
+    std::string line;
+    line.reserve(bytes.size() * 3 + 2);
+    for (uint8_t b : bytes) line += format("%02X ", b);
+    line.back() = '\r';
+    line += '\n';
+    m_parsed.add(reinterpret_cast<const uint8_t*>(line.data()), line.size());
 }
 
 void RawDisplayLines::closeLine() {

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
@@ -64,7 +65,11 @@ void StreamScreen::showNewLines() {
         if (i > 0) joined += '\n';
         joined += lines[i];
     }
+    // The view follows new lines unless the operator has scrolled back to read.
+    QScrollBar* bar = m_page->Memo1->verticalScrollBar();
+    const bool following = bar->value() >= bar->maximum();
     m_page->Memo1->appendPlainText(QString::fromLatin1(joined.data(), qsizetype(joined.size())));
+    if (following) bar->setValue(bar->maximum());
 }
 
 void StreamScreen::unitCountersStep() {

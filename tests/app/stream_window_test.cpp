@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -55,6 +56,29 @@ struct StreamWindow : ::testing::Test, test::WindowRig {
     }
     QString memo() const { return page->Memo1->toPlainText(); }
 };
+
+// New lines keep the memo at its end, however many scroll away; a view the operator scrolled
+// back stays where it was.
+TEST_F(StreamWindow, TheMemoFollowsNewLinesUnlessScrolledBack) {
+    page->resize(600, 300);
+    page->RawPortCB->setCurrentIndex(0);
+    page->BTDisplayRaw->click();
+    QScrollBar* bar = page->Memo1->verticalScrollBar();
+    uint8_t seq = 0;
+    auto lines = [&](int n) {
+        std::vector<std::vector<uint8_t>> packets;
+        for (int i = 0; i < n; ++i) packets.push_back(muxPacket(2, seq++, {"line " + std::to_string(seq) + "\r\n"}));
+        second(packets);
+    };
+    lines(150);
+    ASSERT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    lines(20);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    bar->setValue(3);
+    lines(2);
+    EXPECT_LT(bar->value(), bar->maximum());
+}
 
 TEST_F(StreamWindow, ParsedDataOfTheChosenPortAndUnitReachesTheMemoAndTheCounters) {
     EXPECT_EQ(page->RawMuxIDLB->text(), "Logger ID:    2");

@@ -171,7 +171,7 @@ TEST_P(MuxSections, TheChosenSectionOfTheChosenUnitIsShown) {
 INSTANTIATE_TEST_SUITE_P(Cases, MuxSections,
                          ::testing::Values(SectionCase{"Port1", 2, 0, "abcd"}, SectionCase{"EmptyPort2", 2, 1, ""},
                                            SectionCase{"Port3AfterLengths4And0", 2, 2, "SEVEN77"},
-                                           SectionCase{"AllAnalogData", 2, 8, "an9"},
+                                           SectionCase{"AllAnalogDataAsHex", 2, 8, "61 6E 39\r\n"},
                                            SectionCase{"OtherUnit", 3, 2, ""}, SectionCase{"NoPortChosen", 2, -1, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
