@@ -441,7 +441,11 @@ void UploadSession::finishRun() {
     m_silentSeconds = 0;
     noteRunWritten(m_writeFailed || m_received < m_expected);
     if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
-    if (!m_writeFailed) {
+    // A run the operator cancelled is short by choice: no error box, and no extraction whose
+    // Summary would read as a whole run's. The page names it as incomplete; Parse Run Files can
+    // still extract what came.
+    const bool cancelledShort = m_cancel && !m_writeFailed && m_received < m_expected;
+    if (!m_writeFailed && !cancelledShort) {
         if (m_expected > m_received)
             m_warnings.show(format(kUploadErrorTitleFormat, run), kSmallerText);
         else if (m_expected < m_received)

@@ -330,6 +330,8 @@ TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
     EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
     EXPECT_EQ(rig.session.runsRemaining(), 0);
     EXPECT_EQ(readFile(rig.file("run.005")), data);
+    // The run is whole (2048 of 2048 bytes): it is no error and is extracted.
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
     for (int i = 0; i < 5; ++i) rig.session.supervisionTick();
     EXPECT_EQ(rig.requests(), 1);
 
@@ -343,6 +345,24 @@ TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
     EXPECT_EQ(rig.session.runsRemaining(), 0);
     for (int i = 0; i < 5; ++i) rig.session.supervisionTick();
     EXPECT_EQ(rig.requests(), 2);
+}
+
+// Cancelled in the middle of a run: no error box, no extraction whose Summary would pass for a
+// whole run's, and the page names the run as incomplete.
+TEST(Upload, ACancelledRunIsNamedIncompleteAndNotExtracted) {
+    UploadRig rig;
+    const auto data = runBytes(3000);
+    rig.listRuns({{5, 3000}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.block(1, 1024, data, 0);
+    rig.session.cancel();
+    rig.block(2, 1024, data, 1024);
+    rig.block(3, 0);
+    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
+    EXPECT_TRUE(rig.dialogs.boxes.empty());
+    EXPECT_TRUE(rig.extractions.empty());
+    EXPECT_NE(rig.view.result.find("run.005 incomplete (2048 of 3000 bytes)"), std::string::npos) << rig.view.result;
 }
 
 TEST(Upload, CancelPressedWhileIdleDoesNotCancelTheNextUpload) {
