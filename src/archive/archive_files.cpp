@@ -12,7 +12,9 @@ namespace {
 class SystemArchiveFiles : public ArchiveFiles {
 public:
     int open(const std::string& path, bool truncate) override {
-        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
+        // Appending in every mode: after a record cut short is taken back, the next one must land
+        // at the new end of the file, not where the cut one stopped (which would leave a hole).
+        const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND | (truncate ? O_TRUNC : 0);
         const int fd = ::open(path.c_str(), flags, 0644);
         return fd >= 0 ? fd : -errno;
     }
