@@ -139,6 +139,51 @@ TEST(Cvarchive, LinesAcrossRecordsAndFilesQuotingEncodingAndBinary) {
               "275,2.75,2,1,analog,,1020\r\n");
 }
 
+// A line that never ends is cut into rows of the longest length: a line of exactly that length
+// is one row, a byte more makes a second row of one byte, and no byte is lost or doubled.
+struct LongLine {
+    size_t length;
+    std::vector<size_t> rows;  // the lengths of the rows it comes out as
+};
+class CvarchiveLongLine : public ::testing::TestWithParam<LongLine> {};
+
+TEST_P(CvarchiveLongLine, IsCutAtTheLongestLengthOnly) {
+    test::TempDir dir;
+    std::string line;
+    for (size_t i = 0; i < GetParam().length; ++i) line += char('a' + i % 26);
+    const std::string text = line + "\r\nend\r\n";
+    std::vector<std::vector<uint8_t>> records;
+    for (size_t at = 0; at < text.size(); at += 60000)
+        records.push_back(recordWith(2, uint8_t(records.size()), 100, {{3, text.substr(at, 60000)}}));
+    writeFile(dir / "long", test::joined(records));
+    const Outcome run = cvarchive({"export", "--port", "3", (dir / "long").string()});
+    ASSERT_EQ(run.status, kArchiveExitOk) << run.err;
+    std::vector<std::string> rows;
+    for (size_t at = run.out.find("\r\n") + 2; at < run.out.size();) {
+        const size_t end = run.out.find("\r\n", at);
+        size_t text = at;
+        for (int comma = 0; comma < 5; ++comma) text = run.out.find(',', text) + 1;
+        rows.push_back(run.out.substr(text, end - 1 - text));  // up to the empty hex cell
+        at = end + 2;
+    }
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "end");
+    rows.pop_back();
+    std::vector<size_t> lengths;
+    std::string joined;
+    for (const auto& r : rows) {
+        lengths.push_back(r.size());
+        joined += r;
+    }
+    EXPECT_EQ(lengths, GetParam().rows);
+    EXPECT_TRUE(joined == line) << "bytes lost or doubled";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, CvarchiveLongLine,
+                         ::testing::Values(LongLine{ArchiveExporter::kMaxLine, {ArchiveExporter::kMaxLine}},
+                                           LongLine{ArchiveExporter::kMaxLine + 1, {ArchiveExporter::kMaxLine, 1}}),
+                         [](const auto& info) { return info.index == 0 ? "Longest" : "OneByteLonger"; });
+
 struct FaultCase {
     const char* name;
     std::function<void(std::vector<uint8_t>&)> damage;
