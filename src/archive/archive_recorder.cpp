@@ -96,7 +96,9 @@ bool ArchiveRecorder::makePeriodicFileName() {
 
 bool ArchiveRecorder::openFile(bool truncate) {
     closeFile();
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : O_APPEND);
+    // Appending in every mode: after a record cut short is taken back, the next one must land
+    // at the new end of the file, not where the cut one stopped (which would leave a hole).
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_APPEND | (truncate ? O_TRUNC : 0);
     m_fd = ::open(m_fileName.c_str(), flags, 0644);
     if (m_fd < 0) return false;
     struct stat st {};

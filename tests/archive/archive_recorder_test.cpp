@@ -3,6 +3,7 @@
 #include <array>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -173,6 +174,33 @@ TEST_F(Recorder, FailedWritesAreReportedOncePerFileAndCountedInTheStatus) {
     ASSERT_TRUE(recorder.startContinuous("/dev/full"));
     EXPECT_FALSE(append(test::archiveRecord(1, 4, 1, 20)));
     EXPECT_EQ(dialogs.boxes.size(), 2u);
+    ASSERT_TRUE(recorder.startPeriodic(kHourly, base));
+    EXPECT_EQ(recorder.failedWrites(), 0u) << "a new recording starts without failures";
+}
+
+// A record the disk takes only part of (here a file size limit) is taken back, so the file
+// stays whole records and the next one lands where a reader looks for it.
+TEST_F(Recorder, ARecordCutShortIsTakenBack) {
+    const std::string path = (dir / "cut.arc").string();
+    const auto r1 = test::archiveRecord(1, 1, 1, 40), r2 = test::archiveRecord(1, 2, 2, 40),
+               r3 = test::archiveRecord(1, 3, 3, 40);
+    ASSERT_TRUE(recorder.startContinuous(path));
+    ASSERT_TRUE(append(r1));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = r1.size() + r2.size() / 2;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool cut = append(r2);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(recorder.failedWrites(), 1u);
+    ASSERT_TRUE(append(r3));
+    EXPECT_EQ(test::readFile(path).size(), r1.size() + r3.size());
+    EXPECT_EQ(test::readFile(path), test::joined({r1, r3}));
+    EXPECT_EQ(recorder.recordedBytes(), int64_t(r1.size() + r3.size()));
 }
 
 // A program killed in the middle of a recording: every record it accepted is in the file whole,

@@ -124,20 +124,37 @@ std::vector<uint8_t> recordWith(uint8_t id, uint8_t seq, uint32_t time, const st
     return r;
 }
 
-TEST(Cvarchive, LinesAcrossRecordsAndFilesQuotingEncodingAndBinary) {
+struct TableCase {
+    const char* format;
+    const char* table;
+};
+class CvarchiveTables : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(CvarchiveTables, LinesAcrossRecordsAndFilesEscapingEncodingAndBinary) {
     test::TempDir dir;
     // Hourly files given out of order: they are one stream in name order.
-    writeFile(dir / "a25101", recordWith(2, 0, 150, {{1, "say \"hi\", then"}, {2, std::string("\x01\xFF", 2)}}));
-    writeFile(dir / "a25102", test::joined({recordWith(2, 1, 275, {{1, " more\r\nT=4\xB0" "C\r\n"}, {9, "\x10\x20"}})}));
-    const Outcome run = cvarchive({"export", (dir / "a25102").string(), (dir / "a25101").string()});
+    writeFile(dir / "a25101", recordWith(2, 0, 105, {{1, "say \"hi\",\tthen"}, {2, std::string("\x01\xFF", 2)}}));
+    writeFile(dir / "a25102", recordWith(2, 1, 275, {{1, " more\\\r\nT=4\xB0" "C\r\n"}, {9, "\x10\x20"}}));
+    const Outcome run =
+        cvarchive({"export", "--format", GetParam().format, (dir / "a25102").string(), (dir / "a25101").string()});
     ASSERT_EQ(run.status, kArchiveExitOk) << run.err;
-    EXPECT_EQ(run.out,
-              "time_stamp,seconds,logger_id,sequence,port,text,hex\r\n"
-              "150,1.50,2,0,2,,01FF\r\n"
-              "150,1.50,2,0,1,\"say \"\"hi\"\", then more\",\r\n"
-              "275,2.75,2,1,1,T=4\xC2\xB0" "C,\r\n"
-              "275,2.75,2,1,analog,,1020\r\n");
+    EXPECT_EQ(run.out, GetParam().table);
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, CvarchiveTables,
+                         ::testing::Values(TableCase{"csv",
+                                                     "time_stamp,seconds,logger_id,sequence,port,text,hex\r\n"
+                                                     "105,1.05,2,0,2,,01FF\r\n"
+                                                     "105,1.05,2,0,1,\"say \"\"hi\"\",\tthen more\\\",\r\n"
+                                                     "275,2.75,2,1,1,T=4\xC2\xB0" "C,\r\n"
+                                                     "275,2.75,2,1,analog,,1020\r\n"},
+                                           TableCase{"tsv",
+                                                     "time_stamp\tseconds\tlogger_id\tsequence\tport\ttext\thex\n"
+                                                     "105\t1.05\t2\t0\t2\t\t01FF\n"
+                                                     "105\t1.05\t2\t0\t1\tsay \"hi\",\\tthen more\\\\\t\n"
+                                                     "275\t2.75\t2\t1\t1\tT=4\xC2\xB0" "C\t\n"
+                                                     "275\t2.75\t2\t1\tanalog\t\t1020\n"}),
+                         [](const auto& info) { return std::string(info.param.format); });
 
 // A line that never ends is cut into rows of the longest length: a line of exactly that length
 // is one row, a byte more makes a second row of one byte, and no byte is lost or doubled.
