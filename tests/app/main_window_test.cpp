@@ -97,6 +97,11 @@ TEST_F(WindowFixture, SilentLoggerTurnsPortRedInTheThirdSecond) {
 
 TEST_F(WindowFixture, WrongSpeedWithAutoBaudStepsUntilAPacketFrames) {
     chooseLoggerPort(1, 6);
+    // A status framed over two ticks leaves nothing arriving that could hold the search off.
+    const auto status = statusPacket();
+    line->feed({status.begin(), status.begin() + 60});
+    form.Timer10msTimer();
+    second({status.begin() + 60, status.end()});
     form.linkScreen()->AutoBaudRateDetectionClick();
     EXPECT_TRUE(form.AutoBaudRateDetection->isChecked());
     // Switching on neither reopens the port nor shows a speed the line does not have.
@@ -284,6 +289,17 @@ TEST_F(WindowFixture, LostLoggerComesBackByItself) {
     EXPECT_EQ(form.linkScreen()->COMStatus->text(), "COM1 @ 9600 Baud");
     EXPECT_TRUE(statusBody->isEnabled());
     EXPECT_EQ(fieldColour(form.linkScreen()->LoggerPortCB), normalFieldColour());
+
+    // The first attempt comes two seconds after the device went, even when it is back at once.
+    line->unplug();
+    line->plugIn();
+    const int backAtOnce = line->openCount;
+    second();
+    EXPECT_EQ(line->openCount, backAtOnce);
+    EXPECT_EQ(form.linkScreen()->COMStatus->text().toStdString(), "COM1 lost - waiting for the device");
+    second();
+    EXPECT_EQ(line->openCount, backAtOnce + 1);
+    EXPECT_EQ(form.linkScreen()->COMStatus->text().toStdString(), "COM1 @ 9600 Baud");
 
     line->unplug();
     second();

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +30,8 @@ struct Recorder : ::testing::Test {
     bool append(const std::vector<uint8_t>& r) { return recorder.appendRecord(r.data(), r.size()); }
 };
 
+std::string modeName(RecordingMode mode) { return mode == kHourly ? "Hourly" : mode == kDaily ? "Daily" : "Continuous"; }
+
 struct NameCase {
     RecordingMode mode;
     int year, yearDay, hour;
@@ -52,53 +56,79 @@ INSTANTIATE_TEST_SUITE_P(Recorder, PeriodicNames,
                                            NameCase{kDaily, 2008, 366, 23, "C:\\data\\buoy08.366"},
                                            NameCase{kHourly, 2000, 1, 5, "C:\\data\\buoy00_001.005"}));
 
-// Started at 09:59:30: a record after 10:00:00 still goes into the 09 file while it is open;
-// the first tick after the minute change closes it and the next record opens the 10 file.
-TEST_F(Recorder, HourlyFilesChangeWithTheFirstTickAfterTheHour) {
-    clock.seconds = k0959_30;
-    ASSERT_TRUE(recorder.startPeriodic(kHourly, base));
+// Started 30 s before the hour or midnight: a record after the change still goes into the old
+// file while it is open; the first tick after the minute change closes it and the next record
+// opens the file of the new hour or day. A period without records leaves no file behind.
+struct PeriodCase {
+    RecordingMode mode;
+    int64_t start;
+    int64_t period;
+    std::array<const char*, 4> names;  // the first period, the next, an empty one, the one after
+};
+struct PeriodicFiles : Recorder, ::testing::WithParamInterface<PeriodCase> {};
+
+TEST_P(PeriodicFiles, ChangeWithTheFirstTickAfterThePeriodEnds) {
+    const PeriodCase& c = GetParam();
+    clock.seconds = c.start;
+    ASSERT_TRUE(recorder.startPeriodic(c.mode, base));
     recorder.minuteTick();
     const auto r1 = test::archiveRecord(2, 1, 100, 10), r2 = test::archiveRecord(2, 2, 101, 0),
                r3 = test::archiveRecord(2, 3, 102, 7);
     clock.seconds += 10;
     EXPECT_TRUE(append(r1));
-    clock.seconds += 21;  // 10:00:01, before that second's tick
+    clock.seconds += 21;  // one second into the new period, before that second's tick
     EXPECT_TRUE(append(r2));
     recorder.minuteTick();
     EXPECT_TRUE(append(r3));
-    EXPECT_EQ(test::readFile(base + "06_045.009"), test::joined({r1, r2}));
-    EXPECT_EQ(test::readFile(base + "06_045.010"), r3);
+    EXPECT_EQ(test::readFile(base + c.names[0]), test::joined({r1, r2}));
+    EXPECT_EQ(test::readFile(base + c.names[1]), r3);
     EXPECT_EQ(recorder.recordedBytes(), int64_t(r3.size()));
-    // An hour without records leaves no file behind.
-    for (int t = 0; t < 2 * 3600; t += 20) {
+    for (int64_t t = 0; t < 2 * c.period; t += 20) {
         clock.seconds += 20;
         recorder.minuteTick();
     }
     EXPECT_TRUE(append(r1));
-    EXPECT_FALSE(std::filesystem::exists(base + "06_045.011"));
-    EXPECT_TRUE(std::filesystem::exists(base + "06_045.012"));
+    EXPECT_FALSE(std::filesystem::exists(base + c.names[2]));
+    EXPECT_EQ(test::readFile(base + c.names[3]), r1);
 }
 
-struct Appending : Recorder, ::testing::WithParamInterface<std::pair<RecordingMode, const char*>> {};
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, PeriodicFiles,
+    ::testing::Values(PeriodCase{kHourly, k0959_30, 3600, {"06_045.009", "06_045.010", "06_045.011", "06_045.012"}},
+                      PeriodCase{kDaily, k0959_30 + 14 * 3600, 86400, {"06.045", "06.046", "06.047", "06.048"}}),
+    [](const auto& info) { return modeName(info.param.mode); });
 
-TEST_P(Appending, AnExistingFileOfTheHourOrDayIsAppendedToAndItsSizeCountsOn) {
+// Hourly and daily recordings append to the file of their period and count its size on; a
+// continuous recording replaces what its file held. Sizes count 1024-byte K.
+struct ExistingCase {
+    RecordingMode mode;
+    const char* suffix;
+    bool kept;
+};
+struct ExistingFile : Recorder, ::testing::WithParamInterface<ExistingCase> {};
+
+TEST_P(ExistingFile, IsAppendedToByPeriodicRecordingAndReplacedByContinuous) {
+    const ExistingCase& c = GetParam();
     clock.seconds = k0959_30;
-    const std::string name = base + GetParam().second;
-    const std::vector<uint8_t> old(1500, 0x55);
+    const std::string name = base + c.suffix;
+    const std::vector<uint8_t> old(10000, 0x55);
     test::writeFile(name, old);
-    ASSERT_TRUE(recorder.startPeriodic(GetParam().first, base));
+    ASSERT_TRUE(c.mode == kContinuous ? recorder.startContinuous(name) : recorder.startPeriodic(c.mode, base));
     EXPECT_EQ(recorder.fileName(), name);
-    EXPECT_EQ(recorder.recordedBytes(), 1500);
-    const auto r = test::archiveRecord(1, 9, 5, 40);
+    EXPECT_EQ(fileSizeText(recorder.recordedBytes()), c.kept ? "File Size:         9 K" : "File Size:         0 K");
+    const auto r = test::archiveRecord(1, 9, 5, 208);  // 240 bytes: 10,240 behind the old ones
     ASSERT_TRUE(append(r));
-    auto expected = old;
+    auto expected = c.kept ? old : std::vector<uint8_t>{};
     expected.insert(expected.end(), r.begin(), r.end());
     EXPECT_EQ(test::readFile(name), expected);
-    EXPECT_EQ(fileSizeText(recorder.recordedBytes()), "File Size:         1 K");
+    EXPECT_EQ(fileSizeText(recorder.recordedBytes()), c.kept ? "File Size:        10 K" : "File Size:         0 K");
 }
 
-INSTANTIATE_TEST_SUITE_P(Recorder, Appending,
-                         ::testing::Values(std::pair{kHourly, "06_045.009"}, std::pair{kDaily, "06.045"}));
+INSTANTIATE_TEST_SUITE_P(Recorder, ExistingFile,
+                         ::testing::Values(ExistingCase{kHourly, "06_045.009", true},
+                                           ExistingCase{kDaily, "06.045", true},
+                                           ExistingCase{kContinuous, ".arc", false}),
+                         [](const auto& info) { return modeName(info.param.mode); });
 
 // A file that cannot be made ends the recording with one box naming it, instead of a
 // recording that goes on writing nothing.
@@ -147,6 +177,33 @@ TEST_F(Recorder, FailedWritesAreReportedOncePerFileAndCountedInTheStatus) {
     ASSERT_TRUE(recorder.startContinuous("/dev/full"));
     EXPECT_FALSE(append(test::archiveRecord(1, 4, 1, 20)));
     EXPECT_EQ(dialogs.boxes.size(), 2u);
+    ASSERT_TRUE(recorder.startPeriodic(kHourly, base));
+    EXPECT_EQ(recorder.failedWrites(), 0u) << "a new recording starts without failures";
+}
+
+// A record the disk takes only part of (here a file size limit) is taken back, so the file
+// stays whole records and the next one lands where a reader looks for it.
+TEST_F(Recorder, ARecordCutShortIsTakenBack) {
+    const std::string path = (dir / "cut.arc").string();
+    const auto r1 = test::archiveRecord(1, 1, 1, 40), r2 = test::archiveRecord(1, 2, 2, 40),
+               r3 = test::archiveRecord(1, 3, 3, 40);
+    ASSERT_TRUE(recorder.startContinuous(path));
+    ASSERT_TRUE(append(r1));
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit tight = saved;
+    tight.rlim_cur = r1.size() + r2.size() / 2;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool cut = append(r2);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_FALSE(cut);
+    EXPECT_EQ(recorder.failedWrites(), 1u);
+    ASSERT_TRUE(append(r3));
+    EXPECT_EQ(test::readFile(path).size(), r1.size() + r3.size());
+    EXPECT_EQ(test::readFile(path), test::joined({r1, r3}));
+    EXPECT_EQ(recorder.recordedBytes(), int64_t(r1.size() + r3.size()));
 }
 
 // A program killed in the middle of a recording: every record it accepted is in the file whole,

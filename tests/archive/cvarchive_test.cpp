@@ -124,20 +124,82 @@ std::vector<uint8_t> recordWith(uint8_t id, uint8_t seq, uint32_t time, const st
     return r;
 }
 
-TEST(Cvarchive, LinesAcrossRecordsAndFilesQuotingEncodingAndBinary) {
+struct TableCase {
+    const char* format;
+    const char* table;
+};
+class CvarchiveTables : public ::testing::TestWithParam<TableCase> {};
+
+TEST_P(CvarchiveTables, LinesAcrossRecordsAndFilesEscapingEncodingAndBinary) {
     test::TempDir dir;
     // Hourly files given out of order: they are one stream in name order.
-    writeFile(dir / "a25101", recordWith(2, 0, 150, {{1, "say \"hi\", then"}, {2, std::string("\x01\xFF", 2)}}));
-    writeFile(dir / "a25102", test::joined({recordWith(2, 1, 275, {{1, " more\r\nT=4\xB0" "C\r\n"}, {9, "\x10\x20"}})}));
-    const Outcome run = cvarchive({"export", (dir / "a25102").string(), (dir / "a25101").string()});
+    writeFile(dir / "a25101", recordWith(2, 0, 105, {{1, "say \"hi\",\tthen"}, {2, std::string("\x01\xFF", 2)}}));
+    writeFile(dir / "a25102", recordWith(2, 1, 275, {{1, " more\\\r\nT=4\xB0" "C\r\n"}, {9, "\x10\x20"}}));
+    const Outcome run =
+        cvarchive({"export", "--format", GetParam().format, (dir / "a25102").string(), (dir / "a25101").string()});
     ASSERT_EQ(run.status, kArchiveExitOk) << run.err;
-    EXPECT_EQ(run.out,
-              "time_stamp,seconds,logger_id,sequence,port,text,hex\r\n"
-              "150,1.50,2,0,2,,01FF\r\n"
-              "150,1.50,2,0,1,\"say \"\"hi\"\", then more\",\r\n"
-              "275,2.75,2,1,1,T=4\xC2\xB0" "C,\r\n"
-              "275,2.75,2,1,analog,,1020\r\n");
+    EXPECT_EQ(run.out, GetParam().table);
 }
+
+INSTANTIATE_TEST_SUITE_P(Formats, CvarchiveTables,
+                         ::testing::Values(TableCase{"csv",
+                                                     "time_stamp,seconds,logger_id,sequence,port,text,hex\r\n"
+                                                     "105,1.05,2,0,2,,01FF\r\n"
+                                                     "105,1.05,2,0,1,\"say \"\"hi\"\",\tthen more\\\",\r\n"
+                                                     "275,2.75,2,1,1,T=4\xC2\xB0" "C,\r\n"
+                                                     "275,2.75,2,1,analog,,1020\r\n"},
+                                           TableCase{"tsv",
+                                                     "time_stamp\tseconds\tlogger_id\tsequence\tport\ttext\thex\n"
+                                                     "105\t1.05\t2\t0\t2\t\t01FF\n"
+                                                     "105\t1.05\t2\t0\t1\tsay \"hi\",\\tthen more\\\\\t\n"
+                                                     "275\t2.75\t2\t1\t1\tT=4\xC2\xB0" "C\t\n"
+                                                     "275\t2.75\t2\t1\tanalog\t\t1020\n"}),
+                         [](const auto& info) { return std::string(info.param.format); });
+
+// A line that never ends is cut into rows of the longest length: a line of exactly that length
+// is one row, a byte more makes a second row of one byte, and no byte is lost or doubled.
+struct LongLine {
+    size_t length;
+    std::vector<size_t> rows;  // the lengths of the rows it comes out as
+};
+class CvarchiveLongLine : public ::testing::TestWithParam<LongLine> {};
+
+TEST_P(CvarchiveLongLine, IsCutAtTheLongestLengthOnly) {
+    test::TempDir dir;
+    std::string line;
+    for (size_t i = 0; i < GetParam().length; ++i) line += char('a' + i % 26);
+    const std::string text = line + "\r\nend\r\n";
+    std::vector<std::vector<uint8_t>> records;
+    for (size_t at = 0; at < text.size(); at += 60000)
+        records.push_back(recordWith(2, uint8_t(records.size()), 100, {{3, text.substr(at, 60000)}}));
+    writeFile(dir / "long", test::joined(records));
+    const Outcome run = cvarchive({"export", "--port", "3", (dir / "long").string()});
+    ASSERT_EQ(run.status, kArchiveExitOk) << run.err;
+    std::vector<std::string> rows;
+    for (size_t at = run.out.find("\r\n") + 2; at < run.out.size();) {
+        const size_t end = run.out.find("\r\n", at);
+        size_t text = at;
+        for (int comma = 0; comma < 5; ++comma) text = run.out.find(',', text) + 1;
+        rows.push_back(run.out.substr(text, end - 1 - text));  // up to the empty hex cell
+        at = end + 2;
+    }
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back(), "end");
+    rows.pop_back();
+    std::vector<size_t> lengths;
+    std::string joined;
+    for (const auto& r : rows) {
+        lengths.push_back(r.size());
+        joined += r;
+    }
+    EXPECT_EQ(lengths, GetParam().rows);
+    EXPECT_TRUE(joined == line) << "bytes lost or doubled";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, CvarchiveLongLine,
+                         ::testing::Values(LongLine{ArchiveExporter::kMaxLine, {ArchiveExporter::kMaxLine}},
+                                           LongLine{ArchiveExporter::kMaxLine + 1, {ArchiveExporter::kMaxLine, 1}}),
+                         [](const auto& info) { return info.index == 0 ? "Longest" : "OneByteLonger"; });
 
 struct FaultCase {
     const char* name;

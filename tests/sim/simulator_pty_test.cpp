@@ -572,18 +572,21 @@ TEST_F(SimulatorOverPty, AnUnknownRunIsAnsweredWithAnEmptyFile) {
 TEST_F(SimulatorOverPty, ClearMemoryEmptiesTheDirectory) {
     start();
     sim->generateRuns(2, 9);
-    line->write(bytesOf("02 02 BD BD 00 00 00 00 01 00 7F 01"));
-    EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 7; }));
-    EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 9; }));
-    // Entries would come before the answer to a later request.
-    auto requests = bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01");
-    const auto getSetupBytes = bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01");
-    requests.insert(requests.end(), getSetupBytes.begin(), getSetupBytes.end());
+    // Answers keep the order of the requests and the line keeps the order of what was sent: the
+    // directory asked for behind the clear is the emptied one, whose entries would come before
+    // the setup asked for behind it, and every status after that setup was made after the clear.
+    // (Whether a status catches the clearing itself depends on how busy the machine is.)
+    auto requests = bytesOf("02 02 BD BD 00 00 00 00 01 00 7F 01");
+    for (const char* request : {"02 02 B8 B8 00 00 00 00 00 00 74 01", "02 02 AC AC 00 00 00 00 00 00 5C 01"}) {
+        const auto bytes = bytesOf(request);
+        requests.insert(requests.end(), bytes.begin(), bytes.end());
+    }
     line->write(requests);
     const auto first = line->next([](const LoggerPacket& p) { return p.type == 5 || p.type == 1; });
     ASSERT_TRUE(first);
     EXPECT_EQ(first->type, 1);
     EXPECT_TRUE(sim->runNumbers().empty());
+    EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 9; })) << "back in Standby";
 }
 
 // --- Line faults ------------------------------------------------------------------------------------
