@@ -167,13 +167,14 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     EXPECT_EQ(rig.session().runsRemaining(), 0);
     EXPECT_EQ(rig.uploadRequests(), std::vector<int>{1});
     EXPECT_EQ(rig.sim.stats().uploadsCancelled, 1u);
-    // What came before the cancel is kept, reported as short and extracted all the same.
+    // What came before the cancel is kept and named as incomplete; no error box, and no Summary
+    // that would read as a whole run's.
     const auto partial = readFile(dir / "run.001");
     EXPECT_GE(partial.size(), 32u * 1024);
     EXPECT_LT(partial.size(), first.bytes.size());
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), first.bytes.begin()));
-    EXPECT_TRUE(rig.dialogs.saw("Run.001 - File Upload Error", "File Sent is Smaller than Expected"));
-    EXPECT_TRUE(std::filesystem::exists(dir / "Summary.001"));
+    EXPECT_FALSE(rig.dialogs.saw("Run.001 - File Upload Error", "File Sent is Smaller than Expected"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Summary.001"));
     EXPECT_FALSE(std::filesystem::exists(dir / "run.002"));
     // The page names the folder and the short run with what came of it.
     EXPECT_EQ(rig.text("UpLoadResult").toStdString(),
