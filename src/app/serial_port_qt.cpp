@@ -62,7 +62,12 @@ bool QtSerialDevice::reopen() {
 }
 
 bool QtSerialDevice::close() {
-    if (m_port.isOpen()) handOverQueued();
+    if (m_port.isOpen()) {
+        handOverQueued();
+        // A line this far behind loses its queue with the port anyway; the driver's part goes
+        // too, or closing would wait for it to drain (up to 30 s on a serial port).
+        if (m_port.bytesToWrite() > 0) m_port.clear(QSerialPort::Output);
+    }
     m_lost = false;
     if (!m_port.isOpen()) return true;
     m_port.clearError();
@@ -71,9 +76,9 @@ bool QtSerialDevice::close() {
 }
 
 // A write only queues, and closing (also to reopen at another speed) would throw the queue
-// away: give the driver what it takes now, as a waiting write used to before returning. What
-// the driver has no room for is lost with the port; only a line that does not drain holds that
-// much.
+// away: give the driver what it takes now, as a waiting write used to before returning, so a
+// command queued just before a speed change still leaves at the old speed. Only a line that
+// does not drain holds more than the driver takes.
 void QtSerialDevice::handOverQueued() {
     for (int pass = 0; pass < 64 && m_port.bytesToWrite() > 0 && driverHasRoom(); ++pass) {
         const qint64 before = m_port.bytesToWrite();

@@ -257,6 +257,36 @@ TEST_F(QtPortFixture, ACommandTheFullQueueCannotTakeWholeIsNotSent) {
     EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
+// A speed change reopens the port at once: what was still queued goes to the driver first, so
+// a command queued just before it leaves whole, behind what came before.
+TEST(QtSerialDevice, ReopeningAtAnotherSpeedHandsTheQueueToTheDriverFirst) {
+    test::PtyPair pty;
+    PortMap map;
+    map.set(1, pty.slavePath());
+    QtSerialDevice device(map);
+    ASSERT_TRUE(device.open(1, LineSettings{115200, 'N', 8, 1}));
+    const std::vector<uint8_t> block(1024, 0x55);
+    size_t queued = 0;
+    while (device.writeRoom() == QtSerialDevice::kWriteQueueBytes && queued < (size_t(16) << 20)) {
+        ASSERT_TRUE(device.write(block.data(), block.size()));
+        queued += block.size();
+    }
+    const uint8_t command[] = {2, 2, 0xA1, 0xA1, 0, 0, 0, 0, 0, 0, 0x46, 0x01};
+    ASSERT_TRUE(device.write(command, sizeof command));
+    std::vector<uint8_t> arrived;
+    auto readAll = [&] {
+        uint8_t buf[8192];
+        for (ssize_t n; (n = ::read(pty.masterFd(), buf, sizeof buf)) > 0;) arrived.insert(arrived.end(), buf, buf + n);
+    };
+    readAll();  // the driver has room again; the event loop has not run
+    ASSERT_LT(arrived.size(), queued);
+    ASSERT_TRUE(device.close());
+    ASSERT_TRUE(device.open(1, LineSettings{9600, 'N', 8, 1}));
+    readAll();
+    ASSERT_EQ(arrived.size(), queued + sizeof command);
+    EXPECT_TRUE(std::equal(std::begin(command), std::end(command), arrived.end() - sizeof command));
+}
+
 // What the operator waits for once the device is back: one retry and the first byte read.
 TEST_F(QtPortFixture, FirstByteAfterTheDeviceReturns) {
     const std::string link = (dir / "logger").string();
