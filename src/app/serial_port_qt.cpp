@@ -1,7 +1,7 @@
 #include "app/serial_port_qt.h"
 
-#include <QElapsedTimer>
 #include <QFileInfo>
+#include <algorithm>
 
 #ifndef _WIN32
 #include <poll.h>
@@ -10,6 +10,9 @@
 namespace cv {
 
 QtSerialDevice::QtSerialDevice(const PortMap& map) : m_map(map) {
+    // Qt keeps every byte it reads unless told otherwise, and a line nobody reads would grow
+    // the program for as long as it runs.
+    m_port.setReadBufferSize(qint64(kReadBufferBytes));
     // A device that vanishes (an adapter pulled, the far end of a pseudo-terminal closed) keeps
     // signalling readiness, and an adapter that returns while its old descriptor is still open
     // gets a new name; so let go of it at once and remember to look for it again.
@@ -33,7 +36,10 @@ bool QtSerialDevice::open(int comNumber, const LineSettings& settings) {
         if (!info.exists() || info.isFile() || info.isDir()) return false;
     }
 #endif
-    if (m_port.isOpen()) m_port.close();
+    if (m_port.isOpen()) {
+        handOverQueued();
+        m_port.close();
+    }
     m_port.setPortName(device);
     if (!m_port.open(QIODevice::ReadWrite)) return false;
     // Pseudo-terminals refuse some settings; the result of applying them is ignored on purpose.
@@ -56,11 +62,28 @@ bool QtSerialDevice::reopen() {
 }
 
 bool QtSerialDevice::close() {
+    if (m_port.isOpen()) {
+        handOverQueued();
+        // A line this far behind loses its queue with the port anyway; the driver's part goes
+        // too, or closing would wait for it to drain (up to 30 s on a serial port).
+        if (m_port.bytesToWrite() > 0) m_port.clear(QSerialPort::Output);
+    }
     m_lost = false;
     if (!m_port.isOpen()) return true;
     m_port.clearError();
     m_port.close();
     return m_port.error() == QSerialPort::NoError || m_port.error() == QSerialPort::NotOpenError;
+}
+
+// A write only queues, and closing (also to reopen at another speed) would throw the queue
+// away: give the driver what it takes now, as a waiting write used to before returning, so a
+// command queued just before a speed change still leaves at the old speed. Only a line that
+// does not drain holds more than the driver takes.
+void QtSerialDevice::handOverQueued() {
+    for (int pass = 0; pass < 64 && m_port.bytesToWrite() > 0 && driverHasRoom(); ++pass) {
+        const qint64 before = m_port.bytesToWrite();
+        if (!m_port.flush() || m_port.bytesToWrite() >= before) break;
+    }
 }
 
 void QtSerialDevice::markLost() {
@@ -79,6 +102,17 @@ size_t QtSerialDevice::read(uint8_t* buffer, size_t room) {
     return 0;
 }
 
+// Qt reports a write the driver refuses (EAGAIN) as a resource error, which means a vanished
+// device; so bytes are handed over outside the event loop only when the driver has room.
+bool QtSerialDevice::driverHasRoom() const {
+#ifdef _WIN32
+    return true;
+#else
+    pollfd p{int(m_port.handle()), POLLOUT, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLOUT) && !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#endif
+}
+
 bool QtSerialDevice::hungUp() const {
 #ifdef _WIN32
     return false;
@@ -88,23 +122,24 @@ bool QtSerialDevice::hungUp() const {
 #endif
 }
 
+// Qt sends the queue from the event loop as the device takes it; nothing here waits.
 bool QtSerialDevice::write(const uint8_t* data, size_t count) {
     if (!m_port.isOpen()) return false;
+    if (count > writeRoom()) return false;
     if (m_port.write(reinterpret_cast<const char*>(data), qint64(count)) != qint64(count)) {
         if (m_port.isOpen() && hungUp()) markLost();
         return false;
     }
-    QElapsedTimer t;
-    t.start();
-    while (m_port.isOpen() && m_port.bytesToWrite() > 0 && t.elapsed() < 2000) {
-        if (m_port.waitForBytesWritten(100)) continue;
-        if (m_port.error() != QSerialPort::TimeoutError) break;
-        m_port.clearError();
-    }
-    if (!m_port.isOpen()) return false;  // lost while the bytes were going out
-    if (m_port.bytesToWrite() == 0) return true;
-    if (hungUp()) markLost();
-    return false;
+    // What the driver takes now leaves now, as a command did when writes waited; the rest goes
+    // from the event loop as the device takes it.
+    if (driverHasRoom()) m_port.flush();
+    return m_port.isOpen();  // false when the device went away under the hand-over
+}
+
+size_t QtSerialDevice::writeRoom() const {
+    if (!m_port.isOpen()) return 0;
+    const size_t queued = size_t(std::max<qint64>(m_port.bytesToWrite(), 0));
+    return queued >= kWriteQueueBytes ? 0 : kWriteQueueBytes - queued;
 }
 
 } // namespace cv

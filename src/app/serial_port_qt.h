@@ -8,11 +8,18 @@ namespace cv {
 
 class QtSerialDevice : public SerialDevice {
 public:
+    // Several seconds at 115200 baud each way, and more than a tick or a PC logger interval
+    // takes at once. Input beyond the read bound waits in the driver (whose own buffer is
+    // bounded); output beyond the send bound is refused.
+    static constexpr size_t kReadBufferBytes = 64 * 1024;
+    static constexpr size_t kWriteQueueBytes = 64 * 1024;
+
     explicit QtSerialDevice(const PortMap& map);
     bool open(int comNumber, const LineSettings& settings) override;
     bool close() override;
     size_t read(uint8_t* buffer, size_t room) override;
     bool write(const uint8_t* data, size_t count) override;
+    size_t writeRoom() const override;
     bool lost() const override { return m_lost; }
     bool reopen() override;
     std::string deviceName(int comNumber) const override { return m_map.deviceFor(comNumber); }
@@ -21,6 +28,8 @@ public:
 private:
     bool hungUp() const;
     void markLost();
+    void handOverQueued();
+    bool driverHasRoom() const;
 
     const PortMap& m_map;
     QSerialPort m_port;

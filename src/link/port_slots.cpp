@@ -1,5 +1,7 @@
 #include "link/port_slots.h"
 
+#include <algorithm>
+
 #include "base/text_format.h"
 
 namespace cv {
@@ -96,6 +98,13 @@ bool PortSlotTable::writePort(int slot, const uint8_t* bytes, size_t count) {
     if (!isPortOpen(slot) || isPortLost(slot)) return false;
     if (count == 0) return true;
     return m_slots[size_t(slot)].device->write(bytes, count);
+}
+
+size_t PortSlotTable::writeWhatFits(int slot, const uint8_t* bytes, size_t count) {
+    if (!isPortOpen(slot) || isPortLost(slot) || count == 0) return 0;
+    SerialDevice& device = *m_slots[size_t(slot)].device;
+    const size_t n = std::min(count, device.writeRoom());
+    return n > 0 && device.write(bytes, n) ? n : 0;
 }
 
 size_t PortSlotTable::readPort(int slot, uint8_t* buffer, size_t room) {

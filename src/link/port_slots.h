@@ -37,9 +37,13 @@ public:
     int openPortSlot(int slot, int comNumber, int speedChoice);
     void closePortSlot(int slot);
     void closeAll();
-    // True when every byte went out; false for a closed slot, a lost device, a refused or a
-    // short write. Nothing is reported here: the caller knows what the bytes meant.
+    // Queues the bytes whole and returns at once: true when all of them were queued; false, with
+    // nothing queued, for a closed slot, a lost device, a refused write or a queue without room
+    // for all of them. Nothing is reported here: the caller knows what the bytes meant.
     bool writePort(int slot, const uint8_t* bytes, size_t count);
+    // Queues as many of the bytes as the queue has room for, from the front, and returns how
+    // many; the rest is the caller's to drop. For streams that may lose bytes but not stall.
+    size_t writeWhatFits(int slot, const uint8_t* bytes, size_t count);
     // Nothing while the slot's device is lost.
     size_t readPort(int slot, uint8_t* buffer, size_t room);
     // A lost slot still counts as open: it keeps its COM number and settings until the operator

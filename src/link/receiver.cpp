@@ -150,6 +150,7 @@ int PacketReceiver::receiveLoggerPackets() {
     int result = kNothingRead;
     size_t n = 0;
     if (replaying()) {
+        discardLoggerInput();
         m_fill = 0;
         m_headWaiting = false;
         m_expectedMux = kMuxOverhead;
@@ -203,9 +204,18 @@ int PacketReceiver::receiveLoggerPackets() {
     return result;
 }
 
+void PacketReceiver::discardLoggerInput() {
+    uint8_t scratch[kReceiveBufferSize];
+    // The port's buffer is bounded; a device that never runs dry is not.
+    for (int pass = 0; pass < 32; ++pass) {
+        const size_t n = m_ports.readPort(kLoggerSlot, scratch, sizeof scratch);
+        m_counters.bytesDiscarded += n;
+        if (n == 0) break;
+    }
+}
+
 void PacketReceiver::drainLoggerPort() {
-    uint8_t scratch[kReceiveBufferSize - 1];
-    m_ports.readPort(kLoggerSlot, scratch, sizeof scratch);
+    discardLoggerInput();
     m_fill = 0;
     m_expectedMux = kMuxOverhead;
     m_headWaiting = false;

@@ -49,6 +49,7 @@ struct LinkCounters {
     uint32_t badUploadBlocks = 0;
     int32_t largestMuxThisSecond = 0;
     uint32_t rejectedMuxLength = 0;  // declared payload of the last oversize mux packet, for diagnosis
+    uint64_t bytesDiscarded = 0;     // read from the logger port and thrown away (replay, drains)
 };
 
 class PacketReceiver {
@@ -63,7 +64,9 @@ public:
     // is given up, so one false head cannot hold all framing. Without one, a head waits for ever.
     void setClock(HostClock* clock) { m_clock = clock; }
 
-    // One tick's work: one read, at most one framed packet. See ReceiveResult.
+    // One tick's work: one read, at most one framed packet. See ReceiveResult. During a replay
+    // the packet comes from the replay source, and what the logger port received is read and
+    // thrown away, so that it neither piles up nor is framed, stale, once the replay ends.
     int receiveLoggerPackets();
     // A replay feeds the receiver instead of the logger port.
     bool replaying() const { return m_replay && m_replay->replaying(); }
@@ -89,6 +92,7 @@ public:
     static size_t nextCandidate(const uint8_t* bytes, size_t from, size_t end);
 
 private:
+    void discardLoggerInput();
     void consume(size_t n);
     void handOver(int type);
     bool headOverdue();

@@ -2,12 +2,16 @@
 // The PC as a logger of its own: at a fixed rate the bytes each meter-input port received are
 // packed into a mux record of logger ID 1 (with a PC time stamp or an operator's remark as the
 // last section), and the records the stream accepts are re-sent, one section per line, on the
-// logger-output ports.
+// logger-output ports. Nothing here waits on a port or grows: each meter input keeps a bounded
+// backlog and the lines share a record fairly, an output line's queue that is full drops what
+// does not fit, and what an output-only line receives is read and thrown away; every byte
+// dropped is counted on its line.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "stream/stream_consumer.h"
 
@@ -22,6 +26,8 @@ namespace pclogger {
 constexpr int kLines = 8;  // port slots 1..8
 enum Function { kInActive = 0, kMeterInput = 1, kLoggerOutput = 2 };
 constexpr size_t kPayloadCapacity = 4096;
+// Per meter input: a burst of up to two full records waits for the next ones.
+constexpr size_t kBacklogCapacity = 2 * kPayloadCapacity;
 constexpr int kRecordLoggerId = 1;
 
 struct Line {
@@ -38,8 +44,12 @@ int rateForPosition(int position, int previousPosition);
 inline int intervalOfRate(int rate) { return rate > 0 ? 1000 / rate : 1000; }
 std::string rateText(int rate);          // "Deck Rate: %2d Hz"
 std::string intervalText(int interval);  // "Deck Interval: %4ld ms"
-// The line's traffic label for the last second.
-std::string trafficText(int line, int function, unsigned bytes);
+// The line's traffic label for the last second, with the bytes it had to drop when there were.
+std::string trafficText(int line, int function, unsigned bytes, unsigned dropped = 0);
+// How much of `room` each line's record section takes: each line with bytes waiting gets up to
+// an equal share, and what a line leaves unused goes to the others (the first lines take the
+// remainder of an uneven split), so no line keeps another out of the records.
+std::array<size_t, kLines> fairShares(const std::array<size_t, kLines>& waiting, size_t room);
 // "MM/DD/YY<TAB>HH:MM:SS.mmm" of the PC's local time now.
 std::string timeStampText(HostClock& clock);
 
@@ -65,29 +75,38 @@ public:
 
     PcLogger(HostClock& clock, PortSlotTable& ports);
 
-    // Only Load New Setup changes what the lines do.
-    void setActive(const Table& table) { m_active = table; }
+    // Only Load New Setup changes what the lines do; it reopens the ports, so nothing waiting
+    // from before carries over.
+    void setActive(const Table& table);
     const Table& active() const { return m_active; }
     void setInterval(int ms) { m_interval = ms > 0 ? ms : 1000; }
     int interval() const { return m_interval; }
 
     // Starts a new collection; with `newSequence` the record takes the next sequence number.
     void reset(bool newSequence);
-    // Once the interval has passed: reads the meter inputs, adds the remark waiting in
-    // `annotations` (or the time stamp when `pcTime`) and hands the finished record, in the
-    // logger's wire order, to `handOn`; then starts the next one. An empty collection hands on
-    // nothing and keeps its sequence number. True when a record went.
+    // Every call takes what the lines received: meter inputs into their backlogs, the input of
+    // output lines thrown away. Once the interval has passed: shares the record among the meter
+    // inputs, adds the remark waiting in `annotations` (or the time stamp when `pcTime`) and
+    // hands the finished record, in the logger's wire order, to `handOn`; then starts the next
+    // one. An empty collection hands on nothing and keeps its sequence number. True when a
+    // record went.
     using HandOn = std::function<void(uint8_t* record, size_t length)>;
     bool tick(bool pcTime, AnnotationQueue* annotations, const HandOn& handOn);
     // StreamConsumer: re-sends one section of each accepted record on every logger-output line
     // that follows the record's logger ID.
     void takeRecord(const mux::RecordView& record) override;
 
-    // Per line, bytes read in and sent out since the last call; the counters restart.
+    // Per line, bytes put into records, queued for sending and dropped (a meter input's backlog
+    // or an output line's queue full) since the last call; the counters restart.
     std::array<unsigned, kLines> takeReceived();
     std::array<unsigned, kLines> takeSent();
+    std::array<unsigned, kLines> takeDropped();
+    // Bytes a logger-output line has received and thrown away since the program started.
+    uint64_t discardedInput(int line) const { return line >= 1 && line <= kLines ? m_discarded[size_t(line - 1)] : 0; }
 
 private:
+    void takeInput();
+
     ElapsedClock m_elapsed;
     PortSlotTable& m_ports;
     Table m_active{};
@@ -99,6 +118,10 @@ private:
     std::array<uint8_t, kHeader + kPayloadCapacity + kTrailer> m_record{};
     std::array<unsigned, kLines> m_received{};
     std::array<unsigned, kLines> m_sent{};
+    std::array<unsigned, kLines> m_dropped{};
+    std::array<uint64_t, kLines> m_discarded{};
+    std::vector<uint8_t> m_backlog = std::vector<uint8_t>(kLines * kBacklogCapacity);
+    std::array<size_t, kLines> m_backlogFill{};
 };
 
 } // namespace pclogger

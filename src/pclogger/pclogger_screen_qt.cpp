@@ -61,7 +61,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     // Lines 1 to 6 start at 9600; 7 and 8 have no speed chosen, which opens at 9600 as well.
     for (int n = 0; n < kLines; ++n) setQuietly(m_page->DeckSetupCB[size_t(n)], n < 6 ? 6 : -1);
     showNotLoaded(true);
-    setTrafficTexts({}, {});
+    setTrafficTexts({}, {}, {});
 }
 
 PcLoggerScreen::~PcLoggerScreen() = default;
@@ -198,16 +198,22 @@ void PcLoggerScreen::pcLoggerStep() {
     });
 }
 
-void PcLoggerScreen::setTrafficTexts(const std::array<unsigned, kLines>& in, const std::array<unsigned, kLines>& out) {
+void PcLoggerScreen::setTrafficTexts(const LineCounts& in, const LineCounts& out, const LineCounts& dropped) {
     bool anyShown = false;
     for (int n = 0; n < kLines; ++n) {
         const size_t i = size_t(n);
         const int function = m_logger.active()[i].function;
-        const QString text = qs(trafficText(n + 1, function, function == kLoggerOutput ? out[i] : in[i]));
+        const QString text = qs(trafficText(n + 1, function, function == kLoggerOutput ? out[i] : in[i], dropped[i]));
+        // Red while the line drops bytes; the next quiet second takes it back.
+        const bool dropping = dropped[i] > 0 && function != kInActive;
+        const bool repaint = dropping != m_shownDropping[i];
+        m_shownDropping[i] = dropping;
         m_page->PCPort[i]->setText(text);
+        if (repaint) setPanelColour(m_page->PCPort[i], dropping ? kRed : normalPanelColour());
         if (QLabel* shown = m_links.dataStatusPorts[i]) {
             shown->setText(text);
             shown->setVisible(function != kInActive);
+            if (repaint) setPanelColour(shown, dropping ? kRed : normalPanelColour());
         }
         anyShown = anyShown || function != kInActive;
     }
@@ -217,7 +223,7 @@ void PcLoggerScreen::setTrafficTexts(const std::array<unsigned, kLines>& in, con
 void PcLoggerScreen::trafficStep() {
     const auto in = m_logger.takeReceived();
     const auto out = m_logger.takeSent();
-    setTrafficTexts(in, out);
+    setTrafficTexts(in, out, m_logger.takeDropped());
     for (int n = 0; n < kLines; ++n) {
         const size_t i = size_t(n);
         const int slot = n + 1;

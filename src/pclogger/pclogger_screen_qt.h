@@ -76,7 +76,8 @@ private:
     void paintLine(int n);
     pclogger::Line lineFromControls(int n) const;
     void showNotLoaded(bool shown);
-    void setTrafficTexts(const std::array<unsigned, pclogger::kLines>& in, const std::array<unsigned, pclogger::kLines>& out);
+    using LineCounts = std::array<unsigned, pclogger::kLines>;
+    void setTrafficTexts(const LineCounts& in, const LineCounts& out, const LineCounts& dropped);
 
     PortSlotTable& m_ports;
     PcLoggerLinks m_links;
@@ -87,6 +88,7 @@ private:
     std::array<LoadedLine, pclogger::kLines> m_lastLoaded{};
     std::array<bool, pclogger::kLines> m_portFault{};  // would not open at load, or lost since
     std::array<int, pclogger::kLines> m_lostSeconds{};
+    std::array<bool, pclogger::kLines> m_shownDropping{};  // traffic labels painted red
     int m_previousRate = -1;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // The one thing the host needs from a serial line: open by COM number with a line setting,
-// read without waiting, write a whole buffer, close, and notice when the device goes away.
+// read and write without waiting, close, and notice when the device goes away.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,9 +35,13 @@ public:
     virtual bool close() = 0;
     // Returns at once with at most `room` bytes already buffered (0 when none).
     virtual size_t read(uint8_t* buffer, size_t room) = 0;
-    // Hands every byte to the driver before returning. True only when all of them went; false
-    // when the device is closed or lost, refuses the bytes or takes only part of them.
+    // Queues the whole buffer and returns at once; the device sends it as the line takes it, in
+    // order. True only when all of it was queued; false, with nothing queued, when the device is
+    // closed or lost, refuses the bytes or its queue has no room for all of them.
     virtual bool write(const uint8_t* data, size_t count) = 0;
+    // How many more bytes the send queue takes now (the queue is bounded: a device that does not
+    // drain must not grow it for ever).
+    virtual size_t writeRoom() const { return SIZE_MAX; }
     // True once the device has gone away under an open slot (hang-up, adapter pulled, an error
     // of a vanished device). A lost device is closed at once: a USB adapter that comes back
     // while its old descriptor is still open gets a new name.

@@ -13,6 +13,8 @@
 
 #include "app/serial_port_qt.h"
 #include "simulator.h"
+#include "link/command_sender.h"
+#include "link/operator_commands.h"
 #include "link/port_slots.h"
 #include "support/fakes.h"
 #include "support/pty_pair.h"
@@ -166,6 +168,123 @@ TEST_F(QtPortFixture, ReturningSimulatorIsPickedUpAgainWithoutABox) {
     EXPECT_FALSE(ports.isPortLost(0));
     EXPECT_TRUE(ports.writePort(0, buf, 12));
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+// An instrument that talks to a port nobody reads: the port takes bytes until its bounded
+// buffer is full and then leaves them to the driver, so the program does not grow.
+TEST_F(QtPortFixture, SixtyFourMegabytesIntoAnUnreadPortLeaveTheMemoryFlat) {
+    test::PtyPair pty;
+    map.set(3, pty.slavePath());
+    ports.openPortSlot(1, 3, 11);
+    ASSERT_TRUE(ports.isPortOpen(1));
+    const std::vector<char> chunk(64 * 1024, 'x');
+    const long before = residentKb();
+    size_t pushed = 0;
+    int refusedInARow = 0;
+    while (pushed < (size_t(64) << 20) && refusedInARow < 100) {
+        const ssize_t n = ::write(pty.masterFd(), chunk.data(), chunk.size());
+        refusedInARow = n > 0 ? 0 : refusedInARow + 1;
+        if (n > 0) pushed += size_t(n);
+        else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCoreApplication::processEvents();
+    }
+    const long grown = residentKb() - before;
+    RecordProperty("pushed_bytes", std::to_string(pushed));
+    RecordProperty("rss_growth_kb", std::to_string(grown));
+    EXPECT_LT(grown, 4 * 1024) << pushed << " bytes taken";
+}
+
+// A logger port whose device takes nothing: commands queue until the bounded queue is full;
+// then a command that does not fit whole is not queued at all, the operator is told, and what
+// the device finally gets is exactly what was reported as queued.
+TEST_F(QtPortFixture, ACommandTheFullQueueCannotTakeWholeIsNotSent) {
+    test::PtyPair pty;
+    map.set(1, pty.slavePath());
+    ports.openPortSlot(kLoggerSlot, 1, 11);
+    ASSERT_TRUE(ports.isPortOpen(kLoggerSlot));
+    WarningBox warnings(dialogs);
+    PortCommandSender line(ports);
+    OperatorCommandSender sender(line, ports, warnings);
+
+    const std::vector<uint8_t> block(4096, 0x55);
+    size_t queued = 0;
+    QElapsedTimer filling;
+    filling.start();
+    for (const size_t size : {size_t(4096), size_t(64), size_t(8)}) {
+        while (filling.elapsed() < 5000) {
+            QCoreApplication::processEvents();
+            if (!ports.writePort(kLoggerSlot, block.data(), size)) break;
+            queued += size;
+        }
+    }
+    ASSERT_LT(filling.elapsed(), 5000);
+    QElapsedTimer refused;
+    refused.start();
+    EXPECT_FALSE(sender.sendCommand(cmd::kBegin));
+    EXPECT_LT(refused.elapsed(), 50);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].caption, "Nothing Sent to the Logger");
+    EXPECT_EQ(dialogs.boxes[0].text, "COM1 did not take the whole command, so the logger did not get it.");
+
+    // The device drains: it gets every queued byte and nothing of the refused command; then
+    // commands go again.
+    size_t arrived = 0;
+    auto drainFor = [&](int quietMs) {
+        QElapsedTimer quiet;
+        quiet.start();
+        uint8_t buf[8192];
+        while (quiet.elapsed() < quietMs) {
+            QCoreApplication::processEvents();
+            const ssize_t n = ::read(pty.masterFd(), buf, sizeof buf);
+            if (n > 0) {
+                arrived += size_t(n);
+                quiet.restart();
+            }
+        }
+    };
+    drainFor(300);
+    EXPECT_EQ(arrived, queued);
+    EXPECT_TRUE(sender.sendCommand(cmd::kBegin));
+    drainFor(300);
+    EXPECT_EQ(arrived, queued + kCommandPacketLength);
+    EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+// A speed change reopens the port at once: what was still queued goes to the driver first, so
+// a command queued just before it leaves whole, behind what came before.
+TEST(QtSerialDevice, ReopeningAtAnotherSpeedHandsTheQueueToTheDriverFirst) {
+    test::PtyPair pty;
+    PortMap map;
+    map.set(1, pty.slavePath());
+    QtSerialDevice device(map);
+    ASSERT_TRUE(device.open(1, LineSettings{115200, 'N', 8, 1}));
+    const std::vector<uint8_t> block(1024, 0x55);
+    size_t queued = 0;
+    while (device.writeRoom() == QtSerialDevice::kWriteQueueBytes && queued < (size_t(16) << 20)) {
+        ASSERT_TRUE(device.write(block.data(), block.size()));
+        queued += block.size();
+    }
+    const uint8_t command[] = {2, 2, 0xA1, 0xA1, 0, 0, 0, 0, 0, 0, 0x46, 0x01};
+    ASSERT_TRUE(device.write(command, sizeof command));
+    std::vector<uint8_t> arrived;
+    auto readAll = [&] {
+        uint8_t buf[8192];
+        for (ssize_t n; (n = ::read(pty.masterFd(), buf, sizeof buf)) > 0;) arrived.insert(arrived.end(), buf, buf + n);
+    };
+    readAll();  // the driver has room again; the event loop has not run
+    ASSERT_LT(arrived.size(), queued);
+    ASSERT_TRUE(device.close());
+    ASSERT_TRUE(device.open(1, LineSettings{9600, 'N', 8, 1}));
+    readAll();
+    ASSERT_EQ(arrived.size(), queued + sizeof command);
+    EXPECT_TRUE(std::equal(std::begin(command), std::end(command), arrived.end() - sizeof command));
 }
 
 // What the operator waits for once the device is back: one retry and the first byte read.

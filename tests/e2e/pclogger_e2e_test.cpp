@@ -7,13 +7,19 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QRegularExpression>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <thread>
 #include <unistd.h>
 
 #include "app/hostmain_window.h"
+#include "link/link_screen_qt.h"
+#include "stream/mux_stream.h"
 #include "app/serial_port_qt.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
@@ -23,7 +29,9 @@
 #include "pclogger/pc_logger.h"
 #include "pclogger/pclogger_page.h"
 #include "pclogger/pclogger_screen_qt.h"
+#include "setup/data_status_page.h"
 #include "setup/setup_screen_qt.h"
+#include "sim_records.h"
 #include "support/fakes.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
@@ -147,6 +155,124 @@ TEST(PcLoggerEndToEnd, InstrumentsAreArchivedAsLoggerOneAndTheOutputPortGetsItsS
     EXPECT_EQ(archivedA, sentA);
     EXPECT_EQ(archivedB, sentB);
     EXPECT_TRUE(rig.dialogs.boxes.empty()) << rig.dialogs.boxes.front().caption << ": " << rig.dialogs.boxes.front().text;
+}
+
+// Two logger-output lines whose far ends nobody reads, while the logger streams and an instrument
+// feeds: no tick waits for them, every logger record is taken, and each line shows what it
+// drops, in red, until its device takes bytes again. The PC logger runs on a fake clock.
+TEST(PcLoggerEndToEnd, StalledOutputLinesHoldUpNoTickAndLoseNoLoggerRecord) {
+    test::PtyPair logger, instrument, outA, outB;
+    PortMap map;
+    map.set(1, logger.slavePath());
+    map.set(3, instrument.slavePath());
+    map.set(5, outA.slavePath());
+    map.set(6, outB.slavePath());
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    QtSerialFactory serial{map};
+    TForm1 form{HostEnvironment{clock, dialogs, serial, &map}};
+    form.setupScreen()->setupDisplayMode(8);
+    form.linkScreen()->selectLoggerPort(1, 11);
+    ASSERT_TRUE(form.ports().isPortOpen(kLoggerSlot));
+    PcLoggerScreen& screen = *form.pcLoggerScreen();
+    PcLoggerPage& page = *screen.page();
+    const std::pair<int, int> lines[] = {{kMeterInput, 3}, {kLoggerOutput, 5}, {kLoggerOutput, 6}};
+    for (size_t i = 0; i < 3; ++i) {
+        page.PortTypeCB[i]->setCurrentIndex(lines[i].first);
+        screen.PortType1CBChange();
+        page.DeckPortCB[i]->setCurrentIndex(lines[i].second);
+        page.DeckSetupCB[i]->setCurrentIndex(11);
+        page.UDDeckType[i]->setValue(2);
+        page.UDOutPort[i]->setValue(1);
+    }
+    page.UDDeckRate->setValue(10);
+    page.BTLoadDeck->click();
+
+    const MuxStream& stream = form.streamScreen()->stream();
+    DataStatusPage& status = *form.setupScreen()->dataStatusPage();
+    constexpr size_t kSection = 2000;  // what one simulated record carries
+    std::array<unsigned, 2> shownOut{}, shownDropped{};
+    qint64 longestNs = 0;
+    int ticks = 0;
+    auto second = [&] {
+        form.Timer1000msTimer();
+        for (size_t k = 0; k < 2; ++k) {
+            unsigned out = 0, dropped = 0;
+            std::sscanf(page.PCPort[k + 1]->text().toLatin1().constData(), "Port %*d:  Out %u  dropped %u bytes", &out,
+                        &dropped);
+            shownOut[k] += out;
+            shownDropped[k] += dropped;
+        }
+    };
+    auto tick = [&] {
+        clock.ms += 5;
+        QElapsedTimer t;
+        t.start();
+        form.Timer10msTimer();
+        longestNs = std::max(longestNs, t.nsecsElapsed());
+        if (++ticks % 200 == 0) second();
+        QApplication::processEvents();
+    };
+    int records = 0;
+    auto loggerRecord = [&] {
+        sim::MuxFrame frame;
+        frame.sequence = uint8_t(records);
+        frame.sections[0].assign(kSection, uint8_t('A' + records % 26));
+        const std::vector<uint8_t> packet = sim::buildMuxPacket(frame);
+        ASSERT_EQ(write(logger.masterFd(), packet.data(), packet.size()), ssize_t(packet.size()));
+        ++records;
+        const auto end = std::chrono::steady_clock::now() + 2s;
+        while (stream.unit(2).packets < uint32_t(records) && std::chrono::steady_clock::now() < end) tick();
+        ASSERT_EQ(stream.unit(2).packets, uint32_t(records));
+    };
+    for (int n = 0; n < 100; ++n) {
+        if (n % 8 == 0) send(instrument.masterFd(), "$GPGGA," + std::to_string(n) + "*00\r\n");
+        loggerRecord();
+    }
+    // Both queues are full by now: a second of records all dropped.
+    second();
+    for (int n = 0; n < 5; ++n) loggerRecord();
+    second();
+    for (QLabel* label : {page.PCPort[1], status.DSPCPort[1]}) {
+        EXPECT_TRUE(label->text().contains(QRegularExpression("^Port 2:  Out +\\d+  dropped \\d+ bytes$")))
+            << label->text().toStdString();
+        EXPECT_EQ(panelColour(label), kRed);
+    }
+    EXPECT_FALSE(page.PCPort[0]->text().contains("dropped")) << "the instrument line drops nothing";
+
+    // The devices drain: each gets exactly what its line showed as sent, and the lines recover.
+    std::array<size_t, 2> arrived{};
+    auto drainOutputs = [&] {
+        auto quiet = std::chrono::steady_clock::now();
+        while (std::chrono::steady_clock::now() - quiet < 300ms) {
+            QApplication::processEvents();
+            const size_t a = drain(outA.masterFd()).size(), b = drain(outB.masterFd()).size();
+            arrived[0] += a;
+            arrived[1] += b;
+            if (a + b > 0) quiet = std::chrono::steady_clock::now();
+        }
+    };
+    drainOutputs();
+    loggerRecord();
+    loggerRecord();
+    drainOutputs();
+    second();
+    for (QLabel* label : {page.PCPort[1], status.DSPCPort[1]}) {
+        EXPECT_EQ(label->text().toStdString(), "Port 2:  Out " + std::to_string(2 * kSection));
+        EXPECT_EQ(panelColour(label), normalPanelColour());
+    }
+    for (size_t k = 0; k < 2; ++k) {
+        EXPECT_EQ(arrived[k], shownOut[k]) << "line " << k + 2;
+        EXPECT_EQ(shownOut[k] + shownDropped[k], size_t(records) * kSection) << "line " << k + 2;
+        EXPECT_GT(shownDropped[k], 0u);
+    }
+    EXPECT_EQ(stream.unit(2).sequenceErrors, 0u);
+    EXPECT_GT(stream.unit(1).packets, 0u) << "the instrument's records went on";
+    EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().caption << ": " << dialogs.boxes.front().text;
+    const double longestMs = double(longestNs) / 1e6;
+    RecordProperty("longest_tick_ms", std::to_string(longestMs));
+    std::printf("longest tick with two stalled output lines: %.3f ms over %d ticks\n", longestMs, ticks);
+    EXPECT_LT(longestMs, 50.0);
 }
 
 // An instrument's adapter pulled and plugged in again behind the same link: the line turns red

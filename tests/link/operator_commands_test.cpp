@@ -9,7 +9,7 @@
 namespace cv {
 namespace {
 
-enum class PortState { Open, NoneChosen, Lost, Refusing, CutShort };
+enum class PortState { Open, NoneChosen, Lost, Refusing, QueueFull };
 
 struct NotSentCase {
     PortState state;
@@ -31,7 +31,7 @@ TEST_P(OperatorCommands, OneBoxNamingThePortAndNothingGoesOnAsSent) {
     if (GetParam().state != PortState::NoneChosen) ports.openPortSlot(kLoggerSlot, 2, 6);
     if (GetParam().state == PortState::Lost) com2->unplug();
     if (GetParam().state == PortState::Refusing) com2->refuseWrites = true;
-    if (GetParam().state == PortState::CutShort) com2->writeRoom = 5;
+    if (GetParam().state == PortState::QueueFull) com2->writeRoom = 5;
 
     const bool sent = sender.sendCommand(cmd::kStop);
     const std::string expected = GetParam().textStart;
@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NotSentCase{PortState::NoneChosen, "No logger port is open, so nothing was sent"},
                       NotSentCase{PortState::Lost, "COM2 has gone away, so nothing was sent"},
                       NotSentCase{PortState::Refusing, "COM2 did not take the whole command"},
-                      NotSentCase{PortState::CutShort, "COM2 did not take the whole command"}));
+                      NotSentCase{PortState::QueueFull, "COM2 did not take the whole command"}));
 
 } // namespace
 } // namespace cv

@@ -73,7 +73,7 @@ struct WriteCase {
 
 class WriteResult : public SlotFixture, public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(WriteResult, TellsWhetherEveryByteWentOut) {
+TEST_P(WriteResult, TellsWhetherEveryByteWasQueued) {
     ports.openPortSlot(0, 1, 6);
     GetParam().arrange(*factory.line(1), ports);
     PortCommandSender sender(ports);
@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WriteCase{"closed", [](test::FakeLine&, PortSlotTable& p) { p.closePortSlot(0); }, 0, false},
                       WriteCase{"lost", [](test::FakeLine& l, PortSlotTable&) { l.unplug(); }, 0, false},
                       WriteCase{"refused", [](test::FakeLine& l, PortSlotTable&) { l.refuseWrites = true; }, 0, false},
-                      WriteCase{"short", [](test::FakeLine& l, PortSlotTable&) { l.writeRoom = 5; }, 5, false}),
+                      WriteCase{"queueFull", [](test::FakeLine& l, PortSlotTable&) { l.writeRoom = 5; }, 0, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SlotFixture, LostSlotKeepsItsPortAndComesBackSilentlyWithItsSettings) {

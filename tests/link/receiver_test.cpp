@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "link/receiver.h"
@@ -157,6 +158,33 @@ TEST_F(ReceiverFixture, DrainDropsHalfReceivedBytes) {
     EXPECT_FALSE(rx.packetArriving()) << "nothing left to wait for: bad data counts again";
     EXPECT_EQ(tick(), kNothingRead);
     EXPECT_FALSE(records.setupArrived);
+}
+
+// A replay feeds the road from its file: what the logger sends meanwhile is read and thrown
+// away, so it neither piles up in the port nor is framed, stale, once the replay ends.
+TEST_F(ReceiverFixture, DuringAReplayThePortIsDrainedAndNotFramed) {
+    struct OnePacket : ReplaySource {
+        std::vector<uint8_t> packet = test::muxPacket(20, 3);
+        size_t nextPacket(uint8_t* buffer, size_t room) override {
+            const size_t n = std::min(room, packet.size());
+            std::copy_n(packet.begin(), n, buffer);
+            packet.clear();
+            return n;
+        }
+        bool on = true;
+        bool replaying() const override { return on; }
+    } replay;
+    rx.setReplaySource(&replay);
+    line->feed(test::muxPacket(100, 2));
+    line->feed(std::vector<uint8_t>(20000, 0x55));
+    EXPECT_EQ(rx.receiveLoggerPackets(), kPacketFramed);
+    ASSERT_EQ(sink.mux.size(), 1u);
+    EXPECT_EQ(sink.mux[0][2], 3) << "the replayed record";
+    EXPECT_TRUE(line->input.empty());
+    EXPECT_EQ(rx.counters().bytesDiscarded, 136u + 20000u);
+    replay.on = false;
+    EXPECT_EQ(tick(), kNothingRead);
+    EXPECT_EQ(sink.mux.size(), 1u);
 }
 
 // A reopened port starts afresh: the length of a mux packet cut off by the drain must not be

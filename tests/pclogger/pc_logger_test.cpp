@@ -135,6 +135,64 @@ TEST_F(PcLoggerRig, MeterInputsFillTheirSectionsAndNeverPassThePayloadArea) {
     EXPECT_EQ(logger.takeReceived()[4], 5000u);
 }
 
+struct ShareCase {
+    std::array<size_t, kLines> waiting;
+    size_t room;
+    std::array<size_t, kLines> shares;
+};
+
+TEST(PcLoggerShares, EachLineGetsUpToAnEqualShareAndWhatOneLeavesGoesToTheOthers) {
+    for (const ShareCase& c : {
+             ShareCase{{100, 0, 5000}, 4000, {100, 0, 3900}},
+             ShareCase{{3000, 3000, 3000}, 4000, {1334, 1333, 1333}},
+             ShareCase{{10, 5000, 5000, 10}, 100, {10, 40, 40, 10}},
+             ShareCase{{1, 1, 1}, 2, {1, 1, 0}},
+             ShareCase{{20, 30}, 4096, {20, 30}},
+         })
+        EXPECT_EQ(fairShares(c.waiting, c.room), c.shares) << c.room;
+}
+
+// One instrument floods, another sends a line an interval and a logger-output line's device
+// talks back: the small line's bytes all reach the records, every flood byte is either
+// recorded or counted as dropped on its own line, and the talk-back is read and thrown away.
+TEST_F(PcLoggerRig, AFloodingMeterInputDropsItsExcessAndCrowdsOutNoOther) {
+    open(1, kMeterInput);
+    open(2, kMeterInput);
+    open(3, kLoggerOutput);
+    std::string small;
+    size_t flooded = 0;
+    std::array<unsigned, kLines> dropped{};
+    auto interval = [&] {
+        tickAfter(1000, false);
+        const auto d = logger.takeDropped();
+        for (size_t k = 0; k < d.size(); ++k) dropped[k] += d[k];
+    };
+    for (int n = 0; n < 10; ++n) {
+        const std::string line = "$SMALL," + std::to_string(n) + "\r\n";
+        serial.line(2)->feed(test::textBytes(line));
+        small += line;
+        serial.line(1)->feed(std::vector<uint8_t>(10000, 'f'));
+        flooded += 10000;
+        serial.line(3)->feed(test::textBytes("echo"));
+        interval();
+    }
+    for (int n = 0; n < 3; ++n) interval();  // the flood's backlog runs out
+    std::string recorded;
+    size_t floodRecorded = 0;
+    for (const auto& r : records) {
+        recorded += section(r, 2);
+        floodRecorded += section(r, 1).size();
+        EXPECT_LE(r.size(), kPayloadCapacity + 32);
+    }
+    EXPECT_EQ(recorded, small);
+    EXPECT_EQ(dropped[1], 0u);
+    EXPECT_GT(dropped[0], 0u);
+    EXPECT_EQ(floodRecorded + dropped[0], flooded);
+    EXPECT_TRUE(serial.line(1)->input.empty() && serial.line(3)->input.empty()) << "no line's input piles up";
+    EXPECT_EQ(logger.discardedInput(3), 40u);
+    EXPECT_EQ(trafficText(1, kMeterInput, 4000, dropped[0]), "Port 1:  In  4000  dropped " + std::to_string(dropped[0]) + " bytes");
+}
+
 struct Forwarding {
     int unit, id, port;
     std::string expected;

@@ -51,10 +51,9 @@ size_t FakeSerialDevice::read(uint8_t* buffer, size_t room) {
 }
 
 bool FakeSerialDevice::write(const uint8_t* data, size_t count) {
-    if (!m_line || lost() || m_line->refuseWrites) return false;
-    const size_t taken = std::min(count, m_line->writeRoom);
-    m_line->writes.emplace_back(data, data + taken);
-    return taken == count;
+    if (!m_line || lost() || m_line->refuseWrites || count > m_line->writeRoom) return false;
+    m_line->writes.emplace_back(data, data + count);
+    return true;
 }
 
 std::unique_ptr<SerialDevice> FakeSerialFactory::create() {

@@ -25,7 +25,7 @@ struct FakeLine {
     LineSettings settings;
     bool vanished = false;        // pulled while open: the open device is lost until reopened
     bool refuseWrites = false;
-    size_t writeRoom = SIZE_MAX;  // a write takes at most this many bytes
+    size_t writeRoom = SIZE_MAX;  // room in the send queue: a longer write is refused whole
     std::vector<uint8_t> input;   // bytes waiting to be read
     std::vector<std::vector<uint8_t>> writes;  // each write call, as issued
     std::vector<uint8_t> written() const;      // all writes joined
@@ -45,6 +45,7 @@ public:
     bool close() override;
     size_t read(uint8_t* buffer, size_t room) override;
     bool write(const uint8_t* data, size_t count) override;
+    size_t writeRoom() const override { return m_line ? m_line->writeRoom : 0; }
     bool lost() const override { return m_line && m_line->vanished; }
     bool reopen() override;
 
