@@ -130,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         // "Analog Ports" at "4800,7,E,1", host "115200"
         PortTestCase{8, 5, 11, "0A 0A 00 09 00 00 12 C0 00 01 C2 00 00 02 00 00 00 07 00 08 00 00 C3 01"}));
 
-TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWas) {
+TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWasAndAFailedSaveTheOldFile) {
     test::TempDir dir;
     std::array<uint8_t, 44> record{};
     record.fill(0xEE);
@@ -144,6 +144,10 @@ TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWas) {
     EXPECT_EQ(hardware::writeRecordFile(dir / "no" / "dir.alg", record.data(), record.size()),
               hardware::FileOutcome::CannotOpen);
     EXPECT_EQ(record, before);
+
+    std::filesystem::create_directory(dir / "short.alg.tmp");
+    EXPECT_NE(hardware::writeRecordFile(dir / "short.alg", record.data(), record.size()), hardware::FileOutcome::Ok);
+    EXPECT_EQ(test::readFile(dir / "short.alg"), test::textBytes("0123456789"));
 }
 
 } // namespace
