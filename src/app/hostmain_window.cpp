@@ -2,16 +2,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "archive/annotation_dialog.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
@@ -33,13 +34,13 @@
 #include "setup/port_setup_page.h"
 #include "setup/setup_screen_qt.h"
 #include "widgets/clickable_label.h"
+#include "widgets/window_room.h"
 
 namespace cv {
 
 namespace {
 constexpr double kProgramVersion = 7.06;
 constexpr int kColumnWidth = 270;
-constexpr int kTitleBarRoom = 40;  // the window manager's frame is not known before showing
 } // namespace
 
 TForm1::TForm1(HostEnvironment env, QWidget* parent)
@@ -82,8 +83,7 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
     m_setup->setSetupMarker(0);
     m_setup->setupDisplayMode(-1);
     // 1280 x 800 where the screen has room; on a smaller screen the window and its title bar fit.
-    const QSize room = screen() ? screen()->availableGeometry().size() - QSize(0, kTitleBarRoom) : QSize(1280, 800);
-    resize(QSize(1280, 800).boundedTo(room));
+    resize(QSize(1280, 800).boundedTo(roomForWindow(this)));
     if (!m_settings->loadLastSetup()) m_setup->setupDisplayMode(-1);
     m_link->showPortSetupWhenNoPort();
     setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));

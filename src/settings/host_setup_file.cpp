@@ -168,6 +168,8 @@ bool loadText(const std::string& text, const std::vector<HostSetupPart*>& parts,
     return loadStream(in, parts, atStartup, warnings);
 }
 
+int windowExtent(int stored, int current, int room) { return std::min(stored > 0 ? stored : current, room); }
+
 std::string fileText(const std::vector<HostSetupPart*>& parts) {
     std::string text = headerLine() + "\r\n";
     for (int number = 1; number <= kLineCount; ++number) {

@@ -52,6 +52,10 @@ bool load(const std::filesystem::path& file, const std::vector<HostSetupPart*>& 
 bool loadText(const std::string& text, const std::vector<HostSetupPart*>& parts, bool atStartup,
               WarningBox& warnings);
 
+// Line 3's height or width as the window takes it: a value of 0 or less keeps the window's own
+// (`current`), and none is larger than the room the screen has for it.
+int windowExtent(int stored, int current, int room);
+
 // The whole file as the parts describe the present state, CR LF line ends.
 std::string fileText(const std::vector<HostSetupPart*>& parts);
 // Replaces `file` with fileText, whole; false when it could not be written, and then the old
