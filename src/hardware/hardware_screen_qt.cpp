@@ -189,6 +189,7 @@ bool HardwareScreen::saveRecord(const uint8_t* record, size_t length, const char
     const std::optional<std::string> chosen = m_services.dialogs.chooseSaveFile({title, filter, {}, false});
     if (!chosen) return false;
     const std::string path = hardware::withDefaultExtension(*chosen, extension);
+    if (!mayReplaceFile(m_services.dialogs, title, path)) return false;
     const hardware::FileOutcome outcome = hardware::writeRecordFile(path, record, length);
     if (outcome == hardware::FileOutcome::Ok) return true;
     m_services.warnings.show(title, hardware::fileProblemText(outcome, path));

@@ -81,6 +81,7 @@ void SettingsScreen::StoreHostSetupFileClick() {
     if (!chosen) return;
     std::filesystem::path file = *chosen;
     if (!file.has_extension()) file += kExtension;
+    if (!mayReplaceFile(m_services.dialogs, kSaveTitle, file)) return;
     if (!saveHostSetup(file)) m_services.warnings.show(kSaveTitle, format(kNotWrittenText, file.string().c_str()));
 }
 

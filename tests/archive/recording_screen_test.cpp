@@ -46,6 +46,7 @@ struct StartCase {
     const char* status;
     const char* fileLead;
     const char* fileSuffix;  // hourly and daily names at 22:13 on 14 November 2023
+    bool replacesFile;       // empties the file chosen, so asks first; the others add to it or read it
 };
 struct StartButtons : RecordingWindow, ::testing::WithParamInterface<StartCase> {};
 
@@ -67,6 +68,18 @@ TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
     EXPECT_EQ(dialogs.fileChoices[0].title, c.dialogTitle);
     EXPECT_EQ(screen.recordingMode(), kOff);
 
+    EXPECT_FALSE(dialogs.fileChoices[0].askOverwrite) << "a base name is not the file written";
+    if (c.replacesFile) {
+        dialogs.fileAnswers = {path};
+        dialogs.answers = {Answer::No};
+        button->click();
+        EXPECT_EQ(screen.recordingMode(), kOff);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].text, "File " + path + " Exists ... Overwrite ?");
+        EXPECT_EQ(test::readFile(path), test::joined(records));
+        dialogs.boxes.clear();
+    }
+
     dialogs.fileAnswers = {path};
     button->click();
     EXPECT_EQ(screen.recordingMode(), c.mode);
@@ -83,22 +96,22 @@ TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
     EXPECT_TRUE(startButtonsEnabled());
     EXPECT_EQ(page.LBRecordStatus->text(), "Recording:  OFF");
     EXPECT_EQ(caption(), "Recording:  OFF");
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes.size(), c.replacesFile ? 1u : 0u) << "nothing but the question, answered Yes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Recording, StartButtons,
     ::testing::Values(
         StartCase{"BTRecordArchive", "Record Archive", "Record Continuous Archive", kContinuous, "Recording:  Archive File",
-                  "Archive File:  ", ""},
+                  "Archive File:  ", "", true},
         StartCase{"BTRecord1Hour", "1 Hour Archive Files", "Record 1 Hour Archive", kHourly, "Recording:  1 Hour Archive",
-                  "1 Hour Archive File:  ", "23_318.022"},
+                  "1 Hour Archive File:  ", "23_318.022", false},
         StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive",
-                  "24 Hour Archive File:  ", "23.318"},
+                  "24 Hour Archive File:  ", "23.318", false},
         StartCase{"ReplayArchiveBT", "Replay Archive", "Open Archive For Replay", kReplayOnce,
-                  "Replay Archive:  1.000 secs", "Archive File:  ", ""},
+                  "Replay Archive:  1.000 secs", "Archive File:  ", "", false},
         StartCase{"ReplayContinuousBT", "Continuous Archive Replay", "Open Archive For Continuous Replay",
-                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", ""}),
+                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", "", false}),
     [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) {
