@@ -331,14 +331,30 @@ void TForm1::resizeEvent(QResizeEvent* e) {
     FormResize();
 }
 
-void TForm1::BTExitClick() {
+bool TForm1::confirmExit() {
     m_env.dialogs.beep(Icon::Question);
     if (m_env.dialogs.ask("Program Termination", "EXIT Program?", Buttons::OkCancel, Icon::Question) != Answer::Ok)
-        return;
+        return false;
     m_settings->saveLastSetup();
     m_ports.closeAll();
     for (QTimer* t : {Timer10ms, Timer475ms, Timer1000ms, TTimeout}) t->stop();
+    m_exiting = true;
+    return true;
+}
+
+void TForm1::BTExitClick() {
+    if (!confirmExit()) return;
     close();
+    QApplication::exit(0);
+}
+
+// Left to itself the window would end a recording of days, unasked and without last.cvh.
+void TForm1::closeEvent(QCloseEvent* e) {
+    if (!m_exiting && !confirmExit()) {
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
     QApplication::exit(0);
 }
 
