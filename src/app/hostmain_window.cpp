@@ -207,6 +207,12 @@ void TForm1::buildControllers() {
         m_env.portMap);
     // The recorder takes each record after the raw display and the PC logger's output lines.
     m_stream->stream().addConsumer(&m_recording->recorder());
+    // A remark rides in a PC logger record, which only a running recording stores.
+    m_pcLogger->annotationForm()->setRecordingTarget([this]() -> std::optional<std::string> {
+        const ArchiveRecorder& recorder = m_recording->recorder();
+        if (!recording::isRecording(recorder.mode())) return std::nullopt;
+        return recorder.fileName();
+    });
     // The order each line of the host setup file is applied in: the host mode before the link
     // reopens its port for it.
     m_settings = new SettingsScreen(this, m_services, m_env.startupDirectory);
@@ -379,6 +385,7 @@ void TForm1::Timer475msTimer() {
 void TForm1::Timer1000msTimer() {
     m_link->supervisionStep();
     m_recording->recordStatusStep();
+    m_pcLogger->annotationForm()->showRecordingState();
     m_link->sequenceErrorsStep(m_stream->sequenceErrorsTotal());
     m_recording->fileSizeStep();
     m_stream->unitCountersStep();

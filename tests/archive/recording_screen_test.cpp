@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
+#include "archive/annotation_dialog.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "archive_support.h"
+#include "pclogger/pclogger_screen_qt.h"
 #include "setup/setup_screen_qt.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
@@ -123,6 +126,36 @@ TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) 
     EXPECT_EQ(caption(), "Recording:  OFF");
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("file.arc"), std::string::npos);
+}
+
+// A remark rides in the next PC logger record, which only a running recording stores: the
+// annotation dialog says whether one runs, and under which heading each remark went.
+TEST_F(RecordingWindow, AnnotationDialogSaysWhetherARemarkWillBeStored) {
+    form.findChild<QAction*>("MenuAnnotateFile")->trigger();
+    TAnnotationForm& a = *form.pcLoggerScreen()->annotationForm();
+    const QString notRecording = "Nothing is being recorded: a remark is not stored in any file.";
+    EXPECT_EQ(a.LBRecording->text(), notRecording);
+    a.BTEnd->click();
+    EXPECT_EQ(a.lbx->text(), "Not Stored - Nothing Is Being Recorded:");
+    second();
+    second();  // taken by the PC logger, recorded by nobody
+
+    const std::string path = (dir / "rec.arc").string();
+    dialogs.fileAnswers = {path};
+    page.BTRecordArchive->click();
+    second();
+    EXPECT_EQ(a.LBRecording->text().toStdString(), "Recording: a remark is stored in " + path);
+    a.BTStart->click();
+    EXPECT_EQ(a.lbx->text(), "Queued for the Archive File:");
+    second();
+    const auto recorded = test::readFile(path);
+    const std::string text(recorded.begin(), recorded.end());
+    EXPECT_NE(text.find("Start Sample 1"), std::string::npos);
+    EXPECT_EQ(text.find("End Sample 1"), std::string::npos);
+
+    page.BTStopRecord->click();
+    second();
+    EXPECT_EQ(a.LBRecording->text(), notRecording);
 }
 
 // Replay once ends by itself at the end of the file; a record too long for the receive buffer
