@@ -2,16 +2,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "archive/annotation_dialog.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
@@ -33,13 +34,13 @@
 #include "setup/port_setup_page.h"
 #include "setup/setup_screen_qt.h"
 #include "widgets/clickable_label.h"
+#include "widgets/window_room.h"
 
 namespace cv {
 
 namespace {
 constexpr double kProgramVersion = 7.06;
 constexpr int kColumnWidth = 270;
-constexpr int kTitleBarRoom = 40;  // the window manager's frame is not known before showing
 } // namespace
 
 TForm1::TForm1(HostEnvironment env, QWidget* parent)
@@ -82,8 +83,7 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
     m_setup->setSetupMarker(0);
     m_setup->setupDisplayMode(-1);
     // 1280 x 800 where the screen has room; on a smaller screen the window and its title bar fit.
-    const QSize room = screen() ? screen()->availableGeometry().size() - QSize(0, kTitleBarRoom) : QSize(1280, 800);
-    resize(QSize(1280, 800).boundedTo(room));
+    resize(QSize(1280, 800).boundedTo(roomForWindow(this)));
     if (!m_settings->loadLastSetup()) m_setup->setupDisplayMode(-1);
     m_link->showPortSetupWhenNoPort();
     setWindowTitle(QString::fromStdString(format("CV Logger Host v%4.2f", kProgramVersion)));
@@ -207,6 +207,12 @@ void TForm1::buildControllers() {
         m_env.portMap);
     // The recorder takes each record after the raw display and the PC logger's output lines.
     m_stream->stream().addConsumer(&m_recording->recorder());
+    // A remark rides in a PC logger record, which only a running recording stores.
+    m_pcLogger->annotationForm()->setRecordingTarget([this]() -> std::optional<std::string> {
+        const ArchiveRecorder& recorder = m_recording->recorder();
+        if (!recording::isRecording(recorder.mode())) return std::nullopt;
+        return recorder.fileName();
+    });
     // The order each line of the host setup file is applied in: the host mode before the link
     // reopens its port for it.
     m_settings = new SettingsScreen(this, m_services, m_env.startupDirectory);
@@ -331,14 +337,30 @@ void TForm1::resizeEvent(QResizeEvent* e) {
     FormResize();
 }
 
-void TForm1::BTExitClick() {
+bool TForm1::confirmExit() {
     m_env.dialogs.beep(Icon::Question);
     if (m_env.dialogs.ask("Program Termination", "EXIT Program?", Buttons::OkCancel, Icon::Question) != Answer::Ok)
-        return;
+        return false;
     m_settings->saveLastSetup();
     m_ports.closeAll();
     for (QTimer* t : {Timer10ms, Timer475ms, Timer1000ms, TTimeout}) t->stop();
+    m_exiting = true;
+    return true;
+}
+
+void TForm1::BTExitClick() {
+    if (!confirmExit()) return;
     close();
+    QApplication::exit(0);
+}
+
+// Left to itself the window would end a recording of days, unasked and without last.cvh.
+void TForm1::closeEvent(QCloseEvent* e) {
+    if (!m_exiting && !confirmExit()) {
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
     QApplication::exit(0);
 }
 
@@ -363,6 +385,7 @@ void TForm1::Timer475msTimer() {
 void TForm1::Timer1000msTimer() {
     m_link->supervisionStep();
     m_recording->recordStatusStep();
+    m_pcLogger->annotationForm()->showRecordingState();
     m_link->sequenceErrorsStep(m_stream->sequenceErrorsTotal());
     m_recording->fileSizeStep();
     m_stream->unitCountersStep();

@@ -60,6 +60,8 @@ public:
     // Starts the four timers (FormCreate's last step); tests leave them off.
     void startTimers();
 
+    // The one way out, whatever the operator closes the window with: asks "EXIT Program?" and on
+    // OK writes last.cvh, closes every port and ends the program.
     void BTExitClick();
     void FormResize();
     void TabsChange();
@@ -87,9 +89,13 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
+    // The title bar's close button, Alt+F4 and a desktop logout take the Exit path.
+    void closeEvent(QCloseEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    // The Exit question and, on OK, what Exit does before the window goes: true when confirmed.
+    bool confirmExit();
     void buildMenus();
     void buildTimers();
     void buildControllers();
@@ -111,6 +117,7 @@ private:
     QSize m_tabsStartSize;
     QLabel* m_noModeHint = nullptr;
     bool m_dataReadyQueued = false;  // one announcement waits in the event queue at most
+    bool m_exiting = false;          // Exit was confirmed: the window's own close goes through
     QWidget* m_client = nullptr;  // the scrolled client area that holds the column and the tabs
     std::vector<QWidget*> m_leftColumn;  // top to bottom
     LinkScreen* m_link = nullptr;

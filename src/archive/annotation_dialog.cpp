@@ -10,9 +10,17 @@
 #include "archive/annotation_queue.h"
 #include "base/text_format.h"
 #include "ports/operator_dialogs.h"
+#include "widgets/colours.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
+
+namespace {
+const char* const kStoredHeading = "Queued for the Archive File:";
+const char* const kNotStoredHeading = "Not Stored - Nothing Is Being Recorded:";
+const char* const kNotRecordingText = "Nothing is being recorded: a remark is not stored in any file.";
+const char* const kRecordingFormat = "Recording: a remark is stored in %s";
+} // namespace
 
 TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, WarningBox& warnings,
                                  std::function<std::string()> stamp)
@@ -30,7 +38,11 @@ TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, Warnin
     LBNext->setBuddy(UDNext);
     EDITAnnotation = named(new QLineEdit("Annotate Here", this), "EDITAnnotation");
     EDITAnnotation->setAccessibleName("Annotation text");
-    lbx = namedLabel(this, "lbx", "Queued for the Archive File:");
+    LBRecording = namedLabel(this, "LBRecording");
+    LBRecording->setAccessibleName("Recording state");
+    LBRecording->setWordWrap(true);
+    LBRecording->setAutoFillBackground(true);
+    lbx = namedLabel(this, "lbx", "Last Annotation:");
     LBAnnotation = namedLabel(this, "LBAnnotation", "Last Annotation...");
     LBAnnotation->setAccessibleName("Last annotation");
     LBAnnotation->setWordWrap(true);
@@ -49,17 +61,18 @@ TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, Warnin
     for (QPushButton* b : {BTStart, BTEnd, BTReset, BTSend, BTClose}) b->setMinimumWidth(150);
 
     auto* grid = new QGridLayout(this);
-    grid->addWidget(LBNext, 0, 0);
-    grid->addWidget(UDNext, 0, 1);
-    grid->addWidget(BTStart, 1, 0);
-    grid->addWidget(BTEnd, 1, 1);
-    grid->addWidget(BTReset, 2, 0);
-    grid->addWidget(EDITAnnotation, 3, 0, 1, 2);
-    grid->addWidget(BTSend, 4, 0);
-    grid->addWidget(lbx, 5, 0, 1, 2);
-    grid->addWidget(LBAnnotation, 6, 0, 1, 2);
-    grid->addWidget(AnnotateDANDT, 7, 0, 1, 2);
-    grid->addWidget(BTClose, 8, 1);
+    grid->addWidget(LBRecording, 0, 0, 1, 2);
+    grid->addWidget(LBNext, 1, 0);
+    grid->addWidget(UDNext, 1, 1);
+    grid->addWidget(BTStart, 2, 0);
+    grid->addWidget(BTEnd, 2, 1);
+    grid->addWidget(BTReset, 3, 0);
+    grid->addWidget(EDITAnnotation, 4, 0, 1, 2);
+    grid->addWidget(BTSend, 5, 0);
+    grid->addWidget(lbx, 6, 0, 1, 2);
+    grid->addWidget(LBAnnotation, 7, 0, 1, 2);
+    grid->addWidget(AnnotateDANDT, 8, 0, 1, 2);
+    grid->addWidget(BTClose, 9, 1);
 
     connect(BTStart, &QPushButton::clicked, this, &TAnnotationForm::BTStartClick);
     connect(BTEnd, &QPushButton::clicked, this, &TAnnotationForm::BTEndClick);
@@ -70,6 +83,7 @@ TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, Warnin
 }
 
 void TAnnotationForm::open() {
+    showRecordingState();
     adjustSize();
     if (QWidget* w = parentWidget()) {
         const QRect frame = w->frameGeometry();
@@ -80,7 +94,15 @@ void TAnnotationForm::open() {
     activateWindow();
 }
 
+void TAnnotationForm::showRecordingState() {
+    const std::optional<std::string> file = m_target();
+    LBRecording->setText(qs(file ? format(kRecordingFormat, file->c_str()) : kNotRecordingText));
+    setPanelColour(LBRecording, file ? normalPanelColour() : kYellow);
+}
+
 void TAnnotationForm::queueRemark(const std::string& remark) {
+    showRecordingState();
+    lbx->setText(m_target() ? kStoredHeading : kNotStoredHeading);
     LBAnnotation->setText(qs(remark));
     const std::string stamp = m_stamp();
     if (m_queue.pending())

@@ -3,6 +3,7 @@
 // dialog never holds up the window; a remark waits for the next PC logger record.
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QLabel;
@@ -24,6 +25,12 @@ public:
     // Shows the dialog centred on the window, on top, without waiting for it.
     void open();
 
+    // Where a remark queued now ends up: the archive file being recorded, or nothing when no
+    // recording runs (the remark then goes out with the PC logger data but no file keeps it).
+    void setRecordingTarget(std::function<std::optional<std::string>()> target) { m_target = std::move(target); }
+    // LBRecording says whether a recording runs and whether a remark will be stored.
+    void showRecordingState();
+
     void BTStartClick();
     void BTEndClick();
     void BTSendClick();
@@ -38,6 +45,7 @@ public:
     QLabel* lbx = nullptr;
     QLabel* LBAnnotation = nullptr;
     QLabel* AnnotateDANDT = nullptr;
+    QLabel* LBRecording = nullptr;
     QPushButton* BTStart = nullptr;
     QPushButton* BTEnd = nullptr;
     QPushButton* BTReset = nullptr;
@@ -51,6 +59,7 @@ private:
     AnnotationQueue& m_queue;
     WarningBox& m_warnings;
     std::function<std::string()> m_stamp;
+    std::function<std::optional<std::string>()> m_target = [] { return std::nullopt; };
     int m_sample = 1;
 };
 

@@ -49,8 +49,9 @@ void RecordingScreen::SetRecordButtons(bool enabled) {
 }
 
 void RecordingScreen::BTRecordArchiveClick() {
-    const auto path = m_services.dialogs.chooseSaveFile({"Record Continuous Archive", "", "", true});
-    if (!path) return;
+    const char* const title = "Record Continuous Archive";
+    const auto path = m_services.dialogs.chooseSaveFile({title, "", "", false});
+    if (!path || !mayReplaceFile(m_services.dialogs, title, *path)) return;
     if (!m_recorder.startContinuous(*path)) return;
     m_replay.stop();
     m_sizeFromReplay = false;
@@ -63,7 +64,8 @@ void RecordingScreen::BTRecord1HourClick() { startPeriodic(kHourly, "Record 1 Ho
 void RecordingScreen::BTRecord1DayClick() { startPeriodic(kDaily, "Record 1 Day Archive"); }
 
 void RecordingScreen::startPeriodic(RecordingMode mode, const char* title) {
-    const auto path = m_services.dialogs.chooseSaveFile({title, "", "", true});
+    // A base name, not the file: the hour's or day's file is added to, never replaced.
+    const auto path = m_services.dialogs.chooseSaveFile({title, "", "", false});
     if (!path) return;
     if (!m_recorder.startPeriodic(mode, *path)) return;
     m_replay.stop();

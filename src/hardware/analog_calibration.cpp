@@ -37,6 +37,26 @@ AnalogRecord encodeCalibration(const CalibrationValues& v) {
     return r;
 }
 
+const ChangedFieldsNotice kCalibrationChanged{
+    "Analog Calibration Outside the Limits",
+    "The analog calibration holds values that Send Analog Calibration cannot send as they are (offsets 0 to 32700, "
+    "scales 1 to 32700). They are shown as they are, and Send Analog Calibration would send them changed:",
+    "sent as"};
+
+std::vector<ChangedField> unsendableCalibration(const CalibrationValues& v) {
+    std::vector<ChangedField> out;
+    for (size_t e = 0; e < kCalibrationEntries; ++e) {
+        const std::string input = e == 0 ? std::string("Battery") : format("Analog %zu", e);
+        auto check = [&](const char* what, int value, int lower) {
+            const int sent = std::clamp(value, lower, kCalibrationUpper);
+            if (sent != value) out.push_back({input + " " + what, format("%d", value), format("%d", sent)});
+        };
+        check("scale", v.scale[e], kScaleLower);
+        check("offset", v.offset[e], kOffsetLower);
+    }
+    return out;
+}
+
 std::string calibrationBoxText(int value) { return format("%5d", value); }
 
 BoxReading readCalibrationBox(const std::string& text, int lower, int upper) {

@@ -4,7 +4,9 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "base/changed_fields.h"
 #include "link/logger_records.h"
 
 namespace cv::hardware {
@@ -25,7 +27,12 @@ struct CalibrationValues {
 CalibrationValues decodeCalibration(const AnalogRecord& record);
 AnalogRecord encodeCalibration(const CalibrationValues& values);
 
-// A box's text as the page shows a number ("%5d").
+// The values Send cannot send as they are (an offset below 0, a scale below 1, either above
+// 32700), each with the number it would send instead. The page shows them as they are.
+std::vector<ChangedField> unsendableCalibration(const CalibrationValues& values);
+extern const ChangedFieldsNotice kCalibrationChanged;
+
+// A box's text as the page shows a number ("%5d"), sign included.
 std::string calibrationBoxText(int value);
 
 struct BoxReading {

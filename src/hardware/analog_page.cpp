@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
 #include "hardware/password.h"
@@ -29,16 +30,16 @@ AnalogPage::AnalogPage(QWidget* parent) : QWidget(parent) {
         const QString row = e == 0 ? QString("Battery") : QString("Port %1:%2Analog %3").arg(e + 8).arg(e + 8 < 10 ? "   " : " ").arg(e);
         auto* label = namedLabel(GroupBox2, e == 0 ? QString("LBBattery") : QString("LBAC%1").arg(e), row);
         auto* scale = named(new QLineEdit(GroupBox2), QString("MEScale%1").arg(e));
-        scale->setInputMask("00000; ");
         scale->setText(e == 0 ? "  790" : " 5325");
         scale->setAccessibleName(QString("%1 scale, counts per volt").arg(e == 0 ? QString("Battery") : QString("Analog %1").arg(e)));
         auto* offset = named(new QLineEdit(GroupBox2), QString("MEOffset%1").arg(e));
-        // Five digits like the scale: the record carries offsets up to 32700, and a narrower box
-        // would cut the "%5d" text it is given and send back a different number.
-        offset->setInputMask("00000; ");
         offset->setText(e == 0 ? "  200" : "  150");
         offset->setAccessibleName(QString("%1 offset, counts at 0 volts").arg(e == 0 ? QString("Battery") : QString("Analog %1").arg(e)));
         for (QLineEdit* box : {scale, offset}) {
+            // A sign and five digits: the record carries -32768 to 32767, and a box that dropped
+            // the sign would show, and send back, another number.
+            box->setValidator(new QRegularExpressionValidator(QRegularExpression(" *-?[0-9]{0,5}"), box));
+            box->setMaxLength(6);
             box->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
             box->setMaximumWidth(120);
         }

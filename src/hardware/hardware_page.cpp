@@ -31,7 +31,8 @@ HardwarePage::HardwarePage(QWidget* parent) : QWidget(parent) {
     setObjectName("TSHardware");
     setWindowTitle(kCaption);
 
-    DeviceTypeCB = combo(this, "DeviceTypeCB", {"None Selected", "bq5Plus", "KR8", "DOD Erer"}, "Device or meter type");
+    DeviceTypeCB = comboOf(this, "DeviceTypeCB", hardware::kDeviceTypeItems);
+    DeviceTypeCB->setAccessibleName("Device or meter type");
     auto* deviceLabel = namedLabel(this, "LBDeviceType", "   Device/MeterType  ");
     deviceLabel->setBuddy(DeviceTypeCB);
     UDSerialNumber = named(new QSpinBox(this), "UDSerialNumber");
@@ -40,32 +41,32 @@ HardwarePage::HardwarePage(QWidget* parent) : QWidget(parent) {
     if (auto* edit = UDSerialNumber->findChild<QLineEdit*>()) edit->setObjectName("SNEdit");
     auto* snLabel = namedLabel(this, "LBSerialNumber", "Serial Number");
     snLabel->setBuddy(UDSerialNumber);
-    RunStopCB = combo(this, "RunStopCB",
-                      {"No Switch", "SX-28 Normal Polarity", "SX-28 Reverse Polarity", "Direct Input Switch"},
-                      "Run/stop switch");
-    StatusLEDCB = combo(this, "StatusLEDCB", {"No Status LED", "SX-28 Status LED", "Direct Status LED"}, "Status LED");
+    RunStopCB = comboOf(this, "RunStopCB", hardware::kRunStopItems);
+    RunStopCB->setAccessibleName("Run/stop switch");
+    StatusLEDCB = comboOf(this, "StatusLEDCB", hardware::kStatusLedItems);
+    StatusLEDCB->setAccessibleName("Status LED");
 
     QStringList relayItems{"None"};
     for (int r = 1; r <= 8; ++r) relayItems << QString("Relay %1").arg(r);
     relayItems << "Self Powered";
+    Q_ASSERT(relayItems.size() == hardware::kRelayItems);
     GroupBox1 = named(new QGroupBox("Relay Assignments", this), "GroupBox1");
     auto* grid = new QGridLayout(GroupBox1);
     const struct {
         const char* heading;
         const char* prefix;
         int first, count, firstPort;
-        const char* what;
-    } groups[] = {{"Serial Ports", "RelaySP", 0, hardware::kSerialRelays, 1, "Serial"},
-                  {"Analog Ports", "RelayAP", hardware::kSerialRelays, hardware::kAnalogRelays, 9, "Analog"},
+    } groups[] = {{"Serial Ports", "RelaySP", 0, hardware::kSerialRelays, 1},
+                  {"Analog Ports", "RelayAP", hardware::kSerialRelays, hardware::kAnalogRelays, 9},
                   {"Pump Power", "RelayPP", hardware::kSerialRelays + hardware::kAnalogRelays, hardware::kPumpRelays,
-                   16, "Pump power"}};
+                   16}};
     int column = 0;
     for (const auto& g : groups) {
         grid->addWidget(new QLabel(g.heading, GroupBox1), 0, column, 1, 2);
         for (int k = 0; k < g.count; ++k) {
             const int port = g.firstPort + k;
             auto* label = new QLabel(QString("Port %1").arg(port), GroupBox1);
-            auto* cb = combo(GroupBox1, "", relayItems, QString("%1 port %2 relay").arg(g.what).arg(port));
+            auto* cb = combo(GroupBox1, "", relayItems, qs(hardware::relayName(g.first + k)));
             cb->setObjectName(QString("%1%2").arg(g.prefix).arg(k + 1));
             label->setBuddy(cb);
             relays[size_t(g.first + k)] = cb;

@@ -155,15 +155,22 @@ void HardwareScreen::markHardware(bool current) {
 }
 
 void HardwareScreen::onHardwareConfiguration() {
-    m_arrivedHardware = hardware::decodeHardware(m_services.records.hardware);
+    m_arrivedChanges.clear();
+    m_arrivedHardware = hardware::decodeHardware(m_services.records.hardware, &m_arrivedChanges);
     m_hardwareArrived = true;
 }
 
 void HardwareScreen::showArrivedHardware() {
     if (!m_hardwareArrived) return;
     showHardware(m_arrivedHardware);
-    markHardware(true);
+    // A value the page had to change is not what the logger holds.
+    markHardware(m_arrivedChanges.empty());
+    warnChanged(hardware::kHardwareChanged, m_arrivedChanges);
     m_hardwareArrived = false;
+}
+
+void HardwareScreen::warnChanged(const ChangedFieldsNotice& notice, const std::vector<ChangedField>& changed) {
+    if (!changed.empty()) m_services.warnings.show(notice.caption, changedFieldsText(notice, changed));
 }
 
 void HardwareScreen::HardwareSetupChange() { markHardware(false); }
@@ -173,6 +180,13 @@ void HardwareScreen::BTSendHardwareSetupClick() {
     hardware::encodeHardware(m_services.records.hardware, v);
     if (!hardware::hardwareSendable(v)) {
         m_services.warnings.show(hardware::kHardwareErrorTitle, hardware::kHardwareErrorText);
+        return;
+    }
+    const std::vector<std::string> missing = hardware::missingHardwareChoices(v);
+    if (!missing.empty()) {
+        std::string text = hardware::kMissingChoicesText;
+        for (size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
+        m_services.warnings.show(hardware::kHardwareErrorTitle, text + ".");
         return;
     }
     if (!passwordAccepted(m_hw->HWPassword->text())) return;
@@ -189,6 +203,7 @@ bool HardwareScreen::saveRecord(const uint8_t* record, size_t length, const char
     const std::optional<std::string> chosen = m_services.dialogs.chooseSaveFile({title, filter, {}, false});
     if (!chosen) return false;
     const std::string path = hardware::withDefaultExtension(*chosen, extension);
+    if (!mayReplaceFile(m_services.dialogs, title, path)) return false;
     const hardware::FileOutcome outcome = hardware::writeRecordFile(path, record, length);
     if (outcome == hardware::FileOutcome::Ok) return true;
     m_services.warnings.show(title, hardware::fileProblemText(outcome, path));
@@ -217,8 +232,10 @@ void HardwareScreen::BTLoadHardwareFileClick() {
     const std::optional<std::string> path = loadRecord(r.data(), r.size(), hardware::kLoadTitle, hardware::kFilter);
     if (!path) return;
     m_services.records.hardware = r;
-    showHardware(hardware::decodeHardware(r));
+    std::vector<ChangedField> changed;
+    showHardware(hardware::decodeHardware(r, &changed));
     markHardware(false);  // it did not come from the logger
+    warnChanged(hardware::kHardwareChanged, changed);
     if (!hardware::recordIntact(r.data(), r.size(), hardware::kHardwareType))
         m_services.warnings.show(hardware::kLoadTitle, *path + hardware::kDamagedText);
 }
@@ -261,8 +278,12 @@ void HardwareScreen::markCalibration(bool current) {
 }
 
 void HardwareScreen::onAnalogCalibration() {
-    showCalibration(hardware::decodeCalibration(m_services.records.analog));
-    markCalibration(true);
+    const hardware::CalibrationValues v = hardware::decodeCalibration(m_services.records.analog);
+    showCalibration(v);
+    const std::vector<ChangedField> changed = hardware::unsendableCalibration(v);
+    // Shown as received, but a Send would not give the logger back what it holds.
+    markCalibration(changed.empty());
+    warnChanged(hardware::kCalibrationChanged, changed);
 }
 
 void HardwareScreen::AnalogSetupChange() {
@@ -289,8 +310,10 @@ void HardwareScreen::BTLoadAnalogFileClick() {
         loadRecord(r.data(), r.size(), hardware::kCalibrationLoadTitle, hardware::kCalibrationFilter);
     if (!path) return;
     m_services.records.analog = r;
-    showCalibration(hardware::decodeCalibration(r));
+    const hardware::CalibrationValues v = hardware::decodeCalibration(r);
+    showCalibration(v);
     markCalibration(false);  // it did not come from the logger
+    warnChanged(hardware::kCalibrationChanged, hardware::unsendableCalibration(v));
     if (!hardware::recordIntact(r.data(), r.size(), hardware::kAnalogType))
         m_services.warnings.show(hardware::kCalibrationLoadTitle, *path + hardware::kCalibrationDamagedText);
 }

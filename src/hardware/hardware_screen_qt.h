@@ -74,6 +74,8 @@ private:
     hardware::HardwareValues screenHardware() const;
     void showHardware(const hardware::HardwareValues& v);
     void markHardware(bool current);
+    // One warning naming each field shown or sent otherwise than the record holds it.
+    void warnChanged(const ChangedFieldsNotice& notice, const std::vector<ChangedField>& changed);
     hardware::CalibrationValues screenCalibration();
     void showCalibration(const hardware::CalibrationValues& v);
     void markCalibration(bool current);
@@ -91,6 +93,7 @@ private:
     TTestPortForm* m_testPort = nullptr;
     hardware::PasswordCheck m_password;
     hardware::HardwareValues m_arrivedHardware;
+    std::vector<ChangedField> m_arrivedChanges;
     bool m_hardwareArrived = false;
     bool m_hardwareCurrent = false;
     bool m_calibrationCurrent = false;

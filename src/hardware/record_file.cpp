@@ -4,15 +4,17 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/durable_file.h"
 
 namespace cv::hardware {
 
 FileOutcome writeRecordFile(const std::filesystem::path& path, const uint8_t* record, size_t length) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return FileOutcome::CannotOpen;
-    out.write(reinterpret_cast<const char*>(record), std::streamsize(length));
-    out.close();
-    return out ? FileOutcome::Ok : FileOutcome::WriteFailed;
+    switch (replaceFile(path, record, length)) {
+    case ReplaceOutcome::Ok: return FileOutcome::Ok;
+    case ReplaceOutcome::CannotCreate: return FileOutcome::CannotOpen;
+    case ReplaceOutcome::WriteFailed: break;
+    }
+    return FileOutcome::WriteFailed;
 }
 
 FileOutcome readRecordFile(const std::filesystem::path& path, uint8_t* record, size_t length) {

@@ -9,6 +9,7 @@ namespace cv::hardware {
 
 enum class FileOutcome { Ok, CannotOpen, Short, WriteFailed };
 
+// Replaces the file whole: a failed write leaves the file that was there as it was.
 FileOutcome writeRecordFile(const std::filesystem::path& path, const uint8_t* record, size_t length);
 // Reads `length` bytes into `record`; `record` is left untouched unless the whole record was read.
 FileOutcome readRecordFile(const std::filesystem::path& path, uint8_t* record, size_t length);

@@ -1,5 +1,7 @@
 #include "ports/operator_dialogs.h"
 
+#include "base/text_format.h"
+
 namespace cv {
 
 void WarningBox::show(const std::string& title, const std::string& text) {
@@ -7,6 +9,14 @@ void WarningBox::show(const std::string& title, const std::string& text) {
     ++*m_open;
     m_dialogs.beep(Icon::Exclamation);
     m_dialogs.inform(title, text, Icon::Exclamation, [open = m_open] { --*open; });
+}
+
+bool mayReplaceFile(OperatorDialogs& dialogs, const std::string& caption, const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) return true;
+    dialogs.beep(Icon::Question);
+    return dialogs.ask(caption, format("File %s Exists ... Overwrite ?", file.string().c_str()), Buttons::YesNo,
+                       Icon::Question, Answer::No) == Answer::Yes;
 }
 
 } // namespace cv

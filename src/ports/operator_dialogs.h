@@ -1,5 +1,6 @@
 #pragma once
 // Everything the program asks of or tells the operator in a modal box or a file choice.
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -15,6 +16,8 @@ struct FileChoice {
     std::string title;
     std::string filter;        // "Run (run.000-run.999)|run.*" style: description|pattern
     std::string proposedName;  // name put into the dialog
+    // The dialog itself asks about an existing name. Savers that add an extension to the name
+    // chosen ask with mayReplaceFile instead, about the name they will write.
     bool askOverwrite = false;
 };
 
@@ -45,6 +48,10 @@ public:
     virtual std::optional<std::string> chooseSaveFile(const FileChoice& choice) = 0;
     virtual std::optional<std::string> chooseOpenFile(const FileChoice& choice) = 0;
 };
+
+// True when `file` may be written: nothing is there yet, or the operator answered Yes to
+// "File <file> Exists ... Overwrite ?" (No on Enter). Click handlers ask it; it waits.
+bool mayReplaceFile(OperatorDialogs& dialogs, const std::string& caption, const std::filesystem::path& file);
 
 // Answers every box with OK and every file choice with nothing, showing nothing: for code that
 // runs with no operator at hand, such as benchmarks and fuzz targets.

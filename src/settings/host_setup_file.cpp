@@ -1,11 +1,13 @@
 #include "settings/host_setup_file.h"
 
+#include <algorithm>
 #include <fstream>
 #include <limits>
 #include <optional>
 #include <sstream>
 #include <system_error>
 
+#include "base/durable_file.h"
 #include "base/text_format.h"
 #include "ports/operator_dialogs.h"
 
@@ -166,6 +168,8 @@ bool loadText(const std::string& text, const std::vector<HostSetupPart*>& parts,
     return loadStream(in, parts, atStartup, warnings);
 }
 
+int windowExtent(int stored, int current, int room) { return std::min(stored > 0 ? stored : current, room); }
+
 std::string fileText(const std::vector<HostSetupPart*>& parts) {
     std::string text = headerLine() + "\r\n";
     for (int number = 1; number <= kLineCount; ++number) {
@@ -179,26 +183,7 @@ std::string fileText(const std::vector<HostSetupPart*>& parts) {
 
 bool save(const std::filesystem::path& file, const std::vector<HostSetupPart*>& parts) {
     const std::string text = fileText(parts);
-    std::filesystem::path temporary = file;
-    temporary += ".tmp";
-    std::error_code ec;
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out.is_open()) return false;  // nothing of ours to clear away
-        out.write(text.data(), std::streamsize(text.size()));
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, file, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        return false;
-    }
-    return true;
+    return replaceFile(file, text.data(), text.size()) == ReplaceOutcome::Ok;
 }
 
 } // namespace cv::hostsetup

@@ -1,8 +1,8 @@
 #pragma once
 // The host setup file (*.cvh): a header naming the program version, then 22 numbered lines of
 // integers. Reading checks the whole file before anything is applied, so a damaged file
-// changes nothing; writing goes through a temporary file renamed over the old one, so a crash
-// or a full disk never leaves a half-written file that the next start would refuse.
+// changes nothing; writing replaces the file whole (base/durable_file.h), so a crash, a full disk
+// or a power cut never leaves a half-written file that the next start would refuse.
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -52,10 +52,14 @@ bool load(const std::filesystem::path& file, const std::vector<HostSetupPart*>& 
 bool loadText(const std::string& text, const std::vector<HostSetupPart*>& parts, bool atStartup,
               WarningBox& warnings);
 
+// Line 3's height or width as the window takes it: a value of 0 or less keeps the window's own
+// (`current`), and none is larger than the room the screen has for it.
+int windowExtent(int stored, int current, int room);
+
 // The whole file as the parts describe the present state, CR LF line ends.
 std::string fileText(const std::vector<HostSetupPart*>& parts);
-// Writes fileText to `file` through a temporary file in the same folder; false when it could
-// not be written, and then the old file is as it was.
+// Replaces `file` with fileText, whole; false when it could not be written, and then the old
+// file is as it was.
 bool save(const std::filesystem::path& file, const std::vector<HostSetupPart*>& parts);
 
 } // namespace hostsetup

@@ -2,12 +2,15 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QScreen>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "base/text_format.h"
 #include "setup/host_modes.h"
 #include "settings/host_setup_file.h"
 #include "widgets/host_services.h"
+#include "widgets/window_room.h"
 
 namespace cv {
 
@@ -78,6 +81,7 @@ void SettingsScreen::StoreHostSetupFileClick() {
     if (!chosen) return;
     std::filesystem::path file = *chosen;
     if (!file.has_extension()) file += kExtension;
+    if (!mayReplaceFile(m_services.dialogs, kSaveTitle, file)) return;
     if (!saveHostSetup(file)) m_services.warnings.show(kSaveTitle, format(kNotWrittenText, file.string().c_str()));
 }
 
@@ -103,8 +107,18 @@ void SettingsScreen::applyHostSetupLine(int number, const std::vector<int>& v, c
                              : v.at(0) == kMaximized ? kept | Qt::WindowMaximized
                                                      : kept);
     // A damaged size would leave a window nobody can find or use.
-    if (v.at(1) > 0) m_window->resize(m_window->width(), v.at(1));
-    if (v.at(2) > 0) m_window->resize(v.at(2), m_window->height());
+    const QSize room = roomForWindow(m_window);
+    m_window->resize(hostsetup::windowExtent(v.at(2), m_window->width(), room.width()),
+                     hostsetup::windowExtent(v.at(1), m_window->height(), room.height()));
+    if (!m_window->isVisible() || m_window->isMaximized() || m_window->isMinimized()) return;
+    // Moved back where the whole window, title bar included, is on the screen.
+    const QRect area = m_window->screen()->availableGeometry();
+    QRect frame = m_window->frameGeometry();
+    frame.moveRight(std::min(frame.right(), area.right()));
+    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+    frame.moveLeft(std::max(frame.left(), area.left()));
+    frame.moveTop(std::max(frame.top(), area.top()));
+    m_window->move(frame.topLeft());
 }
 
 } // namespace cv

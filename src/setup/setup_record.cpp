@@ -56,7 +56,12 @@ const std::array<const char*, 12> kPurgePumpItems{
 const std::array<const char*, kScheduleFields> kScheduleCaptions{
     "Delay Before Start", "Pre-Warmup Flush", "Meter Warm-up", "Meter Flush", "Sample", "Sample Interval"};
 
-const char* const kChangedFieldsCaption = "Logger Setup Shown Changed";
+const ChangedFieldsNotice kChangedFields{
+    "Logger Setup Shown Changed",
+    "The logger reported values these controls cannot hold. They are shown changed, and Send Setup would send them "
+    "changed:",
+    "shown as"};
+const char* const kChangedFieldsCaption = kChangedFields.caption;
 
 namespace {
 
@@ -216,11 +221,7 @@ DecodedSetup decodeSetup(SetupBytes& record, const PortNames& ports) {
 }
 
 std::string changedFieldsText(const std::vector<ChangedField>& changed) {
-    std::string text =
-        "The logger reported values these controls cannot hold. They are shown changed, and Send Setup "
-        "would send them changed:\n";
-    for (const ChangedField& f : changed) text += "\n" + f.name + ": " + f.reported + " shown as " + f.shown;
-    return text;
+    return cv::changedFieldsText(kChangedFields, changed);
 }
 
 std::vector<std::string> missingChoices(const SetupControls& c, const PortNames& ports) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/changed_fields.h"
 #include "base/logger_codes.h"
 #include "base/shade.h"
 #include "link/logger_records.h"
@@ -149,15 +150,6 @@ inline uint32_t serialHourBit(int n) { return 1u << n; }
 inline uint32_t analogHourBit(int n) { return 1u << (8 + n); }
 inline uint32_t pumpHourBit(int n) { return 1u << (16 + n); }
 
-// A reported value the screen cannot hold and shows changed; the next Send Setup would send
-// the changed value.
-struct ChangedField {
-    std::string name;      // as the screen captions it
-    std::string reported;  // "150 s"
-    std::string shown;     // "100 Seconds"
-    bool operator==(const ChangedField&) const = default;
-};
-
 struct DecodedSetup {
     SetupControls controls;  // as the screen shows them, spinner limits applied
     std::array<std::string, kSerialPorts> dataStatusTypes;
@@ -171,7 +163,9 @@ struct DecodedSetup {
 using PortNames = std::array<std::string, kSerialPorts>;
 PortNames defaultPortNames();
 DecodedSetup decodeSetup(SetupBytes& record, const PortNames& ports = defaultPortNames());
-// One warning naming every changed field.
+// One warning naming every field the screen shows changed; the next Send Setup would send the
+// changed values.
+extern const ChangedFieldsNotice kChangedFields;
 extern const char* const kChangedFieldsCaption;
 std::string changedFieldsText(const std::vector<ChangedField>& changed);
 // The controls that hold no selection and block Send Setup ("Port 3 type", "Data Storage").

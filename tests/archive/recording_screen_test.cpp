@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -7,9 +8,11 @@
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
+#include "archive/annotation_dialog.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "archive_support.h"
+#include "pclogger/pclogger_screen_qt.h"
 #include "setup/setup_screen_qt.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
@@ -47,6 +50,7 @@ struct StartCase {
     const char* status;
     const char* fileLead;
     const char* fileSuffix;  // hourly and daily names at 22:13 on 14 November 2023
+    bool replacesFile;       // empties the file chosen, so asks first; the others add to it or read it
 };
 struct StartButtons : RecordingWindow, ::testing::WithParamInterface<StartCase> {};
 
@@ -68,6 +72,18 @@ TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
     EXPECT_EQ(dialogs.fileChoices[0].title, c.dialogTitle);
     EXPECT_EQ(screen.recordingMode(), kOff);
 
+    EXPECT_FALSE(dialogs.fileChoices[0].askOverwrite) << "a base name is not the file written";
+    if (c.replacesFile) {
+        dialogs.fileAnswers = {path};
+        dialogs.answers = {Answer::No};
+        button->click();
+        EXPECT_EQ(screen.recordingMode(), kOff);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_EQ(dialogs.boxes[0].text, "File " + path + " Exists ... Overwrite ?");
+        EXPECT_EQ(test::readFile(path), test::joined(records));
+        dialogs.boxes.clear();
+    }
+
     dialogs.fileAnswers = {path};
     button->click();
     EXPECT_EQ(screen.recordingMode(), c.mode);
@@ -84,22 +100,22 @@ TEST_P(StartButtons, AskForTheFileThenRunUntilStop) {
     EXPECT_TRUE(startButtonsEnabled());
     EXPECT_EQ(page.LBRecordStatus->text(), "Recording:  OFF");
     EXPECT_EQ(caption(), "Recording:  OFF");
-    EXPECT_TRUE(dialogs.boxes.empty());
+    EXPECT_EQ(dialogs.boxes.size(), c.replacesFile ? 1u : 0u) << "nothing but the question, answered Yes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Recording, StartButtons,
     ::testing::Values(
         StartCase{"BTRecordArchive", "Record Archive", "Record Continuous Archive", kContinuous, "Recording:  Archive File",
-                  "Archive File:  ", ""},
+                  "Archive File:  ", "", true},
         StartCase{"BTRecord1Hour", "1 Hour Archive Files", "Record 1 Hour Archive", kHourly, "Recording:  1 Hour Archive",
-                  "1 Hour Archive File:  ", "23_318.022"},
+                  "1 Hour Archive File:  ", "23_318.022", false},
         StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive",
-                  "24 Hour Archive File:  ", "23.318"},
+                  "24 Hour Archive File:  ", "23.318", false},
         StartCase{"ReplayArchiveBT", "Replay Archive", "Open Archive For Replay", kReplayOnce,
-                  "Replay Archive:  1.000 secs", "Archive File:  ", ""},
+                  "Replay Archive:  1.000 secs", "Archive File:  ", "", false},
         StartCase{"ReplayContinuousBT", "Continuous Archive Replay", "Open Archive For Continuous Replay",
-                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", ""}),
+                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", "", false}),
     [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) {
@@ -128,6 +144,36 @@ TEST_F(RecordingWindow, LostRecordsShowInRedOnThePageAndItsTab) {
     EXPECT_EQ(screen.recordingMode(), kContinuous);
     page.BTStopRecord->click();
     EXPECT_NE(form.Tabs->tabBar()->tabTextColor(form.Tabs->indexOf(&page)), QColor(Qt::red));
+}
+
+// A remark rides in the next PC logger record, which only a running recording stores: the
+// annotation dialog says whether one runs, and under which heading each remark went.
+TEST_F(RecordingWindow, AnnotationDialogSaysWhetherARemarkWillBeStored) {
+    form.findChild<QAction*>("MenuAnnotateFile")->trigger();
+    TAnnotationForm& a = *form.pcLoggerScreen()->annotationForm();
+    const QString notRecording = "Nothing is being recorded: a remark is not stored in any file.";
+    EXPECT_EQ(a.LBRecording->text(), notRecording);
+    a.BTEnd->click();
+    EXPECT_EQ(a.lbx->text(), "Not Stored - Nothing Is Being Recorded:");
+    second();
+    second();  // taken by the PC logger, recorded by nobody
+
+    const std::string path = (dir / "rec.arc").string();
+    dialogs.fileAnswers = {path};
+    page.BTRecordArchive->click();
+    second();
+    EXPECT_EQ(a.LBRecording->text().toStdString(), "Recording: a remark is stored in " + path);
+    a.BTStart->click();
+    EXPECT_EQ(a.lbx->text(), "Queued for the Archive File:");
+    second();
+    const auto recorded = test::readFile(path);
+    const std::string text(recorded.begin(), recorded.end());
+    EXPECT_NE(text.find("Start Sample 1"), std::string::npos);
+    EXPECT_EQ(text.find("End Sample 1"), std::string::npos);
+
+    page.BTStopRecord->click();
+    second();
+    EXPECT_EQ(a.LBRecording->text(), notRecording);
 }
 
 // Replay once ends by itself at the end of the file; a record too long for the receive buffer

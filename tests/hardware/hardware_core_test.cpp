@@ -9,6 +9,7 @@
 #include "hardware/hardware_config.h"
 #include "hardware/password.h"
 #include "hardware/record_file.h"
+#include "base/bytes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 
@@ -52,6 +53,43 @@ TEST(HardwareRecord, ANegativeSerialNumberShowsAsZeroAndIsNotSendable) {
     EXPECT_TRUE(hardware::hardwareSendable(none));
 }
 
+struct HardwareChangeCase {
+    const char* name;
+    size_t offset;
+    int16_t reported;
+    std::vector<ChangedField> changed;
+};
+void PrintTo(const HardwareChangeCase& c, std::ostream* os) { *os << c.name; }
+class HardwareChanges : public ::testing::TestWithParam<HardwareChangeCase> {};
+TEST_P(HardwareChanges, NamesEachValueThePageCannotShowAsItCame) {
+    hardware::HardwareRecord r{};
+    putI16le(&r[2], 7);
+    putI16le(&r[GetParam().offset], GetParam().reported);
+    std::vector<ChangedField> changed;
+    hardware::decodeHardware(r, &changed);
+    EXPECT_EQ(changed, GetParam().changed);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Fields, HardwareChanges,
+    ::testing::Values(HardwareChangeCase{"InRange", 8, 3, {}},
+                      HardwareChangeCase{"NegativeSerial", 2, -5, {{"Serial Number", "-5", "0"}}},
+                      HardwareChangeCase{"Kind", 4, 4, {{"Device/Meter Type", "4", "no choice"}}},
+                      HardwareChangeCase{"Switch", 8, -1, {{"Run/Stop Switch", "-1", "no choice"}}},
+                      HardwareChangeCase{"AnalogRelay", 34 + 2, 10, {{"Analog port 10 relay", "10", "no choice"}}},
+                      HardwareChangeCase{"PumpRelay", 48 + 6, 255, {{"Pump power port 19 relay", "255", "no choice"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CalibrationRecord, ValuesOutsideTheLimitsAreNamedWithWhatWouldBeSent) {
+    hardware::CalibrationValues v;
+    v.scale.fill(790);
+    v.offset.fill(0);
+    v.scale[0] = 0;
+    v.offset[3] = 32701;
+    v.scale[7] = 32700;
+    EXPECT_EQ(hardware::unsendableCalibration(v),
+              (std::vector<ChangedField>{{"Battery scale", "0", "1"}, {"Analog 3 offset", "32701", "32700"}}));
+}
+
 TEST(CalibrationRecord, KnownScreenEncodesByteForByte) {
     hardware::CalibrationValues v;
     v.offset = {200, 150, 150, 150, 0, 150, 32700, 150};
@@ -83,6 +121,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, CalibrationBox,
                                            BoxCase{"40000", hardware::kScaleLower, 32700, true},
                                            BoxCase{"99999", hardware::kScaleLower, 32700, true},
                                            BoxCase{"  790", hardware::kScaleLower, 790, true},
+                                           BoxCase{"-1234", hardware::kScaleLower, 1, true},
+                                           BoxCase{"-32768", hardware::kOffsetLower, 0, true},
                                            BoxCase{"12 34", hardware::kScaleLower, 12, true},
                                            BoxCase{"     ", hardware::kScaleLower, 1, false},
                                            BoxCase{"", hardware::kOffsetLower, 0, false},
@@ -130,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
         // "Analog Ports" at "4800,7,E,1", host "115200"
         PortTestCase{8, 5, 11, "0A 0A 00 09 00 00 12 C0 00 01 C2 00 00 02 00 00 00 07 00 08 00 00 C3 01"}));
 
-TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWas) {
+TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWasAndAFailedSaveTheOldFile) {
     test::TempDir dir;
     std::array<uint8_t, 44> record{};
     record.fill(0xEE);
@@ -144,6 +184,10 @@ TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWas) {
     EXPECT_EQ(hardware::writeRecordFile(dir / "no" / "dir.alg", record.data(), record.size()),
               hardware::FileOutcome::CannotOpen);
     EXPECT_EQ(record, before);
+
+    std::filesystem::create_directory(dir / "short.alg.tmp");
+    EXPECT_NE(hardware::writeRecordFile(dir / "short.alg", record.data(), record.size()), hardware::FileOutcome::Ok);
+    EXPECT_EQ(test::readFile(dir / "short.alg"), test::textBytes("0123456789"));
 }
 
 } // namespace

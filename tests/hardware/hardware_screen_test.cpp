@@ -109,12 +109,12 @@ INSTANTIATE_TEST_SUITE_P(Pages, PageToggle,
 TEST_F(HardwareWindow, ArrivedConfigurationWaitsForThe475msTickThenAnEditMakesItNotCurrent) {
     hp.BTGetHardware->click();
     EXPECT_EQ(line->written(), test::packetBytes(0xA8A8));
-    fastTicks(hardwarePacket(-5));
+    fastTicks(hardwarePacket(250));
     EXPECT_EQ(hp.DeviceTypeCB->currentIndex(), 0);
     EXPECT_FALSE(hp.HardwarePanel->isHidden());
     form.Timer475msTimer();
     EXPECT_EQ(hp.DeviceTypeCB->currentText(), "DOD Erer");
-    EXPECT_EQ(hp.UDSerialNumber->value(), 0);
+    EXPECT_EQ(hp.UDSerialNumber->value(), 250);
     EXPECT_EQ(hp.RunStopCB->currentText(), "SX-28 Reverse Polarity");
     EXPECT_EQ(hp.relays[9]->currentText(), "Self Powered");
     EXPECT_TRUE(hp.HardwarePanel->isHidden());
@@ -173,6 +173,65 @@ TEST_F(HardwareWindow, NoKindOrNoSerialNumberRefusesBeforeThePassword) {
     EXPECT_TRUE(line->writes.empty());
     ASSERT_EQ(dialogs.boxes.size(), 2u);
     for (const auto& b : dialogs.boxes) EXPECT_TRUE(b.caption == "Hardware Configuration Error" && b.text == "A meter type and Non-zero SN MUST be selected");
+}
+
+// Values the page cannot show (hardware) or send (calibration) as received: the page is not
+// current, one warning names them, and Send gives the logger only what the operator sees.
+TEST_F(HardwareWindow, OutOfRangeHardwareIsNamedAndNeverSentUnseen) {
+    std::vector<uint8_t> p = hardwarePacket(2000);
+    putI16le(&p[6], 7);        // status LED
+    putI16le(&p[16 + 4], 12);  // serial port 3 relay
+    frameBlock(p.data(), p.size(), 7);
+    fastTicks(p);
+    form.Timer475msTimer();
+    EXPECT_EQ(hp.UDSerialNumber->value(), 1000);
+    EXPECT_EQ(hp.StatusLEDCB->currentIndex(), -1);
+    EXPECT_EQ(hp.relays[2]->currentIndex(), -1);
+    EXPECT_FALSE(hp.HardwarePanel->isHidden());
+    EXPECT_FALSE(hw.hardwareCurrent());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].caption, "Hardware Configuration Shown Changed");
+    EXPECT_NE(dialogs.boxes[0].text.find("\n\nSerial Number: 2000 shown as 1000\nStatus LED: 7 shown as no choice\n"
+                                         "Serial port 3 relay: 12 shown as no choice"),
+              std::string::npos)
+        << dialogs.boxes[0].text;
+
+    hp.HWPassword->setText("BlueHeron");
+    hp.BTSendHardwareSetup->click();
+    EXPECT_TRUE(line->writes.empty());
+    EXPECT_EQ(dialogs.boxes.back().text, "Nothing was sent. Choose a value for: Status LED, Serial port 3 relay.");
+    hp.StatusLEDCB->setCurrentIndex(2);
+    hp.relays[2]->setCurrentIndex(9);
+    hp.BTSendHardwareSetup->click();
+    ASSERT_EQ(line->writes.size(), 1u);
+    EXPECT_EQ(getI16le(&line->writes[0][2]), 1000);
+    EXPECT_EQ(getI16le(&line->writes[0][6]), 2);
+    EXPECT_EQ(getI16le(&line->writes[0][16 + 4]), 9);
+}
+
+TEST_F(HardwareWindow, NegativeCalibrationIsShownWithItsSignAndSentWithinTheLimits) {
+    std::vector<uint8_t> p = analogPacket();
+    putI16le(&p[24 + 2], -1234);  // Analog 1 scale
+    putI16le(&p[8], -32768);      // Battery offset
+    frameBlock(p.data(), p.size(), 6);
+    fastTicks(p);
+    EXPECT_EQ(ap.MEScale[1]->displayText(), "-1234");
+    EXPECT_EQ(ap.MEOffset[0]->displayText(), "-32768");
+    EXPECT_FALSE(ap.AnalogPanel->isHidden());
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].caption, "Analog Calibration Outside the Limits");
+    EXPECT_NE(dialogs.boxes[0].text.find("\n\nBattery offset: -32768 sent as 0\nAnalog 1 scale: -1234 sent as 1"),
+              std::string::npos)
+        << dialogs.boxes[0].text;
+
+    ap.ALGPassword->setText("BlueHeron");
+    type(ap.MEScale[2], "-7");
+    ap.BTSendAnalogCalibration->click();
+    ASSERT_EQ(line->writes.size(), 1u);
+    EXPECT_EQ(getI16le(&line->writes[0][8]), 0);
+    EXPECT_EQ(getI16le(&line->writes[0][24 + 2]), 1);
+    EXPECT_EQ(getI16le(&line->writes[0][24 + 4]), 1);
+    EXPECT_EQ(getI16le(&line->writes[0][24 + 6]), 793);
 }
 
 TEST_F(HardwareWindow, CalibrationIsSentWithinLimitsAndAnEmptyBoxShowsRedUntilItHoldsANumber) {

@@ -162,5 +162,17 @@ TEST_F(HostSetupFileTest, AFailedWriteLeavesTheOldFileWhole) {
     EXPECT_FALSE(hostsetup::save(dir / "no-such-folder" / "a.cvh", parts));
 }
 
+struct ExtentCase {
+    int stored, current, room, taken;
+};
+class WindowExtent : public ::testing::TestWithParam<ExtentCase> {};
+TEST_P(WindowExtent, KeepsTheWindowsOwnForNothingAndNeverExceedsTheRoom) {
+    const ExtentCase& c = GetParam();
+    EXPECT_EQ(hostsetup::windowExtent(c.stored, c.current, c.room), c.taken);
+}
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowExtent,
+                         ::testing::Values(ExtentCase{700, 600, 760, 700}, ExtentCase{32767, 600, 760, 760},
+                                           ExtentCase{0, 600, 760, 600}, ExtentCase{-32768, 600, 760, 600}));
+
 } // namespace
 } // namespace cv

@@ -25,6 +25,7 @@
 #include "support/temp_dir.h"
 #include "widgets/clickable_label.h"
 #include "widgets/radio_group.h"
+#include "widgets/window_room.h"
 
 namespace cv {
 namespace {
@@ -182,6 +183,36 @@ TEST(SettingsWindow, ExitWritesLastSetupOrSaysItCouldNotAndEndsAnyway) {
     ASSERT_EQ(h.dialogs.boxes.size(), 2u);
     EXPECT_EQ(h.dialogs.boxes[1].caption, "Save CV Host Program Setup");
     EXPECT_FALSE(h.serial.line(2)->isOpen);
+}
+
+// The title bar's close button, Alt+F4 and a desktop logout all close the window: the Exit
+// question, once, and on OK what Exit does.
+TEST(SettingsWindow, ClosingTheWindowTakesTheExitPath) {
+    test::TempDir dir;
+    Host h(dir.path());
+    h.chooseLoggerPort(2, 6);
+    h.dialogs.answers = {Answer::Cancel};
+    EXPECT_FALSE(h.form.close());
+    EXPECT_FALSE(fs::exists(dir / "last.cvh"));
+    EXPECT_TRUE(h.serial.line(2)->isOpen);
+    h.dialogs.answers = {Answer::Ok};
+    EXPECT_TRUE(h.form.close());
+    ASSERT_EQ(h.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(h.dialogs.boxes[1].text, "EXIT Program?");
+    EXPECT_TRUE(fs::exists(dir / "last.cvh"));
+    EXPECT_FALSE(h.serial.line(2)->isOpen);
+}
+
+// Line 3 from a damaged or foreign file: the window stays within the room its screen has.
+TEST(SettingsWindow, AnAbsurdWindowSizeIsKeptOnTheScreen) {
+    test::TempDir dir;
+    writeText(dir / "big.cvh", freshFileWith({{3, "3 3 0 32767 32767"}}));
+    Host h(dir.path());
+    ASSERT_TRUE(h.form.settingsScreen()->loadHostSetup(dir / "big.cvh", false));
+    const QSize room = roomForWindow(&h.form);
+    EXPECT_LE(h.form.height(), room.height());
+    EXPECT_LE(h.form.width(), room.width());
+    EXPECT_LT(room.height(), 32767);
 }
 
 // Every control the file carries, set away from its start-up value, then the host mode.
