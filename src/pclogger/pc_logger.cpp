@@ -7,16 +7,17 @@
 #include "base/bytes.h"
 #include "base/text_format.h"
 #include "link/port_slots.h"
+#include "link/receiver.h"
 #include "ports/host_clock.h"
 
 namespace cv::pclogger {
+
+static_assert(kPayloadLimit == kMaxMuxPayload, "every PC logger record must fit the receive buffer for replay");
 
 namespace {
 // Indexed by position 2..19.
 constexpr std::array<int, 20> kUpward = {0, 1, 2, 3, 4, 5, 6, 8, 8, 10, 10, 12, 12, 16, 16, 16, 16, 20, 20, 20};
 constexpr std::array<int, 20> kDownward = {0, 1, 2, 3, 4, 5, 6, 6, 8, 8, 10, 10, 12, 12, 12, 12, 12, 16, 16, 16};
-constexpr size_t kSectionLengthsAt = 10;
-constexpr uint8_t kHashes[4] = {'#', '#', '#', '#'};
 // Reads per line and tick: the port's own buffer is bounded, a device that never runs dry is not.
 constexpr int kReadsPerTick = 64;
 constexpr size_t kScratchBytes = 4096;
@@ -104,10 +105,7 @@ void PcLogger::takeInput() {
 void PcLogger::reset(bool newSequence) {
     m_start = m_elapsed.elapsedMs();
     m_sections.fill(0);
-    m_record[0] = 1;
-    m_record[1] = 1;
-    m_record[2] = kRecordLoggerId;
-    if (newSequence) m_record[3] = m_sequence++;
+    if (newSequence) m_recordSequence = m_sequence++;
     m_payload = 0;
 }
 
@@ -129,13 +127,13 @@ bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& han
     // The text section and its line end are known before the ports are read, so the reads
     // leave room for them and nothing lands past the payload area.
     const std::string section9 = remark ? annotations->take() : pcTime ? stamp : std::string();
-    const size_t reserved = text ? std::min(section9.size() + 2, kPayloadCapacity) : 0;
+    const size_t reserved = text ? std::min(section9.size() + 2, kPayloadLimit) : 0;
 
-    uint8_t* payload = m_record.data() + kHeader;
+    uint8_t* payload = m_record.data() + mux::kHeaderLength;
     std::array<size_t, kLines> waiting{};
     for (size_t k = 0; k < waiting.size(); ++k)
         if (m_active[k].function == kMeterInput) waiting[k] = m_backlogFill[k];
-    const std::array<size_t, kLines> shares = fairShares(waiting, kPayloadCapacity - reserved - m_payload);
+    const std::array<size_t, kLines> shares = fairShares(waiting, kPayloadLimit - reserved - m_payload);
     for (int k = 0; k < kLines; ++k) {
         if (m_active[size_t(k)].function != kMeterInput) continue;
         const size_t n = shares[size_t(k)];
@@ -156,18 +154,22 @@ bool PcLogger::tick(bool pcTime, AnnotationQueue* annotations, const HandOn& han
         m_sections[8] = uint16_t(reserved);
         m_payload += reserved;
     }
-    std::memcpy(payload + m_payload, kHashes, 4);
-    std::memcpy(payload + kPayloadCapacity, kHashes, 4);
+    std::memcpy(payload + m_payload, mux::kHostTrailer.data(), mux::kTrailerLength);
+    std::memcpy(payload + kPayloadCapacity, mux::kHostTrailer.data(), mux::kTrailerLength);
 
     if (m_payload == 0) {
         restart(false);
         return false;
     }
-    putU16be(m_record.data() + 4, uint16_t(m_payload));
-    for (size_t k = 0; k < m_sections.size(); ++k) putU16be(m_record.data() + kSectionLengthsAt + 2 * k, m_sections[k]);
+    mux::Header header;
+    header.unit = kRecordLoggerId;
+    header.sequence = m_recordSequence;
+    header.dataLength = uint16_t(m_payload);
     // The record counts 10 ms units; the count wraps modulo 2^32 as the logger's does.
-    putU32be(m_record.data() + 6, uint32_t(uint64_t(m_start / 10)));
-    if (handOn) handOn(m_record.data(), m_payload + kHeader + kTrailer);
+    header.timeStamp = uint32_t(uint64_t(m_start / 10));
+    header.sections = m_sections;
+    mux::writeHeader(m_record.data(), header, mux::ByteOrder::Wire);
+    if (handOn) handOn(m_record.data(), m_payload + mux::kOverhead);
     restart(true);
     return true;
 }

@@ -26,6 +26,9 @@ namespace pclogger {
 constexpr int kLines = 8;  // port slots 1..8
 enum Function { kInActive = 0, kMeterInput = 1, kLoggerOutput = 2 };
 constexpr size_t kPayloadCapacity = 4096;
+// What a record carries at most: the largest data a mux packet may hold and still fit the
+// receiver's buffer whole, so that the host's own replay can read every record it recorded.
+constexpr size_t kPayloadLimit = 4096 - mux::kPacketOverhead;
 // Per meter input: a burst of up to two full records waits for the next ones.
 constexpr size_t kBacklogCapacity = 2 * kPayloadCapacity;
 constexpr int kRecordLoggerId = 1;
@@ -70,8 +73,6 @@ private:
 // Collects one record at a time and hands it on once its interval has passed.
 class PcLogger : public StreamConsumer {
 public:
-    static constexpr size_t kHeader = 28;
-    static constexpr size_t kTrailer = 4;
 
     PcLogger(HostClock& clock, PortSlotTable& ports);
 
@@ -115,7 +116,8 @@ private:
     uint8_t m_sequence = 0;
     size_t m_payload = 0;
     std::array<uint16_t, 9> m_sections{};
-    std::array<uint8_t, kHeader + kPayloadCapacity + kTrailer> m_record{};
+    std::array<uint8_t, mux::kHeaderLength + kPayloadCapacity + mux::kTrailerLength> m_record{};
+    uint8_t m_recordSequence = 0;
     std::array<unsigned, kLines> m_received{};
     std::array<unsigned, kLines> m_sent{};
     std::array<unsigned, kLines> m_dropped{};

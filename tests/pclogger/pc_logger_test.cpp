@@ -3,6 +3,7 @@
 #include "archive/annotation_queue.h"
 #include "base/bytes.h"
 #include "link/port_slots.h"
+#include "link/receiver.h"
 #include "pclogger/pc_logger.h"
 #include "support/fakes.h"
 
@@ -44,7 +45,7 @@ struct PcLoggerRig : ::testing::Test {
                            [this](uint8_t* r, size_t n) { records.emplace_back(r, r + n); });
     }
     static std::string section(const std::vector<uint8_t>& r, int s) {
-        size_t at = PcLogger::kHeader;
+        size_t at = mux::kHeaderLength;
         for (int k = 0; k < s - 1; ++k) at += getU16be(&r[10 + 2 * size_t(k)]);
         return std::string(r.begin() + long(at), r.begin() + long(at + getU16be(&r[10 + 2 * size_t(s - 1)])));
     }
@@ -124,9 +125,10 @@ TEST_F(PcLoggerRig, MeterInputsFillTheirSectionsAndNeverPassThePayloadArea) {
     const std::vector<uint8_t> r = records[0];
     EXPECT_EQ(section(r, 2), "$GPGGA,1*00\r\n");
     EXPECT_EQ(section(r, 9).size(), AnnotationQueue::kBufferSize - 1 + 2);
-    EXPECT_EQ(getU16be(&r[4]), kPayloadCapacity);
-    EXPECT_EQ(r.size(), kPayloadCapacity + 32);
-    EXPECT_EQ(section(r, 5), std::string(kPayloadCapacity - 13 - (AnnotationQueue::kBufferSize + 1), 'x'));
+    // Full, and no fuller than the host's own replay can read back.
+    EXPECT_EQ(getU16be(&r[4]), kMaxMuxPayload);
+    EXPECT_EQ(r.size(), kMaxMuxPayload + 32);
+    EXPECT_EQ(section(r, 5), std::string(kMaxMuxPayload - 13 - (AnnotationQueue::kBufferSize + 1), 'x'));
     EXPECT_EQ(std::string(r.end() - 4, r.end()), "####");
     // What did not fit waits for the next record.
     tickAfter(1000, false);
@@ -182,7 +184,7 @@ TEST_F(PcLoggerRig, AFloodingMeterInputDropsItsExcessAndCrowdsOutNoOther) {
     for (const auto& r : records) {
         recorded += section(r, 2);
         floodRecorded += section(r, 1).size();
-        EXPECT_LE(r.size(), kPayloadCapacity + 32);
+        EXPECT_LE(r.size(), kMaxMuxPayload + 32);
     }
     EXPECT_EQ(recorded, small);
     EXPECT_EQ(dropped[1], 0u);
