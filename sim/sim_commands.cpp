@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "base/bytes.h"
-#include "link/commands.h"
+#include "protocol/commands.h"
 
 namespace cv {
 

@@ -14,7 +14,7 @@
 #include <stdexcept>
 
 #include "base/bytes.h"
-#include "link/commands.h"
+#include "protocol/commands.h"
 
 namespace cv {
 

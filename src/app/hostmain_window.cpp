@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "archive/annotation_dialog.h"
+#include "pclogger/annotation_dialog.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"

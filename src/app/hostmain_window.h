@@ -12,7 +12,7 @@
 #include "link/port_map.h"
 #include "link/port_slots.h"
 #include "link/receiver.h"
-#include "setup/host_modes.h"
+#include "protocol/host_modes.h"
 #include "widgets/host_services.h"
 
 class QAction;

@@ -6,8 +6,8 @@
 
 #include "archive/archive_recorder.h"
 #include "archive/archive_replay.h"
-#include "settings/host_setup_part.h"
-#include "setup/host_modes.h"
+#include "protocol/host_setup_part.h"
+#include "protocol/host_modes.h"
 
 class QWidget;
 

@@ -1,16 +1,8 @@
 #include "base/logger_time.h"
 
 #include "base/text_format.h"
-#include "ports/host_clock.h"
 
 namespace cv {
-
-ZoneState zoneAt(HostClock& clock, int64_t pcNow) {
-    ZoneState z;
-    z.offsetWest = clock.offsetWest();
-    z.dst = clock.localTime(pcNow).tm_isdst > 0;
-    return z;
-}
 
 bool timeSyncDue(int64_t loggerInPc, int64_t pcNow, bool autoSync, bool syncNowRequested) {
     if (syncNowRequested) return true;

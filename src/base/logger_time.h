@@ -9,15 +9,10 @@
 
 namespace cv {
 
-class HostClock;
-
 struct ZoneState {
     long offsetWest = 0;  // seconds west of UTC
     bool dst = false;     // daylight saving in effect now
 };
-
-// The zone state of the PC at `pcNow`.
-ZoneState zoneAt(HostClock& clock, int64_t pcNow);
 
 inline int64_t pcTimeOfLoggerClock(int64_t loggerClock, ZoneState z) {
     return loggerClock + z.offsetWest - (z.dst ? 3600 : 0);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/changed_fields.h"
-#include "link/logger_records.h"
+#include "protocol/logger_records.h"
 
 namespace cv::hardware {
 

@@ -9,11 +9,11 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-#include "dialogs/test_port_dialog.h"
+#include "hardware/test_port_dialog.h"
 #include "hardware/analog_page.h"
 #include "hardware/hardware_page.h"
 #include "hardware/record_file.h"
-#include "setup/host_modes.h"
+#include "protocol/host_modes.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
 #include "widgets/widget_helpers.h"

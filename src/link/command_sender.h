@@ -1,5 +1,5 @@
 #pragma once
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "link/port_slots.h"
 
 namespace cv {

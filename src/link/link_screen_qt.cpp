@@ -7,8 +7,8 @@
 #include <QLabel>
 
 #include "base/text_format.h"
-#include "dialogs/rs422_dialog.h"
-#include "dialogs/statistics_dialog.h"
+#include "link/rs422_dialog.h"
+#include "link/statistics_dialog.h"
 #include "widgets/clickable_label.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"

@@ -9,8 +9,8 @@
 #include "link/port_slots.h"
 #include "link/receiver.h"
 #include "link/supervision.h"
-#include "settings/host_setup_part.h"
-#include "setup/host_modes.h"
+#include "protocol/host_setup_part.h"
+#include "protocol/host_modes.h"
 
 class QAction;
 class QComboBox;

@@ -4,7 +4,7 @@
 // gets one box naming the port, and the caller learns that the command did not go out, so it
 // does not carry on as if it had. Automatic traffic (time sync, acknowledgements) uses the
 // plain sender and stays silent.
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "link/port_slots.h"
 #include "ports/operator_dialogs.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "link/logger_records.h"
+#include "protocol/logger_records.h"
 #include "link/port_slots.h"
 #include "protocol/mux_record.h"
 #include "ports/host_clock.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/logger_records.h"
+#include "protocol/logger_records.h"
 
 namespace cv {
 

@@ -10,7 +10,7 @@
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
 #include "memory/upload_view.h"
-#include "settings/host_setup_part.h"
+#include "protocol/host_setup_part.h"
 
 class QLabel;
 class QListWidget;

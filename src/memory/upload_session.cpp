@@ -6,7 +6,7 @@
 
 #include "base/bytes.h"
 #include "base/logger_codes.h"
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "base/text_format.h"
 #include "memory/run_directory.h"
 #include "memory/upload_view.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "extract/run_extraction.h"
-#include "link/logger_records.h"
+#include "protocol/logger_records.h"
 
 namespace cv {
 

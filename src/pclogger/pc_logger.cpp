@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/annotation_queue.h"
+#include "pclogger/annotation_queue.h"
 #include "base/bytes.h"
 #include "base/text_format.h"
 #include "link/port_slots.h"

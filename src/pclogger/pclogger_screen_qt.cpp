@@ -8,7 +8,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-#include "archive/annotation_dialog.h"
+#include "pclogger/annotation_dialog.h"
 #include "base/text_format.h"
 #include "stream/mux_stream.h"
 #include "link/port_slots.h"

@@ -7,10 +7,10 @@
 #include <array>
 #include <functional>
 
-#include "archive/annotation_queue.h"
+#include "pclogger/annotation_queue.h"
 #include "pclogger/pc_logger.h"
-#include "settings/host_setup_part.h"
-#include "setup/host_modes.h"
+#include "protocol/host_setup_part.h"
+#include "protocol/host_modes.h"
 
 class QLabel;
 class QWidget;

@@ -32,4 +32,11 @@ uint32_t SystemClock::elapsedMs() {
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+ZoneState zoneAt(HostClock& clock, int64_t pcNow) {
+    ZoneState z;
+    z.offsetWest = clock.offsetWest();
+    z.dst = clock.localTime(pcNow).tm_isdst > 0;
+    return z;
+}
+
 } // namespace cv

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "base/logger_time.h"
+
 namespace cv {
 
 class HostClock {
@@ -16,6 +18,9 @@ public:
     virtual int hundredths() = 0;                    // hundredths of the current second
     virtual uint32_t elapsedMs() = 0;                // monotonic milliseconds, wraps
 };
+
+// The zone state of the PC at `pcNow`.
+ZoneState zoneAt(HostClock& clock, int64_t pcNow);
 
 // The C runtime clock.
 class SystemClock : public HostClock {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/host_setup_part.h"
+#include "protocol/host_setup_part.h"
 
 namespace cv {
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "base/text_format.h"
-#include "setup/host_modes.h"
+#include "protocol/host_modes.h"
 #include "settings/host_setup_file.h"
 #include "widgets/host_services.h"
 #include "widgets/window_room.h"

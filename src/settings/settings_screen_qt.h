@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "settings/host_setup_part.h"
+#include "protocol/host_setup_part.h"
 
 class QMainWindow;
 

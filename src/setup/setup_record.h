@@ -11,7 +11,7 @@
 #include "base/changed_fields.h"
 #include "base/logger_codes.h"
 #include "base/shade.h"
-#include "link/logger_records.h"
+#include "protocol/logger_records.h"
 
 namespace cv {
 

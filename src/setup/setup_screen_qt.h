@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "settings/host_setup_part.h"
-#include "setup/host_modes.h"
+#include "protocol/host_setup_part.h"
+#include "protocol/host_modes.h"
 #include "setup/setup_record.h"
 #include "setup/status_record.h"
 

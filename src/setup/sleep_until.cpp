@@ -3,6 +3,7 @@
 #include <cctype>
 #include <limits>
 
+#include "ports/host_clock.h"
 #include "base/logger_time.h"
 #include "base/text_format.h"
 

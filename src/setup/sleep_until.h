@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
 

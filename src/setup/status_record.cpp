@@ -1,5 +1,6 @@
 #include "setup/status_record.h"
 
+#include "ports/host_clock.h"
 #include "base/bytes.h"
 #include "base/logger_time.h"
 #include "base/text_format.h"

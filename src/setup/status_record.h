@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/logger_codes.h"
-#include "link/logger_records.h"
+#include "protocol/logger_records.h"
 #include "ports/host_clock.h"
 
 namespace cv {

@@ -5,7 +5,7 @@
 #include <QObject>
 
 #include "stream/mux_stream.h"
-#include "settings/host_setup_part.h"
+#include "protocol/host_setup_part.h"
 
 class QWidget;
 

@@ -4,8 +4,8 @@
 // shared records and a call back into the window.
 #include <functional>
 
-#include "link/commands.h"
-#include "link/logger_records.h"
+#include "protocol/commands.h"
+#include "protocol/logger_records.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
 

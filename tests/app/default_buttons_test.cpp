@@ -9,7 +9,7 @@
 
 #include "app/hostmain_window.h"
 #include "app/operator_dialogs_qt.h"
-#include "dialogs/rs422_dialog.h"
+#include "link/rs422_dialog.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "support/fakes.h"

@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "app/hostmain_window.h"
-#include "dialogs/statistics_dialog.h"
+#include "link/statistics_dialog.h"
 #include "link/link_screen_qt.h"
 #include "memory/upload_rig.h"
 #include "memory/upload_page.h"

@@ -12,7 +12,7 @@
 
 #include "app/hostmain_window.h"
 #include "base/bytes.h"
-#include "dialogs/statistics_dialog.h"
+#include "link/statistics_dialog.h"
 #include "link/link_screen_qt.h"
 #include "stream/real_time_page.h"
 #include "stream/stream_screen_qt.h"

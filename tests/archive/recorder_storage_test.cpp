@@ -10,7 +10,7 @@
 
 #include "archive/archive_files.h"
 #include "archive/archive_recorder.h"
-#include "archive/annotation_queue.h"
+#include "pclogger/annotation_queue.h"
 #include "archive_support.h"
 #include "link/port_slots.h"
 #include "pclogger/pc_logger.h"

@@ -8,7 +8,7 @@
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
-#include "archive/annotation_dialog.h"
+#include "pclogger/annotation_dialog.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "archive_support.h"

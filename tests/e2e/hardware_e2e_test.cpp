@@ -11,7 +11,7 @@
 #include <QTest>
 
 #include "base/bytes.h"
-#include "dialogs/test_port_dialog.h"
+#include "hardware/test_port_dialog.h"
 #include "e2e_support.h"
 #include "hardware/analog_page.h"
 #include "hardware/hardware_page.h"

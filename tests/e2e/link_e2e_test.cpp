@@ -6,7 +6,7 @@
 #include "widgets/colours.h"
 #include "link/link_screen_qt.h"
 #include "e2e_support.h"
-#include "link/commands.h"
+#include "protocol/commands.h"
 
 namespace cv {
 namespace {

@@ -5,7 +5,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "support/temp_dir.h"
 #include "upload_e2e_support.h"
 

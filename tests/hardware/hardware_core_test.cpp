@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "dialogs/port_test.h"
+#include "hardware/port_test.h"
 #include "hardware/analog_calibration.h"
 #include "hardware/hardware_config.h"
 #include "hardware/password.h"

@@ -14,7 +14,7 @@
 
 #include "app/hostmain_window.h"
 #include "base/bytes.h"
-#include "dialogs/test_port_dialog.h"
+#include "hardware/test_port_dialog.h"
 #include "hardware/analog_page.h"
 #include "hardware/hardware_page.h"
 #include "hardware/hardware_screen_qt.h"

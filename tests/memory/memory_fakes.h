@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "base/bytes.h"
-#include "link/commands.h"
-#include "link/logger_records.h"
+#include "protocol/commands.h"
+#include "protocol/logger_records.h"
 #include "memory/upload_view.h"
 
 namespace cv::test {

@@ -12,7 +12,7 @@
 
 #include "app/hostmain_window.h"
 #include "app/serial_port_qt.h"
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "link/link_screen_qt.h"
 #include "memory/memory_fakes.h"
 #include "memory/upload_page.h"

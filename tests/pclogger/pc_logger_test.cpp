@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "archive/annotation_queue.h"
+#include "pclogger/annotation_queue.h"
 #include "base/bytes.h"
 #include "link/port_slots.h"
 #include "link/receiver.h"

@@ -10,7 +10,7 @@
 #include <QSpinBox>
 
 #include "app/hostmain_window.h"
-#include "archive/annotation_dialog.h"
+#include "pclogger/annotation_dialog.h"
 #include "stream/real_time_page.h"
 #include "stream/stream_screen_qt.h"
 #include "pclogger/pclogger_page.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/hostmain_window.h"
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "support/fakes.h"
 
 class QAction;

@@ -10,16 +10,16 @@
 #include <QTest>
 
 #include "widgets/clickable_label.h"
-#include "dialogs/firmware_warning_dialog.h"
-#include "dialogs/logger_id_dialog.h"
-#include "dialogs/sleep_dialog.h"
+#include "setup/firmware_warning_dialog.h"
+#include "setup/logger_id_dialog.h"
+#include "setup/sleep_dialog.h"
 #include "base/bytes.h"
 #include "setup/logger_status_panel.h"
 #include <ostream>
 #include "setup/record_builders.h"
 #include "widgets/colours.h"
 #include "setup/setup_fixture.h"
-#include "setup/host_modes.h"
+#include "protocol/host_modes.h"
 #include "setup/setup_screen_qt.h"
 
 namespace cv::test {

@@ -4,9 +4,9 @@
 
 #include <QTabWidget>
 
-#include "dialogs/firmware_warning_dialog.h"
-#include "dialogs/logger_id_dialog.h"
-#include "dialogs/sleep_dialog.h"
+#include "setup/firmware_warning_dialog.h"
+#include "setup/logger_id_dialog.h"
+#include "setup/sleep_dialog.h"
 #include "setup/record_builders.h"
 #include "setup/setup_fixture.h"
 #include "setup/setup_screen_qt.h"

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "ports/host_clock.h"
 #include "base/logger_time.h"
 #include "base/text_format.h"
 #include "setup/record_builders.h"

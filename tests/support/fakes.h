@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
 #include "ports/serial_device.h"

@@ -1,4 +1,4 @@
-#include "dialogs/sleep_dialog.h"
+#include "setup/sleep_dialog.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "setup/host_modes.h"
+#include "protocol/host_modes.h"
 
 namespace cv::test {
 namespace {

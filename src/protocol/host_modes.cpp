@@ -1,4 +1,4 @@
-#include "setup/host_modes.h"
+#include "protocol/host_modes.h"
 
 #include "base/text_format.h"
 

@@ -1,11 +1,11 @@
-#include "dialogs/logger_id_dialog.h"
+#include "setup/logger_id_dialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
 
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "setup/logger_id.h"
 #include "setup/status_record.h"
 

@@ -1,4 +1,4 @@
-#include "dialogs/statistics_dialog.h"
+#include "link/statistics_dialog.h"
 
 #include <QLabel>
 #include <QVBoxLayout>

@@ -1,4 +1,4 @@
-#include "link/commands.h"
+#include "protocol/commands.h"
 
 #include "base/bytes.h"
 

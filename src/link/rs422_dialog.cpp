@@ -1,4 +1,4 @@
-#include "dialogs/rs422_dialog.h"
+#include "link/rs422_dialog.h"
 
 #include <QGridLayout>
 #include <QLabel>

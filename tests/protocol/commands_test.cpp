@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/commands.h"
+#include "protocol/commands.h"
 #include "support/fakes.h"
 
 namespace cv {

@@ -1,4 +1,4 @@
-#include "archive/annotation_dialog.h"
+#include "pclogger/annotation_dialog.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -7,7 +7,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
-#include "archive/annotation_queue.h"
+#include "pclogger/annotation_queue.h"
 #include "base/text_format.h"
 #include "ports/operator_dialogs.h"
 #include "widgets/colours.h"

@@ -1,4 +1,4 @@
-#include "archive/annotation_queue.h"
+#include "pclogger/annotation_queue.h"
 
 namespace cv {
 

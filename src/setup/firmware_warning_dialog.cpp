@@ -1,4 +1,4 @@
-#include "dialogs/firmware_warning_dialog.h"
+#include "setup/firmware_warning_dialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // TRS422Form: switches the logger's host port between RS-232 and RS-422 after a warning.
 #include <QDialog>
 
-#include "link/commands.h"
+#include "protocol/commands.h"
 
 class QPushButton;
 

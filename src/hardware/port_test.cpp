@@ -1,4 +1,4 @@
-#include "dialogs/port_test.h"
+#include "hardware/port_test.h"
 
 #include "base/bytes.h"
 #include "setup/setup_record.h"

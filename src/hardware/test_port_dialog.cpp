@@ -1,11 +1,11 @@
-#include "dialogs/test_port_dialog.h"
+#include "hardware/test_port_dialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-#include "dialogs/port_test.h"
+#include "hardware/port_test.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
