@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/command_line.h"
 #include "simulator.h"
 
 namespace cv {
@@ -19,12 +20,10 @@ struct Kr8SimCommandLine {
     std::string sentLogPath;  // one line per mux packet sent
     bool verbose = false;
     bool paceLine = false;  // send no faster than the speed the host opened the line with
-    bool help = false;
-    std::string error;  // set when the command line cannot be used
+    cli::Verdict verdict;  // run, or print the help, the version or a usage error
 };
 
 // args: the arguments after the program name.
 Kr8SimCommandLine parseKr8SimCommandLine(const std::vector<std::string>& args);
-std::string kr8SimUsage();
 
 } // namespace cv

@@ -63,14 +63,7 @@ std::optional<uint32_t> lineBytesPerSecond(const std::string& device) {
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     cv::Kr8SimCommandLine line = cv::parseKr8SimCommandLine(args);
-    if (!line.error.empty()) {
-        std::cerr << "kr8sim: " << line.error << "\nTry 'kr8sim --help'\n";
-        return 2;
-    }
-    if (line.help) {
-        std::cout << cv::kr8SimUsage();
-        return 0;
-    }
+    if (!line.verdict.run()) return cv::cli::finish(line.verdict, "kr8sim", std::cout, std::cerr);
     line.options.logLimit = 10000;  // a simulator left running for days must not grow without end
     if (line.verbose) {
         static std::mutex logMutex;

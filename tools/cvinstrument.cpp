@@ -8,25 +8,55 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
+
+#include "base/command_line.h"
 
 namespace {
 
 volatile sig_atomic_t g_stop = 0;
 
-void usage() {
-    std::fprintf(stderr,
-                 "usage: cvinstrument [--rate LINES_PER_SECOND] [--count N] [--talker GPGGA] [--link PATH]\n"
-                 "  --rate    lines per second, 0.1 to 100 (default 1)\n"
-                 "  --count   stop after N lines (default: run until interrupted)\n"
-                 "  --talker  sentence name after the '$' (default GPGGA)\n"
-                 "  --link    also make PATH a symbolic link to the device\n");
+struct Options {
+    double rate = 1.0;
+    long count = 0;  // 0: until interrupted
+    std::string talker = "GPGGA";
+    std::string link;
+};
+
+cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
+    cv::cli::CommandLine line("cvinstrument", {"[--rate LINES_PER_SECOND] [--count N] [--talker NAME] [--link PATH]"},
+                              "Plays a serial instrument on a pseudo-terminal: prints the device path, then sends\n"
+                              "NMEA-like lines with their checksums until stopped.");
+    line.option("--rate", "LINES_PER_SECOND", "lines per second, 0.1 to 100 (default 1)", [&o](const std::string& v) {
+        char* end = nullptr;
+        const double rate = std::strtod(v.c_str(), &end);
+        if (end != v.c_str() + v.size() || !(rate >= 0.1 && rate <= 100.0)) return "a rate from 0.1 to 100";
+        o.rate = rate;
+        return "";
+    });
+    line.option("--count", "N", "stop after N lines (default: run until interrupted)", [&o](const std::string& v) {
+        long count = 0;
+        const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), count);
+        if (ec != std::errc() || end != v.data() + v.size() || count < 0) return "a count of 0 or more";
+        o.count = count;
+        return "";
+    });
+    line.option("--talker", "NAME", "sentence name after the '$' (default GPGGA)", [&o](const std::string& v) {
+        if (v.size() > 20) return "a name of at most 20 characters";
+        o.talker = v;
+        return "";
+    });
+    line.option("--link", "PATH", "also make PATH a symbolic link to the device", o.link);
+    return line.parse(args);
 }
 
 // The sentence with its checksum: XOR of the characters between '$' and '*'.
@@ -46,26 +76,13 @@ std::string sentence(const std::string& talker, long n) {
 } // namespace
 
 int main(int argc, char** argv) {
-    double rate = 1.0;
-    long count = 0;
-    std::string talker = "GPGGA";
-    std::string link;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "--rate" && hasValue) rate = std::atof(argv[++i]);
-        else if (a == "--count" && hasValue) count = std::atol(argv[++i]);
-        else if (a == "--talker" && hasValue) talker = argv[++i];
-        else if (a == "--link" && hasValue) link = argv[++i];
-        else {
-            usage();
-            return a == "--help" ? 0 : 2;
-        }
-    }
-    if (!(rate >= 0.1 && rate <= 100.0) || count < 0 || talker.empty() || talker.size() > 20) {
-        usage();
-        return 2;
-    }
+    Options o;
+    const cv::cli::Verdict verdict = readCommandLine(std::vector<std::string>(argv + 1, argv + argc), o);
+    if (!verdict.run()) return cv::cli::finish(verdict, "cvinstrument", std::cout, std::cerr);
+    const double rate = o.rate;
+    const long count = o.count;
+    const std::string& talker = o.talker;
+    const std::string& link = o.link;
 
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {

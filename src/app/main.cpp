@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #include "app/host_application_qt.h"
+#include "base/command_line.h"
 #include "app/hostmain_window.h"
 #include "link/link_screen_qt.h"
 #include "app/operator_dialogs_qt.h"
@@ -45,12 +47,6 @@ QString startSimulator(QProcess& sim, const QStringList& extra) {
     return QString::fromUtf8(sim.readLine()).trimmed();
 }
 
-// A usage error: one line naming the fault and where to read more, never the whole help.
-int usageError(const QString& fault) {
-    std::fprintf(stderr, "cvhost: %s\nTry 'cvhost --help'\n", qPrintable(fault));
-    return 2;
-}
-
 // "N=DEVICE" (or "COMN=DEVICE") with N 1..12 and a device; the port map checks nothing more than this.
 bool isComMapping(const QString& text) {
     const qsizetype eq = text.indexOf('=');
@@ -61,13 +57,17 @@ bool isComMapping(const QString& text) {
     return eq > 0 && ok && n >= 1 && n <= cv::kMaxComNumber && !text.mid(eq + 1).trimmed().isEmpty();
 }
 
-} // namespace
+struct Options {
+    bool simulate = false;
+    QStringList simulateOptions;
+    QStringList comMappings;
+    int loggerPort = 0;   // 0: none opened at start-up
+    int speedChoice = 6;  // 9600
+};
 
-int main(int argc, char** argv) {
-    // The command line is read before the window system is reached, so --help, --version and
-    // a usage error work without a display.
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+// Reads cvhost's options; the verdict says whether the program goes on.
+cv::cli::Verdict readCommandLine(const QStringList& arguments, Options& options) {
+    const auto usageError = [](const QString& fault) { return cv::cli::usageError(fault.toStdString()); };
     QCommandLineParser parser;
     parser.setApplicationDescription("CV Logger Host: set up, watch and download the KR-8 logger.");
     const QCommandLineOption help(QStringList{"h", "help"}, "Show this help and exit.");
@@ -87,39 +87,61 @@ int main(int argc, char** argv) {
                              "(default 9600).",
                              "BAUD", "9600");
     parser.addOptions({help, version, simulate, simulateOption, com, loggerPort, speed});
-    if (!parser.parse(arguments)) return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        // With no application object yet the parser cannot know the program's name.
-        std::fputs(qPrintable(parser.helpText().replace("<executable_name>", "cvhost")), stdout);
-        return 0;
+    if (!parser.parse(arguments)) {
+        // In the words the programs built on the core use for the same faults.
+        for (const QString& name : parser.unknownOptionNames())
+            for (const QString& a : arguments.mid(1))
+                if (a == "-" + name || a == "--" + name || a.startsWith("--" + name + "="))
+                    return usageError(QString("unknown option '%1'").arg(a.section('=', 0, 0)));
+        for (const QCommandLineOption& o : {simulateOption, com, loggerPort, speed})
+            if (arguments.last() == "--" + o.names().first())
+                return usageError(QString("--%1 needs a value").arg(o.names().first()));
+        for (const QCommandLineOption& o : {help, version, simulate})
+            for (const QString& a : arguments.mid(1))
+                if (a.startsWith("--" + o.names().last() + "="))
+                    return usageError(QString("--%1 takes no value").arg(o.names().last()));
+        return usageError(parser.errorText());
     }
-    if (parser.isSet(version)) {
-        std::puts("cvhost " CVHOST_VERSION_TEXT " (build " CVHOST_BUILD_TEXT ")");
-        return 0;
-    }
+    // With no application object yet the parser cannot know the program's name.
+    if (parser.isSet(help))
+        return {cv::cli::Verdict::Help, parser.helpText().replace("<executable_name>", "cvhost").toStdString()};
+    if (parser.isSet(version)) return {cv::cli::Verdict::Version, cv::cli::versionLine("cvhost")};
     if (!parser.positionalArguments().isEmpty())
         return usageError(QString("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    for (const QString& m : parser.values(com))
+    options.comMappings = parser.values(com);
+    for (const QString& m : options.comMappings)
         if (!isComMapping(m)) return usageError(QString("--com '%1': expected N=DEVICE with N from 1 to 12").arg(m));
-    int portNumber = 0;
-    int speedChoice = 6;
     if (parser.isSet(loggerPort)) {
         bool ok = false;
-        portNumber = parser.value(loggerPort).toInt(&ok);
-        if (!ok || portNumber < 1 || portNumber > cv::kMaxComNumber)
+        options.loggerPort = parser.value(loggerPort).toInt(&ok);
+        if (!ok || options.loggerPort < 1 || options.loggerPort > cv::kMaxComNumber)
             return usageError(QString("--logger-port '%1': expected a COM number from 1 to 12")
                                   .arg(parser.value(loggerPort)));
     }
     if (parser.isSet(speed)) {
         if (!parser.isSet(loggerPort) && !parser.isSet(simulate))
             return usageError("--speed needs --logger-port (or --simulate) to say which port it is for");
-        speedChoice = speedChoiceOfText(parser.value(speed));
-        if (speedChoice == 0)
+        options.speedChoice = speedChoiceOfText(parser.value(speed));
+        if (options.speedChoice == 0)
             return usageError(QString("--speed '%1': expected 600 .. 115200, 4800,7,E,1 or 9600,7,E,1")
                                   .arg(parser.value(speed)));
     }
-    if (parser.isSet(simulateOption) && !parser.isSet(simulate))
-        return usageError("--simulate-option needs --simulate");
+    options.simulate = parser.isSet(simulate);
+    options.simulateOptions = parser.values(simulateOption);
+    if (parser.isSet(simulateOption) && !options.simulate) return usageError("--simulate-option needs --simulate");
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The command line is read before the window system is reached, so --help, --version and
+    // a usage error work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    Options options;
+    const cv::cli::Verdict verdict = readCommandLine(arguments, options);
+    if (!verdict.run()) return cv::cli::finish(verdict, "cvhost", std::cout, std::cerr);
 
     if (!haveDisplay()) {
         std::fprintf(stderr, "cvhost: no display available (set DISPLAY, or run it under xvfb-run).\n");
@@ -127,7 +149,7 @@ int main(int argc, char** argv) {
     }
     cv::HostApplication app(argc, argv);
     QApplication::setApplicationName("cvhost");
-    QApplication::setApplicationVersion(CVHOST_VERSION_TEXT " (build " CVHOST_BUILD_TEXT ")");
+    QApplication::setApplicationVersion(QString::fromStdString(cv::cli::programVersion()));
 
     cv::PortMap portMap;
     std::string error;
@@ -135,7 +157,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cvhost: %s\n", error.c_str());
         return 2;
     }
-    for (const QString& m : parser.values(com)) {
+    for (const QString& m : options.comMappings) {
         if (!portMap.addMapping(m.toStdString(), &error)) {
             std::fprintf(stderr, "cvhost: %s\n", error.c_str());
             return 2;
@@ -143,14 +165,15 @@ int main(int argc, char** argv) {
     }
 
     QProcess simulator;
-    if (parser.isSet(simulate)) {
-        const QString device = startSimulator(simulator, parser.values(simulateOption));
+    int portNumber = options.loggerPort;
+    if (options.simulate) {
+        const QString device = startSimulator(simulator, options.simulateOptions);
         if (device.isEmpty()) {
             std::fprintf(stderr, "cvhost: could not start the logger simulator (kr8sim)\n");
             return 2;
         }
         portMap.set(1, device.toStdString());
-        if (!parser.isSet(loggerPort)) portNumber = 1;
+        if (portNumber == 0) portNumber = 1;
     }
 
     cv::SystemClock clock;
@@ -163,7 +186,7 @@ int main(int argc, char** argv) {
     dialogs.setParent(&window);
     cv::WarningBox& warnings = window.services().warnings;
     app.setReporter([&warnings](const std::string& what) { warnings.show("Program Error", what); });
-    if (portNumber > 0) window.linkScreen()->selectLoggerPort(portNumber, speedChoice);
+    if (portNumber > 0) window.linkScreen()->selectLoggerPort(portNumber, options.speedChoice);
     window.startTimers();
     window.show();
     const int rc = app.exec();

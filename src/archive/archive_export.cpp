@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include "base/bytes.h"
+#include "base/command_line.h"
 #include "base/text_format.h"
 #include "protocol/mux_record.h"
 
@@ -140,82 +141,76 @@ void reportFault(const std::string& path, const ArchiveWalker& w, std::ostream& 
     err << "cvarchive: " << path << ": offset " << w.faultOffset() << ": " << w.fault() << "\n";
 }
 
+constexpr const char* kProgram = "cvarchive";
+
 struct Arguments {
     std::string command;
     ExportSelection selection;
     TableFormat format = TableFormat::Csv;
     std::string outputDirectory;
     std::vector<std::string> files;
-    bool help = false;
 };
 
-std::string parseArguments(const std::vector<std::string>& args, Arguments& a) {
-    bool optionsEnded = false;
-    int selections = 0;
-    auto value = [&](size_t& i, const std::string& name, std::string& into) -> std::string {
-        const std::string& arg = args[i];
-        if (arg.size() > name.size() && arg.compare(0, name.size() + 1, name + "=") == 0) {
-            into = arg.substr(name.size() + 1);
-        } else if (i + 1 < args.size()) {
-            into = args[++i];
-        } else {
-            return "option " + name + " needs a value";
-        }
-        return into.empty() ? "option " + name + " needs a value" : std::string();
-    };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            if (a.command.empty() && !optionsEnded) {
-                a.command = arg;
-            } else {
-                a.files.push_back(arg);
-            }
-            continue;
-        }
-        auto is = [&](const std::string& name) { return arg == name || arg.rfind(name + "=", 0) == 0; };
-        std::string v;
-        if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "-h" || arg == "--help") {
-            a.help = true;
-        } else if (arg == "--all") {
-            ++selections;
-        } else if (arg == "--analog") {
-            a.selection.analog = true;
-            ++selections;
-        } else if (is("--port")) {
-            if (auto e = value(i, "--port", v); !e.empty()) return e;
-            if (v.size() != 1 || v[0] < '1' || v[0] > '8') return "--port needs a port from 1 to 8, not \"" + v + "\"";
-            a.selection.port = v[0] - '0';
-            ++selections;
-        } else if (is("--format")) {
-            if (auto e = value(i, "--format", v); !e.empty()) return e;
-            if (v == "csv") {
-                a.format = TableFormat::Csv;
-            } else if (v == "tsv") {
-                a.format = TableFormat::Tsv;
-            } else {
-                return "--format is csv or tsv, not \"" + v + "\"";
-            }
-        } else if (arg == "-o" || is("--output")) {
-            if (auto e = value(i, arg == "-o" ? "-o" : "--output", v); !e.empty()) return e;
-            a.outputDirectory = v;
-        } else if (arg.size() > 2 && arg.rfind("-o", 0) == 0) {
-            a.outputDirectory = arg.substr(2);
-        } else {
-            return "unknown option " + arg;
-        }
+cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) {
+    cli::CommandLine line(
+        kProgram,
+        {"list FILE...", "export [--port N|--analog|--all] [--format csv|tsv] [-o DIR] FILE...", "verify FILE..."},
+        "Reads archive files (recorded live, hourly or daily, or archive.NNN from the extraction).\n"
+        "\n"
+        "Commands:\n"
+        "  list     one line per record: offset, logger ID, sequence number, time stamp (and in\n"
+        "           seconds where the record counts 10 ms units), data length and the nine\n"
+        "           section lengths; then a summary line per file\n"
+        "  export   the text each port delivered, one row per line, with the time stamp, logger\n"
+        "           ID and sequence number of the record the line began in; sections that are\n"
+        "           not text, and the analog data, as hex, one row per record. Several files\n"
+        "           are read in name order as one stream\n"
+        "  verify   walks the records by their lengths and reports the first framing fault",
+        "A record whose section lengths do not add up to its data length (the extraction\n"
+        "copies such records from the logger as they are) is framed by its data length: list\n"
+        "marks it in the note column, export writes its data as one hex cell (in the _unsplit\n"
+        "table with -o) when every section is exported, and each is named on standard error.\n"
+        "\n"
+        "Progress goes to standard error for files over 4 MB when it is a terminal.\n"
+        "\n"
+        "Exit status: 0 all well, 1 a file could not be read or is damaged, 2 bad usage,\n"
+        "3 done with warnings (records whose sections do not add up).\n");
+    bool analog = false, all = false;
+    line.option("--port", "N", "export port N (1 to 8) only", [&a](const std::string& v) {
+        if (v.size() != 1 || v[0] < '1' || v[0] > '8') return "a port from 1 to 8";
+        a.selection.port = v[0] - '0';
+        return "";
+    });
+    line.flag("--analog", analog, "export the analog data only");
+    line.flag("--all", all, "export every port and the analog data (the default)");
+    line.option("--format", "F",
+                "csv (RFC 4180, the default) or tsv (tab, line end and backslash written as \\t, \\n, \\r and "
+                "\\\\); UTF-8 with a header row",
+                [&a](const std::string& v) {
+                    if (v != "csv" && v != "tsv") return "csv or tsv";
+                    a.format = v == "csv" ? TableFormat::Csv : TableFormat::Tsv;
+                    return "";
+                });
+    line.option("-o,--output", "D", "write one table per port into folder D instead of one table to standard output",
+                a.outputDirectory);
+    std::vector<std::string> words;  // the command, then the files
+    line.arguments(words);
+    const cli::Verdict verdict = line.parse(args);
+    if (!verdict.run()) return verdict;
+    a.selection.analog = analog;
+    if (!words.empty()) {
+        a.command = words.front();
+        a.files.assign(words.begin() + 1, words.end());
     }
-    if (a.help) return {};
-    if (a.command.empty()) return "no command given (list, export or verify)";
+    const size_t selections = line.count("--port") + line.count("--analog") + line.count("--all");
+    if (a.command.empty()) return cli::usageError("no command given (list, export or verify)");
     if (a.command != "list" && a.command != "export" && a.command != "verify")
-        return "unknown command \"" + a.command + "\" (list, export or verify)";
-    if (a.command != "export" && (selections || !a.outputDirectory.empty()))
-        return "--port, --analog, --all and -o belong to export";
-    if (selections > 1) return "choose one of --port N, --analog and --all";
-    if (a.files.empty()) return "no archive file given";
-    return {};
+        return cli::usageError("unknown command '" + a.command + "' (list, export or verify)");
+    if (a.command != "export" && (selections > 0 || line.count("--output") > 0))
+        return cli::usageError("--port, --analog, --all and -o belong to export");
+    if (selections > 1) return cli::usageError("choose one of --port N, --analog and --all");
+    if (a.files.empty()) return cli::usageError("no archive file given");
+    return verdict;
 }
 
 // Walks each file record by record, with progress on a terminal: `record` sees every record,
@@ -508,54 +503,10 @@ std::string tableRow(const TableRow& row, TableFormat format) {
     return out;
 }
 
-std::string archiveCommandHelp() {
-    return "Usage: cvarchive list FILE...\n"
-           "       cvarchive export [--port N|--analog|--all] [--format csv|tsv] [-o DIR] FILE...\n"
-           "       cvarchive verify FILE...\n"
-           "\n"
-           "Reads archive files (recorded live, hourly or daily, or archive.NNN from the extraction).\n"
-           "\n"
-           "Commands:\n"
-           "  list     one line per record: offset, logger ID, sequence number, time stamp (and in\n"
-           "           seconds where the record counts 10 ms units), data length and the nine\n"
-           "           section lengths; then a summary line per file\n"
-           "  export   the text each port delivered, one row per line, with the time stamp, logger\n"
-           "           ID and sequence number of the record the line began in; sections that are\n"
-           "           not text, and the analog data, as hex, one row per record. Several files\n"
-           "           are read in name order as one stream\n"
-           "  verify   walks the records by their lengths and reports the first framing fault\n"
-           "\n"
-           "A record whose section lengths do not add up to its data length (the extraction\n"
-           "copies such records from the logger as they are) is framed by its data length: list\n"
-           "marks it in the note column, export writes its data as one hex cell (in the _unsplit\n"
-           "table with -o) when every section is exported, and each is named on standard error.\n"
-           "\n"
-           "Options:\n"
-           "  --port N        export port N (1 to 8) only\n"
-           "  --analog        export the analog data only\n"
-           "  --all           export every port and the analog data (the default)\n"
-           "  --format F      csv (RFC 4180, the default) or tsv (tab, line end and backslash\n"
-           "                  written as \\t, \\n, \\r and \\\\); UTF-8 with a header row\n"
-           "  -o, --output D  write one table per port into folder D instead of one table\n"
-           "                  to standard output\n"
-           "  -h, --help      show this text\n"
-           "\n"
-           "Progress goes to standard error for files over 4 MB when it is a terminal.\n"
-           "\n"
-           "Exit status: 0 all well, 1 a file could not be read or is damaged, 2 bad usage,\n"
-           "3 done with warnings (records whose sections do not add up).\n";
-}
-
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
     Arguments a;
-    if (const std::string e = parseArguments(args, a); !e.empty()) {
-        err << "cvarchive: " << e << " (cvarchive --help shows the usage)\n";
-        return kArchiveExitUsage;
-    }
-    if (a.help) {
-        out << archiveCommandHelp();
-        return kArchiveExitOk;
-    }
+    if (const cli::Verdict verdict = parseArguments(args, a); !verdict.run())
+        return cli::finish(verdict, kProgram, out, err);
     if (a.command == "list") return list(a, out, err, progress);
     if (a.command == "verify") return verify(a, out, err, progress);
     return exportTables(a, out, err, progress);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/command_line.h"
+
 namespace cv {
 
 struct ArchiveRecordInfo {
@@ -105,11 +107,10 @@ std::string tableRow(const TableRow& row, TableFormat format);
 
 constexpr int kArchiveExitOk = 0;
 constexpr int kArchiveExitFault = 1;  // a file could not be read, or is damaged
-constexpr int kArchiveExitUsage = 2;
+constexpr int kArchiveExitUsage = cli::kExitUsage;
 constexpr int kArchiveExitWarnings = 3;  // done, but some records' sections do not add up
 
 // Runs cvarchive on the arguments after the program name. progress: stderr is a terminal.
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress);
-std::string archiveCommandHelp();
 
 } // namespace cv

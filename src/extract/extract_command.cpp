@@ -4,6 +4,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/command_line.h"
 #include "extract/run_extraction.h"
 #include "extract/warning_sink.h"
 
@@ -11,20 +12,10 @@ namespace cv {
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: cvextract [--raw] [--debug] [-o DIR] RUNFILE...\n"
-    "Extracts logger run files (run.NNN) into archive.NNN, Battery.NNN and Summary.NNN,\n"
-    "one file after another, exactly as the host program does after an upload.\n"
-    "\n"
-    "  --raw              also write the raw files Port1.NNN .. Port8.NNN, analog.NNN and timestp.NNN\n"
-    "  --debug            write the record listing log.dat into the output folder\n"
-    "                     (each run file starts it afresh, as in the program)\n"
-    "  -o, --output DIR   write the outputs into DIR (created when missing) instead of\n"
-    "                     the folder of each run file\n"
-    "  -h, --help         show this help and exit\n"
-    "  --                 take every argument after it as a run file\n"
-    "\n"
-    "Warnings are printed on standard error.\n"
+constexpr const char* kProgram = "cvextract";
+
+constexpr const char* kExitStatusText =
+    "Every argument after -- is taken as a run file. Warnings are printed on standard error.\n"
     "\n"
     "Exit status:\n"
     "  0  every run file was extracted whole\n"
@@ -49,42 +40,26 @@ private:
 struct Arguments {
     bool raw = false;
     bool debug = false;
-    bool help = false;
-    std::filesystem::path outputDirectory;
+    std::string outputDirectory;
     std::vector<std::string> runFiles;
 };
 
-// Returns an error text, or an empty string when the arguments are usable.
-std::string parseArguments(const std::vector<std::string>& args, Arguments& parsed) {
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsEnded || a.empty() || a[0] != '-' || a == "-") {
-            parsed.runFiles.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-        } else if (a == "--raw") {
-            parsed.raw = true;
-        } else if (a == "--debug") {
-            parsed.debug = true;
-        } else if (a == "-h" || a == "--help") {
-            parsed.help = true;
-        } else if (a == "-o" || a == "--output") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) return "option " + a + " needs a folder";
-            parsed.outputDirectory = args[++i];
-        } else if (a.rfind("--output=", 0) == 0) {
-            if (a.size() == 9) return "option --output needs a folder";
-            parsed.outputDirectory = a.substr(9);
-        } else if (a.size() > 2 && a.rfind("-o", 0) == 0) {
-            parsed.outputDirectory = a.substr(2);
-        } else {
-            return "unknown option " + a;
-        }
-    }
-    if (!parsed.help && parsed.runFiles.empty()) return "no run file given";
-    return {};
+cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& parsed) {
+    cli::CommandLine line(kProgram, {"[--raw] [--debug] [-o DIR] RUNFILE..."},
+                          "Extracts logger run files (run.NNN) into archive.NNN, Battery.NNN and Summary.NNN,\n"
+                          "one file after another, exactly as the host program does after an upload.",
+                          kExitStatusText);
+    line.flag("--raw", parsed.raw, "also write the raw files Port1.NNN .. Port8.NNN, analog.NNN and timestp.NNN");
+    line.flag("--debug", parsed.debug,
+              "write the record listing log.dat into the output folder (each run file starts it afresh, as in "
+              "the program)");
+    line.option("-o,--output", "DIR",
+                "write the outputs into DIR (created when missing) instead of the folder of each run file",
+                parsed.outputDirectory);
+    line.arguments(parsed.runFiles);
+    const cli::Verdict verdict = line.parse(args);
+    if (verdict.run() && parsed.runFiles.empty()) return cli::usageError("no run file given");
+    return verdict;
 }
 
 const char* statusText(ExtractStatus status) {
@@ -115,20 +90,13 @@ std::string damageText(const ExtractionResult& r) {
 
 int runExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     Arguments parsed;
-    const std::string problem = parseArguments(args, parsed);
-    if (parsed.help) {
-        out << kUsage;
-        return kExtractExitOk;
-    }
-    if (!problem.empty()) {
-        err << "cvextract: " << problem << '\n' << kUsage;
-        return kExtractExitUsage;
-    }
+    if (const cli::Verdict verdict = parseArguments(args, parsed); !verdict.run())
+        return cli::finish(verdict, kProgram, out, err);
     if (!parsed.outputDirectory.empty()) {
         std::error_code ec;
         std::filesystem::create_directories(parsed.outputDirectory, ec);
         if (!std::filesystem::is_directory(parsed.outputDirectory, ec)) {
-            err << "cvextract: cannot create the output folder " << parsed.outputDirectory.string() << '\n';
+            err << "cvextract: cannot create the output folder " << parsed.outputDirectory << '\n';
             return kExtractExitUnusable;
         }
     }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/command_line.h"
+
 namespace cv {
 
 // Exit status: 0 every run file extracted whole, 1 some run file could not be used or an
@@ -13,11 +15,11 @@ namespace cv {
 // over 3.
 constexpr int kExtractExitOk = 0;
 constexpr int kExtractExitUnusable = 1;
-constexpr int kExtractExitUsage = 2;
+constexpr int kExtractExitUsage = cli::kExitUsage;
 constexpr int kExtractExitIncomplete = 3;
 
-// Runs the extractor on the arguments that follow the program name. Progress goes to out,
-// warnings and errors to err.
+// Runs the extractor on the arguments that follow the program name. Progress (and --help)
+// goes to out, warnings and errors to err.
 int runExtractCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 } // namespace cv

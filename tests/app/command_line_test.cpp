@@ -1,5 +1,6 @@
-// The three programs as a script or a user calls them wrongly: one line naming the fault, a
-// pointer to --help, exit status 2; and cvhost's help and version need no display.
+// The five programs as a script or a user calls them: --help and --version on standard output
+// with status 0, a usage error as one line naming the fault and a pointer to --help on standard
+// error with status 2; none of it needs a display.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -7,7 +8,11 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+
+#include "support/temp_dir.h"
 
 namespace cv {
 namespace {
@@ -19,24 +24,48 @@ std::filesystem::path programDir() {
 
 struct Outcome {
     int status = -1;
-    std::string output;  // standard error, or standard output with `stdoutOnly`
+    std::string out, err;
 };
 
-Outcome run(const std::string& program, const std::string& args, bool stdoutOnly = false) {
+Outcome run(const std::string& program, const std::string& args) {
+    test::TempDir dir;
     const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" +
-                                (programDir() / program).string() + "' " + args +
-                                (stdoutOnly ? " 2>/dev/null" : " 2>&1 >/dev/null");
+                                (programDir() / program).string() + "' " + args + " 2>'" + (dir / "err").string() +
+                                "' </dev/null";
     Outcome o;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return o;
     std::array<char, 4096> buffer{};
     size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) o.output.append(buffer.data(), n);
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) o.out.append(buffer.data(), n);
     const int raw = pclose(pipe);
     o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream err(dir / "err");
+    o.err.assign(std::istreambuf_iterator<char>(err), {});
     return o;
 }
 
+class ProgramConvention : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ProgramConvention, HelpVersionAndAUsageError) {
+    const std::string& program = GetParam();
+    const Outcome help = run(program, "--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: " + program + " ", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+    const Outcome version = run(program, "--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind(program + " 7.06 (build ", 0), 0u) << version.out;
+    const Outcome wrong = run(program, "--bogus");
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_EQ(wrong.err, program + ": unknown option '--bogus'\nTry '" + program + " --help'\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(AllPrograms, ProgramConvention,
+                         ::testing::Values("cvhost", "kr8sim", "cvextract", "cvarchive", "cvinstrument"));
+
+// The programs whose options are read in main() only; the others are tested in-process.
 struct UsageCase {
     std::string program, args, fault;
 };
@@ -49,30 +78,27 @@ TEST_P(UsageErrors, OneLineNamingTheFaultThenTheWayToHelp) {
     const UsageCase& c = GetParam();
     const Outcome o = run(c.program, c.args);
     EXPECT_EQ(o.status, 2);
-    EXPECT_EQ(o.output, c.program + ": " + c.fault + "\nTry '" + c.program + " --help'\n");
+    EXPECT_EQ(o.err, c.program + ": " + c.fault + "\nTry '" + c.program + " --help'\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    AllPrograms, UsageErrors,
-    ::testing::Values(UsageCase{"cvhost", "--bogus", "Unknown option 'bogus'."},
-                      UsageCase{"cvhost", "--com 13=/dev/ttyUSB0",
+    MainOnly, UsageErrors,
+    ::testing::Values(UsageCase{"cvhost", "--com 13=/dev/ttyUSB0",
                                 "--com '13=/dev/ttyUSB0': expected N=DEVICE with N from 1 to 12"},
                       UsageCase{"cvhost", "--speed 9600",
                                 "--speed needs --logger-port (or --simulate) to say which port it is for"},
                       UsageCase{"cvhost", "--simulate-option=--generate-runs=5", "--simulate-option needs --simulate"},
-                      UsageCase{"kr8sim", "--bogus", "unknown option: --bogus"},
-                      UsageCase{"kr8sim", "--throttle", "--throttle needs a value"},
-                      UsageCase{"cvextract", "--bogus", "unknown option --bogus"},
-                      UsageCase{"cvextract", "", "no run file given"}));
+                      UsageCase{"cvhost", "--logger-port", "--logger-port needs a value"},
+                      UsageCase{"cvhost", "--simulate=yes", "--simulate takes no value"},
+                      UsageCase{"cvhost", "extra", "unexpected argument 'extra'"},
+                      UsageCase{"cvinstrument", "--rate 0", "--rate '0': expected a rate from 0.1 to 100"},
+                      UsageCase{"cvinstrument", "--count -1", "--count '-1': expected a count of 0 or more"},
+                      UsageCase{"cvinstrument", "--talker ''", "--talker needs a value"}));
 
-TEST(CvhostCommandLine, HelpAndVersionNeedNoDisplay) {
-    const Outcome help = run("cvhost", "--help", true);
-    EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.output.rfind("Usage: cvhost [options]\n", 0), 0u) << help.output;
-    EXPECT_NE(help.output.find("--simulate-option <OPTION>"), std::string::npos);
-    const Outcome version = run("cvhost", "--version", true);
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.output.rfind("cvhost 7.06", 0), 0u) << version.output;
+TEST(CvhostCommandLine, HelpListsItsOptions) {
+    const Outcome help = run("cvhost", "--help");
+    EXPECT_EQ(help.out.rfind("Usage: cvhost [options]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("--simulate-option <OPTION>"), std::string::npos);
 }
 
 } // namespace

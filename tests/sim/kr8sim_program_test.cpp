@@ -196,12 +196,5 @@ TEST_P(Kr8SimPacing, DirectoryArrivesAtTheLineSpeedOnlyWhenPaced) {
 
 INSTANTIATE_TEST_SUITE_P(PacedOrNot, Kr8SimPacing, ::testing::Bool());
 
-TEST(Kr8SimProgram, RefusesAWrongCommandLine) {
-    if (kr8simBinary().empty()) GTEST_SKIP() << "kr8sim is not built beside the tests";
-    Kr8SimProcess process({"--corrupt-fraction", "2"});
-    ASSERT_TRUE(process.started());
-    EXPECT_EQ(process.waitExit(5s), 2);
-}
-
 } // namespace
 } // namespace cv::test

@@ -234,7 +234,7 @@ TEST(RunStore, RunFilesAreReadWhole) {
 
 struct CliCase {
     std::vector<std::string> args;
-    bool ok;
+    std::string fault;  // empty: the line is used
     std::function<void(const Kr8SimCommandLine&)> check;
 };
 
@@ -248,30 +248,37 @@ class Kr8SimCli : public ::testing::TestWithParam<CliCase> {};
 TEST_P(Kr8SimCli, ParsesOrRefuses) {
     const CliCase& c = GetParam();
     const Kr8SimCommandLine line = parseKr8SimCommandLine(c.args);
-    EXPECT_EQ(line.error.empty(), c.ok) << line.error;
-    if (c.ok && c.check) c.check(line);
+    if (!c.fault.empty()) {
+        EXPECT_EQ(line.verdict.kind, cli::Verdict::UsageError);
+        EXPECT_EQ(line.verdict.text, c.fault);
+    } else {
+        if (line.verdict.kind != cli::Verdict::Help) {
+            EXPECT_TRUE(line.verdict.run()) << line.verdict.text;
+        }
+        if (c.check) c.check(line);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Options, Kr8SimCli,
     ::testing::Values(
-        CliCase{{}, true, [](const Kr8SimCommandLine& l) {
+        CliCase{{}, "", [](const Kr8SimCommandLine& l) {
                     EXPECT_TRUE(l.devicePath.empty());
                     EXPECT_EQ(l.options.deviceType, 2);
                     EXPECT_EQ(l.options.firmwareWord, sim::kDefaultFirmwareWord);
                 }},
-        CliCase{{"--pty", "--link", "/tmp/kr8", "--device-type", "3", "--logger-id=4"}, true,
+        CliCase{{"--pty", "--link", "/tmp/kr8", "--device-type", "3", "--logger-id=4"}, "",
                 [](const Kr8SimCommandLine& l) {
                     EXPECT_EQ(l.linkPath, "/tmp/kr8");
                     EXPECT_EQ(l.options.deviceType, 3);
                     EXPECT_EQ(l.options.loggerId, 4);
                 }},
-        CliCase{{"--firmware", "6.9"}, true,
+        CliCase{{"--firmware", "6.9"}, "",
                 [](const Kr8SimCommandLine& l) {
                     EXPECT_EQ(sim::firmwareMajor(l.options.firmwareWord), 6);
                     EXPECT_EQ(sim::firmwareMinor(l.options.firmwareWord), 90);
                 }},
-        CliCase{{"--run", "3=/data/run.003", "--run", "4=/data/run.004", "--generate-runs", "5", "--seed", "9"}, true,
+        CliCase{{"--run", "3=/data/run.003", "--run", "4=/data/run.004", "--generate-runs", "5", "--seed", "9"}, "",
                 [](const Kr8SimCommandLine& l) {
                     ASSERT_EQ(l.runFiles.size(), 2u);
                     EXPECT_EQ(l.runFiles[1].first, 4);
@@ -281,7 +288,7 @@ INSTANTIATE_TEST_SUITE_P(
                 }},
         CliCase{{"--corrupt-fraction", "0.25", "--lost-ack-fraction", "0.1", "--throttle", "11520", "--baud-mismatch",
                  "--silent", "--withhold-first-blocks", "2"},
-                true,
+                "",
                 [](const Kr8SimCommandLine& l) {
                     EXPECT_DOUBLE_EQ(l.options.faults.corruptFraction, 0.25);
                     EXPECT_DOUBLE_EQ(l.options.faults.lostAckFraction, 0.1);
@@ -290,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_TRUE(l.options.faults.silent);
                     EXPECT_EQ(l.options.faults.withheldFirstBlocks, 2);
                 }},
-        CliCase{{"--device", "/dev/ttyUSB0", "--firmware-word", "0x70630F06", "--clock-offset", "-30"}, true,
+        CliCase{{"--device", "/dev/ttyUSB0", "--firmware-word", "0x70630F06", "--clock-offset", "-30"}, "",
                 [](const Kr8SimCommandLine& l) {
                     EXPECT_EQ(l.devicePath, "/dev/ttyUSB0");
                     EXPECT_EQ(l.options.firmwareWord, 0x70630F06u);
@@ -299,7 +306,7 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{{"--stream-units", "0,1,2,2,4", "--stream-interval", "100", "--gap-every", "5", "--gap-length=3",
                  "--duplicate-every", "4", "--empty-every", "7", "--stray-unit", "6", "--stray-every", "2", "--sent-log",
                  "/tmp/sent"},
-                true,
+                "",
                 [](const Kr8SimCommandLine& l) {
                     EXPECT_EQ(l.options.streamUnits, (std::vector<int>{0, 1, 2, 4}));
                     EXPECT_EQ(l.options.streamInterval, 100ms);
@@ -312,14 +319,18 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(f.strayEvery, 2u);
                     EXPECT_EQ(l.sentLogPath, "/tmp/sent");
                 }},
-        CliCase{{"--help"}, true, [](const Kr8SimCommandLine& l) { EXPECT_TRUE(l.help); }},
-        CliCase{{"--corrupt-fraction", "1.5"}, false, {}}, CliCase{{"--throttle", "fast"}, false, {}},
-        CliCase{{"--run", "3"}, false, {}}, CliCase{{"--run", "x=/a"}, false, {}},
-        CliCase{{"--device"}, false, {}}, CliCase{{"--firmware", "7"}, false, {}},
-        CliCase{{"--silent=yes"}, false, {}}, CliCase{{"--bogus"}, false, {}},
-        CliCase{{"--logger-id", "70000"}, false, {}}, CliCase{{"--stream-units", "1,5"}, false, {}},
-        CliCase{{"--stream-units", "1,,2"}, false, {}}, CliCase{{"--stray-unit", "4"}, false, {}},
-        CliCase{{"--gap-length", "0"}, false, {}}));
+        CliCase{{"--help"}, "", [](const Kr8SimCommandLine& l) { EXPECT_EQ(l.verdict.kind, cli::Verdict::Help); }},
+        CliCase{{"--corrupt-fraction", "1.5"}, "--corrupt-fraction '1.5': expected a fraction from 0 to 1", {}},
+        CliCase{{"--throttle", "fast"}, "--throttle 'fast': expected a number from 0 to 100000000", {}},
+        CliCase{{"--run", "3"}, "--run '3': expected N=PATH", {}},
+        CliCase{{"--run", "x=/a"}, "--run 'x=/a': expected N=PATH", {}},
+        CliCase{{"--firmware", "7"}, "--firmware '7': expected a version such as 7.06", {}},
+        CliCase{{"--logger-id", "70000"}, "--logger-id '70000': expected a number from -32768 to 32767", {}},
+        CliCase{{"--stream-units", "1,5"}, "--stream-units '1,5': expected units 0..4 separated by commas", {}},
+        CliCase{{"--stream-units", "1,,2"}, "--stream-units '1,,2': expected units 0..4 separated by commas", {}},
+        CliCase{{"--stray-unit", "4"}, "--stray-unit '4': expected a number from 5 to 255", {}},
+        CliCase{{"--gap-length", "0"}, "--gap-length '0': expected a number from 1 to 255", {}},
+        CliCase{{"stray"}, "unexpected argument 'stray'", {}}));
 
 } // namespace
 } // namespace cv::test
