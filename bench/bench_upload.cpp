@@ -235,14 +235,14 @@ std::optional<UploadFigures> uploadOnce(size_t size, Line line, std::string& err
     runOptions.targetSize = size;
     runOptions.runNumber = 1;
     const std::vector<uint8_t> run = cv::sim::RunFileGenerator(runOptions).bytes();
-    sim.addRun(1, run);
+    sim.memory().addRun(1, run);
 
     cv::PortMap map;
     if (relay) {
-        sim.startFd(relay->takeSimulatorEnd());
+        sim.line().startFd(relay->takeSimulatorEnd());
         map.set(1, relay->hostDevice());
     } else {
-        map.set(1, sim.startPty());
+        map.set(1, sim.line().startPty());
     }
     cv::SystemClock clock;
     BenchDialogs dialogs(dir.path() / "run.001");
@@ -257,7 +257,7 @@ std::optional<UploadFigures> uploadOnce(size_t size, Line line, std::string& err
 
     auto fail = [&](const char* what) {
         error = what;
-        sim.stop();
+        sim.line().stop();
         return std::nullopt;
     };
     if (!runUntil([&] { return form.facts().state == kStandby; }, 15s)) return fail("no Standby status");
@@ -270,16 +270,16 @@ std::optional<UploadFigures> uploadOnce(size_t size, Line line, std::string& err
     form.findChild<QPushButton*>("BTUpload")->click();
     if (!runUntil([&] { return session.transferRunning(); }, 5s)) return fail("the upload never started");
     const Clock::time_point requested = Clock::now();
-    const cv::Kr8SimStats before = sim.stats();
+    const cv::Kr8SimStats before = sim.probe().stats();
     const uint64_t relayedBefore = relay ? relay->bytesToHost() : 0;
     const int64_t total = int64_t(run.size());
     if (!runUntil([&] { return session.bytesReceived() >= total; }, 300s)) return fail("the run never arrived whole");
     const Clock::time_point lastBlock = Clock::now();
-    const cv::Kr8SimStats after = sim.stats();
+    const cv::Kr8SimStats after = sim.probe().stats();
     const uint64_t relayedAfter = relay ? relay->bytesToHost() : 0;
     if (!runUntil([&] { return uploadRun->text() == "Upload is Complete"; }, 30s)) return fail("no completion shown");
     const Clock::time_point complete = Clock::now();
-    sim.stop();
+    sim.line().stop();
 
     std::ifstream in(dir.path() / "run.001", std::ios::binary);
     const std::vector<uint8_t> got{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -101,19 +101,19 @@ int main(int argc, char** argv) {
     cv::Kr8Simulator simulator(line.options);
     for (const auto& [number, path] : line.runFiles) {
         std::string error;
-        if (!simulator.addRunFile(number, path, &error)) {
+        if (!simulator.memory().addRunFile(number, path, &error)) {
             std::cerr << "kr8sim: " << error << "\n";
             return 1;
         }
     }
-    if (line.generateRuns > 0) simulator.generateRuns(line.generateRuns, line.generateSeed);
+    if (line.generateRuns > 0) simulator.memory().generateRuns(line.generateRuns, line.generateSeed);
 
     std::string device;
     try {
         if (line.devicePath.empty()) {
-            device = simulator.startPty();
+            device = simulator.line().startPty();
         } else {
-            simulator.startDevice(line.devicePath);
+            simulator.line().startDevice(line.devicePath);
             device = line.devicePath;
         }
     } catch (const std::exception& e) {
@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
         std::string error;
         if (!makeLink(line.linkPath, device, error)) {
             std::cerr << "kr8sim: " << error << "\n";
-            simulator.stop();
+            simulator.line().stop();
             return 1;
         }
     }
@@ -135,12 +135,12 @@ int main(int argc, char** argv) {
         const timespec interval{0, 200'000'000};
         while (sigtimedwait(&signals, nullptr, &interval) < 0) {
             if (errno != EAGAIN && errno != EINTR) break;
-            if (!simulator.isConnected()) continue;
+            if (!simulator.line().isConnected()) continue;
             if (const auto bytesPerSecond = lineBytesPerSecond(device)) {
-                cv::Kr8SimFaults faults = simulator.faults();
+                cv::Kr8SimFaults faults = simulator.probe().faults();
                 if (faults.throttleBytesPerSecond != *bytesPerSecond) {
                     faults.throttleBytesPerSecond = *bytesPerSecond;
-                    simulator.setFaults(faults);
+                    simulator.probe().setFaults(faults);
                 }
             }
         }
@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
         int received = 0;
         sigwait(&signals, &received);
     }
-    simulator.stop();
+    simulator.line().stop();
     if (sentLog) std::fclose(sentLog);
     if (!line.linkPath.empty()) {
         std::error_code ec;

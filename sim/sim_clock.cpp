@@ -1,10 +1,10 @@
 // The logger's clock: local wall-clock seconds with an offset the host sets, and the wake-up
 // of a logger put to sleep until a time.
-#include "simulator.h"
-
 #include <ctime>
 
-namespace cv {
+#include "sim_logger.h"
+
+namespace cv::sim {
 
 namespace {
 
@@ -17,23 +17,23 @@ int64_t localWallClockNow() {
 
 } // namespace
 
-int64_t Kr8Simulator::loggerClockLocked() const { return localWallClockNow() + m_clockOffset; }
+int64_t SimLogger::loggerClockLocked() const { return localWallClockNow() + m_clockOffset; }
 
-void Kr8Simulator::setLoggerClockLocked(int64_t seconds) { m_clockOffset = seconds - localWallClockNow(); }
+void SimLogger::setLoggerClock(int64_t seconds) { m_clockOffset = seconds - localWallClockNow(); }
 
-void Kr8Simulator::wakeIfDueLocked() {
-    if (m_state == sim::state::kSleeping && m_wakeTime && loggerClockLocked() >= *m_wakeTime) wakeUpLocked();
+void SimLogger::wakeIfDue() {
+    if (m_state == state::kSleeping && m_wakeTime && loggerClockLocked() >= *m_wakeTime) wakeUp();
 }
 
-int64_t Kr8Simulator::clockOffset() const { return locked(m_clockOffset); }
+int64_t SimLogger::clockOffset() const { return m_core.locked(m_clockOffset); }
 
-void Kr8Simulator::setClockOffset(int64_t seconds) { setLocked(m_clockOffset, seconds); }
+void SimLogger::setClockOffset(int64_t seconds) { m_core.setLocked(m_clockOffset, seconds); }
 
-int64_t Kr8Simulator::loggerClock() const {
-    std::lock_guard lock(m_mutex);
+int64_t SimLogger::loggerClock() const {
+    std::lock_guard lock(m_core.mutex());
     return loggerClockLocked();
 }
 
-std::optional<int64_t> Kr8Simulator::wakeTime() const { return locked(m_wakeTime); }
+std::optional<int64_t> SimLogger::wakeTime() const { return m_core.locked(m_wakeTime); }
 
-} // namespace cv
+} // namespace cv::sim

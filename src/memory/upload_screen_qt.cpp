@@ -38,12 +38,14 @@ UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const Pa
       m_result(m_page->UpLoadResult),
       m_extractChoice(m_page->ExtractFilesRG),
       m_extractionWarnings(std::make_unique<WarningBoxSink>(services.warnings)),
+      m_extractRun(extract ? std::move(extract) : [this](const std::filesystem::path& file, int choice) {
+          return extractRunFile(file, choice);
+      }),
       m_directory(services.warnings, *this),
-      m_session(m_directory, services.commands, services.warnings, services.dialogs, *this,
-                extract ? std::move(extract) : [this](const std::filesystem::path& file, int choice) {
-                    return extractRunFile(file, choice);
-                },
-                &services.automaticCommands()) {
+      m_session(m_directory, services.commands, services.warnings, services.dialogs, *this, m_extractRun,
+                &services.automaticCommands()),
+      m_memoryCommands(m_session, m_directory, services.commands, services.warnings, services.dialogs),
+      m_onDemandExtraction(m_session, services.warnings, services.dialogs, *this, m_extractRun) {
     connectButton(m_page->BTGetDirectory, this, &UploadScreen::BTGetDirectoryClick);
     connectButton(m_page->BTUpload, this, &UploadScreen::BTUploadClick);
     connectButton(m_page->BTCancelUpload, this, &UploadScreen::BTCancelUploadClick);
@@ -94,10 +96,11 @@ void UploadScreen::timeoutTick() {
     m_session.timeoutTick();
 }
 
-void UploadScreen::clearRunList() { m_session.clearRunList(); }
+// The directory table keeps its contents, so a row shown later still fetches its run.
+void UploadScreen::clearRunList() { m_directory.clearRows(); }
 
 void UploadScreen::BTGetDirectoryClick() {
-    m_session.getDirectory(m_services.facts.state, m_services.facts.deviceName);
+    m_memoryCommands.getDirectory(m_services.facts.state, m_services.facts.deviceName);
 }
 
 void UploadScreen::BTUploadClick() {
@@ -110,9 +113,11 @@ void UploadScreen::BTUploadClick() {
 
 void UploadScreen::BTCancelUploadClick() { m_session.cancel(); }
 
-void UploadScreen::BTClearMemoryClick() { m_session.clearMemory(); }
+void UploadScreen::BTClearMemoryClick() { m_memoryCommands.clearMemory(); }
 
-void UploadScreen::BTExtractClick() { m_session.extractOnDemand(m_extractChoice ? m_extractChoice->itemIndex() : -1); }
+void UploadScreen::BTExtractClick() {
+    m_onDemandExtraction.extractChosenFile(m_extractChoice ? m_extractChoice->itemIndex() : -1);
+}
 
 void UploadScreen::setProgressMaximum(long maximum) {
     if (!m_progress) return;

@@ -7,6 +7,8 @@
 
 #include "extract/run_extraction.h"
 
+#include "memory/logger_memory_commands.h"
+#include "memory/on_demand_extraction.h"
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
 #include "memory/upload_view.h"
@@ -89,8 +91,11 @@ private:
     std::unique_ptr<WarningSink> m_extractionWarnings;
     ExtractionState m_extraction;
     bool m_debugListing = false;
+    ExtractRunFile m_extractRun;
     RunDirectory m_directory;
     UploadSession m_session;
+    LoggerMemoryCommands m_memoryCommands;
+    OnDemandExtraction m_onDemandExtraction;
 };
 
 } // namespace cv

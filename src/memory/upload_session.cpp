@@ -5,7 +5,6 @@
 #include <exception>
 
 #include "base/bytes.h"
-#include "base/logger_codes.h"
 #include "protocol/commands.h"
 #include "base/text_format.h"
 #include "memory/run_directory.h"
@@ -18,8 +17,6 @@ namespace {
 const char* const kUnableTitle = "Unable to comply";
 const char* const kUploadInProgress = "Upload in progress";
 const char* const kSelectFileTypes = "Please Select the File Types To Be Extracted";
-const char* const kDirectoryErrorTitle = "Directory Error";
-const char* const kNotInStandbyFormat = "The %s Must be in Standby before the Directory can be Retrieved";
 const char* const kSaveTitle = "Save Logger File";
 const char* const kSaveFilter = "Run (run.000-run.999)|run.*";
 const char* const kRunFileFormat = "run.%03d";
@@ -36,42 +33,26 @@ const char* const kUploadComplete = "Upload is Complete";
 const char* const kUploadCancelled = "Upload Cancelled";
 const char* const kFileSizeFormat = "File Size:  %1ld K";
 const char* const kDuplicatesFormat = "Duplicate Packets:  %1ld";
-const char* const kClearTitle = "Clear Memory";
-const char* const kClearQuestion = "Are you sure you want to clear the flash memory?";
-const char* const kClearedTitle = "**** WARNING ****";
-const char* const kClearedText = "The status must return to Standby before removing power or any other action is taken";
-const char* const kExtractTitle = "Extract Run File";
 const char* const kSelectRunsFirst = "Select the runs to upload in the list first";
 const char* const kNothingToUpload = "The runs selected hold no data: there is nothing to upload";
 const char* const kNameRefusedFormat =
     "Runs are saved as run.NNN in the folder chosen, so the name %s cannot be used.\n\n"
     "Choose only the folder and keep the name %s.";
 const char* const kSilenceFormat = "No data from the logger for %ld s";
-const char* const kWrittenFormat = "Runs written to %s: %s";
-const char* const kIncompleteFormat = "%s incomplete (%lld of %lld bytes)";
-const char* const kCannotOpenFormat = "Unable to open %s";
-const char* const kNoRecordFormat = "%s holds no complete record: nothing was extracted";
-const char* const kExtractedFormat = "%s extracted into %s: %s";
-const char* const kExtractedDamagedFormat = "%s is cut short or damaged; what it holds was extracted into %s: %s";
-const char* const kNothingExtractedFormat = "Nothing extracted from %s";
 constexpr long kSilenceShownAfter = 10;  // seconds without a block before the page says so
-const char* const kExtractFilter = "Run Files|Run.*|All Files|*.*";
+constexpr long kIdleTicksBeforeRepeat = 3;  // time-out ticks without a block before the request is repeated
 
 constexpr int64_t kMaxProgressSteps = 3200;
 constexpr uint32_t kAckGoOn = 1;
 constexpr uint32_t kAckCancel = 2;
-constexpr uint16_t kClearMemoryArgument = 1;
 constexpr size_t kBlockNumberOffset = 2;
 constexpr size_t kCountOffset = 6;
 constexpr size_t kDataOffset = 8;
-
-// Resets a flag when a scope ends, whichever way it ends.
-struct FlagScope {
-    bool& flag;
-    explicit FlagScope(bool& f) : flag(f) { flag = true; }
-    ~FlagScope() { flag = false; }
-};
 } // namespace
+
+std::string extractionFailedText(const std::filesystem::path& runFile, const std::exception& e) {
+    return format(kExtractFailedFormat, runFile.string().c_str(), e.what());
+}
 
 UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
                              OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract,
@@ -82,7 +63,8 @@ UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, War
       m_warnings(warnings),
       m_dialogs(dialogs),
       m_view(view),
-      m_extract(std::move(extract)) {
+      m_extract(std::move(extract)),
+      m_writtenNote(view) {
     resetDirectory();
 }
 
@@ -99,33 +81,18 @@ void UploadSession::resetDirectory() {
     m_directory.reset();
     m_runsRemaining = 0;
     m_cancel = false;
-    m_extracting = false;
-    m_transferRunning = false;
-    m_phase = Phase::Idle;
+    // A finished upload still stops the time-out timer at its next tick.
+    if (m_phase != Phase::Complete) m_phase = Phase::Idle;
 }
 
-void UploadSession::clearRunList() { m_directory.clearRows(); }
-
-void UploadSession::getDirectory(int loggerState, const std::string& deviceName) {
-    m_directory.clearWarned();
-    if (m_runsRemaining != 0) {
-        m_warnings.show(kUnableTitle, kUploadInProgress);
-        return;
-    }
-    if (loggerState != loggerstate::kStandby && loggerState != loggerstate::kEndOfRun) {
-        m_warnings.show(kDirectoryErrorTitle, format(kNotInStandbyFormat, deviceName.c_str()));
-        return;
-    }
-    if (!m_commands.sendCommand(cmd::kGetDirectory)) return;
-    resetDirectory();
-    m_directory.clearRows();
+bool UploadSession::refuseWhileUploading() {
+    if (m_runsRemaining == 0) return false;
+    m_warnings.show(kUnableTitle, kUploadInProgress);
+    return true;
 }
 
 void UploadSession::queueSelection(const std::vector<int>& selectedRows, int extractChoice) {
-    if (m_runsRemaining != 0) {
-        m_warnings.show(kUnableTitle, kUploadInProgress);
-        return;
-    }
+    if (refuseWhileUploading()) return;
     if (extractChoice < 0) {
         m_warnings.show(kUnableTitle, kSelectFileTypes);
         return;
@@ -179,10 +146,9 @@ void UploadSession::queueSelection(const std::vector<int>& selectedRows, int ext
     // A Cancel pressed while nothing was running must not end the upload asked for now.
     m_cancel = false;
     m_runsRemaining = counted;
-    m_written.clear();
     m_silentSeconds = 0;
     m_silenceShown = false;
-    m_view.setResultText("");
+    m_writtenNote.begin(m_folder);
 }
 
 bool UploadSession::nameIsARunFile(const std::string& name, const std::string& proposed) const {
@@ -198,34 +164,18 @@ bool UploadSession::nameIsARunFile(const std::string& name, const std::string& p
     return false;
 }
 
-// The page keeps a line of what this upload put on disk, so the operator knows where the runs
-// went and which of them is short of what the directory listed.
-void UploadSession::noteRunWritten(bool cutShort) {
-    if (cutShort)
-        m_written.push_back(format(kIncompleteFormat, m_fileName.c_str(), static_cast<long long>(m_received),
-                                   static_cast<long long>(m_expected)));
-    else
-        m_written.push_back(m_fileName);
-    showWritten();
-}
-
-void UploadSession::showWritten() {
-    std::string runs;
-    for (const std::string& run : m_written) runs += (runs.empty() ? "" : ", ") + run;
-    m_view.setResultText(format(kWrittenFormat, m_folder.string().c_str(), runs.c_str()));
-}
+void UploadSession::noteRunWritten(bool cutShort) { m_writtenNote.add(m_fileName, cutShort, m_received, m_expected); }
 
 void UploadSession::supervisionTick() {
     // The overwrite question of a starting run is open: its loop must not start another.
-    if (m_startingRun) return;
-    if (m_runsRemaining != 0 && !m_extracting && m_phase != Phase::Idle &&
-        ++m_silentSeconds >= kSilenceShownAfter) {
+    if (m_phase == Phase::Starting) return;
+    if (m_runsRemaining != 0 && waitingForTheLogger() && ++m_silentSeconds >= kSilenceShownAfter) {
         // A logger that stops in the middle of a run sends nothing to say so.
         m_view.setStatusText(format(kSilenceFormat, m_silentSeconds));
         m_silenceShown = true;
     }
-    if (m_runsRemaining != 0 && m_idleTicks > 2 && m_idleTicks < kUploadFinished) {
-        if (m_cancel && !m_extracting && m_phase != Phase::Idle) {
+    if (m_runsRemaining != 0 && m_phase != Phase::Complete && m_idleTicks >= kIdleTicksBeforeRepeat) {
+        if (m_cancel && waitingForTheLogger()) {
             // Cancel travels in block acknowledgements; with no block for three time-out ticks
             // the logger will not carry it, so the upload ends here instead of waiting forever.
             if (m_file.is_open()) noteRunWritten(true);
@@ -233,21 +183,20 @@ void UploadSession::supervisionTick() {
             m_view.setUploadRunText(kUploadCancelled);
             return;
         }
-        if (m_phase == Phase::Requested && !m_extracting) {
-            m_transferRunning = false;  // the same run is requested again below
-            m_previousEnd.reset();      // asked twice: a zero-count block is this run's answer
+        if (m_phase == Phase::Requested) {
+            m_phase = Phase::Idle;  // the same run is requested again below
+            m_previousEnd.reset();  // asked twice: a zero-count block is this run's answer
         } else {
             m_idleTicks = 0;
         }
     }
-    if (m_runsRemaining != 0 && !m_transferRunning && !m_extracting && m_cancel && m_phase == Phase::Idle) {
+    if (m_runsRemaining != 0 && nextRunMayStart() && m_cancel) {
         // Cancel pressed between two runs: do not start the next one only to cancel it.
         endUpload();
         m_view.setUploadRunText(kUploadCancelled);
         return;
     }
-    if (m_runsRemaining != 0 && !m_transferRunning && !m_extracting) {
-        m_transferRunning = true;
+    if (m_runsRemaining != 0 && nextRunMayStart()) {
         m_idleTicks = 0;
         switch (startNextRun()) {
         case StartResult::Cancelled:
@@ -265,10 +214,11 @@ void UploadSession::supervisionTick() {
 }
 
 void UploadSession::timeoutTick() {
-    if (m_idleTicks == kUploadFinished) {
+    if (m_phase == Phase::Complete) {
         m_view.setTimeoutEnabled(false);
+        m_phase = Phase::Idle;
         m_idleTicks = 0;
-    } else if (!m_extracting) {
+    } else if (m_phase != Phase::Extracting) {
         ++m_idleTicks;
     }
 }
@@ -283,11 +233,10 @@ bool UploadSession::overwriteNeedsAsking(const std::filesystem::path& path) cons
 }
 
 UploadSession::StartResult UploadSession::startNextRun() {
-    FlagScope starting(m_startingRun);
+    m_phase = Phase::Starting;
     closeRunFile();  // a repeated request starts the file afresh
 
     for (int slot = m_directory.firstFlaggedSlot(); slot >= 0; slot = m_directory.firstFlaggedSlot()) {
-        m_phase = Phase::Requested;
         m_idleTicks = 0;
         m_currentSlot = slot;
         m_currentRun = m_directory.slot(slot).runNumber;
@@ -322,7 +271,6 @@ UploadSession::StartResult UploadSession::startNextRun() {
         m_view.setProgressMaximum(long(m_expected / m_divisor));
         m_received = 0;
         m_duplicates = 0;
-        m_firstBlockPending = true;
         m_writeFailed = false;
         if (!m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0)) {
             // The operator has been told the port took nothing; asking again every few
@@ -330,12 +278,12 @@ UploadSession::StartResult UploadSession::startNextRun() {
             endUpload();
             return StartResult::Cancelled;
         }
+        if (m_phase == Phase::Starting) m_phase = Phase::Requested;
         return StartResult::Started;
     }
 
     // Nothing left to fetch: every remaining run was skipped.
     m_runsRemaining = 0;
-    m_transferRunning = false;
     m_phase = Phase::Idle;
     m_idleTicks = 0;
     m_view.setTimeoutEnabled(false);
@@ -357,7 +305,10 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
         if (count == 0 && m_previousEnd && *m_previousEnd == number) sendAck(number);
         return;
     }
-    if (count == 0 && m_firstBlockPending && m_previousEnd && *m_previousEnd == number) {
+    // An open run file belongs to the run in hand; until one of its data blocks is written, a
+    // block may still be the last run's.
+    const bool firstBlockPending = m_phase != Phase::Receiving;
+    if (count == 0 && firstBlockPending && m_previousEnd && *m_previousEnd == number) {
         // The last run's end block repeated after this run was requested: not this run's end.
         sendAck(number);
         return;
@@ -368,7 +319,7 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
     if (count > 0) {
         // Block numbers only tell apart consecutive blocks of one run, so the first block of a
         // run is never a repeat.
-        if (!m_firstBlockPending && number == m_lastBlock) {
+        if (!firstBlockPending && number == m_lastBlock) {
             ++m_duplicates;
         } else if (!m_writeFailed) {
             const size_t n = std::min(size_t(count), kUploadDataBytes);
@@ -381,7 +332,6 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
             } else {
                 m_phase = Phase::Receiving;
                 m_received += int64_t(n);
-                m_firstBlockPending = false;
                 m_previousEnd.reset();
                 written = true;
             }
@@ -420,10 +370,10 @@ bool UploadSession::closeRunFile() {
     return ok;
 }
 
-// The state is settled before each box opens: the timers tick inside a box, and the
-// extraction-running flag keeps them from starting the next run or counting idle ticks.
+// The state is settled before each box opens: the timers tick inside a box, and the Extracting
+// phase keeps them from starting the next run or counting idle ticks.
 void UploadSession::finishRun() {
-    m_phase = Phase::Idle;
+    m_phase = Phase::Extracting;
     // Buffered bytes reach the disk at the latest when the file closes.
     const bool closeFailed = !closeRunFile() && !m_writeFailed;
     if (closeFailed) {
@@ -431,8 +381,6 @@ void UploadSession::finishRun() {
         m_cancel = true;
     }
     m_view.setTimeoutEnabled(false);
-    m_extracting = true;
-    m_transferRunning = false;
     if (m_runsRemaining > 0) --m_runsRemaining;
     if (m_currentSlot >= 0) m_directory.setUploadFlag(m_currentSlot, false);
 
@@ -454,23 +402,20 @@ void UploadSession::finishRun() {
             try {
                 m_extract(path, m_extractChoice);
             } catch (const std::exception& e) {
-                m_warnings.show(format(kUploadErrorTitleFormat, run),
-                                format(kExtractFailedFormat, path.string().c_str(), e.what()));
+                m_warnings.show(format(kUploadErrorTitleFormat, run), extractionFailedText(path, e));
             }
         }
     }
-    m_extracting = false;
+    if (m_phase == Phase::Extracting) m_phase = Phase::Idle;
 
-    if (m_runsRemaining == 0) uploadComplete();
+    if (m_runsRemaining == 0) {
+        m_view.setUploadRunText(kUploadComplete);
+        m_phase = Phase::Complete;
+    }
     if (m_cancel) {
         endUpload();
         m_view.setUploadRunText(kUploadCancelled);
     }
-}
-
-void UploadSession::uploadComplete() {
-    m_view.setUploadRunText(kUploadComplete);
-    m_idleTicks = kUploadFinished;
 }
 
 // Ends an upload early: nothing stays queued, so nothing is fetched later unasked.
@@ -478,8 +423,6 @@ void UploadSession::endUpload() {
     closeRunFile();
     m_directory.clearUploadFlags();
     m_runsRemaining = 0;
-    m_transferRunning = false;
-    m_extracting = false;
     m_cancel = false;
     m_phase = Phase::Idle;
     m_idleTicks = 0;
@@ -487,63 +430,6 @@ void UploadSession::endUpload() {
     if (m_silenceShown) m_view.setStatusText("");  // nothing is waited for any more
     m_silenceShown = false;
     m_silentSeconds = 0;
-}
-
-void UploadSession::clearMemory() {
-    // Erasing the logger now would destroy the queued runs that have not come home yet.
-    if (m_runsRemaining != 0) {
-        m_warnings.show(kUnableTitle, kUploadInProgress);
-        return;
-    }
-    if (m_dialogs.ask(kClearTitle, kClearQuestion, Buttons::YesNo, Icon::Exclamation, Answer::No) != Answer::Yes) return;
-    if (!m_commands.sendCommand(cmd::kClearMemory, kClearMemoryArgument, 0)) return;
-    m_directory.clearRows();
-    m_warnings.show(kClearedTitle, kClearedText);
-}
-
-void UploadSession::extractOnDemand(int extractChoice) {
-    m_extractChoice = extractChoice;
-    // The extraction keeps state of its own for one run at a time; an upload finishing inside
-    // one of its boxes would start a second one over it.
-    if (m_runsRemaining != 0) {
-        m_warnings.show(kUnableTitle, kUploadInProgress);
-        return;
-    }
-    FileChoice choice;
-    choice.title = kExtractTitle;
-    choice.filter = kExtractFilter;
-    const std::optional<std::string> chosen = m_dialogs.chooseOpenFile(choice);
-    if (!chosen || !m_extract) return;
-    const std::filesystem::path path(*chosen);
-    m_view.setResultText("");
-    try {
-        showExtraction(path, m_extract(path, extractChoice));
-    } catch (const std::exception& e) {
-        m_warnings.show(kExtractTitle, format(kExtractFailedFormat, path.string().c_str(), e.what()));
-    }
-}
-
-// Parse Run Files has no progress of its own to show, so it says what came of the file.
-void UploadSession::showExtraction(const std::filesystem::path& path, const ExtractionResult& result) {
-    const std::string file = path.string();
-    const std::string name = path.filename().string();
-    switch (result.status) {
-    case ExtractStatus::CannotOpen: m_warnings.show(kExtractTitle, format(kCannotOpenFormat, file.c_str())); break;
-    case ExtractStatus::Empty: m_warnings.show(kExtractTitle, format(kNoRecordFormat, file.c_str())); break;
-    case ExtractStatus::UnusableName:
-    case ExtractStatus::Refused: break;  // the extraction's own warning has said why
-    case ExtractStatus::Extracted: {
-        std::string files;
-        for (const auto& f : result.files) files += (files.empty() ? "" : ", ") + f.filename().string();
-        if (files.empty()) files = "no file";
-        std::filesystem::path folder = result.files.empty() ? path.parent_path() : result.files.front().parent_path();
-        if (folder.empty()) folder = ".";
-        m_view.setResultText(format(result.incomplete() ? kExtractedDamagedFormat : kExtractedFormat, name.c_str(),
-                                    folder.string().c_str(), files.c_str()));
-        return;
-    }
-    }
-    m_view.setResultText(format(kNothingExtractedFormat, name.c_str()));
 }
 
 } // namespace cv

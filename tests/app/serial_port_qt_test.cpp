@@ -155,7 +155,7 @@ TEST_F(QtPortFixture, ReturningSimulatorIsPickedUpAgainWithoutABox) {
     };
     ASSERT_TRUE(statusArrives());
 
-    sim.stop();
+    sim.line().stop();
     std::filesystem::remove(link);  // as an adapter's by-id link goes; a stale one could meet another test's pty
     ASSERT_TRUE(within(2000, [&] { return ports.readPort(0, buf, sizeof buf) == 0 && ports.isPortLost(0); }));
     EXPECT_TRUE(ports.isPortOpen(0));

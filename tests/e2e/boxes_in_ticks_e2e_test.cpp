@@ -37,7 +37,7 @@ void runEventLoopFor(int ms) {
 TEST(BoxesInTicks, TimersGoOnWhileAWarningFromTheReceiveTickIsOpen) {
     Kr8Simulator sim;
     PortMap map;
-    map.set(1, sim.startPty());
+    map.set(1, sim.line().startPty());
     SystemClock clock;
     QtOperatorDialogs dialogs;
     QtSerialFactory serial{map};
@@ -69,7 +69,7 @@ TEST(BoxesInTicks, TimersGoOnWhileAWarningFromTheReceiveTickIsOpen) {
     openBox("File System Overload")->accept();
     runEventLoopFor(50);
     EXPECT_EQ(form.services().warnings.openCount(), 0);
-    sim.stop();
+    sim.line().stop();
 }
 
 } // namespace

@@ -16,9 +16,9 @@ namespace cv::test {
 
 struct HostAndLogger {
     explicit HostAndLogger(Kr8SimOptions options = {}) : sim(std::move(options)) {
-        map.set(1, sim.startPty());
+        map.set(1, sim.line().startPty());
     }
-    ~HostAndLogger() { sim.stop(); }
+    ~HostAndLogger() { sim.line().stop(); }
 
     Kr8Simulator sim;
     PortMap map;

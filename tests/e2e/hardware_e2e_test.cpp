@@ -37,7 +37,7 @@ struct HardwareE2e : ::testing::Test {
 
 TEST_F(HardwareE2e, ConfigurationIsEditedSentAndReadBackWithTheLoggersReservedBytes) {
     HardwarePage& p = *hw.hardwarePage();
-    const sim::HardwareRecord original = rig.sim.hardware();
+    const sim::HardwareRecord original = rig.sim.logger().hardware();
     p.BTGetHardware->click();
     ASSERT_TRUE(rig.runUntil([&] { return hw.hardwareCurrent(); }, 10s));
     EXPECT_EQ(p.UDSerialNumber->value(), getI16le(&original[2]));
@@ -46,8 +46,8 @@ TEST_F(HardwareE2e, ConfigurationIsEditedSentAndReadBackWithTheLoggersReservedBy
     p.relays[2]->setCurrentIndex(9);
     p.HWPassword->setText("BlueHeron");
     p.BTSendHardwareSetup->click();
-    ASSERT_TRUE(rig.runUntil([&] { return getI16le(&rig.sim.hardware()[2]) == 333; }, 10s));
-    const sim::HardwareRecord adopted = rig.sim.hardware();
+    ASSERT_TRUE(rig.runUntil([&] { return getI16le(&rig.sim.logger().hardware()[2]) == 333; }, 10s));
+    const sim::HardwareRecord adopted = rig.sim.logger().hardware();
     EXPECT_TRUE(std::equal(original.begin() + 10, original.begin() + 14, adopted.begin() + 10));
     EXPECT_EQ(getI16le(&adopted[16 + 4]), 9);
     EXPECT_TRUE(packetChecksumOk(adopted.data(), adopted.size()));
@@ -72,7 +72,7 @@ TEST_F(HardwareE2e, CalibrationIsEditedSentAndReadBack) {
     QTest::keyClicks(p.MEScale[3], "1234");
     p.ALGPassword->setText("BlueHeron");
     p.BTSendAnalogCalibration->click();
-    ASSERT_TRUE(rig.runUntil([&] { return getI16le(&rig.sim.analog()[24 + 6]) == 1234; }, 10s));
+    ASSERT_TRUE(rig.runUntil([&] { return getI16le(&rig.sim.logger().analog()[24 + 6]) == 1234; }, 10s));
 
     p.MEScale[3]->setText("9");
     p.BTGetAnalog->click();
@@ -89,10 +89,10 @@ TEST_F(HardwareE2e, PortTestTextReachesTheMemoUntilStopped) {
     RealTimePage* page = rig.form.streamScreen()->page();
     page->BTDisplayRaw->click();
     ASSERT_TRUE(rig.runUntil([&] { return page->Memo1->toPlainText().contains("PORT 3 TEST 19200,8,N,1 LINE"); }, 10s));
-    ASSERT_TRUE(rig.sim.waitForBlock(10, 1s));
+    ASSERT_TRUE(rig.sim.probe().waitForBlock(10, 1s));
 
     t.BTStopTest->click();
-    ASSERT_TRUE(rig.runUntil([&] { return !rig.sim.receivedCommands(kStopCode).empty(); }, 5s));
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.sim.probe().receivedCommands(kStopCode).empty(); }, 5s));
     rig.runUntil([] { return false; }, 1500ms);  // a line already on its way arrives
     const QString settled = page->Memo1->toPlainText();
     rig.runUntil([] { return false; }, 2500ms);

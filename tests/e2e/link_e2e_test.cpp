@@ -31,7 +31,7 @@ TEST(LinkEndToEnd, ConfirmedMenuCommandReachesTheLoggerByteForByte) {
     rig.form.linkScreen()->selectLoggerPort(1, 6);
     rig.dialogs.answers = {Answer::Ok};
     rig.form.linkScreen()->ResetToMonitorClick();
-    auto got = rig.sim.waitForCommand(cmd::kResetToMonitor, 5s);
+    auto got = rig.sim.probe().waitForCommand(cmd::kResetToMonitor, 5s);
     ASSERT_TRUE(got.has_value());
     const CommandPacket expected = buildCommandPacket(cmd::kResetToMonitor);
     EXPECT_EQ(got->bytes, std::vector<uint8_t>(expected.begin(), expected.end()));

@@ -58,12 +58,12 @@ TEST(LiveDataEndToEnd, EveryRecordSentIsArchivedInOrderAndItsReplayCountsAlike) 
     recordPage->BTRecordArchive->click();
     ASSERT_EQ(rig.form.recordingScreen()->recordingMode(), RecordingMode::Continuous);
 
-    rig.sim.beginSampling();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.sim.sentMuxPackets().size() >= 160; }, 20s));
-    rig.sim.stopSampling();
+    rig.sim.logger().beginSampling();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sim.probe().sentMuxPackets().size() >= 160; }, 20s));
+    rig.sim.logger().stopSampling();
     std::vector<uint8_t> expected;
     size_t records = 0;
-    for (const sim::SentMuxPacket& sent : rig.sim.sentMuxPackets()) {
+    for (const sim::SentMuxPacket& sent : rig.sim.probe().sentMuxPackets()) {
         if (sent.duplicate) continue;
         const auto bytes = archived(sent);
         expected.insert(expected.end(), bytes.begin(), bytes.end());

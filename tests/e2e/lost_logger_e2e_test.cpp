@@ -30,7 +30,7 @@ TEST(LostLoggerEndToEnd, ComesBackBehindTheSameLinkWithNoOperatorAction) {
 
     // Pulled: the device and its link go away, as a by-id link does with a USB adapter. A stale
     // link could meet a pseudo-terminal of another test that got the same number meanwhile.
-    rig.sim.stop();
+    rig.sim.line().stop();
     std::filesystem::remove(link);
     ASSERT_TRUE(rig.runUntil([&] { return rig.form.linkScreen()->portLost(); }, 5s));
     EXPECT_EQ(rig.form.linkScreen()->COMStatus->text(), "COM1 lost - waiting for the device");

@@ -157,7 +157,7 @@ sim::SetupRecord distinctiveSetup() {
 
 TEST(SetupEndToEnd, GetSetupShowsTheLoggersSetupAndTheLinkFollowsItsHostPort) {
     SetupE2eRig rig;
-    rig.sim.setSetup(distinctiveSetup());
+    rig.sim.logger().setSetup(distinctiveSetup());
     ASSERT_TRUE(rig.start("MenuAdvanced"));
     EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
 
@@ -224,7 +224,7 @@ TEST(SetupEndToEnd, GetSetupShowsTheLoggersSetupAndTheLinkFollowsItsHostPort) {
     // The logger's host port runs at 19200: both speed choices show it and the line follows.
     EXPECT_EQ(rig.combo("CBHostPortSetup")->currentText(), "19200");
     EXPECT_EQ(rig.form.linkScreen()->LoggerSetupCB->currentText(), "19200");
-    EXPECT_EQ(lineSpeedOf(rig.sim.devicePath()), speed_t(B19200));
+    EXPECT_EQ(lineSpeedOf(rig.sim.line().devicePath()), speed_t(B19200));
     EXPECT_TRUE(rig.runUntil([&] { return rig.text("COMStatus") == "COM1 @ 19200 Baud"; }, 5s))
         << rig.text("COMStatus").toStdString();
     EXPECT_TRUE(rig.waitForStatusDisplays(1, 5s)) << "statuses stopped after the port was reopened";
@@ -237,7 +237,7 @@ TEST(SetupEndToEnd, SendSetupCarriesTheEditsAndReturnsEveryReservedByte) {
     ASSERT_TRUE(rig.start("MenuAdvanced"));
     ASSERT_TRUE(rig.press("BTGetSetup1"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.text("PStore") == "Setup is Current"; }, 10s));
-    const sim::SetupRecord original = rig.sim.setup();
+    const sim::SetupRecord original = rig.sim.logger().setup();
 
     ASSERT_TRUE(rig.choose("ComboMeter3", 3));    // ASCII
     ASSERT_TRUE(rig.choose("CBPort3Setup", 9));   // 38400
@@ -247,12 +247,12 @@ TEST(SetupEndToEnd, SendSetupCarriesTheEditsAndReturnsEveryReservedByte) {
     ASSERT_TRUE(rig.press("SOPH2"));              // port 2 once per hour
     EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
 
-    rig.sim.clearReceived();
+    rig.sim.probe().clearReceived();
     ASSERT_TRUE(rig.press("BTSendSetup1"));
-    const auto block = rig.sim.waitForBlock(1, 5s);
+    const auto block = rig.sim.probe().waitForBlock(1, 5s);
     ASSERT_TRUE(block.has_value()) << "no setup block reached the logger";
     ASSERT_EQ(block->bytes.size(), at::kLength);
-    EXPECT_EQ(rig.sim.receivedSetups().size(), 1u);
+    EXPECT_EQ(rig.sim.probe().receivedSetups().size(), 1u);
     EXPECT_EQ(rig.text("PStore"), "Setup is Not Current") << "sending does not make the setup current";
 
     // Expected: the logger's record with only the host's fields patched.
@@ -295,14 +295,14 @@ TEST(SetupEndToEnd, IntegratedMeterPortGoesOutAsA19200Bq5) {
     ASSERT_TRUE(rig.start("MenuAdvanced"));
     ASSERT_TRUE(rig.press("BTGetSetup1"));
     ASSERT_TRUE(rig.runUntil([&] { return rig.text("PStore") == "Setup is Current"; }, 10s));
-    const sim::SetupRecord original = rig.sim.setup();
+    const sim::SetupRecord original = rig.sim.logger().setup();
 
     ASSERT_TRUE(rig.choose("ComboMeter1", 2));   // MFX
     ASSERT_TRUE(rig.choose("CBPort1Setup", 6));  // 9600
     ASSERT_TRUE(rig.choose("ModeCB", 5));        // Run Logger Port 2
-    rig.sim.clearReceived();
+    rig.sim.probe().clearReceived();
     ASSERT_TRUE(rig.press("BTSendSetup1"));
-    const auto block = rig.sim.waitForBlock(1, 5s);
+    const auto block = rig.sim.probe().waitForBlock(1, 5s);
     ASSERT_TRUE(block.has_value());
     EXPECT_EQ(rig.combo("CBPort1Setup")->currentText(), "19200");
 
@@ -325,8 +325,8 @@ TEST(SetupEndToEnd, IntegratedMeterPortGoesOutAsA19200Bq5) {
 
 TEST(SetupEndToEnd, StatusIsShownAndFollowsTheLogger) {
     SetupE2eRig rig;
-    rig.sim.setSupplyMillivolts(12520);  // 12.5 V at rest, 12.4 V while sampling, whatever the jitter
-    rig.sim.setMemory(8 * 1024 * 1024, 5 * 1024 * 1024 + 512);
+    rig.sim.logger().setSupplyMillivolts(12520);  // 12.5 V at rest, 12.4 V while sampling, whatever the jitter
+    rig.sim.logger().setMemory(8 * 1024 * 1024, 5 * 1024 * 1024 + 512);
     ASSERT_TRUE(rig.start("MenuAdvanced"));
 
     EXPECT_EQ(rig.text("LBOperation"), "Standby");
@@ -351,11 +351,11 @@ TEST(SetupEndToEnd, StatusIsShownAndFollowsTheLogger) {
         EXPECT_TRUE(rig.shown(name)) << name << " belongs to a KR-8";
 
     // The logger turns into a bq5Plus that samples and talks RS-422.
-    rig.sim.setDeviceType(1);
-    rig.sim.setState(sim::state::kSampling);
+    rig.sim.logger().setDeviceType(1);
+    rig.sim.logger().setState(sim::state::kSampling);
     ASSERT_TRUE(rig.trigger("ChangeHostInterface"));
     ASSERT_TRUE(rig.press("RS422Button"));
-    ASSERT_TRUE(rig.sim.waitUntil([&] { return rig.sim.isRs422(); }, 5s)) << "the switch command did not reach the logger";
+    ASSERT_TRUE(rig.sim.probe().waitUntil([&] { return rig.sim.logger().isRs422(); }, 5s)) << "the switch command did not reach the logger";
 
     ASSERT_TRUE(rig.runUntil(
         [&] {
@@ -379,17 +379,17 @@ TEST(SetupEndToEnd, StatusIsShownAndFollowsTheLogger) {
         EXPECT_FALSE(rig.shown(name)) << name;
 
     // A remote host on an installed port is announced in the left column.
-    sim::SetupRecord withRemote = rig.sim.setup();
+    sim::SetupRecord withRemote = rig.sim.logger().setup();
     putPort(withRemote, 2, {8, 9600, 8, 0});
     frameBlock(withRemote.data(), at::kLength, 1);
-    rig.sim.setSetup(withRemote);
+    rig.sim.logger().setSetup(withRemote);
     ASSERT_TRUE(rig.runUntil([&] { return rig.shown("RemoteHostPanel"); }, 5s));
     EXPECT_EQ(rig.text("RemoteHostPanel"), "Remote Host Is On");
 
     // When statuses stop nothing is cleared; only the logger's time turns yellow.
-    Kr8SimFaults quiet = rig.sim.faults();
+    Kr8SimFaults quiet = rig.sim.probe().faults();
     quiet.silent = true;
-    rig.sim.setFaults(quiet);
+    rig.sim.probe().setFaults(quiet);
     EXPECT_TRUE(rig.runUntil([&] { return shownColour(rig.w<QWidget>("LBDandT")) == QColor(0xFF, 0xFF, 0x00); }, 8s));
     EXPECT_EQ(rig.text("LBOperation"), "Sampling");
 }
@@ -427,31 +427,31 @@ TEST_P(TimeSyncEndToEnd, SetTimeReachesTheLoggerOnlyWhenDue) {
 
     if (c.setTimes == 0) {
         ASSERT_TRUE(rig.waitForStatusDisplays(3, 10s));
-        EXPECT_TRUE(rig.sim.receivedCommands(kSetTimeCode).empty());
-        EXPECT_EQ(rig.sim.clockOffset(), c.loggerOffset);
+        EXPECT_TRUE(rig.sim.probe().receivedCommands(kSetTimeCode).empty());
+        EXPECT_EQ(rig.sim.logger().clockOffset(), c.loggerOffset);
         EXPECT_TRUE(rig.shown("LBDrift"));
         EXPECT_TRUE(QRegularExpression("^Drift:  00:01:0[01] Slow $").match(rig.text("LBDrift")).hasMatch())
             << rig.text("LBDrift").toStdString();
         return;
     }
 
-    ASSERT_TRUE(rig.runUntil([&] { return !rig.sim.receivedCommands(kSetTimeCode).empty(); }, 10s))
+    ASSERT_TRUE(rig.runUntil([&] { return !rig.sim.probe().receivedCommands(kSetTimeCode).empty(); }, 10s))
         << "no set-time command reached the logger";
     const int64_t expected = loggerClockNowFromRuntime();
-    const auto first = rig.sim.receivedCommands(kSetTimeCode).front();
+    const auto first = rig.sim.probe().receivedCommands(kSetTimeCode).front();
     EXPECT_NEAR(double(first.arg32), double(expected), 2.0) << "set-time argument is not the PC's local wall clock";
     EXPECT_EQ(first.bytes, test::commandBytes(kSetTimeCode, 0, first.arg32));
-    EXPECT_NEAR(double(rig.sim.clockOffset()), 0.0, 2.0) << "the logger's clock is not in step after the set-time";
+    EXPECT_NEAR(double(rig.sim.logger().clockOffset()), 0.0, 2.0) << "the logger's clock is not in step after the set-time";
 
     // Statuses with the corrected clock follow: no drift, and nothing more is sent.
     ASSERT_TRUE(rig.runUntil([&] { return !rig.shown("LBDrift"); }, 5s)) << rig.text("LBDrift").toStdString();
     // A status the logger built in the instant before it applied the set-time may still ask for
     // one more; once the drift is gone nothing more may follow.
-    const size_t sentWhileDrifting = rig.sim.receivedCommands(kSetTimeCode).size();
+    const size_t sentWhileDrifting = rig.sim.probe().receivedCommands(kSetTimeCode).size();
     EXPECT_GE(sentWhileDrifting, c.setTimes);
     EXPECT_LE(sentWhileDrifting, c.automatic ? c.setTimes + 1 : c.setTimes);
     ASSERT_TRUE(rig.waitForStatusDisplays(3, 10s));
-    EXPECT_EQ(rig.sim.receivedCommands(kSetTimeCode).size(), sentWhileDrifting);
+    EXPECT_EQ(rig.sim.probe().receivedCommands(kSetTimeCode).size(), sentWhileDrifting);
     EXPECT_FALSE(rig.action("MenuUpdateTimeNow")->isChecked()) << "the one-shot request stays pending";
     EXPECT_EQ(rig.action("MenuAutoTimeUpdate")->isChecked(), c.automatic);
 
@@ -482,12 +482,12 @@ TEST(SetupEndToEnd, LoggerWithoutIdAsksForOneUntilItHasIt) {
     dialog->hide();
     EXPECT_TRUE(rig.runUntil([&] { return dialog->isVisible(); }, 5s));
 
-    rig.sim.clearReceived();
+    rig.sim.probe().clearReceived();
     ASSERT_TRUE(rig.spin("UDMuxID", 3));
     EXPECT_EQ(rig.text("LBNewMuxID"), "  3");
     ASSERT_TRUE(rig.press("BTSendMuxID"));
-    ASSERT_TRUE(rig.sim.waitUntil([&] { return rig.sim.loggerId() == 3; }, 5s));
-    const auto sent = rig.sim.receivedCommands(kSetMuxIdCode);
+    ASSERT_TRUE(rig.sim.probe().waitUntil([&] { return rig.sim.logger().loggerId() == 3; }, 5s));
+    const auto sent = rig.sim.probe().receivedCommands(kSetMuxIdCode);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent.front().bytes, test::bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"));
 
@@ -544,15 +544,15 @@ TEST_P(StopEndToEnd, StopEndsSamplingWithTheTextTheHostPortNeeds) {
     ASSERT_TRUE(rig.runUntil([&] { return rig.text("LBOperation") == "Sampling"; }, 10s));
 
     // The setup marker asks for the setup only in a standby state.
-    rig.sim.clearReceived();
+    rig.sim.probe().clearReceived();
     ASSERT_TRUE(rig.clickPanel("PStore"));
     EXPECT_TRUE(rig.dialogs.saw("Unable to Complete Command", "The Logger Must be in Standby before Sending a new Logger Setup"));
 
     ASSERT_TRUE(rig.press("BTStop"));
     if (c.packetAndBreak) {
         EXPECT_EQ(rig.combo("CBHostPortSetup")->currentText(), "9600");
-        ASSERT_TRUE(rig.sim.waitForText("BREAKBREAKBREAK", 5s));
-        const auto got = rig.sim.received();
+        ASSERT_TRUE(rig.sim.probe().waitForText("BREAKBREAKBREAK", 5s));
+        const auto got = rig.sim.probe().received();
         ASSERT_GE(got.size(), 2u);
         EXPECT_EQ(got[0].kind, Kr8SimReceived::Kind::Command);
         EXPECT_EQ(got[0].bytes, test::bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01"));
@@ -560,16 +560,16 @@ TEST_P(StopEndToEnd, StopEndsSamplingWithTheTextTheHostPortNeeds) {
         EXPECT_EQ(got[1].text(), "    BREAKBREAKBREAK");
     } else {
         EXPECT_EQ(rig.combo("CBHostPortSetup")->currentText(), "9600,7,E,1");
-        ASSERT_TRUE(rig.sim.waitForText("STOP7E1", 5s));
-        EXPECT_TRUE(rig.sim.receivedCommands(kStopCode).empty()) << "a 7,E,1 line gets no stop packet";
-        EXPECT_EQ(rig.sim.receivedTexts(), std::vector<std::string>{"    STOP7E1STOP7E1"});
+        ASSERT_TRUE(rig.sim.probe().waitForText("STOP7E1", 5s));
+        EXPECT_TRUE(rig.sim.probe().receivedCommands(kStopCode).empty()) << "a 7,E,1 line gets no stop packet";
+        EXPECT_EQ(rig.sim.probe().receivedTexts(), std::vector<std::string>{"    STOP7E1STOP7E1"});
     }
-    EXPECT_TRUE(rig.sim.receivedCommands(kGetSetupCode).empty()) << "the marker asked a sampling logger for its setup";
+    EXPECT_TRUE(rig.sim.probe().receivedCommands(kGetSetupCode).empty()) << "the marker asked a sampling logger for its setup";
     ASSERT_TRUE(rig.runUntil([&] { return rig.text("LBOperation") == "End of Run"; }, 10s))
         << rig.text("LBOperation").toStdString();
 
     ASSERT_TRUE(rig.clickPanel("PStore"));
-    EXPECT_TRUE(rig.sim.waitForCommand(kGetSetupCode, 5s).has_value()) << "End of Run is a standby state";
+    EXPECT_TRUE(rig.sim.probe().waitForCommand(kGetSetupCode, 5s).has_value()) << "End of Run is a standby state";
 }
 
 INSTANTIATE_TEST_SUITE_P(SetupEndToEnd, StopEndToEnd,
@@ -603,9 +603,9 @@ TEST(SetupEndToEnd, MooredLoggerSleepsUntilTheEnteredWallClockTime) {
     rig.dialogs.answers = {Answer::Ok};
     ASSERT_TRUE(rig.press("SleepButton"));
 
-    ASSERT_TRUE(rig.sim.waitForState(sim::state::kSleeping, 5s)) << "the logger did not go to sleep";
-    ASSERT_TRUE(rig.sim.wakeTime().has_value());
-    EXPECT_EQ(*rig.sim.wakeTime(), expectedWake) << "entered " << date << " " << time;
+    ASSERT_TRUE(rig.sim.logger().waitForState(sim::state::kSleeping, 5s)) << "the logger did not go to sleep";
+    ASSERT_TRUE(rig.sim.logger().wakeTime().has_value());
+    EXPECT_EQ(*rig.sim.logger().wakeTime(), expectedWake) << "entered " << date << " " << time;
     EXPECT_TRUE(rig.dialogs.saw("KR-8 Sleep Option", "Sleep Until " + time + " on " + date + " ?"));
     EXPECT_FALSE(rig.windowShown("TSleepForm"));
     EXPECT_TRUE(rig.runUntil([&] { return rig.text("LBOperation") == "Sleeping"; }, 5s)) << rig.text("LBOperation").toStdString();

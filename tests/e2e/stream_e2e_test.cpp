@@ -38,9 +38,9 @@ TEST(StreamEndToEnd, CountersAndTheMemoFollowWhatTheLoggerSent) {
     RealTimePage* page = rig.form.streamScreen()->page();
     page->BTDisplayRaw->click();
 
-    rig.sim.beginSampling();
+    rig.sim.logger().beginSampling();
     ASSERT_TRUE(rig.runUntil([&] { std::lock_guard<std::mutex> lock(m); return sent.size() >= 150; }, 30s));
-    rig.sim.stopSampling();
+    rig.sim.logger().stopSampling();
     rig.runUntil([] { return false; }, 1500ms);  // what is still on its way arrives
 
     std::lock_guard<std::mutex> lock(m);

@@ -122,7 +122,7 @@ struct LineUploadRig : HostAndLogger {
     // Run numbers of the upload requests the logger heard, in order.
     std::vector<int> uploadRequests() const {
         std::vector<int> runs;
-        for (const auto& c : sim.receivedCommands(cmd::kUploadRequest)) runs.push_back(int(int16_t(c.arg16)));
+        for (const auto& c : sim.probe().receivedCommands(cmd::kUploadRequest)) runs.push_back(int(int16_t(c.arg16)));
         return runs;
     }
 

@@ -54,25 +54,25 @@ void expectExtracted(const std::filesystem::path& dir, const SimulatedRun& run, 
 
 TEST(UploadEndToEnd, DirectoryShowsOneRowPerRunAndReadingAgainDoesNotDoubleThem) {
     LineUploadRig rig;
-    const std::vector<int16_t> runs = rig.sim.generateRuns(12, 77);
+    const std::vector<int16_t> runs = rig.sim.memory().generateRuns(12, 77);
     ASSERT_EQ(runs.size(), 12u);
     ASSERT_TRUE(rig.connect()) << "the logger never reported Standby";
 
     for (int pass = 0; pass < 2; ++pass) {
         ASSERT_TRUE(rig.getDirectory(12)) << "pass " << pass << ": " << rig.profiles()->count() << " rows";
         // The directory is complete only when the last entry has been framed; more must not follow.
-        ASSERT_TRUE(rig.sim.waitUntil([&] { return rig.sim.stats().directoryEntriesSent == 12u * (pass + 1); }, 5s));
+        ASSERT_TRUE(rig.sim.probe().waitUntil([&] { return rig.sim.probe().stats().directoryEntriesSent == 12u * (pass + 1); }, 5s));
         ASSERT_TRUE(rig.runUntil([&] { return rig.text("CSError") == QString("Run Number: %1").arg(runs.back()); }, 5s));
         ASSERT_EQ(rig.profiles()->count(), 12);
         for (size_t i = 0; i < runs.size(); ++i) {
             const QString row = rig.profiles()->item(int(i))->text();
             EXPECT_TRUE(row.startsWith(QString::fromStdString(format(" %03d ", runs[i])))) << row.toStdString();
-            const uint32_t size = rig.sim.runInfo(runs[i])->size;
+            const uint32_t size = rig.sim.memory().runInfo(runs[i])->size;
             const std::string sizeText = size < 1024 ? format("%12ld  ", long(size)) : format("%12ld K", long(size >> 10));
             EXPECT_TRUE(row.contains(QString::fromStdString(sizeText))) << row.toStdString();
         }
     }
-    EXPECT_EQ(rig.sim.receivedCommands(cmd::kGetDirectory).size(), 2u);
+    EXPECT_EQ(rig.sim.probe().receivedCommands(cmd::kGetDirectory).size(), 2u);
 }
 
 TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAcknowledgements) {
@@ -84,7 +84,7 @@ TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAckno
     TempDir dir;
     const std::vector<SimulatedRun> runs = {generateRun(1, 100 * 1024, 11), generateRun(2, 400 * 1024, 12),
                                             generateRun(3, 1024 * 1024, 13)};
-    for (const SimulatedRun& run : runs) rig.sim.addRun(run.number, run.bytes);
+    for (const SimulatedRun& run : runs) rig.sim.memory().addRun(run.number, run.bytes);
     // About the sizes asked for: a file ends with the first record that reaches its target.
     EXPECT_NEAR(double(runs[0].bytes.size()), 100 * 1024.0, 8 * 1024.0);
     EXPECT_NEAR(double(runs[1].bytes.size()), 400 * 1024.0, 8 * 1024.0);
@@ -102,7 +102,7 @@ TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAckno
         SCOPED_TRACE("run " + std::to_string(run.number));
         const auto path = dir / format("run.%03d", run.number);
         ASSERT_TRUE(std::filesystem::exists(path));
-        EXPECT_TRUE(readFile(path) == *rig.sim.runBytes(run.number)) << "run file differs from the logger's";
+        EXPECT_TRUE(readFile(path) == *rig.sim.memory().runBytes(run.number)) << "run file differs from the logger's";
         expectExtracted(dir.path(), run, true);
         EXPECT_FALSE(rig.sawBoxTitled(format("Run.%03d - File Upload Error", run.number)));
     }
@@ -113,7 +113,7 @@ TEST(UploadEndToEnd, ThreeRunsArriveWholeOverALineThatDamagesBlocksAndLosesAckno
     EXPECT_EQ(bar->value(), bar->maximum());
 
     // The faults really happened, so the files above prove the recovery.
-    const Kr8SimStats stats = rig.sim.stats();
+    const Kr8SimStats stats = rig.sim.probe().stats();
     EXPECT_GT(stats.corruptedBlocks, 0u);
     EXPECT_GT(stats.acksIgnored, 0u);
     EXPECT_GT(rig.form.receiver().counters().badUploadBlocks, 0u);
@@ -135,12 +135,12 @@ TEST(UploadEndToEnd, RequestThatBringsNoBlockIsRepeatedAndTheRunStillArrives) {
     LineUploadRig rig(o);
     TempDir dir;
     const SimulatedRun run = generateRun(4, 48 * 1024, 21);
-    rig.sim.addRun(run.number, run.bytes);
+    rig.sim.memory().addRun(run.number, run.bytes);
 
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.getDirectory(1));
     rig.upload({4}, 0, dir.path());
-    ASSERT_TRUE(rig.runUntil([&] { return rig.sim.stats().firstBlocksWithheld == 1; }, 10s));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sim.probe().stats().firstBlocksWithheld == 1; }, 10s));
     EXPECT_EQ(rig.uploadRequests(), std::vector<int>{4});
     ASSERT_TRUE(rig.waitForUploadText("Upload is Complete", 60s)) << rig.text("UpLoadRun").toStdString();
 
@@ -154,8 +154,8 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     LineUploadRig rig(quickRepeats());
     TempDir dir;
     const SimulatedRun first = generateRun(1, 300 * 1024, 31), second = generateRun(2, 120 * 1024, 32);
-    rig.sim.addRun(first.number, first.bytes);
-    rig.sim.addRun(second.number, second.bytes);
+    rig.sim.memory().addRun(first.number, first.bytes);
+    rig.sim.memory().addRun(second.number, second.bytes);
 
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.getDirectory(2));
@@ -166,7 +166,7 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
 
     EXPECT_EQ(rig.session().runsRemaining(), 0);
     EXPECT_EQ(rig.uploadRequests(), std::vector<int>{1});
-    EXPECT_EQ(rig.sim.stats().uploadsCancelled, 1u);
+    EXPECT_EQ(rig.sim.probe().stats().uploadsCancelled, 1u);
     // What came before the cancel is kept and named as incomplete; no error box, and no Summary
     // that would read as a whole run's.
     const auto partial = readFile(dir / "run.001");
@@ -196,11 +196,11 @@ TEST(UploadEndToEnd, CancelEndsAnUploadWhoseLoggerNeverAnswersTheRequest) {
     o.faults.withheldFirstBlocks = 1000;
     LineUploadRig rig(o);
     TempDir dir;
-    rig.sim.addRun(5, generateRun(5, 8 * 1024, 41).bytes);
+    rig.sim.memory().addRun(5, generateRun(5, 8 * 1024, 41).bytes);
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.getDirectory(1));
     rig.upload({5}, 0, dir.path());
-    ASSERT_TRUE(rig.runUntil([&] { return rig.sim.stats().firstBlocksWithheld >= 1; }, 10s));
+    ASSERT_TRUE(rig.runUntil([&] { return rig.sim.probe().stats().firstBlocksWithheld >= 1; }, 10s));
 
     rig.button("BTCancelUpload")->click();
     ASSERT_TRUE(rig.waitForUploadText("Upload Cancelled", 30s)) << rig.text("UpLoadRun").toStdString();
@@ -215,7 +215,7 @@ class ClearMemoryEndToEnd : public ::testing::TestWithParam<Answer> {};
 TEST_P(ClearMemoryEndToEnd, OnlyAYesErasesTheLoggerAndEmptiesTheList) {
     const bool yes = GetParam() == Answer::Yes;
     LineUploadRig rig;
-    rig.sim.generateRuns(3, 5);
+    rig.sim.memory().generateRuns(3, 5);
     ASSERT_TRUE(rig.connect());
     ASSERT_TRUE(rig.getDirectory(3));
 
@@ -228,8 +228,8 @@ TEST_P(ClearMemoryEndToEnd, OnlyAYesErasesTheLoggerAndEmptiesTheList) {
         EXPECT_EQ(rig.profiles()->count(), 0);
         EXPECT_TRUE(rig.dialogs.saw("**** WARNING ****",
                                     "The status must return to Standby before removing power or any other action is taken"));
-        EXPECT_TRUE(rig.runUntil([&] { return rig.sim.runNumbers().empty(); }, 10s)) << "the logger kept its runs";
-        const auto clear = rig.sim.receivedCommands(cmd::kClearMemory);
+        EXPECT_TRUE(rig.runUntil([&] { return rig.sim.memory().runNumbers().empty(); }, 10s)) << "the logger kept its runs";
+        const auto clear = rig.sim.probe().receivedCommands(cmd::kClearMemory);
         ASSERT_EQ(clear.size(), 1u);
         EXPECT_EQ(clear[0].arg16, 1);
         EXPECT_EQ(clear[0].arg32, 0u);
@@ -238,8 +238,8 @@ TEST_P(ClearMemoryEndToEnd, OnlyAYesErasesTheLoggerAndEmptiesTheList) {
         // The next command on the line is the directory read: no clear went out before it.
         rig.button("BTGetDirectory")->click();
         ASSERT_TRUE(rig.runUntil([&] { return rig.profiles()->count() == 3; }, 10s));
-        EXPECT_TRUE(rig.sim.receivedCommands(cmd::kClearMemory).empty());
-        EXPECT_EQ(rig.sim.runNumbers().size(), 3u);
+        EXPECT_TRUE(rig.sim.probe().receivedCommands(cmd::kClearMemory).empty());
+        EXPECT_EQ(rig.sim.memory().runNumbers().size(), 3u);
     }
 }
 

@@ -152,7 +152,7 @@ TEST(RunDirectory, RunNumbersFrom512AreDroppedWithAnOverloadWarning) {
 
 TEST(RunDirectory, TableNeverGrowsBeyond512Slots) {
     UploadRig rig;
-    rig.session.getDirectory(9, "KR-8");
+    rig.memory.getDirectory(9, "KR-8");
     for (int pass = 0; pass < 2; ++pass)
         for (int run = 0; run < 512; ++run) rig.entry(int16_t(run), 2000);
     EXPECT_EQ(rig.directory.slotCount(), 512);
@@ -160,7 +160,7 @@ TEST(RunDirectory, TableNeverGrowsBeyond512Slots) {
     EXPECT_EQ(rig.dialogs.boxes.size(), 1u);  // one warning for the whole read
     EXPECT_TRUE(rig.dialogs.saw("File System Overload", "More than 512 files found recorded"));
     // A new read starts from an empty table and may warn again.
-    rig.session.getDirectory(9, "KR-8");
+    rig.memory.getDirectory(9, "KR-8");
     EXPECT_EQ(rig.directory.slotCount(), 0);
     EXPECT_TRUE(rig.view.rows.empty());
 }
@@ -168,7 +168,7 @@ TEST(RunDirectory, TableNeverGrowsBeyond512Slots) {
 TEST(RunDirectory, RowsOutOfStepWarnOncePerRead) {
     UploadRig rig;
     rig.listRuns({{1, 100}, {2, 100}});
-    rig.session.clearRunList();  // the tab became active: rows go, slots stay
+    rig.directory.clearRows();  // the tab became active: rows go, slots stay
     rig.entry(3, 100);
     rig.entry(4, 100);
     const auto mismatches = [&] {
@@ -181,39 +181,15 @@ TEST(RunDirectory, RowsOutOfStepWarnOncePerRead) {
     EXPECT_EQ(mismatches(), 1);
     // Pressing Get Directory re-arms the warning even when the press is refused.
     rig.sink.packets.clear();
-    rig.session.getDirectory(2, "KR-8");
+    rig.memory.getDirectory(2, "KR-8");
     rig.entry(5, 100);
     EXPECT_EQ(mismatches(), 2);
-}
-
-TEST(RunDirectory, GetDirectoryInStandbyOrEndOfRunClearsAndAsks) {
-    for (int state : {9, 30}) {
-        UploadRig rig;
-        rig.listRuns({{1, 100}});
-        rig.sink.packets.clear();
-        rig.session.getDirectory(state, "KR-8");
-        ASSERT_EQ(rig.sink.packets.size(), 1u);
-        EXPECT_EQ(rig.sink.last(), bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
-        EXPECT_TRUE(rig.view.rows.empty());
-        EXPECT_EQ(rig.directory.slotCount(), 0);
-        EXPECT_TRUE(rig.dialogs.boxes.empty());
-    }
-}
-
-TEST(RunDirectory, GetDirectoryWhileSamplingSendsNothingAndKeepsRows) {
-    UploadRig rig;
-    rig.listRuns({{1, 100}, {2, 100}});
-    rig.sink.packets.clear();
-    rig.session.getDirectory(2, "BQ5+");
-    EXPECT_TRUE(rig.sink.packets.empty());
-    EXPECT_EQ(rig.view.rows.size(), 2u);
-    EXPECT_TRUE(rig.dialogs.saw("Directory Error", "The BQ5+ Must be in Standby before the Directory can be Retrieved"));
 }
 
 TEST(RunDirectory, RowsAfterAClearedListStillFetchTheRunTheyShow) {
     UploadRig rig;
     rig.listRuns({{1, 100}, {2, 100}});
-    rig.session.clearRunList();
+    rig.directory.clearRows();
     rig.entry(7, 100);  // shown as row 0, stored in slot 2
     rig.queue({0});
     rig.session.supervisionTick();

@@ -1,11 +1,13 @@
 #pragma once
-// The run directory and upload wired to fakes, with a temporary upload folder.
+// The run directory, the upload and the other memory jobs wired to fakes, with a temporary upload folder.
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "memory/logger_memory_commands.h"
+#include "memory/on_demand_extraction.h"
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
 #include "memory_fakes.h"
@@ -21,6 +23,12 @@ struct ExtractCall {
     std::vector<uint8_t> contents;  // the run file as the extraction found it
 };
 
+inline int boxesTitled(const FakeDialogs& d, const std::string& caption) {
+    int n = 0;
+    for (const auto& b : d.boxes) n += b.caption == caption;
+    return n;
+}
+
 struct UploadRig {
     TempDir dir;
     FakeDialogs dialogs;
@@ -30,19 +38,21 @@ struct UploadRig {
     std::vector<ExtractCall> extractions;
     std::function<void()> duringExtraction;  // runs inside the extraction, e.g. to open a box
     ExtractionResult extractionResult;       // what the extraction answers
+    ExtractRunFile extract = [this](const std::filesystem::path& p, int choice) {
+        extractions.push_back({p, choice, readFile(p)});
+        if (duringExtraction) duringExtraction();
+        return extractionResult;
+    };
     RunDirectory directory{warnings, view};
-    UploadSession session{directory, sink, warnings, dialogs, view,
-                          [this](const std::filesystem::path& p, int choice) {
-                              extractions.push_back({p, choice, readFile(p)});
-                              if (duringExtraction) duringExtraction();
-                              return extractionResult;
-                          }};
+    UploadSession session{directory, sink, warnings, dialogs, view, extract};
+    LoggerMemoryCommands memory{session, directory, sink, warnings, dialogs};
+    OnDemandExtraction onDemand{session, warnings, dialogs, view, extract};
 
     void entry(int16_t run, uint32_t size) { directory.entryArrived(entryPacket(run, size)); }
 
     // Lists runs as a fresh directory read would (logger in standby).
     void listRuns(const std::vector<std::pair<int16_t, uint32_t>>& runs) {
-        session.getDirectory(9, "KR-8");
+        memory.getDirectory(9, "KR-8");
         for (const auto& [run, size] : runs) entry(run, size);
     }
 

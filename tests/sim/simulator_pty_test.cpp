@@ -12,58 +12,12 @@
 #include "support/fakes.h"
 #include "support/logger_line.h"
 #include "run_file_generator.h"
-#include "simulator.h"
+#include "simulator_pty_rig.h"
 #include "support/temp_dir.h"
 
 namespace cv::test {
 namespace {
 
-using namespace std::chrono_literals;
-constexpr auto kDeadline = 5s;
-
-// Status record fields.
-int16_t statusState(const LoggerPacket& p) { return le16s(p.bytes, 4); }
-int16_t statusRun(const LoggerPacket& p) { return le16s(p.bytes, 6); }
-int32_t statusClock(const LoggerPacket& p) { return int32_t(le32(p.bytes, 8)); }
-uint32_t statusTimeLeft(const LoggerPacket& p) { return le32(p.bytes, 12); }
-int16_t statusLoggerId(const LoggerPacket& p) { return le16s(p.bytes, 20); }
-uint16_t statusSerialMask(const LoggerPacket& p) { return le16(p.bytes, 22); }
-int16_t statusPortRate(const LoggerPacket& p, int port) { return le16s(p.bytes, 28 + 2 * size_t(port)); }
-
-Kr8SimOptions fastOptions() {
-    Kr8SimOptions o;
-    o.statusInterval = 200ms;
-    o.streamInterval = 200ms;
-    o.ackTimeout = 150ms;
-    o.clearMemoryTime = 300ms;
-    o.seed = 42;
-    return o;
-}
-
-class SimulatorOverPty : public ::testing::Test {
-protected:
-    void start(Kr8SimOptions options = fastOptions()) {
-        sim = std::make_unique<Kr8Simulator>(std::move(options));
-        const std::string path = sim->startPty();
-        line = std::make_unique<LoggerLine>(path);
-        ASSERT_TRUE(sim->waitForConnection(kDeadline));
-    }
-    std::optional<LoggerPacket> statusWhere(const std::function<bool(const LoggerPacket&)>& pred) {
-        return line->next([&](const LoggerPacket& p) { return p.type == 3 && pred(p); }, kDeadline);
-    }
-    std::vector<uint8_t> getSetup() {
-        line->write(bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
-        auto setup = line->nextOfType(1);
-        return setup ? setup->bytes : std::vector<uint8_t>{};
-    }
-    void TearDown() override {
-        line.reset();
-        sim.reset();
-    }
-
-    std::unique_ptr<Kr8Simulator> sim;
-    std::unique_ptr<LoggerLine> line;
-};
 
 // --- Command packets, byte for byte -------------------------------------------------------------
 
@@ -85,7 +39,7 @@ TEST_P(GoldenCommandTest, IsUnderstoodWithItsArguments) {
     const auto bytes = bytesOf(c.hex);
     EXPECT_EQ(commandBytes(c.code, c.arg16, c.arg32), bytes) << "the test's own packet builder disagrees";
     line->write(bytes);
-    const auto got = sim->waitForCommand(c.code, kDeadline);
+    const auto got = sim->probe().waitForCommand(c.code, kDeadline);
     ASSERT_TRUE(got) << c.name;
     EXPECT_EQ(got->arg32, c.arg32);
     EXPECT_EQ(got->arg16, c.arg16);
@@ -136,9 +90,9 @@ TEST_F(SimulatorOverPty, ASentSetupIsAdoptedAndComesBackByteForByte) {
     setup[36 + 4 * 5 + 1] = 0x25;
     reframe(setup);
     line->write(setup);
-    ASSERT_TRUE(sim->waitForBlock(1, kDeadline));
+    ASSERT_TRUE(sim->probe().waitForBlock(1, kDeadline));
     EXPECT_EQ(getSetup(), setup);
-    const auto kept = sim->receivedSetups();
+    const auto kept = sim->probe().receivedSetups();
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_TRUE(std::equal(kept[0].begin(), kept[0].end(), setup.begin()));
     // A remote host on an installed port shows in the status.
@@ -152,9 +106,9 @@ TEST_F(SimulatorOverPty, ASetupWithABadChecksumIsNotAdopted) {
     auto damaged = original;
     damaged[2] = 1;  // changed without a new checksum
     line->write(damaged);
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().bytesReceived >= 12 + 192; }, kDeadline));
+    ASSERT_TRUE(sim->probe().waitUntil([&] { return sim->probe().stats().bytesReceived >= 12 + 192; }, kDeadline));
     EXPECT_EQ(getSetup(), original);
-    EXPECT_TRUE(sim->receivedSetups().empty());
+    EXPECT_TRUE(sim->probe().receivedSetups().empty());
 }
 
 // --- Status ---------------------------------------------------------------------------------------
@@ -240,7 +194,7 @@ TEST_F(SimulatorOverPty, SetMuxIdChangesTheReportedLoggerId) {
     start();
     line->write(bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"));
     EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusLoggerId(p) == 3; }));
-    EXPECT_EQ(sim->loggerId(), 3);
+    EXPECT_EQ(sim->logger().loggerId(), 3);
 }
 
 TEST_F(SimulatorOverPty, InterfaceSwitchShowsInTheSerialPortMask) {
@@ -253,7 +207,7 @@ TEST_F(SimulatorOverPty, InterfaceSwitchShowsInTheSerialPortMask) {
 
 TEST_F(SimulatorOverPty, SleepUntilSleepsQuietlyAndWakesAtTheGivenTime) {
     start();
-    const int64_t wake = sim->loggerClock() + 2;
+    const int64_t wake = sim->logger().loggerClock() + 2;
     line->write(commandBytes(0xA7A7, 0, uint32_t(wake)));
     const auto asleep = statusWhere([](const LoggerPacket& p) { return statusState(p) == 8; });
     ASSERT_TRUE(asleep);
@@ -267,7 +221,7 @@ TEST_F(SimulatorOverPty, SleepUntilSleepsQuietlyAndWakesAtTheGivenTime) {
 
 TEST_F(SimulatorOverPty, FlashErrorCountGoesOutAsATypeTwoPacket) {
     start();
-    sim->sendFlashErrorCount(3);
+    sim->logger().sendFlashErrorCount(3);
     const auto packet = line->nextOfType(2);
     ASSERT_TRUE(packet);
     EXPECT_EQ(packet->bytes, bytesOf("02 02 03 00 00 00 00 00 00 00 07 00"));
@@ -292,7 +246,7 @@ TEST_F(SimulatorOverPty, HardwareAndCalibrationAreAnsweredAndAdopted) {
     changed[10] = 0x99;  // reserved bytes travel unchanged
     reframe(changed);
     line->write(changed);
-    ASSERT_TRUE(sim->waitForBlock(7, kDeadline));
+    ASSERT_TRUE(sim->probe().waitForBlock(7, kDeadline));
     line->write(commandBytes(0xA8A8));
     const auto again = line->nextOfType(7);
     ASSERT_TRUE(again);
@@ -311,26 +265,26 @@ TEST_F(SimulatorOverPty, RawTextsAreLoggedAsSentAndObeyed) {
     size_t logged = 0;
     for (const Step& step : steps) {
         line->write(step.text);
-        ASSERT_TRUE(sim->waitUntil([&] { return sim->receivedTexts().size() > logged; }, kDeadline)) << step.text;
-        EXPECT_EQ(sim->receivedTexts().back(), step.text);
-        logged = sim->receivedTexts().size();
-        EXPECT_TRUE(sim->waitForState(step.stateAfter, kDeadline)) << step.text;
+        ASSERT_TRUE(sim->probe().waitUntil([&] { return sim->probe().receivedTexts().size() > logged; }, kDeadline)) << step.text;
+        EXPECT_EQ(sim->probe().receivedTexts().back(), step.text);
+        logged = sim->probe().receivedTexts().size();
+        EXPECT_TRUE(sim->logger().waitForState(step.stateAfter, kDeadline)) << step.text;
     }
     // Stop as the host sends it: the packet, then the break text at once.
     auto stop = bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01");
     const std::string breakText = "    BREAKBREAKBREAK";
     stop.insert(stop.end(), breakText.begin(), breakText.end());
     line->write(stop);
-    ASSERT_TRUE(sim->waitForText(breakText, kDeadline));
-    EXPECT_EQ(sim->receivedTexts().back(), breakText);
-    EXPECT_EQ(sim->receivedCommands(0xA1A1).size(), 1u);
+    ASSERT_TRUE(sim->probe().waitForText(breakText, kDeadline));
+    EXPECT_EQ(sim->probe().receivedTexts().back(), breakText);
+    EXPECT_EQ(sim->probe().receivedCommands(0xA1A1).size(), 1u);
 }
 
 TEST_F(SimulatorOverPty, PortTestPassesInstrumentTextUntilStopped) {
     start();
     const auto block = bytesOf("0A 0A 00 03 00 00 4B 00 00 00 25 80 00 00 00 00 00 08 00 08 00 00 17 01");
     line->write(block);
-    const auto got = sim->waitForBlock(10, kDeadline);
+    const auto got = sim->probe().waitForBlock(10, kDeadline);
     ASSERT_TRUE(got);
     EXPECT_EQ(got->bytes, block);
     EXPECT_TRUE(line->readUntilText("PORT 3 TEST 19200,8,N,1", kDeadline));
@@ -410,10 +364,10 @@ TEST_F(SimulatorOverPty, SeveralUnitsWithFaultsSendExactlyWhatTheSentLogHolds) {
     o.faults.stream = {.gapEvery = 5, .gapLength = 2, .duplicateEvery = 4, .emptyEvery = 7, .strayUnit = 9, .strayEvery = 3};
     start(o);
     line->write(bytesOf("02 02 A2 A2 00 00 00 00 00 00 48 01"));
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->sentMuxPackets().size() >= 40; }, kDeadline));
+    ASSERT_TRUE(sim->probe().waitUntil([&] { return sim->probe().sentMuxPackets().size() >= 40; }, kDeadline));
     line->write(bytesOf("02 02 A1 A1 00 00 00 00 00 00 46 01"));
     ASSERT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 30; }));
-    const auto sent = sim->sentMuxPackets();
+    const auto sent = sim->probe().sentMuxPackets();
     size_t framed = size_t(std::count_if(line->seen().begin(), line->seen().end(), [](const auto& p) { return p.type == 8; }));
     if (framed < sent.size())
         line->next([&](const LoggerPacket& p) { return p.type == 8 && ++framed == sent.size(); }, kDeadline);
@@ -428,224 +382,6 @@ TEST_F(SimulatorOverPty, SeveralUnitsWithFaultsSendExactlyWhatTheSentLogHolds) {
     }
     for (uint8_t unit : {0, 1, 2}) EXPECT_GT(duplicates[unit], 0) << "unit " << int(unit);
     EXPECT_EQ(line->droppedBytes(), 0u);
-}
-
-// --- Directory and upload ---------------------------------------------------------------------------
-
-// The Summary record (type 11) payload of a run file, whose fields are big-endian.
-std::vector<uint8_t> simulatorSummaryOf(const std::vector<uint8_t>& run) {
-    size_t pos = 0;
-    while (pos + 4 <= run.size()) {
-        const int size = le16s(run, pos);
-        if (size < 1 || pos + 4 + size_t(size) > run.size()) break;
-        if (le16s(run, pos + 2) == 11) return {run.begin() + long(pos + 4), run.begin() + long(pos + 4 + size_t(size))};
-        pos += 4 + size_t(size);
-    }
-    return {};
-}
-
-TEST_F(SimulatorOverPty, DirectoryListsEveryRunAsItsSummarySaysAndUploadsAreByteIdentical) {
-    start();
-    const auto numbers = sim->generateRuns(3, 7);
-    ASSERT_EQ(numbers.size(), 3u);
-    line->write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
-    for (int16_t number : numbers) {
-        const auto entry = line->nextOfType(5);
-        ASSERT_TRUE(entry);
-        const auto& e = entry->bytes;
-        const auto run = *sim->runBytes(number);
-        const auto summary = simulatorSummaryOf(run);
-        ASSERT_GE(summary.size(), 196u);
-        EXPECT_EQ(le16s(e, 2), number);
-        EXPECT_EQ(le16s(e, 4), int16_t(be16(summary, 2)));                   // mode
-        for (size_t port = 1; port <= 8; ++port)
-            EXPECT_EQ(le16s(e, 6 + 2 * port), int16_t(be16(summary, 12 + 2 * port))) << "port " << port;
-        for (size_t channel = 0; channel < 7; ++channel)
-            EXPECT_EQ(le16s(e, 26 + 2 * channel), int16_t(be16(summary, 130 + 2 * channel)));
-        EXPECT_EQ(le32(e, 48), (uint32_t(be16(summary, 176)) << 16) | be16(summary, 178));  // start time
-        EXPECT_EQ(le32(e, 52), run.size());
-        EXPECT_EQ(le16s(e, 56), int16_t(be16(summary, 192)));
-        EXPECT_EQ(le16s(e, 58), int16_t(be16(summary, 194)));
-    }
-    for (int16_t number : numbers) {
-        const auto upload = uploadRun(*line, number);
-        ASSERT_TRUE(upload.finished);
-        EXPECT_EQ(upload.bytes, *sim->runBytes(number));
-        EXPECT_EQ(upload.duplicates, 0u);
-        for (size_t i = 1; i < upload.blockNumbers.size(); ++i)
-            EXPECT_NE(upload.blockNumbers[i], upload.blockNumbers[i - 1]);
-    }
-    EXPECT_TRUE(sim->waitForState(9, kDeadline));
-}
-
-TEST_F(SimulatorOverPty, ARunLoadedFromAFileIsListedAndUploadedAsTheFileIs) {
-    start();
-    TempDir dir;
-    const auto path = dir / "run.012";
-    sim::RunFileOptions options;
-    options.seed = 21;
-    options.targetSize = 3000;
-    options.runNumber = 12;
-    ASSERT_TRUE(sim::RunFileGenerator(options).writeFile(path));
-    std::string error;
-    ASSERT_TRUE(sim->addRunFile(12, path, &error)) << error;
-    EXPECT_FALSE(sim->addRunFile(13, dir / "run.013", &error));
-    line->write(bytesOf("02 02 B8 B8 00 00 00 00 00 00 74 01"));
-    const auto entry = line->nextOfType(5);
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(le16s(entry->bytes, 2), 12);
-    EXPECT_EQ(le32(entry->bytes, 52), std::filesystem::file_size(path));
-    const auto upload = uploadRun(*line, 12);
-    ASSERT_TRUE(upload.finished);
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(upload.bytes, file);
-}
-
-TEST_F(SimulatorOverPty, LostAcknowledgementsBringDuplicatesButTheFileArrivesWhole) {
-    auto options = fastOptions();
-    options.faults.lostAckFraction = 0.5;
-    start(options);
-    const int16_t run = sim->generateRuns(1, 11).front();
-    const auto upload = uploadRun(*line, run);
-    ASSERT_TRUE(upload.finished);
-    EXPECT_EQ(upload.bytes, *sim->runBytes(run));
-    EXPECT_GT(upload.duplicates, 0u);
-    EXPECT_EQ(upload.duplicates, sim->stats().acksIgnored);
-}
-
-TEST_F(SimulatorOverPty, CorruptedBlocksFailTheirChecksumAndAreRepeated) {
-    auto options = fastOptions();
-    options.faults.corruptFraction = 0.3;
-    start(options);
-    const int16_t run = sim->generateRuns(1, 12).front();
-    const auto upload = uploadRun(*line, run);
-    ASSERT_TRUE(upload.finished);
-    EXPECT_EQ(upload.bytes, *sim->runBytes(run));
-    EXPECT_GT(line->badUploadCandidates(), 0u);
-    EXPECT_EQ(line->badUploadCandidates(), sim->stats().corruptedBlocks);
-}
-
-TEST_F(SimulatorOverPty, ThrottledLineStillDeliversTheRun) {
-    auto options = fastOptions();
-    options.faults.throttleBytesPerSecond = 40000;
-    start(options);
-    const int16_t run = sim->generateRuns(1, 13).front();
-    const auto upload = uploadRun(*line, run);
-    ASSERT_TRUE(upload.finished);
-    EXPECT_EQ(upload.bytes, *sim->runBytes(run));
-}
-
-TEST_F(SimulatorOverPty, CancelInTheAcknowledgementEndsTheRunWithACountZeroBlock) {
-    start();
-    const int16_t run = sim->generateRuns(1, 3).front();
-    ASSERT_GT(sim->runBytes(run)->size(), 1024u);
-    const auto upload = uploadRun(*line, run, /*cancelAtFirst=*/true);
-    ASSERT_TRUE(upload.finished);
-    EXPECT_EQ(upload.blockNumbers.size(), 2u);  // one data block, then the end
-    EXPECT_EQ(upload.bytes.size(), 1024u);
-    EXPECT_EQ(sim->stats().uploadsCancelled, 1u);
-    EXPECT_TRUE(sim->waitForState(9, kDeadline));
-}
-
-TEST_F(SimulatorOverPty, AWithheldFirstBlockComesOnTheRepeatedRequest) {
-    auto options = fastOptions();
-    options.faults.withheldFirstBlocks = 1;
-    start(options);
-    const int16_t run = sim->generateRuns(1, 5).front();
-    line->write(commandBytes(0xBABA, uint16_t(run)));
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().firstBlocksWithheld == 1; }, kDeadline));
-    EXPECT_EQ(sim->stats().uploadBlocksSent, 0u);
-    const auto upload = uploadRun(*line, run);
-    ASSERT_TRUE(upload.finished);
-    EXPECT_EQ(upload.bytes, *sim->runBytes(run));
-}
-
-TEST_F(SimulatorOverPty, AnUnknownRunIsAnsweredWithAnEmptyFile) {
-    start();
-    const auto upload = uploadRun(*line, 99);
-    ASSERT_TRUE(upload.finished);
-    EXPECT_TRUE(upload.bytes.empty());
-    EXPECT_EQ(upload.blockNumbers.size(), 1u);
-}
-
-TEST_F(SimulatorOverPty, ClearMemoryEmptiesTheDirectory) {
-    start();
-    sim->generateRuns(2, 9);
-    // Answers keep the order of the requests and the line keeps the order of what was sent: the
-    // directory asked for behind the clear is the emptied one, whose entries would come before
-    // the setup asked for behind it, and every status after that setup was made after the clear.
-    // (Whether a status catches the clearing itself depends on how busy the machine is.)
-    auto requests = bytesOf("02 02 BD BD 00 00 00 00 01 00 7F 01");
-    for (const char* request : {"02 02 B8 B8 00 00 00 00 00 00 74 01", "02 02 AC AC 00 00 00 00 00 00 5C 01"}) {
-        const auto bytes = bytesOf(request);
-        requests.insert(requests.end(), bytes.begin(), bytes.end());
-    }
-    line->write(requests);
-    const auto first = line->next([](const LoggerPacket& p) { return p.type == 5 || p.type == 1; });
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->type, 1);
-    EXPECT_TRUE(sim->runNumbers().empty());
-    EXPECT_TRUE(statusWhere([](const LoggerPacket& p) { return statusState(p) == 9; })) << "back in Standby";
-}
-
-// --- Line faults ------------------------------------------------------------------------------------
-
-TEST_F(SimulatorOverPty, BaudMismatchSendsBytesThatNeverFrameAndUnderstandsNothing) {
-    auto options = fastOptions();
-    options.faults.baudMismatch = true;
-    start(options);
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().garbageBytesSent >= 3 * 132; }, kDeadline));
-    const auto bytes = line->readRaw(3 * 132, kDeadline);
-    EXPECT_GE(bytes.size(), 3u * 132);
-    EXPECT_TRUE(framePackets(bytes).empty());
-    line->write(bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().bytesIgnored >= 12; }, kDeadline));
-    EXPECT_TRUE(sim->received().empty());
-}
-
-TEST_F(SimulatorOverPty, WrongLineSpeedGivesGarbageUntilTheHostFollows) {
-    auto options = fastOptions();
-    options.checkLineSpeed = true;
-    start(options);
-    line->setLine(B38400, 8);
-    const uint64_t before = sim->stats().garbageBytesSent;
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().garbageBytesSent >= before + 2 * 132; }, kDeadline));
-    line->readAvailable();
-    line->readRaw(0, 0ms);  // forget what came before
-    const uint64_t mark = sim->stats().garbageBytesSent;
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().garbageBytesSent >= mark + 2 * 132; }, kDeadline));
-    EXPECT_TRUE(framePackets(line->readRaw(2 * 132, kDeadline)).empty());
-    line->setLine(B9600, 8);
-    EXPECT_TRUE(line->nextOfType(3));
-}
-
-TEST_F(SimulatorOverPty, SilentLoggerSendsNothingButStillObeys) {
-    auto options = fastOptions();
-    options.faults.silent = true;
-    start(options);
-    line->write(bytesOf("02 02 A6 A6 00 00 00 00 03 00 53 01"));
-    line->write(bytesOf("02 02 AC AC 00 00 00 00 00 00 5C 01"));
-    ASSERT_TRUE(sim->waitForCommand(0xACAC, kDeadline));
-    EXPECT_EQ(sim->loggerId(), 3);
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().statusPeriods >= 3; }, kDeadline));
-    EXPECT_EQ(line->readAvailable(), 0u);
-    EXPECT_EQ(sim->stats().bytesSent, 0u);
-}
-
-TEST_F(SimulatorOverPty, AHostThatLeavesAndComesBackGetsNoStaleBytes) {
-    start();
-    const std::string path = sim->devicePath();
-    ASSERT_TRUE(line->nextOfType(3));
-    line.reset();
-    ASSERT_TRUE(sim->waitUntil([&] { return !sim->isConnected(); }, kDeadline));
-    const uint64_t dropped = sim->stats().bytesDropped;
-    ASSERT_TRUE(sim->waitUntil([&] { return sim->stats().bytesDropped > dropped; }, kDeadline));
-    line = std::make_unique<LoggerLine>(path);
-    ASSERT_TRUE(sim->waitForConnection(kDeadline));
-    const auto status = line->nextOfType(3);
-    ASSERT_TRUE(status);
-    EXPECT_EQ(line->droppedBytes(), 0u) << "the first bytes after opening start a packet";
 }
 
 } // namespace

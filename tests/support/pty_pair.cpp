@@ -39,8 +39,8 @@ void pointLink(const std::string& link, const std::string& target) {
 }
 
 std::string replugSimulator(Kr8Simulator& simulator, const std::string& link) {
-    simulator.stop();
-    const std::string device = simulator.startPty();
+    simulator.line().stop();
+    const std::string device = simulator.line().startPty();
     pointLink(link, device);
     return device;
 }
