@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build check check-plain check-sanitized build-sanitized check-fuzz run bench clean fuzz package
+.PHONY: all deps configure build check check-structure check-plain check-sanitized build-sanitized check-fuzz run bench clean fuzz package
 
 all: build
 
@@ -18,8 +18,14 @@ configure: deps $(BUILD)/build.ninja
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Every test twice (plain, then sanitized) and every fuzz target for a short while.
-check: check-plain check-sanitized check-fuzz
+# The folder structure, every test twice (plain, then sanitized) and every fuzz target for a
+# short while.
+check: check-structure check-plain check-sanitized check-fuzz
+
+# Fails on an include that runs upwards, a two-way folder pair or a controller that includes
+# another subsystem's page, dialog or controller.
+check-structure:
+	@scripts/structure-report $(BUILD)
 
 check-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 300

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -30,7 +31,6 @@
 #include "setup/data_status_page.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"
-#include "setup/polled_buttons_widget.h"
 #include "setup/port_setup_page.h"
 #include "setup/setup_screen_qt.h"
 #include "widgets/clickable_label.h"
@@ -51,7 +51,7 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
       m_commands(m_ports),
       m_operatorCommands(m_commands, m_ports, m_warnings),
       m_receiver(m_ports, m_records),
-      m_services{m_operatorCommands, m_warnings, env.dialogs, env.clock, m_records, m_facts, [this] { FormResize(); },
+      m_services{m_operatorCommands, m_warnings, env.dialogs, env.clock, m_records, m_facts, m_menu, [this] { FormResize(); },
                  &m_commands} {
     setObjectName("Form1");
     m_receiver.setConsumer(this);
@@ -100,57 +100,72 @@ QAction* TForm1::addAction(QMenu* menu, const char* name, const QString& caption
 }
 
 void TForm1::buildMenus() {
-    auto separator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(name); };
+    auto separator = [](QMenu* menu, const char* name) {
+        QAction* s = menu->addSeparator();
+        s->setObjectName(name);
+        return s;
+    };
+    MenuItems& m = m_menu;
     QMenu* files = menuBar()->addMenu("&Files");
-    files->menuAction()->setObjectName("Files1");
-    addAction(files, "LoadHostSetupFile", "Open Corvane Host Setup File (CVH)");
-    addAction(files, "StoreHostSetupFile", "Save Corvane Host Setup File (CVH)");
+    m.Files1 = files->menuAction();
+    m.Files1->setObjectName("Files1");
+    m.LoadHostSetupFile = addAction(files, "LoadHostSetupFile", "Open Corvane Host Setup File (CVH)");
+    m.StoreHostSetupFile = addAction(files, "StoreHostSetupFile", "Save Corvane Host Setup File (CVH)");
     files->addSeparator();
-    Exit1 = addAction(files, "Exit1", "E&xit");
+    Exit1 = m.Exit1 = addAction(files, "Exit1", "E&xit");
     connect(Exit1, &QAction::triggered, this, &TForm1::BTExitClick);
 
     QMenu* port = menuBar()->addMenu("&Logger_Port");
-    port->menuAction()->setObjectName("MenuLoggerPortSetup");
-    ShowLoggerPortSetup = addAction(port, "ShowLoggerPortSetup", "Show Logger Port Setup");
-    AutoBaudRateDetection = addAction(port, "AutoBaudRateDetection", "Auto Baud Rate Detection", true);
-    HostPortStats = addAction(port, "HostPortStats", "Show Logger Port Statistics");
-    separator(port, "N10");
-    addAction(port, "ChangeHostInterface", "Change Logger Interface Type");
+    m.MenuLoggerPortSetup = port->menuAction();
+    m.MenuLoggerPortSetup->setObjectName("MenuLoggerPortSetup");
+    ShowLoggerPortSetup = m.ShowLoggerPortSetup = addAction(port, "ShowLoggerPortSetup", "Show Logger Port Setup");
+    AutoBaudRateDetection = m.AutoBaudRateDetection =
+        addAction(port, "AutoBaudRateDetection", "Auto Baud Rate Detection", true);
+    HostPortStats = m.HostPortStats = addAction(port, "HostPortStats", "Show Logger Port Statistics");
+    m.N10 = separator(port, "N10");
+    m.ChangeHostInterface = addAction(port, "ChangeHostInterface", "Change Logger Interface Type");
 
     QMenu* modes = menuBar()->addMenu("&Modes");
-    addAction(modes, "MenuProfile", "Profile Logging");
-    addAction(modes, "MenuMoored", "Moored Logging");
-    addAction(modes, "MenuRealTimeOutput", "Real Time Output");
-    addAction(modes, "MenuAnalog", "Analog Output");
-    addAction(modes, "MenuAdvanced", "Advanced User");
-    addAction(modes, "PCLogger", "PC-Logger");
-    addAction(modes, "MenuPSM3", "PSM 3 Output")->setVisible(false);
-    addAction(modes, "Menubq5PassThru", "bq5 Pass Thru")->setVisible(false);
+    m.MenuProfile = addAction(modes, "MenuProfile", "Profile Logging");
+    m.MenuMoored = addAction(modes, "MenuMoored", "Moored Logging");
+    m.MenuRealTimeOutput = addAction(modes, "MenuRealTimeOutput", "Real Time Output");
+    m.MenuAnalog = addAction(modes, "MenuAnalog", "Analog Output");
+    m.MenuAdvanced = addAction(modes, "MenuAdvanced", "Advanced User");
+    m.PCLogger = addAction(modes, "PCLogger", "PC-Logger");
+    m.MenuPSM3 = addAction(modes, "MenuPSM3", "PSM 3 Output");
+    m.MenuPSM3->setVisible(false);
+    m.Menubq5PassThru = addAction(modes, "Menubq5PassThru", "bq5 Pass Thru");
+    m.Menubq5PassThru->setVisible(false);
 
     QMenu* commands = menuBar()->addMenu("&Commands");
     QMenu* factory = commands->addMenu("Access Factory Settings");
-    factory->menuAction()->setObjectName("MenuFactorySettings");
-    addAction(factory, "ResetToMonitor", "Reset To Monitor");
-    separator(factory, "N2");
-    addAction(factory, "MenuChangeLoggerID", "Change Logger ID");
-    addAction(factory, "AnalogCal", "Analog Calibration");
-    addAction(factory, "HardwareConfig", "Hardware Configuration");
-    separator(factory, "N11");
-    addAction(factory, "LoadDefaultFlashSetup", "Load Default Flash Setup");
-    addAction(factory, "ToggleDebug", "Write Debug File", true);
-    separator(commands, "N1");
-    addAction(commands, "MenuAnnotateFile", "Annotate Archive File");
+    m.MenuFactorySettings = factory->menuAction();
+    m.MenuFactorySettings->setObjectName("MenuFactorySettings");
+    m.ResetToMonitor = addAction(factory, "ResetToMonitor", "Reset To Monitor");
+    m.N2 = separator(factory, "N2");
+    m.MenuChangeLoggerID = addAction(factory, "MenuChangeLoggerID", "Change Logger ID");
+    m.AnalogCal = addAction(factory, "AnalogCal", "Analog Calibration");
+    m.HardwareConfig = addAction(factory, "HardwareConfig", "Hardware Configuration");
+    m.N11 = separator(factory, "N11");
+    m.LoadDefaultFlashSetup = addAction(factory, "LoadDefaultFlashSetup", "Load Default Flash Setup");
+    m.ToggleDebug = addAction(factory, "ToggleDebug", "Write Debug File", true);
+    m.N1 = separator(commands, "N1");
+    m.MenuAnnotateFile = addAction(commands, "MenuAnnotateFile", "Annotate Archive File");
     QMenu* time = commands->addMenu("Logger Time Update");
-    time->menuAction()->setObjectName("MenuLoggerTimeUpdate");
-    addAction(time, "MenuAutoTimeUpdate", "Automatic Time Sync", true)->setChecked(true);
-    addAction(time, "MenuUpdateTimeNow", "Synchronize Time Now", true);
-    addAction(time, "MenuMooredTimeUpdate", "Moored Time Source", true);
-    separator(commands, "N5");
-    addAction(commands, "MenuTestOneSerialPort", "Test One Logger Port");
+    m.MenuLoggerTimeUpdate = time->menuAction();
+    m.MenuLoggerTimeUpdate->setObjectName("MenuLoggerTimeUpdate");
+    m.MenuAutoTimeUpdate = addAction(time, "MenuAutoTimeUpdate", "Automatic Time Sync", true);
+    m.MenuAutoTimeUpdate->setChecked(true);
+    m.MenuUpdateTimeNow = addAction(time, "MenuUpdateTimeNow", "Synchronize Time Now", true);
+    m.MenuMooredTimeUpdate = addAction(time, "MenuMooredTimeUpdate", "Moored Time Source", true);
+    m.N5 = separator(commands, "N5");
+    m.MenuTestOneSerialPort = addAction(commands, "MenuTestOneSerialPort", "Test One Logger Port");
 
     QMenu* help = menuBar()->addMenu("&Help");
-    help->menuAction()->setObjectName("MenuHelp");
-    connect(addAction(help, "MenuAbout", "About CV Logger Host"), &QAction::triggered, this, [this] {
+    m.MenuHelp = help->menuAction();
+    m.MenuHelp->setObjectName("MenuHelp");
+    m.MenuAbout = addAction(help, "MenuAbout", "About CV Logger Host");
+    connect(m.MenuAbout, &QAction::triggered, this, [this] {
         m_services.dialogs.inform("About CV Logger Host",
                                   "CV Logger Host " CVHOST_VERSION_TEXT "\nBuild " CVHOST_BUILD_TEXT
                                   "\n\nThe host program of the KR-8 underwater data logger.",
@@ -189,21 +204,12 @@ void TForm1::buildControllers() {
     hardware.showRawLoggerData = [this] { m_stream->showRawLoggerData(); };
     hardware.stopLogger = [this] { m_setup->BTStopClick(); };
     hardware.hostMode = [this] { return m_setup->currentHostMode(); };
-    m_hardware = new HardwareScreen(this, m_services, std::move(hardware));
-    // The hardware page's get and defaults buttons and its password share the setup page's handler.
-    m_setup->attachSharedButton(m_hardware->analogPage()->BTGetAnalog, SetupScreen::SharedButton::GetAnalog);
-    m_setup->attachSharedButton(m_hardware->hardwarePage()->BTGetHardware, SetupScreen::SharedButton::GetHardware);
-    m_setup->attachSharedButton(m_hardware->hardwarePage()->BTKR8Defaults,
-                                SetupScreen::SharedButton::LoadHardwareDefaults);
-    m_setup->setPasswordField(m_hardware->hardwarePage()->HWPassword);
-    m_setup->setPasswordCheck(
-        [this](const std::string& typed) { return m_hardware->passwordAccepted(QString::fromStdString(typed)); });
-    m_recording = new RecordingScreen(this, m_services);
+    m_hardware = new HardwareScreen(this, m_services, *this, std::move(hardware));
+    m_recording = new RecordingScreen(this, m_services, *this);
     m_receiver.setReplaySource(&m_recording->replaySource());
     m_pcLogger = new PcLoggerScreen(
         this, m_services, m_ports,
-        PcLoggerLinks{m_stream->stream(), [this](const uint8_t* r, size_t n) { m_stream->onPcLoggerRecordMade(r, n); },
-                      m_setup->dataStatusPage()->DSPCPort, m_setup->dataStatusPage()->DSPCPorts},
+        PcLoggerLinks{m_stream->stream(), [this](const uint8_t* r, size_t n) { m_stream->onPcLoggerRecordMade(r, n); }},
         m_env.portMap);
     // The recorder takes each record after the raw display and the PC logger's output lines.
     m_stream->stream().addConsumer(&m_recording->recorder());
@@ -215,13 +221,15 @@ void TForm1::buildControllers() {
     });
     // The order each line of the host setup file is applied in: the host mode before the link
     // reopens its port for it.
-    m_settings = new SettingsScreen(this, m_services, m_env.startupDirectory);
+    m_settings = new SettingsScreen(this, m_services, *this, m_env.startupDirectory);
     for (HostSetupPart* part : std::initializer_list<HostSetupPart*>{m_setup, m_link, m_upload, m_stream, m_recording, m_pcLogger})
         m_settings->addPart(part);
     connect(m_setup, &SetupScreen::hostModeLaidOut, this, &TForm1::applyHostMode);
     connect(m_setup, &SetupScreen::loggerSpeedReported, m_link, &LinkScreen::followLoggerSpeed);
     connect(m_setup, &SetupScreen::deviceCaptionsChanged, m_upload, &UploadScreen::setDeviceCaptions);
     connect(m_link, &LinkScreen::lostChanged, m_setup, &SetupScreen::showLinkLost);
+    connect(m_setup, &SetupScreen::polledModeChosen, m_stream, &StreamScreen::showPolledButtons);
+    connect(m_pcLogger, &PcLoggerScreen::lineTrafficShown, m_setup->dataStatusPage(), &DataStatusPage::showPcLoggerTraffic);
 }
 
 void TForm1::buildLeftColumn() {
@@ -261,7 +269,6 @@ void TForm1::buildTabs() {
         page->setObjectName(p.name);
         Tabs->addTab(page, p.caption);
     }
-    m_stream->page()->placePolledButtons(m_setup->polledButtons());
     connect(Tabs, &QTabWidget::currentChanged, this, [this](int) { TabsChange(); });
     for (int t = hostmode::kLaidOutTabs; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, false);
     m_tabsStartSize = QSize(960, 680);
@@ -283,7 +290,7 @@ void TForm1::applyHostMode(const hostmode::Layout& l) {
     m_pcLogger->applyHostMode(l);
     for (int t = 0; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, t < hostmode::kLaidOutTabs && l.tabs[size_t(t)]);
     for (const auto& [name, shown] : hostmode::menuItemsFor(l.mode))
-        if (auto* a = findChild<QAction*>(QString::fromStdString(name))) a->setVisible(shown);
+        if (QAction* a = m_menu.named(name)) a->setVisible(shown);
 }
 
 void TForm1::showPage(const char* name, bool shown) {
@@ -292,6 +299,44 @@ void TForm1::showPage(const char* name, bool shown) {
     Tabs->setTabVisible(i, shown);
     if (shown) Tabs->setCurrentIndex(i);
     FormResize();
+}
+
+std::optional<bool> TForm1::tabShown(const QWidget* page) const {
+    const int i = Tabs ? Tabs->indexOf(page) : -1;
+    if (i < 0) return std::nullopt;
+    return Tabs->isTabVisible(i);
+}
+
+std::optional<bool> TForm1::tabShown(std::string_view pageName) const {
+    if (!Tabs) return std::nullopt;
+    return tabShown(Tabs->findChild<QWidget*>(QString::fromUtf8(pageName.data(), qsizetype(pageName.size()))));
+}
+
+void TForm1::setTabShown(QWidget* page, bool shown) {
+    const int i = Tabs ? Tabs->indexOf(page) : -1;
+    if (i < 0) return;
+    if (shown) {
+        Tabs->setTabVisible(i, true);
+        Tabs->setCurrentIndex(i);
+        return;
+    }
+    const bool wasCurrent = Tabs->currentIndex() == i;
+    Tabs->setTabVisible(i, false);
+    if (wasCurrent)
+        for (int step = 1; step < Tabs->count(); ++step) {
+            const int next = (i + step) % Tabs->count();
+            if (Tabs->isTabVisible(next)) {
+                Tabs->setCurrentIndex(next);
+                break;
+            }
+        }
+}
+
+void TForm1::setTabCaption(const QWidget* page, const QString& caption, const QColor& colour) {
+    const int i = Tabs ? Tabs->indexOf(page) : -1;
+    if (i < 0) return;
+    Tabs->setTabText(i, caption);
+    Tabs->tabBar()->setTabTextColor(i, colour);
 }
 
 void TForm1::TabsChange() {

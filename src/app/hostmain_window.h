@@ -14,6 +14,8 @@
 #include "link/receiver.h"
 #include "protocol/host_modes.h"
 #include "widgets/host_services.h"
+#include "widgets/menu_items.h"
+#include "widgets/page_tabs.h"
 
 class QAction;
 class QGroupBox;
@@ -43,7 +45,7 @@ struct HostEnvironment {
     std::optional<std::filesystem::path> startupDirectory = std::nullopt;
 };
 
-class TForm1 : public QMainWindow, public PacketConsumer {
+class TForm1 : public QMainWindow, public PacketConsumer, private PageTabs {
     Q_OBJECT
 public:
     explicit TForm1(HostEnvironment env, QWidget* parent = nullptr);
@@ -103,6 +105,11 @@ private:
     void buildTabs();
     void applyHostMode(const hostmode::Layout& layout);
     void showPage(const char* name, bool shown);  // a tab shown (and chosen) or hidden
+    // PageTabs: what the controllers may do with the tabs of their own pages.
+    std::optional<bool> tabShown(const QWidget* page) const override;
+    std::optional<bool> tabShown(std::string_view pageName) const override;
+    void setTabShown(QWidget* page, bool shown) override;
+    void setTabCaption(const QWidget* page, const QString& caption, const QColor& colour) override;
     QAction* addAction(QMenu* menu, const char* name, const QString& caption, bool checkable = false);
 
     HostEnvironment m_env;
@@ -112,6 +119,7 @@ private:
     OperatorCommandSender m_operatorCommands;
     LoggerRecords m_records;
     LoggerFacts m_facts;
+    MenuItems m_menu;
     PacketReceiver m_receiver;
     HostServices m_services;
     QSize m_tabsStartSize;

@@ -114,26 +114,26 @@ bool openArchive(const std::string& path, OpenFile& f, std::ostream& err) {
 class Progress {
 public:
     Progress(bool on, const std::string& name, uint64_t length, std::ostream& err)
-        : m_on(on && length > kProgressFrom), m_name(name), m_length(length), m_err(err) {}
+        : m_reporting(on && length > kProgressFrom), m_name(name), m_length(length), m_errors(err) {}
     ~Progress() { done(); }
     // Ends the progress line, so what is reported next starts a line of its own.
     void done() {
-        if (m_on && m_shown >= 0) m_err << "\n" << std::flush;
-        m_on = false;
+        if (m_reporting && m_shown >= 0) m_errors << "\n" << std::flush;
+        m_reporting = false;
     }
     void at(uint64_t position) {
-        if (!m_on) return;
+        if (!m_reporting) return;
         const int percent = int(position * 100 / m_length);
         if (percent == m_shown) return;
         m_shown = percent;
-        m_err << "\rcvarchive: " << m_name << " " << percent << "%" << std::flush;
+        m_errors << "\rcvarchive: " << m_name << " " << percent << "%" << std::flush;
     }
 
 private:
-    bool m_on;
+    bool m_reporting;
     std::string m_name;
     uint64_t m_length;
-    std::ostream& m_err;
+    std::ostream& m_errors;
     int m_shown = -1;
 };
 

@@ -3,22 +3,22 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTabBar>
-#include <QTabWidget>
 
 #include "archive/record_page.h"
 #include "base/text_format.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
+#include "widgets/page_tabs.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
 
 using namespace recording;
 
-RecordingScreen::RecordingScreen(QWidget* window, HostServices& services)
+RecordingScreen::RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs)
     : QObject(window),
       m_services(services),
+      m_tabs(tabs),
       m_page(new RecordPage(window)),
       m_recorder(services.clock, services.warnings),
       m_replay(services.clock) {
@@ -132,16 +132,7 @@ void RecordingScreen::showStatus() {
     QPalette palette = m_page->LBRecordStatus->palette();
     palette.setColor(QPalette::WindowText, failed > 0 ? kRed : m_page->palette().color(QPalette::WindowText));
     m_page->LBRecordStatus->setPalette(palette);
-    for (QWidget* w = m_page->parentWidget(); w; w = w->parentWidget()) {
-        if (auto* tabs = qobject_cast<QTabWidget*>(w)) {
-            const int index = tabs->indexOf(m_page);
-            if (index >= 0) {
-                tabs->setTabText(index, text);
-                tabs->tabBar()->setTabTextColor(index, colour);
-            }
-            break;
-        }
-    }
+    m_tabs.setTabCaption(m_page, text, colour);
 }
 
 void RecordingScreen::fileSizeStep() {

@@ -14,13 +14,14 @@ class QWidget;
 namespace cv {
 
 struct HostServices;
+class PageTabs;
 class RecordPage;
 
 class RecordingScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
-    // Builds the recording page under `window`.
-    RecordingScreen(QWidget* window, HostServices& services);
+    // Builds the recording page under `window`; the status shows in its tab's caption too.
+    RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs);
     ~RecordingScreen() override;
 
     RecordingMode recordingMode() const;
@@ -58,6 +59,7 @@ private:
     void showStatus();
 
     HostServices& m_services;
+    PageTabs& m_tabs;
     RecordPage* m_page;
     ArchiveRecorder m_recorder;
     ArchiveReplay m_replay;

@@ -26,14 +26,14 @@ constexpr const char* kExitStatusText =
 
 class StreamWarnings : public WarningSink {
 public:
-    explicit StreamWarnings(std::ostream& err) : m_err(err) {}
+    explicit StreamWarnings(std::ostream& err) : m_errors(err) {}
     void setFile(const std::string& file) { m_file = file; }
     void warning(const std::string& title, const std::string& text) override {
-        m_err << "cvextract: " << m_file << ": " << title << ": " << text << '\n';
+        m_errors << "cvextract: " << m_file << ": " << title << ": " << text << '\n';
     }
 
 private:
-    std::ostream& m_err;
+    std::ostream& m_errors;
     std::string m_file;
 };
 

@@ -45,7 +45,7 @@ class Extraction {
 public:
     Extraction(ExtractChoice choice, OutputStore& outputs, int runNumber, ExtractionState& state, WarningSink& warnings,
                ExtractionResult& result)
-        : m_raw(choice == ExtractChoice::ArchivePlusRaw), m_store(outputs), m_runNumber(runNumber), m_state(state),
+        : m_writeRaw(choice == ExtractChoice::ArchivePlusRaw), m_store(outputs), m_runNumber(runNumber), m_state(state),
           m_warnings(warnings), m_result(result) {}
 
     void run(RunFileReader& reader, DebugListing& listing);
@@ -73,7 +73,7 @@ private:
     void closeHeaderBlock();
     void finish();
 
-    const bool m_raw;
+    const bool m_writeRaw;
     OutputStore& m_store;
     const int m_runNumber;
     ExtractionState& m_state;
@@ -147,7 +147,7 @@ void Extraction::handle(RunRecord& record, DebugListing& listing) {
     switch (type) {
     case kAnalogRaw: rawSource(9, record.payload, size_t(record.size)); break;
     case kTimeStamp:
-        if (m_raw) write(kTimeStampFile, record.payload, size_t(record.size));
+        if (m_writeRaw) write(kTimeStampFile, record.payload, size_t(record.size));
         break;
     case kBattery: write(kBatteryFile, record.payload, size_t(record.size)); break;
     case kArchiveKrMux: archiveKrMux(record, listing); break;
@@ -168,7 +168,7 @@ void Extraction::handle(RunRecord& record, DebugListing& listing) {
 // archive takes them whichever choice was made: "CV Archive" is the archive-only choice, and
 // leaving the data out of the archive would leave it in no file at all.
 void Extraction::rawSource(int section, const uint8_t* data, size_t count) {
-    if (m_raw) write(kPort1 + size_t(section - 1), data, count);
+    if (m_writeRaw) write(kPort1 + size_t(section - 1), data, count);
     if (!m_archiveStarted) return;
     m_headerBlock.replace(section, data, count);
 }
@@ -251,7 +251,7 @@ void Extraction::archiveKrMux(RunRecord& record, DebugListing& listing) {
     }
     mux::headerToHostOrder(p);
     const mux::RecordView archive(p, size);
-    if (m_raw && archive.sectionsTotal() == archive.dataLength()) {
+    if (m_writeRaw && archive.sectionsTotal() == archive.dataLength()) {
         for (int s = 1; s <= mux::kSections; ++s) {
             const std::span<const uint8_t> bytes = archive.section(s);
             if (!bytes.empty()) write(s <= 8 ? kPort1 + size_t(s - 1) : size_t(kAnalogFile), bytes.data(), bytes.size());

@@ -7,7 +7,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QTabWidget>
 
 #include "hardware/test_port_dialog.h"
 #include "hardware/analog_page.h"
@@ -16,6 +15,7 @@
 #include "protocol/host_modes.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
+#include "widgets/page_tabs.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
@@ -24,9 +24,9 @@ namespace {
 constexpr const char* kSaveQuestionTitle = "**** Warning ****";
 } // namespace
 
-HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, HardwareHooks hooks)
-    : QObject(window), m_window(window), m_services(services), m_hooks(std::move(hooks)),
-      m_hw(new HardwarePage(window)), m_alg(new AnalogPage(window)) {
+HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, PageTabs& tabs, HardwareHooks hooks)
+    : QObject(window), m_services(services), m_tabs(tabs), m_hooks(std::move(hooks)),
+      m_hardwarePage(new HardwarePage(window)), m_analogPage(new AnalogPage(window)) {
     TTestPortForm::Hooks test;
     test.send = [this](const uint8_t* bytes, size_t n) { return m_services.commands.sendBlock(bytes, n); };
     test.showRawLoggerData = [this] {
@@ -44,78 +44,56 @@ HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, Hardware
 
 HardwareScreen::~HardwareScreen() = default;
 
-QAction* HardwareScreen::action(const char* name) const { return m_window->findChild<QAction*>(name); }
-QTabWidget* HardwareScreen::tabs() const { return m_window->findChild<QTabWidget*>("Tabs"); }
-
 void HardwareScreen::connectControls() {
-    if (QAction* a = action("HardwareConfig")) {
-        a->setText("Show Hardware Configuration");
-        connect(a, &QAction::triggered, this, &HardwareScreen::HardwareConfigClick);
-    }
-    if (QAction* a = action("AnalogCal")) {
-        a->setText("Show Analog Calibration");
-        connect(a, &QAction::triggered, this, &HardwareScreen::AnalogCalClick);
-    }
-    if (QAction* a = action("MenuTestOneSerialPort"))
-        connect(a, &QAction::triggered, this, &HardwareScreen::MenuTestOneSerialPortClick);
+    const MenuItems& menu = m_services.menu;
+    menu.HardwareConfig->setText("Show Hardware Configuration");
+    connect(menu.HardwareConfig, &QAction::triggered, this, &HardwareScreen::HardwareConfigClick);
+    menu.AnalogCal->setText("Show Analog Calibration");
+    connect(menu.AnalogCal, &QAction::triggered, this, &HardwareScreen::AnalogCalClick);
+    connect(menu.MenuTestOneSerialPort, &QAction::triggered, this, &HardwareScreen::MenuTestOneSerialPortClick);
 
     auto edited = [this] {
         if (!m_filling) HardwareSetupChange();
     };
-    for (QComboBox* cb : {m_hw->DeviceTypeCB, m_hw->RunStopCB, m_hw->StatusLEDCB})
+    for (QComboBox* cb : {m_hardwarePage->DeviceTypeCB, m_hardwarePage->RunStopCB, m_hardwarePage->StatusLEDCB})
         connect(cb, &QComboBox::currentIndexChanged, this, edited);
-    for (QComboBox* cb : m_hw->relays) connect(cb, &QComboBox::currentIndexChanged, this, edited);
-    connect(m_hw->UDSerialNumber, &QSpinBox::valueChanged, this, edited);
-    connect(m_hw->BTSendHardwareSetup, &QPushButton::clicked, this, &HardwareScreen::BTSendHardwareSetupClick);
-    connect(m_hw->BTSaveHardwareFile, &QPushButton::clicked, this, &HardwareScreen::BTSaveHardwareFileClick);
-    connect(m_hw->BTLoadHardwareFile, &QPushButton::clicked, this, &HardwareScreen::BTLoadHardwareFileClick);
-    connect(m_hw->BTDoneWithHardware, &QPushButton::clicked, this, &HardwareScreen::HardwareConfigClick);
+    for (QComboBox* cb : m_hardwarePage->relays) connect(cb, &QComboBox::currentIndexChanged, this, edited);
+    connect(m_hardwarePage->UDSerialNumber, &QSpinBox::valueChanged, this, edited);
+    connect(m_hardwarePage->BTSendHardwareSetup, &QPushButton::clicked, this, &HardwareScreen::BTSendHardwareSetupClick);
+    connect(m_hardwarePage->BTSaveHardwareFile, &QPushButton::clicked, this, &HardwareScreen::BTSaveHardwareFileClick);
+    connect(m_hardwarePage->BTLoadHardwareFile, &QPushButton::clicked, this, &HardwareScreen::BTLoadHardwareFileClick);
+    connect(m_hardwarePage->BTDoneWithHardware, &QPushButton::clicked, this, &HardwareScreen::HardwareConfigClick);
+    connect(m_hardwarePage->BTGetHardware, &QPushButton::clicked, this, &HardwareScreen::BTGetHardwareClick);
+    connect(m_hardwarePage->BTKR8Defaults, &QPushButton::clicked, this, &HardwareScreen::BTKR8DefaultsClick);
 
     for (size_t e = 0; e < hardware::kCalibrationEntries; ++e)
-        for (QLineEdit* box : {m_alg->MEScale[e], m_alg->MEOffset[e]})
+        for (QLineEdit* box : {m_analogPage->MEScale[e], m_analogPage->MEOffset[e]})
             connect(box, &QLineEdit::textChanged, this, [this] {
                 if (!m_filling) AnalogSetupChange();
             });
-    connect(m_alg->BTSendAnalogCalibration, &QPushButton::clicked, this, &HardwareScreen::BTSendAnalogCalibrationClick);
-    connect(m_alg->BTSaveAnalogFile, &QPushButton::clicked, this, &HardwareScreen::BTSaveAnalogFileClick);
-    connect(m_alg->BTLoadAnalogFile, &QPushButton::clicked, this, &HardwareScreen::BTLoadAnalogFileClick);
-    connect(m_alg->BTDoneWithAnalog, &QPushButton::clicked, this, &HardwareScreen::AnalogCalClick);
+    connect(m_analogPage->BTSendAnalogCalibration, &QPushButton::clicked, this, &HardwareScreen::BTSendAnalogCalibrationClick);
+    connect(m_analogPage->BTSaveAnalogFile, &QPushButton::clicked, this, &HardwareScreen::BTSaveAnalogFileClick);
+    connect(m_analogPage->BTLoadAnalogFile, &QPushButton::clicked, this, &HardwareScreen::BTLoadAnalogFileClick);
+    connect(m_analogPage->BTDoneWithAnalog, &QPushButton::clicked, this, &HardwareScreen::AnalogCalClick);
+    connect(m_analogPage->BTGetAnalog, &QPushButton::clicked, this, &HardwareScreen::BTGetAnalogClick);
 }
 
 // ---- showing and hiding the pages ----
 
-void HardwareScreen::togglePage(QWidget* page, const char* menuName, const char* showCaption, const char* hideCaption) {
-    QTabWidget* t = tabs();
-    if (!t) return;
-    const int i = t->indexOf(page);
-    if (i < 0) return;
-    QAction* item = action(menuName);
-    if (t->isTabVisible(i)) {
-        const bool wasCurrent = t->currentIndex() == i;
-        t->setTabVisible(i, false);
-        if (wasCurrent)
-            for (int step = 1; step < t->count(); ++step) {
-                const int next = (i + step) % t->count();
-                if (t->isTabVisible(next)) {
-                    t->setCurrentIndex(next);
-                    break;
-                }
-            }
-        if (item) item->setText(showCaption);
-    } else {
-        t->setTabVisible(i, true);
-        t->setCurrentIndex(i);
-        if (item) item->setText(hideCaption);
-    }
+void HardwareScreen::togglePage(QWidget* page, QAction* item, const char* showCaption, const char* hideCaption) {
+    const std::optional<bool> shown = m_tabs.tabShown(page);
+    if (!shown) return;
+    m_tabs.setTabShown(page, !*shown);
+    item->setText(*shown ? showCaption : hideCaption);
     if (m_services.relayout) m_services.relayout();
 }
 
 void HardwareScreen::HardwareConfigClick() {
-    togglePage(m_hw, "HardwareConfig", "Show Hardware Setup", "Hide Hardware Setup");
+    togglePage(m_hardwarePage, m_services.menu.HardwareConfig, "Show Hardware Setup", "Hide Hardware Setup");
 }
 
 void HardwareScreen::AnalogCalClick() {
-    togglePage(m_alg, "AnalogCal", "Show Analog Calibration", "Hide Analog Calibration");
+    togglePage(m_analogPage, m_services.menu.AnalogCal, "Show Analog Calibration", "Hide Analog Calibration");
 }
 
 // ---- password ----
@@ -127,31 +105,39 @@ bool HardwareScreen::passwordAccepted(const QString& typed) {
     return false;
 }
 
+// The flash defaults replace the logger's hardware configuration, so the password guards them
+// like a Send.
+void HardwareScreen::BTKR8DefaultsClick() {
+    if (passwordAccepted(m_hardwarePage->HWPassword->text())) m_services.commands.sendCommand(cmd::kLoadHardwareDefaults);
+}
+
 // ---- hardware configuration ----
+
+void HardwareScreen::BTGetHardwareClick() { m_services.commands.sendCommand(cmd::kGetHardware); }
 
 hardware::HardwareValues HardwareScreen::screenHardware() const {
     hardware::HardwareValues v;
-    v.serialNumber = m_hw->UDSerialNumber->value();
-    v.deviceType = m_hw->DeviceTypeCB->currentIndex();
-    v.statusLed = m_hw->StatusLEDCB->currentIndex();
-    v.runStop = m_hw->RunStopCB->currentIndex();
-    for (size_t b = 0; b < hardware::kRelayBoxes; ++b) v.relays[b] = m_hw->relays[b]->currentIndex();
+    v.serialNumber = m_hardwarePage->UDSerialNumber->value();
+    v.deviceType = m_hardwarePage->DeviceTypeCB->currentIndex();
+    v.statusLed = m_hardwarePage->StatusLEDCB->currentIndex();
+    v.runStop = m_hardwarePage->RunStopCB->currentIndex();
+    for (size_t b = 0; b < hardware::kRelayBoxes; ++b) v.relays[b] = m_hardwarePage->relays[b]->currentIndex();
     return v;
 }
 
 void HardwareScreen::showHardware(const hardware::HardwareValues& v) {
     m_filling = true;
-    for (size_t b = 0; b < hardware::kRelayBoxes; ++b) setIndex(m_hw->relays[b], v.relays[b]);
-    setIndex(m_hw->DeviceTypeCB, v.deviceType);
-    m_hw->UDSerialNumber->setValue(v.serialNumber);
-    setIndex(m_hw->RunStopCB, v.runStop);
-    setIndex(m_hw->StatusLEDCB, v.statusLed);
+    for (size_t b = 0; b < hardware::kRelayBoxes; ++b) setIndex(m_hardwarePage->relays[b], v.relays[b]);
+    setIndex(m_hardwarePage->DeviceTypeCB, v.deviceType);
+    m_hardwarePage->UDSerialNumber->setValue(v.serialNumber);
+    setIndex(m_hardwarePage->RunStopCB, v.runStop);
+    setIndex(m_hardwarePage->StatusLEDCB, v.statusLed);
     m_filling = false;
 }
 
 void HardwareScreen::markHardware(bool current) {
     m_hardwareCurrent = current;
-    m_hw->HardwarePanel->setVisible(!current);
+    m_hardwarePage->HardwarePanel->setVisible(!current);
 }
 
 void HardwareScreen::onHardwareConfiguration() {
@@ -189,7 +175,7 @@ void HardwareScreen::BTSendHardwareSetupClick() {
         m_services.warnings.show(hardware::kHardwareErrorTitle, text + ".");
         return;
     }
-    if (!passwordAccepted(m_hw->HWPassword->text())) return;
+    if (!passwordAccepted(m_hardwarePage->HWPassword->text())) return;
     m_services.commands.sendBlock(m_services.records.hardware.data(), m_services.records.hardware.size());
 }
 
@@ -242,12 +228,14 @@ void HardwareScreen::BTLoadHardwareFileClick() {
 
 // ---- analog calibration ----
 
+void HardwareScreen::BTGetAnalogClick() { m_services.commands.sendCommand(cmd::kGetAnalog); }
+
 hardware::CalibrationValues HardwareScreen::screenCalibration() {
     hardware::CalibrationValues v;
     for (size_t e = 0; e < hardware::kCalibrationEntries; ++e) {
-        v.scale[e] = hardware::readCalibrationBox(m_alg->MEScale[e]->text().toStdString(), hardware::kScaleLower).value;
+        v.scale[e] = hardware::readCalibrationBox(m_analogPage->MEScale[e]->text().toStdString(), hardware::kScaleLower).value;
         v.offset[e] =
-            hardware::readCalibrationBox(m_alg->MEOffset[e]->text().toStdString(), hardware::kOffsetLower).value;
+            hardware::readCalibrationBox(m_analogPage->MEOffset[e]->text().toStdString(), hardware::kOffsetLower).value;
     }
     paintEmptyBoxes();
     return v;
@@ -256,7 +244,7 @@ hardware::CalibrationValues HardwareScreen::screenCalibration() {
 // A box with no digit at all sends its lower limit; red says so until it holds a number.
 void HardwareScreen::paintEmptyBoxes() {
     for (size_t e = 0; e < hardware::kCalibrationEntries; ++e)
-        for (QLineEdit* box : {m_alg->MEScale[e], m_alg->MEOffset[e]}) {
+        for (QLineEdit* box : {m_analogPage->MEScale[e], m_analogPage->MEOffset[e]}) {
             const bool number = hardware::readCalibrationBox(box->text().toStdString(), 0).hasNumber;
             setFieldColour(box, number ? normalFieldColour() : kRed);
         }
@@ -265,8 +253,8 @@ void HardwareScreen::paintEmptyBoxes() {
 void HardwareScreen::showCalibration(const hardware::CalibrationValues& v) {
     m_filling = true;
     for (size_t e = 0; e < hardware::kCalibrationEntries; ++e) {
-        m_alg->MEScale[e]->setText(qs(hardware::calibrationBoxText(v.scale[e])));
-        m_alg->MEOffset[e]->setText(qs(hardware::calibrationBoxText(v.offset[e])));
+        m_analogPage->MEScale[e]->setText(qs(hardware::calibrationBoxText(v.scale[e])));
+        m_analogPage->MEOffset[e]->setText(qs(hardware::calibrationBoxText(v.offset[e])));
     }
     m_filling = false;
     paintEmptyBoxes();
@@ -274,7 +262,7 @@ void HardwareScreen::showCalibration(const hardware::CalibrationValues& v) {
 
 void HardwareScreen::markCalibration(bool current) {
     m_calibrationCurrent = current;
-    m_alg->AnalogPanel->setVisible(!current);
+    m_analogPage->AnalogPanel->setVisible(!current);
 }
 
 void HardwareScreen::onAnalogCalibration() {
@@ -292,7 +280,7 @@ void HardwareScreen::AnalogSetupChange() {
 }
 
 void HardwareScreen::BTSendAnalogCalibrationClick() {
-    if (!passwordAccepted(m_alg->ALGPassword->text())) return;
+    if (!passwordAccepted(m_analogPage->ALGPassword->text())) return;
     m_services.records.analog = hardware::encodeCalibration(screenCalibration());
     m_services.commands.sendBlock(m_services.records.analog.data(), m_services.records.analog.size());
 }

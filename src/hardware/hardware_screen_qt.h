@@ -12,11 +12,12 @@
 
 class QAction;
 class QLineEdit;
-class QTabWidget;
+class QWidget;
 
 namespace cv {
 
 struct HostServices;
+class PageTabs;
 class AnalogPage;
 class HardwarePage;
 class TTestPortForm;
@@ -33,13 +34,12 @@ class HardwareScreen : public QObject {
     Q_OBJECT
 public:
     // Builds both pages and the port test window under `window` and connects the menu items the
-    // window made (found by name). The get and defaults buttons and the password field are
-    // handed to the setup screen by the window: its shared handler sends those commands.
-    HardwareScreen(QWidget* window, HostServices& services, HardwareHooks hooks);
+    // window made; `tabs` shows and hides the two pages. Both pages' buttons are served here, the password with them.
+    HardwareScreen(QWidget* window, HostServices& services, PageTabs& tabs, HardwareHooks hooks);
     ~HardwareScreen() override;
 
-    HardwarePage* hardwarePage() const { return m_hw; }
-    AnalogPage* analogPage() const { return m_alg; }
+    HardwarePage* hardwarePage() const { return m_hardwarePage; }
+    AnalogPage* analogPage() const { return m_analogPage; }
     TTestPortForm* testPortForm() const { return m_testPort; }
     bool hardwareCurrent() const { return m_hardwareCurrent; }
     bool calibrationCurrent() const { return m_calibrationCurrent; }
@@ -50,13 +50,13 @@ public:
     void onAnalogCalibration();
     // 475 ms tick: shows a newly arrived hardware configuration.
     void showArrivedHardware();
-    // The shared password check; a refusal is shown in a warning box.
-    bool passwordAccepted(const QString& typed);
-
     // Handlers, named after the controls they serve.
     void HardwareConfigClick();
     void AnalogCalClick();
     void HardwareSetupChange();
+    void BTGetHardwareClick();
+    void BTKR8DefaultsClick();
+    void BTGetAnalogClick();
     void AnalogSetupChange();
     void BTSendHardwareSetupClick();
     void BTSaveHardwareFileClick();
@@ -67,9 +67,9 @@ public:
     void MenuTestOneSerialPortClick();
 
 private:
-    QAction* action(const char* name) const;
-    QTabWidget* tabs() const;  // the window's, to show and hide this screen's own two pages
-    void togglePage(QWidget* page, const char* menuName, const char* showCaption, const char* hideCaption);
+    // One refusal count for both pages and the flash defaults; a refusal is shown in a warning box.
+    bool passwordAccepted(const QString& typed);
+    void togglePage(QWidget* page, QAction* item, const char* showCaption, const char* hideCaption);
     void connectControls();
     hardware::HardwareValues screenHardware() const;
     void showHardware(const hardware::HardwareValues& v);
@@ -85,11 +85,11 @@ private:
     std::optional<std::string> loadRecord(uint8_t* record, size_t length, const char* title, const char* filter);
     void testPortClosed();
 
-    QWidget* m_window;
     HostServices& m_services;
+    PageTabs& m_tabs;
     HardwareHooks m_hooks;
-    HardwarePage* m_hw;
-    AnalogPage* m_alg;
+    HardwarePage* m_hardwarePage;
+    AnalogPage* m_analogPage;
     TTestPortForm* m_testPort = nullptr;
     hardware::PasswordCheck m_password;
     hardware::HardwareValues m_arrivedHardware;

@@ -7,8 +7,8 @@
 #include <QLabel>
 
 #include "base/text_format.h"
-#include "link/rs422_dialog.h"
-#include "link/statistics_dialog.h"
+#include "link/factory_commands_qt.h"
+#include "link/link_statistics_qt.h"
 #include "widgets/clickable_label.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
@@ -28,14 +28,14 @@ LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& p
                        const PortMap* portMap)
     : QObject(window), m_window(window), m_services(services), m_ports(ports), m_receiver(receiver) {
     buildControls(portMap);
-    m_stats = new StatsDialog(window);
-    m_rs422 = new Rs422Dialog(services.commands, window);
+    m_statistics = std::make_unique<LinkStatistics>(window);
+    m_factory = new FactoryCommands(window, services);
     connectMenus();
 }
 
 LinkScreen::~LinkScreen() = default;
 
-QAction* LinkScreen::action(const char* name) const { return m_window->findChild<QAction*>(name); }
+StatsDialog* LinkScreen::statsForm() const { return m_statistics->form(); }
 
 void LinkScreen::relayout() {
     if (m_services.relayout) m_services.relayout();
@@ -102,16 +102,11 @@ void LinkScreen::buildControls(const PortMap* portMap) {
 }
 
 void LinkScreen::connectMenus() {
-    const std::pair<const char*, void (LinkScreen::*)()> items[] = {
-        {"ShowLoggerPortSetup", &LinkScreen::ShowLoggerPortSetupClick},
-        {"AutoBaudRateDetection", &LinkScreen::AutoBaudRateDetectionClick},
-        {"HostPortStats", &LinkScreen::HostPortStatsClick},
-        {"ChangeHostInterface", &LinkScreen::ChangeHostPortType1Click},
-        {"ResetToMonitor", &LinkScreen::ResetToMonitorClick},
-        {"LoadDefaultFlashSetup", &LinkScreen::LoadDefaultFlashSetupClick}};
-    for (const auto& [name, handler] : items)
-        if (QAction* a = action(name)) connect(a, &QAction::triggered, this, [this, h = handler] { (this->*h)(); });
-    if (QAction* a = action("AutoBaudRateDetection")) a->setCheckable(true);
+    const MenuItems& menu = m_services.menu;
+    connect(menu.ShowLoggerPortSetup, &QAction::triggered, this, &LinkScreen::ShowLoggerPortSetupClick);
+    connect(menu.AutoBaudRateDetection, &QAction::triggered, this, &LinkScreen::AutoBaudRateDetectionClick);
+    connect(menu.HostPortStats, &QAction::triggered, this, &LinkScreen::HostPortStatsClick);
+    menu.AutoBaudRateDetection->setCheckable(true);
 }
 
 // ---- the logger port ----
@@ -136,7 +131,7 @@ void LinkScreen::followLoggerSpeed(int speedChoice) {
 
 void LinkScreen::showLoggerPortGroup(bool show) {
     LoggerPortGB->setVisible(show);
-    if (QAction* a = action("ShowLoggerPortSetup")) a->setText(show ? kHidePortSetup : kShowPortSetup);
+    m_services.menu.ShowLoggerPortSetup->setText(show ? kHidePortSetup : kShowPortSetup);
     relayout();
 }
 
@@ -148,28 +143,19 @@ void LinkScreen::showPortSetupWhenNoPort() {
 void LinkScreen::ShowLoggerPortSetupClick() { showLoggerPortGroup(LoggerPortGB->isHidden()); }
 
 void LinkScreen::AutoBaudRateDetectionClick() {
-    QAction* item = action("AutoBaudRateDetection");
+    QAction* item = m_services.menu.AutoBaudRateDetection;
     if (m_supervisor.autoBaud()) {
         m_supervisor.setAutoBaud(false);
-        if (item) item->setChecked(false);
+        item->setChecked(false);
         return;
     }
     // The speed box keeps the speed the line has: the search steps it when it really changes.
     m_supervisor.setAutoBaud(true);
-    if (item) item->setChecked(true);
+    item->setChecked(true);
     showLoggerPortGroup(true);
 }
 
-void LinkScreen::HostPortStatsClick() {
-    m_stats->CloseStats();
-    m_stats->OpenStats(0, 9, "Host Port Statistics");
-}
-
-void LinkScreen::ChangeHostPortType1Click() {
-    m_rs422->adjustSize();
-    m_rs422->move(m_window->geometry().center() - m_rs422->rect().center());
-    m_rs422->show();
-}
+void LinkScreen::HostPortStatsClick() { m_statistics->HostPortStatsClick(); }
 
 void LinkScreen::applyHostMode(const hostmode::Layout& l) {
     if (l.close == hostmode::PortsToClose::LoggerPort) {
@@ -180,8 +166,8 @@ void LinkScreen::applyHostMode(const hostmode::Layout& l) {
     PLoggerPort->setVisible(l.loggerPortItems);
     COMStatus->setVisible(l.loggerPortItems);
     LoggerPortGB->setVisible(l.loggerPortItems);
-    if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(l.loggerPortItems);
-    if (QAction* a = action("ShowLoggerPortSetup")) a->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
+    m_services.menu.MenuLoggerPortSetup->setVisible(l.loggerPortItems);
+    m_services.menu.ShowLoggerPortSetup->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
 }
 
 // ---- host setup file ----
@@ -191,8 +177,7 @@ void LinkScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
         v.at(0) = LoggerPortCB->currentIndex();
         v.at(1) = LoggerSetupCB->currentIndex();
     }
-    if (number == 10)
-        if (QAction* a = action("MenuLoggerPortSetup")) v.at(7) = a->isVisible() ? 1 : 0;
+    if (number == 10) v.at(7) = m_services.menu.MenuLoggerPortSetup->isVisible() ? 1 : 0;
 }
 
 void LinkScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad& load) {
@@ -203,27 +188,7 @@ void LinkScreen::applyHostSetupLine(int number, const std::vector<int>& v, const
     }
     // The host mode is laid out by now (it may have closed the port): drain and reopen.
     if (number == 2) LoggerPortCBChange();
-    if (number == 10)
-        if (QAction* a = action("MenuLoggerPortSetup")) a->setVisible(v.at(7) != 0);
-}
-
-// ---- factory commands ----
-
-void LinkScreen::ResetToMonitorClick() {
-    m_services.dialogs.beep(Icon::Exclamation);
-    if (m_services.dialogs.ask("Data Logger Monitor",
-                               "Are you sure you want cease operation and exit to the Monitor Program?",
-                               Buttons::OkCancel, Icon::Exclamation) == Answer::Ok)
-        m_services.commands.sendCommand(cmd::kResetToMonitor);
-}
-
-void LinkScreen::LoadDefaultFlashSetupClick() {
-    m_services.dialogs.beep(Icon::Exclamation);
-    if (m_services.dialogs.ask("Reset the Data Logger to it's Default Settings",
-                               "The current operation will be halted and the current settings will be erased.\n\n"
-                               "Are you sure you want to Reset to the default settings?",
-                               Buttons::OkCancel, Icon::Exclamation) == Answer::Ok)
-        m_services.commands.sendCommand(cmd::kLoadDefaultSetup);
+    if (number == 10) m_services.menu.MenuLoggerPortSetup->setVisible(v.at(7) != 0);
 }
 
 // ---- ticks ----
@@ -232,15 +197,11 @@ void LinkScreen::linkRecovered() {
     setFieldColour(LoggerPortCB, normalFieldColour());
     setFieldColour(LoggerSetupCB, normalFieldColour());
     setPanelColour(PLoggerPort, normalPanelColour());
-    if (QAction* a = action("AutoBaudRateDetection")) a->setChecked(false);
+    m_services.menu.AutoBaudRateDetection->setChecked(false);
 }
 
 void LinkScreen::receiveStep() {
-    const LinkCounters& c = m_receiver.counters();
-    if (c.packetsFramed != m_shownPacketCount) {
-        m_shownPacketCount = c.packetsFramed;
-        m_stats->SetStatsLine(0, 5, qs(format("Packet Count: %lu", (unsigned long)c.packetsFramed)));
-    }
+    m_statistics->showPacketCount(m_receiver.counters().packetsFramed);
     m_supervisor.countTick();
     receiveNow();
 }
@@ -269,12 +230,10 @@ void LinkScreen::applySecondReport(const SecondReport& r) {
         setFieldColour(LoggerSetupCB, normalFieldColour());
         setPanelColour(PLoggerPort, normalPanelColour());
     }
-    m_stats->SetStatsColour(0, 3, r.packetsFlowed ? normalFieldColour() : kRed);
+    m_statistics->showSecondReport(r);
     PLoggerPort->setVisible(LoggerPortCB->currentIndex() > 0);
     showPortDescription();
     PLoggerPort->setText(qs(loggerPortPanelText(LoggerPortCB->currentIndex())));
-    for (int line : {3, 1, 2, 4, 8, 9}) m_stats->SetStatsLine(0, line, qs(r.statisticsLines[size_t(line - 1)]));
-    m_stats->SetStatsColour(0, 1, r.bytesFlowed ? normalPanelColour() : kYellow);
     if (r.portSilent) {
         showLoggerPortGroup(true);
         setFieldColour(LoggerPortCB, kRed);
@@ -301,10 +260,10 @@ void LinkScreen::supervisionStep() {
 }
 
 void LinkScreen::sequenceErrorsStep(uint32_t muxSequenceErrors) {
-    m_stats->SetStatsLine(0, 6, qs(sequenceErrorsLine(muxSequenceErrors)));
+    m_statistics->showSequenceErrors(muxSequenceErrors);
 }
 
-void LinkScreen::loopsStep() { m_stats->SetStatsLine(0, 7, qs(m_lastReport.statisticsLines[6])); }
+void LinkScreen::loopsStep() { m_statistics->showLoops(m_lastReport); }
 
 // A device that went away is tried again every few seconds on the same path with the same
 // line settings; the slot keeps its COM number and speed meanwhile.

@@ -1,9 +1,11 @@
 #pragma once
 // The link screen controller: the logger port choice and its speed, the link supervision with
-// its colours and auto baud detection, a lost device coming back, the statistics window, the
-// interface-type window, the flash-error panel and the factory commands of the Commands menu.
+// its colours and auto baud detection, a lost device coming back and the flash-error panel. Its
+// statistics window (LinkStatistics) and the factory commands with the interface-type window
+// (FactoryCommands) are parts of their own.
 #include <QObject>
 #include <functional>
+#include <memory>
 
 #include "link/port_map.h"
 #include "link/port_slots.h"
@@ -22,29 +24,32 @@ namespace cv {
 
 struct HostServices;
 class ClickableLabel;
-class Rs422Dialog;
+class FactoryCommands;
+class LinkStatistics;
 class StatsDialog;
 
 class LinkScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the link's controls under `window` and connects the Logger_Port and factory menu
-    // items that the window created (found by name).
+    // items that the window created.
     LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
                const PortMap* portMap);
     ~LinkScreen() override;
 
-    // 5 ms tick: statistics line 5, the tick count, one receive call, recovery on a framed packet.
+    // 5 ms tick: the packet count, the tick count, one receive call, recovery on a framed packet.
     void receiveStep();
     // One receive call outside the tick (bytes announced by the port): the receiver's and the
     // supervision's rules, without counting a loop. Returns the ReceiveResult.
     int receiveNow();
     // 475 ms tick: the flash-error panel follows the logger's count.
     void flashErrorStep();
-    // 1000 ms tick, steps 1 to 9: statistics, supervision, colours, auto baud, a lost device.
+    // 1000 ms tick, the supervision step (first): statistics, supervision, colours, auto baud, a
+    // lost device.
     void supervisionStep();
-    // 1000 ms tick, steps 11 and 15.
+    // 1000 ms tick, after the recording status: the mux sequence errors on the statistics window.
     void sequenceErrorsStep(uint32_t muxSequenceErrors);
+    // 1000 ms tick, last step: the receive loops counted in the second.
     void loopsStep();
 
     // A setup arrived naming the logger's host port speed: follow it and reopen the port.
@@ -63,17 +68,15 @@ public:
 
     bool portLost() const { return m_shownLost; }
     LinkSupervisor& supervisor() { return m_supervisor; }
-    StatsDialog* statsForm() const { return m_stats; }
-    Rs422Dialog* interfaceForm() const { return m_rs422; }
+    LinkStatistics* statistics() const { return m_statistics.get(); }
+    StatsDialog* statsForm() const;
+    FactoryCommands* factoryCommands() const { return m_factory; }
 
     // Handlers, named after the controls they serve.
     void LoggerPortCBChange();
     void ShowLoggerPortSetupClick();
     void AutoBaudRateDetectionClick();
     void HostPortStatsClick();
-    void ChangeHostPortType1Click();
-    void ResetToMonitorClick();
-    void LoadDefaultFlashSetupClick();
 
     // Controls, named as the screens name them.
     QLabel* FlashPanel = nullptr;
@@ -89,7 +92,6 @@ signals:
     void lostChanged(bool lost);
 
 private:
-    QAction* action(const char* name) const;
     void buildControls(const PortMap* portMap);
     void connectMenus();
     void showLoggerPortGroup(bool show);
@@ -104,9 +106,8 @@ private:
     PortSlotTable& m_ports;
     PacketReceiver& m_receiver;
     LinkSupervisor m_supervisor;
-    StatsDialog* m_stats = nullptr;
-    Rs422Dialog* m_rs422 = nullptr;
-    uint32_t m_shownPacketCount = 0;
+    std::unique_ptr<LinkStatistics> m_statistics;
+    FactoryCommands* m_factory = nullptr;
     uint16_t m_shownFlashCount = 0;
     SecondReport m_lastReport;
     bool m_shownLost = false;

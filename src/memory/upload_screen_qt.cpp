@@ -51,7 +51,7 @@ UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const Pa
     connectButton(m_page->BTCancelUpload, this, &UploadScreen::BTCancelUploadClick);
     connectButton(m_page->BTClearMemory, this, &UploadScreen::BTClearMemoryClick);
     connectButton(m_page->BTExtract, this, &UploadScreen::BTExtractClick);
-    if (auto* debug = mainWindow->findChild<QAction*>("ToggleDebug"))
+    if (QAction* debug = services.menu.ToggleDebug)
         connect(debug, &QAction::triggered, this, &UploadScreen::ToggleDebugClick);
 }
 
@@ -73,7 +73,7 @@ ExtractionResult UploadScreen::extractRunFile(const std::filesystem::path& file,
 
 void UploadScreen::ToggleDebugClick() {
     m_debugListing = !m_debugListing;
-    if (auto* debug = m_page->window()->findChild<QAction*>("ToggleDebug")) debug->setChecked(m_debugListing);
+    if (QAction* debug = m_services.menu.ToggleDebug) debug->setChecked(m_debugListing);
 }
 
 void UploadScreen::setDeviceCaptions(const QString& clearMemory, const QString& getDirectory) {

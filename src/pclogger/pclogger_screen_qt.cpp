@@ -53,8 +53,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     connect(m_page->BTLoadDeck, &QPushButton::clicked, this, &PcLoggerScreen::BTLoadDeckClick);
     connect(m_page->BTRestoreDeck, &QPushButton::clicked, this, &PcLoggerScreen::BTRestoreDeckClick);
     connect(m_page->BTClearDeck, &QPushButton::clicked, this, &PcLoggerScreen::CloseAllSurfacePortsClick);
-    if (auto* menu = window->findChild<QAction*>("MenuAnnotateFile"))
-        connect(menu, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
+    connect(services.menu.MenuAnnotateFile, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
     m_links.stream.addConsumer(&m_logger);
 
     showPcLoggerLines();
@@ -199,7 +198,6 @@ void PcLoggerScreen::pcLoggerStep() {
 }
 
 void PcLoggerScreen::setTrafficTexts(const LineCounts& in, const LineCounts& out, const LineCounts& dropped) {
-    bool anyShown = false;
     for (int n = 0; n < kLines; ++n) {
         const size_t i = size_t(n);
         const int function = m_logger.active()[i].function;
@@ -210,14 +208,8 @@ void PcLoggerScreen::setTrafficTexts(const LineCounts& in, const LineCounts& out
         m_shownDropping[i] = dropping;
         m_page->PCPort[i]->setText(text);
         if (repaint) setPanelColour(m_page->PCPort[i], dropping ? kRed : normalPanelColour());
-        if (QLabel* shown = m_links.dataStatusPorts[i]) {
-            shown->setText(text);
-            shown->setVisible(function != kInActive);
-            if (repaint) setPanelColour(shown, dropping ? kRed : normalPanelColour());
-        }
-        anyShown = anyShown || function != kInActive;
+        emit lineTrafficShown(n + 1, text, function != kInActive, dropping);
     }
-    if (m_links.dataStatusHeader) m_links.dataStatusHeader->setVisible(anyShown);
 }
 
 void PcLoggerScreen::trafficStep() {

@@ -1,8 +1,8 @@
 #pragma once
 // The PC logger screen controller: the PC-Logger page, the PC logger's own records on the fast
-// tick, the logger-output lines fed by the stream, the traffic labels here and on the Data
-// Status page, the annotation dialog whose remarks ride in the next record, and the PC
-// logger's lines of the host setup file.
+// tick, the logger-output lines fed by the stream, the traffic labels of its page (and, through
+// lineTrafficShown, wherever else the traffic shows), the annotation dialog whose remarks ride in
+// the next record, and the PC logger's lines of the host setup file.
 #include <QObject>
 #include <array>
 #include <functional>
@@ -12,7 +12,6 @@
 #include "protocol/host_setup_part.h"
 #include "protocol/host_modes.h"
 
-class QLabel;
 class QWidget;
 
 namespace cv {
@@ -24,12 +23,10 @@ class PortMap;
 class PortSlotTable;
 class TAnnotationForm;
 
-// Where the PC logger's records go and where its traffic shows outside its own page.
+// Where the PC logger's records go.
 struct PcLoggerLinks {
-    MuxStream& stream;                                              // accepts, forwards, records
-    std::function<void(const uint8_t*, size_t)> showRawRecord;      // "Raw PC Logger Data"
-    std::array<QLabel*, 8> dataStatusPorts{};                       // DSPCPort1..8
-    QLabel* dataStatusHeader = nullptr;                             // DSPCPorts
+    MuxStream& stream;                                          // accepts, forwards, records
+    std::function<void(const uint8_t*, size_t)> showRawRecord;  // "Raw PC Logger Data"
 };
 
 class PcLoggerScreen : public QObject, public HostSetupPart {
@@ -65,6 +62,11 @@ public:
     void BTRestoreDeckClick();
     void CloseAllSurfacePortsClick();
     void MenuAnnotateFileClick();
+
+signals:
+    // Once a second for each line (1..8): its traffic text, whether the line is in use, and
+    // whether it dropped bytes in that second.
+    void lineTrafficShown(int line, const QString& text, bool inUse, bool dropping);
 
 private:
     struct LoadedLine {

@@ -3,13 +3,13 @@
 #include <QAction>
 #include <QMainWindow>
 #include <QScreen>
-#include <QTabWidget>
 #include <algorithm>
 
 #include "base/text_format.h"
 #include "protocol/host_modes.h"
 #include "settings/host_setup_file.h"
 #include "widgets/host_services.h"
+#include "widgets/page_tabs.h"
 #include "widgets/window_room.h"
 
 namespace cv {
@@ -29,15 +29,13 @@ constexpr std::array<const char*, 12> kLine5Tabs{"TSPortSetup", "TSLoggerControl
 enum WindowStateValue { kNormal = 0, kMinimized = 1, kMaximized = 2 };
 } // namespace
 
-SettingsScreen::SettingsScreen(QMainWindow* window, HostServices& services,
+SettingsScreen::SettingsScreen(QMainWindow* window, HostServices& services, const PageTabs& tabs,
                                std::optional<std::filesystem::path> startupDirectory)
-    : QObject(window), m_window(window), m_services(services) {
+    : QObject(window), m_window(window), m_tabs(tabs), m_services(services) {
     // Absolute now: a file dialog may move the working directory later.
     if (startupDirectory) m_startupDirectory = std::filesystem::absolute(*startupDirectory);
-    if (auto* a = window->findChild<QAction*>("LoadHostSetupFile"))
-        connect(a, &QAction::triggered, this, &SettingsScreen::LoadHostSetupFileClick);
-    if (auto* a = window->findChild<QAction*>("StoreHostSetupFile"))
-        connect(a, &QAction::triggered, this, &SettingsScreen::StoreHostSetupFileClick);
+    connect(services.menu.LoadHostSetupFile, &QAction::triggered, this, &SettingsScreen::LoadHostSetupFileClick);
+    connect(services.menu.StoreHostSetupFile, &QAction::triggered, this, &SettingsScreen::StoreHostSetupFileClick);
 }
 
 std::vector<HostSetupPart*> SettingsScreen::allParts() {
@@ -92,10 +90,9 @@ void SettingsScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
         v.at(2) = m_window->width();
     }
     if (number == 5) {
-        const auto* tabs = m_window->findChild<QTabWidget*>("Tabs");
-        for (size_t i = 0; tabs && i < kLine5Tabs.size(); ++i) {
-            const int at = kLine5Tabs[i] ? tabs->indexOf(m_window->findChild<QWidget*>(kLine5Tabs[i])) : -1;
-            if (at >= 0) v.at(i) = tabs->isTabVisible(at) ? 1 : 0;
+        for (size_t i = 0; i < kLine5Tabs.size(); ++i) {
+            const std::optional<bool> shown = kLine5Tabs[i] ? m_tabs.tabShown(kLine5Tabs[i]) : std::nullopt;
+            if (shown) v.at(i) = *shown ? 1 : 0;
         }
     }
 }

@@ -14,6 +14,7 @@ class QMainWindow;
 namespace cv {
 
 struct HostServices;
+class PageTabs;
 
 class SettingsScreen : public QObject, public HostSetupPart {
     Q_OBJECT
@@ -21,7 +22,8 @@ public:
     // `startupDirectory` is where last.cvh is read and written; without one the window keeps
     // no host setup file of its own (the menu commands still work). Connects the Files menu
     // items the window made, found by name.
-    SettingsScreen(QMainWindow* window, HostServices& services, std::optional<std::filesystem::path> startupDirectory);
+    SettingsScreen(QMainWindow* window, HostServices& services, const PageTabs& tabs,
+                   std::optional<std::filesystem::path> startupDirectory);
 
     // The subsystems' parts, in the order each line is applied to them.
     void addPart(HostSetupPart* part) { m_parts.push_back(part); }
@@ -48,6 +50,7 @@ private:
     std::vector<HostSetupPart*> allParts();
 
     QMainWindow* m_window;
+    const PageTabs& m_tabs;
     HostServices& m_services;
     std::optional<std::filesystem::path> m_startupDirectory;
     std::vector<HostSetupPart*> m_parts;

@@ -6,14 +6,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "widgets/colours.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
-
-namespace {
-
-
-} // namespace
 
 DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TSDataStatus");
@@ -85,6 +81,19 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
 std::array<QLabel*, 6> DataStatusPage::portRow(int n) const {
     const size_t i = size_t(n);
     return {MLabel[i], MTypeLabel[i], MBPSLabel[i], MStatusLabel[i], MFSLabel[i], MFileSizeLabel[i]};
+}
+
+void DataStatusPage::showPcLoggerTraffic(int line, const QString& text, bool inUse, bool dropping) {
+    if (line < 1 || line > int(DSPCPort.size())) return;
+    const size_t i = size_t(line - 1);
+    QLabel* shown = DSPCPort[i];
+    shown->setText(text);
+    shown->setVisible(inUse);
+    if (dropping != m_pcPortDropping[i]) setPanelColour(shown, dropping ? kRed : normalPanelColour());
+    m_pcPortDropping[i] = dropping;
+    bool anyShown = false;
+    for (const QLabel* l : DSPCPort) anyShown = anyShown || !l->isHidden();
+    DSPCPorts->setVisible(anyShown);
 }
 
 } // namespace cv

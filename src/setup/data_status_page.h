@@ -32,6 +32,13 @@ public:
 
     // The six labels of port n, for showing or hiding the row.
     std::array<QLabel*, 6> portRow(int n) const;
+
+    // The PC logger's traffic on its line (1..8): shown while the line is in use, red while it
+    // drops bytes; the heading shows while any line does.
+    void showPcLoggerTraffic(int line, const QString& text, bool inUse, bool dropping);
+
+private:
+    std::array<bool, 8> m_pcPortDropping{};  // DSPCPort painted red
 };
 
 } // namespace cv

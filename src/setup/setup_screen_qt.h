@@ -3,11 +3,12 @@
 // Logger Control and Data Status pages and the Logger Status box, reacts to the operator's
 // edits, sends the setup and the commands of those pages, and lays the main window out for the
 // host mode chosen from the Modes menu.
+//
+// One class, one file per job: the setup form and its commands (setup_screen_qt.cpp), the host
+// mode layout (setup_host_mode_qt.cpp), the status display (setup_status_display_qt.cpp) and the
+// host setup file's lines (setup_host_lines_qt.cpp); the sleep, firmware and logger ID windows
+// are SetupDialogs.
 #include <QObject>
-#include <QLineEdit>
-#include <QPointer>
-#include <array>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,11 +17,7 @@
 #include "setup/setup_record.h"
 #include "setup/status_record.h"
 
-class QAbstractButton;
-class QAction;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QSpinBox;
 class QWidget;
 
@@ -33,25 +30,26 @@ class FirmwareWarningDialog;
 class LoggerControlPage;
 class LoggerIdDialog;
 class LoggerStatusPanel;
-class PolledButtonsWidget;
 class PortSetupPage;
+class SetupDialogs;
 class SleepDialog;
 
 class SetupScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds its pages (TSPortSetup, TSLoggerControl, TSDataStatus), the Logger Status box, the
-    // setup marker, the remote-host panel, the PC clock label, the polled buttons and its three
-    // dialogs under `mainWindow`, and connects the Modes and time menu items the window made.
+    // setup marker, the remote-host panel, the PC clock label and its three dialogs under
+    // `mainWindow`, and connects the Modes and time menu items the window made.
     SetupScreen(QWidget* mainWindow, HostServices& services, QObject* parent = nullptr);
     ~SetupScreen() override;
 
-    // 10 ms tick, step 1: the PC clock read-outs.
+    // 10 ms tick, the PC clock step: the PC clock read-outs.
     void hostClockTick();
-    // 475 ms tick, step 1: decodes a newly arrived setup; true when one was shown
-    // (loggerSpeedReported then told the logger's host port speed).
+    // 475 ms tick, the setup step (first): decodes a newly arrived setup; true when one was
+    // shown (loggerSpeedReported then told the logger's host port speed).
     bool showArrivedSetup();
-    // 475 ms tick, step 3: decodes a newly arrived status, with time sync and firmware check.
+    // 475 ms tick, the status step (after the hardware's): decodes a newly arrived status, with
+    // time sync and firmware check.
     void showArrivedStatus();
 
     // Lays the screen out for a host mode (-1, 1..8; 0 re-lays with no new request).
@@ -77,25 +75,16 @@ public:
     void writeHostSetupLine(int number, std::vector<int>& values) const override;
     void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
-    // Buttons of other pages that share BTGetSetup1Click (BTGetAnalog, BTGetHardware,
-    // BTKR8Defaults): their pages hand them over when they are built.
-    enum class SharedButton { GetAnalog, GetHardware, LoadHardwareDefaults };
-    void attachSharedButton(QAbstractButton* button, SharedButton kind);
-    // The hardware password field and check guarding the load-hardware-defaults command.
-    // Without a check the command is never sent.
-    void setPasswordCheck(std::function<bool(const std::string&)> check) { m_passwordCheck = std::move(check); }
-    void setPasswordField(QLineEdit* field) { m_passwordField = field; }
     // The logger port's device went away or came back: the status values are shown as stale.
     void showLinkLost(bool lost);
 
-    SleepDialog* sleepDialog() const { return m_sleep; }
-    FirmwareWarningDialog* firmwareWarningDialog() const { return m_firmware; }
-    LoggerIdDialog* loggerIdDialog() const { return m_loggerId; }
-    PortSetupPage* portSetupPage() const { return m_ps; }
-    LoggerControlPage* loggerControlPage() const { return m_lc; }
-    DataStatusPage* dataStatusPage() const { return m_ds; }
-    LoggerStatusPanel* loggerStatusPanel() const { return m_status; }
-    PolledButtonsWidget* polledButtons() const { return m_polled; }
+    SleepDialog* sleepDialog() const;
+    FirmwareWarningDialog* firmwareWarningDialog() const;
+    LoggerIdDialog* loggerIdDialog() const;
+    PortSetupPage* portSetupPage() const { return m_portSetup; }
+    LoggerControlPage* loggerControlPage() const { return m_loggerControl; }
+    DataStatusPage* dataStatusPage() const { return m_dataStatus; }
+    LoggerStatusPanel* loggerStatusPanel() const { return m_statusPanel; }
 
     // Left-column items, named as the screens name them.
     ClickableLabel* PStore = nullptr;
@@ -109,6 +98,9 @@ signals:
     void loggerSpeedReported(int speedChoice);
     // The device-named captions of the Upload page's buttons.
     void deviceCaptionsChanged(const QString& clearMemory, const QString& getDirectory);
+    // The chosen logger mode is (or is no longer) polled moored: the polled wake and sleep
+    // buttons of other pages show with this screen's own.
+    void polledModeChosen(bool polled);
 
 public:
 
@@ -129,41 +121,34 @@ public:
     void modeMenuClick(int hostMode);
 
 private:
+    // setup_screen_qt.cpp: the setup form and its commands
     void buildLeftColumnItems();
-    QAction* action(const char* name) const;
     void connectControls();
-    void connectModeMenu();
-    void checkModeMenuItem();
-    // Puts a dialog about to open over one half of the main window, clear of `other`.
-    void placeApart(QWidget* dialog, const QWidget* other, bool leftHalf);
     setup::PortNames portNames() const;
     void keepHiddenUnchosen(setup::SetupControls& c) const;
     void relayout();
     void setSpinner(QSpinBox* ud, int value);
     void refreshAnalogRateReadout();
+    // setup_host_mode_qt.cpp: the host mode layout
+    void connectModeMenu();
+    void checkModeMenuItem();
+    void applyLayout(int mode);
     void showPolledButtons(bool show);
     void refreshOncePerHourColumn();
     void recolourModeReadouts();
-    void applyLayout(int mode);
+    // setup_status_display_qt.cpp: the status display
     void applyHostClock(const status::HostClockView& v);
     void applyStatus(const status::StatusView& v);
-    bool checked(const char* actionName) const;
 
     QWidget* m_window;
     HostServices& m_services;
-    PortSetupPage* m_ps = nullptr;
-    LoggerControlPage* m_lc = nullptr;
-    DataStatusPage* m_ds = nullptr;
-    LoggerStatusPanel* m_status = nullptr;
-    PolledButtonsWidget* m_polled = nullptr;
-    SleepDialog* m_sleep = nullptr;
-    FirmwareWarningDialog* m_firmware = nullptr;
-    LoggerIdDialog* m_loggerId = nullptr;
+    PortSetupPage* m_portSetup = nullptr;
+    LoggerControlPage* m_loggerControl = nullptr;
+    DataStatusPage* m_dataStatus = nullptr;
+    LoggerStatusPanel* m_statusPanel = nullptr;
+    std::unique_ptr<SetupDialogs> m_dialogs;
 
     status::StatusTracker m_tracker;
-    std::function<bool(const std::string&)> m_passwordCheck;
-    QPointer<QLineEdit> m_passwordField;
-    std::array<QPointer<QObject>, 3> m_shared;  // by SharedButton
 
     int m_requestedHostMode = 0;
     int m_currentHostMode = -1;

@@ -80,23 +80,31 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     send->addWidget(EditSendText, 1);
     send->addWidget(BTSendText);
 
-    m_polledRow = new QHBoxLayout;
-    m_polledRow->setContentsMargins(0, 0, 0, 0);
+    auto* polledRow = new QHBoxLayout;
+    polledRow->setContentsMargins(0, 0, 0, 0);
+    auto* polled = new QWidget(this);
+    polled->setObjectName("PolledButtonsWidget");
+    Button3 = new QPushButton("Polled-Wake", polled);
+    Button3->setObjectName("Button3");
+    Button4 = new QPushButton("Polled-Sleep", polled);
+    Button4->setObjectName("Button4");
+    Button3->hide();
+    Button4->hide();
+    auto* polledButtons = new QHBoxLayout(polled);
+    polledButtons->setContentsMargins(0, 0, 0, 0);
+    polledButtons->addWidget(Button3);
+    polledButtons->addWidget(Button4);
+    polledButtons->addStretch(1);
+    polledRow->addWidget(polled, 0, Qt::AlignLeft);
 
     auto* grid = new QGridLayout(this);
-    grid->addLayout(m_polledRow, 0, 0, 1, 2);
+    grid->addLayout(polledRow, 0, 0, 1, 2);
     grid->addLayout(choice, 1, 0, 1, 2);
     grid->addWidget(Memo1, 2, 0);
     grid->addWidget(counters, 2, 1);
     grid->addLayout(send, 3, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(2, 1);
-}
-
-void RealTimePage::placePolledButtons(QWidget* buttons) {
-    const bool hidden = buttons->isHidden();  // a new parent hides a widget
-    m_polledRow->addWidget(buttons, 0, Qt::AlignLeft);
-    buttons->setVisible(!hidden);
 }
 
 } // namespace cv

@@ -1,11 +1,10 @@
 #pragma once
 // The "Real Time Data" tab page: the raw display memo with its source choice, the text line to
-// the logger, the per-unit counters, and a row for the polled wake and sleep buttons, which
-// the setup screen owns and shows.
+// the logger, the per-unit counters, and the polled wake and sleep buttons, shown while the
+// logger's mode is polled moored.
 #include <QWidget>
 
 class QComboBox;
-class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -22,9 +21,6 @@ public:
 
     static const char* const kCaption;
 
-    // Puts the polled wake and sleep buttons into their row above the display.
-    void placePolledButtons(QWidget* buttons);
-
     QPlainTextEdit* Memo1;
     QPushButton* BTDisplayRaw;
     QComboBox* RawSourceCB;
@@ -39,9 +35,8 @@ public:
     QLabel* LBUnit2;
     QLabel* LBUnit3;
     QLabel* LBUnit4;
-
-private:
-    QHBoxLayout* m_polledRow;
+    QPushButton* Button3;  // polled wake
+    QPushButton* Button4;  // polled sleep
 };
 
 } // namespace cv

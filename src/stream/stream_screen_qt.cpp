@@ -31,11 +31,18 @@ StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiv
     connect(m_page->BTResetCounters, &QPushButton::clicked, this, &StreamScreen::BTResetCountersClick);
     connect(m_page->BTSendText, &QPushButton::clicked, this, &StreamScreen::BTSendTextClick);
     connect(m_page->EditSendText, &QLineEdit::returnPressed, this, &StreamScreen::EditSendTextReturn);
+    connect(m_page->Button3, &QPushButton::clicked, this, [this] { m_services.commands.sendRaw(kWakeText); });
+    connect(m_page->Button4, &QPushButton::clicked, this, [this] { m_services.commands.sendRaw(kSleepText); });
     RawPortCBChange();
     unitCountersStep();
 }
 
 StreamScreen::~StreamScreen() = default;
+
+void StreamScreen::showPolledButtons(bool shown) {
+    m_page->Button3->setVisible(shown);
+    m_page->Button4->setVisible(shown);
+}
 
 void StreamScreen::onMuxRecord(uint8_t* record, size_t length) { m_stream.acceptMuxRecord(record, length); }
 

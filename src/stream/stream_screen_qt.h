@@ -1,7 +1,8 @@
 #pragma once
 // The stream screen controller: owns the live stream, takes every mux record the receiver
 // frames (and the PC logger's own), feeds the Real Time Data page's memo from its three sources on the 5 ms
-// tick, shows the per-unit counters once a second and sends typed text to the logger.
+// tick, shows the per-unit counters once a second and sends typed text and the polled wake and
+// sleep to the logger.
 #include <QObject>
 
 #include "stream/mux_stream.h"
@@ -40,6 +41,8 @@ public:
     void stopRawDisplay();
     // The port test shows what the logger's line brings: the "Raw Logger Data" source.
     void showRawLoggerData();
+    // The polled wake and sleep buttons, shown while the chosen logger mode is polled moored.
+    void showPolledButtons(bool shown);
 
     // Host setup file: the raw display's source, logger ID and port (line 13, values 2 to 4).
     void writeHostSetupLine(int number, std::vector<int>& values) const override;

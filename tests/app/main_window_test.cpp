@@ -4,10 +4,12 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 
 #include "app/hostmain_window.h"
+#include "link/factory_commands_qt.h"
 #include "link/link_screen_qt.h"
 #include "widgets/colours.h"
 #include "setup/sleep_dialog.h"
@@ -197,10 +199,10 @@ TEST(StatsDialogRules, OutOfRangeLineCountClosesAndOtherSourcesAreIgnored) {
 TEST_F(WindowFixture, MenuCommandsAreSentOnlyWhenConfirmed) {
     chooseLoggerPort(1, 6);
     dialogs.answers = {Answer::Cancel, Answer::Ok, Answer::Cancel, Answer::Ok};
-    form.linkScreen()->ResetToMonitorClick();
-    form.linkScreen()->ResetToMonitorClick();
-    form.linkScreen()->LoadDefaultFlashSetupClick();
-    form.linkScreen()->LoadDefaultFlashSetupClick();
+    form.linkScreen()->factoryCommands()->ResetToMonitorClick();
+    form.linkScreen()->factoryCommands()->ResetToMonitorClick();
+    form.linkScreen()->factoryCommands()->LoadDefaultFlashSetupClick();
+    form.linkScreen()->factoryCommands()->LoadDefaultFlashSetupClick();
     ASSERT_EQ(line->writes.size(), 2u);
     EXPECT_EQ(line->writes[0], test::bytesOf("02 02 B6 B6 00 00 00 00 00 00 70 01"));
     EXPECT_EQ(line->writes[1], test::bytesOf("02 02 AF AF 00 00 00 00 00 00 62 01"));

@@ -4,6 +4,7 @@
 #include <QLabel>
 
 #include "widgets/colours.h"
+#include "link/factory_commands_qt.h"
 #include "link/link_screen_qt.h"
 #include "e2e_support.h"
 #include "protocol/commands.h"
@@ -30,7 +31,7 @@ TEST(LinkEndToEnd, ConfirmedMenuCommandReachesTheLoggerByteForByte) {
     test::HostAndLogger rig;
     rig.form.linkScreen()->selectLoggerPort(1, 6);
     rig.dialogs.answers = {Answer::Ok};
-    rig.form.linkScreen()->ResetToMonitorClick();
+    rig.form.linkScreen()->factoryCommands()->ResetToMonitorClick();
     auto got = rig.sim.probe().waitForCommand(cmd::kResetToMonitor, 5s);
     ASSERT_TRUE(got.has_value());
     const CommandPacket expected = buildCommandPacket(cmd::kResetToMonitor);

@@ -28,7 +28,8 @@ struct PageFixture {
     FakeClock clock;
     LoggerRecords records;
     LoggerFacts facts;
-    HostServices services{sink, warnings, dialogs, clock, records, facts, [] {}};
+    MenuItems menu;  // none: the page is tested without the window's menus
+    HostServices services{sink, warnings, dialogs, clock, records, facts, menu, [] {}};
     FakeSerialFactory serial;
     PortSlotTable ports{serial, dialogs};
     PacketReceiver receiver{ports, records};

@@ -485,36 +485,10 @@ TEST(Commands, SetupMarkerAsksForTheSetupOnlyInStandby) {
     EXPECT_EQ(rig.sink.writes.size(), 2u) << "the Get Setup buttons ask in any state";
 }
 
-TEST(Commands, SharedHandlerServesTheOtherPagesButtons) {
+TEST(Commands, BeginAndSleepShareTheGetSetupHandler) {
     SetupRig rig;
-    // The hardware and calibration pages hand their buttons and the password field over.
-    QWidget otherPages;
-    const std::pair<const char*, SetupScreen::SharedButton> shared[] = {
-        {"BTGetAnalog", SetupScreen::SharedButton::GetAnalog},
-        {"BTGetHardware", SetupScreen::SharedButton::GetHardware},
-        {"BTKR8Defaults", SetupScreen::SharedButton::LoadHardwareDefaults}};
-    for (const auto& [name, kind] : shared) {
-        auto* b = new QPushButton(name, &otherPages);
-        b->setObjectName(name);
-        rig.screen->attachSharedButton(b, kind);
-    }
-    auto* password = new QLineEdit("Enter Password", &otherPages);
-    rig.screen->setPasswordField(password);
-    auto click = [&](const char* name) { otherPages.findChild<QPushButton*>(name)->click(); };
     rig.clickButton("BTBegin");
-    click("BTGetAnalog");
-    click("BTGetHardware");
-    click("BTKR8Defaults");  // no password check wired: refused
-    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{packetBytes(cmd::kBegin), packetBytes(cmd::kGetAnalog),
-                                                                  packetBytes(cmd::kGetHardware)}));
-    rig.sink.writes.clear();
-    rig.screen->setPasswordCheck([](const std::string& typed) { return typed.rfind("BlueHeron", 0) == 0; });
-    click("BTKR8Defaults");
-    EXPECT_TRUE(rig.sink.writes.empty());
-    password->setText("BlueHeron!");
-    click("BTKR8Defaults");
-    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{packetBytes(cmd::kLoadHardwareDefaults)}));
-
+    EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{packetBytes(cmd::kBegin)}));
     rig.screen->setupDisplayMode(2);
     rig.clickButton("BTSleep");
     EXPECT_TRUE(rig.screen->sleepDialog()->isVisible());
