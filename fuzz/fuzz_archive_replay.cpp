@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Room a little short of the receive buffer now and then, to push the oversize path.
     const size_t room = data[0] & 0x80 ? cv::kReceiveBufferSize : cv::kReceiveBufferSize / 2;
     uint8_t buffer[cv::kReceiveBufferSize + 16];
-    for (int mode : {5, 6}) {
+    for (cv::RecordingMode mode : {cv::RecordingMode::ReplayOnce, cv::RecordingMode::ReplayContinuous}) {
         if (!replay.start(scratchFile(), mode)) return 0;
         // Each record costs at least one tick and at least 32 bytes, each tick at most 19 ticks:
         // replay once must have asked to stop within this many ticks.
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (n > room) __builtin_trap();
             if (n && !cv::packetChecksumOk(buffer, n)) __builtin_trap();
         }
-        if (mode == 5 && ticks == bound) __builtin_trap();
+        if (mode == cv::RecordingMode::ReplayOnce && ticks == bound) __builtin_trap();
         replay.stop();
     }
     std::remove(scratchFile().c_str());

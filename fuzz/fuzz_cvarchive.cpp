@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         StillClock clock;
         cv::ArchiveReplay replay(clock);
         replay.setSpeed(cv::ArchiveReplay::kMaxSpeed);
-        if (!replay.start(scratchFile(), RecordingMode::ReplayOnce)) __builtin_trap();
+        if (!replay.start(scratchFile(), cv::RecordingMode::ReplayOnce)) __builtin_trap();
         static uint8_t buffer[cv::kReceiveBufferSize];
         size_t frames = 0;
         for (size_t tick = 0; tick < 2 * records + 4 && !replay.takeStopRequest(); ++tick)
