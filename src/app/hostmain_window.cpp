@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "pclogger/annotation_dialog.h"
+#include "app/operator_guide_window.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
@@ -164,6 +165,9 @@ void TForm1::buildMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     m.MenuHelp = help->menuAction();
     m.MenuHelp->setObjectName("MenuHelp");
+    QAction* guide = addAction(help, "MenuOperatorGuide", "Operator's Guide");
+    guide->setShortcut(QKeySequence::HelpContents);
+    connect(guide, &QAction::triggered, this, &TForm1::showOperatorGuide);
     m.MenuAbout = addAction(help, "MenuAbout", "About CV Logger Host");
     connect(m.MenuAbout, &QAction::triggered, this, [this] {
         m_services.dialogs.inform("About CV Logger Host",
@@ -171,6 +175,13 @@ void TForm1::buildMenus() {
                                   "\n\nThe host program of the KR-8 underwater data logger.",
                                   Icon::Information);
     });
+}
+
+void TForm1::showOperatorGuide() {
+    if (!m_guide) m_guide = new OperatorGuideWindow(this);
+    m_guide->show();
+    m_guide->raise();
+    m_guide->activateWindow();
 }
 
 void TForm1::buildTimers() {
