@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabBar>
@@ -42,6 +43,18 @@ namespace cv {
 namespace {
 constexpr double kProgramVersion = 7.06;
 constexpr int kColumnWidth = 270;
+
+// With both factory pages shown, nine captions must fit the tab row of a 1280-pixel window, where
+// a scrolled row would hide the last tab behind two faint arrows: the room the style leaves
+// beside each caption is halved. On a narrower screen the row still scrolls, and no caption is
+// ever cut short.
+class CompactTabStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value / 2 : value;
+    }
+};
 } // namespace
 
 TForm1::TForm1(HostEnvironment env, QWidget* parent)
@@ -263,6 +276,11 @@ void TForm1::buildLeftColumn() {
 void TForm1::buildTabs() {
     Tabs = new QTabWidget(m_client);
     Tabs->setObjectName("Tabs");
+    auto* tabStyle = new CompactTabStyle;
+    tabStyle->setParent(Tabs);
+    Tabs->tabBar()->setStyle(tabStyle);
+    Tabs->setElideMode(Qt::ElideNone);
+    Tabs->setUsesScrollButtons(true);
     const std::pair<const char*, QWidget*> owned[] = {{"TSPortSetup", m_setup->portSetupPage()},
                                                       {"TSLoggerControl", m_setup->loggerControlPage()},
                                                       {"TSDataStatus", m_setup->dataStatusPage()},

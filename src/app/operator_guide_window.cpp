@@ -15,6 +15,7 @@ OperatorGuideWindow::OperatorGuideWindow(QWidget* parent) : QWidget(parent, Qt::
     m_text->setObjectName("GuideText");
     m_text->setAccessibleName("Operator's guide");
     m_text->setOpenExternalLinks(true);
+    m_text->document()->setDocumentMargin(12);
     QFile guide(":/docs/operator-guide.md");
     if (guide.open(QIODevice::ReadOnly | QIODevice::Text))
         m_text->setMarkdown(QString::fromUtf8(guide.readAll()));

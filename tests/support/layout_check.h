@@ -84,7 +84,10 @@ inline std::vector<std::string> layoutFaults(const QWidget* top) {
 inline std::map<std::string, QRect> controlPlaces(const QWidget* page) {
     std::map<std::string, QRect> places;
     for (const QWidget* w : page->findChildren<QWidget*>()) {
-        if (!w->isVisible() || w->objectName().isEmpty() || !(w->focusPolicy() & Qt::ClickFocus)) continue;
+        // Qt's own parts ("qt_spinbox_lineedit") move with the control they belong to.
+        if (!w->isVisible() || w->objectName().isEmpty() || w->objectName().startsWith("qt_") ||
+            !(w->focusPolicy() & Qt::ClickFocus))
+            continue;
         places[w->objectName().toStdString()] = QRect(w->mapTo(page, QPoint(0, 0)), w->size());
     }
     return places;
