@@ -180,10 +180,10 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(BTSendSetup2);
     buttons->addStretch(1);
 
-    // What the host mode, the host setup file or an arrived setup shows and hides keeps its room,
-    // so no button moves under a click that was aimed before the change.
-    for (QWidget* w : std::initializer_list<QWidget*>{ModeLB, ModeCB, OutputLB, OutputCB, FileLB, FileCB, TimeSourceLB,
-                                                      TimeSourceCB, CBAutoStart, BTSleep, Button1, Button2})
+    // What an arrived setup or the time source item shows and hides keeps its room, so no button
+    // moves under a click aimed before the change. (The setup combos come and go only with the
+    // host mode the operator chooses, which lays out the whole page anew.)
+    for (QWidget* w : std::initializer_list<QWidget*>{TimeSourceLB, TimeSourceCB, CBAutoStart, BTSleep, Button1, Button2})
         keepPlaceWhenHidden(w);
     for (QWidget* w : std::initializer_list<QWidget*>{scheduleLabels[setup::kInterval], scheduleUD[setup::kInterval],
                                                       scheduleCombo[setup::kInterval]})

@@ -35,8 +35,7 @@ public:
     }
     QSize sizeHint() const override {
         const QFontMetrics m(font());
-        return QSize(m.horizontalAdvance(QString(kLineChars, QLatin1Char('0'))), m.height()) +
-               QSize(contentsMargins().left() + contentsMargins().right(), contentsMargins().top() + contentsMargins().bottom());
+        return QSize(m.horizontalAdvance(QString(kLineChars, QLatin1Char('0'))), m.height()).grownBy(contentsMargins());
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -106,7 +105,8 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     LBUnit3 = new CounterLine("LBUnit3", {}, counters);
     LBUnit4 = new CounterLine("LBUnit4", {}, counters);
     for (QLabel* l : {static_cast<QLabel*>(headings), LBTimeUnit, LBUnit1, LBUnit2, LBUnit3, LBUnit4}) cl->addWidget(l);
-    counters->setToolTip("Per logger ID: packets received, gaps in their sequence numbers, and the packets missed at the last gap.");
+    counters->setToolTip(
+        "Per logger ID: packets received, gaps in their sequence numbers, and the packets missed at the last gap.");
     BTResetCounters->setToolTip("Sets every unit counter back to 0.");
     cl->addWidget(BTResetCounters);
     cl->addStretch(1);

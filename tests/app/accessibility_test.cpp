@@ -147,7 +147,8 @@ TEST(SpokenState, ALabelNamedApartFromItsCaptionTellsTheCaptionWheneverItChanges
         for (QLabel* label : form.findChildren<QLabel*>()) {
             const QString caption = label->text();
             // A one-character caption is a glyph (the red "X"), not a state.
-            if (label->accessibleName().isEmpty() || caption.size() < 2 || label->accessibleName().contains(caption)) continue;
+            if (label->accessibleName().isEmpty() || caption.size() < 2 || label->accessibleName().contains(caption))
+                continue;
             EXPECT_EQ(label->accessibleDescription().toStdString(), caption.toStdString())
                 << when << ": " << label->objectName().toStdString();
             ++told;

@@ -71,7 +71,8 @@ TEST(SetupLayout, ControlsShownByASetupLeaveEveryOtherControlOfLoggerControlInPl
     rig.deliverSetup(SetupRecordBuilder().mode(12).build());
     rig.trigger("MenuMooredTimeUpdate");
     settleLayouts();
-    for (const char* shown : {"BTSleep", "Button1", "IntervalUD", "TimeSourceCB"}) EXPECT_TRUE(rig.shown(shown)) << shown;
+    for (const char* shown : {"BTSleep", "Button1", "IntervalUD", "TimeSourceCB"})
+        EXPECT_TRUE(rig.shown(shown)) << shown;
     EXPECT_EQ(movedControls(before, page), std::vector<std::string>{});
 }
 
