@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the .deb from a finished build folder and checks what an installing user gets: the
-# programs in /usr/bin, their man pages, the menu entry and its icons, the README, and Depends
-# on the Qt runtime packages only.  Usage: check_package.sh BUILD_DIR VERSION
+# programs in /usr/bin, their man pages, the menu entry and its icons, the README and the
+# operator's guide, and Depends on the Qt runtime packages only.  Usage: check_package.sh BUILD_DIR VERSION
 set -euo pipefail
 build=$1
 version=$2
@@ -19,7 +19,7 @@ for f in /usr/bin/cvhost /usr/bin/cvextract /usr/bin/cvarchive /usr/bin/kr8sim \
          /usr/share/man/man1/cvarchive.1.gz /usr/share/man/man1/kr8sim.1.gz \
          /usr/share/applications/cvhost.desktop /usr/share/icons/hicolor/scalable/apps/cvhost.svg \
          /usr/share/icons/hicolor/48x48/apps/cvhost.png /usr/share/icons/hicolor/256x256/apps/cvhost.png \
-         /usr/share/doc/cvhost/README.md; do
+         /usr/share/doc/cvhost/README.md /usr/share/doc/cvhost/operator-guide.md; do
   grep -qx "$f" <<<"$files" || fail "$f missing from the package"
 done
 # Nothing of the build's own: no test programs, benchmarks, headers or static libraries.

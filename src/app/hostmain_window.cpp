@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabBar>
@@ -14,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "pclogger/annotation_dialog.h"
+#include "app/operator_guide_window.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/text_format.h"
@@ -41,6 +43,18 @@ namespace cv {
 namespace {
 constexpr double kProgramVersion = 7.06;
 constexpr int kColumnWidth = 270;
+
+// With both factory pages shown, nine captions must fit the tab row of a 1280-pixel window, where
+// a scrolled row would hide the last tab behind two faint arrows: the room the style leaves
+// beside each caption is halved. On a narrower screen the row still scrolls, and no caption is
+// ever cut short.
+class CompactTabStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? value / 2 : value;
+    }
+};
 } // namespace
 
 TForm1::TForm1(HostEnvironment env, QWidget* parent)
@@ -164,6 +178,9 @@ void TForm1::buildMenus() {
     QMenu* help = menuBar()->addMenu("&Help");
     m.MenuHelp = help->menuAction();
     m.MenuHelp->setObjectName("MenuHelp");
+    QAction* guide = addAction(help, "MenuOperatorGuide", "Operator's Guide");
+    guide->setShortcut(QKeySequence::HelpContents);
+    connect(guide, &QAction::triggered, this, &TForm1::showOperatorGuide);
     m.MenuAbout = addAction(help, "MenuAbout", "About CV Logger Host");
     connect(m.MenuAbout, &QAction::triggered, this, [this] {
         m_services.dialogs.inform("About CV Logger Host",
@@ -171,6 +188,13 @@ void TForm1::buildMenus() {
                                   "\n\nThe host program of the KR-8 underwater data logger.",
                                   Icon::Information);
     });
+}
+
+void TForm1::showOperatorGuide() {
+    if (!m_guide) m_guide = new OperatorGuideWindow(this);
+    m_guide->show();
+    m_guide->raise();
+    m_guide->activateWindow();
 }
 
 void TForm1::buildTimers() {
@@ -252,6 +276,11 @@ void TForm1::buildLeftColumn() {
 void TForm1::buildTabs() {
     Tabs = new QTabWidget(m_client);
     Tabs->setObjectName("Tabs");
+    auto* tabStyle = new CompactTabStyle;
+    tabStyle->setParent(Tabs);
+    Tabs->tabBar()->setStyle(tabStyle);
+    Tabs->setElideMode(Qt::ElideNone);
+    Tabs->setUsesScrollButtons(true);
     const std::pair<const char*, QWidget*> owned[] = {{"TSPortSetup", m_setup->portSetupPage()},
                                                       {"TSLoggerControl", m_setup->loggerControlPage()},
                                                       {"TSDataStatus", m_setup->dataStatusPage()},

@@ -65,6 +65,9 @@ public:
     // The one way out, whatever the operator closes the window with: asks "EXIT Program?" and on
     // OK writes last.cvh, closes every port and ends the program.
     void BTExitClick();
+    // Help > Operator's Guide: one guide window, opened beside the main window and brought back
+    // to the front when asked again.
+    void showOperatorGuide();
     void FormResize();
     void TabsChange();
 
@@ -124,6 +127,7 @@ private:
     HostServices m_services;
     QSize m_tabsStartSize;
     QLabel* m_noModeHint = nullptr;
+    QWidget* m_guide = nullptr;  // made when first asked for
     bool m_dataReadyQueued = false;  // one announcement waits in the event queue at most
     bool m_exiting = false;          // Exit was confirmed: the window's own close goes through
     QWidget* m_client = nullptr;  // the scrolled client area that holds the column and the tabs

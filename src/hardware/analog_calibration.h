@@ -43,6 +43,8 @@ struct BoxReading {
 BoxReading readCalibrationBox(const std::string& text, int lower, int upper = kCalibrationUpper);
 
 inline constexpr const char* kNotCurrentCalibrationText = "Analog Calibration is Not Current";
+// What a screen reader hears while the panel above is hidden.
+inline constexpr const char* kCurrentCalibrationText = "Analog Calibration is Current";
 inline constexpr const char* kCalibrationMayNotMatchText =
     "The Analog Calibration shown on the Host Program may not match the Analog Calibration in the Data "
     "Logger.\n\nDo you still want to save the displayed Analog Calibration?";

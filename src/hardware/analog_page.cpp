@@ -55,6 +55,7 @@ AnalogPage::AnalogPage(QWidget* parent) : QWidget(parent) {
     AnalogPanel->setAlignment(Qt::AlignCenter);
     AnalogPanel->setAutoFillBackground(true);
     setPanelColour(AnalogPanel, kYellow);
+    keepPlaceWhenHidden(AnalogPanel);
     ALGPassword = named(new QLineEdit(hardware::kPasswordPrompt, this), "ALGPassword");
     ALGPassword->setAccessibleName("Calibration password");
     LBALGPassword = namedLabel(this, "LBALGPassword", hardware::kPasswordCaption);
@@ -64,6 +65,9 @@ AnalogPage::AnalogPage(QWidget* parent) : QWidget(parent) {
     BTSaveAnalogFile = named(new QPushButton("Save Analog Calibration File", this), "BTSaveAnalogFile");
     BTDoneWithAnalog = named(new QPushButton("Done", this), "BTDoneWithAnalog");
     BTDoneWithAnalog->setAccessibleName("Done with the analog calibration");
+
+    ALGPassword->setToolTip("Type the password shown above: Send needs it.");
+    GroupBox2->setToolTip("Converts each input's counts to volts: counts per volt, and the counts read at 0 volts.");
 
     auto* buttons = new QVBoxLayout;
     for (QWidget* w : std::initializer_list<QWidget*>{AnalogPanel, BTGetAnalog, BTSendAnalogCalibration, LBALGPassword,

@@ -55,6 +55,8 @@ inline constexpr const char* kMissingChoicesText = "Nothing was sent. Choose a v
 inline constexpr const char* kHardwareErrorTitle = "Hardware Configuration Error";
 inline constexpr const char* kHardwareErrorText = "A meter type and Non-zero SN MUST be selected";
 inline constexpr const char* kNotCurrentText = "Hardware Setup is Not Current";
+// What a screen reader hears while the panel above is hidden.
+inline constexpr const char* kCurrentText = "Hardware Setup is Current";
 inline constexpr const char* kMayNotMatchText =
     "The Hardware Configuration shown on the Host Program may not match the Hardware Configuration in the Data "
     "Logger.\n\nDo you still want to save the displayed Hardware Configuration?";

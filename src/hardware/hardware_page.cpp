@@ -80,6 +80,7 @@ HardwarePage::HardwarePage(QWidget* parent) : QWidget(parent) {
     HardwarePanel->setAlignment(Qt::AlignCenter);
     HardwarePanel->setAutoFillBackground(true);
     setPanelColour(HardwarePanel, kYellow);
+    keepPlaceWhenHidden(HardwarePanel);
     HWPassword = named(new QLineEdit(hardware::kPasswordPrompt, this), "HWPassword");
     HWPassword->setAccessibleName("Hardware password");
     Labelxx = namedLabel(this, "Labelxx", hardware::kPasswordCaption);
@@ -94,6 +95,11 @@ HardwarePage::HardwarePage(QWidget* parent) : QWidget(parent) {
                                           "Setup into Flash Memory",
                                           this),
                           "BTKR8Defaults");
+
+    BTKR8Defaults->setToolTip("Writes the factory defaults of all four into the logger's flash memory. Needs the "
+                              "password.");
+    HWPassword->setToolTip("Type the password shown above: Send and the flash defaults need it.");
+    GroupBox1->setToolTip("The relay that powers each serial port, analog port and pump.");
 
     auto* top = new QGridLayout;
     top->addWidget(deviceLabel, 0, 0);

@@ -138,6 +138,8 @@ void HardwareScreen::showHardware(const hardware::HardwareValues& v) {
 void HardwareScreen::markHardware(bool current) {
     m_hardwareCurrent = current;
     m_hardwarePage->HardwarePanel->setVisible(!current);
+    for (QWidget* w : {m_hardwarePage->BTGetHardware, m_hardwarePage->BTSendHardwareSetup})
+        tellState(w, current ? hardware::kCurrentText : hardware::kNotCurrentText);
 }
 
 void HardwareScreen::onHardwareConfiguration() {
@@ -263,6 +265,8 @@ void HardwareScreen::showCalibration(const hardware::CalibrationValues& v) {
 void HardwareScreen::markCalibration(bool current) {
     m_calibrationCurrent = current;
     m_analogPage->AnalogPanel->setVisible(!current);
+    for (QWidget* w : {m_analogPage->BTGetAnalog, m_analogPage->BTSendAnalogCalibration})
+        tellState(w, current ? hardware::kCurrentCalibrationText : hardware::kNotCurrentCalibrationText);
 }
 
 void HardwareScreen::onAnalogCalibration() {

@@ -77,6 +77,12 @@ void LinkScreen::buildControls(const PortMap* portMap) {
     for (const char* s : kSpeedChoiceItems) LoggerSetupCB->addItem(s);
     CloseLoggerPortSetup = named(new ClickableLabel("X", LoggerPortGB), "CloseLoggerPortSetup");
     CloseLoggerPortSetup->setAccessibleName("Hide logger port setup");
+    // Red is the program's alarm colour; the tip says this one only closes the box.
+    CloseLoggerPortSetup->setToolTip(
+        "Hide this box (the port stays open). Logger_Port > Show Logger Port Setup brings it back.");
+    LoggerSetupCB->setToolTip(
+        "The line speed the logger's host port uses. Red: bytes arrive but form no packets at this speed.");
+    LoggerPortCB->setToolTip("The PC port the logger is wired to. Red: nothing has arrived for a few seconds.");
     CloseLoggerPortSetup->setAlignment(Qt::AlignCenter);
     CloseLoggerPortSetup->setFixedSize(18, 18);
     setPanelColour(CloseLoggerPortSetup, kRed);

@@ -48,6 +48,7 @@ TAnnotationForm::TAnnotationForm(QWidget* window, AnnotationQueue& queue, Warnin
     LBAnnotation->setWordWrap(true);
     AnnotateDANDT = namedLabel(this, "AnnotateDANDT", "Date and Time");
     AnnotateDANDT->setAccessibleName("Time of the last annotation");
+    for (QLabel* l : {LBAnnotation, AnnotateDANDT}) tellState(l, l->text());
     BTStart = named(new QPushButton("Start Water Sample", this), "BTStart");
     BTEnd = named(new QPushButton("End Water Sample", this), "BTEnd");
     BTReset = named(new QPushButton("Reset Sample Count", this), "BTReset");
@@ -98,16 +99,19 @@ void TAnnotationForm::showRecordingState() {
     const std::optional<std::string> file = m_target();
     LBRecording->setText(qs(file ? format(kRecordingFormat, file->c_str()) : kNotRecordingText));
     setPanelColour(LBRecording, file ? normalPanelColour() : kYellow);
+    tellState(LBRecording, LBRecording->text());
 }
 
 void TAnnotationForm::queueRemark(const std::string& remark) {
     showRecordingState();
     lbx->setText(m_target() ? kStoredHeading : kNotStoredHeading);
     LBAnnotation->setText(qs(remark));
+    tellState(LBAnnotation, LBAnnotation->text());
     const std::string stamp = m_stamp();
     if (m_queue.pending())
         m_warnings.show("Error - Unable to insert this record into the Archive File", m_queue.text());
     AnnotateDANDT->setText(qs(stamp));
+    tellState(AnnotateDANDT, AnnotateDANDT->text());
     m_queue.queue(stamp, remark);
 }
 

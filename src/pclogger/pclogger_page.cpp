@@ -64,6 +64,7 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
         auto* traffic = namedLabel(this, QString("PCPort%1").arg(k), QString("Port %1:").arg(k));
         traffic->setMinimumWidth(130);
         traffic->setAccessibleName(QString("Line %1 traffic").arg(k));
+        tellState(traffic, traffic->text());
         PortTypeCB[i] = type;
         DeckPortCB[i] = com;
         DeckSetupCB[i] = speed;
@@ -101,6 +102,8 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
 
     CBRecordPCTime = named(new QCheckBox("Add PC Time to Port 9 ", this), "CBRecordPCTime");
     CBRecordPCTime->setAccessibleName("Add PC Time to Port 9");
+    CBRecordPCTime->setToolTip("Adds the PC's date and time to each PC logger record, as port 9.");
+    UDDeckRate->setToolTip("PC logger records a second.");
     BTLoadDeck = named(new QPushButton("Load New Setup", this), "BTLoadDeck");
     BTRestoreDeck = named(new QPushButton("Restore Last Setup", this), "BTRestoreDeck");
     BTClearDeck = named(new QPushButton("Clear Setup", this), "BTClearDeck");

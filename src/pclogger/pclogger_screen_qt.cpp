@@ -73,6 +73,7 @@ Line PcLoggerScreen::lineFromControls(int n) const {
 void PcLoggerScreen::showNotLoaded(bool shown) {
     m_page->PCLoggerPanel->setVisible(shown);
     if (shown) setPanelColour(m_page->PCLoggerPanel, kYellow);
+    tellState(m_page->BTLoadDeck, shown ? m_page->PCLoggerPanel->text() : QString("Setup is Loaded"));
 }
 
 void PcLoggerScreen::paintLine(int n) {
@@ -207,6 +208,7 @@ void PcLoggerScreen::setTrafficTexts(const LineCounts& in, const LineCounts& out
         const bool repaint = dropping != m_shownDropping[i];
         m_shownDropping[i] = dropping;
         m_page->PCPort[i]->setText(text);
+        tellState(m_page->PCPort[i], text);
         if (repaint) setPanelColour(m_page->PCPort[i], dropping ? kRed : normalPanelColour());
         emit lineTrafficShown(n + 1, text, function != kInActive, dropping);
     }

@@ -92,9 +92,10 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     lg->addWidget(OutputCB, 1, 1);
     lg->addWidget(FileLB, 2, 0);
     lg->addWidget(FileCB, 2, 1);
-    lg->addWidget(TimeSourceLB, 3, 0);
-    lg->addWidget(TimeSourceCB, 3, 1);
-    lg->addWidget(CBAutoStart, 4, 0, 1, 2);
+    lg->addWidget(CBAutoStart, 3, 0, 1, 2);
+    // Last, so the room it keeps while hidden (most modes) is at the foot of the box.
+    lg->addWidget(TimeSourceLB, 4, 0);
+    lg->addWidget(TimeSourceCB, 4, 1);
     lg->setColumnMinimumWidth(1, 190);
 
     auto* limits = named(new QGroupBox("Power and Analog Sampling", this), "GBPowerAnalog");
@@ -128,11 +129,11 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     spokenAs(BTStop, "Stop sampling");
     BTSleep->setMinimumHeight(56);
     auto* og = new QHBoxLayout(GroupBox7);
-    og->addWidget(BTSleep);
     auto* beginStop = new QVBoxLayout;
     beginStop->addWidget(BTBegin);
     beginStop->addWidget(BTStop);
     og->addLayout(beginStop);
+    og->addWidget(BTSleep);
 
     Button1 = named(new QPushButton("Polled-Wake", this), "Button1");
     Button2 = named(new QPushButton("Polled-Sleep", this), "Button2");
@@ -145,6 +146,13 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     BTSendSetup2 = named(new QPushButton("Send Setup", this), "BTSendSetup2");
     spokenAs(BTGetSetup2, "Get setup (Logger Control page)");
     spokenAs(BTSendSetup2, "Send setup (Logger Control page)");
+    CBAutoStart->setToolTip("The logger begins sampling by itself whenever its power comes on.");
+    UDLVCutOff->setToolTip("The supply voltage below which the logger stops sampling.");
+    UDAnalogRate->setToolTip("How often the analog channels are read. Yellow or red: faster than the output or the "
+                             "storage keeps up with.");
+    BTSleep->setToolTip("Puts the logger to sleep until a date and time you choose.");
+    Button1->setToolTip("Wakes a logger that runs in the polled moored mode.");
+    Button2->setToolTip("Puts a logger that runs in the polled moored mode back to sleep.");
 
     auto* left = new QVBoxLayout;
     left->addWidget(schedule);
@@ -171,6 +179,15 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(BTGetSetup2);
     buttons->addWidget(BTSendSetup2);
     buttons->addStretch(1);
+
+    // What an arrived setup or the time source item shows and hides keeps its room, so no button
+    // moves under a click aimed before the change. (The setup combos come and go only with the
+    // host mode the operator chooses, which lays out the whole page anew.)
+    for (QWidget* w : std::initializer_list<QWidget*>{TimeSourceLB, TimeSourceCB, CBAutoStart, BTSleep, Button1, Button2})
+        keepPlaceWhenHidden(w);
+    for (QWidget* w : std::initializer_list<QWidget*>{scheduleLabels[setup::kInterval], scheduleUD[setup::kInterval],
+                                                      scheduleCombo[setup::kInterval]})
+        keepPlaceWhenHidden(w);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(groups);

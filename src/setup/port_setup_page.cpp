@@ -129,6 +129,8 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     BTSendSetup1 = named(new QPushButton("Send Setup", this), "BTSendSetup1");
     spokenAs(BTGetSetup1, "Get setup (Port Setup page)");
     spokenAs(BTSendSetup1, "Send setup (Port Setup page)");
+    CBHostPortSetup->setToolTip(
+        "The speed of the logger's own host port. The PC follows it when the setup comes back.");
 
     auto* right = new QVBoxLayout;
     right->addWidget(analog);

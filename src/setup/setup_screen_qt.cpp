@@ -69,6 +69,7 @@ void SetupScreen::buildLeftColumnItems() {
     };
     PStore = panel("PStore", "Setup is ???");
     PStore->setAccessibleName("Setup marker: get the setup");
+    PStore->setToolTip("Yellow: the screen differs from the logger's setup. Click to get the setup from the logger.");
     RemoteHostPanel = panel("RemoteHostPanel", "Remote Host Is On");
     setPanelColour(RemoteHostPanel, kYellow);
     LBHostDandT = named(new QLabel(m_window), "LBHostDandT");
@@ -305,6 +306,7 @@ void SetupScreen::BTSendSetup1Click() {
 void SetupScreen::setSetupMarker(int state) {
     if (state != 0 && state != 1) return;
     PStore->setText(state == 1 ? kMarkerCurrent : kMarkerNotCurrent);
+    tellState(PStore, PStore->text());
     paintShade(PStore, state == 1 ? Shade::Silver : Shade::Yellow);
     relayout();
 }

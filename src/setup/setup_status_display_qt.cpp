@@ -26,6 +26,7 @@ void SetupScreen::hostClockTick() { applyHostClock(m_tracker.hostClockTick(m_ser
 void SetupScreen::applyHostClock(const status::HostClockView& v) {
     if (!v.newSecond) return;
     LBHostDandT->setText(qs(v.hostDateTime));
+    tellState(LBHostDandT, LBHostDandT->text());
     m_dialogs->sleep()->showHostClock(qs(v.hostTime), qs(v.hostDate));
     if (v.loggerTimeStale) paintShade(m_statusPanel->LBDandT, Shade::Yellow);
 }

@@ -7,6 +7,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -16,6 +17,40 @@
 #include "widgets/widget_helpers.h"
 
 namespace cv {
+
+namespace {
+
+// The unit counter lines keep their numbers apart with tabs. In a fixed-pitch font, with a tab
+// stop every ten characters, packets, gaps and missed packets each start at the same place on
+// every line and under their heading, and the width is set for ten-digit numbers, so a growing
+// count never pushes the button below it or the display beside it.
+class CounterLine : public QLabel {
+public:
+    static constexpr int kTabChars = 10;
+    static constexpr int kLineChars = 4 * kTabChars;
+
+    CounterLine(const QString& name, const QString& text, QWidget* parent) : QLabel(text, parent) {
+        setObjectName(name);
+        setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    }
+    QSize sizeHint() const override {
+        const QFontMetrics m(font());
+        return QSize(m.horizontalAdvance(QString(kLineChars, QLatin1Char('0'))), m.height()).grownBy(contentsMargins());
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        QTextOption option(Qt::AlignLeft | Qt::AlignVCenter);
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setTabStopDistance(fontMetrics().horizontalAdvance(QString(kTabChars, QLatin1Char('0'))));
+        painter.drawText(QRectF(contentsRect()), text(), option);
+    }
+};
+
+} // namespace
 
 const char* const RealTimePage::kCaption = "Real Time Data";
 
@@ -56,15 +91,23 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     EditSendText->setAccessibleName("Text to send to the logger (Enter sends it with CR LF)");
     BTSendText = named(new QPushButton("Send w/o CR LF", this), "BTSendText");
     BTResetCounters = named(new QPushButton("Reset Counters", this), "BTResetCounters");
+    RawMuxIDUD->setToolTip("The logger ID whose data Parsed Data shows (1: the PC logger).");
+    EditSendText->setToolTip("Text for the logger: Enter sends it followed by CR LF.");
+    BTSendText->setToolTip("Sends the text as typed, with no CR LF after it.");
 
-    auto* counters = named(new QGroupBox("Packets   Gaps   Missed", this), "GBUnitCounters");
+    auto* counters = named(new QGroupBox("Unit Counters", this), "GBUnitCounters");
     auto* cl = new QVBoxLayout(counters);
-    LBTimeUnit = namedLabel(counters, "LBTimeUnit");
-    LBUnit1 = namedLabel(counters, "LBUnit1");
-    LBUnit2 = namedLabel(counters, "LBUnit2");
-    LBUnit3 = namedLabel(counters, "LBUnit3");
-    LBUnit4 = namedLabel(counters, "LBUnit4");
-    for (QLabel* l : {LBTimeUnit, LBUnit1, LBUnit2, LBUnit3, LBUnit4}) cl->addWidget(l);
+    // "Unit 1: " is eight characters wide; the packet counts start there.
+    auto* headings = new CounterLine("LBUnitHeadings", "        Packets\tGaps\tMissed", counters);
+    LBTimeUnit = new CounterLine("LBTimeUnit", {}, counters);
+    LBUnit1 = new CounterLine("LBUnit1", {}, counters);
+    LBUnit2 = new CounterLine("LBUnit2", {}, counters);
+    LBUnit3 = new CounterLine("LBUnit3", {}, counters);
+    LBUnit4 = new CounterLine("LBUnit4", {}, counters);
+    for (QLabel* l : {static_cast<QLabel*>(headings), LBTimeUnit, LBUnit1, LBUnit2, LBUnit3, LBUnit4}) cl->addWidget(l);
+    counters->setToolTip(
+        "Per logger ID: packets received, gaps in their sequence numbers, and the packets missed at the last gap.");
+    BTResetCounters->setToolTip("Sets every unit counter back to 0.");
     cl->addWidget(BTResetCounters);
     cl->addStretch(1);
 

@@ -2,6 +2,7 @@
 // Small helpers every page and dialog uses to build and fill its controls.
 #include <QComboBox>
 #include <QLabel>
+#include <QSizePolicy>
 #include <QString>
 #include <array>
 #include <string>
@@ -46,6 +47,21 @@ T* spokenAs(T* control, const QString& name) {
         label->setBuddy(control);
     }
     return control;
+}
+
+// A control that comes and goes keeps its place in the layout while hidden, so that the controls
+// around it never move under the operator's mouse when it appears.
+inline void keepPlaceWhenHidden(QWidget* w) {
+    QSizePolicy policy = w->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(policy);
+}
+
+// A state that shows only in a caption, or in a panel that comes and goes, reaches a screen reader
+// as the accessible description of the control it concerns; called wherever the caption changes,
+// so the name can stay what the control is.
+inline void tellState(QWidget* w, const QString& state) {
+    if (w->accessibleDescription() != state) w->setAccessibleDescription(state);
 }
 
 } // namespace cv

@@ -19,6 +19,7 @@
 
 #include "app/hostmain_window.h"
 #include "link/link_screen_qt.h"
+#include "setup/setup_screen_qt.h"
 #include "support/fakes.h"
 #include "widgets/clickable_label.h"
 
@@ -130,6 +131,37 @@ TEST_P(Page, EveryControlHasANameOfItsOwnThatIsNotItsValue) {
         }
         EXPECT_EQ(holders[name].size(), 1) << id << " shares \"" << name.toStdString() << "\" with "
                                            << holders[name].join(", ").toStdString();
+    }
+}
+
+// A label that a screen reader knows by a name of its own (the setup marker, the clock, a line's
+// traffic) still lets it hear the caption that carries its state, as its description.
+TEST(SpokenState, ALabelNamedApartFromItsCaptionTellsTheCaptionWheneverItChanges) {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+    ClickableLabel* marker = form.findChild<ClickableLabel*>("PStore");
+    auto expectCaptionsTold = [&form](const char* when) {
+        int told = 0;
+        for (QLabel* label : form.findChildren<QLabel*>()) {
+            const QString caption = label->text();
+            // A one-character caption is a glyph (the red "X"), not a state.
+            if (label->accessibleName().isEmpty() || caption.size() < 2 || label->accessibleName().contains(caption))
+                continue;
+            EXPECT_EQ(label->accessibleDescription().toStdString(), caption.toStdString())
+                << when << ": " << label->objectName().toStdString();
+            ++told;
+        }
+        EXPECT_GT(told, 3) << when;
+    };
+    for (int second = 0; second < 2; ++second) {
+        form.Timer10msTimer();
+        form.Timer1000msTimer();
+        expectCaptionsTold(second == 0 ? "at start" : "a second later");
+        EXPECT_EQ(marker->accessibleDescription(), second == 0 ? "Setup is Not Current" : "Setup is Current");
+        form.setupScreen()->setSetupMarker(1);
+        ++clock.seconds;
     }
 }
 

@@ -5,7 +5,10 @@
 
 #include <QAbstractScrollArea>
 #include <QScrollBar>
+#include <QAction>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 
 #include "app/hostmain_window.h"
 #include "setup/setup_screen_qt.h"
@@ -42,6 +45,26 @@ TEST_P(HostModeLayout, EveryPageShowsEachControlWholeAndApart) {
         form.Tabs->setCurrentIndex(t);
         check(form.Tabs->widget(t)->objectName());
     }
+}
+
+// Advanced User with both factory pages: every caption of the tab row shows whole, with no arrow
+// to scroll it.
+TEST(TabRow, EveryTabOfAdvancedUserAndTheFactoryPagesFitsAt1280x800) {
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
+    form.resize(1280, 800);
+    form.show();
+    form.setupScreen()->setupDisplayMode(5);
+    for (const char* item : {"HardwareConfig", "AnalogCal"}) form.findChild<QAction*>(item)->trigger();
+    test::settleLayouts();
+    QTabBar* bar = form.Tabs->tabBar();
+    for (int t = 0; t < bar->count(); ++t) {
+        if (!bar->isTabVisible(t)) continue;
+        EXPECT_TRUE(bar->rect().contains(bar->tabRect(t))) << bar->tabText(t).toStdString();
+    }
+    for (const QToolButton* arrow : bar->findChildren<QToolButton*>()) EXPECT_FALSE(arrow->isVisible());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, HostModeLayout, ::testing::Values(-1, 1, 2, 3, 4, 5, 8),

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTextBrowser>
 
 #include "app/hostmain_window.h"
 #include "link/factory_commands_qt.h"
@@ -69,6 +70,20 @@ TEST_F(WindowFixture, WithoutAHostModeTheWindowSaysWhereToStart) {
     form.setupScreen()->setupDisplayMode(5);
     EXPECT_FALSE(hint->isVisibleTo(&form));
     EXPECT_TRUE(form.Tabs->isVisibleTo(&form));
+}
+
+TEST_F(WindowFixture, HelpOpensOneOperatorsGuideWindowWithTheGuide) {
+    QAction* item = form.findChild<QAction*>("MenuOperatorGuide");
+    ASSERT_NE(item, nullptr);
+    item->trigger();
+    item->trigger();
+    const auto windows = form.findChildren<QWidget*>("OperatorGuideWindow");
+    ASSERT_EQ(windows.size(), 1);
+    EXPECT_TRUE(windows[0]->isVisible());
+    EXPECT_FALSE(windows[0]->isModal());
+    const QString guide = windows[0]->findChild<QTextBrowser*>("GuideText")->toPlainText();
+    for (const char* part : {"First steps with a logger", "Upload Logger Data", "PC-Logger", "comports.cfg"})
+        EXPECT_TRUE(guide.contains(part)) << part;
 }
 
 TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {

@@ -24,6 +24,7 @@
 #include "setup/setup_screen_qt.h"
 #include "link/link_screen_qt.h"
 #include "support/fakes.h"
+#include "support/layout_check.h"
 #include "support/window_rig.h"
 #include "support/temp_dir.h"
 #include "widgets/colours.h"
@@ -137,6 +138,38 @@ TEST_F(HardwareWindow, ArrivedCalibrationIsShownAtOnceWhileThePageIsHidden) {
     type(ap.MEOffset[2], "12");
     EXPECT_FALSE(ap.AnalogPanel->isHidden());
     EXPECT_FALSE(hw.calibrationCurrent());
+}
+
+// The "Not Current" panel goes when the logger's values arrive: no button may move under a click
+// aimed before, and a screen reader hears on the Get and Send buttons what the panel shows.
+TEST_F(HardwareWindow, ArrivalsHideTheNotCurrentPanelsWithoutMovingAControl) {
+    form.resize(1280, 800);
+    form.show();
+    form.setupScreen()->setupDisplayMode(5);
+    const struct {
+        const char* menu;
+        QWidget* page;
+        QLabel* panel;
+        std::vector<QPushButton*> told;
+        std::vector<uint8_t> arrival;
+        const char* currentText;
+    } pages[] = {{"HardwareConfig", &hp, hp.HardwarePanel, {hp.BTGetHardware, hp.BTSendHardwareSetup}, hardwarePacket(250),
+                  "Hardware Setup is Current"},
+                 {"AnalogCal", &ap, ap.AnalogPanel, {ap.BTGetAnalog, ap.BTSendAnalogCalibration}, analogPacket(),
+                  "Analog Calibration is Current"}};
+    for (const auto& p : pages) {
+        form.findChild<QAction*>(p.menu)->trigger();
+        test::settleLayouts();
+        ASSERT_TRUE(p.panel->isVisible()) << p.menu;
+        for (QPushButton* b : p.told) EXPECT_EQ(b->accessibleDescription(), p.panel->text()) << p.menu;
+        const auto before = test::controlPlaces(p.page);
+        fastTicks(p.arrival);
+        form.Timer475msTimer();
+        test::settleLayouts();
+        EXPECT_TRUE(p.panel->isHidden()) << p.menu;
+        EXPECT_EQ(test::movedControls(before, p.page), std::vector<std::string>{}) << p.menu;
+        for (QPushButton* b : p.told) EXPECT_EQ(b->accessibleDescription(), p.currentText) << p.menu;
+    }
 }
 
 TEST_F(HardwareWindow, OnePasswordCountGuardsBothPagesAndTheFlashDefaults) {

@@ -58,5 +58,23 @@ TEST(SetupLayout, FilledPagesAndDialogsShowEachControlWholeAndApart) {
     expectTidy(rig.screen->firmwareWarningDialog(), "firmware");
 }
 
+// An arriving setup in a moored mode shows the interval row, Sleep and the polled buttons, and the
+// moored time source shows its row: nothing the operator was about to click may move for them.
+TEST(SetupLayout, ControlsShownByASetupLeaveEveryOtherControlOfLoggerControlInPlace) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    QWidget* page = rig.window->findChild<QWidget*>("TSLoggerControl");
+    rig.window->Tabs->setCurrentWidget(page);
+    settleLayouts();
+    ASSERT_FALSE(rig.shown("BTSleep"));
+    const auto before = controlPlaces(page);
+    rig.deliverSetup(SetupRecordBuilder().mode(12).build());
+    rig.trigger("MenuMooredTimeUpdate");
+    settleLayouts();
+    for (const char* shown : {"BTSleep", "Button1", "IntervalUD", "TimeSourceCB"})
+        EXPECT_TRUE(rig.shown(shown)) << shown;
+    EXPECT_EQ(movedControls(before, page), std::vector<std::string>{});
+}
+
 } // namespace
 } // namespace cv::test

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QWidget>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,31 @@ inline std::vector<std::string> layoutFaults(const QWidget* top) {
                     faults.push_back(describe(shown[i]) + " overlaps " + describe(shown[j]));
     }
     return faults;
+}
+
+// Where each control of `page` that the operator can click or type into sits, by name, as shown
+// now; hidden ones are left out.
+inline std::map<std::string, QRect> controlPlaces(const QWidget* page) {
+    std::map<std::string, QRect> places;
+    for (const QWidget* w : page->findChildren<QWidget*>()) {
+        // Qt's own parts ("qt_spinbox_lineedit") move with the control they belong to.
+        if (!w->isVisible() || w->objectName().isEmpty() || w->objectName().startsWith("qt_") ||
+            !(w->focusPolicy() & Qt::ClickFocus))
+            continue;
+        places[w->objectName().toStdString()] = QRect(w->mapTo(page, QPoint(0, 0)), w->size());
+    }
+    return places;
+}
+
+// The controls that were shown before a change and sit elsewhere after it.
+inline std::vector<std::string> movedControls(const std::map<std::string, QRect>& before, const QWidget* page) {
+    std::vector<std::string> moved;
+    const std::map<std::string, QRect> after = controlPlaces(page);
+    for (const auto& [name, rect] : before) {
+        const auto found = after.find(name);
+        if (found != after.end() && found->second != rect) moved.push_back(name);
+    }
+    return moved;
 }
 
 // Keeps a picture of the widget for a look by eye or a before-and-after comparison, only when
