@@ -264,8 +264,11 @@ void TForm1::buildLeftColumn() {
     hs->addWidget(m_link->PLoggerPort);
     hs->addWidget(m_link->COMStatus);
     HostStatusGB->setFixedHeight(HostStatusGB->sizeHint().height() + 24);
-    m_leftColumn = {m_setup->PStore,  m_link->FlashPanel,   m_setup->RemoteHostPanel,
-                    HostStatusGB,     m_link->LoggerPortGB, m_setup->loggerStatusPanel()};
+    // The alarm panels that come and go sit below the port box, so their arrival never moves
+    // the port and speed boxes under the operator's mouse.
+    m_leftColumn = {m_setup->PStore,     HostStatusGB,
+                    m_link->LoggerPortGB, m_link->FlashPanel,
+                    m_setup->RemoteHostPanel, m_setup->loggerStatusPanel()};
     for (QWidget* w : m_leftColumn) {
         const bool hidden = w->isHidden();  // a new parent hides a widget
         w->setParent(m_client);

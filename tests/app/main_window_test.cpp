@@ -12,6 +12,7 @@
 #include "app/hostmain_window.h"
 #include "link/factory_commands_qt.h"
 #include "link/link_screen_qt.h"
+#include "widgets/clickable_label.h"
 #include "widgets/colours.h"
 #include "setup/sleep_dialog.h"
 #include "link/statistics_dialog.h"
@@ -245,6 +246,17 @@ TEST_F(WindowFixture, LeftColumnStacksOnlyVisibleItems) {
     form.linkScreen()->ShowLoggerPortSetupClick();
     EXPECT_EQ(form.findChild<QWidget*>("LoggerStatusGB")->geometry().top(), form.HostStatusGB->geometry().bottom() + 1 + 4);
     EXPECT_GE(form.Tabs->geometry().left(), form.HostStatusGB->geometry().right() + 8);
+
+    // An alarm panel appearing moves no control of the column.
+    form.linkScreen()->ShowLoggerPortSetupClick();
+    form.FormResize();
+    const QRect portBox = form.linkScreen()->LoggerPortGB->geometry();
+    const QRect marker = form.setupScreen()->PStore->geometry();
+    form.linkScreen()->FlashPanel->show();
+    form.setupScreen()->RemoteHostPanel->show();
+    form.FormResize();
+    EXPECT_EQ(form.linkScreen()->LoggerPortGB->geometry(), portBox);
+    EXPECT_EQ(form.setupScreen()->PStore->geometry(), marker);
 }
 
 // The operator's commands on a port that takes nothing: one box each, and nothing carries on
