@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_export.h"
+#include "archive/cvarchive_command.h"
 #include "base/bytes.h"
 #include "base/text_format.h"
 

@@ -9,7 +9,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "archive/archive_export.h"
+#include "archive/cvarchive_command.h"
 #include "archive/archive_replay.h"
 #include "ports/host_clock.h"
 #include "fuzz_support.h"

@@ -4,7 +4,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "archive/archive_export.h"
+#include "archive/cvarchive_command.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

@@ -35,19 +35,13 @@ void SectionSet::clear() {
     m_total = 0;
 }
 
-void SectionSet::appendRecord(std::vector<uint8_t>& out, const ArchiveRecordHeader& header, uint32_t time) const {
+void SectionSet::appendRecord(std::vector<uint8_t>& out, mux::Header header) const {
     size_t start = out.size();
     out.resize(start + mux::kHeaderLength + m_total + mux::kTrailerLength);
     uint8_t* p = out.data() + start;
-    mux::Header h;
-    h.first = header.first;
-    h.second = header.second;
-    h.unit = header.loggerId;
-    h.sequence = header.sequence;
-    h.dataLength = uint16_t(m_total);
-    h.timeStamp = time;
-    for (size_t s = 0; s < m_sections.size(); ++s) h.sections[s] = uint16_t(m_sections[s].size());
-    mux::writeHeader(p, h, mux::ByteOrder::Host);
+    header.dataLength = uint16_t(m_total);
+    for (size_t s = 0; s < m_sections.size(); ++s) header.sections[s] = uint16_t(m_sections[s].size());
+    mux::writeHeader(p, header, mux::ByteOrder::Host);
     uint8_t* data = p + mux::kHeaderLength;
     for (const auto& bytes : m_sections) {
         if (bytes.empty()) continue;

@@ -11,13 +11,6 @@
 
 namespace cv {
 
-struct ArchiveRecordHeader {
-    uint8_t first = 1;  // records the host builds carry 1 here
-    uint8_t second = 0;
-    uint8_t loggerId = 0;
-    uint8_t sequence = 0;
-};
-
 class SectionSet {
 public:
     static constexpr size_t kSectionCapacity = 10000;
@@ -35,10 +28,10 @@ public:
     void replace(int section, const uint8_t* data, size_t count);
     void clear();
 
-    // Appends one archive record to out: the four header bytes, the data length, the time
-    // stamp, the nine section lengths (all little-endian), the sections 1..9 back to back and
-    // the trailer "####". Its length is total() + 32.
-    void appendRecord(std::vector<uint8_t>& out, const ArchiveRecordHeader& header, uint32_t time) const;
+    // Appends one archive record to out: the header with the first four bytes and the time
+    // stamp of `header` and this set's data and section lengths (all little-endian), the
+    // sections 1..9 back to back and the trailer "####". Its length is total() + 32.
+    void appendRecord(std::vector<uint8_t>& out, mux::Header header) const;
 
 private:
     // Each grows to what its section has held so far (kSectionCapacity at most) and keeps that

@@ -203,9 +203,12 @@ void Extraction::timeTagged(const RunRecord& record) {
 
 void Extraction::writeWindowRecord() {
     if (m_window.empty()) return;
-    ArchiveRecordHeader header{1, 0, m_unitId, m_state.windowCounter++};
     m_scratch.clear();
-    m_window.appendRecord(m_scratch, header, m_windowStart.value_or(0));
+    m_window.appendRecord(m_scratch, {.first = 1,
+                                      .second = 0,
+                                      .unit = m_unitId,
+                                      .sequence = m_state.windowCounter++,
+                                      .timeStamp = m_windowStart.value_or(0)});
     write(kArchiveFile, m_scratch.data(), m_scratch.size());
     ++m_result.archiveRecords;
 }
@@ -214,9 +217,12 @@ void Extraction::closeHeaderBlock() {
     if (m_headerBlock.empty()) return;
     // The record carries the time of the ARCHIVE HEADER that opened its block, together with
     // that header's flag, unit and sequence number.
-    ArchiveRecordHeader header{1, m_state.headerFlag, m_unitId, m_state.headerCounter++};
     m_scratch.clear();
-    m_headerBlock.appendRecord(m_scratch, header, m_state.headerTime);
+    m_headerBlock.appendRecord(m_scratch, {.first = 1,
+                                           .second = m_state.headerFlag,
+                                           .unit = m_unitId,
+                                           .sequence = m_state.headerCounter++,
+                                           .timeStamp = m_state.headerTime});
     write(kArchiveFile, m_scratch.data(), m_scratch.size());
     ++m_result.archiveRecords;
     m_headerBlock.clear();

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "archive/archive_export.h"
+#include "archive/cvarchive_command.h"
 #include "archive/archive_recorder.h"
 #include "archive_support.h"
 #include "stream/mux_stream.h"

@@ -21,10 +21,67 @@
 #include <string>
 #include <thread>
 
+#include "base/bytes.h"
 #include "e2e_support.h"
 #include "link/link_screen_qt.h"
 
 namespace cv::test {
+
+// Setup record layout as the logger defines it, written out here so that the expectations do not
+// lean on the host's own tables.
+namespace at {
+constexpr size_t kMode = 2;
+constexpr size_t kHourMask = 8;
+constexpr size_t kSchedule = 12;  // six i32: delay, pre-flush, warm-up, flush, sample, interval
+constexpr size_t kBaud = 36;      // nine i32, entry 0 = host port
+constexpr size_t kType = 72;      // nine i16
+constexpr size_t kBits = 90;
+constexpr size_t kParity = 108;
+constexpr size_t kCutOff = 126;
+constexpr size_t kReserved144 = 144;
+constexpr size_t kAnalog = 146;  // seven i16
+constexpr size_t kPump = 160;    // four i16
+constexpr size_t kRate = 170;
+constexpr size_t kOutput = 172;
+constexpr size_t kFile = 174;
+constexpr size_t kAutoStart = 180;
+constexpr size_t kTimeSource = 186;
+constexpr size_t kLength = 192;
+} // namespace at
+
+struct PortEntry {
+    int16_t type;
+    int32_t baud;
+    int16_t bits;
+    int16_t parity;
+};
+
+inline void putPort(sim::SetupRecord& s, int entry, const PortEntry& e) {
+    putI16le(s.data() + at::kType + 2 * size_t(entry), e.type);
+    putI32le(s.data() + at::kBaud + 4 * size_t(entry), e.baud);
+    putI16le(s.data() + at::kBits + 2 * size_t(entry), e.bits);
+    putI16le(s.data() + at::kParity + 2 * size_t(entry), e.parity);
+}
+
+// A zone east of UTC that is in daylight saving for part of the year (southern summer).
+constexpr const char* kZoneWithSummerTime = "AEST-10AEDT,M10.1.0,M4.1.0/3";
+
+inline std::string localText(time_t t, const char* pattern) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[64];
+    std::strftime(text, sizeof text, pattern, &local);
+    return text;
+}
+
+// True when `shown` is the local time of one of the last few seconds in `pattern`; a clock label
+// is refreshed once a second and a logger's time is as old as its last status.
+inline bool showsRecentLocalTime(const QString& shown, const char* pattern) {
+    const time_t now = std::time(nullptr);
+    for (time_t t = now - 3; t <= now; ++t)
+        if (shown == QString::fromStdString(localText(t, pattern))) return true;
+    return false;
+}
 
 // Runs the process in another time zone while it lives, so that the local-time arithmetic
 // between PC and logger is exercised with a real offset and daylight saving. Create it before

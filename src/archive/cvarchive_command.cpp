@@ -1,6 +1,9 @@
-#include "archive/archive_export.h"
+#include "archive/cvarchive_command.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -9,73 +12,13 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include "base/bytes.h"
-#include "base/command_line.h"
-#include "base/text_format.h"
 #include "protocol/mux_record.h"
 
 namespace cv {
 
 namespace {
-constexpr size_t kHeader = mux::kHeaderLength;
-constexpr size_t kTrailer = mux::kTrailerLength;
 constexpr int kSections = mux::kSections;
 constexpr uint64_t kProgressFrom = 4u << 20;
-
-bool isLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
-
-// Control bytes other than tab and line ends say the section is not instrument text.
-bool isText(const uint8_t* p, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if ((p[i] < 0x20 && p[i] != '\t' && !isLineEnd(p[i])) || p[i] == 0x7F) return false;
-    return true;
-}
-
-bool validUtf8(const std::string& s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const auto c = uint8_t(s[i]);
-        size_t more = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
-        if (more == 9 || (more && c < 0xC2) || i + more >= s.size()) return false;
-        for (size_t k = 1; k <= more; ++k)
-            if ((uint8_t(s[i + k]) >> 6) != 2) return false;
-        i += more + 1;
-    }
-    return true;
-}
-
-// Instruments that send 8-bit text send Latin-1; the tables are always UTF-8.
-std::string asUtf8(const std::string& s) {
-    if (validUtf8(s)) return s;
-    std::string out;
-    out.reserve(s.size() + s.size() / 4);
-    for (char ch : s) {
-        const auto c = uint8_t(ch);
-        if (c < 0x80) {
-            out += ch;
-        } else {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-std::string hex(const uint8_t* p, size_t n) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out(2 * n, '0');
-    for (size_t i = 0; i < n; ++i) {
-        out[2 * i] = digits[p[i] >> 4];
-        out[2 * i + 1] = digits[p[i] & 15];
-    }
-    return out;
-}
-
-std::string secondsText(const ArchiveRecordInfo& r) {
-    return r.hasSeconds() ? format("%u.%02u", unsigned(r.timeStamp / 100), unsigned(r.timeStamp % 100)) : std::string();
-}
-
-std::string portName(int section) { return section == 9 ? "analog" : std::to_string(section); }
 
 uint64_t fileLength(std::FILE* f) {
     if (fseeko(f, 0, SEEK_END) != 0) return 0;
@@ -360,148 +303,6 @@ int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, b
     return status;
 }
 } // namespace
-
-ArchiveWalker::ArchiveWalker(std::FILE* file, uint64_t fileLength) : m_file(file), m_length(fileLength) {
-    m_record.resize(kHeader + 65535 + kTrailer);
-}
-
-ArchiveWalk ArchiveWalker::fail(uint64_t offset, std::string text) {
-    m_fault = std::move(text);
-    m_faultOffset = offset;
-    m_position = m_length;  // nothing after a fault is trusted
-    return ArchiveWalk::Fault;
-}
-
-ArchiveWalk ArchiveWalker::next(ArchiveRecordInfo& r) {
-    if (!m_fault.empty()) return ArchiveWalk::Fault;
-    if (m_position >= m_length) return ArchiveWalk::End;
-    const uint64_t at = m_position;
-    const uint64_t left = m_length - at;
-    if (left < kHeader + kTrailer)
-        return fail(at, format("truncated last record: %llu bytes, less than a header", (unsigned long long)left));
-    uint8_t* p = m_record.data();
-    if (fseeko(m_file, off_t(at), SEEK_SET) != 0 || std::fread(p, 1, kHeader, m_file) != kHeader)
-        return fail(at, "read error");
-    const mux::RecordView head(p, kHeader);
-    const size_t payload = head.dataLength();
-    if (payload + kHeader + kTrailer > left)
-        return fail(at, format("truncated last record: its length %zu runs past the end of the file (%llu bytes left)",
-                               payload + kHeader + kTrailer, (unsigned long long)left));
-    if (std::fread(p + kHeader, 1, payload + kTrailer, m_file) != payload + kTrailer) return fail(at, "read error");
-    const mux::RecordView record(p, payload + kHeader + kTrailer);
-    // Only a file whose first record ends in the host's trailer promises it everywhere.
-    const bool hashes = record.trailerIsHostTrailer();
-    if (m_first) m_checkTrailer = hashes;
-    else if (m_checkTrailer && !hashes)
-        return fail(at, "the trailer is not \"####\" where the record's length puts it");
-    m_first = false;
-
-    const mux::Header h = record.header();
-    r.offset = at;
-    r.first = h.first;
-    r.second = h.second;
-    r.loggerId = h.unit;
-    r.sequence = h.sequence;
-    r.payload = h.dataLength;
-    r.timeStamp = h.timeStamp;
-    r.sections = h.sections;
-    r.data = record.data().data();
-    r.sectionsAddUp = record.sectionsTotal() == payload;
-    m_position = at + payload + kHeader + kTrailer;
-    return ArchiveWalk::Record;
-}
-
-const TableRow kExportHeader = {"time_stamp", "seconds", "logger_id", "sequence", "port", "text", "hex"};
-
-ArchiveExporter::ArchiveExporter(ExportSelection selection, RowSink sink)
-    : m_selection(selection), m_sink(std::move(sink)), m_pending(256 * 8) {}
-
-void ArchiveExporter::emit(int section, Pending& p) {
-    p.meta[5] = asUtf8(p.text);
-    m_sink(section, p.meta);
-    p.text.clear();
-    p.open = false;
-}
-
-void ArchiveExporter::add(const ArchiveRecordInfo& r) {
-    TableRow meta = {std::to_string(r.timeStamp), secondsText(r), std::to_string(r.loggerId), std::to_string(r.sequence),
-                     "", "", ""};
-    if (!r.sectionsAddUp) {
-        // Which bytes belong to which port is unknown: the whole data in one hex cell, in a
-        // table of every section only.
-        if (!m_selection.all()) return;
-        TableRow row = meta;
-        row[6] = hex(r.data, r.payload);
-        m_sink(0, row);
-        return;
-    }
-    size_t at = 0;
-    for (int s = 1; s <= kSections; ++s) {
-        const size_t n = r.sections[size_t(s - 1)];
-        const uint8_t* bytes = r.data + at;
-        at += n;
-        if (n == 0 || !m_selection.wants(s)) continue;
-        meta[4] = portName(s);
-        Pending& p = m_pending[size_t(r.loggerId) * 8 + size_t(s == 9 ? 0 : s - 1)];
-        if (s == 9 || !isText(bytes, n)) {
-            if (s != 9 && p.open) emit(s, p);
-            TableRow row = meta;
-            row[6] = hex(bytes, n);
-            m_sink(s, row);
-            continue;
-        }
-        for (size_t i = 0; i < n; ++i) {
-            if (isLineEnd(bytes[i])) {
-                if (p.open) emit(s, p);
-                continue;
-            }
-            if (!p.open) {
-                p.open = true;
-                p.meta = meta;
-            }
-            p.text += char(bytes[i]);
-            if (p.text.size() >= kMaxLine) emit(s, p);
-        }
-    }
-}
-
-void ArchiveExporter::finish() {
-    for (size_t k = 0; k < m_pending.size(); ++k)
-        if (m_pending[k].open) emit(int(k % 8) + 1, m_pending[k]);
-}
-
-std::string tableRow(const TableRow& row, TableFormat format) {
-    std::string out;
-    for (size_t i = 0; i < row.size(); ++i) {
-        const std::string& cell = row[i];
-        if (format == TableFormat::Csv) {
-            if (i) out += ',';
-            if (std::none_of(cell.begin(), cell.end(), [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; })) {
-                out += cell;
-                continue;
-            }
-            out += '"';
-            for (char c : cell) {
-                if (c == '"') out += '"';
-                out += c;
-            }
-            out += '"';
-        } else {
-            if (i) out += '\t';
-            for (char c : cell) {
-                switch (c) {
-                case '\t': out += "\\t"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\\': out += "\\\\"; break;
-                default: out += c;
-                }
-            }
-        }
-    }
-    out += format == TableFormat::Csv ? "\r\n" : "\n";
-    return out;
-}
 
 int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
     Arguments a;
