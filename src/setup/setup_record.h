@@ -23,7 +23,7 @@ constexpr int kSerialPorts = kLoggerSerialPorts;
 using cv::kAnalogChannels;
 using cv::kPumps;
 constexpr int kScheduleFields = 6;
-constexpr int kLinkEntries = 9;  // entry 0 is the logger's own host port
+constexpr int kLinkEntries = kLoggerSerialPorts + 1;  // entry 0 is the logger's own host port
 
 // Field offsets of the record.
 namespace offset {
