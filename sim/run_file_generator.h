@@ -12,6 +12,8 @@
 #include <random>
 #include <vector>
 
+#include "base/logger_codes.h"
+
 namespace cv::sim {
 
 using RunFileSections = std::array<std::vector<uint8_t>, 9>;  // ports 1..8, then analog data
@@ -44,7 +46,7 @@ struct RunSummarySettings {
     int16_t fileFormat = 1;
     int16_t outputFormat = 1;
     std::array<int16_t, 9> portType{0, 3, 1, 0, 0, 0, 0, 0, 0};
-    int16_t powerKHz = 14720;
+    int16_t powerKHz = powerlevel::kStandard;
     std::array<int32_t, 9> baud{9600, 9600, 19200, 0, 0, 0, 0, 0, 0};
     std::array<int16_t, 9> dataBits{8, 8, 8, 8, 8, 8, 8, 8, 8};
     std::array<int16_t, 9> parity{};

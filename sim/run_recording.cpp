@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "run_file_format.h"
 
 namespace cv::sim {
@@ -133,9 +134,9 @@ RunRecorder::RunRecorder(int16_t runNumber, const SetupRecord& setup, const RunC
         s.parity[k] = setupParity(setup, e);
         s.cutOffTenths[k] = getI16le(setup.data() + setup::kCutOff + 2 * e);
     }
-    s.powerKHz = 14720;
-    for (int c = 0; c < 7; ++c) s.analog[size_t(c)] = setupAnalog(setup, c + 1);
-    for (int k = 0; k < 4; ++k) s.pump[size_t(k)] = setupPump(setup, k + 1);
+    s.powerKHz = powerlevel::kStandard;
+    for (int c = 0; c < kAnalogChannels; ++c) s.analog[size_t(c)] = setupAnalog(setup, c + 1);
+    for (int k = 0; k < kPumps; ++k) s.pump[size_t(k)] = setupPump(setup, k + 1);
     s.delaySeconds = getI32le(setup.data() + setup::kDelay);
     s.preFlushSeconds = getI32le(setup.data() + setup::kPreFlush);
     s.warmUpSeconds = getI32le(setup.data() + setup::kWarmup);

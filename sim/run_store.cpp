@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "run_file_format.h"
 
 namespace cv::sim {
@@ -66,9 +67,9 @@ RunInfo runInfoFromRunFile(int16_t runNumber, const std::vector<uint8_t>& bytes,
         if (type == runfile::kSummary && size_t(size) >= kSummaryFieldsUsed && available >= kSummaryFieldsUsed) {
             namespace at = runfile::summary;
             info.mode = be16(payload + at::kMode);
-            for (int k = 0; k < 8; ++k) info.portTypes[k] = be16(payload + at::kPortType + 2 * (k + 1));
-            for (int k = 0; k < 7; ++k) info.analogUse[k] = be16(payload + at::kAnalog + 2 * k);
-            for (int k = 0; k < 4; ++k) info.pumps[k] = be16(payload + at::kPump + 2 * k) > 0 ? 1 : 0;
+            for (int k = 0; k < kLoggerSerialPorts; ++k) info.portTypes[k] = be16(payload + at::kPortType + 2 * (k + 1));
+            for (int k = 0; k < kAnalogChannels; ++k) info.analogUse[k] = be16(payload + at::kAnalog + 2 * k);
+            for (int k = 0; k < kPumps; ++k) info.pumps[k] = be16(payload + at::kPump + 2 * k) > 0 ? 1 : 0;
             info.startTime = getU32be(payload + at::kStartTime);
             info.startMv = be16(payload + at::kStartMv);
             info.endMv = be16(payload + at::kFinalMv);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "protocol/commands.h"
 #include "sim_line.h"
 #include "sim_logger.h"
@@ -222,7 +223,7 @@ StatusFields SimLogger::statusFields() {
     f.startMv = m_startMv;
     f.endMv = m_endMv;
     f.runStopSwitch = m_runStopSwitch;
-    for (int c = 1; c <= 7; ++c) {
+    for (int c = 1; c <= kAnalogChannels; ++c) {
         if (built.analog & (1u << (c - 1))) f.analogMv[size_t(c)] = int16_t(1000 + 250 * c + wobble(m_core.rng));
     }
     const std::array<int32_t, 9>& recorded = m_sampling ? m_sampling->recorder.recordedBytes() : m_lastRecorded;

@@ -49,10 +49,10 @@ SetupRecord defaultSetup() {
     }
     p[144] = 0x11;
     p[145] = 0x01;
-    const int16_t analog[7] = {1, 1, 2, 0, 0, 0, 0};
-    for (int c = 0; c < 7; ++c) putI16At(p, setup::kAnalog, c, analog[c]);
-    const int16_t pumps[4] = {1, 0, 0, 3};
-    for (int k = 0; k < 4; ++k) putI16At(p, setup::kPump, k, pumps[k]);
+    const int16_t analog[kAnalogChannels] = {1, 1, 2, 0, 0, 0, 0};
+    for (int c = 0; c < kAnalogChannels; ++c) putI16At(p, setup::kAnalog, c, analog[c]);
+    const int16_t pumps[kPumps] = {1, 0, 0, 3};
+    for (int k = 0; k < kPumps; ++k) putI16At(p, setup::kPump, k, pumps[k]);
     p[168] = 0x5A;
     p[169] = 0x01;
     putI16le(p + setup::kAnalogRate, 4);
@@ -95,9 +95,9 @@ HardwareRecord defaultHardware(int16_t deviceType) {
     putI16le(p + 8, 1);    // SX-28 switch, normal polarity
     const uint8_t reserved[] = {0x21, 0x43, 0x65, 0x07};
     std::memcpy(p + 10, reserved, sizeof reserved);
-    for (int k = 0; k < 8; ++k) putI16le(p + 16 + 2 * k, int16_t(k + 1));
-    for (int k = 0; k < 7; ++k) putI16le(p + 34 + 2 * k, 9);  // self powered
-    for (int k = 0; k < 4; ++k) putI16le(p + 48 + 2 * k, int16_t(5 + k));
+    for (int k = 0; k < kLoggerSerialPorts; ++k) putI16le(p + 16 + 2 * k, int16_t(k + 1));
+    for (int k = 0; k < kAnalogChannels; ++k) putI16le(p + 34 + 2 * k, 9);  // self powered
+    for (int k = 0; k < kPumps; ++k) putI16le(p + 48 + 2 * k, int16_t(5 + k));
     frameBlock(p, kHardwareLength, kTypeHardware);
     return h;
 }
@@ -117,8 +117,8 @@ AnalogRecord defaultAnalog() {
 
 BuildMasks buildMasksFor(int16_t deviceType) {
     switch (deviceType) {
-    case 1: return {0x000F, 0x0F, 0x03};  // meter on port 1 plus three ports
-    case 3: return {0x0007, 0x07, 0x01};
+    case devicekind::kBq5Plus: return {0x000F, 0x0F, 0x03};  // meter on port 1 plus three ports
+    case devicekind::kVIrov: return {0x0007, 0x07, 0x01};
     default: return {0x00FF, 0x7F, 0x0F};
     }
 }
@@ -141,7 +141,7 @@ StatusRecord buildStatus(const StatusFields& f) {
     putI16le(p + 50, f.startMv);
     putI16le(p + 52, f.endMv);
     putI16le(p + 54, f.runStopSwitch);
-    for (int e = 1; e < 8; ++e) putI16le(p + 56 + 2 * e, f.analogMv[e]);
+    for (int e = 1; e <= kAnalogChannels; ++e) putI16le(p + 56 + 2 * e, f.analogMv[e]);
     for (int e = 1; e < 9; ++e) putI32le(p + 72 + 4 * e, f.portFileSize[e]);
     putI32le(p + 108, f.analogFileSize);
     putI32le(p + 112, f.otherRunBytes);
@@ -157,9 +157,9 @@ DirectoryRecord buildDirectoryEntry(const RunInfo& info) {
     uint8_t* p = d.data();
     putI16le(p + 2, info.runNumber);
     putI16le(p + 4, info.mode);
-    for (int k = 0; k < 8; ++k) putI16le(p + 8 + 2 * k, info.portTypes[k]);
-    for (int k = 0; k < 7; ++k) putI16le(p + 26 + 2 * k, info.analogUse[k]);
-    for (int k = 0; k < 4; ++k) putI16le(p + 40 + 2 * k, info.pumps[k]);
+    for (int k = 0; k < kLoggerSerialPorts; ++k) putI16le(p + 8 + 2 * k, info.portTypes[k]);
+    for (int k = 0; k < kAnalogChannels; ++k) putI16le(p + 26 + 2 * k, info.analogUse[k]);
+    for (int k = 0; k < kPumps; ++k) putI16le(p + 40 + 2 * k, info.pumps[k]);
     putU32le(p + 48, info.startTime);
     putU32le(p + 52, info.size);
     putI16le(p + 56, info.startMv);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/logger_codes.h"
+
 namespace cv::sim {
 
 // Packet types and lengths on the line.
@@ -136,7 +138,7 @@ struct StatusFields {
     int16_t startMv = 0;
     int16_t endMv = 0;
     int16_t runStopSwitch = 2;
-    std::array<int16_t, 8> analogMv{};        // entries 1..7 used
+    std::array<int16_t, kAnalogChannels + 1> analogMv{};  // entries 1..7 used
     std::array<int32_t, 9> portFileSize{};    // entries 1..8 used
     int32_t analogFileSize = 0;
     int32_t otherRunBytes = 0;
@@ -150,9 +152,9 @@ StatusRecord buildStatus(const StatusFields& f);
 struct RunInfo {
     int16_t runNumber = 0;
     int16_t mode = 0;
-    std::array<int16_t, 8> portTypes{};
-    std::array<int16_t, 7> analogUse{};
-    std::array<int16_t, 4> pumps{};
+    std::array<int16_t, kLoggerSerialPorts> portTypes{};
+    std::array<int16_t, kAnalogChannels> analogUse{};
+    std::array<int16_t, kPumps> pumps{};
     uint32_t startTime = 0;
     uint32_t size = 0;
     int16_t startMv = 0;

@@ -14,6 +14,7 @@
 #include "link/link_screen_qt.h"
 #include "app/operator_dialogs_qt.h"
 #include "app/serial_port_qt.h"
+#include "protocol/speed_choices.h"
 
 namespace {
 
@@ -26,12 +27,22 @@ bool haveDisplay() {
 #endif
 }
 
-// "9600", "115200", "4800,7,E,1" or "9600,7,E,1" to a speed choice; 0 when unknown.
+// "9600", "115200", "4800,7,E,1" or "9600,7,E,1" (blanks ignored) to a speed choice; 0 when unknown.
 int speedChoiceOfText(const QString& text) {
     const QString t = QString(text).remove(' ');
     for (size_t i = 1; i < cv::kSpeedChoiceItems.size(); ++i)
-        if (QString(cv::kSpeedChoiceItems[i]).remove(' ') == t) return int(i);
+        if (t == cv::kSpeedChoiceItems[i]) return int(i);
     return 0;
+}
+
+// The speeds --speed takes, as the speed boxes list them: "600 .. 115200, 4800,7,E,1 or 9600,7,E,1".
+QString speedsText() {
+    QStringList withLineSetting;
+    for (const char* item : cv::kSpeedChoiceItems)
+        if (QString(item).contains(',')) withLineSetting << item;
+    return QString("%1 .. %2, %3")
+        .arg(QString(cv::kSpeedChoiceItems[1]), QString(cv::kSpeedChoiceItems[cv::kTopSpeedChoice]),
+             withLineSetting.join(" or "));
 }
 
 // Starts the logger simulator in its own process on a pseudo-terminal and returns its device.
@@ -82,9 +93,7 @@ cv::cli::Verdict readCommandLine(const QStringList& arguments, Options& options)
     QCommandLineOption com("com", "Map COM number N (1 to 12) to DEVICE (repeatable), e.g. --com 3=/dev/ttyUSB0.",
                            "N=DEVICE");
     QCommandLineOption loggerPort("logger-port", "Open COM N (1 to 12) as the logger port at start-up.", "N");
-    QCommandLineOption speed("speed",
-                             "Speed for --logger-port or --simulate: 600 .. 115200, 4800,7,E,1 or 9600,7,E,1 "
-                             "(default 9600).",
+    QCommandLineOption speed("speed", "Speed for --logger-port or --simulate: " + speedsText() + " (default 9600).",
                              "BAUD", "9600");
     parser.addOptions({help, version, simulate, simulateOption, com, loggerPort, speed});
     if (!parser.parse(arguments)) {
@@ -123,8 +132,7 @@ cv::cli::Verdict readCommandLine(const QStringList& arguments, Options& options)
             return usageError("--speed needs --logger-port (or --simulate) to say which port it is for");
         options.speedChoice = speedChoiceOfText(parser.value(speed));
         if (options.speedChoice == 0)
-            return usageError(QString("--speed '%1': expected 600 .. 115200, 4800,7,E,1 or 9600,7,E,1")
-                                  .arg(parser.value(speed)));
+            return usageError(QString("--speed '%1': expected %2").arg(parser.value(speed), speedsText()));
     }
     options.simulate = parser.isSet(simulate);
     options.simulateOptions = parser.values(simulateOption);

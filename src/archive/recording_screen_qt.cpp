@@ -141,14 +141,14 @@ void RecordingScreen::fileSizeStep() {
 }
 
 void RecordingScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
-    if (number != 20) return;
+    if (number != hostline::kReplay) return;
     for (size_t i = 0; i < hostmode::kReplayControls.size(); ++i)
         if (auto* w = m_page->findChild<QWidget*>(hostmode::kReplayControls[i])) v.at(i + 2) = w->isHidden() ? 0 : 1;
     v.at(8) = m_page->ReplaySpeedUD->value();
 }
 
 void RecordingScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad&) {
-    if (number != 20) return;
+    if (number != hostline::kReplay) return;
     for (size_t i = 0; i < hostmode::kReplayControls.size(); ++i)
         if (auto* w = m_page->findChild<QWidget*>(hostmode::kReplayControls[i])) w->setVisible(v.at(i + 2) != 0);
     m_page->ReplaySpeedUD->setValue(v.at(8));  // the spinner keeps it within the speed table

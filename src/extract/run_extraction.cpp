@@ -13,6 +13,7 @@
 #include "extract/run_summary.h"
 #include "extract/warning_sink.h"
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "base/text_format.h"
 
 namespace cv {
@@ -260,7 +261,7 @@ void Extraction::archiveKrMux(RunRecord& record, DebugListing& listing) {
     if (m_writeRaw && archive.sectionsTotal() == archive.dataLength()) {
         for (int s = 1; s <= mux::kSections; ++s) {
             const std::span<const uint8_t> bytes = archive.section(s);
-            if (!bytes.empty()) write(s <= 8 ? kPort1 + size_t(s - 1) : size_t(kAnalogFile), bytes.data(), bytes.size());
+            if (!bytes.empty()) write(s <= kLoggerSerialPorts ? kPort1 + size_t(s - 1) : size_t(kAnalogFile), bytes.data(), bytes.size());
         }
     }
     write(kArchiveFile, p, size);

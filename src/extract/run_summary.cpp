@@ -6,6 +6,7 @@
 
 #include "extract/buffered_file.h"
 #include "base/bytes.h"
+#include "base/logger_codes.h"
 #include "base/text_format.h"
 
 namespace cv {
@@ -38,9 +39,9 @@ const char* portTypeName(int code) {
 
 char parityLetter(int code) {
     switch (code) {
-    case 0: return 'N';
-    case 1: return 'O';
-    case 2: return 'E';
+    case parity::kNone: return 'N';
+    case parity::kOdd: return 'O';
+    case parity::kEven: return 'E';
     default: return '*';
     }
 }
@@ -54,10 +55,11 @@ std::string scheduleLine(const char* label, int32_t seconds) {
 }
 
 std::string outputFormatText(int code) {
-    if (code == 0) return "Status                     ";
-    if (code == 1) return "Real Time + Status         ";
-    if (code == 2) return "Real Time                  ";
-    if (code >= 4 && code <= 11) return format("Logger %d                   ", code - 3);
+    if (code == outputformat::kStatus) return "Status                     ";
+    if (code == outputformat::kRealTimeAndStatus) return "Real Time + Status         ";
+    if (code == outputformat::kRealTime) return "Real Time                  ";
+    if (code >= outputformat::kToFirstLogger && code <= outputformat::kToLastLogger)
+        return format("Logger %d                   ", code - outputformat::kToFirstLogger + 1);
     return format("Invalid Output Setting %d  ", code);
 }
 
@@ -115,22 +117,22 @@ std::string formatRunSummary(const RunSummaryFields& f) {
     s.reserve(1536);  // a full report, so it is not moved while it grows
     const std::string start = formatTime("%m/%d/%y at %H:%M:%S", wallClockFields(f.startTime));
     switch (f.mode) {
-    case 0: s += format("Run # %1d:  Profile on %s\n\n", f.runNumber, start.c_str()); break;
-    case 1: s += format("Run # %1d:  Moored on %s\n\n", f.runNumber, start.c_str()); break;
-    case 12: s += format("Run # %1d:  Polled Moored on %s\n\n", f.runNumber, start.c_str()); break;
+    case loggermode::kProfile: s += format("Run # %1d:  Profile on %s\n\n", f.runNumber, start.c_str()); break;
+    case loggermode::kMoored: s += format("Run # %1d:  Moored on %s\n\n", f.runNumber, start.c_str()); break;
+    case loggermode::kPolledMoored: s += format("Run # %1d:  Polled Moored on %s\n\n", f.runNumber, start.c_str()); break;
     default: s += format("Run # %1d: Unknown Mode %d  on %s\n\n", f.runNumber, f.mode, start.c_str()); break;
     }
 
     const int major = f.firmwareMajor, minor = f.firmwareMinor;
     const int d0 = f.firmwareDate[0], d1 = f.firmwareDate[1], d2 = f.firmwareDate[2];
     switch (f.loggerKind) {
-    case 1:
+    case devicekind::kBq5Plus:
         s += format("bq5Plus S/N-%03d\n\nFirmware Version %2d.%02d  %2d/%02d/%02d\n\n", f.serialNumber, major, minor, d0, d1, d2);
         break;
-    case 2:
+    case devicekind::kKr8:
         s += format("KR8 S/N-%03d\n\nFirmware Version %2d.%02d  %2d/%02d/%02d\n\n", f.serialNumber, major, minor, d0, d1, d2);
         break;
-    case 3:
+    case devicekind::kVIrov:
         s += format("DOD Erer S/N=%03d\n\nFirmware Version %2d.%02d  %2d/%02d/%02d\n\n", f.serialNumber, major, minor, d0, d1, d2);
         break;
     default:
@@ -140,25 +142,26 @@ std::string formatRunSummary(const RunSummaryFields& f) {
     }
 
     switch (f.powerKHz) {
-    case 3860: s += format("60 %% Power:  %d kHz \n\n", f.powerKHz); break;
-    case 7860: s += format("75 %% Power:  %d kHz \n\n", f.powerKHz); break;
-    case 14720: s += format("Standard Power:  %d kHz \n\n", f.powerKHz); break;
-    case 16000: s += format("Turbo Power:  %d kHz \n\n", f.powerKHz); break;
+    case powerlevel::kSixtyPercent: s += format("60 %% Power:  %d kHz \n\n", f.powerKHz); break;
+    case powerlevel::kSeventyFivePercent: s += format("75 %% Power:  %d kHz \n\n", f.powerKHz); break;
+    case powerlevel::kStandard: s += format("Standard Power:  %d kHz \n\n", f.powerKHz); break;
+    case powerlevel::kTurbo: s += format("Turbo Power:  %d kHz \n\n", f.powerKHz); break;
     default: s += format("Unknown Power: %d kHz \n\n", f.powerKHz); break;
     }
 
     if (f.freeMemory / 1024 <= 50) s += "***Warning*** This Run may have terminated early.  Out of Memory!!!\n\n";
 
-    if (f.fileFormat == 0)
+    if (f.fileFormat == fileformat::kNoStorage)
         s += "File Format:  No Data Recorded\n";
-    else if (f.fileFormat == 1)
+    else if (f.fileFormat == fileformat::kArchive)
         s += "File Format:  Corvane Archive Files\n";
     else
         s += format("File Format:  Invalid File Format: %d\n", f.fileFormat);
 
     s += "Output Format:  " + outputFormatText(f.outputFormat) + "\n\n";
 
-    if (f.fileFormat == 1 || f.outputFormat == 1 || f.outputFormat == 2) {
+    if (f.fileFormat == fileformat::kArchive || f.outputFormat == outputformat::kRealTimeAndStatus ||
+        f.outputFormat == outputformat::kRealTime) {
         PacketRate rate = packetRateOf(f.packetIntervalMs);
         s += format("Logger:\nUnit ID: %1d\nPacket Rate: %1d %s\n\n", f.unitId, rate.value, rate.unit);
     }
@@ -176,15 +179,15 @@ std::string formatRunSummary(const RunSummaryFields& f) {
 
     s += "Analog Ports: ";
     for (size_t i = 0; i < f.analog.size(); ++i) {
-        if (f.analog[i] == 1) s += format("\n%1d  On", int(i + 1));
-        if (f.analog[i] == 2) s += format("\n%1d  Pump On", int(i + 1));
+        if (f.analog[i] == analoguse::kOn) s += format("\n%1d  On", int(i + 1));
+        if (f.analog[i] == analoguse::kPumpOn) s += format("\n%1d  Pump On", int(i + 1));
     }
     s += "\n\n";
 
     s += "Serial Ports: Type Baud     Size  Parity Stop\n";
     s += format("Host Port: %c%c%-6ld%c%1d%c%c%c1\n", kTab, kTab, long(f.baud[0]), kTab, f.dataBits[0], kTab,
                 parityLetter(f.parity[0]), kTab);
-    for (int port = 1; port <= 8; ++port) {
+    for (int port = 1; port <= kLoggerSerialPorts; ++port) {
         if (f.portType[size_t(port)] <= 0) continue;
         s += format("Port %1d:%c%-s %-6ld%c%1d%c%c%c1\n", port, kTab, portTypeName(f.portType[size_t(port)]),
                     long(f.baud[size_t(port)]), kTab, f.dataBits[size_t(port)], kTab, parityLetter(f.parity[size_t(port)]),
@@ -196,7 +199,7 @@ std::string formatRunSummary(const RunSummaryFields& f) {
     s += scheduleLine("Warm Up", f.warmUpSeconds);
     s += scheduleLine("Flush", f.flushSeconds);
     s += scheduleLine("Sample", f.sampleSeconds);
-    if (f.mode == 1 || f.mode == 12) s += scheduleLine("Interval", f.intervalSeconds);
+    if (f.mode == loggermode::kMoored || f.mode == loggermode::kPolledMoored) s += scheduleLine("Interval", f.intervalSeconds);
     s += "\n";
 
     s += format("Starting Voltage: %4.1f V\n", f.startMillivolts * 0.001);
@@ -209,7 +212,7 @@ std::string formatRunSummary(const RunSummaryFields& f) {
         s += format("Analog: %8ld\n", long(analogBytes));
     else
         s += format("Analog: %8ld K\n", long(analogBytes / 1024));
-    for (int port = 1; port <= 8; ++port) {
+    for (int port = 1; port <= kLoggerSerialPorts; ++port) {
         if (f.portType[size_t(port)] <= 0) continue;
         const int32_t bytes = f.recordedBytes[size_t(port)];
         if (bytes <= 1024)

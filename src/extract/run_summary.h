@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <string>
 
+#include "base/logger_codes.h"
+
 namespace cv {
 
 class OutputSink;
@@ -20,14 +22,14 @@ struct RunSummaryFields {
     int16_t serialNumber = 0;
     int16_t fileFormat = 0;
     int16_t outputFormat = 0;
-    std::array<int16_t, 9> portType{};  // entry 0 the host port
+    std::array<int16_t, kLoggerSerialPorts + 1> portType{};  // entry 0 the host port
     int16_t powerKHz = 0;
-    std::array<int32_t, 9> baud{};
-    std::array<int16_t, 9> dataBits{};
-    std::array<int16_t, 9> parity{};
-    std::array<int16_t, 9> cutOffTenths{};
-    std::array<int16_t, 7> analog{};
-    std::array<int16_t, 4> pump{};
+    std::array<int32_t, kLoggerSerialPorts + 1> baud{};
+    std::array<int16_t, kLoggerSerialPorts + 1> dataBits{};
+    std::array<int16_t, kLoggerSerialPorts + 1> parity{};
+    std::array<int16_t, kLoggerSerialPorts + 1> cutOffTenths{};
+    std::array<int16_t, kAnalogChannels> analog{};
+    std::array<int16_t, kPumps> pump{};
     int32_t delaySeconds = 0;
     int32_t preFlushSeconds = 0;
     int32_t warmUpSeconds = 0;
@@ -39,7 +41,7 @@ struct RunSummaryFields {
     int16_t packetIntervalMs = 0;
     int16_t startMillivolts = 0;
     int16_t finalMillivolts = 0;
-    std::array<int32_t, 9> recordedBytes{};  // entry 0 analog data, 1..8 serial ports
+    std::array<int32_t, kLoggerSerialPorts + 1> recordedBytes{};  // entry 0 analog data, 1..8 serial ports
     int32_t freeMemory = 0;
     int32_t totalMemory = 0;
     int16_t firmwareMajor = 0;

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/logger_codes.h"
+
 namespace cv::porttest {
 
 constexpr uint8_t kBlockType = 10;
 constexpr size_t kBlockLength = 24;
-constexpr int kAnalogPortsItem = 8;  // "Analog Ports", after "Port 1".."Port 8"
+constexpr int kAnalogPortsItem = kLoggerSerialPorts;  // "Analog Ports", after "Port 1".."Port 8"
 constexpr int kInitialSpeedChoice = 6;  // "9600"
 
 struct LineSetting {
@@ -29,7 +31,5 @@ inline constexpr const char* kCaption = "Test One Logger  Port";
 inline constexpr const char* kErrorTitle = "Test Port Error";
 inline constexpr const char* kNoTestSetupText = "Please a Test Port Setup";
 inline constexpr const char* kNoHostSetupText = "Please a Host Port Setup";
-inline constexpr std::array<const char*, 12> kSpeedItems = {
-    "OFF", "600", "1200", "2400", "4800", "4800,7,E,1", "9600", "9600,7,E,1", "19200", "38400", "57600", "115200"};
 
 } // namespace cv::porttest

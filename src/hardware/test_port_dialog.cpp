@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "hardware/port_test.h"
+#include "protocol/speed_choices.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
@@ -17,13 +18,13 @@ TTestPortForm::TTestPortForm(WarningBox& warnings, Hooks hooks, QWidget* parent)
     setModal(false);
 
     CBTestPort = named(new QComboBox(this), "CBTestPort");
-    for (int p = 1; p <= 8; ++p) CBTestPort->addItem(QString("Port %1").arg(p));
+    for (int p = 1; p <= kLoggerSerialPorts; ++p) CBTestPort->addItem(QString("Port %1").arg(p));
     CBTestPort->addItem("Analog Ports");
     CBTestPort->setAccessibleName("Logger port to test");
     CBTestPortSetup = named(new QComboBox(this), "CBTestPortSetup");
     CBHostPortSetup = named(new QComboBox(this), "CBHostPortSetup");
     for (QComboBox* cb : {CBTestPortSetup, CBHostPortSetup})
-        for (const char* item : porttest::kSpeedItems) cb->addItem(item);
+        for (const char* item : kSpeedChoiceItems) cb->addItem(item);
     CBTestPortSetup->setAccessibleName("Test port setup");
     CBHostPortSetup->setAccessibleName("Host port setup");
     BTTestPort = named(new QPushButton("Start Test", this), "BTTestPort");

@@ -21,7 +21,6 @@ namespace {
 const char* const kShowPortSetup = "Show Logger Port Setup";
 const char* const kHidePortSetup = "Hide Logger Port Setup";
 constexpr int kPanelHeight = 35;
-constexpr int kRetryEverySeconds = 2;
 } // namespace
 
 LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
@@ -179,22 +178,22 @@ void LinkScreen::applyHostMode(const hostmode::Layout& l) {
 // ---- host setup file ----
 
 void LinkScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
-    if (number == 1) {
+    if (number == hostline::kLoggerPort) {
         v.at(0) = LoggerPortCB->currentIndex();
         v.at(1) = LoggerSetupCB->currentIndex();
     }
-    if (number == 10) v.at(7) = m_services.menu.MenuLoggerPortSetup->isVisible() ? 1 : 0;
+    if (number == hostline::kPortSetupMenu) v.at(7) = m_services.menu.MenuLoggerPortSetup->isVisible() ? 1 : 0;
 }
 
 void LinkScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad& load) {
     // A file opened from the menu must not take the logger away from the port it is on.
-    if (number == 1 && (load.atStartup || LoggerPortCB->currentIndex() == 0)) {
+    if (number == hostline::kLoggerPort && (load.atStartup || LoggerPortCB->currentIndex() == 0)) {
         setIndex(LoggerPortCB, v.at(0));
         setIndex(LoggerSetupCB, v.at(1));
     }
     // The host mode is laid out by now (it may have closed the port): drain and reopen.
-    if (number == 2) LoggerPortCBChange();
-    if (number == 10) m_services.menu.MenuLoggerPortSetup->setVisible(v.at(7) != 0);
+    if (number == hostline::kHostMode) LoggerPortCBChange();
+    if (number == hostline::kPortSetupMenu) m_services.menu.MenuLoggerPortSetup->setVisible(v.at(7) != 0);
 }
 
 // ---- ticks ----
@@ -274,16 +273,11 @@ void LinkScreen::loopsStep() { m_statistics->showLoops(m_lastReport); }
 // A device that went away is tried again every few seconds on the same path with the same
 // line settings; the slot keeps its COM number and speed meanwhile.
 void LinkScreen::lostDeviceStep() {
-    bool lost = m_ports.isPortLost(kLoggerSlot);
-    if (lost && ++m_lostSeconds >= kRetryEverySeconds) {
-        m_lostSeconds = 0;
-        if (m_ports.retryLostPort(kLoggerSlot)) {
-            m_receiver.drainLoggerPort();
-            m_supervisor.portReopened();
-            lost = false;
-        }
+    if (m_ports.retryLostPortWhenDue(kLoggerSlot)) {
+        m_receiver.drainLoggerPort();
+        m_supervisor.portReopened();
     }
-    if (!lost) m_lostSeconds = 0;
+    const bool lost = m_ports.isPortLost(kLoggerSlot);
     if (lost == m_shownLost) return;
     m_shownLost = lost;
     showPortDescription();

@@ -111,7 +111,6 @@ private:
     uint16_t m_shownFlashCount = 0;
     SecondReport m_lastReport;
     bool m_shownLost = false;
-    int m_lostSeconds = 0;
 };
 
 } // namespace cv

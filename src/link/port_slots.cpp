@@ -53,6 +53,7 @@ int PortSlotTable::openPortSlot(int slot, int comNumber, int speedChoice) {
     if (!valid(slot)) return 0;
     closePortSlot(slot);
     Slot& s = m_slots[size_t(slot)];
+    s.lostSeconds = 0;
     s.settingsIndex = settingsIndexOfChoice(speedChoice, s.settingsIndex);
     if (speedChoice == 0) return 0;
     if (comNumber < 1 || comNumber > kMaxComNumber) return 0;
@@ -121,6 +122,17 @@ bool PortSlotTable::isPortLost(int slot) const {
 bool PortSlotTable::retryLostPort(int slot) {
     if (!isPortLost(slot)) return false;
     return m_slots[size_t(slot)].device->reopen();
+}
+
+bool PortSlotTable::retryLostPortWhenDue(int slot) {
+    if (!isPortLost(slot)) {
+        if (valid(slot)) m_slots[size_t(slot)].lostSeconds = 0;
+        return false;
+    }
+    int& seconds = m_slots[size_t(slot)].lostSeconds;
+    if (++seconds < kLostPortRetrySeconds) return false;
+    seconds = 0;
+    return retryLostPort(slot);
 }
 
 void PortSlotTable::setPortSpeed(int slot, int baud, int dataBits) {

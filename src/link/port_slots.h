@@ -7,17 +7,17 @@
 #include <string>
 
 #include "ports/operator_dialogs.h"
+#include "protocol/speed_choices.h"
 #include "ports/serial_device.h"
 
 namespace cv {
 
 constexpr int kPortSlots = 20;
 constexpr int kLoggerSlot = 0;
+constexpr int kPcLoggerPorts = 8;  // slots 1..8
 constexpr int kMaxComNumber = 12;
-
-// Items of every speed combo box, index = speed choice.
-inline constexpr std::array<const char*, 12> kSpeedChoiceItems = {
-    "OFF", "600", "1200", "2400", "4800", "4800,7,E,1", "9600", "9600, 7,E,1", "19200", "38400", "57600", "115200"};
+// A lost device is tried again this often, the logger port's and the PC logger ports' alike.
+constexpr int kLostPortRetrySeconds = 2;
 
 // Settings string of a port settings index (1..11; anything else is 9600,N,8,1).
 const char* settingsStringOf(int settingsIndex);
@@ -52,6 +52,10 @@ public:
     bool isPortLost(int slot) const;
     // One silent attempt to bring a lost slot's device back; true when it came back.
     bool retryLostPort(int slot);
+    // Called once a second for a slot: while its device is lost, retryLostPort every
+    // kLostPortRetrySeconds, the first attempt that many seconds after the loss was first seen
+    // here. True when the device came back on this call.
+    bool retryLostPortWhenDue(int slot);
     void setPortSpeed(int slot, int baud, int dataBits);
     // Called when the slot's device has new bytes (see SerialDevice::setDataReady); kept for
     // the slot's device whenever it is made.
@@ -65,6 +69,7 @@ private:
         std::unique_ptr<SerialDevice> device;
         int comNumber = 0;
         int settingsIndex = 6;
+        int lostSeconds = 0;  // seconds seen lost since the last attempt
         std::function<void()> dataReady;
     };
     static bool valid(int slot) { return slot >= 0 && slot < kPortSlots; }

@@ -5,18 +5,22 @@
 
 namespace cv {
 
+namespace {
+constexpr int kLinesShownAtFirst = 4;  // until a source opens the window with its own count
+} // namespace
+
 StatsDialog::StatsDialog(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
     setObjectName("TStatsForm");
     auto* layout = new QVBoxLayout(this);
     QFont mono("Monospace");
     mono.setStyleHint(QFont::TypeWriter);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < statsline::kCount; ++i) {
         auto* l = new QLabel(this);
         l->setObjectName(QString("SFLB%1").arg(i + 1));
         l->setFont(mono);
         l->setAutoFillBackground(true);
         l->setMinimumWidth(240);
-        l->setVisible(i < 4);
+        l->setVisible(i < kLinesShownAtFirst);
         layout->addWidget(l);
         m_lines[size_t(i)] = l;
     }
@@ -31,7 +35,7 @@ void StatsDialog::CloseStats() {
 }
 
 void StatsDialog::OpenStats(int source, int lineCount, const QString& title) {
-    if (lineCount < 1 || lineCount > 9) {
+    if (lineCount < 1 || lineCount > statsline::kCount) {
         CloseStats();
         return;
     }
@@ -43,12 +47,12 @@ void StatsDialog::OpenStats(int source, int lineCount, const QString& title) {
 }
 
 void StatsDialog::SetStatsLine(int source, int line, const QString& text) {
-    if (source != m_source || line < 1 || line > 9) return;
+    if (source != m_source || line < 1 || line > statsline::kCount) return;
     m_lines[size_t(line - 1)]->setText(text);
 }
 
 void StatsDialog::SetStatsColour(int source, int line, const QColor& colour) {
-    if (source != m_source || line < 1 || line > 9) return;
+    if (source != m_source || line < 1 || line > statsline::kCount) return;
     QLabel* l = m_lines[size_t(line - 1)];
     QPalette p = l->palette();
     p.setColor(QPalette::Window, colour);

@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <array>
 
+#include "link/statistics_lines.h"
+
 class QLabel;
 
 namespace cv {
@@ -20,10 +22,10 @@ public:
     void SetStatsLine(int source, int line, const QString& text);
     void SetStatsColour(int source, int line, const QColor& colour);
     int shownSource() const { return m_source; }
-    QLabel* line(int n) const { return n >= 1 && n <= 9 ? m_lines[size_t(n - 1)] : nullptr; }
+    QLabel* line(int n) const { return n >= 1 && n <= statsline::kCount ? m_lines[size_t(n - 1)] : nullptr; }
 
 private:
-    std::array<QLabel*, 9> m_lines{};
+    std::array<QLabel*, statsline::kCount> m_lines{};
     int m_source = -1;
 };
 

@@ -1,16 +1,17 @@
 #include "link/supervision.h"
 
 #include "base/text_format.h"
+#include "protocol/speed_choices.h"
 
 namespace cv {
 
 std::string comStatusText(int loggerPortIndex, int speedChoice) {
-    static constexpr const char* kSpeeds[] = {"is OFF", "@ 600 Baud", "@ 1200 Baud", "@ 2400 Baud",
-                                              "@ 4800 Baud", "@ 4800,7,E,1", "@ 9600 Baud", "@ 9600,7,E,1",
-                                              "@ 19200 Baud", "@ 38400 Baud", "@ 57600 Baud", "@ 115200 Baud"};
     std::string port = loggerPortIndex == 0 ? std::string("No Port ") : format("COM%1d ", loggerPortIndex);
-    const char* speed = speedChoice >= 0 && speedChoice <= 11 ? kSpeeds[speedChoice] : "@ Unknown Baud";
-    return port + speed;
+    if (speedChoice == kSpeedChoiceOff) return port + "is OFF";
+    if (speedChoice < 0 || speedChoice > kTopSpeedChoice) return port + "@ Unknown Baud";
+    // A bare rate reads "@ 9600 Baud"; an item that names its line setting stands alone.
+    const std::string item = kSpeedChoiceItems[size_t(speedChoice)];
+    return port + "@ " + item + (item.find(',') == std::string::npos ? " Baud" : "");
 }
 
 std::string loggerPortPanelText(int loggerPortIndex) { return format("Logger Port: COM%1d", loggerPortIndex); }
@@ -51,23 +52,23 @@ SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, in
     // A long packet still coming in within its time at this speed (an upload block at 600
     // baud takes 17 s) is no sign of a wrong speed.
     else if (!packetArriving) --m_badData;
-    r.statisticsLines[2] = format("Packets/Sec:  %lu", (unsigned long)packets);
+    r.line(statsline::kPacketsPerSecond) = format("Packets/Sec:  %lu", (unsigned long)packets);
     m_lastPackets = c.packetsFramed;
 
     const uint32_t bytes = c.bytesReceived - m_lastBytes;
     r.bytesFlowed = bytes != 0;
     if (r.bytesFlowed) m_noData = 2;
     else --m_noData;
-    r.statisticsLines[0] = format("Bytes/Sec:  %lu", (unsigned long)bytes);
+    r.line(statsline::kBytesPerSecond) = format("Bytes/Sec:  %lu", (unsigned long)bytes);
     m_lastBytes = c.bytesReceived;
-    r.statisticsLines[1] = format("Total Input: %lu", (unsigned long)c.bytesReceived);
+    r.line(statsline::kTotalInput) = format("Total Input: %lu", (unsigned long)c.bytesReceived);
 
     if (c.largestMuxThisSecond > m_largestEver) m_largestEver = c.largestMuxThisSecond;
-    r.statisticsLines[3] = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
+    r.line(statsline::kLargestPacket) = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
     c.largestMuxThisSecond = 0;
 
-    r.statisticsLines[7] = format("No Data Timer: %03ld", long(m_noData));
-    r.statisticsLines[8] = format("Bad Data Timer: %03ld", long(m_badData));
+    r.line(statsline::kNoDataTimer) = format("No Data Timer: %03ld", long(m_noData));
+    r.line(statsline::kBadDataTimer) = format("Bad Data Timer: %03ld", long(m_badData));
 
     if (m_noData < 0) {
         m_noData = 2;
@@ -81,14 +82,14 @@ SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, in
         if (m_autoBaud) {
             // The search starts below the top speed whatever the port runs at now; the speed box
             // keeps showing the speed the line really has until the first step.
-            const int from = m_stepFromTop ? 11 : speedChoice;
+            const int from = m_stepFromTop ? kTopSpeedChoice : speedChoice;
             m_stepFromTop = false;
-            r.autoBaudChoice = from >= 2 ? from - 1 : 11;
+            r.autoBaudChoice = from >= 2 ? from - 1 : kTopSpeedChoice;
             m_badData = 5;
         }
     }
-    r.statisticsLines[5] = sequenceErrorsLine(muxSequenceErrors);
-    r.statisticsLines[6] = format("Loops: %d ", m_ticks);
+    r.line(statsline::kSequenceErrors) = sequenceErrorsLine(muxSequenceErrors);
+    r.line(statsline::kLoops) = format("Loops: %d ", m_ticks);
     m_ticks = 0;
     return r;
 }

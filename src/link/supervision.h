@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/receiver.h"
+#include "link/statistics_lines.h"
 
 namespace cv {
 
@@ -24,7 +25,9 @@ struct SecondReport {
     bool portSilent = false;     // no-data expiry with a port chosen: LoggerPortCB, PLoggerPort red, group shown
     bool nonFraming = false;     // bad-data expiry: LoggerSetupCB, PLoggerPort red, group shown
     int autoBaudChoice = -1;     // >= 0: set LoggerSetupCB to it and reopen the port at it
-    std::array<std::string, 9> statisticsLines;  // the statistics window's lines 1..9 (index 0..8); line 5 is left empty
+    std::array<std::string, statsline::kCount> statisticsLines;  // lines 1..9 (index 0..8); the packet count's is left empty
+    std::string& line(int number) { return statisticsLines[size_t(number - 1)]; }
+    const std::string& line(int number) const { return statisticsLines[size_t(number - 1)]; }
 };
 
 class LinkSupervisor {

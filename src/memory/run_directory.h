@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/logger_codes.h"
 #include "protocol/logger_records.h"
 
 namespace cv {
@@ -20,9 +21,9 @@ constexpr int kDirectorySlots = 512;
 struct DirectoryEntry {
     int runNumber = 0;
     int mode = 0;
-    std::array<int, 8> portType{};   // ports 1..8
-    std::array<int, 7> analogUse{};  // analog channels 1..7
-    std::array<int, 4> pump{};       // pumps 1..4
+    std::array<int, kLoggerSerialPorts> portType{};   // ports 1..8
+    std::array<int, kAnalogChannels> analogUse{};  // analog channels 1..7
+    std::array<int, kPumps> pump{};       // pumps 1..4
     uint32_t startTime = 0;          // logger wall-clock seconds since 1970
     uint32_t size = 0;               // bytes
     int startMillivolts = 0;

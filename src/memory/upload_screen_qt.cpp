@@ -56,12 +56,12 @@ UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const Pa
 }
 
 void UploadScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
-    if (number == 13) v.at(0) = m_extractChoice->itemIndex();
+    if (number == hostline::kExtraction) v.at(0) = m_extractChoice->itemIndex();
 }
 
 // The choice is read from the group at each extraction, so setting it is enough.
 void UploadScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad&) {
-    if (number == 13) m_extractChoice->setItemIndex(v.at(0));
+    if (number == hostline::kExtraction) m_extractChoice->setItemIndex(v.at(0));
 }
 
 ExtractionResult UploadScreen::extractRunFile(const std::filesystem::path& file, int choice) {

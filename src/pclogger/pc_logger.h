@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "link/port_slots.h"
 #include "stream/stream_consumer.h"
 
 namespace cv {
@@ -23,7 +24,7 @@ class AnnotationQueue;
 
 namespace pclogger {
 
-constexpr int kLines = 8;  // port slots 1..8
+constexpr int kLines = kPcLoggerPorts;
 enum Function { kInActive = 0, kMeterInput = 1, kLoggerOutput = 2 };
 constexpr size_t kPayloadCapacity = 4096;
 // What a record carries at most: the largest data a mux packet may hold and still fit the

@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <array>
 
+#include "pclogger/pc_logger.h"
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -21,14 +23,14 @@ public:
     explicit PcLoggerPage(const PortMap* portMap, QWidget* parent = nullptr);
 
     // Line n (0-based here): PortType<n+1>CB, DeckPort<n+1>CB, ...
-    std::array<QComboBox*, 8> PortTypeCB{};
-    std::array<QComboBox*, 8> DeckPortCB{};
-    std::array<QComboBox*, 8> DeckSetupCB{};
-    std::array<QSpinBox*, 8> UDDeckType{};
-    std::array<QLabel*, 8> LBDeckType{};
-    std::array<QSpinBox*, 8> UDOutPort{};
-    std::array<QLabel*, 8> PCOutPort{};
-    std::array<QLabel*, 8> PCPort{};
+    std::array<QComboBox*, pclogger::kLines> PortTypeCB{};
+    std::array<QComboBox*, pclogger::kLines> DeckPortCB{};
+    std::array<QComboBox*, pclogger::kLines> DeckSetupCB{};
+    std::array<QSpinBox*, pclogger::kLines> UDDeckType{};
+    std::array<QLabel*, pclogger::kLines> LBDeckType{};
+    std::array<QSpinBox*, pclogger::kLines> UDOutPort{};
+    std::array<QLabel*, pclogger::kLines> PCOutPort{};
+    std::array<QLabel*, pclogger::kLines> PCPort{};
 
     QGroupBox* GroupBox9 = nullptr;
     QSpinBox* UDDeckRate = nullptr;

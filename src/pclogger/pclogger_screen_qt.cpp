@@ -22,8 +22,6 @@ namespace cv {
 using namespace pclogger;
 
 namespace {
-constexpr int kRetryEverySeconds = 3;
-
 template <class W, class V>
 void setQuietly(W* w, V value) {
     const QSignalBlocker block(w);
@@ -158,7 +156,6 @@ void PcLoggerScreen::BTLoadDeckClick() {
         }
         active[i] = lineFromControls(n);
         m_lastLoaded[i] = LoadedLine{active[i], com, speed};
-        m_lostSeconds[i] = 0;
         if (m_page->DeckPortCB[i]->isVisibleTo(m_page)) paintLine(n);
     }
     m_logger.setActive(active);
@@ -222,7 +219,6 @@ void PcLoggerScreen::trafficStep() {
         const size_t i = size_t(n);
         const int slot = n + 1;
         if (!m_ports.isPortLost(slot)) {
-            m_lostSeconds[i] = 0;
             if (m_portFault[i] && m_ports.isPortOpen(slot)) {
                 m_portFault[i] = false;
                 paintLine(n);
@@ -233,9 +229,7 @@ void PcLoggerScreen::trafficStep() {
             m_portFault[i] = true;
             paintLine(n);
         }
-        if (++m_lostSeconds[i] < kRetryEverySeconds) continue;
-        m_lostSeconds[i] = 0;
-        if (m_ports.retryLostPort(slot)) {
+        if (m_ports.retryLostPortWhenDue(slot)) {
             m_portFault[i] = false;
             paintLine(n);
         }
@@ -258,17 +252,17 @@ void PcLoggerScreen::writeHostSetupLine(int number, std::vector<int>& values) co
         for (size_t i = 0; i < size_t(kLines) && i < values.size(); ++i) values[i] = value(i);
     };
     switch (number) {
-    case 14:
+    case hostline::kPcLoggerRate:
         if (values.size() >= 2) {
             values[0] = m_page->UDDeckRate->value();
             values[1] = m_page->CBRecordPCTime->isChecked() ? 1 : 0;
         }
         break;
-    case 15: each([this](size_t i) { return m_page->DeckPortCB[i]->currentIndex(); }); break;
-    case 16: each([this](size_t i) { return m_page->DeckSetupCB[i]->currentIndex(); }); break;
-    case 17: each([this](size_t i) { return m_page->PortTypeCB[i]->currentIndex(); }); break;
-    case 18: each([this](size_t i) { return m_page->UDDeckType[i]->value(); }); break;
-    case 19: each([this](size_t i) { return m_page->UDOutPort[i]->value(); }); break;
+    case hostline::kPcLoggerPorts: each([this](size_t i) { return m_page->DeckPortCB[i]->currentIndex(); }); break;
+    case hostline::kPcLoggerSpeeds: each([this](size_t i) { return m_page->DeckSetupCB[i]->currentIndex(); }); break;
+    case hostline::kPcLoggerFunctions: each([this](size_t i) { return m_page->PortTypeCB[i]->currentIndex(); }); break;
+    case hostline::kPcLoggerOutputIds: each([this](size_t i) { return m_page->UDDeckType[i]->value(); }); break;
+    case hostline::kPcLoggerOutputPorts: each([this](size_t i) { return m_page->UDOutPort[i]->value(); }); break;
     default: break;
     }
 }
@@ -278,18 +272,18 @@ void PcLoggerScreen::applyHostSetupLine(int number, const std::vector<int>& valu
         for (size_t i = 0; i < size_t(kLines) && i < values.size(); ++i) apply(i, values[i]);
     };
     switch (number) {
-    case 14:
+    case hostline::kPcLoggerRate:
         if (values.size() < 2) return;
         setQuietly(m_page->UDDeckRate, values[0]);
         UDDeckRateClick();
         m_page->CBRecordPCTime->setChecked(values[1] != 0);
         break;
-    case 15: each([this](size_t i, int v) { setQuietly(m_page->DeckPortCB[i], v); }); break;
-    case 16: each([this](size_t i, int v) { setQuietly(m_page->DeckSetupCB[i], v); }); break;
-    case 17: each([this](size_t i, int v) { setQuietly(m_page->PortTypeCB[i], v); }); break;
-    case 18: each([this](size_t i, int v) { setQuietly(m_page->UDDeckType[i], v); }); break;
-    case 19: each([this](size_t i, int v) { setQuietly(m_page->UDOutPort[i], v); }); break;
-    case 22:
+    case hostline::kPcLoggerPorts: each([this](size_t i, int v) { setQuietly(m_page->DeckPortCB[i], v); }); break;
+    case hostline::kPcLoggerSpeeds: each([this](size_t i, int v) { setQuietly(m_page->DeckSetupCB[i], v); }); break;
+    case hostline::kPcLoggerFunctions: each([this](size_t i, int v) { setQuietly(m_page->PortTypeCB[i], v); }); break;
+    case hostline::kPcLoggerOutputIds: each([this](size_t i, int v) { setQuietly(m_page->UDDeckType[i], v); }); break;
+    case hostline::kPcLoggerOutputPorts: each([this](size_t i, int v) { setQuietly(m_page->UDOutPort[i], v); }); break;
+    case hostline::kPlotFile:
         // The file's lines are taken over as a whole, so the PC logger runs as it was saved.
         PortType1CBChange();
         BTLoadDeckClick();

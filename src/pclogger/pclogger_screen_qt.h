@@ -89,7 +89,6 @@ private:
     TAnnotationForm* m_annotation;
     std::array<LoadedLine, pclogger::kLines> m_lastLoaded{};
     std::array<bool, pclogger::kLines> m_portFault{};  // would not open at load, or lost since
-    std::array<int, pclogger::kLines> m_lostSeconds{};
     std::array<bool, pclogger::kLines> m_shownDropping{};  // traffic labels painted red
     int m_previousRate = -1;
 };

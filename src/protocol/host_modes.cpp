@@ -1,5 +1,6 @@
 #include "protocol/host_modes.h"
 
+#include "base/logger_codes.h"
 #include "base/text_format.h"
 
 namespace cv::hostmode {
@@ -99,15 +100,16 @@ std::string hostModeName(int mode) {
 
 std::string loggerModeText(int operatingMode, bool integratedMeter) {
     switch (operatingMode) {
-    case 0: return "Profile Logging      ";
-    case 1: return "Moored Logging       ";
-    case 2: return "Real Time Data       ";
-    case 3: return "Analog Output        ";
-    case 12: return "Polled-Moored Logging";
+    case loggermode::kProfile: return "Profile Logging      ";
+    case loggermode::kMoored: return "Moored Logging       ";
+    case loggermode::kRealTime: return "Real Time Data       ";
+    case loggermode::kAnalog: return "Analog Output        ";
+    case loggermode::kPolledMoored: return "Polled-Moored Logging";
     default: break;
     }
-    if (operatingMode < 4 || operatingMode > 11) return "Unknown Mode";
-    const int port = operatingMode - 3;  // 1..8 as the logger numbers its ports
+    if (operatingMode < loggermode::kDirectToFirstPort || operatingMode > loggermode::kDirectToLastPort)
+        return "Unknown Mode";
+    const int port = operatingMode - loggermode::kDirectToFirstPort + 1;  // 1..8 as the logger numbers its ports
     if (!integratedMeter) return format("Direct To PORT%d", port);
     // With the meter on port 1 the other ports are numbered from 1, as on the port rows.
     if (port == 1) return "Direct To bq5";
@@ -118,10 +120,10 @@ std::optional<Shade> modeReadoutShade(int hostMode, bool loggerModeShown, int sh
     if (!loggerModeShown) return Shade::ButtonFace;
     int expected;
     switch (hostMode) {
-    case kAnalogOutput: expected = 3; break;
-    case kMooredLogging: expected = 1; break;
-    case kProfileLogging: expected = 0; break;
-    case kRealTimeOutput: expected = 2; break;
+    case kAnalogOutput: expected = loggermode::kAnalog; break;
+    case kMooredLogging: expected = loggermode::kMoored; break;
+    case kProfileLogging: expected = loggermode::kProfile; break;
+    case kRealTimeOutput: expected = loggermode::kRealTime; break;
     case kNone:
     case kAdvancedUser:
     case kBq5PassThru:

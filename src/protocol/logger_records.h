@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/logger_codes.h"
+
 namespace cv {
 
 constexpr size_t kSetupLength = 192;
@@ -34,7 +36,7 @@ struct LoggerFacts {
     int16_t state = 2;        // refused-until-reported: not a standby state
     int16_t deviceType = 0;
     std::string deviceName = "???";
-    bool hasIntegratedMeter() const { return deviceType == 1 || deviceType == 3; }
+    bool hasIntegratedMeter() const { return devicekind::hasIntegratedMeter(deviceType); }
 };
 
 } // namespace cv

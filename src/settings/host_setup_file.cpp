@@ -62,7 +62,7 @@ bool pass(std::istream& in, const std::vector<HostSetupPart*>& parts, bool apply
     load.atStartup = atStartup;
     load.currentVersion = isCurrentVersion(header);
     for (int number = 1; number <= kLineCount; ++number) {
-        const int count = number == 1 && !load.currentVersion ? kOlderLineOneCount : kCounts[size_t(number)];
+        const int count = number == hostline::kLoggerPort && !load.currentVersion ? kOlderLineOneCount : kCounts[size_t(number)];
         std::string line;
         if (!readLine(in, line)) {
             warnings.show(kE1Title, format("Looking for Line %d, Found End of File", number));
@@ -97,8 +97,8 @@ std::string lineText(int number, const std::vector<int>& values) {
     std::string text = format("%d %zu", number, values.size());
     for (int v : values) text += format(" %d", v);
     // What the writer has always put after the values of these lines; readers skip it.
-    if (number == 4 || number == 13) text += " ";
-    if (number == 22) text += " Last.plt";
+    if (number == hostline::kEmptyText || number == hostline::kExtraction) text += " ";
+    if (number == hostline::kPlotFile) text += " Last.plt";
     return text;
 }
 

@@ -18,7 +18,7 @@ class WarningBox;
 
 namespace hostsetup {
 
-constexpr int kLineCount = 22;
+constexpr int kLineCount = hostline::kCount;
 constexpr int kMaxCount = 20;
 constexpr size_t kMaxLineLength = 499;
 // The value count of each line by number (index 0 unused); line 1 of an older file has two.

@@ -84,12 +84,12 @@ void SettingsScreen::StoreHostSetupFileClick() {
 }
 
 void SettingsScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
-    if (number == 3) {
+    if (number == hostline::kWindow) {
         v.at(0) = m_window->isMinimized() ? kMinimized : m_window->isMaximized() ? kMaximized : kNormal;
         v.at(1) = m_window->height();
         v.at(2) = m_window->width();
     }
-    if (number == 5) {
+    if (number == hostline::kTabs) {
         for (size_t i = 0; i < kLine5Tabs.size(); ++i) {
             const std::optional<bool> shown = kLine5Tabs[i] ? m_tabs.tabShown(kLine5Tabs[i]) : std::nullopt;
             if (shown) v.at(i) = *shown ? 1 : 0;
@@ -98,7 +98,7 @@ void SettingsScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
 }
 
 void SettingsScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad&) {
-    if (number != 3) return;  // the host mode decides the tabs, not line 5
+    if (number != hostline::kWindow) return;  // the host mode decides the tabs, not line 5
     const Qt::WindowStates kept = m_window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized);
     m_window->setWindowState(v.at(0) == kMinimized   ? kept | Qt::WindowMinimized
                              : v.at(0) == kMaximized ? kept | Qt::WindowMaximized

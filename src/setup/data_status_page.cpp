@@ -17,7 +17,7 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     auto* ports = new QGroupBox("Logger Ports", this);
     auto* pg = new QGridLayout(ports);
     pg->setHorizontalSpacing(14);
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < kLoggerSerialPorts; ++p) {
         const QString m = QString("M%1").arg(p + 1);
         MLabel[size_t(p)] = namedLabel(ports, m + "Label", QString("Port %1").arg(p + 1));
         MTypeLabel[size_t(p)] = namedLabel(ports, m + "TypeLabel", "OFF");
@@ -39,7 +39,7 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     auto* ag = new QGridLayout(analog);
     LBAnalog = namedLabel(analog, "LBAnalog", "Volts");
     ag->addWidget(LBAnalog, 0, 1, Qt::AlignRight);
-    for (int a = 0; a < 7; ++a) {
+    for (int a = 0; a < kAnalogChannels; ++a) {
         LBA[size_t(a)] = namedLabel(analog, QString("LBA%1").arg(a + 1), QString("Analog %1:").arg(a + 1));
         Analog[size_t(a)] = namedLabel(analog, QString("Analog%1").arg(a + 1), "0.000");
         Analog[size_t(a)]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -59,7 +59,7 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     DSPCPorts = namedLabel(pc, "DSPCPorts", "PC-Logger Ports");
     DSPCPorts->hide();
     cg->addWidget(DSPCPorts);
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < kPcLoggerPorts; ++p) {
         DSPCPort[size_t(p)] = namedLabel(pc, QString("DSPCPort%1").arg(p + 1), QString("Port %1:").arg(p + 1));
         DSPCPort[size_t(p)]->setMinimumWidth(150);
         DSPCPort[size_t(p)]->hide();

@@ -4,6 +4,9 @@
 #include <QWidget>
 #include <array>
 
+#include "base/logger_codes.h"
+#include "link/port_slots.h"
+
 class QLabel;
 
 namespace cv {
@@ -14,21 +17,21 @@ public:
     explicit DataStatusPage(QWidget* parent = nullptr);
 
     // Port n (0-based here): MnLabel, MnTypeLabel, MnBPSLabel, MnStatusLabel, MnFSLabel, MnFileSizeLabel.
-    std::array<QLabel*, 8> MLabel{};
-    std::array<QLabel*, 8> MTypeLabel{};
-    std::array<QLabel*, 8> MBPSLabel{};
-    std::array<QLabel*, 8> MStatusLabel{};
-    std::array<QLabel*, 8> MFSLabel{};
-    std::array<QLabel*, 8> MFileSizeLabel{};
+    std::array<QLabel*, kLoggerSerialPorts> MLabel{};
+    std::array<QLabel*, kLoggerSerialPorts> MTypeLabel{};
+    std::array<QLabel*, kLoggerSerialPorts> MBPSLabel{};
+    std::array<QLabel*, kLoggerSerialPorts> MStatusLabel{};
+    std::array<QLabel*, kLoggerSerialPorts> MFSLabel{};
+    std::array<QLabel*, kLoggerSerialPorts> MFileSizeLabel{};
 
     QLabel* LBAnalog = nullptr;
-    std::array<QLabel*, 7> LBA{};     // LBA1..7
-    std::array<QLabel*, 7> Analog{};  // Analog1..7
+    std::array<QLabel*, kAnalogChannels> LBA{};     // LBA1..7
+    std::array<QLabel*, kAnalogChannels> Analog{};  // Analog1..7
     QLabel* AnalogFS = nullptr;
     QLabel* AnalogFileSizeLabel = nullptr;
 
     QLabel* DSPCPorts = nullptr;
-    std::array<QLabel*, 8> DSPCPort{};  // DSPCPort1..8
+    std::array<QLabel*, kPcLoggerPorts> DSPCPort{};  // DSPCPort1..8
 
     // The six labels of port n, for showing or hiding the row.
     std::array<QLabel*, 6> portRow(int n) const;
@@ -38,7 +41,7 @@ public:
     void showPcLoggerTraffic(int line, const QString& text, bool inUse, bool dropping);
 
 private:
-    std::array<bool, 8> m_pcPortDropping{};  // DSPCPort painted red
+    std::array<bool, kPcLoggerPorts> m_pcPortDropping{};  // DSPCPort painted red
 };
 
 } // namespace cv

@@ -48,7 +48,7 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     sg->addWidget(LBBaudRateHeading, 0, 2, 2, 1, Qt::AlignBottom);
     sg->addWidget(SOPHLB1, 0, 3);
     sg->addWidget(SOPHLB2, 1, 3);
-    for (int p = 0; p < 8; ++p) {
+    for (int p = 0; p < kLoggerSerialPorts; ++p) {
         const int row = p + 2;
         LBS[size_t(p)] = named(new QLabel(QString("Port %1").arg(p + 1), serial), QString("LBS%1").arg(p + 1));
         ComboMeter[size_t(p)] = comboOf(serial, QString("ComboMeter%1").arg(p + 1), setup::kPortTypeItemTexts);
@@ -86,7 +86,7 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     ag->addWidget(LBAnalogSetup, 0, 0, 2, 2, Qt::AlignBottom);
     ag->addWidget(AOPHLB1, 0, 2);
     ag->addWidget(AOPHLB2, 1, 2);
-    for (int a = 0; a < 7; ++a) {
+    for (int a = 0; a < kAnalogChannels; ++a) {
         const int row = a + 2;
         LBAnalog[size_t(a)] = named(new QLabel(QString("Analog %1").arg(a + 1), analog), QString("LBAnalog%1").arg(a + 1));
         CBAnalog[size_t(a)] = comboOf(analog, QString("CBAnalog%1").arg(a + 1), setup::kAnalogItems);
@@ -109,7 +109,7 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     pg->addWidget(LBPump, 0, 0, 2, 2, Qt::AlignBottom);
     pg->addWidget(POPHLB1, 0, 2);
     pg->addWidget(POPHLB2, 1, 2);
-    for (int p = 0; p < 4; ++p) {
+    for (int p = 0; p < kPumps; ++p) {
         const int row = p + 2;
         LBPumps[size_t(p)] = named(new QLabel(QString("Pump %1").arg(p + 1), pumps), QString("LBPump%1").arg(p + 1));
         CBPump[size_t(p)] = p == 3 ? comboOf(pumps, "CBPump4", setup::kPurgePumpItems)

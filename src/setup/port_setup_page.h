@@ -4,6 +4,8 @@
 #include <QWidget>
 #include <array>
 
+#include "base/logger_codes.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -19,26 +21,26 @@ public:
     QLabel* LBSerial = nullptr;
     QLabel* LBMeterTypeHeading = nullptr;
     QLabel* LBBaudRateHeading = nullptr;
-    std::array<QLabel*, 8> LBS{};                 // LBS1..LBS8
-    std::array<QComboBox*, 8> ComboMeter{};       // ComboMeter1..8
-    std::array<QComboBox*, 8> CBPortSetup{};      // CBPort1Setup..CBPort8Setup
-    std::array<QCheckBox*, 8> SOPH{};             // SOPH1..8
+    std::array<QLabel*, kLoggerSerialPorts> LBS{};                 // LBS1..LBS8
+    std::array<QComboBox*, kLoggerSerialPorts> ComboMeter{};       // ComboMeter1..8
+    std::array<QComboBox*, kLoggerSerialPorts> CBPortSetup{};      // CBPort1Setup..CBPort8Setup
+    std::array<QCheckBox*, kLoggerSerialPorts> SOPH{};             // SOPH1..8
     QLabel* SOPHLB1 = nullptr;
     QLabel* SOPHLB2 = nullptr;
     QLabel* LBHostPort = nullptr;
     QComboBox* CBHostPortSetup = nullptr;
 
     QLabel* LBAnalogSetup = nullptr;
-    std::array<QLabel*, 7> LBAnalog{};            // LBAnalog1..7
-    std::array<QComboBox*, 7> CBAnalog{};         // CBAnalog1..7
-    std::array<QCheckBox*, 7> AOPH{};             // AOPH1..7
+    std::array<QLabel*, kAnalogChannels> LBAnalog{};            // LBAnalog1..7
+    std::array<QComboBox*, kAnalogChannels> CBAnalog{};         // CBAnalog1..7
+    std::array<QCheckBox*, kAnalogChannels> AOPH{};             // AOPH1..7
     QLabel* AOPHLB1 = nullptr;
     QLabel* AOPHLB2 = nullptr;
 
     QLabel* LBPump = nullptr;
-    std::array<QLabel*, 4> LBPumps{};             // LBPump1..4
-    std::array<QComboBox*, 4> CBPump{};           // CBPump1..4
-    std::array<QCheckBox*, 4> POPH{};             // POPH1..4
+    std::array<QLabel*, kPumps> LBPumps{};             // LBPump1..4
+    std::array<QComboBox*, kPumps> CBPump{};           // CBPump1..4
+    std::array<QCheckBox*, kPumps> POPH{};             // POPH1..4
     QLabel* POPHLB1 = nullptr;
     QLabel* POPHLB2 = nullptr;
 

@@ -28,25 +28,25 @@ constexpr size_t kLine6Checked = 4;
 void SetupScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
     auto shown = [](const QWidget* w) { return w->isHidden() ? 0 : 1; };
     switch (number) {
-    case 1: v.at(2) = m_portSetup->CBHostPortSetup->currentIndex(); break;
-    case 2: v.at(0) = m_currentHostMode; break;
-    case 6:
+    case hostline::kLoggerPort: v.at(2) = m_portSetup->CBHostPortSetup->currentIndex(); break;
+    case hostline::kHostMode: v.at(0) = m_currentHostMode; break;
+    case hostline::kMenus:
         for (size_t i = 0; i < kLine6Items.size(); ++i) {
             const QAction* a = kLine6Items[i] ? m_services.menu.*kLine6Items[i] : nullptr;
             if (a) v.at(i) = (i == kLine6Checked ? a->isChecked() : a->isVisible()) ? 1 : 0;
         }
         break;
-    case 8:
+    case hostline::kTimeSource:
         v.at(0) = m_services.menu.MenuMooredTimeUpdate->isVisible() ? 1 : 0;
         v.at(1) = m_services.menu.MenuMooredTimeUpdate->isChecked() ? 1 : 0;
         v.at(2) = shown(m_loggerControl->TimeSourceCB);
         v.at(3) = m_loggerControl->TimeSourceCB->currentIndex();
         break;
-    case 9:
+    case hostline::kAutoStart:
         v.at(2) = 1;
         v.at(3) = m_loggerControl->CBAutoStart->isChecked() ? 1 : 0;
         break;
-    case 21:
+    case hostline::kSetupBoxes:
         v.at(0) = shown(m_loggerControl->ModeCB);
         v.at(1) = m_loggerControl->ModeCB->currentIndex();
         v.at(2) = shown(m_loggerControl->FileCB);
@@ -60,12 +60,12 @@ void SetupScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
 
 void SetupScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad& load) {
     switch (number) {
-    case 1:
+    case hostline::kLoggerPort:
         if (load.currentVersion) setIndex(m_portSetup->CBHostPortSetup, v.at(2));
         setSetupMarker(0);
         break;
-    case 2: setupDisplayMode(v.at(0) >= hostmode::kAnalogOutput && v.at(0) <= hostmode::kPcLogger ? v.at(0) : hostmode::kNone); break;
-    case 6:
+    case hostline::kHostMode: setupDisplayMode(v.at(0) >= hostmode::kAnalogOutput && v.at(0) <= hostmode::kPcLogger ? v.at(0) : hostmode::kNone); break;
+    case hostline::kMenus:
         for (size_t i = 0; i < kLine6Items.size(); ++i) {
             QAction* a = kLine6Items[i] ? m_services.menu.*kLine6Items[i] : nullptr;
             if (!a) continue;
@@ -76,18 +76,18 @@ void SetupScreen::applyHostSetupLine(int number, const std::vector<int>& v, cons
                                  m_currentHostMode == hostmode::kAdvancedUser);
         relayout();
         break;
-    case 8:
+    case hostline::kTimeSource:
         m_services.menu.MenuMooredTimeUpdate->setVisible(v.at(0) != 0);
         m_services.menu.MenuMooredTimeUpdate->setChecked(v.at(1) != 0);
         m_loggerControl->TimeSourceCB->setVisible(v.at(2) != 0);
         m_loggerControl->TimeSourceLB->setVisible(v.at(2) != 0);
         setIndex(m_loggerControl->TimeSourceCB, v.at(3));
         break;
-    case 9:
+    case hostline::kAutoStart:
         m_loggerControl->CBAutoStart->show();
         m_loggerControl->CBAutoStart->setChecked(v.at(3) != 0);
         break;
-    case 21: {
+    case hostline::kSetupBoxes: {
         const std::pair<QLabel*, QComboBox*> boxes[] = {
             {m_loggerControl->ModeLB, m_loggerControl->ModeCB}, {m_loggerControl->FileLB, m_loggerControl->FileCB}, {m_loggerControl->OutputLB, m_loggerControl->OutputCB}};
         for (size_t i = 0; i < 3; ++i) {

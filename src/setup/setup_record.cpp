@@ -6,6 +6,7 @@
 #include "base/bytes.h"
 #include "link/port_slots.h"
 #include "base/text_format.h"
+#include "protocol/speed_choices.h"
 
 namespace cv::setup {
 
@@ -38,9 +39,14 @@ const std::array<const char*, kPortTypeItems> kPortTypeItemTexts{
     "OFF", "BQ5", "MFX", "ASCII", "BINARY", "SNR-G2", "GPS", "Pump", "Remote Host", "SBE-37 SM",
     "PSM-S", "CV TEST", "Wake / Binary"};
 
-const std::array<const char*, kPortSpeedItems> kSpeedItems{
-    "OFF", "600", "1200", "2400", "4800", "4800,7,E,1", "9600", "9600,7,E,1", "19200", "38400",
-    "57600", "115200", "ON"};
+static_assert(kHostSpeedItems == int(kSpeedChoiceItems.size()) && kSpeedOn == kHostSpeedItems);
+// The ports' boxes are the host port's with "ON" after them.
+const std::array<const char*, kPortSpeedItems> kSpeedItems = [] {
+    std::array<const char*, kPortSpeedItems> items{};
+    std::copy(kSpeedChoiceItems.begin(), kSpeedChoiceItems.end(), items.begin());
+    items[size_t(kSpeedOn)] = "ON";
+    return items;
+}();
 
 const std::array<const char*, 3> kUnitItems{"Seconds", "Minutes", "Hours"};
 

@@ -19,11 +19,11 @@ using SetupBytes = std::array<uint8_t, kSetupLength>;
 
 namespace setup {
 
-constexpr int kSerialPorts = 8;
-constexpr int kAnalogChannels = 7;
-constexpr int kPumps = 4;
+constexpr int kSerialPorts = kLoggerSerialPorts;
+using cv::kAnalogChannels;
+using cv::kPumps;
 constexpr int kScheduleFields = 6;
-constexpr int kLinkEntries = 9;  // entry 0 is the logger's own host port
+constexpr int kLinkEntries = kLoggerSerialPorts + 1;  // entry 0 is the logger's own host port
 
 // Field offsets of the record.
 namespace offset {
@@ -47,12 +47,12 @@ constexpr size_t kChecksum = 190;
 } // namespace offset
 
 // Operating modes (ModeCB), speed choices (CBPortNSetup).
-constexpr int kModeProfile = 0;
-constexpr int kModeMoored = 1;
-constexpr int kModeRealTime = 2;
-constexpr int kModeAnalog = 3;
-constexpr int kModePolledMoored = 12;
-constexpr int kModeCount = 13;
+constexpr int kModeProfile = loggermode::kProfile;
+constexpr int kModeMoored = loggermode::kMoored;
+constexpr int kModeRealTime = loggermode::kRealTime;
+constexpr int kModeAnalog = loggermode::kAnalog;
+constexpr int kModePolledMoored = loggermode::kPolledMoored;
+constexpr int kModeCount = loggermode::kPolledMoored + 1;
 
 constexpr int kPortTypeItems = 13;   // codes 0..12 have an item; 13 ("CV-Logger") has none
 
@@ -63,8 +63,8 @@ constexpr int kSpeedOn = 12;
 constexpr int kPortSpeedItems = 13;  // ports 1..8: OFF .. 115200, ON
 constexpr int kHostSpeedItems = 12;  // host port: OFF .. 115200
 
-constexpr int kOutputRealTimeData = 2;
-constexpr int kFileNoStorage = 0;
+constexpr int kOutputRealTimeData = outputformat::kRealTime;
+constexpr int kFileNoStorage = fileformat::kNoStorage;
 
 enum ScheduleField { kDelay, kPreFlush, kWarmup, kFlush, kSample, kInterval };
 enum ScheduleUnit { kSeconds, kMinutes, kHours };

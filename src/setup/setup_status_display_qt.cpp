@@ -51,13 +51,13 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     m_statusPanel->LBDandT->show();
 
     if (v.rowNames)
-        for (size_t p = 0; p < 8; ++p) {
+        for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) {
             m_portSetup->LBS[p]->setText(qs(v.rowNames->portSetup[p]));
             m_dataStatus->MLabel[p]->setText(qs(v.rowNames->dataStatus[p]));
         }
     if (RemoteHostPanel->isHidden() == v.remoteHostOn) RemoteHostPanel->setVisible(v.remoteHostOn);
     m_statusPanel->HostType->setText(qs(v.hostType));
-    for (size_t p = 0; p < 8; ++p) {
+    for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) {
         const bool installed = v.portInstalled[p];
         for (QLabel* l : m_dataStatus->portRow(int(p))) l->setVisible(installed);
         m_portSetup->LBS[p]->setVisible(installed);
@@ -65,7 +65,7 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
         m_portSetup->CBPortSetup[p]->setVisible(installed);
     }
     bool anyAnalog = false;
-    for (size_t a = 0; a < 7; ++a) {
+    for (size_t a = 0; a < size_t(kAnalogChannels); ++a) {
         const bool installed = v.analogInstalled[a];
         anyAnalog = anyAnalog || installed;
         m_dataStatus->LBA[a]->setVisible(installed);
@@ -75,7 +75,7 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     }
     m_dataStatus->AnalogFS->setVisible(anyAnalog);
     m_dataStatus->AnalogFileSizeLabel->setVisible(anyAnalog);
-    for (size_t p = 0; p < 4; ++p) {
+    for (size_t p = 0; p < size_t(kPumps); ++p) {
         m_portSetup->LBPumps[p]->setVisible(v.pumpInstalled[p]);
         m_portSetup->CBPump[p]->setVisible(v.pumpInstalled[p]);
     }
@@ -114,9 +114,9 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     m_statusPanel->LBEndV->setText(qs(v.endV));
     m_statusPanel->LBFreeDisk->setText(qs(v.freeMemory));
     m_statusPanel->LBTotalDisk->setText(qs(v.totalMemory));
-    for (size_t a = 0; a < 7; ++a) m_dataStatus->Analog[a]->setText(qs(v.analog[a]));
+    for (size_t a = 0; a < size_t(kAnalogChannels); ++a) m_dataStatus->Analog[a]->setText(qs(v.analog[a]));
     m_dataStatus->AnalogFileSizeLabel->setText(qs(v.analogFileSize));
-    for (size_t p = 0; p < 8; ++p) {
+    for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) {
         m_dataStatus->MBPSLabel[p]->setText(qs(v.ports[p].rateCaption));
         m_dataStatus->MStatusLabel[p]->setText(qs(v.ports[p].rate));
         m_dataStatus->MFileSizeLabel[p]->setText(qs(v.ports[p].fileSize));

@@ -29,14 +29,14 @@ StatusFields decodeStatusFields(const StatusBytes& r) {
     f.serialMask = u16(r, 22);
     f.analogMask = u16(r, 24);
     f.pumpMask = u16(r, 26);
-    for (size_t p = 0; p < 8; ++p) f.portRate[p] = i16(r, 30 + 2 * p);
+    for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) f.portRate[p] = i16(r, 30 + 2 * p);
     f.power = i16(r, 46);
     f.currentMv = i16(r, 48);
     f.startMv = i16(r, 50);
     f.endMv = i16(r, 52);
     f.runStop = i16(r, 54);
-    for (size_t a = 0; a < 7; ++a) f.analogMv[a] = i16(r, 58 + 2 * a);
-    for (size_t p = 0; p < 8; ++p) f.portFileSize[p] = i32(r, 76 + 4 * p);
+    for (size_t a = 0; a < size_t(kAnalogChannels); ++a) f.analogMv[a] = i16(r, 58 + 2 * a);
+    for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) f.portFileSize[p] = i32(r, 76 + 4 * p);
     f.analogFileSize = i32(r, 108);
     f.otherRunBytes = i32(r, 112);
     f.freeMemory = i32(r, 116);
@@ -147,17 +147,17 @@ PortReadout portReadout(int16_t rate, int32_t fileSize) {
 
 std::optional<DeviceCaptions> deviceCaptions(int deviceType) {
     switch (deviceType) {
-    case 1: return DeviceCaptions{"Clear BQ5+ Memory", "Get BQ5+ Directory", "BQ5+"};
-    case 2: return DeviceCaptions{"Clear KR-8 Memory", "Get KR-8 Directory", "KR-8"};
-    case 3: return DeviceCaptions{"Clear V-Irov Memory", "Get V-Irov Directory", "V-Irov"};
+    case devicekind::kBq5Plus: return DeviceCaptions{"Clear BQ5+ Memory", "Get BQ5+ Directory", "BQ5+"};
+    case devicekind::kKr8: return DeviceCaptions{"Clear KR-8 Memory", "Get KR-8 Directory", "KR-8"};
+    case devicekind::kVIrov: return DeviceCaptions{"Clear V-Irov Memory", "Get V-Irov Directory", "V-Irov"};
     default: return std::nullopt;
     }
 }
 
 PortRowNames portRowNames(int deviceType) {
     PortRowNames names;
-    const bool meter = deviceType == 1 || deviceType == 3;
-    for (int p = 0; p < 8; ++p) {
+    const bool meter = devicekind::hasIntegratedMeter(deviceType);
+    for (int p = 0; p < kLoggerSerialPorts; ++p) {
         std::string name;
         if (meter)
             name = p == 0 ? "bq5:" : format("Port %d:", p);
@@ -197,9 +197,9 @@ StatusView StatusTracker::decode(const StatusBytes& record, HostClock& clock, Lo
     m_rowNamesDeviceType = f.deviceType;
     v.remoteHostOn = (f.serialMask & 0x200) != 0;
     v.hostType = hostTypeText(f.serialMask);
-    for (size_t p = 0; p < 8; ++p) v.portInstalled[p] = (f.serialMask >> p) & 1;
-    for (size_t a = 0; a < 7; ++a) v.analogInstalled[a] = (f.analogMask >> a) & 1;
-    for (size_t p = 0; p < 4; ++p) v.pumpInstalled[p] = (f.pumpMask >> p) & 1;
+    for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) v.portInstalled[p] = (f.serialMask >> p) & 1;
+    for (size_t a = 0; a < size_t(kAnalogChannels); ++a) v.analogInstalled[a] = (f.analogMask >> a) & 1;
+    for (size_t p = 0; p < size_t(kPumps); ++p) v.pumpInstalled[p] = (f.pumpMask >> p) & 1;
 
     v.currentLoggerId = currentLoggerIdText(f.loggerId);
     v.askForLoggerId = !loggerIdValid(f.loggerId);
@@ -245,9 +245,9 @@ StatusView StatusTracker::decode(const StatusBytes& record, HostClock& clock, Lo
     v.endV = voltageText(f.endMv);
     v.freeMemory = memoryText(f.freeMemory);
     v.totalMemory = memoryText(f.totalMemory);
-    for (size_t a = 0; a < 7; ++a) v.analog[a] = analogReadingText(f.analogMv[a]);
+    for (size_t a = 0; a < size_t(kAnalogChannels); ++a) v.analog[a] = analogReadingText(f.analogMv[a]);
     v.analogFileSize = analogFileSizeText(f.analogFileSize);
-    for (size_t p = 0; p < 8; ++p) v.ports[p] = portReadout(f.portRate[p], f.portFileSize[p]);
+    for (size_t p = 0; p < size_t(kLoggerSerialPorts); ++p) v.ports[p] = portReadout(f.portRate[p], f.portFileSize[p]);
     return v;
 }
 

@@ -28,14 +28,14 @@ struct StatusFields {
     uint16_t serialMask = 0;
     uint16_t analogMask = 0;
     uint16_t pumpMask = 0;
-    std::array<int16_t, 8> portRate{};
+    std::array<int16_t, kLoggerSerialPorts> portRate{};
     int16_t power = 0;
     int16_t currentMv = 0;
     int16_t startMv = 0;
     int16_t endMv = 0;
     int16_t runStop = 0;
-    std::array<int16_t, 7> analogMv{};
-    std::array<int32_t, 8> portFileSize{};
+    std::array<int16_t, kAnalogChannels> analogMv{};
+    std::array<int32_t, kLoggerSerialPorts> portFileSize{};
     int32_t analogFileSize = 0;
     int32_t otherRunBytes = 0;
     int32_t freeMemory = 0;
@@ -90,8 +90,8 @@ std::optional<DeviceCaptions> deviceCaptions(int deviceType);
 // with a bq5 meter built onto port 1 (device types 1 and 3) names that row after the meter and
 // numbers the others from 1; every other logger numbers its ports 1..8.
 struct PortRowNames {
-    std::array<std::string, 8> portSetup;
-    std::array<std::string, 8> dataStatus;
+    std::array<std::string, kLoggerSerialPorts> portSetup;
+    std::array<std::string, kLoggerSerialPorts> dataStatus;
 };
 PortRowNames portRowNames(int deviceType);
 
@@ -113,9 +113,9 @@ struct StatusView {
     std::optional<PortRowNames> rowNames;  // only when the device type changed
     bool remoteHostOn = false;
     std::string hostType;
-    std::array<bool, 8> portInstalled{};
-    std::array<bool, 7> analogInstalled{};
-    std::array<bool, 4> pumpInstalled{};
+    std::array<bool, kLoggerSerialPorts> portInstalled{};
+    std::array<bool, kAnalogChannels> analogInstalled{};
+    std::array<bool, kPumps> pumpInstalled{};
     std::string currentLoggerId;
     bool askForLoggerId = false;
     std::optional<RunStopView> runStop;  // only when the value changed
@@ -135,9 +135,9 @@ struct StatusView {
     std::string timeLeft;
     std::string currentV, startV, endV;
     std::string freeMemory, totalMemory;
-    std::array<std::string, 7> analog;
+    std::array<std::string, kAnalogChannels> analog;
     std::string analogFileSize;
-    std::array<PortReadout, 8> ports;
+    std::array<PortReadout, kLoggerSerialPorts> ports;
 };
 
 class StatusTracker {

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "base/logger_codes.h"
 #include "stream/mux_stream.h"
 #include "widgets/widget_helpers.h"
 
@@ -70,7 +71,7 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     RawSourceCB->addItems({"Parsed Data", "Raw Logger Data", "Raw PC Logger Data"});
     RawSourceCB->setAccessibleName("Data to display");
     RawPortCB = named(new QComboBox(this), "RawPortCB");
-    for (int p = 1; p <= 8; ++p) RawPortCB->addItem("Display Port " + QString::number(p));
+    for (int p = 1; p <= kLoggerSerialPorts; ++p) RawPortCB->addItem("Display Port " + QString::number(p));
     RawPortCB->addItem("All Analog Data");
     RawPortCB->setAccessibleName("Logger port to display");
     // A screen reader names a combo box after its buddy label, and these two have none on screen.

@@ -85,14 +85,14 @@ void StreamScreen::unitCountersStep() {
 }
 
 void StreamScreen::writeHostSetupLine(int number, std::vector<int>& v) const {
-    if (number != 13) return;
+    if (number != hostline::kExtraction) return;
     v.at(1) = m_page->RawSourceCB->currentIndex();
     v.at(2) = m_page->RawMuxIDUD->value();
     v.at(3) = m_page->RawPortCB->currentIndex();
 }
 
 void StreamScreen::applyHostSetupLine(int number, const std::vector<int>& v, const HostSetupLoad&) {
-    if (number != 13) return;
+    if (number != hostline::kExtraction) return;
     setIndex(m_page->RawSourceCB, v.at(1));
     m_page->RawMuxIDUD->setValue(v.at(2));
     setIndex(m_page->RawPortCB, v.at(3));

@@ -87,6 +87,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--com '13=/dev/ttyUSB0': expected N=DEVICE with N from 1 to 12"},
                       UsageCase{"cvhost", "--speed 9600",
                                 "--speed needs --logger-port (or --simulate) to say which port it is for"},
+                      UsageCase{"cvhost", "--logger-port 1 --speed 300",
+                                "--speed '300': expected 600 .. 115200, 4800,7,E,1 or 9600,7,E,1"},
                       UsageCase{"cvhost", "--simulate-option=--generate-runs=5", "--simulate-option needs --simulate"},
                       UsageCase{"cvhost", "--logger-port", "--logger-port needs a value"},
                       UsageCase{"cvhost", "--simulate=yes", "--simulate takes no value"},

@@ -131,7 +131,7 @@ TEST_F(WindowFixture, WrongSpeedWithAutoBaudStepsUntilAPacketFrames) {
         second(junk());
         if (line->openCount != before) tried.push_back(form.linkScreen()->LoggerSetupCB->currentText().toStdString());
     }
-    EXPECT_EQ(tried, (std::vector<std::string>{"57600", "38400", "19200", "9600, 7,E,1"}));
+    EXPECT_EQ(tried, (std::vector<std::string>{"57600", "38400", "19200", "9600,7,E,1"}));
     EXPECT_EQ(line->settings, (LineSettings{9600, 'E', 7, 1}));
     EXPECT_EQ(fieldColour(form.linkScreen()->LoggerSetupCB), kRed);
     second(statusPacket());
