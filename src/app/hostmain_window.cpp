@@ -194,6 +194,7 @@ void TForm1::buildTimers() {
 void TForm1::buildControllers() {
     m_link = new LinkScreen(this, m_services, m_ports, m_receiver, m_env.portMap);
     m_setup = new SetupScreen(this, m_services, this);
+    m_setup->setLineLoad(&m_link->lineLoad());
     m_upload = new UploadScreen(this, m_services, m_receiver, [this](bool on) {
         if (on) TTimeout->start();
         else TTimeout->stop();
@@ -239,6 +240,7 @@ void TForm1::buildLeftColumn() {
     hs->addWidget(m_setup->LBHostDandT);
     hs->addWidget(m_link->PLoggerPort);
     hs->addWidget(m_link->COMStatus);
+    hs->addWidget(m_link->LBLineLoad);
     HostStatusGB->setFixedHeight(HostStatusGB->sizeHint().height() + 24);
     m_leftColumn = {m_setup->PStore,  m_link->FlashPanel,   m_setup->RemoteHostPanel,
                     HostStatusGB,     m_link->LoggerPortGB, m_setup->loggerStatusPanel()};

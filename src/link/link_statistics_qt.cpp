@@ -48,4 +48,6 @@ void LinkStatistics::showLoops(const SecondReport& r) {
     m_stats->SetStatsLine(kLoggerPort, kLoopsLine, qs(r.statisticsLines[kLoopsLine - 1]));
 }
 
+void LinkStatistics::showLineLoad(const std::string& text) { m_stats->SetStatsNote(kLoggerPort, qs(text)); }
+
 } // namespace cv
