@@ -332,13 +332,14 @@ void HardwareScreen::testPortClosed() {
 void HardwareScreen::showSent(SentBlockWord& word, QLabel* label, bool wentOut) {
     word.sent(wentOut, m_services.clock.localTime(m_services.clock.now()));
     label->setText(qs(word.text()));
-    paintShade(label, Shade::ButtonFace);
+    label->setAutoFillBackground(false);
 }
 
 void HardwareScreen::showAnswer(SentBlockWord& word, QLabel* label, bool same) {
     word.arrived(same, m_services.clock.localTime(m_services.clock.now()));
     label->setText(qs(word.text()));
-    paintShade(label, word.differs() ? Shade::Yellow : Shade::ButtonFace);
+    paintShade(label, Shade::Yellow);
+    label->setAutoFillBackground(word.differs());  // yellow only where the logger holds another
 }
 
 } // namespace cv

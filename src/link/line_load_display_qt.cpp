@@ -19,7 +19,6 @@ constexpr int kLineLoadHeight = 18;
 void LinkScreen::buildLineLoadLabel() {
     LBLineLoad = named(new QLabel(m_window), "LBLineLoad");
     LBLineLoad->setAccessibleName("Logger port line load");
-    LBLineLoad->setAutoFillBackground(true);
     // Always there and always this high, empty while the line has room: nothing moves when it speaks.
     LBLineLoad->setFixedHeight(kLineLoadHeight);
 }
@@ -32,7 +31,8 @@ void LinkScreen::lineLoadStep() {
     const QString shown = qs(text);
     if (LBLineLoad->text() != shown) {
         LBLineLoad->setText(shown);
-        setPanelColour(LBLineLoad, text.empty() ? normalPanelColour() : kYellow);
+        setPanelColour(LBLineLoad, kYellow);
+        LBLineLoad->setAutoFillBackground(!text.empty());  // no empty yellow band while the line has room
     }
     m_statistics->showLineLoad(text);
 }

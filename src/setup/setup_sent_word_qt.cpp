@@ -17,7 +17,10 @@ namespace cv {
 void SetupScreen::showSetupSent(bool wentOut) {
     HostClock& clock = m_services.clock;
     m_setupSent.sent(wentOut, clock.localTime(clock.now()));
-    for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) l->setText(qs(m_setupSent.text()));
+    for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) {
+        l->setText(qs(m_setupSent.text()));
+        l->setAutoFillBackground(false);
+    }
 }
 
 void SetupScreen::compareArrivedSetup() {
@@ -25,7 +28,8 @@ void SetupScreen::compareArrivedSetup() {
     m_setupSent.arrived(setup::sameOwnedFields(m_lastSent, m_services.records.setup), clock.localTime(clock.now()));
     for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) {
         l->setText(qs(m_setupSent.text()));
-        paintShade(l, m_setupSent.differs() ? Shade::Yellow : Shade::ButtonFace);
+        paintShade(l, Shade::Yellow);
+        l->setAutoFillBackground(m_setupSent.differs());
     }
 }
 
@@ -39,7 +43,8 @@ void SetupScreen::refreshLineCapacity() {
     for (QLabel* l : {m_portSetup->LBLineCapacity, m_loggerControl->LBLineCapacity}) {
         if (l->text() == warning) continue;
         l->setText(warning);
-        paintShade(l, warning.isEmpty() ? Shade::ButtonFace : Shade::Yellow);
+        paintShade(l, Shade::Yellow);
+        l->setAutoFillBackground(!warning.isEmpty());
     }
 }
 
