@@ -23,7 +23,7 @@ void LineLoad::restart() {
     m_lastOffset.reset();
 }
 
-void LineLoad::sample(uint32_t bytesReceived, uint32_t nowMs, int comNumber, int speedChoice) {
+void LineLoad::sample(uint32_t bytesReceived, uint32_t nowMs, int comNumber, int speedChoice, bool uploading) {
     if (comNumber != m_comNumber || speedChoice != m_speedChoice) {
         restart();
         m_comNumber = comNumber;
@@ -50,7 +50,7 @@ void LineLoad::sample(uint32_t bytesReceived, uint32_t nowMs, int comNumber, int
         const uint64_t bytes = uint32_t(bytesReceived - m_samples[oldest].bytes);
         m_percent = int(bytes * 100000 / (uint64_t(spanMs) * capacity));
     }
-    m_busy = m_percent >= kBusyPercent;
+    m_busy = m_percent >= kBusyPercent && !uploading;
     if (m_busy && !wasBusy) {
         m_busySinceMs = nowMs;
         m_lastOffset.reset();  // only statuses that came through the busy line tell the wait

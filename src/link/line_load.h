@@ -27,8 +27,9 @@ public:
     static constexpr int kBusyPercent = 90;      // "near" the line's capacity
 
     // Once a second: the receiver's byte total (it may wrap), a monotonic millisecond clock and
-    // the line's port and speed choice. A new port or speed starts afresh.
-    void sample(uint32_t bytesReceived, uint32_t nowMs, int comNumber, int speedChoice);
+    // the line's port and speed choice. A new port or speed starts afresh. An upload fills the
+    // line on purpose (`uploading`: a block arrived this second), so it counts as no load.
+    void sample(uint32_t bytesReceived, uint32_t nowMs, int comNumber, int speedChoice, bool uploading = false);
 
     // The received rate over the window, in percent of what the line carries (0 without a speed).
     int percent() const { return m_percent; }

@@ -25,8 +25,10 @@ void LinkScreen::buildLineLoadLabel() {
 
 void LinkScreen::lineLoadStep() {
     const LinkCounters& c = m_receiver.counters();
+    const bool uploading = c.uploadBlocks != m_uploadBlocksSeen;
+    m_uploadBlocksSeen = c.uploadBlocks;
     m_lineLoad.sample(c.bytesReceived, m_services.clock.elapsedMs(), LoggerPortCB->currentIndex(),
-                      LoggerSetupCB->currentIndex());
+                      LoggerSetupCB->currentIndex(), uploading);
     const std::string text = lineFullText(m_lineLoad);
     const QString shown = qs(text);
     if (LBLineLoad->text() != shown) {

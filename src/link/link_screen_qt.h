@@ -115,6 +115,7 @@ private:
     PacketReceiver& m_receiver;
     LinkSupervisor m_supervisor;
     LineLoad m_lineLoad;
+    uint32_t m_uploadBlocksSeen = 0;
     std::unique_ptr<LinkStatistics> m_statistics;
     FactoryCommands* m_factory = nullptr;
     uint16_t m_shownFlashCount = 0;

@@ -15,11 +15,11 @@ struct Line {
     uint32_t bytes = 0;
     uint32_t ms = 0;
     // `seconds` one-second ticks, each having received `perSecond` bytes.
-    void run(int seconds, uint32_t perSecond, int speedChoice = k9600) {
+    void run(int seconds, uint32_t perSecond, int speedChoice = k9600, bool uploading = false) {
         for (int s = 0; s < seconds; ++s) {
             bytes += perSecond;
             ms += 1000;
-            load.sample(bytes, ms, kCom, speedChoice);
+            load.sample(bytes, ms, kCom, speedChoice, uploading);
         }
     }
 };
@@ -51,7 +51,7 @@ TEST(LineLoad, FullOnlyAfterTheHoldTimeAndClearsWhenTheRateFalls) {
     EXPECT_EQ(lineFullText(line.load), "");
 }
 
-TEST(LineLoad, ABurstIsNotAFullLineNorIsAFastLine) {
+TEST(LineLoad, ABurstIsNotAFullLineNorIsAFastLineOrAnUpload) {
     Line line;
     line.run(8, 960);  // eight seconds of a full line, then quiet
     line.run(20, 50);
@@ -60,6 +60,9 @@ TEST(LineLoad, ABurstIsNotAFullLineNorIsAFastLine) {
     fast.run(30, 960, 11);  // 960 B/s on a 115200 line is a twelfth of it
     EXPECT_FALSE(fast.load.busy());
     EXPECT_FALSE(fast.load.full());
+    Line upload;
+    upload.run(30, 950, k9600, true);  // blocks fill the line on purpose
+    EXPECT_FALSE(upload.load.full());
 }
 
 TEST(LineLoad, TheStatusClockTellsTheWaitAgainstTheOffsetOfAFreeLine) {
