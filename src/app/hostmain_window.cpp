@@ -218,6 +218,7 @@ void TForm1::buildTimers() {
 void TForm1::buildControllers() {
     m_link = new LinkScreen(this, m_services, m_ports, m_receiver, m_env.portMap);
     m_setup = new SetupScreen(this, m_services, this);
+    m_setup->setLineLoad(&m_link->lineLoad());
     m_upload = new UploadScreen(this, m_services, m_receiver, [this](bool on) {
         if (on) TTimeout->start();
         else TTimeout->stop();
@@ -263,6 +264,7 @@ void TForm1::buildLeftColumn() {
     hs->addWidget(m_setup->LBHostDandT);
     hs->addWidget(m_link->PLoggerPort);
     hs->addWidget(m_link->COMStatus);
+    hs->addWidget(m_link->LBLineLoad);
     HostStatusGB->setFixedHeight(HostStatusGB->sizeHint().height() + 24);
     // The alarm panels that come and go sit below the port box, so their arrival never moves
     // the port and speed boxes under the operator's mouse.

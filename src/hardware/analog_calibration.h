@@ -22,6 +22,7 @@ using AnalogRecord = std::array<uint8_t, kAnalogLength>;
 struct CalibrationValues {
     std::array<int, kCalibrationEntries> scale{};
     std::array<int, kCalibrationEntries> offset{};
+    bool operator==(const CalibrationValues&) const = default;
 };
 
 CalibrationValues decodeCalibration(const AnalogRecord& record);

@@ -78,6 +78,8 @@ AnalogPage::AnalogPage(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;
     left->addWidget(GroupBox2);
+    LBAnalogSent = wordLabel(this, "LBAnalogSent", "Last Send Analog Calibration");
+    left->addWidget(LBAnalogSent);
     left->addStretch();
     row->addLayout(left, 2);
     row->addLayout(buttons, 1);

@@ -30,6 +30,7 @@ public:
     QPushButton* BTLoadAnalogFile;
     QPushButton* BTSaveAnalogFile;
     QPushButton* BTDoneWithAnalog;
+    QLabel* LBAnalogSent;  // what became of the last Send Analog Calibration
 };
 
 } // namespace cv

@@ -37,6 +37,7 @@ struct HardwareValues {
     int statusLed = -1;
     int runStop = -1;
     std::array<int, kRelayBoxes> relays{};  // serial ports 1..8, analog channels 1..7, pumps 1..4
+    bool operator==(const HardwareValues&) const = default;
 };
 
 // The record as the page can show it: a serial number held within 0..kMaxSerialNumber, a code

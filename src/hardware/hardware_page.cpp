@@ -124,6 +124,8 @@ HardwarePage::HardwarePage(QWidget* parent) : QWidget(parent) {
     auto* left = new QVBoxLayout;
     left->addLayout(top);
     left->addWidget(GroupBox1);
+    LBHardwareSent = wordLabel(this, "LBHardwareSent", "Last Send Hardware Configuration");
+    left->addWidget(LBHardwareSent);
     left->addStretch();
     row->addLayout(left, 3);
     row->addLayout(buttons, 1);

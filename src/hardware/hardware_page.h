@@ -36,6 +36,7 @@ public:
     QPushButton* BTSaveHardwareFile;
     QPushButton* BTDoneWithHardware;
     QPushButton* BTKR8Defaults;
+    QLabel* LBHardwareSent;  // what became of the last Send Hardware Configuration
 };
 
 } // namespace cv

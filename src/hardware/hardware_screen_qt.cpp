@@ -146,6 +146,8 @@ void HardwareScreen::onHardwareConfiguration() {
     m_arrivedChanges.clear();
     m_arrivedHardware = hardware::decodeHardware(m_services.records.hardware, &m_arrivedChanges);
     m_hardwareArrived = true;
+    showAnswer(m_hardwareSent, m_hardwarePage->LBHardwareSent,
+               hardware::decodeHardware(m_services.records.hardware) == m_sentHardware);
 }
 
 void HardwareScreen::showArrivedHardware() {
@@ -178,7 +180,9 @@ void HardwareScreen::BTSendHardwareSetupClick() {
         return;
     }
     if (!passwordAccepted(m_hardwarePage->HWPassword->text())) return;
-    m_services.commands.sendBlock(m_services.records.hardware.data(), m_services.records.hardware.size());
+    m_sentHardware = hardware::decodeHardware(m_services.records.hardware);
+    showSent(m_hardwareSent, m_hardwarePage->LBHardwareSent,
+             m_services.commands.sendBlock(m_services.records.hardware.data(), m_services.records.hardware.size()));
 }
 
 bool HardwareScreen::askSaveAnyway(const char* text) {
@@ -271,6 +275,7 @@ void HardwareScreen::markCalibration(bool current) {
 
 void HardwareScreen::onAnalogCalibration() {
     const hardware::CalibrationValues v = hardware::decodeCalibration(m_services.records.analog);
+    showAnswer(m_calibrationSent, m_analogPage->LBAnalogSent, v == m_sentCalibration);
     showCalibration(v);
     const std::vector<ChangedField> changed = hardware::unsendableCalibration(v);
     // Shown as received, but a Send would not give the logger back what it holds.
@@ -286,7 +291,9 @@ void HardwareScreen::AnalogSetupChange() {
 void HardwareScreen::BTSendAnalogCalibrationClick() {
     if (!passwordAccepted(m_analogPage->ALGPassword->text())) return;
     m_services.records.analog = hardware::encodeCalibration(screenCalibration());
-    m_services.commands.sendBlock(m_services.records.analog.data(), m_services.records.analog.size());
+    m_sentCalibration = hardware::decodeCalibration(m_services.records.analog);
+    showSent(m_calibrationSent, m_analogPage->LBAnalogSent,
+             m_services.commands.sendBlock(m_services.records.analog.data(), m_services.records.analog.size()));
 }
 
 void HardwareScreen::BTSaveAnalogFileClick() {
@@ -322,6 +329,21 @@ void HardwareScreen::MenuTestOneSerialPortClick() {
 void HardwareScreen::testPortClosed() {
     const int mode = m_hooks.hostMode();
     if (mode == hostmode::kMooredLogging || mode == hostmode::kProfileLogging) m_hooks.showRealTimePage(false);
+}
+
+// ---- the word after a Send ----
+
+void HardwareScreen::showSent(SentBlockWord& word, QLabel* label, bool wentOut) {
+    word.sent(wentOut, m_services.clock.localTime(m_services.clock.now()));
+    label->setText(qs(word.text()));
+    label->setAutoFillBackground(false);
+}
+
+void HardwareScreen::showAnswer(SentBlockWord& word, QLabel* label, bool same) {
+    word.arrived(same, m_services.clock.localTime(m_services.clock.now()));
+    label->setText(qs(word.text()));
+    paintShade(label, Shade::Yellow);
+    label->setAutoFillBackground(word.differs());  // yellow only where the logger holds another
 }
 
 } // namespace cv

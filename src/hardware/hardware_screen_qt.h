@@ -6,11 +6,13 @@
 #include <functional>
 #include <QPointer>
 
+#include "base/sent_block.h"
 #include "hardware/analog_calibration.h"
 #include "hardware/hardware_config.h"
 #include "hardware/password.h"
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QWidget;
 
@@ -84,6 +86,9 @@ private:
     bool saveRecord(const uint8_t* record, size_t length, const char* title, const char* filter, const char* extension);
     std::optional<std::string> loadRecord(uint8_t* record, size_t length, const char* title, const char* filter);
     void testPortClosed();
+    // What became of the last Send on each page, and whether a later Get shows the logger took it.
+    void showSent(SentBlockWord& word, QLabel* label, bool wentOut);
+    void showAnswer(SentBlockWord& word, QLabel* label, bool same);
 
     HostServices& m_services;
     PageTabs& m_tabs;
@@ -98,6 +103,10 @@ private:
     bool m_hardwareCurrent = false;
     bool m_calibrationCurrent = false;
     bool m_filling = false;  // controls being filled from a record, not edited
+    SentBlockWord m_hardwareSent{"Hardware configuration", "hardware configuration"};
+    SentBlockWord m_calibrationSent{"Calibration", "calibration"};
+    hardware::HardwareValues m_sentHardware;
+    hardware::CalibrationValues m_sentCalibration;
 };
 
 } // namespace cv

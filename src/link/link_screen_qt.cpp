@@ -27,6 +27,7 @@ LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& p
                        const PortMap* portMap)
     : QObject(window), m_window(window), m_services(services), m_ports(ports), m_receiver(receiver) {
     buildControls(portMap);
+    buildLineLoadLabel();
     m_statistics = std::make_unique<LinkStatistics>(window);
     m_factory = new FactoryCommands(window, services);
     connectMenus();
@@ -170,6 +171,7 @@ void LinkScreen::applyHostMode(const hostmode::Layout& l) {
     FlashPanel->hide();
     PLoggerPort->setVisible(l.loggerPortItems);
     COMStatus->setVisible(l.loggerPortItems);
+    LBLineLoad->setVisible(l.loggerPortItems);
     LoggerPortGB->setVisible(l.loggerPortItems);
     m_services.menu.MenuLoggerPortSetup->setVisible(l.loggerPortItems);
     m_services.menu.ShowLoggerPortSetup->setText(l.loggerPortItems ? kHidePortSetup : kShowPortSetup);
@@ -261,6 +263,7 @@ void LinkScreen::supervisionStep() {
     m_lastReport = m_supervisor.secondTick(m_receiver.counters(), LoggerPortCB->currentIndex(),
                                            LoggerSetupCB->currentIndex(), 0, m_receiver.packetArriving());
     applySecondReport(m_lastReport);
+    lineLoadStep();
     lostDeviceStep();
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "link/line_load.h"
 #include "link/port_map.h"
 #include "link/port_slots.h"
 #include "link/receiver.h"
@@ -68,6 +69,8 @@ public:
 
     bool portLost() const { return m_shownLost; }
     LinkSupervisor& supervisor() { return m_supervisor; }
+    // How full the logger port's line runs; the status display asks it whether a status is late.
+    LineLoad& lineLoad() { return m_lineLoad; }
     LinkStatistics* statistics() const { return m_statistics.get(); }
     StatsDialog* statsForm() const;
     FactoryCommands* factoryCommands() const { return m_factory; }
@@ -86,6 +89,8 @@ public:
     QComboBox* LoggerPortCB = nullptr;
     QComboBox* LoggerSetupCB = nullptr;
     ClickableLabel* CloseLoggerPortSetup = nullptr;
+    // Beside the port: "Line full: data about 18 s late" while the line carries all it can.
+    QLabel* LBLineLoad = nullptr;
 
 signals:
     // The logger port's device went away (true) or came back (false).
@@ -100,12 +105,17 @@ private:
     void lostDeviceStep();
     void showPortDescription();
     void relayout();
+    // line_load_display_qt.cpp: the line's load beside the port and on the statistics window.
+    void buildLineLoadLabel();
+    void lineLoadStep();
 
     QWidget* m_window;
     HostServices& m_services;
     PortSlotTable& m_ports;
     PacketReceiver& m_receiver;
     LinkSupervisor m_supervisor;
+    LineLoad m_lineLoad;
+    uint32_t m_uploadBlocksSeen = 0;
     std::unique_ptr<LinkStatistics> m_statistics;
     FactoryCommands* m_factory = nullptr;
     uint16_t m_shownFlashCount = 0;

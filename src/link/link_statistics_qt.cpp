@@ -43,4 +43,6 @@ void LinkStatistics::showLoops(const SecondReport& r) {
     m_stats->SetStatsLine(kLoggerPort, statsline::kLoops, qs(r.line(statsline::kLoops)));
 }
 
+void LinkStatistics::showLineLoad(const std::string& text) { m_stats->SetStatsNote(kLoggerPort, qs(text)); }
+
 } // namespace cv

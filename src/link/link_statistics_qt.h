@@ -2,6 +2,7 @@
 // The logger port's statistics window: what the receiver and the supervision count, shown line
 // by line (packets, bytes, rates, mux sequence errors, receive loops).
 #include <cstdint>
+#include <string>
 
 class QWidget;
 
@@ -25,6 +26,8 @@ public:
     void showSecondReport(const SecondReport& r);
     void showSequenceErrors(uint32_t muxSequenceErrors);
     void showLoops(const SecondReport& r);
+    // Below the lines: "Line full: data about 18 s late", or nothing.
+    void showLineLoad(const std::string& text);
 
 private:
     StatsDialog* m_stats;

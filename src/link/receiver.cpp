@@ -113,6 +113,7 @@ void PacketReceiver::handOver(int type) {
     case 4:
         std::memcpy(m_records.uploadBlock.data(), p, kUploadBlockLength);
         consume(kUploadBlockLength);
+        ++m_counters.uploadBlocks;
         if (m_consumer) m_consumer->onUploadBlock();
         break;
     case 5:

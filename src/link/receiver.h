@@ -47,6 +47,7 @@ struct LinkCounters {
     uint32_t bytesReceived = 0;
     uint32_t packetsFramed = 0;
     uint32_t badUploadBlocks = 0;
+    uint32_t uploadBlocks = 0;       // framed upload blocks, good or bad
     int32_t largestMuxThisSecond = 0;
     uint32_t rejectedMuxLength = 0;  // declared payload of the last oversize mux packet, for diagnosis
     uint64_t bytesDiscarded = 0;     // read from the logger port and thrown away (replay, drains)

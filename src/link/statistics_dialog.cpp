@@ -24,6 +24,11 @@ StatsDialog::StatsDialog(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::Windo
         layout->addWidget(l);
         m_lines[size_t(i)] = l;
     }
+    m_note = new QLabel(this);
+    m_note->setObjectName("SFLBNote");
+    m_note->setFont(mono);
+    m_note->hide();
+    layout->addWidget(m_note);
     setWindowTitle("Closed");
 }
 
@@ -32,6 +37,7 @@ void StatsDialog::CloseStats() {
     hide();
     setWindowTitle("Closed");
     for (auto* l : m_lines) l->setVisible(false);
+    m_note->hide();
 }
 
 void StatsDialog::OpenStats(int source, int lineCount, const QString& title) {
@@ -49,6 +55,12 @@ void StatsDialog::OpenStats(int source, int lineCount, const QString& title) {
 void StatsDialog::SetStatsLine(int source, int line, const QString& text) {
     if (source != m_source || line < 1 || line > statsline::kCount) return;
     m_lines[size_t(line - 1)]->setText(text);
+}
+
+void StatsDialog::SetStatsNote(int source, const QString& text) {
+    if (source != m_source) return;
+    m_note->setText(text);
+    m_note->setVisible(!text.isEmpty());
 }
 
 void StatsDialog::SetStatsColour(int source, int line, const QColor& colour) {

@@ -178,6 +178,9 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BTGetSetup2);
     buttons->addWidget(BTSendSetup2);
+    LBSetupSent = wordLabel(this, "LBSetupSent2", "Last Send Setup (Logger Control page)");
+    LBLineCapacity = wordLabel(this, "LBLineCapacity2", "Host port room for the setup (Logger Control page)");
+    buttons->addWidget(LBSetupSent);
     buttons->addStretch(1);
 
     // What an arrived setup or the time source item shows and hides keeps its room, so no button
@@ -192,6 +195,7 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     auto* page = new QVBoxLayout(this);
     page->addLayout(groups);
     page->addLayout(buttons);
+    page->addWidget(LBLineCapacity);
     page->addStretch(1);
 }
 

@@ -50,6 +50,9 @@ public:
     QPushButton* Button2 = nullptr;
     QPushButton* BTGetSetup2 = nullptr;
     QPushButton* BTSendSetup2 = nullptr;
+    // Beside Send: what became of the last Send Setup. Below: the host port's room for the setup.
+    QLabel* LBSetupSent = nullptr;
+    QLabel* LBLineCapacity = nullptr;
 };
 
 } // namespace cv

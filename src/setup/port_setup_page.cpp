@@ -145,11 +145,15 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(BTGetSetup1);
     buttons->addWidget(BTSendSetup1);
+    LBSetupSent = wordLabel(this, "LBSetupSent1", "Last Send Setup (Port Setup page)");
+    LBLineCapacity = wordLabel(this, "LBLineCapacity1", "Host port room for the setup (Port Setup page)");
+    buttons->addWidget(LBSetupSent);
     buttons->addStretch(1);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(groups);
     page->addLayout(buttons);
+    page->addWidget(LBLineCapacity);
     page->addStretch(1);
 }
 

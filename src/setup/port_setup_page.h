@@ -46,6 +46,9 @@ public:
 
     QPushButton* BTGetSetup1 = nullptr;
     QPushButton* BTSendSetup1 = nullptr;
+    // Beside Send: what became of the last Send Setup. Below: the host port's room for the setup.
+    QLabel* LBSetupSent = nullptr;
+    QLabel* LBLineCapacity = nullptr;
 };
 
 } // namespace cv

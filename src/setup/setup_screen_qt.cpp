@@ -207,6 +207,7 @@ void SetupScreen::showControls(const setup::SetupControls& c) {
 bool SetupScreen::showArrivedSetup() {
     LoggerRecords& records = m_services.records;
     if (!records.setupArrived) return false;
+    compareArrivedSetup();
     const setup::DecodedSetup d = setup::decodeSetup(records.setup, portNames());
     const setup::SetupControls& c = d.controls;
 
@@ -252,6 +253,7 @@ bool SetupScreen::showArrivedSetup() {
     setSetupMarker(d.changed.empty() ? 1 : 0);
     if (!d.changed.empty()) m_services.warnings.show(setup::kChangedFieldsCaption, setup::changedFieldsText(d.changed));
     records.setupArrived = false;
+    refreshLineCapacity();
     return true;
 }
 
@@ -300,7 +302,13 @@ void SetupScreen::BTSendSetup1Click() {
     showControls(r.shown);
     refreshAnalogRateReadout();
     if (r.realTimeWithStorage) m_services.warnings.show(kMemoryFillsCaption, kMemoryFillsText);
-    if (m_services.commands.sendBlock(out.data(), out.size())) m_services.records.setup = out;
+    const bool wentOut = m_services.commands.sendBlock(out.data(), out.size());
+    if (wentOut) {
+        m_services.records.setup = out;
+        m_lastSent = out;
+    }
+    showSetupSent(wentOut);
+    refreshLineCapacity();
 }
 
 void SetupScreen::setSetupMarker(int state) {
@@ -327,6 +335,7 @@ void SetupScreen::CBPort1SetupChange() {
 void SetupScreen::UDAnalogRateClick() {
     refreshAnalogRateReadout();
     setSetupMarker(0);
+    refreshLineCapacity();
 }
 
 void SetupScreen::UDLVCutOffClick() {
@@ -339,6 +348,7 @@ void SetupScreen::ModeCBChange() {
     setMooredFlag(setup::isMooredMode(mode));
     showPolledButtons(mode == setup::kModePolledMoored);
     setSetupMarker(0);
+    refreshLineCapacity();
 }
 
 void SetupScreen::SOPH1Click() { setSetupMarker(0); }

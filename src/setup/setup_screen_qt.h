@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "base/sent_block.h"
 #include "protocol/host_setup_part.h"
 #include "protocol/host_modes.h"
 #include "setup/setup_record.h"
@@ -29,6 +30,7 @@ class DataStatusPage;
 class FirmwareWarningDialog;
 class LoggerControlPage;
 class LoggerIdDialog;
+class LineLoad;
 class LoggerStatusPanel;
 class PortSetupPage;
 class SetupDialogs;
@@ -77,6 +79,9 @@ public:
 
     // The logger port's device went away or came back: the status values are shown as stale.
     void showLinkLost(bool lost);
+    // The logger port's line load: a status that waited in a full line tells no drift and sets
+    // no clock, and each status tells the load how late the line runs.
+    void setLineLoad(LineLoad* load) { m_lineLoad = load; }
 
     SleepDialog* sleepDialog() const;
     FirmwareWarningDialog* firmwareWarningDialog() const;
@@ -129,6 +134,10 @@ private:
     void relayout();
     void setSpinner(QSpinBox* ud, int value);
     void refreshAnalogRateReadout();
+    // setup_sent_word_qt.cpp: the word after Send Setup and the host port's room for the setup
+    void showSetupSent(bool wentOut);
+    void compareArrivedSetup();
+    void refreshLineCapacity();
     // setup_host_mode_qt.cpp: the host mode layout
     void connectModeMenu();
     void checkModeMenuItem();
@@ -149,6 +158,9 @@ private:
     std::unique_ptr<SetupDialogs> m_dialogs;
 
     status::StatusTracker m_tracker;
+    LineLoad* m_lineLoad = nullptr;
+    SentBlockWord m_setupSent{"Setup", "setup"};
+    SetupBytes m_lastSent{};
 
     int m_requestedHostMode = 0;
     int m_currentHostMode = -1;

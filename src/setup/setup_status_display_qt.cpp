@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QLabel>
 
+#include "link/line_load.h"
 #include "setup/sleep_dialog.h"
 #include "setup/data_status_page.h"
 #include "setup/logger_status_panel.h"
@@ -36,10 +37,19 @@ void SetupScreen::showArrivedStatus() {
     if (!records.statusArrived) return;
     const MenuItems& menu = m_services.menu;
     const bool syncNow = menu.MenuUpdateTimeNow->isChecked();
-    const status::StatusView v =
-        m_tracker.decode(records.status, m_services.clock, m_services.facts, menu.MenuAutoTimeUpdate->isChecked(), syncNow);
+    status::StatusTiming timing;
+    if (m_lineLoad) {
+        timing.late = m_lineLoad->busy() || m_lineLoad->full();
+        timing.heldOffset = m_lineLoad->clockOffset();
+    }
+    const status::StatusView v = m_tracker.decode(records.status, m_services.clock, m_services.facts,
+                                                  menu.MenuAutoTimeUpdate->isChecked(), syncNow, timing);
     applyStatus(v);
-    if (v.setTimeArgument) m_services.automaticCommands().sendCommand(cmd::kSetTime, 0, *v.setTimeArgument);
+    if (m_lineLoad) m_lineLoad->noteStatusOffset(v.clockOffset);
+    if (v.setTimeArgument) {
+        m_services.automaticCommands().sendCommand(cmd::kSetTime, 0, *v.setTimeArgument);
+        if (m_lineLoad) m_lineLoad->clockSet();
+    }
     if (syncNow)
         menu.MenuUpdateTimeNow->setChecked(false);
     records.statusArrived = false;

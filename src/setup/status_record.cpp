@@ -187,8 +187,15 @@ HostClockView StatusTracker::hostClockTick(HostClock& clock) {
     return v;
 }
 
+std::optional<std::string> heldDriftText(const StatusTiming& timing, int64_t pcNow) {
+    if (!timing.heldOffset) return std::string("Drift:  --:--:-- (line full)");
+    const std::optional<std::string> held = driftText(pcNow + *timing.heldOffset, pcNow);
+    if (!held) return std::nullopt;
+    return *held + "(held)";
+}
+
 StatusView StatusTracker::decode(const StatusBytes& record, HostClock& clock, LoggerFacts& facts, bool autoSync,
-                                 bool syncNowRequested) {
+                                 bool syncNowRequested, const StatusTiming& timing) {
     StatusView v;
     const StatusFields& f = v.fields = decodeStatusFields(record);
     m_freshness = 2;
@@ -229,14 +236,17 @@ StatusView StatusTracker::decode(const StatusBytes& record, HostClock& clock, Lo
     const int64_t pcNow = clock.now();
     const ZoneState zone = zoneAt(clock, pcNow);
     v.loggerInPc = pcTimeOfLoggerClock(f.loggerClock, zone);
-    if (timeSyncDue(v.loggerInPc, pcNow, autoSync, syncNowRequested))
+    v.clockOffset = v.loggerInPc - pcNow;
+    // The set-time argument is the PC's time, so an asked-for set is sound even now; only the
+    // automatic one judges the logger clock by this status.
+    if (timeSyncDue(v.loggerInPc, pcNow, autoSync && !timing.late, syncNowRequested))
         v.setTimeArgument = uint32_t(loggerClockOfPcTime(pcNow, zone));
 
     const std::tm loggerFields = clock.localTime(v.loggerInPc);
     v.loggerDateTime = formatTime("%m/%d/%y   %H:%M:%S", loggerFields);
     v.sleepTime = formatTime("%H:%M:%S", loggerFields);
     v.sleepDate = formatTime("%m/%d/%y", loggerFields);
-    v.drift = driftText(v.loggerInPc, pcNow);
+    v.drift = timing.late ? heldDriftText(timing, pcNow) : driftText(v.loggerInPc, pcNow);
 
     v.operation = stateText(f.state);
     v.timeLeft = timeLeftText(f.timeLeft);

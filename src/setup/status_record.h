@@ -108,6 +108,17 @@ struct HostClockView {
     bool loggerTimeStale = false; // LBDandT turns yellow
 };
 
+// What the host knows about how long a status waited on its way: a status that waited in a full
+// line shows the logger clock as it was when it left, so it tells neither drift nor a clock to set.
+struct StatusTiming {
+    bool late = false;
+    std::optional<int64_t> heldOffset;  // the logger clock less the PC's, last measured on a free line
+};
+
+// LBDrift while the status is late: the drift measured on a free line, marked as held, or a
+// drift nobody can tell.
+std::optional<std::string> heldDriftText(const StatusTiming& timing, int64_t pcNow);
+
 struct StatusView {
     StatusFields fields;
     std::optional<PortRowNames> rowNames;  // only when the device type changed
@@ -126,6 +137,7 @@ struct StatusView {
     std::optional<DeviceCaptions> captions;
     HostClockView clock;                 // the host clock tick run inside the decode
     int64_t loggerInPc = 0;
+    int64_t clockOffset = 0;             // loggerInPc less the PC time at decoding
     std::optional<uint32_t> setTimeArgument;  // send the set-time command with this
     std::string loggerDateTime;          // LBDandT
     std::string sleepTime;               // sleep dialog SleepTime
@@ -144,9 +156,9 @@ class StatusTracker {
 public:
     // Decodes one record. `facts` receives the state, device type and device name; the
     // set-time decision uses the two menu marks (the one-shot request is consumed by the caller
-    // when a set-time argument comes back).
+    // when a set-time argument comes back). A late status sets the clock only when asked to.
     StatusView decode(const StatusBytes& record, HostClock& clock, LoggerFacts& facts, bool autoSync,
-                      bool syncNowRequested);
+                      bool syncNowRequested, const StatusTiming& timing = {});
 
     // Reads the PC clock; texts are produced once per new second.
     HostClockView hostClockTick(HostClock& clock);

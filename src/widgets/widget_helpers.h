@@ -64,4 +64,14 @@ inline void tellState(QWidget* w, const QString& state) {
     if (w->accessibleDescription() != state) w->setAccessibleDescription(state);
 }
 
+// A one-line read-out that is empty until it has something to say (what became of a Send, a
+// warning): always there and of fixed height, so nothing around it moves when it speaks.
+inline QLabel* wordLabel(QWidget* parent, const QString& name, const QString& spoken) {
+    auto* l = namedLabel(parent, name);
+    l->setAccessibleName(spoken);
+    l->setFixedHeight(l->fontMetrics().height() + 4);
+    l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return l;
+}
+
 } // namespace cv

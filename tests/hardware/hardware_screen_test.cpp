@@ -287,6 +287,18 @@ TEST_F(HardwareWindow, CalibrationIsSentWithinLimitsAndAnEmptyBoxShowsRedUntilIt
     EXPECT_NE(fieldColour(ap.MEScale[3]), kRed);
 }
 
+TEST_F(HardwareWindow, SendSaysWhenTheCalibrationWentOutAndTheNextGetWhetherTheLoggerTookIt) {
+    ap.ALGPassword->setText("BlueHeron");
+    ap.BTSendAnalogCalibration->click();  // 11/14/23 22:13:20 on the fake clock
+    EXPECT_EQ(ap.LBAnalogSent->text(), "Calibration sent 22:13:20");
+    clock.seconds += 5;
+    fastTicks(analogPacket());
+    EXPECT_EQ(ap.LBAnalogSent->text(), "Logger holds another calibration (Get 22:13:25)");
+    ap.BTSendAnalogCalibration->click();  // what the logger showed, sent back
+    fastTicks(analogPacket());
+    EXPECT_EQ(ap.LBAnalogSent->text(), "Logger took the calibration (Get 22:13:25)");
+}
+
 TEST_F(HardwareWindow, SavingWhatTheLoggerDidNotSendAsksFirstAndALoadedFileIsNotCurrent) {
     test::TempDir dir;
     const std::string path = (dir / "unit").string();

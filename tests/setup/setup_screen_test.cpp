@@ -95,6 +95,34 @@ TEST(SetupExchange, UntouchedScreenSendsBackWhatTheLoggerReported) {
     EXPECT_EQ(rig.sink.writes[0], std::vector<uint8_t>(original.begin(), original.end()));
 }
 
+TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTookIt) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    SetupRecordBuilder b;
+    b.mode(2).port(1, 6, 4800).port(2, 1, 19200).port(3, 3, 9600).port(4, 9, 9600).cutOffAll(65).rate(6).output(1);
+    for (int a = 1; a <= 7; ++a) b.analog(a, 1);
+    const auto original = b.build();
+    rig.deliverSetup(original);
+    EXPECT_EQ(rig.text("LBSetupSent1"), "");
+    const QString tooSlow = "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s";
+    EXPECT_EQ(rig.text("LBLineCapacity1"), tooSlow);
+    EXPECT_EQ(rig.text("LBLineCapacity2"), tooSlow);
+    rig.choose("CBHostPortSetup", 11);  // 115200
+    EXPECT_EQ(rig.text("LBLineCapacity2"), "");
+
+    rig.clickButton("BTSendSetup2");  // 11/14/23 22:13:20 on the fake clock
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(rig.text("LBSetupSent1"), "Setup sent 22:13:20");
+    EXPECT_EQ(rig.text("LBSetupSent2"), "Setup sent 22:13:20");
+    rig.clock.seconds += 8;
+    rig.deliverSetup(original);
+    EXPECT_EQ(rig.text("LBSetupSent1"), "Logger holds another setup (Get 22:13:28)");
+    std::array<uint8_t, 192> taken{};
+    std::copy(rig.sink.writes[0].begin(), rig.sink.writes[0].end(), taken.begin());
+    rig.deliverSetup(taken);
+    EXPECT_EQ(rig.text("LBSetupSent2"), "Logger took the setup (Get 22:13:28)");
+}
+
 const char* const kAborted = "*** Warning *** 'Send Setup' has been aborted.";
 const std::string kAbortedText =
     "One or more of the Logger Setup Parameters in either Port Setup or Sample Setup is invalid.\n\nChoose a value for: ";

@@ -202,6 +202,25 @@ TEST_F(Tracker, HostClockTextsOncePerSecondAndLoggerTimeGoesStale) {
     EXPECT_EQ(seconds, 3) << "two fresh seconds after a status, then yellow";
 }
 
+TEST_F(Tracker, AStatusLateFromAFullLineTellsNoDriftAndSetsTheClockOnlyWhenAsked) {
+    const auto waited = [&](int64_t seconds) { return StatusRecordBuilder().clock(int32_t(clock.seconds - seconds)).build(); };
+    StatusView v = tracker.decode(waited(18), clock, facts, true, false);
+    EXPECT_EQ(v.drift, std::optional<std::string>("Drift:  00:00:18 Slow ")) << "unknown lateness reads as drift";
+    EXPECT_TRUE(v.setTimeArgument);
+    EXPECT_EQ(v.clockOffset, -18);
+
+    v = tracker.decode(waited(18), clock, facts, true, false, StatusTiming{true, -2});
+    EXPECT_FALSE(v.drift) << "two seconds off on a free line is within the allowed five";
+    EXPECT_FALSE(v.setTimeArgument);
+    v = tracker.decode(waited(18), clock, facts, true, false, StatusTiming{true, 30});
+    EXPECT_EQ(v.drift, std::optional<std::string>("Drift:  00:00:30 Fast (held)"));
+    EXPECT_FALSE(v.setTimeArgument);
+    v = tracker.decode(waited(18), clock, facts, true, false, StatusTiming{true, std::nullopt});
+    EXPECT_EQ(v.drift, std::optional<std::string>("Drift:  --:--:-- (line full)"));
+    v = tracker.decode(waited(18), clock, facts, false, true, StatusTiming{true, std::nullopt});
+    EXPECT_EQ(v.setTimeArgument, std::optional<uint32_t>(uint32_t(clock.seconds))) << "the PC's time, asked for";
+}
+
 // Time conversions under a zone with daylight saving in effect and under UTC.
 struct Zone {
     const char* name;

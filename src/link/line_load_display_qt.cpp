@@ -1,0 +1,42 @@
+#include "link/link_screen_qt.h"
+
+#include <QComboBox>
+#include <QLabel>
+
+#include "link/link_statistics_qt.h"
+#include "widgets/colours.h"
+#include "widgets/host_services.h"
+#include "widgets/widget_helpers.h"
+
+// The logger port's line running full, shown beside the port and on the statistics window.
+
+namespace cv {
+
+namespace {
+constexpr int kLineLoadHeight = 18;
+} // namespace
+
+void LinkScreen::buildLineLoadLabel() {
+    LBLineLoad = named(new QLabel(m_window), "LBLineLoad");
+    LBLineLoad->setAccessibleName("Logger port line load");
+    // Always there and always this high, empty while the line has room: nothing moves when it speaks.
+    LBLineLoad->setFixedHeight(kLineLoadHeight);
+}
+
+void LinkScreen::lineLoadStep() {
+    const LinkCounters& c = m_receiver.counters();
+    const bool uploading = c.uploadBlocks != m_uploadBlocksSeen;
+    m_uploadBlocksSeen = c.uploadBlocks;
+    m_lineLoad.sample(c.bytesReceived, m_services.clock.elapsedMs(), LoggerPortCB->currentIndex(),
+                      LoggerSetupCB->currentIndex(), uploading);
+    const std::string text = lineFullText(m_lineLoad);
+    const QString shown = qs(text);
+    if (LBLineLoad->text() != shown) {
+        LBLineLoad->setText(shown);
+        setPanelColour(LBLineLoad, kYellow);
+        LBLineLoad->setAutoFillBackground(!text.empty());  // no empty yellow band while the line has room
+    }
+    m_statistics->showLineLoad(text);
+}
+
+} // namespace cv
