@@ -304,11 +304,12 @@ int exportFields(const Arguments& given, std::ostream& out, std::ostream& err, b
             return false;
         });
     fields.finish();
-    if (fields.badChecksums())
-        err << "cvarchive: " << fields.badChecksums() << " sentences with a wrong checksum; their fields are empty\n";
-    if (fields.cutLines())
-        err << "cvarchive: " << fields.cutLines() << " lines longer than " << fields::LineSplitter::kMaxLine
-            << " bytes; their fields are empty\n";
+    if (const uint64_t n = fields.badChecksums())
+        err << "cvarchive: " << n << (n == 1 ? " sentence" : " sentences") << " with a wrong checksum; "
+            << (n == 1 ? "its" : "their") << " fields are empty\n";
+    if (const uint64_t n = fields.cutLines())
+        err << "cvarchive: " << n << (n == 1 ? " line" : " lines") << " longer than " << fields::LineSplitter::kMaxLine
+            << " bytes; " << (n == 1 ? "its" : "their") << " fields are empty\n";
     if (!table->flush()) {
         err << "cvarchive: the table could not be written whole\n";
         return kArchiveExitFault;
