@@ -120,6 +120,12 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
         "marks it in the note column, export writes its data as one hex cell (in the _unsplit\n"
         "table with -o) when every section is exported, and each is named on standard error.\n"
         "\n"
+        "With --fields, a PORT:FIELD spec reads every line of the port (a sentence's fields counted\n"
+        "after its name), a sentence spec only its sentence's lines, and a row is written for each\n"
+        "line one of the specs reads. A field that is absent, not a number, or in a sentence whose\n"
+        "checksum is wrong is an empty cell; such sentences, and lines longer than 4096 bytes, are\n"
+        "counted on standard error. With -o the table is <first file>_fields.csv (or .tsv).\n"
+        "\n"
         "Progress goes to standard error for files over 4 MB when it is a terminal.\n"
         "\n"
         "Exit status: 0 all well, 1 a file could not be read or is damaged, 2 bad usage,\n"
@@ -131,11 +137,8 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
         return "";
     });
     line.option("--fields", "SPEC,...",
-                "export numeric fields of one port instead of its text: SPEC is PORT:FIELD, or PORT:SENTENCE:FIELD "
-                "for sentences such as $GPGGA,...*hh (2:GPGGA:2 is the second field after the name); fields count "
-                "from 1; a PORT:FIELD spec reads every line of the port, a sentence spec only its sentence, and a "
-                "row is written for each line that one of the specs reads. A field that is absent, not a number "
-                "or in a sentence whose checksum is wrong is an empty cell",
+                "export the numbers of one port instead of its text: SPEC is PORT:FIELD or PORT:SENTENCE:FIELD, "
+                "fields counted from 1 (2:GPGGA:2 is the second field after $GPGGA)",
                 [&a](const std::string& v) {
                     size_t from = 0;
                     for (;;) {
