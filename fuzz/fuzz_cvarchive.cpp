@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as an archive file for cvarchive. list, export and verify must
 // agree on whether the file is whole; every exported CSV row has the seven columns and is UTF-8;
-// and a file cvarchive calls whole replays record for record, as the replay reader walks it.
+// an export of fields agrees too and holds only unquoted cells, one per column; and a file cvarchive calls whole replays record for record, as the replay reader walks it.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -62,6 +62,21 @@ bool rowsHaveSevenFields(const std::string& csv) {
     return !quoted && fields == 1;
 }
 
+// Numbers and time stamps need no quotes: each CRLF row has exactly `columns` cells.
+bool plainRows(const std::string& csv, size_t columns) {
+    size_t cells = 1;
+    for (size_t i = 0; i < csv.size(); ++i) {
+        const char c = csv[i];
+        if (c == '"' || c == '\n') return false;
+        if (c == ',') ++cells;
+        if (c != '\r') continue;
+        if (i + 1 >= csv.size() || csv[i + 1] != '\n' || cells != columns) return false;
+        cells = 1;
+        ++i;
+    }
+    return cells == 1;
+}
+
 bool validUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {
         const auto c = uint8_t(s[i]);
@@ -88,6 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (v != cv::kArchiveExitOk && v != cv::kArchiveExitFault && v != cv::kArchiveExitWarnings))
         __builtin_trap();
     if (!rowsHaveSevenFields(exported) || !validUtf8(exported)) __builtin_trap();
+    std::string numbers;
+    if (run({"export", "--fields", "1:1,1:GPGGA:2", scratchFile()}, numbers) != v || !plainRows(numbers, 5))
+        __builtin_trap();
 
     if (v == cv::kArchiveExitOk || v == cv::kArchiveExitWarnings) {
         std::FILE* file = std::fopen(scratchFile().c_str(), "rb");

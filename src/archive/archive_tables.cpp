@@ -121,7 +121,7 @@ void ArchiveExporter::finish() {
         if (m_pending[k].open) emit(int(k % 8) + 1, m_pending[k]);
 }
 
-std::string tableRow(const TableRow& row, TableFormat format) {
+std::string tableRow(std::span<const std::string> row, TableFormat format) {
     std::string out;
     for (size_t i = 0; i < row.size(); ++i) {
         const std::string& cell = row[i];

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,6 @@ private:
 
 // The cell and row encodings: RFC 4180 CSV (CRLF rows, quoted when needed) and TSV (LF rows,
 // tab, line end and backslash escaped).
-std::string tableRow(const TableRow& row, TableFormat format);
+std::string tableRow(std::span<const std::string> row, TableFormat format);
 
 } // namespace cv

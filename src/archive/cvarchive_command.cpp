@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include "archive/archive_field_table.h"
 #include "protocol/mux_record.h"
 
 namespace cv {
@@ -91,13 +92,15 @@ struct Arguments {
     ExportSelection selection;
     TableFormat format = TableFormat::Csv;
     std::string outputDirectory;
+    std::vector<fields::FieldSpec> fields;
     std::vector<std::string> files;
 };
 
 cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) {
     cli::CommandLine line(
         kProgram,
-        {"list FILE...", "export [--port N|--analog|--all] [--format csv|tsv] [-o DIR] FILE...", "verify FILE..."},
+        {"list FILE...", "export [--port N|--analog|--all] [--format csv|tsv] [-o DIR] FILE...",
+         "export --fields SPEC[,SPEC...] [--format csv|tsv] [-o DIR] FILE...", "verify FILE..."},
         "Reads archive files (recorded live, hourly or daily, or archive.NNN from the extraction).\n"
         "\n"
         "Commands:\n"
@@ -108,11 +111,20 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
         "           ID and sequence number of the record the line began in; sections that are\n"
         "           not text, and the analog data, as hex, one row per record. Several files\n"
         "           are read in name order as one stream\n"
+        "  export --fields\n"
+        "           chosen numbers of one port: one row per line of the port, with the time stamp\n"
+        "           and logger ID of the record the line ended in, then one column per field\n"
         "  verify   walks the records by their lengths and reports the first framing fault",
         "A record whose section lengths do not add up to its data length (the extraction\n"
         "copies such records from the logger as they are) is framed by its data length: list\n"
         "marks it in the note column, export writes its data as one hex cell (in the _unsplit\n"
         "table with -o) when every section is exported, and each is named on standard error.\n"
+        "\n"
+        "With --fields, a PORT:FIELD spec reads every line of the port (a sentence's fields counted\n"
+        "after its name), a sentence spec only its sentence's lines, and a row is written for each\n"
+        "line one of the specs reads. A field that is absent, not a number, or in a sentence whose\n"
+        "checksum is wrong is an empty cell; such sentences, and lines longer than 4096 bytes, are\n"
+        "counted on standard error. With -o the table is <first file>_fields.csv (or .tsv).\n"
         "\n"
         "Progress goes to standard error for files over 4 MB when it is a terminal.\n"
         "\n"
@@ -124,6 +136,21 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
         a.selection.port = v[0] - '0';
         return "";
     });
+    line.option("--fields", "SPEC,...",
+                "export the numbers of one port instead of its text: SPEC is PORT:FIELD or PORT:SENTENCE:FIELD, "
+                "fields counted from 1 (2:GPGGA:2 is the second field after $GPGGA)",
+                [&a](const std::string& v) {
+                    size_t from = 0;
+                    for (;;) {
+                        const size_t comma = v.find(',', from);
+                        std::string fault;
+                        const auto spec = fields::parseFieldSpec(std::string_view(v).substr(from, comma - from), fault);
+                        if (!spec) return fault;
+                        a.fields.push_back(*spec);
+                        if (comma == std::string::npos) return std::string();
+                        from = comma + 1;
+                    }
+                });
     line.flag("--analog", analog, "export the analog data only");
     line.flag("--all", all, "export every port and the analog data (the default)");
     line.option("--format", "F",
@@ -152,6 +179,15 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
     if (a.command != "export" && (selections > 0 || line.count("--output") > 0))
         return cli::usageError("--port, --analog, --all and -o belong to export");
     if (selections > 1) return cli::usageError("choose one of --port N, --analog and --all");
+    if (!a.fields.empty()) {
+        if (a.command != "export") return cli::usageError("--fields belongs to export");
+        if (selections > 0) return cli::usageError("--fields chooses its port itself: leave out --port, --analog and --all");
+        for (const auto& spec : a.fields)
+            if (spec.port != a.fields.front().port)
+                return cli::usageError("--fields takes the fields of one port per call (ports " +
+                                       std::to_string(a.fields.front().port) + " and " + std::to_string(spec.port) +
+                                       " given)");
+    }
     if (a.files.empty()) return cli::usageError("no archive file given");
     return verdict;
 }
@@ -243,6 +279,47 @@ int verify(const Arguments& a, std::ostream& out, std::ostream& err, bool progre
     return walkEach(a.files, err, progress, record, end);
 }
 
+int exportFields(const Arguments& given, std::ostream& out, std::ostream& err, bool progress) {
+    Arguments a = given;
+    std::sort(a.files.begin(), a.files.end());
+    std::ofstream file;
+    std::ostream* table = &out;
+    if (!a.outputDirectory.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(a.outputDirectory, ec);
+        const auto path = std::filesystem::path(a.outputDirectory) /
+                          (std::filesystem::path(a.files.front()).filename().string() + "_fields" +
+                           (a.format == TableFormat::Csv ? ".csv" : ".tsv"));
+        file.open(path, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            err << "cvarchive: cannot write " << path.string() << "\n";
+            return kArchiveExitFault;
+        }
+        table = &file;
+    }
+    FieldTable fields(a.fields, [&](const FieldTable::Row& row) { *table << tableRow(row, a.format); });
+    *table << tableRow(fields.header(), a.format);
+    const int status = walkEach(
+        a.files, err, progress, [&](const ArchiveRecordInfo& r) { fields.add(r); },
+        [&](const std::string& path, const ArchiveWalker& walker, ArchiveWalk step, uint64_t) {
+            if (step != ArchiveWalk::Fault) return true;
+            reportFault(path, walker, err);
+            return false;
+        });
+    fields.finish();
+    if (const uint64_t n = fields.badChecksums())
+        err << "cvarchive: " << n << (n == 1 ? " sentence" : " sentences") << " with a wrong checksum; "
+            << (n == 1 ? "its" : "their") << " fields are empty\n";
+    if (const uint64_t n = fields.cutLines())
+        err << "cvarchive: " << n << (n == 1 ? " line" : " lines") << " longer than " << fields::LineSplitter::kMaxLine
+            << " bytes; " << (n == 1 ? "its" : "their") << " fields are empty\n";
+    if (!table->flush()) {
+        err << "cvarchive: the table could not be written whole\n";
+        return kArchiveExitFault;
+    }
+    return status;
+}
+
 int exportTables(const Arguments& given, std::ostream& out, std::ostream& err, bool progress) {
     Arguments a = given;
     // An hourly or daily series is one stream in the order its names sort.
@@ -310,7 +387,7 @@ int runArchiveCommand(const std::vector<std::string>& args, std::ostream& out, s
         return cli::finish(verdict, kProgram, out, err);
     if (a.command == "list") return list(a, out, err, progress);
     if (a.command == "verify") return verify(a, out, err, progress);
-    return exportTables(a, out, err, progress);
+    return a.fields.empty() ? exportTables(a, out, err, progress) : exportFields(a, out, err, progress);
 }
 
 } // namespace cv

@@ -63,15 +63,15 @@ void expectGolden(const std::string& actual, const std::string& name) {
     EXPECT_EQ(actual, readFile(golden)) << "differs from " << golden;
 }
 
-TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
-    test::TempDir dir;
+// Six intervals of the simulated logger's live stream (the time unit and loggers 2 and 3, one
+// sequence gap each), recorded as the program records it.
+void recordSimulatorStream(const std::string& path) {
     test::FakeClock clock;
     test::FakeDialogs dialogs;
     WarningBox warnings{dialogs};
     ArchiveRecorder recorder{clock, warnings};
     MuxStream stream{warnings};
     stream.addConsumer(&recorder);
-    const std::string path = (dir / "live.arc").string();
     ASSERT_TRUE(recorder.startContinuous(path));
     sim::LiveStream live;
     live.begin({0, 2, 3}, 5);
@@ -84,7 +84,12 @@ TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
         }
     }
     recorder.stop();
+}
 
+TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
+    test::TempDir dir;
+    const std::string path = (dir / "live.arc").string();
+    ASSERT_NO_FATAL_FAILURE(recordSimulatorStream(path));
     const Outcome exported = cvarchive({"export", "--all", path});
     EXPECT_EQ(exported.status, kArchiveExitOk) << exported.err;
     expectGolden(exported.out, "recorded.csv");
@@ -92,6 +97,22 @@ TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
     EXPECT_EQ(listed.status, kArchiveExitOk);
     EXPECT_NE(listed.out.find("18 records"), std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("sequence gaps: id 0: 1, id 2: 1, id 3: 1"), std::string::npos) << listed.out;
+}
+
+// The numbers a scientist asks for: the position fields of the GGA sentences on port 3, and
+// port 1, where the loggers send plain lines and the time unit its ZDA sentence.
+TEST(CvarchiveGolden, RecordedSimulatorStreamFieldsAsCsv) {
+    test::TempDir dir;
+    const std::string path = (dir / "live.arc").string();
+    ASSERT_NO_FATAL_FAILURE(recordSimulatorStream(path));
+    std::string joined;
+    for (const char* specs : {"3:GPGGA:2,3:GPGGA:4,3:GPGGA:9", "1:2,1:4,1:GPZDA:1"}) {
+        const Outcome exported = cvarchive({"export", "--fields", specs, path});
+        EXPECT_EQ(exported.status, kArchiveExitOk) << exported.err;
+        EXPECT_EQ(exported.err, "");
+        joined += std::string("== ") + specs + "\r\n" + exported.out;
+    }
+    expectGolden(joined, "fields.csv");
 }
 
 TEST(CvarchiveGolden, ExtractionArchivePortTablesAsTsv) {
@@ -122,6 +143,23 @@ std::vector<uint8_t> recordWith(uint8_t id, uint8_t seq, uint32_t time, const st
     r.insert(r.end(), payload.begin(), payload.end());
     r.insert(r.end(), {'#', '#', '#', '#'});
     return r;
+}
+
+// A line is joined per logger across records and stamped with the record it ended in; lines no
+// spec reads make no row; a wrong checksum and an absent field are empty cells, never zeros.
+TEST(CvarchiveFields, SentenceLinesAcrossRecordsAndLoggers) {
+    test::TempDir dir;
+    writeFile(dir / "f", test::joined({recordWith(2, 0, 100, {{1, "9,9\r\n"}, {2, "$GPGGA,1,,x,-2.5e1*4F\r\n$GPGGA,2,3"}}),
+                                       recordWith(3, 0, 150, {{2, "$GPGGA,5,6,7,8*5B\r\n$GPGGA,9"}}),
+                                       recordWith(2, 1, 275, {{2, ",4*4F\r\n$GPZDA,1*55\r\n7;8\r\n"}})}));
+    const Outcome run = cvarchive({"export", "--fields", "2:GPGGA:1,2:GPGGA:4", (dir / "f").string()});
+    EXPECT_EQ(run.status, kArchiveExitOk);
+    EXPECT_EQ(run.out, "time_stamp,seconds,logger_id,2:GPGGA:1,2:GPGGA:4\r\n"
+                       "100,1.00,2,1,-25\r\n"
+                       "150,1.50,3,,\r\n"
+                       "275,2.75,2,2,\r\n"
+                       "150,1.50,3,9,\r\n");
+    EXPECT_EQ(run.err, "cvarchive: 1 sentence with a wrong checksum; its fields are empty\n");
 }
 
 struct TableCase {
@@ -295,6 +333,14 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--port, --analog, --all and -o belong to export"},
                       UsageCase{"FolderOnVerify", {"-o/tmp/x", "verify", "f"}, 2,
                                 "--port, --analog, --all and -o belong to export"},
+                      UsageCase{"FieldsOfTwoPorts", {"export", "--fields", "2:GPGGA:2", "--fields=3:1", "f"}, 2,
+                                "--fields takes the fields of one port per call (ports 2 and 3 given)"},
+                      UsageCase{"FieldsWithPort", {"export", "--port", "2", "--fields", "2:1", "f"}, 2,
+                                "--fields chooses its port itself: leave out --port, --analog and --all"},
+                      UsageCase{"FieldsOnList", {"list", "--fields", "2:1", "f"}, 2, "--fields belongs to export"},
+                      UsageCase{"BadFieldSpec", {"export", "--fields", "2:1,2:GP-GGA:1", "f"}, 2,
+                                "--fields '2:1,2:GP-GGA:1': expected a sentence name of letters and digits (GPGGA) "
+                                "between the ':'"},
                       UsageCase{"MissingFile", {"list", "/nonexistent/archive"}, 1, "No such file"},
                       UsageCase{"FileAfterOptionsEnd", {"verify", "--", "-f"}, 1, "cvarchive: -f: No such file"},
                       UsageCase{"Folder", {"verify", "/tmp"}, 1, "is a folder"}),
