@@ -19,6 +19,10 @@ std::string lostPortStatusText(int loggerPortIndex) {
     return format("COM%1d lost - waiting for the device", loggerPortIndex);
 }
 
+std::string portTestStatusText(int loggerPortIndex, int speedChoice) {
+    return comStatusText(loggerPortIndex, speedChoice) + " - port test";
+}
+
 std::string sequenceErrorsLine(uint32_t muxSequenceErrors) {
     return format("Mod Errors:  %1lu", (unsigned long)muxSequenceErrors);
 }
@@ -66,6 +70,7 @@ SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, in
     r.statisticsLines[3] = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
     c.largestMuxThisSecond = 0;
 
+    if (m_portTest) portReopened();
     r.statisticsLines[7] = format("No Data Timer: %03ld", long(m_noData));
     r.statisticsLines[8] = format("Bad Data Timer: %03ld", long(m_badData));
 
