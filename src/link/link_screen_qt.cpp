@@ -124,6 +124,12 @@ void LinkScreen::selectLoggerPort(int comNumber, int speedChoice) {
     LoggerPortCBChange();
 }
 
+void LinkScreen::reopenLoggerPort() {
+    if (LoggerPortCB->currentIndex() == 0) return;
+    LoggerPortCBChange();
+    emit lineReplaced();
+}
+
 void LinkScreen::followLoggerSpeed(int speedChoice) {
     setIndex(LoggerSetupCB, speedChoice);
     LoggerPortCBChange();
