@@ -22,7 +22,7 @@ LoggerIdentity identityOf(const StatusFields& f) {
 
 std::string otherLoggerText(const LoggerIdentity& was, const LoggerIdentity& now) {
     return "The logger that answers now is a " + describe(now) + ", not the " + describe(was) +
-           " that was there before the line was lost.\n\n"
+           " that answered before.\n\n"
            "What the window shows from now on is this logger's; its setup is being read.";
 }
 

@@ -65,7 +65,7 @@ TEST(IdentityAfterLoss, TheMessageNamesBothLoggers) {
     other.deviceType = 3;
     EXPECT_EQ(otherLoggerText(identityOf(loggerTwo()), identityOf(other)),
               "The logger that answers now is a V-Irov with logger ID 7 (firmware 7.06, 32768 K memory), not the KR-8 "
-              "with logger ID 2 (firmware 7.06, 32768 K memory) that was there before the line was lost.\n\n"
+              "with logger ID 2 (firmware 7.06, 32768 K memory) that answered before.\n\n"
               "What the window shows from now on is this logger's; its setup is being read.");
 }
 
