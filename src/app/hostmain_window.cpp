@@ -253,6 +253,7 @@ void TForm1::buildControllers() {
     connect(m_setup, &SetupScreen::loggerSpeedReported, m_link, &LinkScreen::followLoggerSpeed);
     connect(m_setup, &SetupScreen::deviceCaptionsChanged, m_upload, &UploadScreen::setDeviceCaptions);
     connect(m_link, &LinkScreen::lostChanged, m_setup, &SetupScreen::showLinkLost);
+    connect(m_link, &LinkScreen::lineReplaced, m_setup, &SetupScreen::checkLoggerIdentity);
     connect(m_setup, &SetupScreen::polledModeChosen, m_stream, &StreamScreen::showPolledButtons);
     connect(m_pcLogger, &PcLoggerScreen::lineTrafficShown, m_setup->dataStatusPage(), &DataStatusPage::showPcLoggerTraffic);
 }

@@ -16,10 +16,13 @@ QtSerialDevice::QtSerialDevice(const PortMap& map) : m_map(map) {
     // A device that vanishes (an adapter pulled, the far end of a pseudo-terminal closed) keeps
     // signalling readiness, and an adapter that returns while its old descriptor is still open
     // gets a new name; so let go of it at once and remember to look for it again.
+    // A read that fails or ends (Qt reports end of file as a read error) means the far end is
+    // gone: a serial line has no end of file, and a pseudo-terminal reads so once its other side
+    // closed. Waiting for a poll to agree would leave the old values on screen as live.
     QObject::connect(&m_port, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
         if (!m_port.isOpen()) return;
-        if (e == QSerialPort::ResourceError ||
-            ((e == QSerialPort::ReadError || e == QSerialPort::WriteError) && hungUp()))
+        if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError ||
+            (e == QSerialPort::WriteError && hungUp()))
             markLost();
     });
     QObject::connect(&m_port, &QSerialPort::readyRead, [this] {

@@ -28,7 +28,11 @@ HardwareScreen::HardwareScreen(QWidget* window, HostServices& services, PageTabs
     : QObject(window), m_services(services), m_tabs(tabs), m_hooks(std::move(hooks)),
       m_hardwarePage(new HardwarePage(window)), m_analogPage(new AnalogPage(window)) {
     TTestPortForm::Hooks test;
-    test.send = [this](const uint8_t* bytes, size_t n) { return m_services.commands.sendBlock(bytes, n); };
+    test.send = [this](const uint8_t* bytes, size_t n) {
+        const bool sent = m_services.commands.sendBlock(bytes, n);
+        if (sent) m_services.facts.portTestRunning = true;
+        return sent;
+    };
     test.showRawLoggerData = [this] {
         m_hooks.showRealTimePage(true);
         m_hooks.showRawLoggerData();

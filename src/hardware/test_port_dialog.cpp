@@ -42,6 +42,8 @@ TTestPortForm::TTestPortForm(WarningBox& warnings, Hooks hooks, QWidget* parent)
     }
     grid->addWidget(BTTestPort, r, 0);
     grid->addWidget(BTStopTest, r, 1);
+    // Wide enough for its caption beside the title bar's buttons, which say what it tests.
+    setMinimumWidth(fontMetrics().horizontalAdvance(porttest::kCaption) + 160);
 
     connect(BTTestPort, &QPushButton::clicked, this, &TTestPortForm::BTTestPortClick);
     connect(BTStopTest, &QPushButton::clicked, this, &TTestPortForm::BTStopTestClick);

@@ -130,6 +130,12 @@ void LinkScreen::selectLoggerPort(int comNumber, int speedChoice) {
     LoggerPortCBChange();
 }
 
+void LinkScreen::reopenLoggerPort() {
+    if (LoggerPortCB->currentIndex() == 0) return;
+    LoggerPortCBChange();
+    emit lineReplaced();
+}
+
 void LinkScreen::followLoggerSpeed(int speedChoice) {
     setIndex(LoggerSetupCB, speedChoice);
     LoggerPortCBChange();
@@ -229,7 +235,13 @@ void LinkScreen::flashErrorStep() {
 
 void LinkScreen::showPortDescription() {
     const int com = LoggerPortCB->currentIndex();
-    COMStatus->setText(qs(m_shownLost ? lostPortStatusText(com) : comStatusText(com, LoggerSetupCB->currentIndex())));
+    const int speed = LoggerSetupCB->currentIndex();
+    if (m_shownLost)
+        COMStatus->setText(qs(lostPortStatusText(com)));
+    else if (m_services.facts.portTestRunning)
+        COMStatus->setText(qs(portTestStatusText(com, speed)));
+    else
+        COMStatus->setText(qs(comStatusText(com, speed)));
 }
 
 void LinkScreen::applySecondReport(const SecondReport& r) {
@@ -260,6 +272,7 @@ void LinkScreen::applySecondReport(const SecondReport& r) {
 }
 
 void LinkScreen::supervisionStep() {
+    m_supervisor.setPortTest(m_services.facts.portTestRunning);
     m_lastReport = m_supervisor.secondTick(m_receiver.counters(), LoggerPortCB->currentIndex(),
                                            LoggerSetupCB->currentIndex(), 0, m_receiver.packetArriving());
     applySecondReport(m_lastReport);

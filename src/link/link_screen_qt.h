@@ -57,6 +57,9 @@ public:
     void followLoggerSpeed(int speedChoice);
     // Chooses and opens the logger port as the operator would (command line, host setup file).
     void selectLoggerPort(int comNumber, int speedChoice);
+    // The logger port's COM number stands for another device now (the port map changed): opens
+    // it there at the same speed, and whatever answers is checked to be the logger from before.
+    void reopenLoggerPort();
     // Start-up: the port group is shown while no port or no speed is chosen.
     void showPortSetupWhenNoPort();
     // The link's part of a host mode.
@@ -95,6 +98,8 @@ public:
 signals:
     // The logger port's device went away (true) or came back (false).
     void lostChanged(bool lost);
+    // The logger port was opened on another device: the logger behind it may be another one.
+    void lineReplaced();
 
 private:
     void buildControls(const PortMap* portMap);

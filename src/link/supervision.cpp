@@ -20,6 +20,10 @@ std::string lostPortStatusText(int loggerPortIndex) {
     return format("COM%1d lost - waiting for the device", loggerPortIndex);
 }
 
+std::string portTestStatusText(int loggerPortIndex, int speedChoice) {
+    return comStatusText(loggerPortIndex, speedChoice) + " - port test";
+}
+
 std::string sequenceErrorsLine(uint32_t muxSequenceErrors) {
     return format("Mod Errors:  %1lu", (unsigned long)muxSequenceErrors);
 }
@@ -67,6 +71,7 @@ SecondReport LinkSupervisor::secondTick(LinkCounters& c, int loggerPortIndex, in
     r.line(statsline::kLargestPacket) = format("Max Bytes/Packet: %d   %d", c.largestMuxThisSecond, m_largestEver);
     c.largestMuxThisSecond = 0;
 
+    if (m_portTest) portReopened();
     r.line(statsline::kNoDataTimer) = format("No Data Timer: %03ld", long(m_noData));
     r.line(statsline::kBadDataTimer) = format("Bad Data Timer: %03ld", long(m_badData));
 

@@ -15,6 +15,8 @@ std::string comStatusText(int loggerPortIndex, int speedChoice);
 std::string loggerPortPanelText(int loggerPortIndex);
 // COMStatus while the chosen port's device has gone away: "COM1 lost - waiting for the device".
 std::string lostPortStatusText(int loggerPortIndex);
+// COMStatus while the logger passes an instrument port through: "COM1 @ 9600 Baud - port test".
+std::string portTestStatusText(int loggerPortIndex, int speedChoice);
 // Statistics line 6: "Mod Errors:  %1lu".
 std::string sequenceErrorsLine(uint32_t muxSequenceErrors);
 
@@ -42,6 +44,9 @@ public:
     // LoggerPortCBChange: countdowns reloaded whenever the port is reopened by the operator.
     void portReopened();
     void setAutoBaud(bool on);
+    // While the logger runs a port test its host port carries the instrument's bytes, which
+    // never frame, or nothing when the instrument is quiet: neither is a fault of the link.
+    void setPortTest(bool running) { m_portTest = running; }
     bool autoBaud() const { return m_autoBaud; }
     void countTick() { ++m_ticks; }
 
@@ -54,6 +59,7 @@ private:
     int m_badData = 3;
     bool m_autoBaud = false;
     bool m_stepFromTop = false;  // switched on, not stepped yet
+    bool m_portTest = false;
     uint32_t m_lastBytes = 0;
     uint32_t m_lastPackets = 0;
     int32_t m_largestEver = 0;

@@ -36,6 +36,9 @@ struct LoggerFacts {
     int16_t state = 2;        // refused-until-reported: not a standby state
     int16_t deviceType = 0;
     std::string deviceName = "???";
+    // The logger was asked to pass one of its instrument ports through to the host port and has
+    // not been stopped since: what arrives is the instrument's own bytes, not packets or statuses.
+    bool portTestRunning = false;
     bool hasIntegratedMeter() const { return devicekind::hasIntegratedMeter(deviceType); }
 };
 

@@ -313,6 +313,8 @@ void SetupScreen::BTSendSetup1Click() {
 
 void SetupScreen::setSetupMarker(int state) {
     if (state != 0 && state != 1) return;
+    m_setupMarker = state;
+    m_restoreCurrent = false;
     PStore->setText(state == 1 ? kMarkerCurrent : kMarkerNotCurrent);
     tellState(PStore, PStore->text());
     paintShade(PStore, state == 1 ? Shade::Silver : Shade::Yellow);
@@ -373,11 +375,13 @@ void SetupScreen::BTGetSetup1Click(QObject* sender) {
 
 void SetupScreen::BTStopClick() {
     const int hostSpeed = m_portSetup->CBHostPortSetup->currentIndex();
-    if (hostSpeed == 5 || hostSpeed == 7) {
-        m_services.commands.sendRaw(kStop7E1Text);
-        return;
-    }
-    if (m_services.commands.sendCommand(cmd::kStop)) m_services.commands.sendRaw(kBreakText);
+    bool stopped = false;
+    if (hostSpeed == 5 || hostSpeed == 7)
+        stopped = m_services.commands.sendRaw(kStop7E1Text);
+    else if ((stopped = m_services.commands.sendCommand(cmd::kStop)))
+        m_services.commands.sendRaw(kBreakText);
+    // The stop also ends a port test (the test window's Stop Test comes here too).
+    if (stopped) m_services.facts.portTestRunning = false;
 }
 
 void SetupScreen::Button1Click(QObject* sender) {

@@ -15,6 +15,7 @@
 #include "base/sent_block.h"
 #include "protocol/host_setup_part.h"
 #include "protocol/host_modes.h"
+#include "setup/logger_identity.h"
 #include "setup/setup_record.h"
 #include "setup/status_record.h"
 
@@ -77,11 +78,15 @@ public:
     void writeHostSetupLine(int number, std::vector<int>& values) const override;
     void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
-    // The logger port's device went away or came back: the status values are shown as stale.
+    // The logger port's device went away or came back. Its values stay greyed and the setup
+    // "Not Current" until a status shows that the same logger answers again.
     void showLinkLost(bool lost);
     // The logger port's line load: a status that waited in a full line tells no drift and sets
     // no clock, and each status tells the load how late the line runs.
     void setLineLoad(LineLoad* load) { m_lineLoad = load; }
+    // The line may lead to another logger now (a port opened anew on another device): the next
+    // status is checked as after a loss.
+    void checkLoggerIdentity();
 
     SleepDialog* sleepDialog() const;
     FirmwareWarningDialog* firmwareWarningDialog() const;
@@ -148,6 +153,7 @@ private:
     // setup_status_display_qt.cpp: the status display
     void applyHostClock(const status::HostClockView& v);
     void applyStatus(const status::StatusView& v);
+    void checkIdentity(const status::StatusFields& f);
 
     QWidget* m_window;
     HostServices& m_services;
@@ -161,6 +167,9 @@ private:
     LineLoad* m_lineLoad = nullptr;
     SentBlockWord m_setupSent{"Setup", "setup"};
     SetupBytes m_lastSent{};
+    status::LoggerIdentityCheck m_identity;
+    int m_setupMarker = 0;
+    bool m_restoreCurrent = false;  // the setup was current before the line went and is unedited since
 
     int m_requestedHostMode = 0;
     int m_currentHostMode = -1;

@@ -29,7 +29,8 @@ void SetupScreen::applyHostClock(const status::HostClockView& v) {
     LBHostDandT->setText(qs(v.hostDateTime));
     tellState(LBHostDandT, LBHostDandT->text());
     m_dialogs->sleep()->showHostClock(qs(v.hostTime), qs(v.hostDate));
-    if (v.loggerTimeStale) paintShade(m_statusPanel->LBDandT, Shade::Yellow);
+    // A logger passing a port through sends no status: its clock is not late, only unheard.
+    if (v.loggerTimeStale && !m_services.facts.portTestRunning) paintShade(m_statusPanel->LBDandT, Shade::Yellow);
 }
 
 void SetupScreen::showArrivedStatus() {
@@ -37,6 +38,7 @@ void SetupScreen::showArrivedStatus() {
     if (!records.statusArrived) return;
     const MenuItems& menu = m_services.menu;
     const bool syncNow = menu.MenuUpdateTimeNow->isChecked();
+    checkIdentity(status::decodeStatusFields(records.status));
     status::StatusTiming timing;
     if (m_lineLoad) {
         timing.late = m_lineLoad->busy() || m_lineLoad->full();
@@ -134,6 +136,44 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     relayout();
 }
 
-void SetupScreen::showLinkLost(bool lost) { m_statusPanel->showStale(lost); }
+void SetupScreen::showLinkLost(bool lost) {
+    if (lost) checkLoggerIdentity();
+}
+
+void SetupScreen::checkLoggerIdentity() {
+    m_statusPanel->showStale(true);
+    // A status read before the line went must not pass for the answer of whatever is there now.
+    m_services.records.statusArrived = false;
+    if (m_identity.checking()) return;
+    const bool wasCurrent = m_setupMarker == 1;
+    setSetupMarker(0);
+    m_restoreCurrent = wasCurrent;
+    m_identity.lineInterrupted();
+}
+
+void SetupScreen::checkIdentity(const status::StatusFields& f) {
+    const std::optional<status::LoggerIdentity> was = m_identity.known();
+    const bool restore = m_restoreCurrent;
+    m_restoreCurrent = false;
+    switch (m_identity.statusArrived(f)) {
+    case status::LoggerIdentityCheck::Verdict::Continuing: return;
+    case status::LoggerIdentityCheck::Verdict::SameLogger:
+        if (restore) setSetupMarker(1);
+        break;
+    case status::LoggerIdentityCheck::Verdict::OtherLogger:
+        // Its own firmware check, row names and run/stop value, as for a logger met first.
+        // The setup on the pages is the other one's: read this logger's in its place.
+        m_tracker = status::StatusTracker();
+        m_services.warnings.show(status::kOtherLoggerTitle, status::otherLoggerText(*was, status::identityOf(f)));
+        m_services.automaticCommands().sendCommand(cmd::kGetSetup);
+        break;
+    case status::LoggerIdentityCheck::Verdict::Unknown:
+        // Nothing to tell it by but its setup: reading it shows the setup of the logger that
+        // answers, whichever it is.
+        if (restore) m_services.automaticCommands().sendCommand(cmd::kGetSetup);
+        break;
+    }
+    m_statusPanel->showStale(false);
+}
 
 } // namespace cv

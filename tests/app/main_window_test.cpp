@@ -25,9 +25,10 @@
 namespace cv {
 namespace {
 
-std::vector<uint8_t> statusPacket() {
+std::vector<uint8_t> statusPacket(int16_t loggerId = 0) {
     std::vector<uint8_t> p(132, 0);
     putU16le(&p[4], 9);
+    putU16le(&p[20], uint16_t(loggerId));
     frameBlock(p.data(), p.size(), 3);
     return p;
 }
@@ -338,6 +339,20 @@ TEST_F(WindowFixture, LostLoggerComesBackByItself) {
     for (int s = 0; s < 4; ++s) second();
     EXPECT_EQ(line->openCount, before) << "no port chosen: no more attempts";
     EXPECT_EQ(form.linkScreen()->COMStatus->text(), "No Port @ 9600 Baud");
+}
+
+// The port map sends the logger port to another device: what answers there is checked as after a
+// loss, and a logger with another ID is named once.
+TEST_F(WindowFixture, PortOpenedOnAnotherDeviceChecksWhoAnswers) {
+    chooseLoggerPort(1, 6);
+    second(statusPacket(2));
+    form.linkScreen()->reopenLoggerPort();
+    second();
+    EXPECT_FALSE(form.findChild<QWidget*>("LoggerStatusBody")->isEnabled());
+    second(statusPacket(9));
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_NE(dialogs.boxes[0].text.find("logger ID 9"), std::string::npos);
+    EXPECT_TRUE(form.findChild<QWidget*>("LoggerStatusBody")->isEnabled());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -17,6 +18,9 @@
 #include "hardware/hardware_page.h"
 #include "hardware/hardware_screen_qt.h"
 #include "link/link_screen_qt.h"
+#include "setup/logger_status_panel.h"
+#include "setup/setup_screen_qt.h"
+#include "widgets/colours.h"
 #include "stream/real_time_page.h"
 #include "stream/stream_screen_qt.h"
 
@@ -90,6 +94,13 @@ TEST_F(HardwareE2e, PortTestTextReachesTheMemoUntilStopped) {
     page->BTDisplayRaw->click();
     ASSERT_TRUE(rig.runUntil([&] { return page->Memo1->toPlainText().contains("PORT 3 TEST 19200,8,N,1 LINE"); }, 10s));
     ASSERT_TRUE(rig.sim.probe().waitForBlock(10, 1s));
+    // Long enough for a silent or non-framing line to turn red and for a status to be late.
+    rig.runUntil([] { return false; }, 4500ms);
+    LinkScreen& link = *rig.form.linkScreen();
+    EXPECT_NE(panelColour(link.PLoggerPort), kRed) << "a port test is not a failing link";
+    EXPECT_EQ(fieldColour(link.LoggerSetupCB), normalFieldColour());
+    EXPECT_NE(shownColour(rig.form.setupScreen()->loggerStatusPanel()->LBDandT), kYellow);
+    EXPECT_EQ(link.COMStatus->text(), "COM1 @ 9600 Baud - port test");
 
     t.BTStopTest->click();
     ASSERT_TRUE(rig.runUntil([&] { return !rig.sim.probe().receivedCommands(kStopCode).empty(); }, 5s));
@@ -97,6 +108,7 @@ TEST_F(HardwareE2e, PortTestTextReachesTheMemoUntilStopped) {
     const QString settled = page->Memo1->toPlainText();
     rig.runUntil([] { return false; }, 2500ms);
     EXPECT_EQ(page->Memo1->toPlainText().count("PORT 3 TEST"), settled.count("PORT 3 TEST"));
+    EXPECT_EQ(link.COMStatus->text(), "COM1 @ 9600 Baud");
 }
 
 } // namespace
