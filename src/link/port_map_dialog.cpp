@@ -40,7 +40,7 @@ PortMapDialog::PortMapDialog(QWidget* parent, PortMap& map, const PortSlotTable&
     auto* grid = new QGridLayout;
     grid->addWidget(new QLabel("<b>COM</b>", this), 0, 0);
     grid->addWidget(new QLabel("<b>Device</b>", this), 0, 1);
-    grid->addWidget(new QLabel("<b>In use as</b>", this), 0, 2);
+    grid->addWidget(new QLabel("<b>Status</b>", this), 0, 2);
     for (int n = 1; n <= kMaxComNumber; ++n) {
         const size_t i = size_t(n - 1);
         auto* box = named(new QComboBox(this), QString("ComDevice%1").arg(n));
@@ -51,7 +51,7 @@ PortMapDialog::PortMapDialog(QWidget* parent, PortMap& map, const PortSlotTable&
         box->setAccessibleName(QString("COM%1 device").arg(n));
         auto* label = new QLabel(QString("COM%1").arg(n), this);
         label->setBuddy(box);
-        auto* inUse = namedLabel(this, QString("ComInUse%1").arg(n));
+        auto* inUse = namedLabel(this, QString("ComStatus%1").arg(n));
         inUse->setMinimumWidth(130);
         grid->addWidget(label, n, 0);
         grid->addWidget(box, n, 1);
@@ -157,6 +157,11 @@ void PortMapDialog::showPortsInUse() {
             if (m_ports.openComNumber(slot) != n) continue;
             uses << slotName(slot) + (m_ports.isPortLost(slot) ? " (lost)" : "");
         }
+#ifndef _WIN32
+        std::error_code ec;
+        const std::string mapped = mappedDevice(n);
+        if (!mapped.empty() && !std::filesystem::exists(mapped, ec)) uses << "Device not present";
+#endif
         m_inUse[size_t(n - 1)]->setText(uses.join(", "));
     }
 }

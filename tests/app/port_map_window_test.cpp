@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <filesystem>
 #include <poll.h>
@@ -72,7 +73,7 @@ TEST(PortMapWindow, RemappingAnOpenComNumberReopensItsPortsOnTheNewDevice) {
     form.services().menu.MenuPortMap->trigger();
     ASSERT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isModal());
-    EXPECT_EQ(window.findChild<QLabel*>("ComInUse1")->text(), "Logger port");
+    EXPECT_EQ(window.findChild<QLabel*>("ComStatus1")->text(), "Logger port");
 
     // COM1 picked from the devices present, COM3 typed.
     QComboBox* com1 = window.deviceBox(1);
