@@ -68,6 +68,7 @@ TForm1::TForm1(HostEnvironment env, QWidget* parent)
       m_services{m_operatorCommands, m_warnings, env.dialogs, env.clock, m_records, m_facts, m_menu, [this] { FormResize(); },
                  &m_commands} {
     setObjectName("Form1");
+    if (!m_env.portMap) m_env.portMap = &m_ownPortMap;
     m_receiver.setConsumer(this);
     m_receiver.setClock(&env.clock);
     // The client area scrolls when the screen is smaller than the pages need (1024 x 768).
@@ -136,6 +137,7 @@ void TForm1::buildMenus() {
     AutoBaudRateDetection = m.AutoBaudRateDetection =
         addAction(port, "AutoBaudRateDetection", "Auto Baud Rate Detection", true);
     HostPortStats = m.HostPortStats = addAction(port, "HostPortStats", "Show Logger Port Statistics");
+    m.MenuPortMap = addAction(port, "MenuPortMap", "Port Map");
     m.N10 = separator(port, "N10");
     m.ChangeHostInterface = addAction(port, "ChangeHostInterface", "Change Logger Interface Type");
 
@@ -216,7 +218,7 @@ void TForm1::buildTimers() {
 }
 
 void TForm1::buildControllers() {
-    m_link = new LinkScreen(this, m_services, m_ports, m_receiver, m_env.portMap);
+    m_link = new LinkScreen(this, m_services, m_ports, m_receiver, *m_env.portMap);
     m_setup = new SetupScreen(this, m_services, this);
     m_setup->setLineLoad(&m_link->lineLoad());
     m_upload = new UploadScreen(this, m_services, m_receiver, [this](bool on) {
@@ -256,6 +258,8 @@ void TForm1::buildControllers() {
     connect(m_link, &LinkScreen::lineReplaced, m_setup, &SetupScreen::checkLoggerIdentity);
     connect(m_setup, &SetupScreen::polledModeChosen, m_stream, &StreamScreen::showPolledButtons);
     connect(m_pcLogger, &PcLoggerScreen::lineTrafficShown, m_setup->dataStatusPage(), &DataStatusPage::showPcLoggerTraffic);
+    connect(m_link, &LinkScreen::comRemapped, m_pcLogger, &PcLoggerScreen::followPortMap);
+    connect(m_pcLogger, &PcLoggerScreen::portMapWanted, m_link, &LinkScreen::PortMapClick);
 }
 
 void TForm1::buildLeftColumn() {

@@ -39,7 +39,9 @@ struct HostEnvironment {
     HostClock& clock;
     OperatorDialogs& dialogs;
     SerialDeviceFactory& serial;
-    const PortMap* portMap = nullptr;  // shown beside the COM numbers when given
+    // Shown beside the COM numbers, changed in the Port Map window; none: the window keeps an
+    // empty one of its own.
+    PortMap* portMap = nullptr;
     // Where last.cvh is read at start-up and written at Exit (the working directory the
     // program started in); none: the window keeps no host setup file of its own.
     std::optional<std::filesystem::path> startupDirectory = std::nullopt;
@@ -116,6 +118,7 @@ private:
     QAction* addAction(QMenu* menu, const char* name, const QString& caption, bool checkable = false);
 
     HostEnvironment m_env;
+    PortMap m_ownPortMap;
     WarningBox m_warnings;
     PortSlotTable m_ports;
     PortCommandSender m_commands;

@@ -9,6 +9,7 @@
 #include "base/text_format.h"
 #include "link/factory_commands_qt.h"
 #include "link/link_statistics_qt.h"
+#include "link/port_map_dialog.h"
 #include "widgets/clickable_label.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
@@ -24,12 +25,15 @@ constexpr int kPanelHeight = 35;
 } // namespace
 
 LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
-                       const PortMap* portMap)
-    : QObject(window), m_window(window), m_services(services), m_ports(ports), m_receiver(receiver) {
-    buildControls(portMap);
+                       PortMap& portMap)
+    : QObject(window), m_window(window), m_services(services), m_ports(ports), m_receiver(receiver),
+      m_portMap(portMap) {
+    buildControls();
     buildLineLoadLabel();
     m_statistics = std::make_unique<LinkStatistics>(window);
     m_factory = new FactoryCommands(window, services);
+    m_portMapForm = new PortMapDialog(window, portMap, ports);
+    connect(m_portMapForm, &PortMapDialog::remapped, this, &LinkScreen::followPortMap);
     connectMenus();
 }
 
@@ -41,7 +45,7 @@ void LinkScreen::relayout() {
     if (m_services.relayout) m_services.relayout();
 }
 
-void LinkScreen::buildControls(const PortMap* portMap) {
+void LinkScreen::buildControls() {
     FlashPanel = named(new ClickableLabel("Bad Flash Operations", m_window), "FlashPanel");
     FlashPanel->setAlignment(Qt::AlignCenter);
     FlashPanel->setFrameShape(QFrame::Panel);
@@ -66,11 +70,7 @@ void LinkScreen::buildControls(const PortMap* portMap) {
     LoggerPortCB = named(new QComboBox(LoggerPortGB), "LoggerPortCB");
     LoggerPortCB->setAccessibleName("Logger port");
     LoggerPortCB->addItem("No Port Selected");
-    for (int n = 1; n <= kMaxComNumber; ++n) {
-        QString item = QString("COM%1").arg(n);
-        if (portMap && portMap->isMapped(n)) item += "  " + qs(portMap->deviceFor(n));
-        LoggerPortCB->addItem(item);
-    }
+    for (int n = 1; n <= kMaxComNumber; ++n) LoggerPortCB->addItem(qs(m_portMap.comItemText(n)));
     showWholePortNames(LoggerPortCB);
     LoggerSetupCB = named(new QComboBox(LoggerPortGB), "LoggerSetupCB");
     LoggerSetupCB->setAccessibleName("Logger port speed");
@@ -112,6 +112,7 @@ void LinkScreen::connectMenus() {
     connect(menu.ShowLoggerPortSetup, &QAction::triggered, this, &LinkScreen::ShowLoggerPortSetupClick);
     connect(menu.AutoBaudRateDetection, &QAction::triggered, this, &LinkScreen::AutoBaudRateDetectionClick);
     connect(menu.HostPortStats, &QAction::triggered, this, &LinkScreen::HostPortStatsClick);
+    if (menu.MenuPortMap) connect(menu.MenuPortMap, &QAction::triggered, this, &LinkScreen::PortMapClick);
     menu.AutoBaudRateDetection->setCheckable(true);
 }
 
@@ -168,6 +169,23 @@ void LinkScreen::AutoBaudRateDetectionClick() {
 }
 
 void LinkScreen::HostPortStatsClick() { m_statistics->HostPortStatsClick(); }
+
+void LinkScreen::PortMapClick() {
+    m_portMapForm->show();
+    m_portMapForm->raise();
+    m_portMapForm->activateWindow();
+}
+
+// The combo box keeps its items and indexes (the host setup file stores the index); only the
+// device beside the COM number changes. The port chosen there follows its COM number.
+void LinkScreen::followPortMap(int comNumber) {
+    if (comNumber >= 1 && comNumber < LoggerPortCB->count())
+        LoggerPortCB->setItemText(comNumber, qs(m_portMap.comItemText(comNumber)));
+    fitWholePortNames(LoggerPortCB);
+    // Another device may hold another logger: the reopen checks who answers.
+    if (LoggerPortCB->currentIndex() == comNumber && LoggerSetupCB->currentIndex() > 0) reopenLoggerPort();
+    emit comRemapped(comNumber);
+}
 
 void LinkScreen::applyHostMode(const hostmode::Layout& l) {
     if (l.close == hostmode::PortsToClose::LoggerPort) {

@@ -27,15 +27,16 @@ struct HostServices;
 class ClickableLabel;
 class FactoryCommands;
 class LinkStatistics;
+class PortMapDialog;
 class StatsDialog;
 
 class LinkScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the link's controls under `window` and connects the Logger_Port and factory menu
-    // items that the window created.
+    // items that the window created. The Port Map window changes `portMap`.
     LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
-               const PortMap* portMap);
+               PortMap& portMap);
     ~LinkScreen() override;
 
     // 5 ms tick: the packet count, the tick count, one receive call, recovery on a framed packet.
@@ -77,12 +78,14 @@ public:
     LinkStatistics* statistics() const { return m_statistics.get(); }
     StatsDialog* statsForm() const;
     FactoryCommands* factoryCommands() const { return m_factory; }
+    PortMapDialog* portMapForm() const { return m_portMapForm; }
 
     // Handlers, named after the controls they serve.
     void LoggerPortCBChange();
     void ShowLoggerPortSetupClick();
     void AutoBaudRateDetectionClick();
     void HostPortStatsClick();
+    void PortMapClick();
 
     // Controls, named as the screens name them.
     QLabel* FlashPanel = nullptr;
@@ -100,9 +103,12 @@ signals:
     void lostChanged(bool lost);
     // The logger port was opened on another device: the logger behind it may be another one.
     void lineReplaced();
+    // COM n opens another device now; the logger port has been reopened on it if it was on it.
+    void comRemapped(int comNumber);
 
 private:
-    void buildControls(const PortMap* portMap);
+    void buildControls();
+    void followPortMap(int comNumber);
     void connectMenus();
     void showLoggerPortGroup(bool show);
     void applySecondReport(const SecondReport& r);
@@ -118,6 +124,8 @@ private:
     HostServices& m_services;
     PortSlotTable& m_ports;
     PacketReceiver& m_receiver;
+    PortMap& m_portMap;
+    PortMapDialog* m_portMapForm = nullptr;
     LinkSupervisor m_supervisor;
     LineLoad m_lineLoad;
     uint32_t m_uploadBlocksSeen = 0;

@@ -33,11 +33,7 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
         type->setAccessibleName(QString("Line %1 function").arg(k));
         auto* com = named(new QComboBox(this), QString("DeckPort%1CB").arg(k));
         com->addItem("OFF");
-        for (int c = 1; c <= kMaxComNumber; ++c) {
-            QString item = QString("COM%1").arg(c);
-            if (portMap && portMap->isMapped(c)) item += "  " + qs(portMap->deviceFor(c));
-            com->addItem(item);
-        }
+        for (int c = 1; c <= kMaxComNumber; ++c) com->addItem(portMap ? qs(portMap->comItemText(c)) : QString("COM%1").arg(c));
         showWholePortNames(com);
         com->setAccessibleName(QString("Line %1 PC port").arg(k));
         auto* speed = named(new QComboBox(this), QString("DeckSetup%1CB").arg(k));
@@ -107,6 +103,9 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
     BTLoadDeck = named(new QPushButton("Load New Setup", this), "BTLoadDeck");
     BTRestoreDeck = named(new QPushButton("Restore Last Setup", this), "BTRestoreDeck");
     BTClearDeck = named(new QPushButton("Clear Setup", this), "BTClearDeck");
+    // Where a newly plugged adapter is given a COM number; the Logger_Port menu is hidden here.
+    BTPortMap = named(new QPushButton("Port Map...", this), "BTPortMap");
+    BTPortMap->setAccessibleName("Port Map");
     PCLoggerPanel = namedLabel(this, "PCLoggerPanel", "Setup is Not Loaded");
     PCLoggerPanel->setAlignment(Qt::AlignCenter);
     PCLoggerPanel->setAutoFillBackground(true);
@@ -118,6 +117,7 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
                        static_cast<QWidget*>(BTClearDeck), static_cast<QWidget*>(PCLoggerPanel)})
         buttons->addWidget(w);
     buttons->addStretch(1);
+    buttons->addWidget(BTPortMap);
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(grid);

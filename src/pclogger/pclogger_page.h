@@ -40,6 +40,7 @@ public:
     QPushButton* BTLoadDeck = nullptr;
     QPushButton* BTRestoreDeck = nullptr;
     QPushButton* BTClearDeck = nullptr;
+    QPushButton* BTPortMap = nullptr;
     QLabel* PCLoggerPanel = nullptr;
     QLabel* PCInHdr = nullptr;
     QLabel* PCOutHdr = nullptr;

@@ -11,10 +11,12 @@
 #include "pclogger/annotation_dialog.h"
 #include "base/text_format.h"
 #include "stream/mux_stream.h"
+#include "link/port_map.h"
 #include "link/port_slots.h"
 #include "pclogger/pclogger_page.h"
 #include "widgets/colours.h"
 #include "widgets/host_services.h"
+#include "widgets/port_combo.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv {
@@ -34,6 +36,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
                                const PortMap* portMap)
     : QObject(window),
       m_ports(ports),
+      m_portMap(portMap),
       m_links(std::move(links)),
       m_page(new PcLoggerPage(portMap, window)),
       m_logger(services.clock, ports) {
@@ -51,6 +54,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     connect(m_page->BTLoadDeck, &QPushButton::clicked, this, &PcLoggerScreen::BTLoadDeckClick);
     connect(m_page->BTRestoreDeck, &QPushButton::clicked, this, &PcLoggerScreen::BTRestoreDeckClick);
     connect(m_page->BTClearDeck, &QPushButton::clicked, this, &PcLoggerScreen::CloseAllSurfacePortsClick);
+    connect(m_page->BTPortMap, &QPushButton::clicked, this, &PcLoggerScreen::portMapWanted);
     connect(services.menu.MenuAnnotateFile, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
     m_links.stream.addConsumer(&m_logger);
 
@@ -187,6 +191,23 @@ void PcLoggerScreen::CloseAllSurfacePortsClick() {
 }
 
 void PcLoggerScreen::MenuAnnotateFileClick() { m_annotation->open(); }
+
+// The boxes keep their items and indexes (the host setup file stores the index).
+void PcLoggerScreen::followPortMap(int comNumber) {
+    for (int n = 0; n < kLines; ++n) {
+        const size_t i = size_t(n);
+        QComboBox* com = m_page->DeckPortCB[i];
+        if (m_portMap && comNumber >= 1 && comNumber < com->count())
+            com->setItemText(comNumber, qs(m_portMap->comItemText(comNumber)));
+        fitWholePortNames(com);
+        const int slot = n + 1;
+        if (m_ports.openComNumber(slot) != comNumber) continue;
+        m_ports.openPortSlot(slot, comNumber, m_ports.settingsIndex(slot));
+        m_portFault[i] = !m_ports.isPortOpen(slot);
+        m_lostSeconds[i] = 0;
+        if (com->isVisibleTo(m_page)) paintLine(n);
+    }
+}
 
 void PcLoggerScreen::pcLoggerStep() {
     m_logger.tick(m_page->CBRecordPCTime->isChecked(), &m_annotations, [&](uint8_t* record, size_t length) {

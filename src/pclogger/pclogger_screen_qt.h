@@ -62,11 +62,15 @@ public:
     void BTRestoreDeckClick();
     void CloseAllSurfacePortsClick();
     void MenuAnnotateFileClick();
+    // COM n opens another device now: the COM boxes show it, and a line open on it opens again.
+    void followPortMap(int comNumber);
 
 signals:
     // Once a second for each line (1..8): its traffic text, whether the line is in use, and
     // whether it dropped bytes in that second.
     void lineTrafficShown(int line, const QString& text, bool inUse, bool dropping);
+    // The operator asked for the Port Map window (the Logger_Port menu is hidden in this mode).
+    void portMapWanted();
 
 private:
     struct LoadedLine {
@@ -82,6 +86,7 @@ private:
     void setTrafficTexts(const LineCounts& in, const LineCounts& out, const LineCounts& dropped);
 
     PortSlotTable& m_ports;
+    const PortMap* m_portMap;
     PcLoggerLinks m_links;
     PcLoggerPage* m_page;
     pclogger::PcLogger m_logger;

@@ -18,6 +18,7 @@ struct MenuItems {
     QAction* ShowLoggerPortSetup = nullptr;
     QAction* AutoBaudRateDetection = nullptr;
     QAction* HostPortStats = nullptr;
+    QAction* MenuPortMap = nullptr;
     QAction* N10 = nullptr;
     QAction* ChangeHostInterface = nullptr;
     // Modes

@@ -8,16 +8,20 @@
 
 namespace cv {
 
-inline void showWholePortNames(QComboBox* combo) {
+// Again after the items' texts change (a COM number mapped to another device).
+inline void fitWholePortNames(QComboBox* combo) {
     for (int i = 0; i < combo->count(); ++i) combo->setItemData(i, combo->itemText(i), Qt::ToolTipRole);
     combo->view()->setTextElideMode(Qt::ElideNone);
     int widest = 0;
     for (int i = 0; i < combo->count(); ++i)
         widest = std::max(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
     combo->view()->setMinimumWidth(widest + 40);  // room for the frame and a scroll bar
-    auto showChosen = [combo] { combo->setToolTip(combo->currentText()); };
-    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, showChosen);
-    showChosen();
+    combo->setToolTip(combo->currentText());
+}
+
+inline void showWholePortNames(QComboBox* combo) {
+    fitWholePortNames(combo);
+    QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo] { combo->setToolTip(combo->currentText()); });
 }
 
 } // namespace cv

@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(SpaceAndEnter, Keyboard, ::testing::Values(Qt::Key_Spac
 INSTANTIATE_TEST_SUITE_P(EveryPage, Page,
                          ::testing::Values("TForm1", "TSPortSetup", "TSLoggerControl", "TSUpload", "TSRecord",
                                            "TSRealTime", "TSHardware", "TSAnalog", "TSPCLogger", "TSleepForm", "TForm2",
-                                           "TMuxIDForm", "TRS422Form", "TestPortForm", "TAnnotationForm"),
+                                           "TMuxIDForm", "TRS422Form", "TestPortForm", "TAnnotationForm", "PortMapDialog"),
                          [](const auto& info) { return std::string(info.param); });
 
 } // namespace
