@@ -204,7 +204,6 @@ void PcLoggerScreen::followPortMap(int comNumber) {
         if (m_ports.openComNumber(slot) != comNumber) continue;
         m_ports.openPortSlot(slot, comNumber, m_ports.settingsIndex(slot));
         m_portFault[i] = !m_ports.isPortOpen(slot);
-        m_lostSeconds[i] = 0;
         if (com->isVisibleTo(m_page)) paintLine(n);
     }
 }
