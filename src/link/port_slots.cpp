@@ -7,33 +7,26 @@
 namespace cv {
 
 const char* settingsStringOf(int settingsIndex) {
-    static constexpr std::array<const char*, 12> kStrings = {
-        "9600,N,8,1", "600,N,8,1", "1200,N,8,1", "2400,N,8,1", "4800,N,8,1", "4800,E,7,1",
-        "9600,N,8,1", "9600,E,7,1", "19200,N,8,1", "38400,N,8,1", "57600,N,8,1", "115200,N,8,1"};
-    if (settingsIndex < 1 || settingsIndex > 11) return kStrings[0];
-    return kStrings[size_t(settingsIndex)];
+    static const auto strings = [] {
+        std::array<std::string, kTopSpeedChoice + 1> texts;
+        for (size_t i = 0; i < texts.size(); ++i) {
+            const SpeedSetting& c = kSpeedChoiceSettings[i];
+            // "OFF" has no line of its own: a port is opened at 9600 before a speed is chosen.
+            texts[i] = format("%d,%c,%d,1", i == 0 ? 9600 : c.baud, c.parity == 2 ? 'E' : 'N', c.dataBits);
+        }
+        return texts;
+    }();
+    if (settingsIndex < 1 || settingsIndex > kTopSpeedChoice) settingsIndex = 0;
+    return strings[size_t(settingsIndex)].c_str();
 }
 
 int settingsIndexOfChoice(int speedChoice, int current) {
     if (speedChoice == 0) return current;
-    if (speedChoice < 0 || speedChoice > 11) return 6;
+    if (speedChoice < 0 || speedChoice > kTopSpeedChoice) return 6;
     return speedChoice;
 }
 
-int settingsIndexOfBaud(int baud, int dataBits, int current) {
-    switch (baud) {
-    case 600: return 1;
-    case 1200: return 2;
-    case 2400: return 3;
-    case 4800: return dataBits == 8 ? 4 : 5;
-    case 9600: return dataBits == 8 ? 6 : 7;
-    case 19200: return 8;
-    case 38400: return 9;
-    case 57600: return 10;
-    case 115200: return 11;
-    default: return current;
-    }
-}
+int settingsIndexOfBaud(int baud, int dataBits, int current) { return speedChoiceOfLine(baud, dataBits, current); }
 
 std::string comDeviceName(int comNumber) {
     if (comNumber < 1 || comNumber > kMaxComNumber) return "COMX";

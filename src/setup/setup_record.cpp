@@ -4,7 +4,6 @@
 #include <limits>
 
 #include "base/bytes.h"
-#include "link/port_slots.h"
 #include "base/text_format.h"
 #include "protocol/speed_choices.h"
 
@@ -93,28 +92,18 @@ std::string dataStatusTypeName(int code) {
 }
 
 SpeedTriple speedTripleOf(int choice) {
-    switch (choice) {
-    case 0: return {0, 8, 0};
-    case 1: return {600, 8, 0};
-    case 2: return {1200, 8, 0};
-    case 3: return {2400, 8, 0};
-    case 4: return {4800, 8, 0};
-    case 5: return {4800, 7, 2};
-    case 6: return {9600, 8, 0};
-    case 7: return {9600, 7, 2};
-    case 8: return {19200, 8, 0};
-    case 9: return {38400, 8, 0};
-    case 10: return {57600, 8, 0};
-    case 11: return {115200, 8, 0};
-    case 12: return {0, 7, 0};
-    default: return {9600, 8, 0};
+    if (choice >= 0 && choice <= kTopSpeedChoice) {
+        const SpeedSetting& c = kSpeedChoiceSettings[size_t(choice)];
+        return {c.baud, int16_t(c.dataBits), int16_t(c.parity)};
     }
+    if (choice == kSpeedOn) return {0, 7, 0};
+    return {9600, 8, 0};
 }
 
 int speedChoiceOf(int32_t baud, int dataBits) {
     if (baud == 0) return dataBits == 8 ? kSpeedOff : kSpeedOn;
     // The choices 1..11 are the port settings indexes; an unknown baud reads as 9600.
-    return settingsIndexOfBaud(int(baud), dataBits, kSpeed9600);
+    return speedChoiceOfLine(int(baud), dataBits, kSpeed9600);
 }
 
 int hostSpeedChoiceOf(int32_t baud, int dataBits) {
