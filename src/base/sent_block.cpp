@@ -17,4 +17,10 @@ void SentBlockWord::arrived(bool same, const std::tm& at) {
     m_text = format(same ? "Logger took the %s %s" : "Logger holds another %s %s", m_noun, when.c_str());
 }
 
+void SentBlockWord::forget() {
+    m_text.clear();
+    m_awaiting = false;
+    m_differs = false;
+}
+
 } // namespace cv

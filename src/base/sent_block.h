@@ -17,6 +17,8 @@ public:
     // A record of this kind arrived; `same`: it holds what was last sent. Nothing changes when
     // nothing went out since the host started.
     void arrived(bool same, const std::tm& at);
+    // Another logger answers now: the last Send went to the one before, and nothing is said of it.
+    void forget();
 
     // "Setup sent 10:42:07", "Setup not sent 10:42:07", "Logger took the setup (Get 10:42:15)",
     // "Logger holds another setup (Get 10:42:15)"; empty before the first Send.

@@ -141,6 +141,7 @@ void HardwareScreen::showHardware(const hardware::HardwareValues& v) {
 
 void HardwareScreen::markHardware(bool current) {
     m_hardwareCurrent = current;
+    m_restoreHardware = false;
     m_hardwarePage->HardwarePanel->setVisible(!current);
     for (QWidget* w : {m_hardwarePage->BTGetHardware, m_hardwarePage->BTSendHardwareSetup})
         tellState(w, current ? hardware::kCurrentText : hardware::kNotCurrentText);
@@ -272,6 +273,7 @@ void HardwareScreen::showCalibration(const hardware::CalibrationValues& v) {
 
 void HardwareScreen::markCalibration(bool current) {
     m_calibrationCurrent = current;
+    m_restoreCalibration = false;
     m_analogPage->AnalogPanel->setVisible(!current);
     for (QWidget* w : {m_analogPage->BTGetAnalog, m_analogPage->BTSendAnalogCalibration})
         tellState(w, current ? hardware::kCurrentCalibrationText : hardware::kNotCurrentCalibrationText);
@@ -321,6 +323,33 @@ void HardwareScreen::BTLoadAnalogFileClick() {
         m_services.warnings.show(hardware::kCalibrationLoadTitle, *path + hardware::kCalibrationDamagedText);
 }
 
+// ---- which logger answers ----
+
+void HardwareScreen::followLoggerIdentity(LoggerIdentityState state) {
+    switch (state) {
+    case LoggerIdentityState::Checking: {
+        const bool hardware = m_restoreHardware || m_hardwareCurrent;
+        const bool calibration = m_restoreCalibration || m_calibrationCurrent;
+        markHardware(false);
+        markCalibration(false);
+        m_restoreHardware = hardware;
+        m_restoreCalibration = calibration;
+        break;
+    }
+    case LoggerIdentityState::SameLogger:
+        if (m_restoreHardware) markHardware(true);
+        if (m_restoreCalibration) markCalibration(true);
+        break;
+    case LoggerIdentityState::OtherLogger:
+        // The pages hold the other logger's configuration and calibration until a Get reads this one's.
+        m_restoreHardware = false;
+        m_restoreCalibration = false;
+        forgetSent(m_hardwareSent, m_hardwarePage->LBHardwareSent);
+        forgetSent(m_calibrationSent, m_analogPage->LBAnalogSent);
+        break;
+    }
+}
+
 // ---- port test ----
 
 void HardwareScreen::MenuTestOneSerialPortClick() {
@@ -348,6 +377,12 @@ void HardwareScreen::showAnswer(SentBlockWord& word, QLabel* label, bool same) {
     label->setText(qs(word.text()));
     paintShade(label, Shade::Yellow);
     label->setAutoFillBackground(word.differs());  // yellow only where the logger holds another
+}
+
+void HardwareScreen::forgetSent(SentBlockWord& word, QLabel* label) {
+    word.forget();
+    label->clear();
+    label->setAutoFillBackground(false);
 }
 
 } // namespace cv

@@ -10,6 +10,7 @@
 #include "hardware/analog_calibration.h"
 #include "hardware/hardware_config.h"
 #include "hardware/password.h"
+#include "protocol/logger_identity_state.h"
 
 class QAction;
 class QLabel;
@@ -52,6 +53,9 @@ public:
     void onAnalogCalibration();
     // 475 ms tick: shows a newly arrived hardware configuration.
     void showArrivedHardware();
+    // While it is not known which logger answers, both pages are Not Current; the same logger
+    // gives back what was current, another one leaves them Not Current until they are read.
+    void followLoggerIdentity(LoggerIdentityState state);
     // Handlers, named after the controls they serve.
     void HardwareConfigClick();
     void AnalogCalClick();
@@ -89,6 +93,7 @@ private:
     // What became of the last Send on each page, and whether a later Get shows the logger took it.
     void showSent(SentBlockWord& word, QLabel* label, bool wentOut);
     void showAnswer(SentBlockWord& word, QLabel* label, bool same);
+    void forgetSent(SentBlockWord& word, QLabel* label);
 
     HostServices& m_services;
     PageTabs& m_tabs;
@@ -102,6 +107,9 @@ private:
     bool m_hardwareArrived = false;
     bool m_hardwareCurrent = false;
     bool m_calibrationCurrent = false;
+    // Current before the line went and neither edited nor read since: current again on the same logger.
+    bool m_restoreHardware = false;
+    bool m_restoreCalibration = false;
     bool m_filling = false;  // controls being filled from a record, not edited
     SentBlockWord m_hardwareSent{"Hardware configuration", "hardware configuration"};
     SentBlockWord m_calibrationSent{"Calibration", "calibration"};

@@ -296,6 +296,8 @@ void LinkScreen::supervisionStep() {
     applySecondReport(m_lastReport);
     lineLoadStep();
     lostDeviceStep();
+    // Ports open, close and go lost while the Port Map window is up, not only when it is refreshed.
+    if (m_portMapForm->isVisible()) m_portMapForm->showPortsInUse();
 }
 
 void LinkScreen::sequenceErrorsStep(uint32_t muxSequenceErrors) {

@@ -27,6 +27,8 @@ public:
     void refresh();
     // Maps COM n to `device` (empty: unmapped) as a choice in the window does.
     void chooseDevice(int comNumber, const QString& device);
+    // The Status column again: which ports are open on each COM number and which are lost.
+    void showPortsInUse();
 
     QComboBox* deviceBox(int comNumber) const { return m_devices.at(size_t(comNumber - 1)); }
     QTreeWidget* presentList() const { return m_present; }
@@ -41,7 +43,6 @@ protected:
 
 private:
     void fillDeviceBox(int comNumber, const std::vector<PresentDevice>& present);
-    void showPortsInUse();
     std::string mappedDevice(int comNumber) const;
 
     PortMap& m_map;

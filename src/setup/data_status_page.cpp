@@ -15,6 +15,7 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     setObjectName("TSDataStatus");
 
     auto* ports = new QGroupBox("Logger Ports", this);
+    m_loggerPorts = ports;
     auto* pg = new QGridLayout(ports);
     pg->setHorizontalSpacing(14);
     for (int p = 0; p < kLoggerSerialPorts; ++p) {
@@ -36,6 +37,7 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
     pg->setRowStretch(8, 1);
 
     auto* analog = new QGroupBox("Analog Inputs", this);
+    m_loggerAnalog = analog;
     auto* ag = new QGridLayout(analog);
     LBAnalog = namedLabel(analog, "LBAnalog", "Volts");
     ag->addWidget(LBAnalog, 0, 1, Qt::AlignRight);
@@ -81,6 +83,11 @@ DataStatusPage::DataStatusPage(QWidget* parent) : QWidget(parent) {
 std::array<QLabel*, 6> DataStatusPage::portRow(int n) const {
     const size_t i = size_t(n);
     return {MLabel[i], MTypeLabel[i], MBPSLabel[i], MStatusLabel[i], MFSLabel[i], MFileSizeLabel[i]};
+}
+
+void DataStatusPage::showStale(bool stale) {
+    m_loggerPorts->setEnabled(!stale);
+    m_loggerAnalog->setEnabled(!stale);
 }
 
 void DataStatusPage::showPcLoggerTraffic(int line, const QString& text, bool inUse, bool dropping) {

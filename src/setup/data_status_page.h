@@ -39,8 +39,13 @@ public:
     // The PC logger's traffic on its line (1..8): shown while the line is in use, red while it
     // drops bytes; the heading shows while any line does.
     void showPcLoggerTraffic(int line, const QString& text, bool inUse, bool dropping);
+    // The logger's port and analog values greyed while they may not be the logger's that answers
+    // (the PC logger's own traffic stays as it is).
+    void showStale(bool stale);
 
 private:
+    QWidget* m_loggerPorts = nullptr;
+    QWidget* m_loggerAnalog = nullptr;
     std::array<bool, kPcLoggerPorts> m_pcPortDropping{};  // DSPCPort painted red
 };
 

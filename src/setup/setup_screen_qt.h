@@ -15,6 +15,7 @@
 #include "base/sent_block.h"
 #include "protocol/host_setup_part.h"
 #include "protocol/host_modes.h"
+#include "protocol/logger_identity_state.h"
 #include "setup/logger_identity.h"
 #include "setup/setup_record.h"
 #include "setup/status_record.h"
@@ -111,6 +112,9 @@ signals:
     // The chosen logger mode is (or is no longer) polled moored: the polled wake and sleep
     // buttons of other pages show with this screen's own.
     void polledModeChosen(bool polled);
+    // Whether the logger that answers is known to be the one whose values the pages hold: once
+    // when the line goes or is opened anew (Checking), once when the next status tells.
+    void loggerIdentityChanged(LoggerIdentityState state);
 
 public:
 
@@ -142,6 +146,8 @@ private:
     // setup_sent_word_qt.cpp: the word after Send Setup and the host port's room for the setup
     void showSetupSent(bool wentOut);
     void compareArrivedSetup();
+    // Another logger answers: the word of a Send to the one before goes.
+    void forgetSetupSent();
     void refreshLineCapacity();
     // setup_host_mode_qt.cpp: the host mode layout
     void connectModeMenu();

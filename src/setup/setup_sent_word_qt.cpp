@@ -23,6 +23,14 @@ void SetupScreen::showSetupSent(bool wentOut) {
     }
 }
 
+void SetupScreen::forgetSetupSent() {
+    m_setupSent.forget();
+    for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) {
+        l->clear();
+        l->setAutoFillBackground(false);
+    }
+}
+
 void SetupScreen::compareArrivedSetup() {
     HostClock& clock = m_services.clock;
     m_setupSent.arrived(setup::sameOwnedFields(m_lastSent, m_services.records.setup), clock.localTime(clock.now()));

@@ -142,6 +142,7 @@ void SetupScreen::showLinkLost(bool lost) {
 
 void SetupScreen::checkLoggerIdentity() {
     m_statusPanel->showStale(true);
+    m_dataStatus->showStale(true);
     // A status read before the line went must not pass for the answer of whatever is there now.
     m_services.records.statusArrived = false;
     if (m_identity.checking()) return;
@@ -149,21 +150,25 @@ void SetupScreen::checkLoggerIdentity() {
     setSetupMarker(0);
     m_restoreCurrent = wasCurrent;
     m_identity.lineInterrupted();
+    emit loggerIdentityChanged(LoggerIdentityState::Checking);
 }
 
 void SetupScreen::checkIdentity(const status::StatusFields& f) {
     const std::optional<status::LoggerIdentity> was = m_identity.known();
     const bool restore = m_restoreCurrent;
     m_restoreCurrent = false;
+    LoggerIdentityState found = LoggerIdentityState::OtherLogger;
     switch (m_identity.statusArrived(f)) {
     case status::LoggerIdentityCheck::Verdict::Continuing: return;
     case status::LoggerIdentityCheck::Verdict::SameLogger:
         if (restore) setSetupMarker(1);
+        found = LoggerIdentityState::SameLogger;
         break;
     case status::LoggerIdentityCheck::Verdict::OtherLogger:
         // Its own firmware check, row names and run/stop value, as for a logger met first.
         // The setup on the pages is the other one's: read this logger's in its place.
         m_tracker = status::StatusTracker();
+        forgetSetupSent();
         m_services.warnings.show(status::kOtherLoggerTitle, status::otherLoggerText(*was, status::identityOf(f)));
         m_services.automaticCommands().sendCommand(cmd::kGetSetup);
         break;
@@ -174,6 +179,8 @@ void SetupScreen::checkIdentity(const status::StatusFields& f) {
         break;
     }
     m_statusPanel->showStale(false);
+    m_dataStatus->showStale(false);
+    emit loggerIdentityChanged(found);
 }
 
 } // namespace cv

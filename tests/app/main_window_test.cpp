@@ -19,6 +19,7 @@
 #include "setup/setup_screen_qt.h"
 #include "base/bytes.h"
 #include "memory/upload_screen_qt.h"
+#include "setup/data_status_page.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
 
@@ -346,13 +347,33 @@ TEST_F(WindowFixture, LostLoggerComesBackByItself) {
 TEST_F(WindowFixture, PortOpenedOnAnotherDeviceChecksWhoAnswers) {
     chooseLoggerPort(1, 6);
     second(statusPacket(2));
+    QLabel* analogReading = form.setupScreen()->dataStatusPage()->Analog[0];
     form.linkScreen()->reopenLoggerPort();
     second();
     EXPECT_FALSE(form.findChild<QWidget*>("LoggerStatusBody")->isEnabled());
+    EXPECT_FALSE(analogReading->isEnabled()) << "Data Status greyed until the logger is known";
     second(statusPacket(9));
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("logger ID 9"), std::string::npos);
     EXPECT_TRUE(form.findChild<QWidget*>("LoggerStatusBody")->isEnabled());
+    EXPECT_TRUE(analogReading->isEnabled()) << "its values are this logger's";
+}
+
+// The Port Map window's Status column follows the ports while it is up, without a Refresh.
+TEST_F(WindowFixture, PortMapStatusFollowsAPortThatOpensIsLostAndCloses) {
+    form.services().menu.MenuPortMap->trigger();
+    QLabel* com1 = form.findChild<QLabel*>("ComStatus1");
+    ASSERT_NE(com1, nullptr);
+    EXPECT_EQ(com1->text(), "");
+    chooseLoggerPort(1, 6);
+    second();
+    EXPECT_EQ(com1->text(), "Logger port");
+    line->unplug();
+    second();
+    EXPECT_EQ(com1->text(), "Logger port (lost)");
+    chooseLoggerPort(0, 6);
+    second();
+    EXPECT_EQ(com1->text(), "");
 }
 
 } // namespace

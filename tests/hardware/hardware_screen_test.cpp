@@ -54,6 +54,14 @@ std::vector<uint8_t> analogPacket() {
     return p;
 }
 
+std::vector<uint8_t> statusPacket(int16_t loggerId) {
+    std::vector<uint8_t> p(132, 0);
+    putU16le(&p[4], 9);
+    putU16le(&p[20], uint16_t(loggerId));
+    frameBlock(p.data(), p.size(), 3);
+    return p;
+}
+
 struct HardwareWindow : ::testing::Test, test::WindowRig {
     HardwareScreen& hw = *form.hardwareScreen();
     HardwarePage& hp = *hw.hardwarePage();
@@ -138,6 +146,33 @@ TEST_F(HardwareWindow, ArrivedCalibrationIsShownAtOnceWhileThePageIsHidden) {
     type(ap.MEOffset[2], "12");
     EXPECT_FALSE(ap.AnalogPanel->isHidden());
     EXPECT_FALSE(hw.calibrationCurrent());
+}
+
+// After a reopen neither page passes for current until a status shows the same logger answers;
+// another logger's configuration and calibration are not the ones shown.
+TEST_F(HardwareWindow, ReopenLeavesBothPagesNotCurrentUntilTheSameLoggerAnswers) {
+    fastTicks(statusPacket(2));
+    form.Timer475msTimer();
+    fastTicks(hardwarePacket(250));
+    fastTicks(analogPacket());
+    form.Timer475msTimer();
+    ASSERT_TRUE(hw.hardwareCurrent() && hw.calibrationCurrent());
+
+    form.linkScreen()->reopenLoggerPort();
+    EXPECT_FALSE(hp.HardwarePanel->isHidden());
+    EXPECT_FALSE(ap.AnalogPanel->isHidden());
+    fastTicks(statusPacket(2));
+    form.Timer475msTimer();
+    EXPECT_TRUE(hp.HardwarePanel->isHidden());
+    EXPECT_TRUE(ap.AnalogPanel->isHidden());
+
+    form.linkScreen()->reopenLoggerPort();
+    fastTicks(statusPacket(9));
+    form.Timer475msTimer();
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_FALSE(hp.HardwarePanel->isHidden());
+    EXPECT_FALSE(ap.AnalogPanel->isHidden());
+    EXPECT_FALSE(hw.hardwareCurrent() || hw.calibrationCurrent());
 }
 
 // The "Not Current" panel goes when the logger's values arrive: no button may move under a click
