@@ -257,6 +257,7 @@ void TForm1::buildControllers() {
     connect(m_link, &LinkScreen::lostChanged, m_setup, &SetupScreen::showLinkLost);
     connect(m_link, &LinkScreen::lineReplaced, m_setup, &SetupScreen::checkLoggerIdentity);
     connect(m_setup, &SetupScreen::loggerIdentityChanged, m_hardware, &HardwareScreen::followLoggerIdentity);
+    connect(m_setup, &SetupScreen::loggerIdentityChanged, m_upload, &UploadScreen::followLoggerIdentity);
     connect(m_setup, &SetupScreen::polledModeChosen, m_stream, &StreamScreen::showPolledButtons);
     connect(m_pcLogger, &PcLoggerScreen::lineTrafficShown, m_setup->dataStatusPage(), &DataStatusPage::showPcLoggerTraffic);
     connect(m_link, &LinkScreen::comRemapped, m_pcLogger, &PcLoggerScreen::followPortMap);

@@ -99,6 +99,13 @@ void UploadScreen::timeoutTick() {
 // The directory table keeps its contents, so a row shown later still fetches its run.
 void UploadScreen::clearRunList() { m_directory.clearRows(); }
 
+void UploadScreen::followLoggerIdentity(LoggerIdentityState state) {
+    // A transfer in progress ends by its own timeout; its rows are what it works through.
+    if (state != LoggerIdentityState::OtherLogger || m_session.transferRunning()) return;
+    m_directory.reset();
+    m_directory.clearRows();
+}
+
 void UploadScreen::BTGetDirectoryClick() {
     m_memoryCommands.getDirectory(m_services.facts.state, m_services.facts.deviceName);
 }

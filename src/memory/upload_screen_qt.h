@@ -13,6 +13,7 @@
 #include "memory/upload_session.h"
 #include "memory/upload_view.h"
 #include "protocol/host_setup_part.h"
+#include "protocol/logger_identity_state.h"
 
 class QLabel;
 class QListWidget;
@@ -43,6 +44,8 @@ public:
     void onUploadBlock();     // a type-4 packet is in services.records.uploadBlock
     void secondTick();        // upload scheduling of the 1000 ms timer
     void timeoutTick();       // TTimeout
+    // Another logger answers the line: the runs listed were the old one's.
+    void followLoggerIdentity(LoggerIdentityState state);
     void clearRunList();      // the page became the current tab
     // The logger's device name on the directory and memory buttons.
     void setDeviceCaptions(const QString& clearMemory, const QString& getDirectory);

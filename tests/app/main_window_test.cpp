@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -348,6 +349,8 @@ TEST_F(WindowFixture, PortOpenedOnAnotherDeviceChecksWhoAnswers) {
     chooseLoggerPort(1, 6);
     second(statusPacket(2));
     QLabel* analogReading = form.setupScreen()->dataStatusPage()->Analog[0];
+    QListWidget* runs = form.findChild<QListWidget*>("LBProfiles");
+    runs->addItem("  1   run.001   1024");
     form.linkScreen()->reopenLoggerPort();
     second();
     EXPECT_FALSE(form.findChild<QWidget*>("LoggerStatusBody")->isEnabled());
@@ -357,6 +360,7 @@ TEST_F(WindowFixture, PortOpenedOnAnotherDeviceChecksWhoAnswers) {
     EXPECT_NE(dialogs.boxes[0].text.find("logger ID 9"), std::string::npos);
     EXPECT_TRUE(form.findChild<QWidget*>("LoggerStatusBody")->isEnabled());
     EXPECT_TRUE(analogReading->isEnabled()) << "its values are this logger's";
+    EXPECT_EQ(runs->count(), 0) << "the old logger's runs are not listed as its";
 }
 
 // The Port Map window's Status column follows the ports while it is up, without a Refresh.
