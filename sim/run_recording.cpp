@@ -26,10 +26,6 @@ std::tm calendarOf(int64_t clock) {
     return fields;
 }
 
-} // namespace
-
-namespace {
-
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kSwingTicks = 1200;  // one slow swing of the water's values: 5 minutes at 4 Hz
 constexpr double kTrackTicks = 2400;  // one turn of the mooring about its anchor
