@@ -59,11 +59,7 @@ std::vector<uint8_t> timeUnitSentence(int64_t clock, uint32_t timeStamp) {
     char body[64];
     std::snprintf(body, sizeof body, "GPZDA,%02d%02d%02d.%02u,%02d,%02d,%04d,00,00", f.tm_hour, f.tm_min, f.tm_sec,
                   unsigned(timeStamp % 10) * 10, f.tm_mday, f.tm_mon + 1, f.tm_year + 1900);
-    uint8_t sum = 0;
-    for (const char* c = body; *c; ++c) sum ^= uint8_t(*c);
-    char line[80];
-    const int n = std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, sum);
-    return {line, line + n};
+    return nmeaSentence(body);
 }
 
 } // namespace cv::sim

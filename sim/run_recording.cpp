@@ -26,28 +26,61 @@ std::tm calendarOf(int64_t clock) {
     return fields;
 }
 
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kSwingTicks = 1200;  // one slow swing of the water's values: 5 minutes at 4 Hz
+constexpr double kTrackTicks = 2400;  // one turn of the mooring about its anchor
+
 } // namespace
+
+std::vector<uint8_t> nmeaSentence(const char* body, bool garbled) {
+    uint8_t sum = 0;
+    for (const char* c = body; *c; ++c) sum ^= uint8_t(*c);
+    if (garbled) sum ^= 0x20;
+    std::vector<uint8_t> out{'$'};
+    appendText(out, body);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    appendText(out, tail);
+    return out;
+}
+
+InstrumentSource::InstrumentSource(uint32_t seed) : m_rng(seed) { m_phase = kTwoPi * (noise() + 1) / 2; }
+
+double InstrumentSource::noise() { return double(m_rng()) / 2147483647.5 - 1.0; }
+
+double InstrumentSource::wander(double& walk, double step) {
+    const double n = noise();
+    walk = 0.98 * walk + step * n;
+    return walk;
+}
 
 Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t clock, int analogScans) {
     Sections sections;
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
     const std::tm t = calendarOf(clock);
     char line[160];
     // Each value is drawn in a statement of its own: the order in which a call's arguments are
     // evaluated differs between compilers, and the same seed must give the same lines.
     const auto draw = [&](int count) {
         std::array<double, 3> v{};
-        for (int i = 0; i < count; ++i) v[size_t(i)] = noise(m_rng);
+        for (int i = 0; i < count; ++i) v[size_t(i)] = noise();
         return v;
     };
+    const double swing = kTwoPi * double(tick) / kSwingTicks + m_phase;
+    const double track = kTwoPi * double(tick) / kTrackTicks + m_phase;
     for (int port = 1; port <= 8; ++port) {
         if (!portDeliversData(setup, port)) continue;
         std::vector<uint8_t>& out = sections[port - 1];
+        std::array<double, 4>& walk = m_walks[size_t(port - 1)];
         switch (setupPortType(setup, port)) {
         case port::kBq5: {
-            const auto v = draw(3);
-            std::snprintf(line, sizeof line, "%05u,%7.3f,%6.2f,%5.1f\r\n", tick % 100000u, 12.5 + v[0],
-                          8.2 + 0.1 * v[1], 14.0 + 0.2 * v[2]);
+            const double temperature = 12.5 + 1.2 * std::sin(swing) + wander(walk[0], 0.01);
+            const double salinity = 35.03 + 0.02 * std::cos(swing) + wander(walk[1], 0.0005);
+            const double pressure = 100.0 + 3.0 * std::sin(0.5 * swing) + wander(walk[2], 0.02);
+            const double sensorNoise = 0.00005 * noise();
+            // Sea water near 15 degrees and 35 of salinity conducts about 4.29 S/m.
+            const double conductivity = 4.2914 + 0.09 * (temperature - 15.0) + 0.11 * (salinity - 35.0) + sensorNoise;
+            std::snprintf(line, sizeof line, "%7.4f,%7.5f,%7.3f,%7.4f\r\n", temperature, conductivity, pressure,
+                          salinity);
             appendText(out, line);
             break;
         }
@@ -59,16 +92,16 @@ Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t
             break;
         }
         case port::kGps: {
+            // Minutes of 48 N and 11 E, a few tens of metres about the anchor.
+            const double north = 7.0 + 0.02 * std::sin(track) + wander(walk[0], 0.0002);
+            const double east = 31.0 + 0.03 * std::cos(track) + wander(walk[1], 0.0002);
+            const double height = 2.0 + 0.5 * std::sin(0.5 * swing) + wander(walk[2], 0.02);
+            const bool garbled = m_rng() % kBadChecksumOneIn == 0;
             char body[120];
-            const int north = int(m_rng() % 1000);
-            const int east = int(m_rng() % 1000);
-            const double height = 2.0 + noise(m_rng);
-            std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,4807.%03d,N,01131.%03d,E,1,08,0.9,%.1f,M,46.9,M,,",
+            std::snprintf(body, sizeof body, "GPGGA,%02d%02d%02d.00,48%07.4f,N,011%07.4f,E,1,08,0.9,%.1f,M,46.9,M,,",
                           t.tm_hour, t.tm_min, t.tm_sec, north, east, height);
-            uint8_t sum = 0;
-            for (const char* c = body; *c; ++c) sum ^= uint8_t(*c);
-            std::snprintf(line, sizeof line, "$%s*%02X\r\n", body, sum);
-            appendText(out, line);
+            const std::vector<uint8_t> sentence = nmeaSentence(body, garbled);
+            out.insert(out.end(), sentence.begin(), sentence.end());
             break;
         }
         case port::kBinary:
@@ -82,7 +115,7 @@ Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t
             break;
         }
         default:
-            std::snprintf(line, sizeof line, "P%d,%05u,%8.3f\r\n", port, tick % 100000u, 20.0 + noise(m_rng));
+            std::snprintf(line, sizeof line, "P%d,%05u,%8.3f\r\n", port, tick % 100000u, 20.0 + noise());
             appendText(out, line);
             break;
         }
@@ -92,7 +125,7 @@ Sections InstrumentSource::next(const SetupRecord& setup, uint32_t tick, int64_t
     for (int sample = 0; sample < scans; ++sample) {
         for (int channel = 1; channel <= 7; ++channel) {
             if (setupAnalog(setup, channel) != 1) continue;
-            const int counts = 2000 + 300 * channel + int(std::lround(20.0 * noise(m_rng)));
+            const int counts = 2000 + 300 * channel + int(std::lround(20.0 * noise()));
             analog.push_back(uint8_t(counts >> 8));
             analog.push_back(uint8_t(counts));
         }

@@ -100,13 +100,14 @@ TEST(CvarchiveGolden, RecordedSimulatorStreamExportsAsCsv) {
 }
 
 // The numbers a scientist asks for: the position fields of the GGA sentences on port 3, and
-// port 1, where the loggers send plain lines and the time unit its ZDA sentence.
+// port 1, where the loggers send CTD lines (temperature first, salinity fourth) and the time
+// unit its ZDA sentence.
 TEST(CvarchiveGolden, RecordedSimulatorStreamFieldsAsCsv) {
     test::TempDir dir;
     const std::string path = (dir / "live.arc").string();
     ASSERT_NO_FATAL_FAILURE(recordSimulatorStream(path));
     std::string joined;
-    for (const char* specs : {"3:GPGGA:2,3:GPGGA:4,3:GPGGA:9", "1:2,1:4,1:GPZDA:1"}) {
+    for (const char* specs : {"3:GPGGA:2,3:GPGGA:4,3:GPGGA:9", "1:1,1:4,1:GPZDA:1"}) {
         const Outcome exported = cvarchive({"export", "--fields", specs, path});
         EXPECT_EQ(exported.status, kArchiveExitOk) << exported.err;
         EXPECT_EQ(exported.err, "");

@@ -2,11 +2,13 @@
 // sequence numbers, and each fault laid in on purpose.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "live_stream.h"
+#include "protocol/field_reader.h"
 #include "support/logger_line.h"
 
 namespace cv::test {
@@ -44,14 +46,10 @@ std::string section(const LoggerPacket& p, int k) {
     return std::string(p.bytes.begin() + long(at), p.bytes.begin() + long(at + be16(p.bytes, 12 + 2 * size_t(k - 1))));
 }
 
-bool nmeaChecksumHolds(const std::string& line) {
-    const size_t star = line.find('*');
-    if (line.empty() || line[0] != '$' || star == std::string::npos || line.substr(star + 3) != "\r\n") return false;
-    uint8_t sum = 0;
-    for (size_t i = 1; i < star; ++i) sum ^= uint8_t(line[i]);
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02X", sum);
-    return line.substr(star + 1, 2) == hex;
+// A port's one line without its CR LF, read as the host reads it (its views point into `section`).
+fields::ParsedLine lineOf(const std::string& section) {
+    EXPECT_TRUE(section.ends_with("\r\n")) << section;
+    return fields::parseLine(std::string_view(section).substr(0, section.size() - 2));
 }
 
 TEST(LiveStream, EveryUnitSendsWellFormedMuxPacketsWithItsInstrumentsData) {
@@ -69,15 +67,72 @@ TEST(LiveStream, EveryUnitSendsWellFormedMuxPacketsWithItsInstrumentsData) {
         EXPECT_EQ(sum, be16(p.bytes, 6));
         EXPECT_EQ(std::string(p.bytes.end() - 6, p.bytes.end() - 2), "####");
         if (unit == 0) {
-            EXPECT_TRUE(nmeaChecksumHolds(section(p, 1))) << section(p, 1);
+            EXPECT_EQ(lineOf(section(p, 1)).checksum, fields::Checksum::Good) << section(p, 1);
             EXPECT_EQ(section(p, 1).substr(0, 16), "$GPZDA,2213" + std::to_string(20 + i / 5) + ".00") << "the logger clock";
         } else {
             for (int port : {1, 2, 3}) EXPECT_EQ(section(p, port).substr(section(p, port).size() - 2), "\r\n");
-            EXPECT_TRUE(nmeaChecksumHolds(section(p, 3))) << "the GPS on port 3: " << section(p, 3);
+            EXPECT_EQ(lineOf(section(p, 3)).sentence, "GPGGA") << "the GPS on port 3";
             EXPECT_EQ(section(p, 4), "") << "port 4 drives a pump";
             EXPECT_EQ(section(p, 9).size(), size_t(2 * 2 * kScans)) << "two channels in use, 16 bits a reading";
         }
     }
+}
+
+// What a plot and a field reader get from a logger's instruments: a CTD line on port 1 whose
+// values drift without jumping and stay those of sea water, and GGA sentences on port 3 of a
+// slowly moving position, about one in fifty with a checksum the host must refuse. The same
+// seed gives the same bytes.
+TEST(LiveStream, InstrumentLinesDriftSlowlyAndNowAndThenASentenceFailsItsChecksum) {
+    constexpr int kIntervals = 2000;
+    const Streamed s = stream({2}, kIntervals);
+    ASSERT_EQ(s.framed.size(), size_t(kIntervals));
+    struct Range {
+        double low, high, step;  // plausible bounds, the largest change from one line to the next
+    };
+    const Range ctd[4] = {{10, 15, 0.08}, {3.8, 4.4, 0.01}, {95, 105, 0.2}, {34.9, 35.2, 0.005}};
+    const Range position[2] = {{4806.9, 4807.1, 0.002}, {1130.9, 1131.1, 0.002}};  // fields 2 and 4
+    std::vector<double> last(4), lastPosition(2), firstPosition(2);
+    int good = 0, bad = 0;
+    for (size_t i = 0; i < s.framed.size(); ++i) {
+        const std::string ctdText = section(s.framed[i], 1), ggaText = section(s.framed[i], 3);
+        const fields::ParsedLine ctdLine = lineOf(ctdText);
+        ASSERT_EQ(ctdLine.fields.size(), 4u) << ctdText;
+        for (size_t k = 0; k < 4; ++k) {
+            const std::optional<double> v = ctdLine.value(int(k + 1));
+            ASSERT_TRUE(v) << ctdText;
+            EXPECT_GE(*v, ctd[k].low) << ctdText;
+            EXPECT_LE(*v, ctd[k].high) << ctdText;
+            if (i > 0) {
+                EXPECT_LE(std::abs(*v - last[k]), ctd[k].step) << "field " << k + 1 << " of line " << i;
+            }
+            last[k] = *v;
+        }
+        const fields::ParsedLine gga = lineOf(ggaText);
+        ASSERT_EQ(gga.sentence, "GPGGA");
+        ASSERT_NE(gga.checksum, fields::Checksum::None);
+        if (gga.checksum == fields::Checksum::Bad) {
+            ++bad;
+            EXPECT_FALSE(gga.value(2)) << "a garbled sentence reads as gaps";
+            continue;
+        }
+        ++good;
+        for (size_t k = 0; k < 2; ++k) {
+            const std::optional<double> v = gga.value(int(2 * k + 2));
+            ASSERT_TRUE(v) << ggaText;
+            EXPECT_GE(*v, position[k].low);
+            EXPECT_LE(*v, position[k].high);
+            if (good > 1) {
+                EXPECT_LE(std::abs(*v - lastPosition[k]), position[k].step) << "line " << i;
+            }
+            if (good == 1) firstPosition[k] = *v;
+            lastPosition[k] = *v;
+        }
+    }
+    EXPECT_GE(bad, kIntervals / 200) << "about one in fifty";
+    EXPECT_LE(bad, kIntervals / 20) << "about one in fifty";
+    EXPECT_NE(lastPosition, firstPosition) << "the position moves";
+    const Streamed again = stream({2}, 50);
+    for (size_t i = 0; i < again.sent.size(); ++i) ASSERT_EQ(again.sent[i].packet, s.sent[i].packet) << "same seed";
 }
 
 TEST(LiveStream, SequenceNumbersCountPerUnitAndWrapAt256) {
