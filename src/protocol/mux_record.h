@@ -1,11 +1,14 @@
 #pragma once
 // The record of the live stream, of archive files and of a run file's ARCHIVE KRMUX records:
 // a 28-byte header (two kind bytes, the sender unit, its sequence number, the data length, a
-// time stamp in 10 ms units, the lengths of the nine sections), the sections back to back, and
+// time stamp, the lengths of the nine sections), the sections back to back, and
 // a 4-byte trailer ("####" as the host writes it). On the wire and in a run file the header's
 // numbers are big-endian; the host turns them little-endian ("host order") before anyone else
 // sees the record, and archive files keep them so. This is the one place that knows the
 // offsets; everyone else reads and writes through it.
+// The time stamp counts 10 ms in the records the PC logger builds (second kind byte 1); in the
+// logger's own records its unit is the logger's (the simulator counts tenths of a second), so
+// nothing here turns it into a clock time.
 #include <array>
 #include <cstddef>
 #include <cstdint>
