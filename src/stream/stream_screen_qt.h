@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include "stream/mux_stream.h"
+#include "stream/plot_model.h"
 #include "protocol/host_setup_part.h"
 
 class QWidget;
@@ -14,6 +15,7 @@ namespace cv {
 
 struct HostServices;
 class PacketReceiver;
+class PlotPanel;
 class RealTimePage;
 
 class StreamScreen : public QObject, public HostSetupPart {
@@ -25,6 +27,7 @@ public:
 
     RealTimePage* page() const { return m_page; }
     MuxStream& stream() { return m_stream; }
+    PlotPanel* plot() const { return m_plot; }
 
     // The receiver's hand-over of a framed mux record.
     void onMuxRecord(uint8_t* record, size_t length);
@@ -63,6 +66,8 @@ private:
     RealTimePage* m_page;
     MuxStream m_stream;
     ParsedDataTap m_parsed;
+    plot::PlotModel m_plotModel;
+    PlotPanel* m_plot;
     RawDisplayLines m_lines;
     RawDisplayBuffer m_loggerBytes;
     RawDisplayBuffer m_pcLoggerRecords;
