@@ -144,8 +144,8 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     auto* grid = new QGridLayout(this);
     grid->addLayout(polledRow, 0, 0, 1, 2);
     grid->addLayout(choice, 1, 0, 1, 2);
-    grid->addWidget(Memo1, 3, 0, 1, 2);
-    grid->addWidget(counters, 2, 1);
+    grid->addWidget(Memo1, 3, 0);
+    grid->addWidget(counters, 3, 1);
     grid->addLayout(send, 4, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(2, 3);
@@ -153,6 +153,6 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     m_grid = grid;
 }
 
-void RealTimePage::placePlot(QWidget* plot) { m_grid->addWidget(plot, 2, 0); }
+void RealTimePage::placePlot(QWidget* plot) { m_grid->addWidget(plot, 2, 0, 1, 2); }
 
 } // namespace cv

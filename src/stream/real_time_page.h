@@ -22,7 +22,7 @@ public:
 
     static const char* const kCaption;
 
-    // The live plot goes above the memo, beside the counters.
+    // The live plot goes above the memo and the counters.
     void placePlot(QWidget* plot);
 
     QPlainTextEdit* Memo1;

@@ -48,6 +48,8 @@ StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiv
 // The plot panel draws from the model this controller holds, so it goes first.
 StreamScreen::~StreamScreen() { delete m_plot; }
 
+PlotPanel* StreamScreen::plot() const { return m_plot; }
+
 void StreamScreen::showPolledButtons(bool shown) {
     m_page->Button3->setVisible(shown);
     m_page->Button4->setVisible(shown);

@@ -4,6 +4,7 @@
 // tick, shows the per-unit counters once a second and sends typed text and the polled wake and
 // sleep to the logger.
 #include <QObject>
+#include <QPointer>
 
 #include "stream/mux_stream.h"
 #include "stream/plot_model.h"
@@ -27,7 +28,7 @@ public:
 
     RealTimePage* page() const { return m_page; }
     MuxStream& stream() { return m_stream; }
-    PlotPanel* plot() const { return m_plot; }
+    PlotPanel* plot() const;
 
     // The receiver's hand-over of a framed mux record.
     void onMuxRecord(uint8_t* record, size_t length);
@@ -67,7 +68,7 @@ private:
     MuxStream m_stream;
     ParsedDataTap m_parsed;
     plot::PlotModel m_plotModel;
-    PlotPanel* m_plot;
+    QPointer<PlotPanel> m_plot;  // the tab widget may delete the page, and the panel with it, first
     RawDisplayLines m_lines;
     RawDisplayBuffer m_loggerBytes;
     RawDisplayBuffer m_pcLoggerRecords;
