@@ -10,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
@@ -85,7 +84,6 @@ void PlotView::paintEvent(QPaintEvent*) {
         painter.drawText(QPointF(px - fm.horizontalAdvance(label) / 2.0, area.bottom() + line + 1), label);
     }
 
-    painter.setRenderHint(QPainter::Antialiasing, true);
     for (int i = 0; i < plot::kTraces; ++i) {
         const plot::TraceChoice& c = m_model.trace(i);
         if (!c.on || c.spec.field < 1) continue;
@@ -108,24 +106,26 @@ void PlotView::paintEvent(QPaintEvent*) {
         if (!(high > low)) continue;
         const auto y = [&](double v) { return area.bottom() - (v - low) * area.height() / (high - low); };
 
-        QPainterPath path;
-        bool pen = false;
+        // Plain one-pixel polylines: a stroked, smoothed path of a few thousand dense points
+        // costs a second a redraw, a polyline well under a millisecond.
+        painter.setPen(QPen(kTraceColours[size_t(i)], 0));
+        painter.setClipRect(area);
+        QPolygonF run;
+        run.reserve(qsizetype(points.size()));
+        const auto flush = [&] {
+            if (run.size() == 1) painter.drawPoint(run.front());
+            else if (run.size() > 1) painter.drawPolyline(run);
+            run.clear();
+        };
         for (const plot::Point& p : points) {
             if (p.ms < from || p.ms > m_endMs || p.isGap()) {
-                pen = false;
+                flush();
                 continue;
             }
-            const QPointF at(x(p.ms), std::clamp(y(p.value), double(area.top()), double(area.bottom())));
-            if (pen)
-                path.lineTo(at);
-            else
-                path.moveTo(at);
-            pen = true;
+            run.append(QPointF(x(p.ms), std::clamp(y(p.value), double(area.top()), double(area.bottom()))));
             ++m_drawn[size_t(i)];
         }
-        painter.setPen(QPen(kTraceColours[size_t(i)], 1.5));
-        painter.setClipRect(area);
-        painter.drawPath(path);
+        flush();
         painter.setClipping(false);
         // Each trace's range beside the plot in its colour: traces 1 and 2 left, 3 and 4 right.
         const bool left = i < 2;
