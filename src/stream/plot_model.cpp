@@ -48,7 +48,7 @@ void PlotModel::takeLine(int logger, int port, std::string_view text, bool cut, 
             return s.spec.field == number && s.spec.sentence == line.sentence;
         });
         if (it == seen.end()) {
-            if (seen.size() == kMaxFieldsSeen) break;
+            if (seen.size() == kMaxFieldsSeen) continue;  // the ones already listed still get their values
             seen.push_back({fields::FieldSpec{port, std::string(line.sentence), number}, {}, 0});
             it = seen.end() - 1;
         }
@@ -125,7 +125,8 @@ void PlotModel::setTrace(int index, const TraceChoice& choice) {
     const bool sameData = t.choice.on == choice.on && t.choice.logger == choice.logger && t.choice.spec == choice.spec;
     t.choice = choice;
     if (sameData) return;  // a new axis range keeps the points
-    t = Trace{choice, {}, {}, 0, -1, 0, -1, 0};
+    t = Trace{};
+    t.choice = choice;
 }
 
 void PlotModel::setWindowMinutes(int minutes) {

@@ -74,6 +74,7 @@ public:
     // The trace's points, oldest first, within the window before its latest.
     const std::deque<Point>& points(int index) const { return m_traces.at(size_t(index)).points; }
     std::optional<double> lastValue(int index) const { return m_traces.at(size_t(index)).last; }
+    // When the trace's last line came; -1 while none has.
     int64_t lastMs(int index) const { return m_traces.at(size_t(index)).lastMs; }
     // Fields the lines of logger ID `logger`'s port `port` carried, in the order first seen.
     const std::vector<SeenField>& fieldsSeen(int logger, int port) const;
@@ -85,7 +86,7 @@ private:
         TraceChoice choice;
         std::deque<Point> points;
         std::optional<double> last;
-        int64_t lastMs = 0;       // arrival of the last line read, a gap or not
+        int64_t lastMs = -1;      // arrival of the last line read, a gap or not; -1 before any
         int64_t lastDataMs = -1;  // of the last value
         int64_t interval = 0;
         int64_t bucket = -1;       // time bucket of the last one or two points

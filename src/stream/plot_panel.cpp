@@ -54,6 +54,16 @@ PlotView::PlotView(plot::PlotModel& model, HostClock& clock, QWidget* parent)
     setPalette(p);
 }
 
+void PlotView::hold(bool held) {
+    m_frozen = held;
+    for (int i = 0; i < plot::kTraces; ++i) {
+        if (held)
+            m_held[size_t(i)] = m_model.points(i);
+        else
+            m_held[size_t(i)] = {};
+    }
+}
+
 void PlotView::paintEvent(QPaintEvent*) {
     ++m_paints;
     m_drawn.fill(0);
@@ -87,7 +97,7 @@ void PlotView::paintEvent(QPaintEvent*) {
     for (int i = 0; i < plot::kTraces; ++i) {
         const plot::TraceChoice& c = m_model.trace(i);
         if (!c.on || c.spec.field < 1) continue;
-        const std::deque<plot::Point>& points = m_model.points(i);
+        const std::deque<plot::Point>& points = m_frozen ? m_held[size_t(i)] : m_model.points(i);
         double low = c.low, high = c.high;
         if (c.autoRange) {
             low = std::numeric_limits<double>::max();
@@ -223,6 +233,7 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
         redrawStep();
     });
     connect(BTPlotPause, &QPushButton::toggled, this, [this](bool paused) {
+        PlotGraph->hold(paused);
         BTPlotPause->setText(paused ? "Resume" : "Pause");
         BTPlotPause->setAccessibleName(paused ? "Resume the plot" : "Pause the plot");
         redrawStep();
@@ -253,7 +264,7 @@ void PlotPanel::redrawStep() {
         fillFields(i);
         const plot::TraceChoice& c = m_model.trace(i);
         QString text;
-        if (c.on && c.spec.field >= 1 && m_model.lastMs(i) > 0) {
+        if (c.on && c.spec.field >= 1 && m_model.lastMs(i) >= 0) {
             const int64_t age = (now - m_model.lastMs(i)) / 1000;
             const QString value = m_model.lastValue(i) ? QString::number(*m_model.lastValue(i), 'g', 8) : "gap";
             text = value + "  " + (age < 60     ? QString::number(age) + " s ago"

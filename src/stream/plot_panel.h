@@ -31,6 +31,9 @@ public:
     PlotView(plot::PlotModel& model, HostClock& clock, QWidget* parent);
     // Where the window ends; while paused it stays where the pause found it.
     void setEndMs(int64_t ms) { m_endMs = ms; }
+    // While held, the view draws a copy of the points as they were, so a pause longer than the
+    // window still shows what it held.
+    void hold(bool held);
     // Points drawn by the last paint, per trace (gaps not counted).
     const std::array<int, plot::kTraces>& pointsDrawn() const { return m_drawn; }
     int paints() const { return m_paints; }
@@ -44,6 +47,8 @@ private:
     plot::PlotModel& m_model;
     HostClock& m_clock;
     int64_t m_endMs = 0;
+    bool m_frozen = false;
+    std::array<std::deque<plot::Point>, plot::kTraces> m_held;
     std::array<int, plot::kTraces> m_drawn{};
     int m_paints = 0;
 };

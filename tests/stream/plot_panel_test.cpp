@@ -61,6 +61,17 @@ TEST_F(PlotPanelTest, FieldChosenFromWhatThePortCarriedIsDrawn) {
     EXPECT_EQ(panel.PlotGraph->pointsDrawn()[0], 20);
     EXPECT_EQ(row().field->itemText(1), "2: 1000");
     EXPECT_EQ(row().last->text(), "1000  2 s ago");
+
+    // A pause longer than the window still shows what it held; Resume shows the present.
+    panel.BTPlotPause->click();
+    for (uint32_t ms = 3000; ms <= 70000; ms += 50) line(ms, "7.5,2\r\n");
+    panel.redrawStep();
+    panel.PlotGraph->grab();
+    EXPECT_EQ(panel.PlotGraph->pointsDrawn()[0], 20);
+    panel.BTPlotPause->click();
+    panel.redrawStep();
+    panel.PlotGraph->grab();
+    EXPECT_EQ(size_t(panel.PlotGraph->pointsDrawn()[0]), model.points(0).size());
 }
 
 // Nothing is drawn, listed or labelled while the page is not on screen.
