@@ -144,11 +144,15 @@ RealTimePage::RealTimePage(QWidget* parent) : QWidget(parent) {
     auto* grid = new QGridLayout(this);
     grid->addLayout(polledRow, 0, 0, 1, 2);
     grid->addLayout(choice, 1, 0, 1, 2);
-    grid->addWidget(Memo1, 2, 0);
-    grid->addWidget(counters, 2, 1);
-    grid->addLayout(send, 3, 0, 1, 2);
+    grid->addWidget(Memo1, 3, 0);
+    grid->addWidget(counters, 3, 1);
+    grid->addLayout(send, 4, 0, 1, 2);
     grid->setColumnStretch(0, 1);
-    grid->setRowStretch(2, 1);
+    grid->setRowStretch(2, 3);
+    grid->setRowStretch(3, 2);
+    m_grid = grid;
 }
+
+void RealTimePage::placePlot(QWidget* plot) { m_grid->addWidget(plot, 2, 0, 1, 2); }
 
 } // namespace cv

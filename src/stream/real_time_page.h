@@ -5,6 +5,7 @@
 #include <QWidget>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -20,6 +21,9 @@ public:
     explicit RealTimePage(QWidget* parent = nullptr);
 
     static const char* const kCaption;
+
+    // The live plot goes above the memo and the counters.
+    void placePlot(QWidget* plot);
 
     QPlainTextEdit* Memo1;
     QPushButton* BTDisplayRaw;
@@ -37,6 +41,9 @@ public:
     QLabel* LBUnit4;
     QPushButton* Button3;  // polled wake
     QPushButton* Button4;  // polled sleep
+
+private:
+    QGridLayout* m_grid;
 };
 
 } // namespace cv

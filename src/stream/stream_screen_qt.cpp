@@ -10,6 +10,7 @@
 #include <QSpinBox>
 
 #include "base/text_format.h"
+#include "stream/plot_panel.h"
 #include "stream/real_time_page.h"
 #include "link/receiver.h"
 #include "widgets/host_services.h"
@@ -18,8 +19,15 @@
 namespace cv {
 
 StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver)
-    : QObject(window), m_services(services), m_page(new RealTimePage(window)), m_stream(services.warnings) {
+    : QObject(window),
+      m_services(services),
+      m_page(new RealTimePage(window)),
+      m_stream(services.warnings),
+      m_plotModel(services.clock),
+      m_plot(new PlotPanel(m_plotModel, services.clock, PlotPanel::defaultSettingsPath(), m_page)) {
     m_stream.addConsumer(&m_parsed);
+    m_stream.addConsumer(&m_plotModel);
+    m_page->placePlot(m_plot);
     receiver.setRawTap([this](const uint8_t* bytes, size_t count) {
         const RawSelection& s = m_parsed.selection();
         if (s.on && s.source == int(RawSource::RawLoggerData)) m_loggerBytes.add(bytes, count);
@@ -37,7 +45,10 @@ StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiv
     unitCountersStep();
 }
 
-StreamScreen::~StreamScreen() = default;
+// The plot panel draws from the model this controller holds, so it goes first.
+StreamScreen::~StreamScreen() { delete m_plot; }
+
+PlotPanel* StreamScreen::plot() const { return m_plot; }
 
 void StreamScreen::showPolledButtons(bool shown) {
     m_page->Button3->setVisible(shown);

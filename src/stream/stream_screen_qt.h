@@ -4,8 +4,10 @@
 // tick, shows the per-unit counters once a second and sends typed text and the polled wake and
 // sleep to the logger.
 #include <QObject>
+#include <QPointer>
 
 #include "stream/mux_stream.h"
+#include "stream/plot_model.h"
 #include "protocol/host_setup_part.h"
 
 class QWidget;
@@ -14,6 +16,7 @@ namespace cv {
 
 struct HostServices;
 class PacketReceiver;
+class PlotPanel;
 class RealTimePage;
 
 class StreamScreen : public QObject, public HostSetupPart {
@@ -25,6 +28,7 @@ public:
 
     RealTimePage* page() const { return m_page; }
     MuxStream& stream() { return m_stream; }
+    PlotPanel* plot() const;
 
     // The receiver's hand-over of a framed mux record.
     void onMuxRecord(uint8_t* record, size_t length);
@@ -63,6 +67,8 @@ private:
     RealTimePage* m_page;
     MuxStream m_stream;
     ParsedDataTap m_parsed;
+    plot::PlotModel m_plotModel;
+    QPointer<PlotPanel> m_plot;  // the tab widget may delete the page, and the panel with it, first
     RawDisplayLines m_lines;
     RawDisplayBuffer m_loggerBytes;
     RawDisplayBuffer m_pcLoggerRecords;
