@@ -16,7 +16,7 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
     setObjectName("NetworkGB");
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(2);
-    const char* headings[] = {"Output", "Logger ID", "Port", "Protocol", "Address", "Net Port", "", "Lines sent, clients, dropped"};
+    const char* headings[] = {"Output", "Logger ID", "Logger Port", "Protocol", "Address", "Net Port", "", "Lines sent, clients, dropped"};
     for (int c = 0; c < int(std::size(headings)); ++c) grid->addWidget(new QLabel(headings[c], this), 0, c);
     for (int n = 0; n < kMaxOutputs; ++n) {
         const size_t i = size_t(n);
@@ -49,6 +49,7 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
         NetPcTime[i]->setToolTip("Begins each line with the PC time, YYYY-MM-DDThh:mm:ss.sss");
         NetFigures[i] = namedLabel(this, QString("NetFigures%1").arg(k), "Off");
         NetFigures[i]->setAccessibleName(who + " figures");
+        tellState(NetFigures[i], NetFigures[i]->text());
         NetFigures[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         NetFigures[i]->setMinimumWidth(120);
         showSpec(n, OutputSpec{2, 1, Protocol::Udp, "127.0.0.1", 5001 + n, false});
