@@ -19,7 +19,7 @@ std::optional<int> whole(std::string_view text, int low, int high) {
 constexpr const char* kLoggerFault = "a logger ID from 1 to 4 before the ':'";
 constexpr const char* kSectionFault = "a port from 1 to 9 between the ':' and the '='";
 constexpr const char* kPortFault = "a network port from 1 to 65535";
-constexpr const char* kHostFault = "an IPv4 address (192.168.1.255, 239.1.1.1) before the network port";
+constexpr const char* kHostFault = "an IPv4 address (192.168.1.255) before the network port";
 
 } // namespace
 
@@ -101,7 +101,7 @@ std::string figuresText(const OutputFigures& f, Protocol protocol) {
     if (!f.fault.empty()) return "Not running: " + f.fault;
     std::string text = format("%llu lines", static_cast<unsigned long long>(f.lines));
     if (protocol == Protocol::Tcp) {
-        text += format(", %d clients", f.clients);
+        text += format(f.clients == 1 ? ", %d client" : ", %d clients", f.clients);
         if (f.droppedClients > 0)
             text += format(", %llu dropped", static_cast<unsigned long long>(f.droppedClients));
     }

@@ -52,6 +52,8 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
         tellState(NetFigures[i], NetFigures[i]->text());
         NetFigures[i]->setTextInteractionFlags(Qt::TextSelectableByMouse);
         NetFigures[i]->setMinimumWidth(120);
+        // A long error must not widen the page past the window; the tooltip holds all of it.
+        NetFigures[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         showSpec(n, OutputSpec{2, 1, Protocol::Udp, "127.0.0.1", 5001 + n, false});
         QWidget* row[] = {NetOn[i], NetLogger[i], NetSection[i], NetProtocol[i], NetHost[i], NetPort[i], NetPcTime[i], NetFigures[i]};
         for (int c = 0; c < int(std::size(row)); ++c) grid->addWidget(row[c], k, c);

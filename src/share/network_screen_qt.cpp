@@ -63,8 +63,10 @@ void NetworkScreen::stop(int index) {
 void NetworkScreen::start(int index) {
     const size_t i = size_t(index);
     const OutputSpec spec = m_panel->specOf(index);
-    m_fault[i] = outputFault(spec);
-    if (!m_fault[i].empty()) return;
+    if (const std::string fault = outputFault(spec); !fault.empty()) {
+        m_fault[i] = "needs " + fault;
+        return;
+    }
     std::unique_ptr<NetworkOutput> out;
     if (spec.protocol == Protocol::Udp) out = std::make_unique<UdpOutput>(QHostAddress(qs(spec.host)), quint16(spec.port));
     else out = std::make_unique<TcpOutput>(quint16(spec.port));
@@ -97,6 +99,7 @@ void NetworkScreen::figuresStep() {
         const QString text = qs(figuresText(f, m_panel->specOf(n).protocol));
         if (m_panel->NetFigures[i]->text() != text) {
             m_panel->NetFigures[i]->setText(text);
+            m_panel->NetFigures[i]->setToolTip(text);
             tellState(m_panel->NetFigures[i], text);
         }
     }

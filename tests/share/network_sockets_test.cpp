@@ -102,6 +102,10 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
     EXPECT_EQ(again.panel()->NetSection[0]->value(), 3);
     EXPECT_EQ(again.panel()->NetPort[0]->value(), listener.localPort());
     EXPECT_FALSE(again.panel()->NetOn[1]->isChecked());
+    ASSERT_NE(again.output(0), nullptr);
+    again.panel()->NetOn[0]->setChecked(false);
+    EXPECT_EQ(again.output(0), nullptr);
+    EXPECT_EQ(again.panel()->NetFigures[0]->text(), "Off");
 }
 
 struct TcpRig {
