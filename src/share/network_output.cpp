@@ -19,7 +19,7 @@ std::optional<int> whole(std::string_view text, int low, int high) {
 constexpr const char* kLoggerFault = "a logger ID from 1 to 4 before the ':'";
 constexpr const char* kSectionFault = "a port from 1 to 9 between the ':' and the '='";
 constexpr const char* kPortFault = "a network port from 1 to 65535";
-constexpr const char* kHostFault = "an IPv4 address (192.168.1.255) before the network port";
+constexpr const char* kHostFault = "an IPv4 address such as 192.168.1.255";
 
 } // namespace
 
