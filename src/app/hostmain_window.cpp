@@ -30,6 +30,7 @@
 #include "pclogger/pclogger_page.h"
 #include "pclogger/pclogger_screen_qt.h"
 #include "settings/settings_screen_qt.h"
+#include "share/network_screen_qt.h"
 #include "setup/data_status_page.h"
 #include "setup/logger_control_page.h"
 #include "setup/logger_status_panel.h"
@@ -240,6 +241,10 @@ void TForm1::buildControllers() {
         m_env.portMap);
     // The recorder takes each record after the raw display and the PC logger's output lines.
     m_stream->stream().addConsumer(&m_recording->recorder());
+    // The network outputs share what the PC-Logger page shows, so they sit on it.
+    m_network = new share::NetworkScreen(this, m_stream->stream(), m_services.clock,
+                                         QString::fromStdString(m_env.networkSettingsFile));
+    m_pcLogger->page()->addGroup(m_network->panel());
     // A remark rides in a PC logger record, which only a running recording stores.
     m_pcLogger->annotationForm()->setRecordingTarget([this]() -> std::optional<std::string> {
         const ArchiveRecorder& recorder = m_recording->recorder();
@@ -477,6 +482,7 @@ void TForm1::Timer1000msTimer() {
     m_stream->unitCountersStep();
     m_upload->secondTick();
     m_pcLogger->trafficStep();
+    m_network->figuresStep();
     m_link->loopsStep();
 }
 

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "link/command_sender.h"
 #include "link/operator_commands.h"
@@ -33,6 +34,9 @@ class UploadScreen;
 class RecordingScreen;
 class SettingsScreen;
 class PcLoggerScreen;
+namespace share {
+class NetworkScreen;
+}
 
 // The outside world the window talks to; production and tests pass different ones.
 struct HostEnvironment {
@@ -45,6 +49,8 @@ struct HostEnvironment {
     // Where last.cvh is read at start-up and written at Exit (the working directory the
     // program started in); none: the window keeps no host setup file of its own.
     std::optional<std::filesystem::path> startupDirectory = std::nullopt;
+    // Where the network outputs' rows are kept; empty: they are not kept.
+    std::string networkSettingsFile = {};
 };
 
 class TForm1 : public QMainWindow, public PacketConsumer, private PageTabs {
@@ -86,6 +92,7 @@ public:
     SettingsScreen* settingsScreen() const { return m_settings; }
     HardwareScreen* hardwareScreen() const { return m_hardware; }
     PcLoggerScreen* pcLoggerScreen() const { return m_pcLogger; }
+    share::NetworkScreen* networkScreen() const { return m_network; }
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
     void onUploadBlock() override;
@@ -143,6 +150,7 @@ private:
     SettingsScreen* m_settings = nullptr;
     HardwareScreen* m_hardware = nullptr;
     PcLoggerScreen* m_pcLogger = nullptr;
+    share::NetworkScreen* m_network = nullptr;
 
 public:
     // Controls, named as the screens name them.

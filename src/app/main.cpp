@@ -15,6 +15,7 @@
 #include "app/operator_dialogs_qt.h"
 #include "app/serial_port_qt.h"
 #include "protocol/speed_choices.h"
+#include "share/network_screen_qt.h"
 
 namespace {
 
@@ -190,7 +191,8 @@ int main(int argc, char** argv) {
     std::error_code cwdError;
     const std::filesystem::path startupDirectory = std::filesystem::current_path(cwdError);
     cv::TForm1 window({clock, dialogs, serial, &portMap,
-                       cwdError ? std::nullopt : std::optional<std::filesystem::path>(startupDirectory)});
+                       cwdError ? std::nullopt : std::optional<std::filesystem::path>(startupDirectory),
+                       cv::share::NetworkScreen::defaultSettingsFile().toStdString()});
     dialogs.setParent(&window);
     cv::WarningBox& warnings = window.services().warnings;
     app.setReporter([&warnings](const std::string& what) { warnings.show("Program Error", what); });

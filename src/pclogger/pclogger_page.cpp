@@ -128,4 +128,9 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
     page->addStretch(1);
 }
 
+void PcLoggerPage::addGroup(QWidget* group) {
+    auto* page = static_cast<QVBoxLayout*>(layout());
+    page->insertWidget(page->count() - 1, group);
+}
+
 } // namespace cv

@@ -21,6 +21,8 @@ class PcLoggerPage : public QWidget {
     Q_OBJECT
 public:
     explicit PcLoggerPage(const PortMap* portMap, QWidget* parent = nullptr);
+    // A group of another subsystem's that belongs on this page, below its own controls.
+    void addGroup(QWidget* group);
 
     // Line n (0-based here): PortType<n+1>CB, DeckPort<n+1>CB, ...
     std::array<QComboBox*, pclogger::kLines> PortTypeCB{};

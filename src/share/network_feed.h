@@ -1,0 +1,174 @@
+#pragma once
+// The live stream's side of the network outputs: a stream consumer that cuts each output's
+// section into datagrams of whole lines (UDP) or hands it on as it is (TCP), and the rule that
+// keeps a TCP client that stopped reading from holding up the others or growing memory. No
+// sockets here: the sinks behind it are the Qt side's.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "share/network_output.h"
+#include "stream/stream_consumer.h"
+
+namespace cv::share {
+
+// Where one output's bytes go. Called from the stream's tick: it must return at once.
+class OutputSink {
+public:
+    virtual ~OutputSink() = default;
+    // UDP: one datagram. TCP: the next piece of the stream.
+    virtual void send(std::string_view bytes) = 0;
+};
+
+// Cuts bytes into datagrams of one line each, the line end sent as CR LF. CR, LF and CR LF each
+// end a line once, also split over two feeds; empty lines are not sent. A line may span any
+// number of feeds. A line too long for one datagram goes out in pieces, the line end in the
+// last, so the pieces put together are the line. Holds at most one datagram.
+class DatagramCutter {
+public:
+    DatagramCutter() = default;
+    explicit DatagramCutter(size_t maxDatagram) : m_max(maxDatagram) {}
+
+    // `prefix` begins each line that starts in these bytes.
+    template <class OnDatagram>
+    void feed(const uint8_t* bytes, size_t length, std::string_view prefix, OnDatagram&& datagram) {
+        for (size_t i = 0; i < length; ++i) {
+            const char c = char(bytes[i]);
+            if (c == '\r' || c == '\n') {
+                const bool secondOfPair = c == '\n' && m_afterCr;
+                m_afterCr = c == '\r';
+                if (secondOfPair || !m_open) continue;
+                m_datagram += "\r\n";
+                datagram(std::string_view(m_datagram));
+                m_datagram.clear();
+                m_open = false;
+                ++m_lines;
+                continue;
+            }
+            m_afterCr = false;
+            if (!m_open) {
+                m_datagram.assign(prefix);
+                m_open = true;
+            }
+            // The line end must still fit behind the last piece.
+            if (m_datagram.size() + 2 >= m_max) {
+                datagram(std::string_view(m_datagram));
+                m_datagram.clear();
+            }
+            m_datagram += c;
+        }
+    }
+    uint64_t lines() const { return m_lines; }
+
+private:
+    size_t m_max = kMaxDatagram;
+    std::string m_datagram;
+    bool m_open = false;
+    bool m_afterCr = false;
+    uint64_t m_lines = 0;
+};
+
+// The byte stream as it is, or with a prefix at the start of each line; counts the lines.
+class LinePrefixer {
+public:
+    // Calls piece(std::string_view) once with what these bytes become.
+    template <class OnPiece>
+    void feed(const uint8_t* bytes, size_t length, std::string_view prefix, OnPiece&& piece) {
+        m_out.clear();
+        for (size_t i = 0; i < length; ++i) {
+            const char c = char(bytes[i]);
+            const bool end = c == '\r' || c == '\n';
+            if (end && m_open) ++m_lines;
+            if (!end && !m_open && !prefix.empty()) m_out += prefix;
+            m_open = !end;
+            if (!prefix.empty()) m_out += c;
+        }
+        if (prefix.empty()) piece(std::string_view(reinterpret_cast<const char*>(bytes), length));
+        else piece(std::string_view(m_out));
+    }
+    uint64_t lines() const { return m_lines; }
+
+private:
+    std::string m_out;
+    bool m_open = false;
+    uint64_t m_lines = 0;
+};
+
+// One TCP client as the fan-out sees it.
+class StreamClient {
+public:
+    virtual ~StreamClient() = default;
+    // Bytes handed to the client that the network has not taken yet.
+    virtual size_t queued() const = 0;
+    virtual void write(std::string_view bytes) = 0;
+};
+
+// Hands the same bytes to every client. A client whose queue would go over the bound is given
+// up (the caller closes it) and counted with the bytes it missed, so the others go on and
+// memory stays flat.
+class ClientFanOut {
+public:
+    explicit ClientFanOut(size_t bound = kClientQueueBound) : m_bound(bound) {}
+
+    void add(StreamClient* client) { m_clients.push_back(client); }
+    void remove(StreamClient* client) { std::erase(m_clients, client); }
+    // Calls drop(StreamClient*) for each client given up, after the others had their bytes.
+    template <class OnDrop>
+    void send(std::string_view bytes, OnDrop&& drop) {
+        std::vector<StreamClient*> behind;
+        for (StreamClient* c : m_clients) {
+            const size_t queued = c->queued();
+            if (queued + bytes.size() > m_bound) {
+                behind.push_back(c);
+                m_bytesDropped += queued + bytes.size();
+                ++m_droppedClients;
+                continue;
+            }
+            c->write(bytes);
+        }
+        for (StreamClient* c : behind) {
+            remove(c);
+            drop(c);
+        }
+    }
+    int clients() const { return int(m_clients.size()); }
+    uint64_t droppedClients() const { return m_droppedClients; }
+    uint64_t bytesDropped() const { return m_bytesDropped; }
+
+private:
+    size_t m_bound;
+    std::vector<StreamClient*> m_clients;
+    uint64_t m_droppedClients = 0;
+    uint64_t m_bytesDropped = 0;
+};
+
+// The stream consumer: each running output gets its logger's section of every record.
+class NetworkTap : public StreamConsumer {
+public:
+    // `pcTime` gives the prefix of a line that starts now; asked once a record at most.
+    explicit NetworkTap(std::function<std::string()> pcTime) : m_pcTime(std::move(pcTime)) {}
+
+    // Output `index` (0-based) sends to `sink` from the next record on, with fresh line state.
+    void start(int index, const OutputSpec& spec, OutputSink* sink);
+    // Nothing more goes to the output's sink.
+    void stop(int index);
+    uint64_t lines(int index) const;
+
+    void takeRecord(const mux::RecordView& record) override;
+
+private:
+    struct Route {
+        OutputSpec spec;
+        OutputSink* sink = nullptr;
+        DatagramCutter cutter;
+        LinePrefixer prefixer;
+    };
+    std::function<std::string()> m_pcTime;
+    std::array<Route, kMaxOutputs> m_routes{};
+};
+
+} // namespace cv::share

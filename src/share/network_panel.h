@@ -1,0 +1,38 @@
+#pragma once
+// "Network": up to eight outputs of the live stream, one row each: on/off, logger ID, logger
+// port, UDP or TCP, the destination address, the network port, the PC time at each line, and
+// the output's figures.
+#include <QGroupBox>
+#include <array>
+
+#include "share/network_output.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+
+namespace cv::share {
+
+class NetworkPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit NetworkPanel(QWidget* parent = nullptr);
+
+    // Row n (0-based here): NetOn<n+1>, NetLogger<n+1>, ...
+    std::array<QCheckBox*, kMaxOutputs> NetOn{};
+    std::array<QSpinBox*, kMaxOutputs> NetLogger{};
+    std::array<QSpinBox*, kMaxOutputs> NetSection{};
+    std::array<QComboBox*, kMaxOutputs> NetProtocol{};
+    std::array<QLineEdit*, kMaxOutputs> NetHost{};
+    std::array<QSpinBox*, kMaxOutputs> NetPort{};
+    std::array<QCheckBox*, kMaxOutputs> NetPcTime{};
+    std::array<QLabel*, kMaxOutputs> NetFigures{};
+
+    OutputSpec specOf(int row) const;
+    // Fills a row's controls without a change signal.
+    void showSpec(int row, const OutputSpec& spec);
+};
+
+} // namespace cv::share

@@ -1,0 +1,148 @@
+#include "share/network_screen_qt.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QStandardPaths>
+
+#include "ports/host_clock.h"
+#include "share/network_panel.h"
+#include "share/network_sockets_qt.h"
+#include "stream/mux_stream.h"
+#include "widgets/widget_helpers.h"
+
+namespace cv::share {
+
+NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& clock, QString settingsFile)
+    : QObject(parent),
+      m_stream(stream),
+      m_tap([&clock] {
+          const int64_t now = clock.now();
+          return pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
+      }),
+      m_panel(new NetworkPanel),
+      m_settingsFile(std::move(settingsFile)) {
+    for (int n = 0; n < kMaxOutputs; ++n) {
+        const size_t i = size_t(n);
+        auto changed = [this, n] { rowChanged(n); };
+        connect(m_panel->NetOn[i], &QCheckBox::toggled, this, changed);
+        connect(m_panel->NetLogger[i], &QSpinBox::valueChanged, this, changed);
+        connect(m_panel->NetSection[i], &QSpinBox::valueChanged, this, changed);
+        connect(m_panel->NetProtocol[i], &QComboBox::activated, this, changed);
+        connect(m_panel->NetHost[i], &QLineEdit::editingFinished, this, changed);
+        connect(m_panel->NetPort[i], &QSpinBox::valueChanged, this, changed);
+        connect(m_panel->NetPcTime[i], &QCheckBox::toggled, this, changed);
+    }
+    load();
+    m_stream.addConsumer(&m_tap);
+    figuresStep();
+}
+
+// The tap stays registered: the window that owns this owns the stream too, and takes both down
+// together, the stream first.
+NetworkScreen::~NetworkScreen() {
+    if (!m_panel) return;
+    if (!m_panel->parent()) delete m_panel;
+    else m_panel->disconnect(this);
+}
+
+QString NetworkScreen::defaultSettingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/network.ini";
+}
+
+void NetworkScreen::stop(int index) {
+    m_tap.stop(index);
+    m_outputs[size_t(index)].reset();
+    m_fault[size_t(index)].clear();
+}
+
+void NetworkScreen::start(int index) {
+    const size_t i = size_t(index);
+    const OutputSpec spec = m_panel->specOf(index);
+    if (const std::string fault = outputFault(spec); !fault.empty()) {
+        m_fault[i] = "needs " + fault;
+        return;
+    }
+    std::unique_ptr<NetworkOutput> out;
+    if (spec.protocol == Protocol::Udp) out = std::make_unique<UdpOutput>(QHostAddress(qs(spec.host)), quint16(spec.port));
+    else out = std::make_unique<TcpOutput>(quint16(spec.port));
+    if (!out->start()) {
+        m_fault[i] = out->fault().toStdString();
+        return;
+    }
+    m_outputs[i] = std::move(out);
+    m_tap.start(index, spec, m_outputs[i].get());
+}
+
+// Any change restarts the output with what the row now says, so what runs is what is shown.
+void NetworkScreen::rowChanged(int index) {
+    const size_t i = size_t(index);
+    m_panel->NetHost[i]->setEnabled(m_panel->NetProtocol[i]->currentIndex() == 0);
+    stop(index);
+    if (m_panel->NetOn[i]->isChecked()) start(index);
+    save();
+    figuresStep();
+}
+
+void NetworkScreen::figuresStep() {
+    for (int n = 0; n < kMaxOutputs; ++n) {
+        const size_t i = size_t(n);
+        OutputFigures f;
+        if (m_outputs[i]) f = m_outputs[i]->figures();
+        f.on = m_panel->NetOn[i]->isChecked();
+        f.fault = m_fault[i];
+        f.lines = m_outputs[i] ? m_tap.lines(n) : 0;
+        const QString text = qs(figuresText(f, m_panel->specOf(n).protocol));
+        if (m_panel->NetFigures[i]->text() != text) {
+            m_panel->NetFigures[i]->setText(text);
+            m_panel->NetFigures[i]->setToolTip(text);
+            tellState(m_panel->NetFigures[i], text);
+        }
+    }
+}
+
+void NetworkScreen::load() {
+    if (m_settingsFile.isEmpty()) return;
+    QSettings s(m_settingsFile, QSettings::IniFormat);
+    for (int n = 0; n < kMaxOutputs; ++n) {
+        s.beginGroup(QString("output%1").arg(n + 1));
+        OutputSpec spec = m_panel->specOf(n);
+        spec.logger = s.value("logger", spec.logger).toInt();
+        spec.section = s.value("port", spec.section).toInt();
+        spec.protocol = s.value("protocol").toString() == "tcp" ? Protocol::Tcp : Protocol::Udp;
+        spec.host = s.value("address", qs(spec.host)).toString().toStdString();
+        spec.port = s.value("netport", spec.port).toInt();
+        spec.pcTime = s.value("pctime", false).toBool();
+        const bool on = s.value("on", false).toBool();
+        s.endGroup();
+        m_panel->showSpec(n, spec);
+        {
+            const QSignalBlocker block(m_panel->NetOn[size_t(n)]);
+            m_panel->NetOn[size_t(n)]->setChecked(on);
+        }
+        if (on) start(n);
+    }
+}
+
+void NetworkScreen::save() const {
+    if (m_settingsFile.isEmpty()) return;
+    QSettings s(m_settingsFile, QSettings::IniFormat);
+    for (int n = 0; n < kMaxOutputs; ++n) {
+        const OutputSpec spec = m_panel->specOf(n);
+        s.beginGroup(QString("output%1").arg(n + 1));
+        s.setValue("on", m_panel->NetOn[size_t(n)]->isChecked());
+        s.setValue("logger", spec.logger);
+        s.setValue("port", spec.section);
+        s.setValue("protocol", spec.protocol == Protocol::Tcp ? "tcp" : "udp");
+        s.setValue("address", qs(spec.host));
+        s.setValue("netport", spec.port);
+        s.setValue("pctime", spec.pcTime);
+        s.endGroup();
+    }
+}
+
+} // namespace cv::share

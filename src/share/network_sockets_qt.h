@@ -1,0 +1,74 @@
+#pragma once
+// The sockets behind the network outputs. Nothing here waits: a datagram the system will not
+// take is counted, a TCP client's bytes go into Qt's write buffer, which the fan-out keeps
+// bounded, and whatever a client sends is read and thrown away.
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "share/network_feed.h"
+
+class QTcpServer;
+class QTcpSocket;
+class QUdpSocket;
+
+namespace cv::share {
+
+// An output's socket side: it takes what the tap sends and tells its figures.
+class NetworkOutput : public QObject, public OutputSink {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    // Opens the socket; false with the reason in fault() when it cannot.
+    virtual bool start() = 0;
+    // Lines are the tap's; the rest is the socket's.
+    virtual OutputFigures figures() const = 0;
+    const QString& fault() const { return m_fault; }
+
+protected:
+    QString m_fault;
+};
+
+class UdpOutput : public NetworkOutput {
+    Q_OBJECT
+public:
+    UdpOutput(const QHostAddress& destination, quint16 port, QObject* parent = nullptr);
+    bool start() override;
+    void send(std::string_view bytes) override;
+    OutputFigures figures() const override;
+
+private:
+    QUdpSocket* m_socket;
+    QHostAddress m_destination;
+    quint16 m_port;
+    uint64_t m_errors = 0;
+    uint64_t m_bytesDropped = 0;
+    QString m_lastError;
+};
+
+class TcpOutput : public NetworkOutput {
+    Q_OBJECT
+public:
+    TcpOutput(quint16 port, size_t queueBound = kClientQueueBound, QObject* parent = nullptr);
+    ~TcpOutput() override;
+    bool start() override;
+    void send(std::string_view bytes) override;
+    OutputFigures figures() const override;
+    // The port actually listened on (the one asked for, or the system's choice for 0).
+    quint16 listeningPort() const;
+
+private:
+    struct Client;
+    void accept();
+    void forget(QTcpSocket* socket, bool abort);
+
+    QTcpServer* m_server;
+    quint16 m_port;
+    ClientFanOut m_fanOut;
+    std::vector<std::unique_ptr<Client>> m_clients;
+    QString m_lastError;
+};
+
+} // namespace cv::share

@@ -1,0 +1,194 @@
+// Real sockets on 127.0.0.1: what a listener on the network receives from the live stream.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QNetworkDatagram>
+#include <QSpinBox>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUdpSocket>
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "base/bytes.h"
+#include "share/network_screen_qt.h"
+#include "share/network_sockets_qt.h"
+#include "stream/mux_stream.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace cv::share {
+namespace {
+
+constexpr int kDeadlineMs = 10000;
+
+// A record of `unit` as it arrives on the line, `bytes` in section `section`.
+std::vector<uint8_t> muxRecord(int unit, int seq, int section, const std::string& bytes) {
+    std::vector<uint8_t> r(mux::kOverhead + bytes.size(), 0);
+    r[0] = 1;
+    r[2] = uint8_t(unit);
+    r[3] = uint8_t(seq);
+    putU16be(&r[4], uint16_t(bytes.size()));
+    putU16be(&r[10 + 2 * (section - 1)], uint16_t(bytes.size()));
+    std::copy(bytes.begin(), bytes.end(), r.begin() + mux::kHeaderLength);
+    std::copy_n("####", 4, r.end() - 4);
+    return r;
+}
+
+// The same record with its header in host order, as consumers get it.
+std::vector<uint8_t> hostRecord(int unit, int seq, int section, const std::string& bytes) {
+    std::vector<uint8_t> r = muxRecord(unit, seq, section, bytes);
+    mux::headerToHostOrder(r.data());
+    return r;
+}
+
+struct StreamRig {
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    MuxStream stream{warnings};
+    test::FakeClock clock;
+    int seq = 0;
+    void feed(int unit, int section, const std::string& bytes) {
+        std::vector<uint8_t> r = muxRecord(unit, seq++ & 0xFF, section, bytes);
+        stream.acceptMuxRecord(r.data(), r.size());
+    }
+};
+
+TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRowIsKept) {
+    test::TempDir dir;
+    const QString settings = QString::fromStdString((dir / "network.ini").string());
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
+    std::vector<std::string> got;
+    QObject::connect(&listener, &QUdpSocket::readyRead, [&] {
+        while (listener.hasPendingDatagrams()) got.push_back(listener.receiveDatagram().data().toStdString());
+    });
+
+    StreamRig rig;
+    auto screen = std::make_unique<NetworkScreen>(nullptr, rig.stream, rig.clock, settings);
+    NetworkPanel* panel = screen->panel();
+    panel->NetSection[0]->setValue(3);
+    panel->NetPort[0]->setValue(listener.localPort());
+    panel->NetOn[0]->setChecked(true);
+
+    std::string text;
+    std::vector<std::string> lines;
+    for (int i = 0; i < 200; ++i) {
+        lines.push_back("$XX," + std::to_string(i) + ",12.5\r\n");
+        text += lines.back();
+    }
+    // Records cut the text anywhere, so lines span records; another port and logger go elsewhere.
+    for (size_t at = 0, n = 0; at < text.size(); at += 37, ++n) {
+        rig.feed(2, 3, text.substr(at, 37));
+        rig.feed(2, 1, "not this port\r\n");
+        rig.feed(3, 3, "not this logger\r\n");
+        if (n % 10 != 9) continue;
+        // As between two ticks: what was sent arrives before more is sent.
+        const size_t whole = size_t(std::count(text.begin(), text.begin() + long(std::min(at + 37, text.size())), '\n'));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() >= whole; }, kDeadlineMs));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() >= lines.size(); }, kDeadlineMs));
+    EXPECT_EQ(got, lines);
+    screen->figuresStep();
+    EXPECT_EQ(panel->NetFigures[0]->text(), "200 lines, 0 bytes dropped");
+
+    screen.reset();
+    NetworkScreen again(nullptr, rig.stream, rig.clock, settings);
+    EXPECT_TRUE(again.panel()->NetOn[0]->isChecked());
+    EXPECT_EQ(again.panel()->NetSection[0]->value(), 3);
+    EXPECT_EQ(again.panel()->NetPort[0]->value(), listener.localPort());
+    EXPECT_FALSE(again.panel()->NetOn[1]->isChecked());
+    ASSERT_NE(again.output(0), nullptr);
+    again.panel()->NetOn[0]->setChecked(false);
+    EXPECT_EQ(again.output(0), nullptr);
+    EXPECT_EQ(again.panel()->NetFigures[0]->text(), "Off");
+}
+
+struct TcpRig {
+    explicit TcpRig(size_t bound = kClientQueueBound) : out(0, bound) {
+        EXPECT_TRUE(out.start());
+        tap.start(0, OutputSpec{2, 1, Protocol::Tcp, "", 0, false}, &out);
+    }
+    // One record through the tap, the way the stream's tick hands it on; returns how long it took.
+    std::chrono::nanoseconds feed(const std::string& bytes) {
+        const std::vector<uint8_t> r = hostRecord(2, seq++ & 0xFF, 1, bytes);
+        const auto start = std::chrono::steady_clock::now();
+        tap.takeRecord(mux::RecordView(r.data(), r.size()));
+        return std::chrono::steady_clock::now() - start;
+    }
+    NetworkTap tap{[] { return std::string(); }};
+    TcpOutput out;
+    int seq = 0;
+};
+
+struct Reader {
+    QTcpSocket socket;
+    std::string got;
+    explicit Reader(quint16 port) {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { got += socket.readAll().toStdString(); });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+};
+
+TEST(NetworkSockets, TwoTcpClientsGetTheSameBytes) {
+    TcpRig rig;
+    Reader a(rig.out.listeningPort()), b(rig.out.listeningPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.out.figures().clients == 2; }, kDeadlineMs));
+    std::string sent;
+    for (int i = 0; i < 100; ++i) {
+        const std::string piece = "12.3," + std::to_string(i) + (i % 3 ? ",x" : "\r\n");
+        rig.feed(piece);
+        sent += piece;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return a.got.size() >= sent.size() && b.got.size() >= sent.size(); }, kDeadlineMs));
+    EXPECT_EQ(a.got, sent);
+    EXPECT_EQ(b.got, sent);
+}
+
+TEST(NetworkSockets, AClientThatStopsReadingIsDroppedWhileTheOtherGoesOnAndTheTickStaysShort) {
+    constexpr size_t kBound = 64 * 1024;
+    TcpRig rig(kBound);
+    Reader reader(rig.out.listeningPort());
+    // The stalled client never reads; a small receive window makes its backlog reach the
+    // server's queue soon.
+    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(stalled, 0);
+    const int small = 4096;
+    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(rig.out.listeningPort());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.out.figures().clients == 2; }, kDeadlineMs));
+
+    const std::string record(4000, 'x');
+    std::string sent;
+    std::chrono::nanoseconds longest{0};
+    // Far more than the stalled client's queue and the system's buffers can hold.
+    // Half a queue between two rounds of the event loop, as between two ticks.
+    auto batch = [&] {
+        for (int n = 0; n < 8; ++n) {
+            longest = std::max(longest, rig.feed(record));
+            sent += record;
+        }
+        return QTest::qWaitFor([&] { return reader.got.size() >= sent.size(); }, kDeadlineMs);
+    };
+    for (int n = 0; n < 2000 && rig.out.figures().droppedClients == 0; ++n) ASSERT_TRUE(batch());
+    ASSERT_EQ(rig.out.figures().droppedClients, 1u);
+    for (int n = 0; n < 10; ++n) ASSERT_TRUE(batch());
+    EXPECT_EQ(reader.got.size(), sent.size());
+    EXPECT_EQ(reader.got, sent);
+    const OutputFigures f = rig.out.figures();
+    EXPECT_EQ(f.clients, 1);
+    EXPECT_GT(f.bytesDropped, kBound);
+    EXPECT_LT(longest, std::chrono::milliseconds(20));
+    ::close(stalled);
+}
+
+} // namespace
+} // namespace cv::share
