@@ -1,5 +1,7 @@
 #include "stream/plot_panel.h"
 
+#include <utility>
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -35,7 +37,13 @@ int64_t markStepMs(int64_t windowMs) {
     return 600000;
 }
 
-QString rangeText(double v) { return QString::number(v, 'g', 5); }
+// The two ends of a trace's range with as many digits as it takes to tell them apart (a position
+// that moves in its fourth decimal would otherwise read "4807" at both ends).
+std::pair<QString, QString> rangeTexts(double high, double low) {
+    int digits = 5;
+    while (digits < 12 && high != low && QString::number(high, 'g', digits) == QString::number(low, 'g', digits)) ++digits;
+    return {QString::number(high, 'g', digits), QString::number(low, 'g', digits)};
+}
 
 // "3" for a plain line's field, "GPGGA:2" for a sentence's.
 QString fieldName(const fields::FieldSpec& s) {
@@ -140,7 +148,7 @@ void PlotView::paintEvent(QPaintEvent*) {
         // Each trace's range beside the plot in its colour: traces 1 and 2 left, 3 and 4 right.
         const bool left = i < 2;
         const int row = i % 2;
-        const QString top = rangeText(high), bottom = rangeText(low);
+        const auto [top, bottom] = rangeTexts(high, low);
         const auto place = [&](const QString& s) {
             return left ? double(area.left() - 4 - fm.horizontalAdvance(s)) : double(area.right() + 4);
         };
