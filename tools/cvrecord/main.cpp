@@ -77,7 +77,9 @@ const char* const kEpilogue =
     "archive file cannot be opened, 2 for a usage error, 3 when another program (the window or "
     "another cvrecord) has the port.\n"
     "A status line (records, gaps, file, bytes) is printed once a minute and on SIGUSR1. A device "
-    "that disappears is looked for again every few seconds and the recording goes on.";
+    "that disappears is looked for again every few seconds and the recording goes on.\n"
+    "As a service, 'systemctl enable --now cvrecord@NAME' runs it with the options set as "
+    "CVRECORD_OPTIONS=... in /etc/cvrecord/NAME.conf, restarting it when it fails.";
 
 cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
     cv::cli::CommandLine line(
