@@ -100,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"cvrecord", "--logger-port 1", "one of --continuous, --hourly or --daily is required"},
                       UsageCase{"cvrecord", "--logger-port 1 --hourly a --daily b",
                                 "--continuous, --hourly and --daily exclude one another"},
+                      UsageCase{"cvrecord", "--logger-port 1 --daily b --udp 2:1=5001",
+                                "--udp '2:1=5001': expected LOGGER:SECTION=HOST:PORT"},
                       UsageCase{"cvrecord", "--logger-port 13 --daily b",
                                 "--logger-port '13': expected a COM number from 1 to 12"}));
 

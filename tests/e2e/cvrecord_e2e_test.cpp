@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -184,6 +186,24 @@ TEST_F(CvrecordEndToEnd, APortInUseIsRefusedWithItsOwnStatus) {
     EXPECT_EQ(recorder.wait(), 3);
     EXPECT_NE(recorder.err().find("is in use by another program"), std::string::npos) << recorder.err();
     EXPECT_FALSE(std::filesystem::exists(dir / "cv.arc"));
+}
+
+TEST_F(CvrecordEndToEnd, ANetworkOutputThatCannotStartEndsItBeforeAnyRecording) {
+    StreamingLogger logger;
+    const int busy = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(busy, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(busy, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(busy, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+    Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
+                            (dir / "cv.arc").string(), "--tcp", "2:1=" + port});
+    EXPECT_EQ(recorder.wait(), 4);
+    EXPECT_NE(recorder.err().find("2:1=" + port), std::string::npos) << recorder.err();
+    ::close(busy);
 }
 
 TEST_F(CvrecordEndToEnd, ADeviceThatComesBackGoesOnInTheSameFile) {

@@ -16,12 +16,16 @@
 #include "link/port_map.h"
 #include "protocol/speed_choices.h"
 #include "recorder_service.h"
+#include "share/network_feed.h"
+#include "share/network_output.h"
+#include "share/network_sockets_qt.h"
 
 namespace {
 
 constexpr const char* kProgram = "cvrecord";
 constexpr int kExitFailed = 1;     // the port or the file could not be opened
 constexpr int kExitPortTaken = 3;  // another program records from (or shows) the port
+constexpr int kExitOutputFailed = 4;  // a network output could not start (its port in use, say)
 constexpr int kReceiveMs = 5;      // the window's receive tick
 
 int g_signalPipe[2] = {-1, -1};
@@ -70,12 +74,14 @@ struct Options {
     int speedChoice = 6;  // 9600
     cv::RecordingMode mode = cv::recording::kOff;
     std::string name;
+    std::vector<cv::share::OutputSpec> outputs;
 };
 
 const char* const kEpilogue =
     "Exit status: 0 after SIGTERM or SIGINT (the file closed and on the disk), 1 when the port or the "
     "archive file cannot be opened, 2 for a usage error, 3 when another program (the window or "
-    "another cvrecord) has the port.\n"
+    "another cvrecord) has the port, 4 when a network output cannot start (its TCP port in use, a bad "
+    "address).\n"
     "A status line (records, gaps, file, bytes) is printed once a minute and on SIGUSR1. A device "
     "that disappears is looked for again every few seconds and the recording goes on.\n"
     "As a service, 'systemctl enable --now cvrecord@NAME' runs it with the options set as "
@@ -84,11 +90,11 @@ const char* const kEpilogue =
 cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
     cv::cli::CommandLine line(
         kProgram,
-        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE)"},
+        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE) "
+         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]..."},
         "Records the KR-8 logger's live stream from the logger port into archive files, as the window's "
         "Record buttons do: the same names, the same bytes. Needs no display.",
         kEpilogue);
-    std::string mappingFault;
     line.option("--com", "N=DEVICE", "Map COM number N (1 to 12) to DEVICE (repeatable); comports.cfg is read first.",
                 [&](const std::string& v) -> std::string {
                     cv::PortMap probe;
@@ -124,6 +130,23 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     line.option("--continuous", "FILE", "Record into one file (emptied first).", mode(cv::recording::kContinuous));
     line.option("--hourly", "BASE", "Record one file per clock hour, named from BASE.", mode(cv::recording::kHourly));
     line.option("--daily", "BASE", "Record one file per day, named from BASE.", mode(cv::recording::kDaily));
+    auto output = [&o](cv::share::Protocol protocol, const char* form) {
+        return [&o, protocol, form](const std::string& v) -> std::string {
+            std::string fault;
+            const auto spec = cv::share::parseOutputSpec(v, fault);
+            if (!spec || spec->protocol != protocol) return form;
+            if (o.outputs.size() >= size_t(cv::share::kMaxOutputs)) return "at most 8 network outputs";
+            o.outputs.push_back(*spec);
+            return {};
+        };
+    };
+    line.group("Network outputs (as on the window's PC-Logger page)");
+    line.option("--udp", "LOGGER:SECTION=HOST:PORT",
+                "Send the lines of a logger's section (port 1..8, 9) as UDP datagrams to HOST:PORT (repeatable).",
+                output(cv::share::Protocol::Udp, "LOGGER:SECTION=HOST:PORT"));
+    line.option("--tcp", "LOGGER:SECTION=PORT",
+                "Serve a logger's section as a TCP stream on PORT to every client (repeatable).",
+                output(cv::share::Protocol::Tcp, "LOGGER:SECTION=PORT"));
     cv::cli::Verdict verdict = line.parse(args);
     if (!verdict.run()) return verdict;
     if (line.count("--continuous") + line.count("--hourly") + line.count("--daily") > 1)
@@ -165,6 +188,27 @@ int main(int argc, char** argv) {
     }
     if (!service.startRecording(options.mode, options.name)) return kExitFailed;
 
+    cv::share::NetworkTap tap([&clock] {
+        const int64_t now = clock.now();
+        return cv::share::pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
+    });
+    std::vector<std::unique_ptr<cv::share::NetworkOutput>> outputs;
+    for (const cv::share::OutputSpec& spec : options.outputs) {
+        std::unique_ptr<cv::share::NetworkOutput> out;
+        if (spec.protocol == cv::share::Protocol::Udp)
+            out = std::make_unique<cv::share::UdpOutput>(QHostAddress(QString::fromStdString(spec.host)),
+                                                          quint16(spec.port));
+        else
+            out = std::make_unique<cv::share::TcpOutput>(quint16(spec.port));
+        if (!out->start()) {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, spec.text().c_str(), out->fault().toStdString().c_str());
+            return kExitOutputFailed;
+        }
+        tap.start(int(outputs.size()), spec, out.get());
+        outputs.push_back(std::move(out));
+    }
+    if (!outputs.empty()) service.stream().addConsumer(&tap);
+
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return kExitFailed;
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -198,6 +242,7 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
 
     app.exec();
+    service.stream().removeConsumer(&tap);
     service.stop();
     printStatus();
     return cv::cli::kExitOk;
