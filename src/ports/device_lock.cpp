@@ -31,7 +31,8 @@ bool DeviceLock::take(const std::string& device) {
     if (held() && device == m_device) return true;
     release();
     const std::string path = lockPathFor(device);
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // Read-only is enough for flock, and lets a user's window lock a file a service made.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return true;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         m_taken = errno == EWOULDBLOCK;

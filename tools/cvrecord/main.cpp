@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -35,12 +36,15 @@ extern "C" void onSignal(int number) {
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// The boxes the window would show become lines on standard error; none waits.
+// The boxes the window would show become lines on standard error; none waits. While `quiet`
+// says so they are left out (the program says it better itself).
 class StderrDialogs : public cv::SilentDialogs {
 public:
     using cv::SilentDialogs::ask;
+    std::function<bool()> quiet;
     cv::Answer ask(const std::string& caption, const std::string& text, cv::Buttons, cv::Icon) override {
-        std::fprintf(stderr, "%s: %s: %s\n", kProgram, caption.c_str(), text.c_str());
+        if (!quiet || !quiet())
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, caption.c_str(), text.c_str());
         return cv::Answer::Ok;
     }
 };
@@ -176,6 +180,7 @@ int main(int argc, char** argv) {
     cv::SystemClock clock;
     StderrDialogs dialogs;
     RecorderSerialFactory serial(portMap);
+    dialogs.quiet = [&serial] { return serial.lastTaken(); };
     cv::RecorderService service(clock, serial, dialogs);
     const std::string device = portMap.deviceFor(options.loggerPort);
     if (!service.openLoggerPort(options.loggerPort, options.speedChoice)) {
