@@ -49,10 +49,11 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadli
 
 // The simulated logger streaming on a pseudo-terminal, every packet it sends kept.
 struct StreamingLogger {
-    StreamingLogger() : sim(options()) { device = sim.line().startPty(); }
+    explicit StreamingLogger(int64_t clockOffset = 0) : sim(options(clockOffset)) { device = sim.line().startPty(); }
     ~StreamingLogger() { sim.line().stop(); }
-    Kr8SimOptions options() {
+    Kr8SimOptions options(int64_t clockOffset) {
         Kr8SimOptions o;
+        o.clockOffsetSeconds = clockOffset;
         o.streamInterval = 40ms;
         o.faults.stream.gapEvery = 9;
         o.faults.stream.duplicateEvery = 7;
@@ -175,6 +176,18 @@ TEST_F(CvrecordEndToEnd, RecordsWhatTheWindowWouldAndEndsWholeOnSigterm) {
     EXPECT_EQ(walk(dir / "cv.arc", records), "");
     EXPECT_GT(records, 60u);
     EXPECT_NE(recorder.out().find("records " + std::to_string(records) + ","), std::string::npos) << recorder.out();
+}
+
+TEST_F(CvrecordEndToEnd, TimeSyncSetsALoggerClockThatIsOff) {
+    StreamingLogger logger(600);
+    Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--daily", (dir / "day").string(),
+                            "--time-sync"});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    EXPECT_TRUE(waitFor([&] { return std::abs(logger.sim.logger().clockOffset()) < 5; }, 15s))
+        << logger.sim.logger().clockOffset();
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.wait(), 0);
+    EXPECT_NE(recorder.out().find(", clock sets 1"), std::string::npos) << recorder.out();
 }
 
 TEST_F(CvrecordEndToEnd, APortInUseIsRefusedWithItsOwnStatus) {

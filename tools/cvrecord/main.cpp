@@ -79,6 +79,7 @@ struct Options {
     cv::RecordingMode mode = cv::recording::kOff;
     std::string name;
     std::vector<cv::share::OutputSpec> outputs;
+    bool timeSync = false;
 };
 
 const char* const kEpilogue =
@@ -95,7 +96,7 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     cv::cli::CommandLine line(
         kProgram,
         {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE) "
-         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]..."},
+         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]... [--time-sync]"},
         "Records the KR-8 logger's live stream from the logger port into archive files, as the window's "
         "Record buttons do: the same names, the same bytes. Needs no display.",
         kEpilogue);
@@ -134,6 +135,8 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     line.option("--continuous", "FILE", "Record into one file (emptied first).", mode(cv::recording::kContinuous));
     line.option("--hourly", "BASE", "Record one file per clock hour, named from BASE.", mode(cv::recording::kHourly));
     line.option("--daily", "BASE", "Record one file per day, named from BASE.", mode(cv::recording::kDaily));
+    line.flag("--time-sync", o.timeSync,
+              "Keep the logger's clock in step with the PC's, as the window's automatic time update does.");
     auto output = [&o](cv::share::Protocol protocol, const char* form) {
         return [&o, protocol, form](const std::string& v) -> std::string {
             std::string fault;
@@ -191,6 +194,7 @@ int main(int argc, char** argv) {
         }
         return kExitFailed;
     }
+    service.setTimeSync(options.timeSync);
     if (!service.startRecording(options.mode, options.name)) return kExitFailed;
 
     cv::share::NetworkTap tap([&clock] {

@@ -42,6 +42,8 @@ void RecorderService::receiveTick() {
 bool RecorderService::secondTick() {
     m_supervisor.secondTick(m_receiver.counters(), m_comNumber, m_speedChoice, m_stream.totalSequenceErrors(),
                             m_receiver.packetArriving());
+    m_lineLoad.sample(m_receiver.counters().bytesReceived, m_clock.elapsedMs(), m_comNumber, m_speedChoice);
+    statusStep();
     if (m_ports.retryLostPortWhenDue(kLoggerSlot)) {
         m_receiver.drainLoggerPort();
         m_supervisor.portReopened();
@@ -53,12 +55,28 @@ bool RecorderService::secondTick() {
     return newMinute;
 }
 
+void RecorderService::statusStep() {
+    if (!m_loggerRecords.statusArrived) return;
+    m_loggerRecords.statusArrived = false;
+    if (!m_timeSync) return;
+    status::StatusTiming timing;
+    timing.late = m_lineLoad.busy() || m_lineLoad.full();
+    timing.heldOffset = m_lineLoad.clockOffset();
+    const status::StatusView v = m_tracker.decode(m_loggerRecords.status, m_clock, m_facts, true, false, timing);
+    m_lineLoad.noteStatusOffset(v.clockOffset);
+    if (v.setTimeArgument && m_commands.sendCommand(cmd::kSetTime, 0, *v.setTimeArgument)) {
+        m_lineLoad.clockSet();
+        ++m_clockSets;
+    }
+}
+
 std::string RecorderService::statusLine() const {
     std::string line = "records " + std::to_string(m_records) + ", gaps " +
                        std::to_string(m_stream.totalSequenceErrors()) + ", file " +
                        (m_recorder.fileName().empty() ? std::string("-") : m_recorder.fileName()) + ", bytes " +
                        std::to_string(m_recorder.recordedBytes());
     if (m_recorder.failedWrites() > 0) line += ", failed writes " + std::to_string(m_recorder.failedWrites());
+    if (m_timeSync) line += ", clock sets " + std::to_string(m_clockSets);
     if (portLost()) line += ", port lost";
     return line;
 }

@@ -6,11 +6,14 @@
 #include <string>
 
 #include "archive/archive_recorder.h"
+#include "link/command_sender.h"
+#include "link/line_load.h"
 #include "link/port_slots.h"
 #include "link/receiver.h"
 #include "link/supervision.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
+#include "setup/status_record.h"
 #include "stream/mux_stream.h"
 
 namespace cv {
@@ -24,6 +27,10 @@ public:
     bool openLoggerPort(int comNumber, int speedChoice);
     // Starts the recorder: a continuous file, or hourly or daily files from a base name.
     bool startRecording(RecordingMode mode, const std::string& name);
+    // Keeps the logger's clock in step with the PC's from its statuses, as the window's
+    // automatic time update does (never from a status that waited in a full line).
+    void setTimeSync(bool on) { m_timeSync = on; }
+    uint32_t clockSets() const { return m_clockSets; }
     // Closes the file (flushed to the disk) and the port.
     void stop();
 
@@ -43,6 +50,8 @@ public:
     void takeRecord(const mux::RecordView&) override { ++m_records; }
 
 private:
+    void statusStep();
+
     HostClock& m_clock;
     WarningBox m_warnings;
     PortSlotTable m_ports;
@@ -51,6 +60,12 @@ private:
     LinkSupervisor m_supervisor;
     MuxStream m_stream;
     ArchiveRecorder m_recorder;
+    PortCommandSender m_commands{m_ports};
+    LineLoad m_lineLoad;
+    status::StatusTracker m_tracker;
+    LoggerFacts m_facts;
+    bool m_timeSync = false;
+    uint32_t m_clockSets = 0;
     int m_comNumber = 0;
     int m_speedChoice = 6;
     uint64_t m_records = 0;
