@@ -14,7 +14,8 @@ deb=$(ls "$work"/cvhost_"$version"_*.deb 2>/dev/null | head -1)
 [ -n "$deb" ] || fail "no cvhost_${version}_<arch>.deb in $(ls "$work")"
 
 files=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|')
-for f in /usr/bin/cvhost /usr/bin/cvextract /usr/bin/cvarchive /usr/bin/kr8sim \
+for f in /usr/bin/cvhost /usr/bin/cvextract /usr/bin/cvarchive /usr/bin/kr8sim /usr/bin/cvrecord \
+         /usr/share/man/man1/cvrecord.1.gz /usr/lib/systemd/system/cvrecord@.service \
          /usr/share/man/man1/cvhost.1.gz /usr/share/man/man1/cvextract.1.gz \
          /usr/share/man/man1/cvarchive.1.gz /usr/share/man/man1/kr8sim.1.gz \
          /usr/share/applications/cvhost.desktop /usr/share/icons/hicolor/scalable/apps/cvhost.svg \
@@ -37,4 +38,6 @@ grep -qx 'Exec=cvhost' "$desktop" || fail "the menu entry does not start cvhost"
 grep -qx 'Icon=cvhost' "$desktop" || fail "the menu entry does not name the icon"
 if command -v desktop-file-validate >/dev/null; then desktop-file-validate "$desktop" || fail "desktop-file-validate"; fi
 zcat "$work/root/usr/share/man/man1/cvarchive.1.gz" | grep -q 'cvarchive export' || fail "cvarchive's man page lacks its usage"
+grep -qx 'ExecStart=/usr/bin/cvrecord $CVRECORD_OPTIONS' "$work/root/usr/lib/systemd/system/cvrecord@.service" ||
+  fail "the recorder's unit does not start cvrecord"
 echo "package ok: $(basename "$deb")"

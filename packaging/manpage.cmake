@@ -13,7 +13,7 @@ file(WRITE "${OUT}"
   ".TH ${upper} 1 \"\" \"cvhost ${VERSION}\" \"User Commands\"\n"
   ".SH NAME\n${NAME} \\- ${SUMMARY}\n"
   ".SH DESCRIPTION\n.nf\n${help}.fi\n"
-  ".SH SEE ALSO\n\\fBcvhost\\fR(1), \\fBcvextract\\fR(1), \\fBcvarchive\\fR(1), \\fBkr8sim\\fR(1)\n")
+  ".SH SEE ALSO\n\\fBcvhost\\fR(1), \\fBcvextract\\fR(1), \\fBcvarchive\\fR(1), \\fBkr8sim\\fR(1), \\fBcvrecord\\fR(1)\n")
 execute_process(COMMAND gzip -9nf "${OUT}" RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "gzip ${OUT} failed")

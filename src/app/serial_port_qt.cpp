@@ -43,8 +43,12 @@ bool QtSerialDevice::open(int comNumber, const LineSettings& settings) {
         handOverQueued();
         m_port.close();
     }
+    if (!m_lock.take(device.toStdString())) return false;
     m_port.setPortName(device);
-    if (!m_port.open(QIODevice::ReadWrite)) return false;
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_lock.release();
+        return false;
+    }
     // Pseudo-terminals refuse some settings; the result of applying them is ignored on purpose.
     m_port.setBaudRate(settings.baud);
     m_port.setDataBits(settings.dataBits == 7 ? QSerialPort::Data7 : QSerialPort::Data8);
@@ -72,6 +76,7 @@ bool QtSerialDevice::close() {
         if (m_port.bytesToWrite() > 0) m_port.clear(QSerialPort::Output);
     }
     m_lost = false;
+    m_lock.release();
     if (!m_port.isOpen()) return true;
     m_port.clearError();
     m_port.close();

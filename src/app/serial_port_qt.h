@@ -2,6 +2,7 @@
 #include <QSerialPort>
 
 #include "link/port_map.h"
+#include "ports/device_lock.h"
 #include "ports/serial_device.h"
 
 namespace cv {
@@ -24,6 +25,8 @@ public:
     bool reopen() override;
     std::string deviceName(int comNumber) const override { return m_map.deviceFor(comNumber); }
     void setDataReady(std::function<void()> handler) override { m_dataReady = std::move(handler); }
+    // The last open failed because another program holds the device.
+    bool taken() const { return m_lock.taken(); }
 
 private:
     bool hungUp() const;
@@ -39,6 +42,8 @@ private:
     LineSettings m_settings;
     bool m_lost = false;
     std::function<void()> m_dataReady;
+    // Kept while the device is lost, so that nobody else takes the port meanwhile.
+    DeviceLock m_lock;
 };
 
 class QtSerialFactory : public SerialDeviceFactory {

@@ -63,7 +63,7 @@ TEST_P(ProgramConvention, HelpVersionAndAUsageError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPrograms, ProgramConvention,
-                         ::testing::Values("cvhost", "kr8sim", "cvextract", "cvarchive", "cvinstrument"));
+                         ::testing::Values("cvhost", "kr8sim", "cvextract", "cvarchive", "cvinstrument", "cvrecord"));
 
 // The programs whose options are read in main() only; the others are tested in-process.
 struct UsageCase {
@@ -95,7 +95,15 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"cvhost", "extra", "unexpected argument 'extra'"},
                       UsageCase{"cvinstrument", "--rate 0", "--rate '0': expected a rate from 0.1 to 100"},
                       UsageCase{"cvinstrument", "--count -1", "--count '-1': expected a count of 0 or more"},
-                      UsageCase{"cvinstrument", "--talker ''", "--talker needs a value"}));
+                      UsageCase{"cvinstrument", "--talker ''", "--talker needs a value"},
+                      UsageCase{"cvrecord", "--continuous a.arc", "--logger-port is required"},
+                      UsageCase{"cvrecord", "--logger-port 1", "one of --continuous, --hourly or --daily is required"},
+                      UsageCase{"cvrecord", "--logger-port 1 --hourly a --daily b",
+                                "--continuous, --hourly and --daily exclude one another"},
+                      UsageCase{"cvrecord", "--logger-port 1 --daily b --udp 2:1=5001",
+                                "--udp '2:1=5001': expected LOGGER:SECTION=HOST:PORT"},
+                      UsageCase{"cvrecord", "--logger-port 13 --daily b",
+                                "--logger-port '13': expected a COM number from 1 to 12"}));
 
 TEST(CvhostCommandLine, HelpListsItsOptions) {
     const Outcome help = run("cvhost", "--help");

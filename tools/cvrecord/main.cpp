@@ -1,0 +1,258 @@
+// cvrecord: records the logger's live stream into archive files without a window. See --help.
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/serial_port_qt.h"
+#include "base/command_line.h"
+#include "link/port_map.h"
+#include "protocol/speed_choices.h"
+#include "recorder_service.h"
+#include "share/network_feed.h"
+#include "share/network_output.h"
+#include "share/network_sockets_qt.h"
+
+namespace {
+
+constexpr const char* kProgram = "cvrecord";
+constexpr int kExitFailed = 1;     // the port or the file could not be opened
+constexpr int kExitPortTaken = 3;  // another program records from (or shows) the port
+constexpr int kExitOutputFailed = 4;  // a network output could not start (its port in use, say)
+constexpr int kReceiveMs = 5;      // the window's receive tick
+
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void onSignal(int number) {
+    const char byte = number == SIGUSR1 ? 'u' : 'q';
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+// The boxes the window would show become lines on standard error; none waits. While `quiet`
+// says so they are left out (the program says it better itself).
+class StderrDialogs : public cv::SilentDialogs {
+public:
+    using cv::SilentDialogs::ask;
+    std::function<bool()> quiet;
+    cv::Answer ask(const std::string& caption, const std::string& text, cv::Buttons, cv::Icon) override {
+        if (!quiet || !quiet())
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, caption.c_str(), text.c_str());
+        return cv::Answer::Ok;
+    }
+};
+
+// The factory keeps the last device it made, to ask it why an open failed.
+class RecorderSerialFactory : public cv::SerialDeviceFactory {
+public:
+    explicit RecorderSerialFactory(const cv::PortMap& map) : m_map(map) {}
+    std::unique_ptr<cv::SerialDevice> create() override {
+        auto device = std::make_unique<cv::QtSerialDevice>(m_map);
+        m_last = device.get();
+        return device;
+    }
+    bool lastTaken() const { return m_last && m_last->taken(); }
+
+private:
+    const cv::PortMap& m_map;
+    cv::QtSerialDevice* m_last = nullptr;
+};
+
+int speedChoiceOfText(std::string text) {
+    std::erase(text, ' ');
+    for (size_t i = 1; i < cv::kSpeedChoiceItems.size(); ++i)
+        if (text == cv::kSpeedChoiceItems[i]) return int(i);
+    return 0;
+}
+
+struct Options {
+    std::vector<std::string> comMappings;
+    int loggerPort = 0;
+    int speedChoice = 6;  // 9600
+    cv::RecordingMode mode = cv::recording::kOff;
+    std::string name;
+    std::vector<cv::share::OutputSpec> outputs;
+    bool timeSync = false;
+};
+
+const char* const kEpilogue =
+    "Exit status: 0 after SIGTERM or SIGINT (the file closed and on the disk), 1 when the port or the "
+    "archive file cannot be opened, 2 for a usage error, 3 when another program (the window or "
+    "another cvrecord) has the port, 4 when a network output cannot start (its TCP port in use, a bad "
+    "address).\n"
+    "A status line (records, gaps, file, bytes) is printed once a minute and on SIGUSR1. A device "
+    "that disappears is looked for again every few seconds and the recording goes on.\n"
+    "As a service, 'systemctl enable --now cvrecord@NAME' runs it with the options set as "
+    "CVRECORD_OPTIONS=... in /etc/cvrecord/NAME.conf, restarting it when it fails.";
+
+cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
+    cv::cli::CommandLine line(
+        kProgram,
+        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE) "
+         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]... [--time-sync]"},
+        "Records the KR-8 logger's live stream from the logger port into archive files, as the window's "
+        "Record buttons do: the same names, the same bytes. Needs no display.",
+        kEpilogue);
+    line.option("--com", "N=DEVICE", "Map COM number N (1 to 12) to DEVICE (repeatable); comports.cfg is read first.",
+                [&](const std::string& v) -> std::string {
+                    cv::PortMap probe;
+                    if (!probe.addMapping(v)) return "N=DEVICE with N from 1 to 12";
+                    o.comMappings.push_back(v);
+                    return {};
+                });
+    line.option("--logger-port", "N", "The COM number (1 to 12) the logger is wired to.",
+                [&](const std::string& v) -> std::string {
+                    try {
+                        size_t used = 0;
+                        const int n = std::stoi(v, &used);
+                        if (used == v.size() && n >= 1 && n <= cv::kMaxComNumber) {
+                            o.loggerPort = n;
+                            return {};
+                        }
+                    } catch (...) {
+                    }
+                    return "a COM number from 1 to 12";
+                });
+    line.option("--speed", "BAUD", "Line speed: 600 .. 115200, 4800,7,E,1 or 9600,7,E,1 (default 9600).",
+                [&](const std::string& v) -> std::string {
+                    o.speedChoice = speedChoiceOfText(v);
+                    return o.speedChoice ? std::string() : "600 .. 115200, 4800,7,E,1 or 9600,7,E,1";
+                });
+    auto mode = [&](cv::RecordingMode m) {
+        return [&o, m](const std::string& v) -> std::string {
+            o.mode = m;
+            o.name = v;
+            return {};
+        };
+    };
+    line.option("--continuous", "FILE", "Record into one file (emptied first).", mode(cv::recording::kContinuous));
+    line.option("--hourly", "BASE", "Record one file per clock hour, named from BASE.", mode(cv::recording::kHourly));
+    line.option("--daily", "BASE", "Record one file per day, named from BASE.", mode(cv::recording::kDaily));
+    line.flag("--time-sync", o.timeSync,
+              "Keep the logger's clock in step with the PC's, as the window's automatic time update does.");
+    auto output = [&o](cv::share::Protocol protocol, const char* form) {
+        return [&o, protocol, form](const std::string& v) -> std::string {
+            std::string fault;
+            const auto spec = cv::share::parseOutputSpec(v, fault);
+            if (!spec || spec->protocol != protocol) return form;
+            if (o.outputs.size() >= size_t(cv::share::kMaxOutputs)) return "at most 8 network outputs";
+            o.outputs.push_back(*spec);
+            return {};
+        };
+    };
+    line.group("Network outputs (as on the window's PC-Logger page)");
+    line.option("--udp", "LOGGER:SECTION=HOST:PORT",
+                "Send the lines of a logger's section (port 1..8, 9) as UDP datagrams to HOST:PORT (repeatable).",
+                output(cv::share::Protocol::Udp, "LOGGER:SECTION=HOST:PORT"));
+    line.option("--tcp", "LOGGER:SECTION=PORT",
+                "Serve a logger's section as a TCP stream on PORT to every client (repeatable).",
+                output(cv::share::Protocol::Tcp, "LOGGER:SECTION=PORT"));
+    cv::cli::Verdict verdict = line.parse(args);
+    if (!verdict.run()) return verdict;
+    if (line.count("--continuous") + line.count("--hourly") + line.count("--daily") > 1)
+        return cv::cli::usageError("--continuous, --hourly and --daily exclude one another");
+    if (o.loggerPort == 0) return cv::cli::usageError("--logger-port is required");
+    if (o.mode == cv::recording::kOff) return cv::cli::usageError("one of --continuous, --hourly or --daily is required");
+    return verdict;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    Options options;
+    const cv::cli::Verdict verdict = readCommandLine(args, options);
+    if (!verdict.run()) return cv::cli::finish(verdict, kProgram, std::cout, std::cerr);
+
+    QCoreApplication app(argc, argv);
+    cv::PortMap portMap;
+    std::string error;
+    if (!portMap.load("comports.cfg", &error)) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return cv::cli::kExitUsage;
+    }
+    for (const std::string& m : options.comMappings) portMap.addMapping(m);
+
+    cv::SystemClock clock;
+    StderrDialogs dialogs;
+    RecorderSerialFactory serial(portMap);
+    dialogs.quiet = [&serial] { return serial.lastTaken(); };
+    cv::RecorderService service(clock, serial, dialogs);
+    const std::string device = portMap.deviceFor(options.loggerPort);
+    if (!service.openLoggerPort(options.loggerPort, options.speedChoice)) {
+        if (serial.lastTaken()) {
+            std::fprintf(stderr, "%s: COM%d (%s) is in use by another program\n", kProgram, options.loggerPort,
+                         device.c_str());
+            return kExitPortTaken;
+        }
+        return kExitFailed;
+    }
+    service.setTimeSync(options.timeSync);
+    if (!service.startRecording(options.mode, options.name)) return kExitFailed;
+
+    cv::share::NetworkTap tap([&clock] {
+        const int64_t now = clock.now();
+        return cv::share::pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
+    });
+    std::vector<std::unique_ptr<cv::share::NetworkOutput>> outputs;
+    for (const cv::share::OutputSpec& spec : options.outputs) {
+        std::unique_ptr<cv::share::NetworkOutput> out;
+        if (spec.protocol == cv::share::Protocol::Udp)
+            out = std::make_unique<cv::share::UdpOutput>(QHostAddress(QString::fromStdString(spec.host)),
+                                                          quint16(spec.port));
+        else
+            out = std::make_unique<cv::share::TcpOutput>(quint16(spec.port));
+        if (!out->start()) {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, spec.text().c_str(), out->fault().toStdString().c_str());
+            return kExitOutputFailed;
+        }
+        tap.start(int(outputs.size()), spec, out.get());
+        outputs.push_back(std::move(out));
+    }
+    if (!outputs.empty()) service.stream().addConsumer(&tap);
+
+    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return kExitFailed;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int s : {SIGTERM, SIGINT, SIGUSR1}) sigaction(s, &action, nullptr);
+
+    auto printStatus = [&] {
+        std::printf("%s: %s\n", kProgram, service.statusLine().c_str());
+        std::fflush(stdout);
+    };
+    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
+        char byte = 0;
+        while (::read(g_signalPipe[0], &byte, 1) == 1) {
+            if (byte == 'u')
+                printStatus();
+            else
+                app.quit();
+        }
+    });
+    QTimer receive;
+    QObject::connect(&receive, &QTimer::timeout, [&] { service.receiveTick(); });
+    receive.start(kReceiveMs);
+    QTimer second;
+    QObject::connect(&second, &QTimer::timeout, [&] {
+        if (service.secondTick()) printStatus();
+    });
+    second.start(1000);
+    std::printf("%s: recording from COM%d (%s)\n", kProgram, options.loggerPort, device.c_str());
+    std::fflush(stdout);
+
+    app.exec();
+    service.stream().removeConsumer(&tap);
+    service.stop();
+    printStatus();
+    return cv::cli::kExitOk;
+}
