@@ -97,6 +97,9 @@ void QtSerialDevice::handOverQueued() {
 void QtSerialDevice::markLost() {
     m_lost = true;
     m_port.close();
+    // The device that was locked is gone: whatever takes its path next (a replugged adapter, the
+    // next pseudo-terminal of that number) is another device, which this lock must not hold.
+    m_lock.release();
 }
 
 size_t QtSerialDevice::read(uint8_t* buffer, size_t room) {

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "app/serial_port_qt.h"
+#include "ports/device_lock.h"
 #include "simulator.h"
 #include "link/command_sender.h"
 #include "link/operator_commands.h"
@@ -154,10 +155,16 @@ TEST_F(QtPortFixture, ReturningSimulatorIsPickedUpAgainWithoutABox) {
         });
     };
     ASSERT_TRUE(statusArrives());
+    const std::string device = std::filesystem::canonical(link).string();
 
     sim.line().stop();
     std::filesystem::remove(link);  // as an adapter's by-id link goes; a stale one could meet another test's pty
     ASSERT_TRUE(within(2000, [&] { return ports.readPort(0, buf, sizeof buf) == 0 && ports.isPortLost(0); }));
+    // Whatever takes the gone device's path next (the next pseudo-terminal of that number, a
+    // renumbered adapter) is another device: the lost port holds no lock on it.
+    DeviceLock next;
+    EXPECT_TRUE(next.take(device));
+    next.release();
     EXPECT_TRUE(ports.isPortOpen(0));
     EXPECT_EQ(ports.openComNumber(0), 1);
     EXPECT_FALSE(ports.retryLostPort(0));
