@@ -73,7 +73,7 @@ void chooseFourTraces(cv::plot::PlotModel& model) {
         cv::plot::TraceChoice c;
         c.on = true;
         c.logger = 2;
-        c.spec = cv::fields::FieldSpec{i + 1, {}, 1};
+        c.column = cv::fields::FieldColumn{i + 1, {}, 1};
         model.setTrace(i, c);
     }
 }

@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as a port's text, fed in pieces whose sizes the first byte
 // chooses. The lines must not depend on how the bytes were cut into feeds, stay within the
 // limit, carry no line end, and read only finite numbers; a wrong checksum reads as gaps only.
-// Each line is also read as a field spec, which must write back as it reads.
+// Each line is also read as a field column, which must write back as it reads.
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -52,9 +52,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (value && (!parsed.valid || !std::isfinite(*value))) __builtin_trap();
         }
         std::string fault;
-        if (const auto spec = cv::fields::parseFieldSpec(line.text, fault)) {
+        if (const auto column = cv::fields::parseFieldColumn(line.text, fault)) {
             std::string again;
-            if (cv::fields::parseFieldSpec(spec->text(), again) != spec) __builtin_trap();
+            if (cv::fields::parseFieldColumn(column->text(), again) != column) __builtin_trap();
         } else if (fault.empty()) {
             __builtin_trap();
         }

@@ -10,14 +10,14 @@ struct FieldTable::Logger {
     std::string timeStamp, seconds, id;
 };
 
-FieldTable::FieldTable(std::vector<fields::FieldSpec> specs, RowSink sink)
-    : m_specs(std::move(specs)), m_sink(std::move(sink)), m_loggers(256) {}
+FieldTable::FieldTable(std::vector<fields::FieldColumn> columns, RowSink sink)
+    : m_columns(std::move(columns)), m_sink(std::move(sink)), m_loggers(256) {}
 
 FieldTable::~FieldTable() = default;
 
 FieldTable::Row FieldTable::header() const {
     Row row = {"time_stamp", "seconds", "logger_id"};
-    for (const auto& spec : m_specs) row.push_back(spec.text());
+    for (const auto& column : m_columns) row.push_back(column.text());
     return row;
 }
 
@@ -31,11 +31,11 @@ void FieldTable::line(Logger& logger, std::string_view text, bool cut) {
     const fields::ParsedLine parsed = fields::parseLine(text, cut);
     if (parsed.checksum == fields::Checksum::Bad) ++m_badChecksums;
     bool read = false;
-    for (const auto& spec : m_specs) read = read || spec.reads(parsed);
+    for (const auto& column : m_columns) read = read || column.reads(parsed);
     if (!read) return;
     Row row = {logger.timeStamp, logger.seconds, logger.id};
-    for (const auto& spec : m_specs) {
-        const std::optional<double> value = spec.valueIn(parsed);
+    for (const auto& column : m_columns) {
+        const std::optional<double> value = column.valueIn(parsed);
         row.push_back(value ? numberCell(*value) : std::string());
     }
     m_sink(row);
@@ -43,8 +43,8 @@ void FieldTable::line(Logger& logger, std::string_view text, bool cut) {
 
 void FieldTable::add(const ArchiveRecordInfo& r) {
     // Which bytes belong to which port is unknown in such a record; the walk has named it.
-    if (!r.sectionsAddUp || m_specs.empty()) return;
-    const int port = m_specs.front().port;
+    if (!r.sectionsAddUp || m_columns.empty()) return;
+    const int port = m_columns.front().port;
     size_t at = 0;
     for (int s = 1; s < port; ++s) at += r.sections[size_t(s - 1)];
     const size_t n = r.sections[size_t(port - 1)];

@@ -92,7 +92,7 @@ struct Arguments {
     ExportSelection selection;
     TableFormat format = TableFormat::Csv;
     std::string outputDirectory;
-    std::vector<fields::FieldSpec> fields;
+    std::vector<fields::FieldColumn> fields;
     std::vector<std::string> files;
 };
 
@@ -100,7 +100,7 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
     cli::CommandLine line(
         kProgram,
         {"list FILE...", "export [--port N|--analog|--all] [--format csv|tsv] [-o DIR] FILE...",
-         "export --fields SPEC[,SPEC...] [--format csv|tsv] [-o DIR] FILE...", "verify FILE..."},
+         "export --fields COLUMN[,COLUMN...] [--format csv|tsv] [-o DIR] FILE...", "verify FILE..."},
         "Reads archive files (recorded live, hourly or daily, or archive.NNN from the extraction).\n"
         "\n"
         "Commands:\n"
@@ -120,9 +120,9 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
         "marks it in the note column, export writes its data as one hex cell (in the _unsplit\n"
         "table with -o) when every section is exported, and each is named on standard error.\n"
         "\n"
-        "With --fields, a PORT:FIELD spec reads every line of the port (a sentence's fields counted\n"
-        "after its name), a sentence spec only its sentence's lines, and a row is written for each\n"
-        "line one of the specs reads. A field that is absent, not a number, or in a sentence whose\n"
+        "With --fields, a PORT:FIELD column reads every line of the port (a sentence's fields counted\n"
+        "after its name), a sentence column only its sentence's lines, and a row is written for each\n"
+        "line one of the columns reads. A field that is absent, not a number, or in a sentence whose\n"
         "checksum is wrong is an empty cell; such sentences, and lines longer than 4096 bytes, are\n"
         "counted on standard error. With -o the table is <first file>_fields.csv (or .tsv).\n"
         "\n"
@@ -136,17 +136,17 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
         a.selection.port = v[0] - '0';
         return "";
     });
-    line.option("--fields", "SPEC,...",
-                "export the numbers of one port instead of its text: SPEC is PORT:FIELD or PORT:SENTENCE:FIELD, "
+    line.option("--fields", "COLUMN,...",
+                "export the numbers of one port instead of its text: COLUMN is PORT:FIELD or PORT:SENTENCE:FIELD, "
                 "fields counted from 1 (2:GPGGA:2 is the second field after $GPGGA)",
                 [&a](const std::string& v) {
                     size_t from = 0;
                     for (;;) {
                         const size_t comma = v.find(',', from);
                         std::string fault;
-                        const auto spec = fields::parseFieldSpec(std::string_view(v).substr(from, comma - from), fault);
-                        if (!spec) return fault;
-                        a.fields.push_back(*spec);
+                        const auto column = fields::parseFieldColumn(std::string_view(v).substr(from, comma - from), fault);
+                        if (!column) return fault;
+                        a.fields.push_back(*column);
                         if (comma == std::string::npos) return std::string();
                         from = comma + 1;
                     }
@@ -182,10 +182,10 @@ cli::Verdict parseArguments(const std::vector<std::string>& args, Arguments& a) 
     if (!a.fields.empty()) {
         if (a.command != "export") return cli::usageError("--fields belongs to export");
         if (selections > 0) return cli::usageError("--fields chooses its port itself: leave out --port, --analog and --all");
-        for (const auto& spec : a.fields)
-            if (spec.port != a.fields.front().port)
+        for (const auto& column : a.fields)
+            if (column.port != a.fields.front().port)
                 return cli::usageError("--fields takes the fields of one port per call (ports " +
-                                       std::to_string(a.fields.front().port) + " and " + std::to_string(spec.port) +
+                                       std::to_string(a.fields.front().port) + " and " + std::to_string(column.port) +
                                        " given)");
     }
     if (a.files.empty()) return cli::usageError("no archive file given");

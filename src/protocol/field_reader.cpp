@@ -101,15 +101,15 @@ std::optional<double> ParsedLine::value(int number) const {
     return fields[size_t(number - 1)].value;
 }
 
-std::optional<double> FieldSpec::valueIn(const ParsedLine& line) const {
+std::optional<double> FieldColumn::valueIn(const ParsedLine& line) const {
     return reads(line) ? line.value(field) : std::nullopt;
 }
 
-std::string FieldSpec::text() const {
+std::string FieldColumn::text() const {
     return std::to_string(port) + ":" + (sentence.empty() ? "" : sentence + ":") + std::to_string(field);
 }
 
-std::optional<FieldSpec> parseFieldSpec(std::string_view text, std::string& fault) {
+std::optional<FieldColumn> parseFieldColumn(std::string_view text, std::string& fault) {
     std::vector<std::string_view> parts;
     for (;;) {
         const size_t at = text.find(':');
@@ -126,14 +126,14 @@ std::optional<FieldSpec> parseFieldSpec(std::string_view text, std::string& faul
         const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), v);
         return s.empty() || error != std::errc() || end != s.data() + s.size() || v < low || v > high ? 0 : v;
     };
-    FieldSpec spec;
-    spec.port = whole(parts.front(), 1, kTextPorts);
-    if (!spec.port) {
+    FieldColumn column;
+    column.port = whole(parts.front(), 1, kTextPorts);
+    if (!column.port) {
         fault = "a port from 1 to " + std::to_string(kTextPorts) + " before the first ':'";
         return std::nullopt;
     }
-    spec.field = whole(parts.back(), 1, int(LineSplitter::kMaxLine));
-    if (!spec.field) {
+    column.field = whole(parts.back(), 1, int(LineSplitter::kMaxLine));
+    if (!column.field) {
         fault = "a field number from 1 after the last ':'";
         return std::nullopt;
     }
@@ -143,9 +143,9 @@ std::optional<FieldSpec> parseFieldSpec(std::string_view text, std::string& faul
             fault = "a sentence name of letters and digits (GPGGA) between the ':'";
             return std::nullopt;
         }
-        spec.sentence = std::string(parts[1]);
+        column.sentence = std::string(parts[1]);
     }
-    return spec;
+    return column;
 }
 
 } // namespace cv::fields

@@ -1,6 +1,6 @@
 #pragma once
 // Reads numbers out of the text an instrument sends on a logger port: one port's bytes become
-// lines, a line becomes fields, and a field spec ("3:2", "2:GPGGA:2") names one column the same
+// lines, a line becomes fields, and a column name ("3:2", "2:GPGGA:2") names one field the same
 // way wherever it is used (the plot, the network outputs, cvarchive). A field that is absent,
 // empty, not a number or in a sentence whose checksum is wrong is a gap, never a zero: a zero
 // in a scientist's table would be a measurement.
@@ -108,22 +108,22 @@ ParsedLine parseLine(std::string_view line, bool cut = false);
 std::optional<double> parseNumber(std::string_view text);
 
 // One column: a field of a port's lines, or of one sentence on that port.
-struct FieldSpec {
+struct FieldColumn {
     int port = 0;          // 1..8
     std::string sentence;  // empty: every line of the port
     int field = 0;         // from 1, as an operator counts; in a sentence, after its name
 
-    // Whether this spec reads the line at all: a sentence spec reads only its own sentence.
+    // Whether this column reads the line at all: a sentence column reads only its own sentence.
     bool reads(const ParsedLine& line) const { return sentence.empty() || line.sentence == sentence; }
-    // The value of this spec in a line of its port; a gap where the spec does not read the line.
+    // The value of this column in a line of its port; a gap where the column does not read the line.
     std::optional<double> valueIn(const ParsedLine& line) const;
-    // "3:2" or "2:GPGGA:2", as parseFieldSpec reads it.
+    // "3:2" or "2:GPGGA:2", as parseFieldColumn reads it.
     std::string text() const;
-    bool operator==(const FieldSpec&) const = default;
+    bool operator==(const FieldColumn&) const = default;
 };
 
 // Reads "PORT:FIELD" or "PORT:SENTENCE:FIELD". On a fault returns nothing and sets `fault` to
 // what was expected ("a port from 1 to 8", ...).
-std::optional<FieldSpec> parseFieldSpec(std::string_view text, std::string& fault);
+std::optional<FieldColumn> parseFieldColumn(std::string_view text, std::string& fault);
 
 } // namespace cv::fields

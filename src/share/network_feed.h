@@ -153,7 +153,7 @@ public:
     explicit NetworkTap(std::function<std::string()> pcTime) : m_pcTime(std::move(pcTime)) {}
 
     // Output `index` (0-based) sends to `sink` from the next record on, with fresh line state.
-    void start(int index, const OutputSpec& spec, OutputSink* sink);
+    void start(int index, const OutputConfig& config, OutputSink* sink);
     // Nothing more goes to the output's sink.
     void stop(int index);
     uint64_t lines(int index) const;
@@ -162,7 +162,7 @@ public:
 
 private:
     struct Route {
-        OutputSpec spec;
+        OutputConfig config;
         OutputSink* sink = nullptr;
         DatagramCutter cutter;
         LinePrefixer prefixer;

@@ -23,7 +23,7 @@ constexpr const char* kHostFault = "an IPv4 address such as 192.168.1.255";
 
 } // namespace
 
-std::string OutputSpec::text() const {
+std::string OutputConfig::text() const {
     if (protocol == Protocol::Tcp) return format("%d:%d=%d", logger, section, port);
     return format("%d:%d=%s:%d", logger, section, host.c_str(), port);
 }
@@ -46,22 +46,22 @@ bool isMulticast(std::string_view host) {
     return bytes && (*bytes)[0] >= 224 && (*bytes)[0] <= 239;
 }
 
-std::string outputFault(const OutputSpec& spec) {
-    if (spec.logger < 1 || spec.logger > kLoggerIds) return kLoggerFault;
-    if (spec.section < 1 || spec.section > kSections) return kSectionFault;
-    if (spec.port < 1 || spec.port > 65535) return kPortFault;
-    if (spec.protocol == Protocol::Udp && !parseIPv4(spec.host)) return kHostFault;
+std::string outputFault(const OutputConfig& config) {
+    if (config.logger < 1 || config.logger > kLoggerIds) return kLoggerFault;
+    if (config.section < 1 || config.section > kSections) return kSectionFault;
+    if (config.port < 1 || config.port > 65535) return kPortFault;
+    if (config.protocol == Protocol::Udp && !parseIPv4(config.host)) return kHostFault;
     return {};
 }
 
-std::optional<OutputSpec> parseOutputSpec(std::string_view text, std::string& fault) {
+std::optional<OutputConfig> parseOutputConfig(std::string_view text, std::string& fault) {
     const size_t colon = text.find(':');
     const size_t equals = text.find('=');
     if (colon == std::string_view::npos || equals == std::string_view::npos || equals < colon) {
         fault = "LOGGER:PORT=HOST:NETPORT (UDP) or LOGGER:PORT=NETPORT (TCP)";
         return std::nullopt;
     }
-    OutputSpec spec;
+    OutputConfig config;
     const auto logger = whole(text.substr(0, colon), 1, kLoggerIds);
     if (!logger) {
         fault = kLoggerFault;
@@ -72,23 +72,23 @@ std::optional<OutputSpec> parseOutputSpec(std::string_view text, std::string& fa
         fault = kSectionFault;
         return std::nullopt;
     }
-    spec.logger = *logger;
-    spec.section = *section;
+    config.logger = *logger;
+    config.section = *section;
     const std::string_view target = text.substr(equals + 1);
     const size_t portColon = target.rfind(':');
-    spec.protocol = portColon == std::string_view::npos ? Protocol::Tcp : Protocol::Udp;
+    config.protocol = portColon == std::string_view::npos ? Protocol::Tcp : Protocol::Udp;
     const std::string_view portText = portColon == std::string_view::npos ? target : target.substr(portColon + 1);
     const auto port = whole(portText, 1, 65535);
     if (!port) {
         fault = kPortFault;
         return std::nullopt;
     }
-    spec.port = *port;
-    if (spec.protocol == Protocol::Udp) spec.host = std::string(target.substr(0, portColon));
-    else spec.host.clear();
-    fault = outputFault(spec);
+    config.port = *port;
+    if (config.protocol == Protocol::Udp) config.host = std::string(target.substr(0, portColon));
+    else config.host.clear();
+    fault = outputFault(config);
     if (!fault.empty()) return std::nullopt;
-    return spec;
+    return config;
 }
 
 std::string pcTimePrefix(const std::tm& t, int milliseconds) {

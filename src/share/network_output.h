@@ -24,7 +24,7 @@ constexpr size_t kMaxDatagram = 1472;
 // a short stall survives, while a client that stopped reading costs bounded memory.
 constexpr size_t kClientQueueBound = 256 * 1024;
 
-struct OutputSpec {
+struct OutputConfig {
     int logger = 2;
     int section = 1;
     Protocol protocol = Protocol::Udp;
@@ -32,15 +32,15 @@ struct OutputSpec {
     int port = 5001;                 // UDP: the destination's; TCP: the one listened on
     bool pcTime = false;             // each line begins with the PC time
 
-    // "LOGGER:SECTION=HOST:PORT" or "LOGGER:SECTION=PORT", as parseOutputSpec reads it.
+    // "LOGGER:SECTION=HOST:PORT" or "LOGGER:SECTION=PORT", as parseOutputConfig reads it.
     std::string text() const;
-    bool operator==(const OutputSpec&) const = default;
+    bool operator==(const OutputConfig&) const = default;
 };
 
 // Reads the text form. On a fault returns nothing and sets `fault` to what was expected.
-std::optional<OutputSpec> parseOutputSpec(std::string_view text, std::string& fault);
-// What is wrong with a spec made on the page, in the parser's words; empty when it is usable.
-std::string outputFault(const OutputSpec& spec);
+std::optional<OutputConfig> parseOutputConfig(std::string_view text, std::string& fault);
+// What is wrong with a config made on the page, in the parser's words; empty when it is usable.
+std::string outputFault(const OutputConfig& config);
 
 std::optional<std::array<uint8_t, 4>> parseIPv4(std::string_view text);
 bool isMulticast(std::string_view host);

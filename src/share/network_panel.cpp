@@ -54,16 +54,16 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
         NetFigures[i]->setMinimumWidth(120);
         // A long error must not widen the page past the window; the tooltip holds all of it.
         NetFigures[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        showSpec(n, OutputSpec{2, 1, Protocol::Udp, "127.0.0.1", 5001 + n, false});
+        showConfig(n, OutputConfig{2, 1, Protocol::Udp, "127.0.0.1", 5001 + n, false});
         QWidget* row[] = {NetOn[i], NetLogger[i], NetSection[i], NetProtocol[i], NetHost[i], NetPort[i], NetPcTime[i], NetFigures[i]};
         for (int c = 0; c < int(std::size(row)); ++c) grid->addWidget(row[c], k, c);
     }
     grid->setColumnStretch(7, 1);
 }
 
-OutputSpec NetworkPanel::specOf(int row) const {
+OutputConfig NetworkPanel::configOf(int row) const {
     const size_t i = size_t(row);
-    OutputSpec s;
+    OutputConfig s;
     s.logger = NetLogger[i]->value();
     s.section = NetSection[i]->value();
     s.protocol = NetProtocol[i]->currentIndex() == 1 ? Protocol::Tcp : Protocol::Udp;
@@ -73,7 +73,7 @@ OutputSpec NetworkPanel::specOf(int row) const {
     return s;
 }
 
-void NetworkPanel::showSpec(int row, const OutputSpec& s) {
+void NetworkPanel::showConfig(int row, const OutputConfig& s) {
     const size_t i = size_t(row);
     const QSignalBlocker b1(NetLogger[i]), b2(NetSection[i]), b3(NetProtocol[i]), b4(NetHost[i]), b5(NetPort[i]),
         b6(NetPcTime[i]);

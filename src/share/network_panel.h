@@ -30,9 +30,9 @@ public:
     std::array<QCheckBox*, kMaxOutputs> NetPcTime{};
     std::array<QLabel*, kMaxOutputs> NetFigures{};
 
-    OutputSpec specOf(int row) const;
+    OutputConfig configOf(int row) const;
     // Fills a row's controls without a change signal.
-    void showSpec(int row, const OutputSpec& spec);
+    void showConfig(int row, const OutputConfig& config);
 };
 
 } // namespace cv::share

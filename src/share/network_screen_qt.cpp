@@ -62,20 +62,20 @@ void NetworkScreen::stop(int index) {
 
 void NetworkScreen::start(int index) {
     const size_t i = size_t(index);
-    const OutputSpec spec = m_panel->specOf(index);
-    if (const std::string fault = outputFault(spec); !fault.empty()) {
+    const OutputConfig config = m_panel->configOf(index);
+    if (const std::string fault = outputFault(config); !fault.empty()) {
         m_fault[i] = "needs " + fault;
         return;
     }
     std::unique_ptr<NetworkOutput> out;
-    if (spec.protocol == Protocol::Udp) out = std::make_unique<UdpOutput>(QHostAddress(qs(spec.host)), quint16(spec.port));
-    else out = std::make_unique<TcpOutput>(quint16(spec.port));
+    if (config.protocol == Protocol::Udp) out = std::make_unique<UdpOutput>(QHostAddress(qs(config.host)), quint16(config.port));
+    else out = std::make_unique<TcpOutput>(quint16(config.port));
     if (!out->start()) {
         m_fault[i] = out->fault().toStdString();
         return;
     }
     m_outputs[i] = std::move(out);
-    m_tap.start(index, spec, m_outputs[i].get());
+    m_tap.start(index, config, m_outputs[i].get());
 }
 
 // Any change restarts the output with what the row now says, so what runs is what is shown.
@@ -96,7 +96,7 @@ void NetworkScreen::figuresStep() {
         f.on = m_panel->NetOn[i]->isChecked();
         f.fault = m_fault[i];
         f.lines = m_outputs[i] ? m_tap.lines(n) : 0;
-        const QString text = qs(figuresText(f, m_panel->specOf(n).protocol));
+        const QString text = qs(figuresText(f, m_panel->configOf(n).protocol));
         if (m_panel->NetFigures[i]->text() != text) {
             m_panel->NetFigures[i]->setText(text);
             m_panel->NetFigures[i]->setToolTip(text);
@@ -110,16 +110,16 @@ void NetworkScreen::load() {
     QSettings s(m_settingsFile, QSettings::IniFormat);
     for (int n = 0; n < kMaxOutputs; ++n) {
         s.beginGroup(QString("output%1").arg(n + 1));
-        OutputSpec spec = m_panel->specOf(n);
-        spec.logger = s.value("logger", spec.logger).toInt();
-        spec.section = s.value("port", spec.section).toInt();
-        spec.protocol = s.value("protocol").toString() == "tcp" ? Protocol::Tcp : Protocol::Udp;
-        spec.host = s.value("address", qs(spec.host)).toString().toStdString();
-        spec.port = s.value("netport", spec.port).toInt();
-        spec.pcTime = s.value("pctime", false).toBool();
+        OutputConfig config = m_panel->configOf(n);
+        config.logger = s.value("logger", config.logger).toInt();
+        config.section = s.value("port", config.section).toInt();
+        config.protocol = s.value("protocol").toString() == "tcp" ? Protocol::Tcp : Protocol::Udp;
+        config.host = s.value("address", qs(config.host)).toString().toStdString();
+        config.port = s.value("netport", config.port).toInt();
+        config.pcTime = s.value("pctime", false).toBool();
         const bool on = s.value("on", false).toBool();
         s.endGroup();
-        m_panel->showSpec(n, spec);
+        m_panel->showConfig(n, config);
         {
             const QSignalBlocker block(m_panel->NetOn[size_t(n)]);
             m_panel->NetOn[size_t(n)]->setChecked(on);
@@ -132,15 +132,15 @@ void NetworkScreen::save() const {
     if (m_settingsFile.isEmpty()) return;
     QSettings s(m_settingsFile, QSettings::IniFormat);
     for (int n = 0; n < kMaxOutputs; ++n) {
-        const OutputSpec spec = m_panel->specOf(n);
+        const OutputConfig config = m_panel->configOf(n);
         s.beginGroup(QString("output%1").arg(n + 1));
         s.setValue("on", m_panel->NetOn[size_t(n)]->isChecked());
-        s.setValue("logger", spec.logger);
-        s.setValue("port", spec.section);
-        s.setValue("protocol", spec.protocol == Protocol::Tcp ? "tcp" : "udp");
-        s.setValue("address", qs(spec.host));
-        s.setValue("netport", spec.port);
-        s.setValue("pctime", spec.pcTime);
+        s.setValue("logger", config.logger);
+        s.setValue("port", config.section);
+        s.setValue("protocol", config.protocol == Protocol::Tcp ? "tcp" : "udp");
+        s.setValue("address", qs(config.host));
+        s.setValue("netport", config.port);
+        s.setValue("pctime", config.pcTime);
         s.endGroup();
     }
 }

@@ -45,11 +45,11 @@ void PlotModel::takeLine(int logger, int port, std::string_view text, bool cut, 
     for (size_t i = 0; i < line.fields.size(); ++i) {
         const int number = int(i + 1);
         auto it = std::find_if(seen.begin(), seen.end(), [&](const SeenField& s) {
-            return s.spec.field == number && s.spec.sentence == line.sentence;
+            return s.column.field == number && s.column.sentence == line.sentence;
         });
         if (it == seen.end()) {
             if (seen.size() == kMaxFieldsSeen) continue;  // the ones already listed still get their values
-            seen.push_back({fields::FieldSpec{port, std::string(line.sentence), number}, {}, 0});
+            seen.push_back({fields::FieldColumn{port, std::string(line.sentence), number}, {}, 0});
             it = seen.end() - 1;
         }
         const std::string_view shown = line.valid ? line.fields[i].text : std::string_view("invalid");
@@ -58,8 +58,8 @@ void PlotModel::takeLine(int logger, int port, std::string_view text, bool cut, 
     }
     for (Trace& t : m_traces) {
         const TraceChoice& c = t.choice;
-        if (!c.on || c.logger != logger || c.spec.port != port || c.spec.field < 1 || !c.spec.reads(line)) continue;
-        add(t, ms, c.spec.valueIn(line));
+        if (!c.on || c.logger != logger || c.column.port != port || c.column.field < 1 || !c.column.reads(line)) continue;
+        add(t, ms, c.column.valueIn(line));
     }
 }
 
@@ -122,7 +122,7 @@ void PlotModel::trim(Trace& t) {
 void PlotModel::setTrace(int index, const TraceChoice& choice) {
     Trace& t = m_traces.at(size_t(index));
     if (t.choice == choice) return;
-    const bool sameData = t.choice.on == choice.on && t.choice.logger == choice.logger && t.choice.spec == choice.spec;
+    const bool sameData = t.choice.on == choice.on && t.choice.logger == choice.logger && t.choice.column == choice.column;
     t.choice = choice;
     if (sameData) return;  // a new axis range keeps the points
     t = Trace{};

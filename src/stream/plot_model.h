@@ -45,14 +45,14 @@ struct Point {
 struct TraceChoice {
     bool on = false;
     int logger = 1;          // 1..4
-    fields::FieldSpec spec;  // its port, sentence and field; field 0 while none is chosen
+    fields::FieldColumn column;  // its port, sentence and field; field 0 while none is chosen
     bool autoRange = true;
     double low = 0, high = 1;
     bool operator==(const TraceChoice&) const = default;
 };
 
 struct SeenField {
-    fields::FieldSpec spec;
+    fields::FieldColumn column;
     std::string lastText;
     int64_t lastMs = 0;
 };

@@ -46,7 +46,7 @@ std::pair<QString, QString> rangeTexts(double high, double low) {
 }
 
 // "3" for a plain line's field, "GPGGA:2" for a sentence's.
-QString fieldName(const fields::FieldSpec& s) {
+QString fieldName(const fields::FieldColumn& s) {
     return (s.sentence.empty() ? QString() : qs(s.sentence) + ":") + QString::number(s.field);
 }
 
@@ -104,7 +104,7 @@ void PlotView::paintEvent(QPaintEvent*) {
 
     for (int i = 0; i < plot::kTraces; ++i) {
         const plot::TraceChoice& c = m_model.trace(i);
-        if (!c.on || c.spec.field < 1) continue;
+        if (!c.on || c.column.field < 1) continue;
         const std::deque<plot::Point>& points = m_frozen ? m_held[size_t(i)] : m_model.points(i);
         double low = c.low, high = c.high;
         if (c.autoRange) {
@@ -272,7 +272,7 @@ void PlotPanel::redrawStep() {
         fillFields(i);
         const plot::TraceChoice& c = m_model.trace(i);
         QString text;
-        if (c.on && c.spec.field >= 1 && m_model.lastMs(i) >= 0) {
+        if (c.on && c.column.field >= 1 && m_model.lastMs(i) >= 0) {
             const int64_t age = (now - m_model.lastMs(i)) / 1000;
             const QString value = m_model.lastValue(i) ? QString::number(*m_model.lastValue(i), 'g', 8) : "gap";
             text = value + "  " + (age < 60     ? QString::number(age) + " s ago"
@@ -295,8 +295,8 @@ void PlotPanel::fillFields(int index) {
     const QString chosen = r.field->currentData().toString();
     QSignalBlocker quiet(r.field);
     for (const plot::SeenField& s : seen) {
-        const QString key = qs(s.spec.text());
-        const QString text = fieldName(s.spec) + ": " + qs(s.lastText);
+        const QString key = qs(s.column.text());
+        const QString text = fieldName(s.column) + ": " + qs(s.lastText);
         const int at = r.field->findData(key);
         if (at < 0)
             r.field->addItem(text, key);
@@ -310,19 +310,19 @@ void PlotPanel::rowChanged(int index) {
     if (m_loading) return;
     TraceRow& r = rows[size_t(index)];
     plot::TraceChoice c = m_model.trace(index);
-    const bool portChanged = c.logger != r.logger->value() || c.spec.port != r.port->value();
+    const bool portChanged = c.logger != r.logger->value() || c.column.port != r.port->value();
     c.on = r.on->isChecked();
     c.logger = r.logger->value();
     if (portChanged) {
         // Another port's fields: the list starts again from what that port carries.
         QSignalBlocker quiet(r.field);
         r.field->clear();
-        c.spec = fields::FieldSpec{r.port->value(), {}, 0};
+        c.column = fields::FieldColumn{r.port->value(), {}, 0};
         fillFields(index);
     } else {
         std::string fault;
-        const auto spec = fields::parseFieldSpec(r.field->currentData().toString().toStdString(), fault);
-        c.spec = spec ? *spec : fields::FieldSpec{r.port->value(), {}, 0};
+        const auto column = fields::parseFieldColumn(r.field->currentData().toString().toStdString(), fault);
+        c.column = column ? *column : fields::FieldColumn{r.port->value(), {}, 0};
     }
     c.autoRange = r.autoRange->isChecked();
     r.low->setEnabled(!c.autoRange);
@@ -347,17 +347,17 @@ void PlotPanel::loadSettings() {
         c.on = s.value("on", false).toBool();
         c.logger = std::clamp(s.value("logger", 1).toInt(), 1, plot::kLoggerIds);
         std::string fault;
-        const auto spec = fields::parseFieldSpec(s.value("field").toString().toStdString(), fault);
-        c.spec = spec ? *spec : fields::FieldSpec{std::clamp(s.value("port", 1).toInt(), 1, fields::kTextPorts), {}, 0};
+        const auto column = fields::parseFieldColumn(s.value("field").toString().toStdString(), fault);
+        c.column = column ? *column : fields::FieldColumn{std::clamp(s.value("port", 1).toInt(), 1, fields::kTextPorts), {}, 0};
         c.autoRange = s.value("auto", true).toBool();
         c.low = s.value("min", 0.0).toDouble();
         c.high = s.value("max", 1.0).toDouble();
         s.endGroup();
         r.on->setChecked(c.on);
         r.logger->setValue(c.logger);
-        r.port->setValue(c.spec.port);
+        r.port->setValue(c.column.port);
         r.field->clear();
-        if (c.spec.field >= 1) r.field->addItem(fieldName(c.spec) + ": ", qs(c.spec.text()));
+        if (c.column.field >= 1) r.field->addItem(fieldName(c.column) + ": ", qs(c.column.text()));
         r.autoRange->setChecked(c.autoRange);
         r.low->setValue(c.low);
         r.high->setValue(c.high);
@@ -380,8 +380,8 @@ void PlotPanel::saveSettings() const {
         s.beginGroup("trace" + QString::number(i + 1));
         s.setValue("on", c.on);
         s.setValue("logger", c.logger);
-        s.setValue("port", c.spec.port);
-        s.setValue("field", c.spec.field >= 1 ? qs(c.spec.text()) : QString());
+        s.setValue("port", c.column.port);
+        s.setValue("field", c.column.field >= 1 ? qs(c.column.text()) : QString());
         s.setValue("auto", c.autoRange);
         s.setValue("min", c.low);
         s.setValue("max", c.high);

@@ -107,11 +107,11 @@ TEST(CvarchiveGolden, RecordedSimulatorStreamFieldsAsCsv) {
     const std::string path = (dir / "live.arc").string();
     ASSERT_NO_FATAL_FAILURE(recordSimulatorStream(path));
     std::string joined;
-    for (const char* specs : {"3:GPGGA:2,3:GPGGA:4,3:GPGGA:9", "1:1,1:4,1:GPZDA:1"}) {
-        const Outcome exported = cvarchive({"export", "--fields", specs, path});
+    for (const char* columns : {"3:GPGGA:2,3:GPGGA:4,3:GPGGA:9", "1:1,1:4,1:GPZDA:1"}) {
+        const Outcome exported = cvarchive({"export", "--fields", columns, path});
         EXPECT_EQ(exported.status, kArchiveExitOk) << exported.err;
         EXPECT_EQ(exported.err, "");
-        joined += std::string("== ") + specs + "\r\n" + exported.out;
+        joined += std::string("== ") + columns + "\r\n" + exported.out;
     }
     expectGolden(joined, "fields.csv");
 }
@@ -147,7 +147,7 @@ std::vector<uint8_t> recordWith(uint8_t id, uint8_t seq, uint32_t time, const st
 }
 
 // A line is joined per logger across records and stamped with the record it ended in; lines no
-// spec reads make no row; a wrong checksum and an absent field are empty cells, never zeros.
+// column reads make no row; a wrong checksum and an absent field are empty cells, never zeros.
 TEST(CvarchiveFields, SentenceLinesAcrossRecordsAndLoggers) {
     test::TempDir dir;
     writeFile(dir / "f", test::joined({recordWith(2, 0, 100, {{1, "9,9\r\n"}, {2, "$GPGGA,1,,x,-2.5e1*4F\r\n$GPGGA,2,3"}}),
@@ -339,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"FieldsWithPort", {"export", "--port", "2", "--fields", "2:1", "f"}, 2,
                                 "--fields chooses its port itself: leave out --port, --analog and --all"},
                       UsageCase{"FieldsOnList", {"list", "--fields", "2:1", "f"}, 2, "--fields belongs to export"},
-                      UsageCase{"BadFieldSpec", {"export", "--fields", "2:1,2:GP-GGA:1", "f"}, 2,
+                      UsageCase{"BadFieldColumn", {"export", "--fields", "2:1,2:GP-GGA:1", "f"}, 2,
                                 "--fields '2:1,2:GP-GGA:1': expected a sentence name of letters and digits (GPGGA) "
                                 "between the ':'"},
                       UsageCase{"MissingFile", {"list", "/nonexistent/archive"}, 1, "No such file"},

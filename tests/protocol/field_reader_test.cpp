@@ -125,36 +125,36 @@ INSTANTIATE_TEST_SUITE_P(Forms, ParseNumberCase,
                                            NumberCase{"12V", gap}, NumberCase{"0x10", gap}, NumberCase{"nan", gap},
                                            NumberCase{"inf", gap}, NumberCase{"1e999", gap}, NumberCase{"-", gap}));
 
-struct SpecCase {
+struct ColumnCase {
     const char* text;
-    std::optional<FieldSpec> spec;
+    std::optional<FieldColumn> column;
     const char* fault;
 };
-class FieldSpecCase : public ::testing::TestWithParam<SpecCase> {};
+class FieldColumnCase : public ::testing::TestWithParam<ColumnCase> {};
 
-TEST_P(FieldSpecCase, ParsesAndWritesBack) {
+TEST_P(FieldColumnCase, ParsesAndWritesBack) {
     std::string fault;
-    const auto spec = parseFieldSpec(GetParam().text, fault);
-    EXPECT_EQ(spec, GetParam().spec);
+    const auto column = parseFieldColumn(GetParam().text, fault);
+    EXPECT_EQ(column, GetParam().column);
     EXPECT_EQ(fault, GetParam().fault);
-    if (spec) {
-        EXPECT_EQ(spec->text(), GetParam().text);
+    if (column) {
+        EXPECT_EQ(column->text(), GetParam().text);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Texts, FieldSpecCase,
-    ::testing::Values(SpecCase{"3:2", FieldSpec{3, "", 2}, ""}, SpecCase{"2:GPGGA:2", FieldSpec{2, "GPGGA", 2}, ""},
-                      SpecCase{"3", std::nullopt, "PORT:FIELD or PORT:SENTENCE:FIELD"},
-                      SpecCase{"9:1", std::nullopt, "a port from 1 to 8 before the first ':'"},
-                      SpecCase{"2:0", std::nullopt, "a field number from 1 after the last ':'"},
-                      SpecCase{"2:GP GGA:1", std::nullopt, "a sentence name of letters and digits (GPGGA) between the ':'"},
-                      SpecCase{"1:2:3:4", std::nullopt, "PORT:FIELD or PORT:SENTENCE:FIELD"}));
+    Texts, FieldColumnCase,
+    ::testing::Values(ColumnCase{"3:2", FieldColumn{3, "", 2}, ""}, ColumnCase{"2:GPGGA:2", FieldColumn{2, "GPGGA", 2}, ""},
+                      ColumnCase{"3", std::nullopt, "PORT:FIELD or PORT:SENTENCE:FIELD"},
+                      ColumnCase{"9:1", std::nullopt, "a port from 1 to 8 before the first ':'"},
+                      ColumnCase{"2:0", std::nullopt, "a field number from 1 after the last ':'"},
+                      ColumnCase{"2:GP GGA:1", std::nullopt, "a sentence name of letters and digits (GPGGA) between the ':'"},
+                      ColumnCase{"1:2:3:4", std::nullopt, "PORT:FIELD or PORT:SENTENCE:FIELD"}));
 
-// A sentence spec is the same column whichever sentences share the port; a plain spec counts
+// A sentence column is the same column whichever sentences share the port; a plain column counts
 // the fields of every line, after a sentence's name.
-TEST(FieldSpec, SentenceNamesTheColumnWhateverSharesThePort) {
-    const FieldSpec gga{2, "GPGGA", 2}, plain{2, "", 2};
+TEST(FieldColumn, SentenceNamesTheColumnWhateverSharesThePort) {
+    const FieldColumn gga{2, "GPGGA", 2}, plain{2, "", 2};
     const ParsedLine ggaLine = parseLine("$GPGGA,221320.00,4807.343,N*0B");
     const ParsedLine zda = parseLine("$GPZDA,221320.00,14,11,2023,00,00*60");
     ASSERT_EQ(zda.checksum, Checksum::Good);

@@ -14,24 +14,24 @@ struct ParseCase {
     const char* normal;  // text() of what was read; the input itself when empty
 };
 
-class OutputSpecText : public ::testing::TestWithParam<ParseCase> {};
+class OutputConfigText : public ::testing::TestWithParam<ParseCase> {};
 
-TEST_P(OutputSpecText, ReadsWhatAnOperatorWritesAndNamesTheFault) {
+TEST_P(OutputConfigText, ReadsWhatAnOperatorWritesAndNamesTheFault) {
     const ParseCase& c = GetParam();
     std::string fault;
-    const auto spec = parseOutputSpec(c.text, fault);
-    ASSERT_EQ(spec.has_value(), c.good) << c.text << ": " << fault;
+    const auto config = parseOutputConfig(c.text, fault);
+    ASSERT_EQ(config.has_value(), c.good) << c.text << ": " << fault;
     if (!c.good) {
         EXPECT_FALSE(fault.empty());
         return;
     }
-    EXPECT_EQ(spec->text(), *c.normal ? c.normal : c.text);
+    EXPECT_EQ(config->text(), *c.normal ? c.normal : c.text);
     std::string again;
-    EXPECT_EQ(parseOutputSpec(spec->text(), again), spec);
+    EXPECT_EQ(parseOutputConfig(config->text(), again), config);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Forms, OutputSpecText,
+    Forms, OutputConfigText,
     ::testing::Values(ParseCase{"2:3=192.168.1.20:5001", true, ""}, ParseCase{"1:9=255.255.255.255:10110", true, ""},
                       ParseCase{"4:8=239.1.2.3:6000", true, ""}, ParseCase{"2:1=5001", true, ""},
                       ParseCase{"3:2=65535", true, ""}, ParseCase{"0:1=5001", false, ""},
@@ -42,7 +42,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"2:1=10.0.0.1:", false, ""}, ParseCase{"2=5001", false, ""},
                       ParseCase{"2:1", false, ""}, ParseCase{"", false, ""}, ParseCase{"x:1=5001", false, ""}));
 
-TEST(OutputSpecText, TellsMulticastFromOtherAddresses) {
+TEST(OutputConfigText, TellsMulticastFromOtherAddresses) {
     EXPECT_TRUE(isMulticast("239.255.0.1"));
     EXPECT_TRUE(isMulticast("224.0.0.251"));
     EXPECT_FALSE(isMulticast("255.255.255.255"));

@@ -111,7 +111,7 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
 struct TcpRig {
     explicit TcpRig(size_t bound = kClientQueueBound) : out(0, bound) {
         EXPECT_TRUE(out.start());
-        tap.start(0, OutputSpec{2, 1, Protocol::Tcp, "", 0, false}, &out);
+        tap.start(0, OutputConfig{2, 1, Protocol::Tcp, "", 0, false}, &out);
     }
     // One record through the tap, the way the stream's tick hands it on; returns how long it took.
     std::chrono::nanoseconds feed(const std::string& bytes) {

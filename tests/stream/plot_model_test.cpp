@@ -36,12 +36,12 @@ struct PlotModelTest : ::testing::Test {
         clock.ms = ms;
         feed(unit, port, text);
     }
-    void choose(int trace, const std::string& spec, int logger = 2) {
+    void choose(int trace, const std::string& column, int logger = 2) {
         std::string fault;
         TraceChoice c;
         c.on = true;
         c.logger = logger;
-        c.spec = *fields::parseFieldSpec(spec, fault);
+        c.column = *fields::parseFieldColumn(column, fault);
         model.setTrace(trace, c);
     }
     std::vector<bool> gaps(int trace) const {
@@ -59,7 +59,7 @@ TEST_F(PlotModelTest, ListsEachFieldSeenWithItsLastValueAndKeepsPortsApart) {
     const std::vector<SeenField>& seen = model.fieldsSeen(2, 3);
     ASSERT_EQ(seen.size(), 4u);
     std::vector<std::string> shown;
-    for (const SeenField& s : seen) shown.push_back(s.spec.text() + "=" + s.lastText);
+    for (const SeenField& s : seen) shown.push_back(s.column.text() + "=" + s.lastText);
     EXPECT_EQ(shown, (std::vector<std::string>{"3:1=12.9", "3:2=x", "3:GPGGA:1=7", "3:GPGGA:2=8"}));
     EXPECT_EQ(seen[2].lastMs, 60);
     ASSERT_EQ(model.fieldsSeen(3, 3).size(), 1u);

@@ -103,7 +103,7 @@ TEST_F(PlotPanelTest, ChoicesAndWindowSurviveARestart) {
     plot::PlotModel later{clock};
     PlotPanel restarted{later, clock, ini};
     EXPECT_EQ(later.trace(0), model.trace(0));
-    EXPECT_EQ(later.trace(0).spec.text(), "3:GPGGA:2");
+    EXPECT_EQ(later.trace(0).column.text(), "3:GPGGA:2");
     EXPECT_FALSE(later.trace(0).autoRange);
     EXPECT_EQ(later.trace(0).high, 40);
     EXPECT_EQ(later.trace(3), model.trace(3));

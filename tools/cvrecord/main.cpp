@@ -78,7 +78,7 @@ struct Options {
     int speedChoice = 6;  // 9600
     cv::RecordingMode mode = cv::recording::kOff;
     std::string name;
-    std::vector<cv::share::OutputSpec> outputs;
+    std::vector<cv::share::OutputConfig> outputs;
     bool timeSync = false;
 };
 
@@ -140,10 +140,10 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     auto output = [&o](cv::share::Protocol protocol, const char* form) {
         return [&o, protocol, form](const std::string& v) -> std::string {
             std::string fault;
-            const auto spec = cv::share::parseOutputSpec(v, fault);
-            if (!spec || spec->protocol != protocol) return form;
+            const auto config = cv::share::parseOutputConfig(v, fault);
+            if (!config || config->protocol != protocol) return form;
             if (o.outputs.size() >= size_t(cv::share::kMaxOutputs)) return "at most 8 network outputs";
-            o.outputs.push_back(*spec);
+            o.outputs.push_back(*config);
             return {};
         };
     };
@@ -202,18 +202,18 @@ int main(int argc, char** argv) {
         return cv::share::pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
     });
     std::vector<std::unique_ptr<cv::share::NetworkOutput>> outputs;
-    for (const cv::share::OutputSpec& spec : options.outputs) {
+    for (const cv::share::OutputConfig& config : options.outputs) {
         std::unique_ptr<cv::share::NetworkOutput> out;
-        if (spec.protocol == cv::share::Protocol::Udp)
-            out = std::make_unique<cv::share::UdpOutput>(QHostAddress(QString::fromStdString(spec.host)),
-                                                          quint16(spec.port));
+        if (config.protocol == cv::share::Protocol::Udp)
+            out = std::make_unique<cv::share::UdpOutput>(QHostAddress(QString::fromStdString(config.host)),
+                                                          quint16(config.port));
         else
-            out = std::make_unique<cv::share::TcpOutput>(quint16(spec.port));
+            out = std::make_unique<cv::share::TcpOutput>(quint16(config.port));
         if (!out->start()) {
-            std::fprintf(stderr, "%s: %s: %s\n", kProgram, spec.text().c_str(), out->fault().toStdString().c_str());
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, config.text().c_str(), out->fault().toStdString().c_str());
             return kExitOutputFailed;
         }
-        tap.start(int(outputs.size()), spec, out.get());
+        tap.start(int(outputs.size()), config, out.get());
         outputs.push_back(std::move(out));
     }
     if (!outputs.empty()) service.stream().addConsumer(&tap);
