@@ -32,6 +32,11 @@ uint32_t SystemClock::elapsedMs() {
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+int64_t SystemClock::utcMs() {
+    using namespace std::chrono;
+    return int64_t(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
 ZoneState zoneAt(HostClock& clock, int64_t pcNow) {
     ZoneState z;
     z.offsetWest = clock.offsetWest();

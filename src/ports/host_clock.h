@@ -17,6 +17,8 @@ public:
     virtual long offsetWest() = 0;                   // seconds west of UTC, standard time
     virtual int hundredths() = 0;                    // hundredths of the current second
     virtual uint32_t elapsedMs() = 0;                // monotonic milliseconds, wraps
+    // Milliseconds since 1970-01-01T00:00:00Z: the arrival time kept with recorded records.
+    virtual int64_t utcMs() { return now() * 1000 + hundredths() * 10; }
 };
 
 // The zone state of the PC at `pcNow`.
@@ -31,6 +33,7 @@ public:
     long offsetWest() override;
     int hundredths() override;
     uint32_t elapsedMs() override;
+    int64_t utcMs() override;
 };
 
 } // namespace cv
