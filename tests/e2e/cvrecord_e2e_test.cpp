@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include <iterator>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "archive/archive_recorder.h"
 #include "archive/archive_walker.h"
@@ -237,6 +239,122 @@ TEST_F(CvrecordEndToEnd, ADeviceThatComesBackGoesOnInTheSameFile) {
     EXPECT_EQ(recorder.wait(), 0);
     size_t records = 0;
     EXPECT_EQ(walk(dir / "cv.arc", records), "");
+}
+
+// A service manager's notify socket, as the recorder finds it in NOTIFY_SOCKET: every message it
+// gets, with when it came.
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::filesystem::path& path) {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket() { ::close(m_fd); }
+    bool bound() const { return m_bound; }
+    struct Message {
+        std::chrono::steady_clock::time_point at;
+        std::string text;
+    };
+    // Takes in what has come since the last look.
+    const std::vector<Message>& messages() {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0)
+            m_messages.push_back({std::chrono::steady_clock::now(), std::string(buffer, size_t(n))});
+        return m_messages;
+    }
+    size_t count(const std::string& line) {
+        size_t n = 0;
+        for (const Message& m : messages())
+            if (("\n" + m.text + "\n").find("\n" + line + "\n") != std::string::npos) ++n;
+        return n;
+    }
+
+private:
+    int m_fd = -1;
+    bool m_bound = false;
+    std::vector<Message> m_messages;
+};
+
+std::string lastStatus(const std::vector<NotifySocket::Message>& messages) {
+    for (auto m = messages.rbegin(); m != messages.rend(); ++m)
+        if (const size_t at = m->text.find("STATUS="); at != std::string::npos)
+            return m->text.substr(at + 7, m->text.find('\n', at) - at - 7);
+    return {};
+}
+
+class CvrecordAsAService : public CvrecordEndToEnd {
+protected:
+    void TearDown() override {
+        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv("WATCHDOG_USEC");
+        CvrecordEndToEnd::TearDown();
+    }
+};
+
+TEST_F(CvrecordAsAService, TellsTheManagerItIsReadyAliveEverySecondAndWhatItRecords) {
+    StreamingLogger logger;
+    NotifySocket manager(dir / "notify");
+    ASSERT_TRUE(manager.bound());
+    ::setenv("NOTIFY_SOCKET", (dir / "notify").c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "30000000", 1);
+    const std::string file = (dir / "cv.arc").string();
+    Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous", file});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    ASSERT_TRUE(waitFor([&] { return manager.count("READY=1") == 1; }, 10s)) << recorder.err();
+    EXPECT_EQ(lastStatus(manager.messages()), "records 0, file " + file + ", lost records 0, clients 0");
+    logger.sim.logger().beginSampling();
+    ASSERT_TRUE(waitFor([&] { return manager.count("WATCHDOG=1") >= 5; }, 20s));
+    logger.sim.logger().stopSampling();
+
+    std::vector<std::chrono::steady_clock::time_point> pings;
+    for (const NotifySocket::Message& m : manager.messages())
+        if (m.text.find("WATCHDOG=1") != std::string::npos) pings.push_back(m.at);
+    EXPECT_EQ(manager.messages().front().text.find("READY=1"), 0u) << "ready before the first ping";
+    // About a second apart: far inside the 30 s the manager waits, and not a burst.
+    const auto spread = pings.back() - pings.front();
+    EXPECT_GT(spread, 2500ms);
+    EXPECT_LT(spread, 12s);
+    EXPECT_NE(lastStatus(manager.messages()).find(", file " + file + ", lost records 0, clients 0"), std::string::npos);
+    EXPECT_TRUE(waitFor([&] { return lastStatus(manager.messages()).rfind("records 0,", 0) != 0; }, 10s))
+        << "the status counts the records";
+
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.wait(), 0) << recorder.err();
+    EXPECT_EQ(manager.count("STOPPING=1"), 1u);
+}
+
+TEST_F(CvrecordAsAService, ALostPortAndItsReturnAreToldAsTheyHappen) {
+    StreamingLogger logger;
+    const std::string link = (dir / "logger-line").string();
+    test::pointLink(link, logger.device);
+    const std::string file = (dir / "cv.arc").string();
+    Recorder recorder(dir, {"--com", "1=" + link, "--logger-port", "1", "--continuous", file});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    const auto told = [&](const std::string& line) { return recorder.err().find(line + "\n") != std::string::npos; };
+    EXPECT_TRUE(waitFor([&] { return told("<6>cvrecord: recording into " + file); }, 10s)) << recorder.err();
+
+    logger.sim.line().stop();
+    ASSERT_TRUE(waitFor([&] { return told("<4>cvrecord: COM1 (" + link + ") lost; looking for it again every few seconds"); },
+                        10s))
+        << recorder.err();
+    recorder.signal(SIGUSR1);
+    EXPECT_TRUE(waitFor([&] { return recorder.out().find(", port lost\n") != std::string::npos; }, 10s)) << recorder.out();
+
+    test::pointLink(link, logger.sim.line().startPty());
+    EXPECT_TRUE(waitFor([&] { return told("<6>cvrecord: COM1 (" + link + ") back; recording goes on"); }, 20s))
+        << recorder.err();
+    logger.sim.line().stop();
+    ASSERT_TRUE(waitFor([&] { return recorder.err().find(") lost;", recorder.err().find(") back;")) != std::string::npos; },
+                        10s));
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.wait(), 0);
+    const std::string out = recorder.out();
+    const std::string last = out.substr(out.rfind("cvrecord: records "));
+    EXPECT_NE(last.find(", port lost\n"), std::string::npos) << "the last line tells the port it ended with: " << last;
 }
 
 } // namespace
