@@ -71,14 +71,6 @@ TEST_F(EventJournalTest, AKindIsToldAgainOnceItsMinuteIsOverWhatWasHeldFirst) {
     EXPECT_EQ(lines[6], "<6>cvrecord: COM1 back");
 }
 
-TEST_F(EventJournalTest, TheHeldSummaryIsAsSevereAsTheWorstItStandsFor) {
-    for (int i = 0; i < 5; ++i) report("file", "written again", Severity::Info);
-    report("file", "cannot be written", Severity::Error);
-    report("file", "written again", Severity::Info);
-    journal.flush();
-    EXPECT_EQ(lines.back(), "<3>cvrecord: 2 more like this in the last minute, the last: written again");
-}
-
 TEST_F(EventJournalTest, TheCapHoldsAcrossTheWrapOfTheMillisecondCount) {
     clock.ms = 0xFFFFFFFFu - 1000;
     for (int i = 0; i < 6; ++i) report("client", "client dropped");
