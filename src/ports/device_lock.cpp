@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,6 +35,10 @@ bool DeviceLock::take(const std::string& device) {
     // Read-only is enough for flock, and lets a user's window lock a file a service made.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) return true;
+    // Whoever comes next must be able to open the file to find it locked: a service's
+    // restrictive umask would otherwise make its lock invisible to the operator's window.
+    // Only the file's owner may change it, which is enough: the owner made it.
+    [[maybe_unused]] const int kept = ::fchmod(fd, 0644);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         m_taken = errno == EWOULDBLOCK;
         ::close(fd);

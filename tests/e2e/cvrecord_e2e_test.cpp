@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include <iterator>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "archive/archive_recorder.h"
 #include "archive/archive_walker.h"
@@ -237,6 +239,126 @@ TEST_F(CvrecordEndToEnd, ADeviceThatComesBackGoesOnInTheSameFile) {
     EXPECT_EQ(recorder.wait(), 0);
     size_t records = 0;
     EXPECT_EQ(walk(dir / "cv.arc", records), "");
+}
+
+// A service manager's notify socket, as the recorder finds it in NOTIFY_SOCKET.
+class NotifySocket {
+public:
+    explicit NotifySocket(const std::filesystem::path& path) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~NotifySocket() { ::close(m_fd); }
+    // Every message so far, with when it came.
+    const std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>>& messages() {
+        char buffer[4096];
+        for (ssize_t n; (n = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0;)
+            m_messages.emplace_back(std::chrono::steady_clock::now(), std::string(buffer, size_t(n)));
+        return m_messages;
+    }
+    std::vector<std::chrono::steady_clock::time_point> times(const std::string& line) {
+        std::vector<std::chrono::steady_clock::time_point> at;
+        for (const auto& [time, text] : messages())
+            if (("\n" + text + "\n").find("\n" + line + "\n") != std::string::npos) at.push_back(time);
+        return at;
+    }
+    std::string lastStatus() {
+        const std::string& text = messages().back().second;
+        const size_t at = text.find("STATUS=") + 7;
+        return text.substr(at, text.find('\n', at) - at);
+    }
+    bool bound = false;
+
+private:
+    int m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> m_messages;
+};
+
+// A TCP socket on the loopback; port 0 binds it to a free one.
+int loopbackSocket(uint16_t port, bool connectIt) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (connectIt) ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    else ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+class CvrecordAsAService : public CvrecordEndToEnd {
+protected:
+    void TearDown() override {
+        ::unsetenv("NOTIFY_SOCKET");
+        ::unsetenv("WATCHDOG_USEC");
+        CvrecordEndToEnd::TearDown();
+    }
+};
+
+TEST_F(CvrecordAsAService, TellsTheManagerItIsReadyAliveEverySecondAndWhatItRecords) {
+    StreamingLogger logger;
+    NotifySocket manager(dir / "notify");
+    ASSERT_TRUE(manager.bound);
+    ::setenv("NOTIFY_SOCKET", (dir / "notify").c_str(), 1);
+    ::setenv("WATCHDOG_USEC", "30000000", 1);
+    const int probe = loopbackSocket(0, false);
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&bound), &length);
+    ::close(probe);
+    const std::string port = std::to_string(ntohs(bound.sin_port)), file = (dir / "cv.arc").string();
+    Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous", file, "--tcp",
+                            "2:1=" + port});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    ASSERT_TRUE(waitFor([&] { return manager.times("READY=1").size() == 1; }, 10s)) << recorder.err();
+    EXPECT_EQ(manager.lastStatus(), "records 0, file " + file + ", lost records 0, clients 0");
+    const int client = loopbackSocket(ntohs(bound.sin_port), true);
+    EXPECT_TRUE(waitFor([&] { return recorder.err().find("<6>cvrecord: 2:1=" + port + ": a client connected (1 now)\n") !=
+                                     std::string::npos; }, 10s)) << recorder.err();
+    logger.sim.logger().beginSampling();
+    ASSERT_TRUE(waitFor([&] { return manager.times("WATCHDOG=1").size() >= 5; }, 20s));
+
+    const auto pings = manager.times("WATCHDOG=1");
+    EXPECT_LT(manager.times("READY=1").front(), pings.front());
+    // About a second apart: far inside the 30 s the manager waits, and not a burst.
+    EXPECT_GT(pings.back() - pings.front(), 2500ms);
+    EXPECT_LT(pings.back() - pings.front(), 12s);
+    EXPECT_TRUE(waitFor([&] { return manager.lastStatus().rfind("records 0,", 0) != 0; }, 10s)) << "records counted";
+    EXPECT_NE(manager.lastStatus().find(", file " + file + ", lost records 0, clients 1"), std::string::npos);
+
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.wait(), 0) << recorder.err();
+    EXPECT_EQ(manager.times("STOPPING=1").size(), 1u);
+    EXPECT_NE(recorder.out().find(", port open, lines sent "), std::string::npos) << recorder.out();
+    EXPECT_NE(recorder.out().find(", clients 1, dropped 0, errors 0\n"), std::string::npos) << recorder.out();
+    ::close(client);
+}
+
+TEST_F(CvrecordAsAService, ALostPortAndItsReturnAreToldAsTheyHappen) {
+    StreamingLogger logger;
+    const std::string link = (dir / "logger-line").string(), file = (dir / "cv.arc").string();
+    test::pointLink(link, logger.device);
+    Recorder recorder(dir, {"--com", "1=" + link, "--logger-port", "1", "--continuous", file});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    const auto told = [&](const std::string& line) {
+        return waitFor([&] { return recorder.err().find(line + "\n") != std::string::npos; }, 20s);
+    };
+    EXPECT_TRUE(told("<6>cvrecord: recording into " + file)) << recorder.err();
+    logger.sim.line().stop();
+    ASSERT_TRUE(told("<4>cvrecord: COM1 (" + link + ") lost; looking for it again every few seconds")) << recorder.err();
+    test::pointLink(link, logger.sim.line().startPty());
+    EXPECT_TRUE(told("<6>cvrecord: COM1 (" + link + ") back; recording goes on")) << recorder.err();
+
+    // Lost again as it ends: the last line tells so, though closing forgets the port.
+    logger.sim.line().stop();
+    ASSERT_TRUE(waitFor([&] { return recorder.err().find(") lost;", recorder.err().find(") back;")) != std::string::npos; },
+                        10s));
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.wait(), 0);
+    const std::string out = recorder.out();
+    EXPECT_NE(out.substr(out.rfind("cvrecord: records ")).find(", port lost\n"), std::string::npos) << out;
 }
 
 } // namespace

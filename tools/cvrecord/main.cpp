@@ -17,6 +17,8 @@
 #include "link/port_map.h"
 #include "protocol/speed_choices.h"
 #include "recorder_service.h"
+#include "service_events.h"
+#include "service_notify.h"
 #include "share/network_feed.h"
 #include "share/network_output.h"
 #include "share/network_sockets_qt.h"
@@ -36,17 +38,20 @@ extern "C" void onSignal(int number) {
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-// The boxes the window would show become lines on standard error; none waits. While `quiet`
-// says so they are left out (the program says it better itself).
+// The boxes the window would show become journal lines; none waits. While `quiet` says so they
+// are left out (the program says it better itself).
 class StderrDialogs : public cv::SilentDialogs {
 public:
+    explicit StderrDialogs(cv::ServiceEvents& events) : m_events(events) {}
     using cv::SilentDialogs::ask;
     std::function<bool()> quiet;
     cv::Answer ask(const std::string& caption, const std::string& text, cv::Buttons, cv::Icon) override {
-        if (!quiet || !quiet())
-            std::fprintf(stderr, "%s: %s: %s\n", kProgram, caption.c_str(), text.c_str());
+        if (!quiet || !quiet()) m_events.box(caption, text);
         return cv::Answer::Ok;
     }
+
+private:
+    cv::ServiceEvents& m_events;
 };
 
 // The factory keeps the last device it made, to ask it why an open failed.
@@ -87,10 +92,14 @@ const char* const kEpilogue =
     "archive file cannot be opened, 2 for a usage error, 3 when another program (the window or "
     "another cvrecord) has the port, 4 when a network output cannot start (its TCP port in use, a bad "
     "address).\n"
-    "A status line (records, gaps, file, bytes) is printed once a minute and on SIGUSR1. A device "
-    "that disappears is looked for again every few seconds and the recording goes on.\n"
-    "As a service, 'systemctl enable --now cvrecord@NAME' runs it with the options set as "
-    "CVRECORD_OPTIONS=... in /etc/cvrecord/NAME.conf, restarting it when it fails.";
+    "A status line (records, gaps, file, bytes, the port, the network figures) is printed once a minute "
+    "and on SIGUSR1. A device that disappears is looked for again every few seconds and the recording "
+    "goes on. What happens (port lost and back, file opened, writes failing, network clients, outputs "
+    "failing) is told on standard error as it happens, each line with a syslog severity (<3>, <4>, <6>), "
+    "at most 5 lines of a kind a minute.\n"
+    "As a service, 'systemctl enable --now cvrecord@NAME' runs it as the user cvrecord with the options "
+    "set as CVRECORD_OPTIONS=... in /etc/cvrecord/NAME.conf, in /var/lib/cvrecord, restarting it when it "
+    "fails or stops answering the watchdog.";
 
 cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
     cv::cli::CommandLine line(
@@ -181,7 +190,14 @@ int main(int argc, char** argv) {
     for (const std::string& m : options.comMappings) portMap.addMapping(m);
 
     cv::SystemClock clock;
-    StderrDialogs dialogs;
+    // Service: event lines, the watch over the recorder's state, the manager's notifications.
+    cv::EventJournal journal(kProgram, [](const std::string& line) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+        std::fflush(stderr);
+    });
+    cv::ServiceEvents events(journal, [&clock] { return clock.elapsedMs(); });
+    cv::ServiceNotify notify;
+    StderrDialogs dialogs(events);
     RecorderSerialFactory serial(portMap);
     dialogs.quiet = [&serial] { return serial.lastTaken(); };
     cv::RecorderService service(clock, serial, dialogs);
@@ -218,6 +234,30 @@ int main(int argc, char** argv) {
     }
     if (!outputs.empty()) service.stream().addConsumer(&tap);
 
+    // Service: today's recorder tells no events, so its state is compared once a second.
+    cv::RecorderWatch watch(events, options.loggerPort, device);
+    auto recorderState = [&] {
+        cv::RecorderState state;
+        state.portLost = service.portLost();
+        state.file = service.recorder().fileName();
+        state.writesFailing = service.recorder().failing();
+        state.failedWrites = service.recorder().failedWrites();
+        for (size_t i = 0; i < outputs.size(); ++i) {
+            cv::OutputState o{options.outputs[i].text(), options.outputs[i].protocol, outputs[i]->figures()};
+            o.figures.lines = tap.lines(int(i));
+            state.outputs.push_back(std::move(o));
+        }
+        return state;
+    };
+    auto managerStatus = [&](const cv::RecorderState& state) {
+        return cv::managerStatus(service.records(), state.file, state.failedWrites, state.outputs, state.portLost);
+    };
+    {
+        const cv::RecorderState state = recorderState();
+        watch.observe(state);
+        notify.ready(managerStatus(state));
+    }
+
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return kExitFailed;
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -225,8 +265,9 @@ int main(int argc, char** argv) {
     action.sa_flags = SA_RESTART;
     for (int s : {SIGTERM, SIGINT, SIGUSR1}) sigaction(s, &action, nullptr);
 
-    auto printStatus = [&] {
-        std::printf("%s: %s\n", kProgram, service.statusLine().c_str());
+    auto printStatus = [&](bool portLost) {
+        const std::string tail = cv::serviceStatusTail(portLost, recorderState().outputs, events.outputErrors());
+        std::printf("%s: %s%s\n", kProgram, service.statusLine().c_str(), tail.c_str());
         std::fflush(stdout);
     };
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
@@ -234,7 +275,7 @@ int main(int argc, char** argv) {
         char byte = 0;
         while (::read(g_signalPipe[0], &byte, 1) == 1) {
             if (byte == 'u')
-                printStatus();
+                printStatus(service.portLost());
             else
                 app.quit();
         }
@@ -244,15 +285,24 @@ int main(int argc, char** argv) {
     receive.start(kReceiveMs);
     QTimer second;
     QObject::connect(&second, &QTimer::timeout, [&] {
-        if (service.secondTick()) printStatus();
+        const bool minute = service.secondTick();
+        const cv::RecorderState state = recorderState();
+        watch.observe(state);
+        journal.tick(clock.elapsedMs());
+        notify.tick(managerStatus(state));
+        if (minute) printStatus(state.portLost);
     });
     second.start(1000);
     std::printf("%s: recording from COM%d (%s)\n", kProgram, options.loggerPort, device.c_str());
     std::fflush(stdout);
 
     app.exec();
+    notify.stopping();
     service.stream().removeConsumer(&tap);
+    // Closing the port forgets that it was lost: the last line tells how it was.
+    const bool portLostAtEnd = service.portLost();
     service.stop();
-    printStatus();
+    journal.flush();
+    printStatus(portLostAtEnd);
     return cv::cli::kExitOk;
 }

@@ -77,7 +77,7 @@ std::string RecorderService::statusLine() const {
                        std::to_string(m_recorder.recordedBytes());
     if (m_recorder.failedWrites() > 0) line += ", failed writes " + std::to_string(m_recorder.failedWrites());
     if (m_timeSync) line += ", clock sets " + std::to_string(m_clockSets);
-    if (portLost()) line += ", port lost";
+    // The port's state follows from the program, with the network figures (it outlives stop()).
     return line;
 }
 

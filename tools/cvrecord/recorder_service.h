@@ -45,6 +45,7 @@ public:
     bool portLost() const { return m_ports.isPortLost(kLoggerSlot); }
     uint64_t records() const { return m_records; }
     MuxStream& stream() { return m_stream; }
+    const ArchiveRecorder& recorder() const { return m_recorder; }
 
     void onMuxRecord(uint8_t* record, size_t length) override { m_stream.acceptMuxRecord(record, length); }
     void takeRecord(const mux::RecordView&) override { ++m_records; }
