@@ -23,7 +23,7 @@ struct ExportSelection {
 enum class TableFormat { Csv, Tsv };
 
 // One table row: the cells in column order.
-using TableRow = std::array<std::string, 7>;
+using TableRow = std::array<std::string, 8>;
 extern const TableRow kExportHeader;
 
 // Turns a stream of records into rows: port text one row per line (a line split over records

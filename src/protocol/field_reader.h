@@ -87,7 +87,7 @@ struct Field {
 
 // A line's fields. Its views point into the text given to parseLine.
 struct ParsedLine {
-    std::string_view sentence;  // "GPGGA" for "$GPGGA,...", empty for a plain line
+    std::string_view sentence;  // "GPGGA" for "$GPGGA,...", "AIVDM" for "!AIVDM,...", empty for a plain line
     std::vector<Field> fields;  // field 1 first; in a sentence, the first after its name
     Checksum checksum = Checksum::None;
     // False for a bad checksum or a cut line: every field reads as a gap.
@@ -97,9 +97,9 @@ struct ParsedLine {
 };
 
 // A plain line's fields are separated by commas and semicolons when it has any (two in a row
-// leave an empty field between them), else by runs of blanks. A sentence ("$NAME,...*hh") is
-// split at its commas, its name becomes the key, and its checksum (the XOR of the bytes between
-// '$' and '*') is checked.
+// leave an empty field between them), else by runs of blanks. A sentence ("$NAME,...*hh", or
+// "!NAME,...*hh" as AIS is sent) is split at its commas, its name without the '$' or '!' becomes
+// the key, and its checksum (the XOR of the bytes between the '$' or '!' and the '*') is checked.
 ParsedLine parseLine(std::string_view line, bool cut = false);
 
 // A number in the common forms: signed, decimal, exponent ("+1.5", "-2", ".5", "1e-3"), with

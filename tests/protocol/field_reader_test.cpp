@@ -103,7 +103,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ChecksumNotHex", "$GPGGA,1*G1", "GPGGA", Checksum::Bad, {gap}},
         LineCase{"SentenceWithoutChecksum", "$PSXN,7, 8.5", "PSXN", Checksum::None, {7, 8.5}},
         LineCase{"NameOnly", "$GPGGA*56", "GPGGA", Checksum::Good, {}},
-        LineCase{"DollarNotASentence", "$ 12,13", "", Checksum::None, {gap, 13}}),
+        LineCase{"DollarNotASentence", "$ 12,13", "", Checksum::None, {gap, 13}},
+        LineCase{"EncapsulatedSentence", "!AIVDM,1,1,,A,13u?etPv2;0n:dDPwUM1U1Cb069D,0*24", "AIVDM", Checksum::Good,
+                 {1, 1, gap, gap, gap, 0}},
+        LineCase{"EncapsulatedBadChecksum", "!AIVDM,1,1,,A,13u?etPv2;0n:dDPwUM1U1Cb069D,0*25", "AIVDM", Checksum::Bad,
+                 {gap, gap, gap, gap, gap, gap}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParseLine, ACutLineReadsAsGaps) {
