@@ -102,7 +102,7 @@ void ArchiveExporter::add(const ArchiveRecordInfo& r) {
             continue;
         }
         p.ends.feed(
-            bytes, n,
+            bytes.data(), n,
             [&](const uint8_t* run, size_t length) {
                 while (length > 0) {
                     if (!p.open) {

@@ -54,15 +54,22 @@ std::vector<std::string> prefixedStream(const Feeds& feeds) {
 // The text cells of the export; each feed is one record's port 3 section.
 std::vector<std::string> exportedText(const Feeds& feeds) {
     std::vector<std::string> cells;
-    ArchiveExporter exporter({}, [&](int, const TableRow& row) { cells.push_back(row[5]); });
+    ArchiveExporter exporter({}, [&](int, const TableRow& row) { cells.push_back(row[6]); });
     uint8_t sequence = 0;
     for (const auto& f : feeds) {
+        mux::Header header;
+        header.unit = 2;
+        header.dataLength = uint16_t(f.size());
+        header.sections[2] = uint16_t(f.size());
+        std::vector<uint8_t> bytes(mux::kHeaderLength);
+        mux::writeHeader(bytes.data(), header, mux::ByteOrder::Host);
+        bytes.insert(bytes.end(), f.begin(), f.end());
+        bytes.insert(bytes.end(), mux::kHostTrailer.begin(), mux::kHostTrailer.end());
         ArchiveRecordInfo record;
         record.loggerId = 2;
         record.sequence = sequence++;
         record.payload = uint16_t(f.size());
-        record.sections[2] = uint16_t(f.size());
-        record.data = bytesOf(f);
+        record.view = mux::RecordView(bytes.data(), bytes.size());
         exporter.add(record);
     }
     exporter.finish();
