@@ -232,13 +232,19 @@ int walkEach(const std::vector<std::string>& files, std::ostream& err, bool prog
         std::optional<TimeIndex> index = TimeIndex::load(path, f.length, indexFault);
         if (!indexFault.empty()) err << "cvarchive: " << indexFault << "; its records have no utc\n";
         ArchiveRecordInfo r;
+        Progress shown(progress, path, f.length, err);
+        // The first half of the progress is the counting walk, where there is one.
+        uint64_t counted = 0;
         if (index && index->needsCount()) {
             // Records between two anchors are spread by their order, so first their number.
             ArchiveWalker counter(f.file.get(), f.length);
-            while (counter.next(r) == ArchiveWalk::Record) index->countRecord(r.offset);
+            while (counter.next(r) == ArchiveWalk::Record) {
+                index->countRecord(r.offset);
+                shown.at(counter.position() / 2);
+            }
+            counted = f.length;
         }
         ArchiveWalker walker(f.file.get(), f.length);
-        Progress shown(progress, path, f.length, err);
         ArchiveWalk step;
         while ((step = walker.next(r)) == ArchiveWalk::Record) {
             if (index) r.utcMs = index->place(r.offset);
@@ -248,7 +254,7 @@ int walkEach(const std::vector<std::string>& files, std::ostream& err, bool prog
                     << "length " << r.payload << "; the record is taken whole by its data length\n";
             }
             record(r);
-            shown.at(walker.position());
+            shown.at(counted ? (counted + walker.position()) / 2 : walker.position());
         }
         shown.done();
         if (!end(path, walker, step, f.length)) status = kArchiveExitFault;
@@ -361,7 +367,9 @@ int exportFields(const Arguments& given, std::ostream& out, std::ostream& err, b
         const std::string first = std::filesystem::path(a.files.front()).filename().string();
         NetcdfTable::Description about;
         about.title = "Port " + std::to_string(a.fields.front().port) + " of the logger archive " + first +
-                      (a.files.size() > 1 ? " and the " + std::to_string(a.files.size() - 1) + " files after it" : "");
+                      (a.files.size() == 2   ? " and the file after it"
+                       : a.files.size() > 2 ? " and the " + std::to_string(a.files.size() - 1) + " files after it"
+                                             : "");
         about.source = cli::versionLine(kProgram);
         about.dateCreated = nowUtcText();
         about.history = about.dateCreated + " " + commandLine(a.given);

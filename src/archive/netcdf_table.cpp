@@ -44,6 +44,7 @@ bool NetcdfTable::create(const std::string& path, const std::vector<fields::Fiel
     };
     int obs = -1, loggers = -1;
     bool ok = check(nc_create(path.c_str(), NC_CLOBBER | NC_NETCDF4, &m_file), "create");
+    if (!ok) m_file = -1;
     // The number of rows and of loggers is known only at the end.
     ok = ok && check(nc_def_dim(m_file, "obs", NC_UNLIMITED, &obs), "obs") &&
          check(nc_def_dim(m_file, kLoggerDim, NC_UNLIMITED, &loggers), kLoggerDim);

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 
 #include "base/text_format.h"
 
@@ -66,14 +66,17 @@ std::optional<TimeIndex> TimeIndex::parse(std::string_view text, std::string& fa
 std::optional<TimeIndex> TimeIndex::load(const std::string& archivePath, uint64_t archiveLength, std::string& fault) {
     fault.clear();
     const std::string path = pathBeside(archivePath);
-    std::ifstream in(path, std::ios::binary);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!in) {
         if (errno != ENOENT) fault = path + ": " + std::strerror(errno);
         return std::nullopt;
     }
-    const std::string text{std::istreambuf_iterator<char>(in), {}};
-    if (in.bad()) {
-        fault = path + ": read error";
+    std::string text;
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in.get())) > 0) text.append(buffer, n);
+    if (std::ferror(in.get())) {
+        fault = path + ": " + std::strerror(errno);
         return std::nullopt;
     }
     std::optional<TimeIndex> index = parse(text, fault);
