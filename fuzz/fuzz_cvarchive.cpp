@@ -1,5 +1,5 @@
 // libFuzzer target: any bytes as an archive file for cvarchive. list, export and verify must
-// agree on whether the file is whole; every exported CSV row has the seven columns and is UTF-8;
+// agree on whether the file is whole; every exported CSV row has the eight columns and is UTF-8;
 // an export of fields agrees too and holds only unquoted cells, one per column; and a file cvarchive calls whole replays record for record, as the replay reader walks it.
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +36,7 @@ int run(std::vector<std::string> args, std::string& out) {
 }
 
 // RFC 4180 fields per row; false on a quote out of place.
-bool rowsHaveSevenFields(const std::string& csv) {
+bool rowsHaveEightFields(const std::string& csv) {
     size_t fields = 1;
     bool quoted = false;
     for (size_t i = 0; i < csv.size(); ++i) {
@@ -52,7 +52,7 @@ bool rowsHaveSevenFields(const std::string& csv) {
         } else if (c == ',') {
             ++fields;
         } else if (c == '\r') {
-            if (i + 1 >= csv.size() || csv[i + 1] != '\n' || fields != 7) return false;
+            if (i + 1 >= csv.size() || csv[i + 1] != '\n' || fields != 8) return false;
             fields = 1;
             ++i;
         } else if (c == '\n') {
@@ -102,9 +102,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (v != l || v != x ||
         (v != cv::kArchiveExitOk && v != cv::kArchiveExitFault && v != cv::kArchiveExitWarnings))
         __builtin_trap();
-    if (!rowsHaveSevenFields(exported) || !validUtf8(exported)) __builtin_trap();
+    if (!rowsHaveEightFields(exported) || !validUtf8(exported)) __builtin_trap();
     std::string numbers;
-    if (run({"export", "--fields", "1:1,1:GPGGA:2", scratchFile()}, numbers) != v || !plainRows(numbers, 5))
+    if (run({"export", "--fields", "1:1,1:GPGGA:2", scratchFile()}, numbers) != v || !plainRows(numbers, 6))
         __builtin_trap();
 
     if (v == cv::kArchiveExitOk || v == cv::kArchiveExitWarnings) {

@@ -1,62 +1,73 @@
 #include "archive/archive_field_table.h"
 
-#include <charconv>
+#include "archive/time_index.h"
 
 namespace cv {
 
 // One logger's line of the port, and the record it has reached.
 struct FieldTable::Logger {
     fields::LineSplitter lines;
-    std::string timeStamp, seconds, id;
+    std::string timeStamp, seconds;
+    std::optional<int64_t> utcMs;
+    int id = 0;
 };
 
 FieldTable::FieldTable(std::vector<fields::FieldColumn> columns, RowSink sink)
-    : m_columns(std::move(columns)), m_sink(std::move(sink)), m_loggers(256) {}
+    : m_columns(std::move(columns)), m_found(m_columns.size(), false), m_sink(std::move(sink)), m_loggers(256) {
+    m_row.cells.resize(m_columns.size());
+}
 
 FieldTable::~FieldTable() = default;
 
-FieldTable::Row FieldTable::header() const {
-    Row row = {"time_stamp", "seconds", "logger_id"};
+std::vector<std::string> FieldTable::header() const {
+    std::vector<std::string> row = {"time_stamp", "seconds", "utc", "logger_id"};
     for (const auto& column : m_columns) row.push_back(column.text());
     return row;
 }
 
-std::string numberCell(double value) {
-    char text[32];
-    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
-    return error == std::errc() ? std::string(text, end) : std::string();
+std::vector<std::string> FieldTable::textRow(const Row& row) {
+    std::vector<std::string> cells = {row.timeStamp, row.seconds, row.utcMs ? utcText(*row.utcMs) : std::string(),
+                                      std::to_string(row.loggerId)};
+    for (const Cell& cell : row.cells) cells.emplace_back(cell.value ? cell.text : std::string_view());
+    return cells;
 }
 
 void FieldTable::line(Logger& logger, std::string_view text, bool cut) {
     const fields::ParsedLine parsed = fields::parseLine(text, cut);
     if (parsed.checksum == fields::Checksum::Bad) ++m_badChecksums;
     bool read = false;
-    for (const auto& column : m_columns) read = read || column.reads(parsed);
-    if (!read) return;
-    Row row = {logger.timeStamp, logger.seconds, logger.id};
-    for (const auto& column : m_columns) {
-        const std::optional<double> value = column.valueIn(parsed);
-        row.push_back(value ? numberCell(*value) : std::string());
+    for (size_t k = 0; k < m_columns.size(); ++k) {
+        const bool reads = m_columns[k].reads(parsed);
+        if (reads && !parsed.sentence.empty()) m_found[k] = true;
+        read = read || reads;
     }
-    m_sink(row);
+    if (!read) return;
+    m_row.timeStamp = logger.timeStamp;
+    m_row.seconds = logger.seconds;
+    m_row.utcMs = logger.utcMs;
+    m_row.loggerId = logger.id;
+    for (size_t k = 0; k < m_columns.size(); ++k) {
+        const fields::FieldColumn& column = m_columns[k];
+        const std::optional<double> value = column.valueIn(parsed);
+        m_row.cells[k] = {value, value ? parsed.fields[size_t(column.field - 1)].text : std::string_view()};
+    }
+    m_sink(m_row);
 }
 
 void FieldTable::add(const ArchiveRecordInfo& r) {
     // Which bytes belong to which port is unknown in such a record; the walk has named it.
     if (!r.sectionsAddUp || m_columns.empty()) return;
-    const int port = m_columns.front().port;
-    size_t at = 0;
-    for (int s = 1; s < port; ++s) at += r.sections[size_t(s - 1)];
-    const size_t n = r.sections[size_t(port - 1)];
-    if (n == 0) return;
+    const std::span<const uint8_t> bytes = r.view.section(m_columns.front().port);
+    if (bytes.empty()) return;
     auto& logger = m_loggers[r.loggerId];
     if (!logger) {
         logger = std::make_unique<Logger>();
-        logger->id = std::to_string(r.loggerId);
+        logger->id = r.loggerId;
     }
     logger->timeStamp = std::to_string(r.timeStamp);
     logger->seconds = secondsText(r);
-    logger->lines.feed(r.data + at, n, [&](std::string_view text, bool cut) { line(*logger, text, cut); });
+    logger->utcMs = r.utcMs;
+    logger->lines.feed(bytes.data(), bytes.size(), [&](std::string_view text, bool cut) { line(*logger, text, cut); });
 }
 
 void FieldTable::finish() {
@@ -69,6 +80,13 @@ uint64_t FieldTable::cutLines() const {
     for (const auto& logger : m_loggers)
         if (logger) n += logger->lines.cutLines();
     return n;
+}
+
+std::vector<fields::FieldColumn> FieldTable::sentencesNotFound() const {
+    std::vector<fields::FieldColumn> missing;
+    for (size_t k = 0; k < m_columns.size(); ++k)
+        if (!m_columns[k].sentence.empty() && !m_found[k]) missing.push_back(m_columns[k]);
+    return missing;
 }
 
 } // namespace cv

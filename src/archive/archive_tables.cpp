@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "archive/time_index.h"
 #include "protocol/mux_record.h"
 
 namespace cv {
@@ -10,12 +11,10 @@ namespace cv {
 namespace {
 constexpr int kSections = mux::kSections;
 
-bool isLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
-
 // Control bytes other than tab and line ends say the section is not instrument text.
 bool isText(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i)
-        if ((p[i] < 0x20 && p[i] != '\t' && !isLineEnd(p[i])) || p[i] == 0x7F) return false;
+        if ((p[i] < 0x20 && p[i] != '\t' && !LineEnds::isLineEnd(p[i])) || p[i] == 0x7F) return false;
     return true;
 }
 
@@ -49,70 +48,77 @@ std::string asUtf8(const std::string& s) {
     return out;
 }
 
-std::string hex(const uint8_t* p, size_t n) {
+std::string hex(std::span<const uint8_t> p) {
     static const char digits[] = "0123456789ABCDEF";
-    std::string out(2 * n, '0');
-    for (size_t i = 0; i < n; ++i) {
+    std::string out(2 * p.size(), '0');
+    for (size_t i = 0; i < p.size(); ++i) {
         out[2 * i] = digits[p[i] >> 4];
         out[2 * i + 1] = digits[p[i] & 15];
     }
     return out;
 }
 
+// Where the cells stand in kExportHeader.
+constexpr size_t kPort = 5, kText = 6, kHex = 7;
+
 std::string portName(int section) { return section == 9 ? "analog" : std::to_string(section); }
 } // namespace
 
-const TableRow kExportHeader = {"time_stamp", "seconds", "logger_id", "sequence", "port", "text", "hex"};
+const TableRow kExportHeader = {"time_stamp", "seconds", "utc", "logger_id", "sequence", "port", "text", "hex"};
 
 ArchiveExporter::ArchiveExporter(ExportSelection selection, RowSink sink)
     : m_selection(selection), m_sink(std::move(sink)), m_pending(256 * 8) {}
 
 void ArchiveExporter::emit(int section, Pending& p) {
-    p.meta[5] = asUtf8(p.text);
+    p.meta[kText] = asUtf8(p.text);
     m_sink(section, p.meta);
     p.text.clear();
     p.open = false;
 }
 
 void ArchiveExporter::add(const ArchiveRecordInfo& r) {
-    TableRow meta = {std::to_string(r.timeStamp), secondsText(r), std::to_string(r.loggerId), std::to_string(r.sequence),
-                     "", "", ""};
+    TableRow meta = {std::to_string(r.timeStamp), secondsText(r), r.utcMs ? utcText(*r.utcMs) : std::string(),
+                     std::to_string(r.loggerId), std::to_string(r.sequence), "", "", ""};
     if (!r.sectionsAddUp) {
         // Which bytes belong to which port is unknown: the whole data in one hex cell, in a
         // table of every section only.
         if (!m_selection.all()) return;
         TableRow row = meta;
-        row[6] = hex(r.data, r.payload);
+        row[kHex] = hex(r.view.data());
         m_sink(0, row);
         return;
     }
-    size_t at = 0;
     for (int s = 1; s <= kSections; ++s) {
-        const size_t n = r.sections[size_t(s - 1)];
-        const uint8_t* bytes = r.data + at;
-        at += n;
+        const std::span<const uint8_t> bytes = r.view.section(s);
+        const size_t n = bytes.size();
         if (n == 0 || !m_selection.wants(s)) continue;
-        meta[4] = portName(s);
+        meta[kPort] = portName(s);
         Pending& p = m_pending[size_t(r.loggerId) * 8 + size_t(s == 9 ? 0 : s - 1)];
-        if (s == 9 || !isText(bytes, n)) {
+        if (s == 9 || !isText(bytes.data(), n)) {
             if (s != 9 && p.open) emit(s, p);
             TableRow row = meta;
-            row[6] = hex(bytes, n);
+            row[kHex] = hex(bytes);
             m_sink(s, row);
             continue;
         }
-        for (size_t i = 0; i < n; ++i) {
-            if (isLineEnd(bytes[i])) {
+        p.ends.feed(
+            bytes.data(), n,
+            [&](const uint8_t* run, size_t length) {
+                while (length > 0) {
+                    if (!p.open) {
+                        p.open = true;
+                        p.meta = meta;
+                    }
+                    const size_t take = std::min(length, kMaxLine - p.text.size());
+                    p.text.append(reinterpret_cast<const char*>(run), take);
+                    run += take;
+                    length -= take;
+                    if (p.text.size() >= kMaxLine) emit(s, p);
+                }
+            },
+            [&] {
                 if (p.open) emit(s, p);
-                continue;
-            }
-            if (!p.open) {
-                p.open = true;
-                p.meta = meta;
-            }
-            p.text += char(bytes[i]);
-            if (p.text.size() >= kMaxLine) emit(s, p);
-        }
+            });
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/archive_walker.h"
+#include "base/line_ends.h"
 
 namespace cv {
 
@@ -23,7 +24,7 @@ struct ExportSelection {
 enum class TableFormat { Csv, Tsv };
 
 // One table row: the cells in column order.
-using TableRow = std::array<std::string, 7>;
+using TableRow = std::array<std::string, 8>;
 extern const TableRow kExportHeader;
 
 // Turns a stream of records into rows: port text one row per line (a line split over records
@@ -43,6 +44,7 @@ private:
     struct Pending {
         std::string text;
         TableRow meta;  // the record the line began in
+        LineEnds ends;
         bool open = false;
     };
     void emit(int section, Pending& p);

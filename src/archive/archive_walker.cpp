@@ -59,8 +59,8 @@ ArchiveWalk ArchiveWalker::next(ArchiveRecordInfo& r) {
     r.sequence = h.sequence;
     r.payload = h.dataLength;
     r.timeStamp = h.timeStamp;
-    r.sections = h.sections;
-    r.data = record.data().data();
+    r.view = record;
+    r.utcMs.reset();
     r.sectionsAddUp = record.sectionsTotal() == payload;
     m_position = at + payload + kHeader + kTrailer;
     return ArchiveWalk::Record;

@@ -1,11 +1,13 @@
 #pragma once
 // Reads an archive file record by record in constant memory and names the first framing fault,
 // for the tools that read archive files without this program.
-#include <array>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "protocol/mux_record.h"
 
 namespace cv {
 
@@ -17,12 +19,15 @@ struct ArchiveRecordInfo {
     uint8_t sequence = 0;
     uint32_t timeStamp = 0;
     uint16_t payload = 0;
-    std::array<uint16_t, 9> sections{};
-    const uint8_t* data = nullptr;  // the payload, valid until the next call of next()
+    // The whole record, header to trailer: its sections are found through it. Valid until the
+    // next call of next().
+    mux::RecordView view{nullptr, 0};
     // False for a record whose section lengths do not add up to its data length (the extraction
     // copies such a record from the logger as it is): it is framed by its data length, and its
     // data cannot be told apart into ports.
     bool sectionsAddUp = true;
+    // When the host took the record from the line (ms since 1970 UTC), where a time index says.
+    std::optional<int64_t> utcMs;
     size_t length() const { return size_t(payload) + 32; }
     bool hasSeconds() const { return second == 1; }
 };

