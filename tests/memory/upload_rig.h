@@ -10,6 +10,7 @@
 #include "memory/on_demand_extraction.h"
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
+#include "extract/warning_sink.h"
 #include "memory_fakes.h"
 #include "ports/operator_dialogs.h"
 #include "support/fakes.h"
@@ -36,15 +37,18 @@ struct UploadRig {
     CommandRecorder sink;
     FakeView view;
     std::vector<ExtractCall> extractions;
-    std::function<void()> duringExtraction;  // runs inside the extraction, e.g. to open a box
-    ExtractionResult extractionResult;       // what the extraction answers
-    ExtractRunFile extract = [this](const std::filesystem::path& p, int choice) {
+    std::function<void(WarningSink&)> duringExtraction;  // runs inside the extraction, e.g. to warn
+    ExtractionResult extractionResult;                   // what the extraction answers
+    ExtractRunFile extract = [this](const std::filesystem::path& p, int choice, WarningSink& warnings,
+                                    const std::function<void(int)>&) {
         extractions.push_back({p, choice, readFile(p)});
-        if (duringExtraction) duringExtraction();
+        if (duringExtraction) duringExtraction(warnings);
         return extractionResult;
     };
     RunDirectory directory{warnings, view};
-    UploadSession session{directory, sink, warnings, dialogs, view, extract};
+    // File work runs at once, so each step's effect is there when the call returns.
+    JobLane lane{UploadSession::kQueuedBlocks, JobLane::Mode::Inline};
+    UploadSession session{directory, sink, warnings, dialogs, view, extract, nullptr, &lane};
     LoggerMemoryCommands memory{session, directory, sink, warnings, dialogs};
     OnDemandExtraction onDemand{session, warnings, dialogs, view, extract};
 
