@@ -10,6 +10,7 @@
 //   ratio                   longest_tick_ms / inline_longest_tick_ms
 //   extraction_s            end block to "Upload is Complete", file work on its own thread
 //   ticks                   polls made meanwhile
+//   run_bytes               the size of the run extracted
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -148,6 +149,7 @@ void BM_LongestTickDuringExtraction30MB(benchmark::State& state) {
     state.counters["ratio"] = inlined.longestTick > 0 ? lane.longestTick / inlined.longestTick : 0;
     state.counters["extraction_s"] = lane.extraction;
     state.counters["ticks"] = double(lane.ticks);
+    state.counters["run_bytes"] = double(thirtyMegabyteRun().size());
 }
 BENCHMARK(BM_LongestTickDuringExtraction30MB)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
