@@ -244,16 +244,7 @@ void UploadSession::supervisionTick() {
     }
     if (m_runsRemaining != 0 && nextRunMayStart()) {
         m_idleTicks = 0;
-        switch (startNextRun()) {
-        case StartResult::Cancelled:
-            m_view.setUploadRunText(kUploadCancelled);
-            break;
-        case StartResult::Opening:
-            break;  // the run is requested once the lane says its file is open
-        case StartResult::Finished:
-            m_view.setUploadRunText(kUploadComplete);
-            break;
-        }
+        startNextRun();
     }
 }
 
@@ -267,57 +258,72 @@ void UploadSession::timeoutTick() {
     }
 }
 
-bool UploadSession::overwriteNeedsAsking(const std::filesystem::path& path) const {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return false;
-    if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec) return false;
+// Whether the disk holds something at `path` that the operator has to agree to overwrite; the
+// lane looks, since a stalled share does not answer even that.
+bool UploadSession::overwriteNeedsAsking(const std::filesystem::path& path, bool foundSomething) const {
+    if (!foundSomething) return false;
     // The save dialog asked about the name it confirmed; every other existing run file is the
     // operator's data and is overwritten only when the operator says so.
     return path.filename().string() != m_confirmedName;
 }
 
-UploadSession::StartResult UploadSession::startNextRun() {
+void UploadSession::startNextRun() {
     m_phase = Phase::Starting;
     closeRunFile();  // a repeated request starts the file afresh
+    lookAtNextRun();
+}
 
-    for (int slot = m_directory.firstFlaggedSlot(); slot >= 0; slot = m_directory.firstFlaggedSlot()) {
+void UploadSession::lookAtNextRun() {
+    const int slot = m_directory.firstFlaggedSlot();
+    if (slot < 0) {
+        // Nothing left to fetch: every remaining run was skipped.
+        m_runsRemaining = 0;
+        m_phase = Phase::Idle;
         m_idleTicks = 0;
-        m_currentSlot = slot;
-        m_currentRun = m_directory.slot(slot).runNumber;
-        m_fileName = format(kRunFileFormat, m_currentRun);
-        m_path = m_folder / m_fileName;
-
-        if (overwriteNeedsAsking(m_path)) {
-            const Answer answer = m_dialogs.ask(
-                "", format(kOverwriteFormat, m_fileName.c_str(), '\t', '\t', '\t'), Buttons::YesNoCancel, Icon::None);
-            if (answer == Answer::Cancel) {
-                endUpload();
-                return StartResult::Cancelled;
-            }
-            if (answer == Answer::No) {
-                // A skipped run is done with: it leaves the queue and the count.
-                m_directory.setUploadFlag(slot, false);
-                if (m_runsRemaining > 0) --m_runsRemaining;
-                continue;
-            }
-        }
-
-        m_runFile = std::make_shared<RunFile>();
-        m_fileOpen = true;
-        const uint64_t token = ++m_runToken;
-        m_lane.post([this, file = m_runFile, path = m_path, token]() -> JobLane::Answer {
-            const bool opened = file->open(path);
-            return [this, token, opened] { runFileOpened(token, opened); };
-        });
-        return StartResult::Opening;
+        m_view.setTimeoutEnabled(false);
+        m_view.setUploadRunText(kUploadComplete);
+        return;
     }
-
-    // Nothing left to fetch: every remaining run was skipped.
-    m_runsRemaining = 0;
-    m_phase = Phase::Idle;
     m_idleTicks = 0;
-    m_view.setTimeoutEnabled(false);
-    return StartResult::Finished;
+    m_currentSlot = slot;
+    m_currentRun = m_directory.slot(slot).runNumber;
+    m_fileName = format(kRunFileFormat, m_currentRun);
+    m_path = m_folder / m_fileName;
+    const uint64_t token = ++m_runToken;
+    m_lane.post([this, path = m_path, token]() -> JobLane::Answer {
+        std::error_code ec;
+        // An empty file holds nothing to lose.
+        const bool found = std::filesystem::exists(path, ec) &&
+                           !(std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec);
+        return [this, token, found] { runFileLookedAt(token, found); };
+    });
+}
+
+void UploadSession::runFileLookedAt(uint64_t token, bool foundSomething) {
+    if (token != m_runToken) return;  // the upload ended meanwhile
+    if (overwriteNeedsAsking(m_path, foundSomething)) {
+        const Answer answer = m_dialogs.ask("", format(kOverwriteFormat, m_fileName.c_str(), '\t', '\t', '\t'),
+                                            Buttons::YesNoCancel, Icon::None);
+        if (token != m_runToken) return;
+        if (answer == Answer::Cancel) {
+            endUpload();
+            m_view.setUploadRunText(kUploadCancelled);
+            return;
+        }
+        if (answer == Answer::No) {
+            // A skipped run is done with: it leaves the queue and the count.
+            m_directory.setUploadFlag(m_currentSlot, false);
+            if (m_runsRemaining > 0) --m_runsRemaining;
+            lookAtNextRun();
+            return;
+        }
+    }
+    m_runFile = std::make_shared<RunFile>();
+    m_fileOpen = true;
+    m_lane.post([this, file = m_runFile, path = m_path, token]() -> JobLane::Answer {
+        const bool opened = file->open(path);
+        return [this, token, opened] { runFileOpened(token, opened); };
+    });
 }
 
 void UploadSession::runFileOpened(uint64_t token, bool opened) {
@@ -446,9 +452,9 @@ void UploadSession::warnUpload(const std::string& text) {
 
 void UploadSession::closeRunFile() {
     m_held.reset();
+    ++m_runToken;  // what the lane still says of the run file concerns nobody any more
     if (!m_fileOpen) return;
     m_fileOpen = false;
-    ++m_runToken;  // what the lane still says of this file concerns nobody any more
     m_lane.post([file = m_runFile]() -> JobLane::Answer {
         file->close();
         return {};

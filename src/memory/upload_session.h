@@ -42,8 +42,8 @@ public:
     // next of them starts at the next supervision tick from Idle or Complete.
     enum class Phase {
         Idle,        // no run in hand
-        Starting,    // the next run's file is being opened; its overwrite question may be open,
-                     // or the lane has not yet said whether the file opened
+        Starting,    // the next run's file is being looked at and opened on the lane; its
+                     // overwrite question may be open
         Requested,   // the run is asked for and no data block of it is written yet
         Receiving,   // data blocks of the run are being written
         Extracting,  // the run file is closing; its boxes and its extraction are under way
@@ -109,7 +109,6 @@ public:
     static int64_t progressDivisorFor(int64_t expectedSize);
 
 private:
-    enum class StartResult { Opening, Cancelled, Finished };
     struct RunFile;
     struct HeldBlock {
         uint16_t number = 0;
@@ -117,8 +116,10 @@ private:
     };
     bool nextRunMayStart() const { return m_phase == Phase::Idle || m_phase == Phase::Complete; }
     bool waitingForTheLogger() const { return m_phase == Phase::Requested || m_phase == Phase::Receiving; }
-    StartResult startNextRun();
-    bool overwriteNeedsAsking(const std::filesystem::path& path) const;
+    void startNextRun();
+    void lookAtNextRun();
+    void runFileLookedAt(uint64_t token, bool foundSomething);
+    bool overwriteNeedsAsking(const std::filesystem::path& path, bool foundSomething) const;
     void runFileOpened(uint64_t token, bool opened);
     bool handOver(std::vector<uint8_t> data);
     void blockTaken(uint16_t number, size_t count);
