@@ -11,6 +11,9 @@ bool InputFile::open(const std::filesystem::path& path) {
     if (!m_file.open(path, std::ios::in | std::ios::binary)) return false;
     m_buffer.resize(kChunkSize + kLookBack);
     m_data = m_buffer.data();
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(path, ec);
+    m_size = ec ? 0 : uint64_t(size);
     return true;
 }
 
@@ -18,6 +21,7 @@ void InputFile::openBytes(const uint8_t* data, size_t size) {
     close();
     m_data = data;
     m_end = size;
+    m_size = size;
 }
 
 void InputFile::close() {
@@ -27,7 +31,7 @@ void InputFile::close() {
     m_data = nullptr;
     m_pos = m_end = 0;
     m_bufferOffset = 0;
-    m_atEnd = false;
+    m_size = 0;
 }
 
 bool InputFile::refill() {
@@ -51,10 +55,7 @@ bool InputFile::refill() {
 size_t InputFile::readAcrossRefill(uint8_t* destination, size_t count) {
     size_t copied = 0;
     while (copied < count) {
-        if (m_pos == m_end && !refill()) {
-            m_atEnd = true;
-            break;
-        }
+        if (m_pos == m_end && !refill()) break;
         size_t n = std::min(count - copied, m_end - m_pos);
         std::memcpy(destination + copied, m_data + m_pos, n);
         m_pos += n;
@@ -64,7 +65,6 @@ size_t InputFile::readAcrossRefill(uint8_t* destination, size_t count) {
 }
 
 void InputFile::seek(uint64_t position) {
-    m_atEnd = false;
     if (position >= m_bufferOffset && position <= m_bufferOffset + m_end) {
         m_pos = size_t(position - m_bufferOffset);
         return;
@@ -79,7 +79,6 @@ void InputFile::seek(uint64_t position) {
 }
 
 void InputFile::moveToEnd() {
-    m_atEnd = true;
     if (!m_file.is_open()) {
         m_pos = m_end;
         return;

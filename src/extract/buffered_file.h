@@ -13,9 +13,8 @@
 
 namespace cv {
 
-// Sequential binary input that behaves like a C stream for the reader's purposes: a read that
-// comes up short raises the end indicator, and moving the position clears it. It reads a file,
-// or bytes that are already in memory as if they were one.
+// Sequential binary input for the reader: a read that comes up short is the end of the input.
+// It reads a file, or bytes that are already in memory as if they were one.
 class InputFile {
 public:
     static constexpr size_t kChunkSize = 256 * 1024;
@@ -35,8 +34,9 @@ public:
         m_pos += count;
         return count;
     }
-    bool atEnd() const { return m_atEnd; }
     uint64_t position() const { return m_bufferOffset + m_pos; }
+    // The size the input had when it was opened (0 when the system could not say).
+    uint64_t size() const { return m_size; }
     void seek(uint64_t position);
     void moveToEnd();
 
@@ -50,7 +50,7 @@ private:
     size_t m_pos = 0;
     size_t m_end = 0;
     uint64_t m_bufferOffset = 0;  // file position of m_data[0]
-    bool m_atEnd = false;
+    uint64_t m_size = 0;
 };
 
 // A binary output file created empty, written through a fixed buffer.

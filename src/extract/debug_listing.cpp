@@ -93,14 +93,6 @@ bool DebugListing::start(OutputStore& outputs) {
     return m_file != nullptr;
 }
 
-std::string DebugListing::headerText(int type, int size) {
-    char text[kLongestHeaderLine];
-    static_assert(kLongestLine <= kLongestHeaderLine);
-    LineWriter line{text};
-    writeHeader(line, type, size);
-    return std::string(text, size_t(line.at - text));
-}
-
 void DebugListing::append(std::string_view text) {
     if (text.size() > m_pending.size() - m_fill) flush();
     if (text.size() > m_pending.size()) {
@@ -126,6 +118,7 @@ void DebugListing::listHeader(int type, int size) {
     // A KRMUX header that was rejected, or whose record had no time, never got its time: end
     // its line so the next header starts a line of its own.
     if (m_lineOpen) endLine();
+    static_assert(kLongestLine <= kLongestHeaderLine);
     if (m_pending.size() - m_fill < kLongestHeaderLine) flush();
     char* const start = m_pending.data() + m_fill;
     LineWriter line{start};

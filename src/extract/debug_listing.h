@@ -19,7 +19,6 @@ public:
     // Creates the listing (kFileName) empty; false when it cannot be created (the listing is
     // then skipped).
     bool start(OutputStore& outputs);
-    bool isActive() const { return m_file != nullptr; }
 
     // One header as read, before it is validated. An ARCHIVE KRMUX line stays open for the
     // record's time.
@@ -29,9 +28,6 @@ public:
     void listTime(int32_t time);
     // Ends the listing; an ARCHIVE KRMUX line still open is ended first.
     void finish();
-
-    // The text of one header, without the line end.
-    static std::string headerText(int type, int size);
 
 private:
     // A damaged stretch of a run file gives a line for every byte: lines gather here and go to

@@ -9,14 +9,12 @@
 namespace cv {
 
 void OutputSink::begin() {
-    m_written = 0;
     m_open = true;
     m_failed = false;
 }
 
 void OutputSink::write(const uint8_t* data, size_t count) {
     if (!m_open || m_failed || count == 0) return;
-    m_written += count;
     if (!put(data, count)) m_failed = true;
 }
 

@@ -27,7 +27,6 @@ public:
     // Ends the output; false when any write since create failed or the end itself failed.
     bool close();
     bool failed() const { return m_failed; }
-    uint64_t bytesWritten() const { return m_written; }
 
 protected:
     OutputSink() = default;
@@ -39,7 +38,6 @@ protected:
     virtual bool end() = 0;
 
 private:
-    uint64_t m_written = 0;
     bool m_open = false;
     bool m_failed = false;
 };

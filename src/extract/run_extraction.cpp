@@ -49,7 +49,7 @@ public:
         : m_writeRaw(choice == ExtractChoice::ArchivePlusRaw), m_store(outputs), m_runNumber(runNumber), m_state(state),
           m_warnings(warnings), m_result(result) {}
 
-    void run(RunFileReader& reader, DebugListing& listing);
+    void run(RunFileReader& reader, DebugListing& listing, const std::function<void(int)>& progress);
 
 private:
     struct Slot {
@@ -129,10 +129,19 @@ void Extraction::startArchive() {
     output(kArchiveFile);
 }
 
-void Extraction::run(RunFileReader& reader, DebugListing& listing) {
+void Extraction::run(RunFileReader& reader, DebugListing& listing, const std::function<void(int)>& progress) {
     RunRecord record;
-    while (reader.next(record)) handle(record, listing);
+    int told = -1;
+    while (reader.next(record)) {
+        handle(record, listing);
+        if (!progress) continue;
+        if (const int percent = reader.percentRead(); percent > told) {
+            told = percent;
+            progress(percent);
+        }
+    }
     finish();
+    if (progress && told < 100) progress(100);
 }
 
 void Extraction::handle(RunRecord& record, DebugListing& listing) {
@@ -331,7 +340,7 @@ ExtractionResult extract(const std::filesystem::path& runName, Open open, Extrac
     if (options.debugListing) listing.start(outputs);
 
     Extraction extraction(choice, outputs, *runNumber, state, warnings, result);
-    extraction.run(reader, listing);
+    extraction.run(reader, listing, options.progress);
     listing.finish();
 
     const RunFileReadStats& stats = reader.stats();

@@ -4,6 +4,7 @@
 // analog.NNN and timestp.NNN. NNN is the run number behind the last dot of the file name.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,6 +23,9 @@ struct ExtractOptions {
     bool debugListing = false;  // write log.dat ("Write Debug File")
     // Where the outputs (and log.dat) go; empty means the folder of the run file.
     std::filesystem::path outputDirectory;
+    // Told the share of the run read so far (0..100) each time it grows, and 100 at the end;
+    // called on the thread that extracts.
+    std::function<void(int percent)> progress;
 };
 
 // Counters that carry on from one extraction to the next for as long as the program runs.

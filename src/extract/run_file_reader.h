@@ -3,6 +3,7 @@
 // outside 1..26) are skipped one byte at a time until a plausible header turns up again, so a
 // damaged stretch costs only the records inside it. A bad header at the very start means the
 // file is not a run file at all: it is refused with a warning.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
@@ -48,6 +49,11 @@ public:
     // next call.
     bool next(RunRecord& record);
     const RunFileReadStats& stats() const { return m_stats; }
+    // How much of the run has been read, 0..100.
+    int percentRead() const {
+        const uint64_t size = m_in.size();
+        return size == 0 ? 0 : int(std::min<uint64_t>(m_in.position(), size) * 100 / size);
+    }
 
 private:
     void readHeader();

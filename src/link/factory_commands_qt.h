@@ -17,8 +17,6 @@ public:
     // Builds the interface-type window under `window` and connects the menu items it serves.
     FactoryCommands(QWidget* window, HostServices& services);
 
-    Rs422Dialog* interfaceForm() const { return m_rs422; }
-
     // Handlers, named after the controls they serve.
     void ResetToMonitorClick();
     void LoadDefaultFlashSetupClick();

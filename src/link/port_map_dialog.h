@@ -31,8 +31,6 @@ public:
     void showPortsInUse();
 
     QComboBox* deviceBox(int comNumber) const { return m_devices.at(size_t(comNumber - 1)); }
-    QTreeWidget* presentList() const { return m_present; }
-    QLabel* statusLabel() const { return m_status; }
 
 signals:
     // COM n opens another device now; whatever is open on it is to be opened again.

@@ -1,6 +1,5 @@
 #include "memory/on_demand_extraction.h"
 
-#include <exception>
 #include <optional>
 #include <string>
 
@@ -18,6 +17,7 @@ const char* const kNoRecordFormat = "%s holds no complete record: nothing was ex
 const char* const kExtractedFormat = "%s extracted into %s: %s";
 const char* const kExtractedDamagedFormat = "%s is cut short or damaged; what it holds was extracted into %s: %s";
 const char* const kNothingExtractedFormat = "Nothing extracted from %s";
+const char* const kExtractingFormat = "Extracting run %d: %d%%";
 } // namespace
 
 void OnDemandExtraction::extractChosenFile(int extractChoice) {
@@ -29,14 +29,20 @@ void OnDemandExtraction::extractChosenFile(int extractChoice) {
     choice.title = kExtractTitle;
     choice.filter = kExtractFilter;
     const std::optional<std::string> chosen = m_dialogs.chooseOpenFile(choice);
-    if (!chosen || !m_extract) return;
+    if (!chosen || !m_extraction.available()) return;
     const std::filesystem::path path(*chosen);
     m_view.setResultText("");
-    try {
-        showResult(path, m_extract(path, extractChoice));
-    } catch (const std::exception& e) {
-        m_warnings.show(kExtractTitle, extractionFailedText(path, e));
-    }
+    const int run = runNumberFromPath(path).value_or(0);
+    m_extraction.start(
+        path, extractChoice, [this, run](int percent) { m_view.setResultText(format(kExtractingFormat, run, percent)); },
+        [this, path](const OffTickExtraction::Outcome& outcome) {
+            if (outcome.failure.empty()) {
+                showResult(path, outcome.result);
+            } else {
+                m_view.setResultText("");
+                m_warnings.show(kExtractTitle, extractionFailedText(path, outcome.failure));
+            }
+        });
 }
 
 void OnDemandExtraction::showResult(const std::filesystem::path& path, const ExtractionResult& result) {

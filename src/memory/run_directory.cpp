@@ -126,12 +126,6 @@ int RunDirectory::firstFlaggedSlot() const {
     return -1;
 }
 
-int RunDirectory::flaggedCount() const {
-    int n = 0;
-    for (const auto& s : m_slots) n += s.uploadFlag ? 1 : 0;
-    return n;
-}
-
 // Every change of state happens before a box opens: entries keep arriving from the receive
 // tick while a box's message loop runs, and each must find the table consistent.
 void RunDirectory::entryArrived(std::span<const uint8_t, kDirectoryEntryLength> packet) {

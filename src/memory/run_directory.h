@@ -68,7 +68,6 @@ public:
     void setUploadFlag(int index, bool queued) { m_slots.at(size_t(index)).uploadFlag = queued; }
     void clearUploadFlags();
     int firstFlaggedSlot() const;  // -1 when the queue is empty
-    int flaggedCount() const;
 
 private:
     WarningBox& m_warnings;

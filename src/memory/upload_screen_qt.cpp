@@ -37,15 +37,19 @@ UploadScreen::UploadScreen(QWidget* mainWindow, HostServices& services, const Pa
       m_status(m_page->CSError),
       m_result(m_page->UpLoadResult),
       m_extractChoice(m_page->ExtractFilesRG),
-      m_extractionWarnings(std::make_unique<WarningBoxSink>(services.warnings)),
-      m_extractRun(extract ? std::move(extract) : [this](const std::filesystem::path& file, int choice) {
-          return extractRunFile(file, choice);
-      }),
+      m_extractRun(extract ? std::move(extract)
+                           : [this](const std::filesystem::path& file, int choice, WarningSink& warnings,
+                                    const std::function<void(int)>& progress) {
+                                 return extractRunFile(file, choice, warnings, progress);
+                             }),
       m_directory(services.warnings, *this),
       m_session(m_directory, services.commands, services.warnings, services.dialogs, *this, m_extractRun,
                 &services.automaticCommands()),
       m_memoryCommands(m_session, m_directory, services.commands, services.warnings, services.dialogs),
       m_onDemandExtraction(m_session, services.warnings, services.dialogs, *this, m_extractRun) {
+    // The lane's thread may only ask for a call on this one.
+    m_session.fileLane().setAnswerReady(
+        [this] { QMetaObject::invokeMethod(this, &UploadScreen::collectFileWork, Qt::QueuedConnection); });
     connectButton(m_page->BTGetDirectory, this, &UploadScreen::BTGetDirectoryClick);
     connectButton(m_page->BTUpload, this, &UploadScreen::BTUploadClick);
     connectButton(m_page->BTCancelUpload, this, &UploadScreen::BTCancelUploadClick);
@@ -64,15 +68,22 @@ void UploadScreen::applyHostSetupLine(int number, const std::vector<int>& v, con
     if (number == hostline::kExtraction) m_extractChoice->setItemIndex(v.at(0));
 }
 
-ExtractionResult UploadScreen::extractRunFile(const std::filesystem::path& file, int choice) {
+ExtractionResult UploadScreen::extractRunFile(const std::filesystem::path& file, int choice, WarningSink& warnings,
+                                              const std::function<void(int)>& progress) {
     ExtractOptions options;
     options.debugListing = m_debugListing;
+    options.progress = progress;
     return cv::extractRunFile(file, choice == 1 ? ExtractChoice::ArchivePlusRaw : ExtractChoice::ArchiveOnly, options,
-                       m_extraction, *m_extractionWarnings);
+                              m_extraction, warnings);
+}
+
+void UploadScreen::collectFileWork() {
+    m_onDemandExtraction.relay();
+    m_session.poll();
 }
 
 void UploadScreen::ToggleDebugClick() {
-    m_debugListing = !m_debugListing;
+    m_debugListing = !m_debugListing.load();
     if (QAction* debug = m_services.menu.ToggleDebug) debug->setChecked(m_debugListing);
 }
 
@@ -81,13 +92,17 @@ void UploadScreen::setDeviceCaptions(const QString& clearMemory, const QString& 
     m_page->BTGetDirectory->setText(getDirectory);
 }
 
-UploadScreen::~UploadScreen() = default;
+// Nothing on the lane may call back once the members it reports to start going.
+UploadScreen::~UploadScreen() { m_session.fileLane().waitIdle(); }
 
 void UploadScreen::onDirectoryEntry() { m_directory.entryArrived(m_services.records.directoryEntry); }
 
 void UploadScreen::onUploadBlock() { m_session.blockArrived(m_services.records.uploadBlock); }
 
-void UploadScreen::secondTick() { m_session.supervisionTick(); }
+void UploadScreen::secondTick() {
+    collectFileWork();
+    m_session.supervisionTick();
+}
 
 void UploadScreen::timeoutTick() {
     // A block still coming in at a slow line speed is no silence: counting it would repeat the

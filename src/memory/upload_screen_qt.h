@@ -2,6 +2,7 @@
 // Connects the Upload Logger Data page to the run directory and the upload: button handlers,
 // the receiver's hand-overs and the timer ticks the main window passes on.
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -78,7 +79,10 @@ private:
     void appendRow(const std::string& text) override;
     void clearRows() override;
 
-    ExtractionResult extractRunFile(const std::filesystem::path& file, int choice);
+    ExtractionResult extractRunFile(const std::filesystem::path& file, int choice, WarningSink& warnings,
+                                    const std::function<void(int)>& progress);
+    // What the file lane has done: shown and acted on here, on the window's thread.
+    void collectFileWork();
 
     HostServices& m_services;
     const PacketReceiver& m_receiver;
@@ -91,9 +95,8 @@ private:
     QLabel* m_status;
     QLabel* m_result;
     RadioGroup* m_extractChoice;
-    std::unique_ptr<WarningSink> m_extractionWarnings;
-    ExtractionState m_extraction;
-    bool m_debugListing = false;
+    ExtractionState m_extraction;  // used by the extractions on the file lane, one at a time
+    std::atomic<bool> m_debugListing = false;
     ExtractRunFile m_extractRun;
     RunDirectory m_directory;
     UploadSession m_session;

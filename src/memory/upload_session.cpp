@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <exception>
+#include <fstream>
 
 #include "base/bytes.h"
 #include "protocol/commands.h"
@@ -28,7 +28,7 @@ const char* const kSmallerText = "File Sent is Smaller than Expected";
 const char* const kBiggerText = "File Sent is Bigger than Expected";
 const char* const kCreateFailedFormat = "Unable to create the run file %s\n\nThe upload is stopped.";
 const char* const kWriteFailedFormat = "Unable to write the run file %s\n\nThe upload is stopped.";
-const char* const kExtractFailedFormat = "Extraction of %s failed: %s";
+const char* const kExtractingFormat = "Extracting run %d: %d%%";
 const char* const kUploadComplete = "Upload is Complete";
 const char* const kUploadCancelled = "Upload Cancelled";
 const char* const kFileSizeFormat = "File Size:  %1ld K";
@@ -50,25 +50,68 @@ constexpr size_t kCountOffset = 6;
 constexpr size_t kDataOffset = 8;
 } // namespace
 
-std::string extractionFailedText(const std::filesystem::path& runFile, const std::exception& e) {
-    return format(kExtractFailedFormat, runFile.string().c_str(), e.what());
-}
+// The run file as the lane sees it. Every block is flushed as it is written, so what came is on
+// disk even if the program ends in the middle of a run.
+struct UploadSession::RunFile {
+    std::ofstream out;
+    bool failed = false;
+
+    bool open(const std::filesystem::path& path) {
+        out.open(path, std::ios::binary | std::ios::out | std::ios::trunc);
+        return out.is_open();
+    }
+    // False only for the write that fails first: a failure is told once.
+    bool write(const std::vector<uint8_t>& data) {
+        if (failed || !out.is_open()) return true;
+        out.write(reinterpret_cast<const char*>(data.data()), std::streamsize(data.size()));
+        out.flush();
+        failed = !out;
+        return !failed;
+    }
+    bool close() {
+        if (!out.is_open()) return true;
+        out.close();
+        return !out.fail();
+    }
+};
 
 UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
                              OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract,
-                             CommandSink* automatic)
+                             CommandSink* automatic, JobLane* lane)
     : m_directory(directory),
       m_commands(commands),
       m_automatic(automatic ? *automatic : commands),
       m_warnings(warnings),
       m_dialogs(dialogs),
       m_view(view),
-      m_extract(std::move(extract)),
+      m_ownLane(lane ? nullptr : std::make_unique<JobLane>(kQueuedBlocks)),
+      m_lane(lane ? *lane : *m_ownLane),
+      m_extraction(m_lane, warnings, std::move(extract)),
       m_writtenNote(view) {
     resetDirectory();
 }
 
+// The run file is closed with whatever came; an own lane finishes its writes before it ends.
 UploadSession::~UploadSession() { closeRunFile(); }
+
+void UploadSession::poll() {
+    m_extraction.relay();
+    m_lane.collect();
+    if (m_held && m_lane.hasRoom()) {
+        HeldBlock held = std::move(*m_held);
+        m_held.reset();
+        const size_t count = held.data.size();
+        if (handOver(std::move(held.data))) blockTaken(held.number, count);
+    }
+}
+
+void UploadSession::finishFileWork() {
+    // An answer may hand over more work (a closed run file starts its extraction).
+    do {
+        m_lane.waitIdle();
+        poll();
+    } while (m_lane.pending() > 0);
+}
 
 int64_t UploadSession::progressDivisorFor(int64_t expectedSize) {
     int64_t divisor = 1;
@@ -81,8 +124,9 @@ void UploadSession::resetDirectory() {
     m_directory.reset();
     m_runsRemaining = 0;
     m_cancel = false;
-    // A finished upload still stops the time-out timer at its next tick.
-    if (m_phase != Phase::Complete) m_phase = Phase::Idle;
+    // A finished upload still stops the time-out timer at its next tick, and a run still being
+    // extracted ends as a run does.
+    if (m_phase != Phase::Complete && m_phase != Phase::Extracting) m_phase = Phase::Idle;
 }
 
 bool UploadSession::refuseWhileUploading() {
@@ -169,7 +213,9 @@ void UploadSession::noteRunWritten(bool cutShort) { m_writtenNote.add(m_fileName
 void UploadSession::supervisionTick() {
     // The overwrite question of a starting run is open: its loop must not start another.
     if (m_phase == Phase::Starting) return;
-    if (m_runsRemaining != 0 && waitingForTheLogger() && ++m_silentSeconds >= kSilenceShownAfter) {
+    // A held block is the disk's delay, not the logger's.
+    if (m_held) m_silentSeconds = 0;
+    if (m_runsRemaining != 0 && waitingForTheLogger() && !m_held && ++m_silentSeconds >= kSilenceShownAfter) {
         // A logger that stops in the middle of a run sends nothing to say so.
         m_view.setStatusText(format(kSilenceFormat, m_silentSeconds));
         m_silenceShown = true;
@@ -178,7 +224,7 @@ void UploadSession::supervisionTick() {
         if (m_cancel && waitingForTheLogger()) {
             // Cancel travels in block acknowledgements; with no block for three time-out ticks
             // the logger will not carry it, so the upload ends here instead of waiting forever.
-            if (m_file.is_open()) noteRunWritten(true);
+            if (m_fileOpen) noteRunWritten(true);
             endUpload();
             m_view.setUploadRunText(kUploadCancelled);
             return;
@@ -198,18 +244,7 @@ void UploadSession::supervisionTick() {
     }
     if (m_runsRemaining != 0 && nextRunMayStart()) {
         m_idleTicks = 0;
-        switch (startNextRun()) {
-        case StartResult::Cancelled:
-            m_view.setUploadRunText(kUploadCancelled);
-            break;
-        case StartResult::Started:
-            m_view.setTimeoutEnabled(true);
-            m_idleTicks = 0;
-            break;
-        case StartResult::Finished:
-            m_view.setUploadRunText(kUploadComplete);
-            break;
-        }
+        startNextRun();
     }
 }
 
@@ -223,71 +258,115 @@ void UploadSession::timeoutTick() {
     }
 }
 
-bool UploadSession::overwriteNeedsAsking(const std::filesystem::path& path) const {
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return false;
-    if (std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec) return false;
+// Whether the disk holds something at `path` that the operator has to agree to overwrite; the
+// lane looks, since a stalled share does not answer even that.
+bool UploadSession::overwriteNeedsAsking(const std::filesystem::path& path, bool foundSomething) const {
+    if (!foundSomething) return false;
     // The save dialog asked about the name it confirmed; every other existing run file is the
     // operator's data and is overwritten only when the operator says so.
     return path.filename().string() != m_confirmedName;
 }
 
-UploadSession::StartResult UploadSession::startNextRun() {
+void UploadSession::startNextRun() {
     m_phase = Phase::Starting;
     closeRunFile();  // a repeated request starts the file afresh
+    lookAtNextRun();
+}
 
-    for (int slot = m_directory.firstFlaggedSlot(); slot >= 0; slot = m_directory.firstFlaggedSlot()) {
+void UploadSession::lookAtNextRun() {
+    const int slot = m_directory.firstFlaggedSlot();
+    if (slot < 0) {
+        // Nothing left to fetch: every remaining run was skipped.
+        m_runsRemaining = 0;
+        m_phase = Phase::Idle;
         m_idleTicks = 0;
-        m_currentSlot = slot;
-        m_currentRun = m_directory.slot(slot).runNumber;
-        m_fileName = format(kRunFileFormat, m_currentRun);
-        m_path = m_folder / m_fileName;
-
-        if (overwriteNeedsAsking(m_path)) {
-            const Answer answer = m_dialogs.ask(
-                "", format(kOverwriteFormat, m_fileName.c_str(), '\t', '\t', '\t'), Buttons::YesNoCancel, Icon::None);
-            if (answer == Answer::Cancel) {
-                endUpload();
-                return StartResult::Cancelled;
-            }
-            if (answer == Answer::No) {
-                // A skipped run is done with: it leaves the queue and the count.
-                m_directory.setUploadFlag(slot, false);
-                if (m_runsRemaining > 0) --m_runsRemaining;
-                continue;
-            }
-        }
-
-        m_file.open(m_path, std::ios::binary | std::ios::out | std::ios::trunc);
-        if (!m_file.is_open()) {
-            const int run = m_currentRun;
-            const std::string path = m_path.string();
-            endUpload();
-            m_warnings.show(format(kUploadErrorTitleFormat, run), format(kCreateFailedFormat, path.c_str()));
-            return StartResult::Cancelled;
-        }
-        m_expected = m_directory.slot(slot).size;
-        m_divisor = progressDivisorFor(m_expected);
-        m_view.setProgressMaximum(long(m_expected / m_divisor));
-        m_received = 0;
-        m_duplicates = 0;
-        m_writeFailed = false;
-        if (!m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0)) {
-            // The operator has been told the port took nothing; asking again every few
-            // seconds would only stack up the same box.
-            endUpload();
-            return StartResult::Cancelled;
-        }
-        if (m_phase == Phase::Starting) m_phase = Phase::Requested;
-        return StartResult::Started;
+        m_view.setTimeoutEnabled(false);
+        m_view.setUploadRunText(kUploadComplete);
+        return;
     }
-
-    // Nothing left to fetch: every remaining run was skipped.
-    m_runsRemaining = 0;
-    m_phase = Phase::Idle;
     m_idleTicks = 0;
-    m_view.setTimeoutEnabled(false);
-    return StartResult::Finished;
+    m_currentSlot = slot;
+    m_currentRun = m_directory.slot(slot).runNumber;
+    m_fileName = format(kRunFileFormat, m_currentRun);
+    m_path = m_folder / m_fileName;
+    const uint64_t token = ++m_runToken;
+    m_lane.post([this, path = m_path, token]() -> JobLane::Answer {
+        std::error_code ec;
+        // An empty file holds nothing to lose.
+        const bool found = std::filesystem::exists(path, ec) &&
+                           !(std::filesystem::is_regular_file(path, ec) && std::filesystem::file_size(path, ec) == 0 && !ec);
+        return [this, token, found] { runFileLookedAt(token, found); };
+    });
+}
+
+void UploadSession::runFileLookedAt(uint64_t token, bool foundSomething) {
+    if (token != m_runToken) return;  // the upload ended meanwhile
+    if (overwriteNeedsAsking(m_path, foundSomething)) {
+        const Answer answer = m_dialogs.ask("", format(kOverwriteFormat, m_fileName.c_str(), '\t', '\t', '\t'),
+                                            Buttons::YesNoCancel, Icon::None);
+        if (token != m_runToken) return;
+        if (answer == Answer::Cancel) {
+            endUpload();
+            m_view.setUploadRunText(kUploadCancelled);
+            return;
+        }
+        if (answer == Answer::No) {
+            // A skipped run is done with: it leaves the queue and the count.
+            m_directory.setUploadFlag(m_currentSlot, false);
+            if (m_runsRemaining > 0) --m_runsRemaining;
+            lookAtNextRun();
+            return;
+        }
+    }
+    m_runFile = std::make_shared<RunFile>();
+    m_fileOpen = true;
+    m_lane.post([this, file = m_runFile, path = m_path, token]() -> JobLane::Answer {
+        const bool opened = file->open(path);
+        return [this, token, opened] { runFileOpened(token, opened); };
+    });
+}
+
+void UploadSession::runFileOpened(uint64_t token, bool opened) {
+    if (token != m_runToken) return;  // the upload ended while the file was opening
+    if (!opened) {
+        const int run = m_currentRun;
+        const std::string path = m_path.string();
+        m_fileOpen = false;
+        endUpload();
+        m_warnings.show(format(kUploadErrorTitleFormat, run), format(kCreateFailedFormat, path.c_str()));
+        m_view.setUploadRunText(kUploadCancelled);
+        return;
+    }
+    m_expected = m_directory.slot(m_currentSlot).size;
+    m_divisor = progressDivisorFor(m_expected);
+    m_view.setProgressMaximum(long(m_expected / m_divisor));
+    m_received = 0;
+    m_duplicates = 0;
+    m_writeFailed = false;
+    if (!m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0)) {
+        // The operator has been told the port took nothing; asking again every few
+        // seconds would only stack up the same box.
+        endUpload();
+        m_view.setUploadRunText(kUploadCancelled);
+        return;
+    }
+    if (m_phase == Phase::Starting) m_phase = Phase::Requested;
+    m_view.setTimeoutEnabled(true);
+    m_idleTicks = 0;
+}
+
+bool UploadSession::handOver(std::vector<uint8_t> data) {
+    return m_lane.tryPost([this, file = m_runFile, data = std::move(data), token = m_runToken]() -> JobLane::Answer {
+        if (file->write(data)) return {};
+        return [this, token] { writeFailed(token); };
+    });
+}
+
+void UploadSession::writeFailed(uint64_t token) {
+    if (token != m_runToken || m_writeFailed) return;
+    m_writeFailed = true;
+    m_cancel = true;  // the logger stops sending what cannot be kept
+    warnUpload(format(kWriteFailedFormat, m_path.string().c_str()));
 }
 
 void UploadSession::sendAck(uint16_t blockNumber) {
@@ -300,9 +379,18 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
     const uint16_t number = getU16le(block.data() + kBlockNumberOffset);
     const int16_t count = getI16le(block.data() + kCountOffset);
 
-    if (!m_file.is_open()) {
+    // Until the lane says the run file is open, the run is not requested yet.
+    if (!m_fileOpen || m_phase == Phase::Starting) {
         // A repeat of the block that ended the last run: its acknowledgement went missing.
         if (count == 0 && m_previousEnd && *m_previousEnd == number) sendAck(number);
+        return;
+    }
+    m_idleTicks = 0;
+    m_silentSeconds = 0;
+    if (m_held) {
+        // The logger sends nothing new before the held block is acknowledged, so this is a
+        // repeat of it; the acknowledgement goes out when the block has its place in the queue.
+        if (number == m_held->number) ++m_duplicates;
         return;
     }
     // An open run file belongs to the run in hand; until one of its data blocks is written, a
@@ -314,8 +402,6 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
         return;
     }
 
-    bool written = false;
-    bool writeFailedNow = false;
     if (count > 0) {
         // Block numbers only tell apart consecutive blocks of one run, so the first block of a
         // run is never a repeat.
@@ -323,70 +409,83 @@ void UploadSession::blockArrived(std::span<const uint8_t, kUploadBlockLength> bl
             ++m_duplicates;
         } else if (!m_writeFailed) {
             const size_t n = std::min(size_t(count), kUploadDataBytes);
-            m_file.write(reinterpret_cast<const char*>(block.data() + kDataOffset), std::streamsize(n));
-            m_file.flush();
-            if (!m_file) {
-                m_writeFailed = true;
-                writeFailedNow = true;
-                m_cancel = true;  // the logger stops sending what cannot be kept
-            } else {
-                m_phase = Phase::Receiving;
-                m_received += int64_t(n);
-                m_previousEnd.reset();
-                written = true;
+            std::vector<uint8_t> data(block.data() + kDataOffset, block.data() + kDataOffset + n);
+            if (!handOver(data)) {
+                m_held = HeldBlock{number, std::move(data)};
+                return;
             }
+            blockTaken(number, n);
+            return;
         }
     }
 
     sendAck(number);
-    m_idleTicks = 0;
     m_lastBlock = number;
-    m_silentSeconds = 0;
-
-    if (written || m_silenceShown) {
-        m_silenceShown = false;
-        m_view.setProgressPosition(long(m_received / m_divisor));
-        m_view.setUploadRunText(m_fileName);
-        m_view.setUploadSizeText(format(kFileSizeFormat, long(m_received / 1024)));
-        m_view.setStatusText(format(kDuplicatesFormat, m_duplicates));
-    }
+    if (m_silenceShown) showReceived();
     if (count == 0) {
         m_previousEnd = number;
         finishRun();
-        return;
     }
-    if (writeFailedNow) warnUpload(format(kWriteFailedFormat, m_path.string().c_str()));
+}
+
+// A data block has its place in the lane's queue: it counts as received, and is acknowledged.
+void UploadSession::blockTaken(uint16_t number, size_t count) {
+    m_phase = Phase::Receiving;
+    m_received += int64_t(count);
+    m_previousEnd.reset();
+    sendAck(number);
+    m_lastBlock = number;
+    showReceived();
+}
+
+void UploadSession::showReceived() {
+    m_silenceShown = false;
+    m_view.setProgressPosition(long(m_received / m_divisor));
+    m_view.setUploadRunText(m_fileName);
+    m_view.setUploadSizeText(format(kFileSizeFormat, long(m_received / 1024)));
+    m_view.setStatusText(format(kDuplicatesFormat, m_duplicates));
 }
 
 void UploadSession::warnUpload(const std::string& text) {
     m_warnings.show(format(kUploadErrorTitleFormat, m_currentRun), text);
 }
 
-bool UploadSession::closeRunFile() {
-    if (!m_file.is_open()) return true;
-    m_file.close();
-    const bool ok = !m_file.fail();
-    m_file.clear();
-    return ok;
+void UploadSession::closeRunFile() {
+    m_held.reset();
+    ++m_runToken;  // what the lane still says of the run file concerns nobody any more
+    if (!m_fileOpen) return;
+    m_fileOpen = false;
+    m_lane.post([file = m_runFile]() -> JobLane::Answer {
+        file->close();
+        return {};
+    });
 }
 
-// The state is settled before each box opens: the timers tick inside a box, and the Extracting
-// phase keeps them from starting the next run or counting idle ticks.
+// The state is settled before each box opens and before the lane is asked for anything: the
+// timers tick inside a box, and the Extracting phase keeps them from starting the next run or
+// counting idle ticks until the run file is closed and extracted.
 void UploadSession::finishRun() {
     m_phase = Phase::Extracting;
+    m_fileOpen = false;
+    m_view.setTimeoutEnabled(false);
+    if (m_runsRemaining > 0) --m_runsRemaining;
+    if (m_currentSlot >= 0) m_directory.setUploadFlag(m_currentSlot, false);
+    m_silentSeconds = 0;
     // Buffered bytes reach the disk at the latest when the file closes.
-    const bool closeFailed = !closeRunFile() && !m_writeFailed;
+    m_lane.post([this, file = m_runFile]() -> JobLane::Answer {
+        const bool closed = file->close();
+        return [this, closed] { runFileClosed(closed); };
+    });
+}
+
+void UploadSession::runFileClosed(bool closed) {
+    const bool closeFailed = !closed && !m_writeFailed;
     if (closeFailed) {
         m_writeFailed = true;
         m_cancel = true;
     }
-    m_view.setTimeoutEnabled(false);
-    if (m_runsRemaining > 0) --m_runsRemaining;
-    if (m_currentSlot >= 0) m_directory.setUploadFlag(m_currentSlot, false);
-
     const int run = m_currentRun;
     const std::filesystem::path path = m_path;
-    m_silentSeconds = 0;
     noteRunWritten(m_writeFailed || m_received < m_expected);
     if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
     // A run the operator cancelled is short by choice: no error box, and no extraction whose
@@ -398,16 +497,23 @@ void UploadSession::finishRun() {
             m_warnings.show(format(kUploadErrorTitleFormat, run), kSmallerText);
         else if (m_expected < m_received)
             m_warnings.show(format(kUploadErrorTitleFormat, run), kBiggerText);
-        if (m_extract) {
-            try {
-                m_extract(path, m_extractChoice);
-            } catch (const std::exception& e) {
-                m_warnings.show(format(kUploadErrorTitleFormat, run), extractionFailedText(path, e));
-            }
+        if (m_extraction.available()) {
+            m_extraction.start(
+                path, m_extractChoice,
+                [this, run](int percent) { m_view.setUploadRunText(format(kExtractingFormat, run, percent)); },
+                [this, run, path](const OffTickExtraction::Outcome& outcome) {
+                    if (!outcome.failure.empty())
+                        m_warnings.show(format(kUploadErrorTitleFormat, run), extractionFailedText(path, outcome.failure));
+                    runDone();
+                });
+            return;
         }
     }
-    if (m_phase == Phase::Extracting) m_phase = Phase::Idle;
+    runDone();
+}
 
+void UploadSession::runDone() {
+    if (m_phase == Phase::Extracting) m_phase = Phase::Idle;
     if (m_runsRemaining == 0) {
         m_view.setUploadRunText(kUploadComplete);
         m_phase = Phase::Complete;

@@ -3,17 +3,26 @@
 // other, writing the upload blocks into run.NNN while acknowledging each block, and extracting
 // each finished run. Driven by button actions, block arrivals and the two timer ticks;
 // everything it shows or sends goes out through the interfaces it is given.
+//
+// The run file's open, writes, close and the extraction run on a file lane, so that a stalled
+// disk or share never stops the thread that reads the logger. A block is acknowledged once it
+// has its place in the lane's queue, in order behind the blocks before it: from then on only a
+// write failure can lose it, and that is reported as before. When the queue is full the block
+// is held and its acknowledgement with it; the logger sends the next block only after the
+// acknowledgement, so a slow disk paces the logger and no block is dropped. Answers of the lane
+// come back through poll().
 #include <cstdint>
-#include <exception>
 #include <filesystem>
-#include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/job_lane.h"
 #include "extract/run_extraction.h"
+#include "memory/off_tick_extraction.h"
 #include "protocol/logger_records.h"
 #include "memory/written_runs_note.h"
 
@@ -25,13 +34,6 @@ class RunDirectory;
 class UploadView;
 class WarningBox;
 
-// Extracts one run file with the extraction choice (0 archive only, 1 archive plus raw files)
-// and says what it wrote.
-using ExtractRunFile = std::function<ExtractionResult(const std::filesystem::path& runFile, int choice)>;
-
-// The box text of an extraction that threw, after an upload and on demand alike.
-std::string extractionFailedText(const std::filesystem::path& runFile, const std::exception& e);
-
 constexpr size_t kUploadDataBytes = 1024;
 
 class UploadSession {
@@ -40,18 +42,24 @@ public:
     // next of them starts at the next supervision tick from Idle or Complete.
     enum class Phase {
         Idle,        // no run in hand
-        Starting,    // the next run's file is being opened; its overwrite question may be open
+        Starting,    // the next run's file is being looked at and opened on the lane; its
+                     // overwrite question may be open
         Requested,   // the run is asked for and no data block of it is written yet
         Receiving,   // data blocks of the run are being written
-        Extracting,  // the run file is closed; its boxes and its extraction are under way
+        Extracting,  // the run file is closing; its boxes and its extraction are under way
         Complete,    // the last run is done; the time-out timer stops at its next tick
     };
 
+    // Blocks that may wait for the disk: 256 KB, about 23 s of a 115200-baud line. A share
+    // that stalls for longer holds the acknowledgements, and with them the logger.
+    static constexpr size_t kQueuedBlocks = 256;
+
     // `commands` carries what the operator asked for (run requests) and says whether it went
-    // out; `automatic`, when given, the block acknowledgements.
+    // out; `automatic`, when given, the block acknowledgements. Without a `lane` the session
+    // runs its file work on a lane of its own with room for kQueuedBlocks.
     UploadSession(RunDirectory& directory, CommandSink& commands, WarningBox& warnings,
                   OperatorDialogs& dialogs, UploadView& view, ExtractRunFile extract,
-                  CommandSink* automatic = nullptr);
+                  CommandSink* automatic = nullptr, JobLane* lane = nullptr);
     ~UploadSession();
     UploadSession(const UploadSession&) = delete;
     UploadSession& operator=(const UploadSession&) = delete;
@@ -70,6 +78,12 @@ public:
     void supervisionTick();  // every 1000 ms
     void timeoutTick();      // every 1500 ms while the time-out timer runs
     void blockArrived(std::span<const uint8_t, kUploadBlockLength> block);
+    // Takes back what the file lane has done and hands over a held block when there is room:
+    // call it on a tick, or whenever the lane says an answer is ready.
+    void poll();
+    // Waits until the file lane has done everything, answers included (end of work, tests).
+    void finishFileWork();
+    JobLane& fileLane() { return m_lane; }
 
     // Directory and upload state back to their start-up values.
     void resetDirectory();
@@ -81,6 +95,8 @@ public:
         return m_phase == Phase::Starting || m_phase == Phase::Requested || m_phase == Phase::Receiving;
     }
     bool extractionRunning() const { return m_phase == Phase::Extracting; }
+    // A block waits for room in the file lane; its acknowledgement waits with it.
+    bool blockHeld() const { return m_held.has_value(); }
     bool cancelRequested() const { return m_cancel; }
     int extractChoice() const { return m_extractChoice; }
     int currentRun() const { return m_currentRun; }
@@ -93,14 +109,27 @@ public:
     static int64_t progressDivisorFor(int64_t expectedSize);
 
 private:
-    enum class StartResult { Started, Cancelled, Finished };
+    struct RunFile;
+    struct HeldBlock {
+        uint16_t number = 0;
+        std::vector<uint8_t> data;
+    };
     bool nextRunMayStart() const { return m_phase == Phase::Idle || m_phase == Phase::Complete; }
     bool waitingForTheLogger() const { return m_phase == Phase::Requested || m_phase == Phase::Receiving; }
-    StartResult startNextRun();
-    bool overwriteNeedsAsking(const std::filesystem::path& path) const;
+    void startNextRun();
+    void lookAtNextRun();
+    void runFileLookedAt(uint64_t token, bool foundSomething);
+    bool overwriteNeedsAsking(const std::filesystem::path& path, bool foundSomething) const;
+    void runFileOpened(uint64_t token, bool opened);
+    bool handOver(std::vector<uint8_t> data);
+    void blockTaken(uint16_t number, size_t count);
+    void showReceived();
+    void writeFailed(uint64_t token);
     void finishRun();
+    void runFileClosed(bool closed);
+    void runDone();
     void endUpload();
-    bool closeRunFile();
+    void closeRunFile();
     void sendAck(uint16_t blockNumber);
     void warnUpload(const std::string& text);
     bool nameIsARunFile(const std::string& name, const std::string& proposed) const;
@@ -112,7 +141,9 @@ private:
     WarningBox& m_warnings;
     OperatorDialogs& m_dialogs;
     UploadView& m_view;
-    ExtractRunFile m_extract;
+    std::unique_ptr<JobLane> m_ownLane;
+    JobLane& m_lane;
+    OffTickExtraction m_extraction;
     WrittenRunsNote m_writtenNote;
 
     Phase m_phase = Phase::Idle;
@@ -132,7 +163,10 @@ private:
     std::optional<uint16_t> m_previousEnd;    // number of the block that ended the last run
     bool m_writeFailed = false;
 
-    std::ofstream m_file;
+    std::shared_ptr<RunFile> m_runFile;  // touched only by jobs on the lane
+    bool m_fileOpen = false;             // a run file is open, or opening, on the lane
+    uint64_t m_runToken = 0;             // which opening of a run file the lane's answers are about
+    std::optional<HeldBlock> m_held;
     std::filesystem::path m_folder;
     std::string m_confirmedName;  // the name the save dialog confirmed (and asked about)
     std::string m_fileName;

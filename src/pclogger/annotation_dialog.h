@@ -37,7 +37,6 @@ public:
     void BTResetClick();
     void UDNextClick();
     void BTCloseClick();
-    int currentSample() const { return m_sample; }
 
     QSpinBox* UDNext = nullptr;
     QLabel* LBNext = nullptr;

@@ -46,7 +46,7 @@ struct PageFixture {
         window.setCentralWidget(tabs);
         screen = std::make_unique<UploadScreen>(
             &window, services, receiver, [this](bool on) { timeoutSwitches.push_back(on); },
-            [this](const std::filesystem::path& p, int choice) {
+            [this](const std::filesystem::path& p, int choice, WarningSink&, const std::function<void(int)>&) {
                 extractions.push_back({p, choice, readFile(p)});
                 return ExtractionResult{};
             });
@@ -61,6 +61,12 @@ struct PageFixture {
     void block(uint16_t number, int16_t count, const std::vector<uint8_t>& data = {}, size_t from = 0) {
         records.uploadBlock = uploadBlock(number, count, data, from);
         screen->onUploadBlock();
+        screen->session().finishFileWork();
+    }
+    // The one-second step, and what the file lane does for it.
+    void second() {
+        screen->secondTick();
+        screen->session().finishFileWork();
     }
     QString label(const char* name) { return window.findChild<QLabel*>(name)->text(); }
 };
@@ -138,7 +144,7 @@ TEST(UploadPage, UploadsSelectedRunsIntoTheChosenFolder) {
     f.page->BTUpload->click();
     EXPECT_EQ(f.screen->runsRemaining(), 2);
 
-    f.screen->secondTick();
+    f.second();
     ASSERT_EQ(f.timeoutSwitches, std::vector<bool>{true});
     EXPECT_EQ(f.page->UpLoadPB->maximum(), 1500);
     f.block(1, 1024, run1, 0);
@@ -150,7 +156,7 @@ TEST(UploadPage, UploadsSelectedRunsIntoTheChosenFolder) {
     f.block(3, 0);
     EXPECT_EQ(f.timeoutSwitches.back(), false);
 
-    f.screen->secondTick();
+    f.second();
     EXPECT_EQ(f.page->UpLoadPB->maximum(), 2600);
     f.block(1, 1024, run3, 0);
     f.block(2, 1024, run3, 1024);
@@ -189,6 +195,7 @@ TEST(UploadPage, ParseRunFilesExtractsThePickedFile) {
     f.page->ExtractFilesRG->setItemIndex(1);
     f.dialogs.fileAnswers.push_back((f.dir.path() / "run.010").string());
     f.page->BTExtract->click();
+    f.screen->session().finishFileWork();
     ASSERT_EQ(f.extractions.size(), 1u);
     EXPECT_EQ(f.extractions[0].path, f.dir.path() / "run.010");
     EXPECT_EQ(f.extractions[0].choice, 1);

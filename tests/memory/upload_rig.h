@@ -10,6 +10,7 @@
 #include "memory/on_demand_extraction.h"
 #include "memory/run_directory.h"
 #include "memory/upload_session.h"
+#include "extract/warning_sink.h"
 #include "memory_fakes.h"
 #include "ports/operator_dialogs.h"
 #include "support/fakes.h"
@@ -30,21 +31,31 @@ inline int boxesTitled(const FakeDialogs& d, const std::string& caption) {
 }
 
 struct UploadRig {
+    UploadRig() = default;
+    // File work on a lane of its own thread with room for `capacity` jobs, as in the program.
+    explicit UploadRig(size_t capacity) : lane(capacity, JobLane::Mode::Threaded) {}
+
     TempDir dir;
     FakeDialogs dialogs;
     WarningBox warnings{dialogs};
     CommandRecorder sink;
     FakeView view;
     std::vector<ExtractCall> extractions;
-    std::function<void()> duringExtraction;  // runs inside the extraction, e.g. to open a box
-    ExtractionResult extractionResult;       // what the extraction answers
-    ExtractRunFile extract = [this](const std::filesystem::path& p, int choice) {
-        extractions.push_back({p, choice, readFile(p)});
-        if (duringExtraction) duringExtraction();
+    // Runs inside the extraction, e.g. to warn or to tell progress.
+    std::function<void(WarningSink&, const std::function<void(int)>&)> duringExtraction;
+    ExtractionResult extractionResult;  // what the extraction answers
+    bool extractionReadsTheFile = true; // false for a run file that can be read only once (a pipe)
+    ExtractRunFile extract = [this](const std::filesystem::path& p, int choice, WarningSink& warnings,
+                                    const std::function<void(int)>& progress) {
+        extractions.push_back({p, choice, extractionReadsTheFile ? readFile(p) : std::vector<uint8_t>{}});
+        if (duringExtraction) duringExtraction(warnings, progress);
         return extractionResult;
     };
     RunDirectory directory{warnings, view};
-    UploadSession session{directory, sink, warnings, dialogs, view, extract};
+    // File work runs at once unless asked otherwise, so each step's effect is there when the
+    // call returns.
+    JobLane lane{UploadSession::kQueuedBlocks, JobLane::Mode::Inline};
+    UploadSession session{directory, sink, warnings, dialogs, view, extract, nullptr, &lane};
     LoggerMemoryCommands memory{session, directory, sink, warnings, dialogs};
     OnDemandExtraction onDemand{session, warnings, dialogs, view, extract};
 

@@ -437,7 +437,7 @@ TEST(Upload, TicksInsideTheEndOfRunBoxesStartNothingAndCountNothing) {
         EXPECT_TRUE(rig.session.extractionRunning());
         EXPECT_EQ(rig.session.idleTicks(), 0);
     };
-    rig.duringExtraction = [&] { rig.warnings.show("Unknown Type:  99 63", "Record Not Saved"); };
+    rig.duringExtraction = [](WarningSink& w, const auto&) { w.warning("Unknown Type:  99 63", "Record Not Saved"); };
     rig.sendRun(runBytes(2048), 1);  // smaller than listed: a box before the extraction
     EXPECT_EQ(nested, 2);
     EXPECT_EQ(rig.requests(), 1);
