@@ -115,7 +115,10 @@ void RecordingScreen::replayStopStep() {
 }
 
 void RecordingScreen::recordStatusStep() {
+    const bool recording = isRecording(m_recorder.mode());
     m_recorder.minuteTick();
+    // A storage slower than the start's wait may refuse the file now: the recording is off.
+    if (recording && m_recorder.mode() == kOff && m_replay.mode() == kOff) SetRecordButtons(true);
     // A new hour or day has a new name; show the file being written.
     if (m_recorder.mode() == kHourly || m_recorder.mode() == kDaily)
         m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
