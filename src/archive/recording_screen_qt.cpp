@@ -85,10 +85,11 @@ void RecordingScreen::startReplay(RecordingMode mode, const char* title) {
     choice.title = title;
     const auto path = m_services.dialogs.chooseOpenFile(choice);
     if (!path) return;
-    const std::string problem = archiveFileProblem(*path);
-    if (!problem.empty() || !m_replay.start(*path, mode)) {
-        m_services.warnings.show("Archive Replay", format("%s cannot be replayed: %s.", path->c_str(),
-                                                          problem.empty() ? "it cannot be opened" : problem.c_str()));
+    // Opened and checked on the replay's own thread: a file on a share that stalls holds up
+    // nothing else.
+    if (!m_replay.start(*path, mode, true)) {
+        m_services.warnings.show("Archive Replay",
+                                 format("%s cannot be replayed: %s.", path->c_str(), m_replay.refusal().c_str()));
         return;
     }
     m_recorder.stop();
@@ -111,7 +112,12 @@ void RecordingScreen::BTStopRecordClick() {
 }
 
 void RecordingScreen::replayStopStep() {
-    if (m_replay.takeStopRequest()) BTStopRecordClick();
+    if (!m_replay.takeStopRequest()) return;
+    BTStopRecordClick();
+    // A storage slower than the start's wait refused the file only now.
+    if (!m_replay.refusal().empty())
+        m_services.warnings.show("Archive Replay", format("%s cannot be replayed: %s.", m_replay.fileName().c_str(),
+                                                          m_replay.refusal().c_str()));
 }
 
 void RecordingScreen::recordStatusStep() {
