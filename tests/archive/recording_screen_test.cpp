@@ -167,6 +167,7 @@ TEST_F(RecordingWindow, AnnotationDialogSaysWhetherARemarkWillBeStored) {
     a.BTStart->click();
     EXPECT_EQ(a.lbx->text(), "Queued for the Archive File:");
     second();
+    screen.recorder().waitForWriter(std::chrono::seconds(10));
     const auto recorded = test::readFile(path);
     const std::string text(recorded.begin(), recorded.end());
     EXPECT_NE(text.find("Start Sample 1"), std::string::npos);
