@@ -73,6 +73,7 @@ void ArchiveRecorder::begin(RecordingMode mode, const std::string& name) {
     m_failedWrites = 0;
     m_inFlight = 0;
     m_failing = false;
+    m_target.clear();
     m_targetAt = -1;
     m_lastMinute = m_clock.localTime(m_clock.now()).tm_min;
 }
@@ -86,10 +87,11 @@ bool ArchiveRecorder::startPeriodic(RecordingMode mode, const std::string& baseN
     begin(mode == kDaily ? kDaily : kHourly, baseName);
     // The present hour's or day's file is measured (and created empty when absent) now, so a
     // path that cannot be written is refused while the operator is there to see it.
-    return startWriter(plainFileName(), false, false);
+    refreshTarget();
+    return startWriter(m_target, false, false);
 }
 
-bool ArchiveRecorder::startWriter(const std::string& name, bool truncate, bool keepOpen) {
+bool ArchiveRecorder::startWriter(std::string name, bool truncate, bool keepOpen) {
     m_fileName = m_target = name;
     const uint64_t recording = m_recording;
     const bool posted = m_worker->post(
@@ -186,28 +188,26 @@ void ArchiveRecorder::recordLost(const char* action, const std::string& name, co
                                             action, name.c_str(), reason));
 }
 
-// The file a record taken now belongs in: the hour's or day's file by the PC clock, named once
-// a clock second at most.
-std::string ArchiveRecorder::plainFileName() {
-    if (m_mode == kContinuous) return m_name;
+// Keeps m_target the file a record taken now belongs in (the hour's or day's file by the PC
+// clock, named once a clock second at most); true when it changed.
+bool ArchiveRecorder::refreshTarget() {
+    if (m_mode == kContinuous) return false;
     const int64_t now = m_clock.now();
-    if (now != m_targetAt) {
-        m_targetAt = now;
-        return periodicFileName(m_name, m_mode, m_clock.localTime(now));
-    }
-    return m_target;
+    if (now == m_targetAt) return false;
+    m_targetAt = now;
+    std::string name = periodicFileName(m_name, m_mode, m_clock.localTime(now));
+    if (name == m_target) return false;
+    m_target = std::move(name);
+    return true;
 }
 
 bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length) {
     collect();
     if (!isRecording(m_mode)) return false;
     const int64_t arrivalMs = m_clock.utcMs();
-    std::string target = plainFileName();
-    if (target != m_target) {
-        m_target = target;
+    if (refreshTarget()) {
         // Told to the writer in turn with the records, so each opens the file of its own time.
-        m_worker->post([writer = m_writer, target = std::move(target)](FileWorker::Outbox&) { writer->setTarget(target); },
-                       0);
+        m_worker->post([writer = m_writer, target = m_target](FileWorker::Outbox&) { writer->setTarget(target); }, 0);
     }
     const uint64_t recording = m_recording;
     const bool posted = m_worker->post(

@@ -125,12 +125,12 @@ public:
 
 private:
     void begin(RecordingMode mode, const std::string& name);
-    bool startWriter(const std::string& name, bool truncate, bool keepOpen);
+    bool startWriter(std::string name, bool truncate, bool keepOpen);
     void collect();
     void apply(uint64_t recording, const std::vector<WriterEvent>& events);
     void refuseStart(const std::string& name, int error);
     void giveUpOnWriter();
-    std::string plainFileName();
+    bool refreshTarget();
     bool post(std::vector<uint8_t> record, int64_t arrivalMs);
     void recordLost(const char* action, const std::string& name, const char* reason);
 
