@@ -116,6 +116,7 @@ public:
     const std::string& fileName() const { return m_fileName; }
     // "Archive File:  %s", "1 Hour Archive File:  %s" or "24 Hour Archive File:  %s".
     std::string fileNameText() const;
+    // The file's size as the writer last reported it.
     int64_t recordedBytes() const { return m_recordedBytes; }
     // Records of this recording that could not be written (the storage refused them, or they
     // did not fit the writer's queue).
@@ -131,7 +132,6 @@ private:
     void refuseStart(const std::string& name, int error);
     void giveUpOnWriter();
     bool refreshTarget();
-    bool post(std::vector<uint8_t> record, int64_t arrivalMs);
     void recordLost(const char* action, const std::string& name, const char* reason);
 
     HostClock& m_clock;
