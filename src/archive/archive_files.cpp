@@ -22,6 +22,10 @@ public:
         struct stat st {};
         return ::fstat(handle, &st) == 0 && S_ISREG(st.st_mode) ? int64_t(st.st_size) : 0;
     }
+    bool regularFile(int handle) override {
+        struct stat st {};
+        return ::fstat(handle, &st) == 0 && S_ISREG(st.st_mode);
+    }
     long write(int handle, const uint8_t* data, size_t count) override {
         for (;;) {
             const ssize_t n = ::write(handle, data, count);
@@ -40,8 +44,9 @@ public:
 } // namespace
 
 ArchiveFiles& systemArchiveFiles() {
-    static SystemArchiveFiles files;
-    return files;
+    // Never destroyed: a writer thread given up on may still close its file while the program ends.
+    static auto* files = new SystemArchiveFiles;
+    return *files;
 }
 
 } // namespace cv

@@ -16,6 +16,8 @@ public:
     virtual int open(const std::string& path, bool truncate) = 0;
     // The file's size in bytes; 0 for something that is not a regular file.
     virtual int64_t size(int handle) = 0;
+    // A file on a disk, not a device or a pipe: only such a file gets a time index beside it.
+    virtual bool regularFile(int handle) { return handle >= 0; }
     // Writes what it can: the count written (possibly short), or -errno when nothing went.
     virtual long write(int handle, const uint8_t* data, size_t count) = 0;
     // Cuts the file back to `length` bytes.

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <utility>
 
+#include "archive/archive_writer.h"
+#include "base/file_worker.h"
 #include "base/text_format.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
@@ -42,10 +42,20 @@ std::string periodicFileName(const std::string& baseName, RecordingMode mode, co
 
 using namespace recording;
 
-ArchiveRecorder::ArchiveRecorder(HostClock& clock, WarningBox& warnings, ArchiveFiles* files)
-    : m_clock(clock), m_warnings(warnings), m_files(files ? *files : systemArchiveFiles()) {}
+ArchiveRecorder::ArchiveRecorder(HostClock& clock, WarningBox& warnings, ArchiveFiles* files, RecorderLimits limits)
+    : m_clock(clock),
+      m_warnings(warnings),
+      m_files(files ? *files : systemArchiveFiles()),
+      m_limits(limits),
+      m_worker(std::make_unique<FileWorker>(limits.queueBytes)),
+      m_writer(std::make_shared<ArchiveWriter>(m_files)) {}
 
-ArchiveRecorder::~ArchiveRecorder() { closeFile(); }
+ArchiveRecorder::~ArchiveRecorder() {
+    stop();
+    // The worker's thread holds the writer too: one stuck on a storage that never answered
+    // closes its file whenever the call returns, or ends with the program.
+    m_worker.reset();
+}
 
 std::string ArchiveRecorder::fileNameText() const {
     const char* lead = m_mode == kHourly ? "1 Hour Archive File:  %s"
@@ -56,142 +66,176 @@ std::string ArchiveRecorder::fileNameText() const {
 
 void ArchiveRecorder::begin(RecordingMode mode, const std::string& name) {
     stop();
+    ++m_recording;
     m_mode = mode;
     m_name = name;
     m_recordedBytes = 0;
     m_failedWrites = 0;
+    m_inFlight = 0;
     m_failing = false;
-    m_partialFiles.clear();
+    m_target.clear();
+    m_targetAt = -1;
     m_lastMinute = m_clock.localTime(m_clock.now()).tm_min;
 }
 
 bool ArchiveRecorder::startContinuous(const std::string& path) {
     begin(kContinuous, path);
-    m_fileName = path;
-    if (!openFile(true)) return refuseStart();
-    return true;
+    return startWriter(path, true, true);
 }
 
 bool ArchiveRecorder::startPeriodic(RecordingMode mode, const std::string& baseName) {
     begin(mode == kDaily ? kDaily : kHourly, baseName);
     // The present hour's or day's file is measured (and created empty when absent) now, so a
     // path that cannot be written is refused while the operator is there to see it.
-    if (!openFile(false)) return refuseStart();
-    closeFile();
-    return true;
+    refreshTarget();
+    return startWriter(m_target, false, false);
 }
 
-bool ArchiveRecorder::refuseStart() {
-    const int error = m_lastError;
+bool ArchiveRecorder::startWriter(std::string name, bool truncate, bool keepOpen) {
+    m_fileName = m_target = name;
+    const uint64_t recording = m_recording;
+    const bool posted = m_worker->post(
+        [this, writer = m_writer, name, truncate, keepOpen, recording](FileWorker::Outbox& out) {
+            std::vector<WriterEvent> events{writer->start(name, truncate, keepOpen)};
+            out.send([this, recording, events = std::move(events)] { apply(recording, events); });
+        },
+        0);
+    if (!posted) {
+        refuseStart(name, EBUSY);
+        return false;
+    }
+    m_worker->waitIdle(m_limits.startWait);
+    collect();
+    return isRecording(m_mode);
+}
+
+void ArchiveRecorder::refuseStart(const std::string& name, int error) {
     m_mode = kOff;
-    m_warnings.show(kFileErrorTitle, format("Unable to create archive file %s: %s. Recording stopped.",
-                                            m_fileName.c_str(), std::strerror(error)));
-    return false;
+    ++m_recording;  // what the writer still says of this recording is not shown
+    m_warnings.show(kFileErrorTitle, format("Unable to create archive file %s: %s. Recording stopped.", name.c_str(),
+                                            std::strerror(error)));
 }
 
 void ArchiveRecorder::stop() {
-    closeFile();
+    const bool recording = isRecording(m_mode);
+    if (recording) {
+        m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->close(); }, 0);
+        if (!m_worker->waitIdle(m_limits.stopWait)) giveUpOnWriter();
+    }
+    collect();
     m_mode = kOff;
 }
 
-std::string ArchiveRecorder::currentFileName() const {
-    std::string name = m_mode == kContinuous ? m_name
-                                              : periodicFileName(m_name, m_mode, m_clock.localTime(m_clock.now()));
-    // A file that ends in a partial record takes no more: the same name with "-2", "-3"...
-    const std::string plain = name;
-    for (int n = 2; m_partialFiles.count(name); ++n) name = plain + "-" + std::to_string(n);
-    return name;
+// A storage that does not answer (a stalled share, a FIFO nobody reads) cannot be waited for:
+// the thread stuck in it is left to end by itself, and the next recording gets a new one.
+void ArchiveRecorder::giveUpOnWriter() {
+    collect();
+    const uint32_t lost = m_inFlight;
+    m_worker->abandon();
+    m_worker = std::make_unique<FileWorker>(m_limits.queueBytes);
+    m_writer = std::make_shared<ArchiveWriter>(m_files);
+    m_inFlight = 0;
+    ++m_recording;
+    if (lost == 0) return;
+    m_failedWrites += lost - 1;
+    recordLost("write to", m_fileName, "the storage does not answer");
 }
 
-bool ArchiveRecorder::openFile(bool truncate) {
-    closeFile();
-    if (m_mode != kContinuous) m_fileName = currentFileName();
-    const int handle = m_files.open(m_fileName, truncate);
-    if (handle < 0) {
-        m_lastError = -handle;
-        return false;
+void ArchiveRecorder::collect() { m_worker->collect(); }
+
+bool ArchiveRecorder::waitForWriter(std::chrono::milliseconds timeout) {
+    const bool idle = m_worker->waitIdle(timeout);
+    collect();
+    return idle;
+}
+
+void ArchiveRecorder::apply(uint64_t recording, const std::vector<WriterEvent>& events) {
+    if (recording != m_recording) return;
+    for (const WriterEvent& e : events) {
+        switch (e.kind) {
+        case WriterEvent::Opened:
+            m_fileName = e.name;
+            m_recordedBytes = e.bytes;
+            break;
+        case WriterEvent::Written:
+            if (m_inFlight > 0) --m_inFlight;
+            m_recordedBytes += e.bytes;
+            m_failing = false;
+            break;
+        case WriterEvent::Lost:
+            if (m_inFlight > 0) --m_inFlight;
+            recordLost(e.action, e.name, std::strerror(e.error));
+            break;
+        case WriterEvent::Partial:
+            m_fileName = e.next;
+            m_warnings.show(kFileErrorTitle, format("Archive file %s ends in a partial record. Recording goes on in %s.",
+                                                    e.name.c_str(), e.next.c_str()));
+            break;
+        case WriterEvent::StartRefused: refuseStart(e.name, e.error); break;
+        }
     }
-    m_fd = handle;
-    m_recordedBytes = m_files.size(m_fd);
-    return true;
-}
-
-void ArchiveRecorder::closeFile() {
-    if (m_fd < 0) return;
-    flushFile();
-    m_files.close(m_fd);
-    m_fd = -1;
-}
-
-void ArchiveRecorder::flushFile() {
-    if (m_fd >= 0 && m_unflushed) m_files.flush(m_fd);
-    m_unflushed = false;
 }
 
 // Reported once for each spell of failures, counted for every record: a storage that blinks
 // must neither end a recording of weeks nor raise a box for each record it loses.
-bool ArchiveRecorder::recordLost(const char* action, int error) {
+void ArchiveRecorder::recordLost(const char* action, const std::string& name, const char* reason) {
     ++m_failedWrites;
-    if (!m_failing) {
-        m_failing = true;
-        m_warnings.show(kFileErrorTitle, format("Unable to %s archive file %s: %s. Recording goes on and tries again "
-                                                "with every record; failed records are counted in the recording "
-                                                "status.",
-                                                action, m_fileName.c_str(), std::strerror(error)));
-    }
-    return false;
+    if (m_failing) return;
+    m_failing = true;
+    m_warnings.show(kFileErrorTitle, format("Unable to %s archive file %s: %s. Recording goes on and tries again "
+                                            "with every record; failed records are counted in the recording "
+                                            "status.",
+                                            action, name.c_str(), reason));
+}
+
+// Keeps m_target the file a record taken now belongs in (the hour's or day's file by the PC
+// clock, named once a clock second at most); true when it changed.
+bool ArchiveRecorder::refreshTarget() {
+    if (m_mode == kContinuous) return false;
+    const int64_t now = m_clock.now();
+    if (now == m_targetAt) return false;
+    m_targetAt = now;
+    std::string name = periodicFileName(m_name, m_mode, m_clock.localTime(now));
+    if (name == m_target) return false;
+    m_target = std::move(name);
+    return true;
 }
 
 bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length) {
+    collect();
     if (!isRecording(m_mode)) return false;
-    if (m_fd < 0) {
-        // Continuous files are appended to after a failure; hourly and daily ones open the file
-        // of the record's own hour or day.
-        if (m_mode == kContinuous) m_fileName = currentFileName();
-        if (!openFile(false)) return recordLost("open", m_lastError);
+    const int64_t arrivalMs = m_clock.utcMs();
+    if (refreshTarget()) {
+        // Told to the writer in turn with the records, so each opens the file of its own time.
+        m_worker->post([writer = m_writer, target = m_target](FileWorker::Outbox&) { writer->setTarget(target); }, 0);
     }
-    size_t done = 0;
-    int error = 0;
-    while (done < length) {
-        const long n = m_files.write(m_fd, record + done, length - done);
-        if (n <= 0) {
-            error = n < 0 ? int(-n) : ENOSPC;
-            break;
-        }
-        done += size_t(n);
+    const uint64_t recording = m_recording;
+    const bool posted = m_worker->post(
+        [this, writer = m_writer, bytes = std::vector<uint8_t>(record, record + length), arrivalMs,
+         recording](FileWorker::Outbox& out) {
+            std::vector<WriterEvent> events;
+            writer->append(bytes, arrivalMs, events);
+            out.send([this, recording, events = std::move(events)] { apply(recording, events); });
+        },
+        length);
+    if (!posted) {
+        recordLost("write to", m_fileName, "the storage does not answer");
+        return false;
     }
-    if (done > 0) m_unflushed = true;
-    if (done == length) {
-        m_recordedBytes += int64_t(length);
-        m_failing = false;
-        return true;
-    }
-    // A record cut short would shift every later one for a reader: take the part back, so the
-    // file stays whole records. Where that fails the file takes nothing more, and recording goes
-    // on in a new file whose name says so.
-    if (done > 0 && !m_files.truncate(m_fd, m_recordedBytes)) {
-        const std::string damaged = m_fileName;
-        m_partialFiles.insert(damaged);
-        closeFile();
-        m_fileName = currentFileName();
-        m_warnings.show(kFileErrorTitle, format("Archive file %s ends in a partial record. Recording goes on in %s.",
-                                                damaged.c_str(), m_fileName.c_str()));
-    }
-    // Closed, so the next record opens the file again: a storage that went away and came back
-    // is found, and a full disk that has room again takes the next record.
-    closeFile();
-    return recordLost("write to", error);
+    ++m_inFlight;
+    return true;
 }
 
 void ArchiveRecorder::minuteTick() {
+    collect();
     if (!isRecording(m_mode)) return;
     const int minute = m_clock.localTime(m_clock.now()).tm_min;
     if (minute == m_lastMinute) return;
     m_lastMinute = minute;
     // Hourly and daily files are closed, so the next record opens the file of its own hour or
     // day; a continuous file is put on the disk once a minute.
-    if (m_mode == kContinuous) flushFile();
-    else closeFile();
+    if (m_mode == kContinuous) m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->flush(); }, 0);
+    else m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->close(); }, 0);
 }
 
 } // namespace cv

@@ -85,10 +85,11 @@ void RecordingScreen::startReplay(RecordingMode mode, const char* title) {
     choice.title = title;
     const auto path = m_services.dialogs.chooseOpenFile(choice);
     if (!path) return;
-    const std::string problem = archiveFileProblem(*path);
-    if (!problem.empty() || !m_replay.start(*path, mode)) {
-        m_services.warnings.show("Archive Replay", format("%s cannot be replayed: %s.", path->c_str(),
-                                                          problem.empty() ? "it cannot be opened" : problem.c_str()));
+    // Opened and checked on the replay's own thread: a file on a share that stalls holds up
+    // nothing else.
+    if (!m_replay.start(*path, mode, true)) {
+        m_services.warnings.show("Archive Replay",
+                                 format("%s cannot be replayed: %s.", path->c_str(), m_replay.refusal().c_str()));
         return;
     }
     m_recorder.stop();
@@ -111,11 +112,19 @@ void RecordingScreen::BTStopRecordClick() {
 }
 
 void RecordingScreen::replayStopStep() {
-    if (m_replay.takeStopRequest()) BTStopRecordClick();
+    if (!m_replay.takeStopRequest()) return;
+    BTStopRecordClick();
+    // A storage slower than the start's wait refused the file only now.
+    if (!m_replay.refusal().empty())
+        m_services.warnings.show("Archive Replay", format("%s cannot be replayed: %s.", m_replay.fileName().c_str(),
+                                                          m_replay.refusal().c_str()));
 }
 
 void RecordingScreen::recordStatusStep() {
+    const bool recording = isRecording(m_recorder.mode());
     m_recorder.minuteTick();
+    // A storage slower than the start's wait may refuse the file now: the recording is off.
+    if (recording && m_recorder.mode() == kOff && m_replay.mode() == kOff) SetRecordButtons(true);
     // A new hour or day has a new name; show the file being written.
     if (m_recorder.mode() == kHourly || m_recorder.mode() == kDaily)
         m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));

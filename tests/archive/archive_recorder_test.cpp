@@ -27,7 +27,13 @@ struct Recorder : ::testing::Test {
     test::TempDir dir;
     std::string base = (dir / "run").string();
 
-    bool append(const std::vector<uint8_t>& r) { return recorder.appendRecord(r.data(), r.size()); }
+    // True when the record landed in the file.
+    bool append(const std::vector<uint8_t>& r) {
+        const uint32_t failed = recorder.failedWrites();
+        const bool taken = recorder.appendRecord(r.data(), r.size());
+        recorder.waitForWriter(std::chrono::seconds(10));
+        return taken && recorder.failedWrites() == failed;
+    }
 };
 
 std::string modeName(RecordingMode mode) { return mode == kHourly ? "Hourly" : mode == kDaily ? "Daily" : "Continuous"; }
@@ -206,9 +212,9 @@ TEST_F(Recorder, ARecordCutShortIsTakenBack) {
     EXPECT_EQ(recorder.recordedBytes(), int64_t(r1.size() + r3.size()));
 }
 
-// A program killed in the middle of a recording: every record it accepted is in the file whole,
-// at most the one being written when the kill came is cut short.
-TEST_F(Recorder, KilledRecorderLosesNoAcceptedRecord) {
+// A program killed in the middle of a recording: every record it counted as recorded is in the
+// file whole, at most the one being written when the kill came is cut short.
+TEST_F(Recorder, KilledRecorderLosesNoRecordedRecord) {
     const std::string path = (dir / "killed.arc").string();
     int acks[2];
     ASSERT_EQ(pipe(acks), 0);
@@ -223,7 +229,11 @@ TEST_F(Recorder, KilledRecorderLosesNoAcceptedRecord) {
         if (!rec.startContinuous(path)) _exit(2);
         for (uint32_t i = 0;; ++i) {
             const auto r = test::archiveRecord(2, uint8_t(i), i, 1 + i % 700);
-            if (rec.appendRecord(r.data(), r.size()) && write(acks[1], &i, sizeof i) != sizeof i) _exit(3);
+            const int64_t before = rec.recordedBytes();
+            rec.appendRecord(r.data(), r.size());
+            rec.waitForWriter(std::chrono::seconds(10));
+            if (rec.recordedBytes() != before + int64_t(r.size())) _exit(4);
+            if (write(acks[1], &i, sizeof i) != sizeof i) _exit(3);
         }
     }
     close(acks[1]);

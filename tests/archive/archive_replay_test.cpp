@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "archive/archive_recorder.h"
 #include "archive/archive_replay.h"
@@ -144,6 +148,31 @@ TEST_F(Replay, RecordTooLongForTheReceiveBufferIsSkippedAndCountedOnce) {
     for (int t = 0; t < 8; ++t) tick();  // two more passes
     EXPECT_FALSE(replay.takeStopRequest());
     EXPECT_EQ(replay.skippedRecords(), 1u);
+}
+
+// A file that does not answer (a FIFO nobody writes: its open() does not return, as on a stalled
+// share): the start, every tick and Stop return at once, and nothing is handed over.
+TEST_F(Replay, AFileThatDoesNotAnswerHoldsUpNoTick) {
+    using Clock = std::chrono::steady_clock;
+    const std::string fifo = (dir / "stalled").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    replay.setSpeed(10);
+    const auto started = Clock::now();
+    ASSERT_TRUE(replay.start(fifo, kReplayOnce, true));
+    Clock::duration longest{};
+    for (int t = 0; t < 100; ++t) {
+        const auto before = Clock::now();
+        EXPECT_TRUE(tick().empty());
+        longest = std::max(longest, Clock::now() - before);
+    }
+    EXPECT_FALSE(replay.takeStopRequest());
+    replay.stop();
+    EXPECT_LT(longest, std::chrono::milliseconds(20));
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    // The thread stuck in open() is let go.
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    EXPECT_GE(writer, 0);
+    ::close(writer);
 }
 
 // Recorded, replayed through the receiver and recorded again, an archive comes out byte for

@@ -137,6 +137,7 @@ TEST_F(RecordingWindow, LostRecordsShowInRedOnThePageAndItsTab) {
     page.BTRecordArchive->click();
     const auto r = test::archiveRecord(2, 0, 0, 10);
     screen.recorder().appendRecord(r.data(), r.size());
+    screen.recorder().waitForWriter(std::chrono::seconds(10));
     second();
     EXPECT_EQ(caption(), "Recording:  Archive File   (1 failed writes)");
     EXPECT_EQ(page.LBRecordStatus->palette().color(QPalette::WindowText), QColor(Qt::red));
@@ -166,6 +167,7 @@ TEST_F(RecordingWindow, AnnotationDialogSaysWhetherARemarkWillBeStored) {
     a.BTStart->click();
     EXPECT_EQ(a.lbx->text(), "Queued for the Archive File:");
     second();
+    screen.recorder().waitForWriter(std::chrono::seconds(10));
     const auto recorded = test::readFile(path);
     const std::string text(recorded.begin(), recorded.end());
     EXPECT_NE(text.find("Start Sample 1"), std::string::npos);

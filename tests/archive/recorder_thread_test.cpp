@@ -1,0 +1,290 @@
+// The recorder's writer thread: a store that stops answering holds up nothing but the recording,
+// and the time index beside each file gives every record the time it arrived.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <fcntl.h>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/archive_files.h"
+#include "archive/archive_recorder.h"
+#include "archive_support.h"
+#include "support/fakes.h"
+#include "support/temp_dir.h"
+
+namespace cv {
+namespace {
+
+using namespace recording;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Files in memory on a store whose every call waits while the test holds it stalled.
+struct StallingFiles : ArchiveFiles {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool stalled = false;
+    std::map<std::string, std::vector<uint8_t>> files;
+    std::map<int, std::string> handles;
+    int next = 3;
+
+    void stall(bool on) {
+        {
+            std::lock_guard lock(mutex);
+            stalled = on;
+        }
+        released.notify_all();
+    }
+    std::unique_lock<std::mutex> gate() {
+        std::unique_lock lock(mutex);
+        released.wait(lock, [&] { return !stalled; });
+        return lock;
+    }
+    int open(const std::string& path, bool truncate) override {
+        auto lock = gate();
+        if (truncate) files[path].clear();
+        files[path];
+        handles[next] = path;
+        return next++;
+    }
+    int64_t size(int h) override {
+        auto lock = gate();
+        return int64_t(files[handles.at(h)].size());
+    }
+    long write(int h, const uint8_t* data, size_t count) override {
+        auto lock = gate();
+        auto& f = files[handles.at(h)];
+        f.insert(f.end(), data, data + count);
+        return long(count);
+    }
+    bool truncate(int h, int64_t length) override {
+        auto lock = gate();
+        files[handles.at(h)].resize(size_t(length));
+        return true;
+    }
+    bool flush(int) override { return gate().owns_lock(); }
+    void close(int h) override {
+        auto lock = gate();
+        handles.erase(h);
+    }
+};
+
+constexpr int64_t kStartSeconds = 1765218900;  // 2025-12-08T18:35:00Z
+
+// Two loggers at 20 Hz for 10 s, the 5 ms receive step between them and the 1 s tick, while the
+// store stops answering from 2 s to 8 s into it: every call returns at once, what fitted the
+// queue lands in order once the store answers again, and the rest is counted and shown.
+struct StallCase {
+    const char* name;
+    RecordingMode mode;
+};
+struct StalledStore : ::testing::TestWithParam<StallCase> {};
+
+TEST_P(StalledStore, HoldsUpNothingButTheRecordingAndLosesOnlyWhatDidNotFit) {
+    test::FakeClock clock;
+    clock.seconds = kStartSeconds + 55;
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    StallingFiles files;
+    ArchiveRecorder recorder{clock, warnings, &files, RecorderLimits{4096, 200ms, 3000ms}};
+    ASSERT_TRUE(GetParam().mode == kContinuous ? recorder.startContinuous("/s/one.arc")
+                                               : recorder.startPeriodic(GetParam().mode, "/s/run"));
+    const std::string name = recorder.fileName();
+
+    std::vector<std::vector<uint8_t>> taken;
+    uint32_t refused = 0;
+    Clock::duration longest{};
+    auto timed = [&](const std::function<void()>& call) {
+        const auto start = Clock::now();
+        call();
+        longest = std::max(longest, Clock::now() - start);
+    };
+    for (int tick = 0; tick < 2000; ++tick) {  // 5 ms ticks
+        const int ms = tick * 5;
+        clock.seconds = kStartSeconds + 55 + ms / 1000;  // a new minute during the stall
+        clock.hundredthsValue = ms % 1000 / 10;
+        if (ms == 2000) files.stall(true);
+        if (ms == 8000) files.stall(false);
+        if (ms % 50 == 0) {
+            for (uint8_t unit : {2, 3}) {
+                const auto r = test::archiveRecord(unit, uint8_t(tick / 10), uint32_t(ms), 40 + tick % 30);
+                bool kept = false;
+                timed([&] { kept = recorder.appendRecord(r.data(), r.size()); });
+                if (kept) taken.push_back(r);
+                else ++refused;
+            }
+        }
+        if (ms % 1000 == 0) timed([&] { recorder.minuteTick(); });
+        // A second of real time for a store that answers; none for one that does not.
+        if (ms % 1000 == 0 && (ms < 2000 || ms >= 8000)) {
+            ASSERT_TRUE(recorder.waitForWriter(10s));
+        }
+    }
+    EXPECT_LT(longest, 20ms);
+    ASSERT_TRUE(recorder.waitForWriter(10s));
+    recorder.minuteTick();
+
+    EXPECT_GT(refused, 0u) << "the queue was meant to overflow";
+    EXPECT_GT(taken.size(), 160u);
+    EXPECT_EQ(taken.size() + refused, 400u);
+    EXPECT_EQ(files.files.at(name), test::joined(taken));
+    EXPECT_EQ(recorder.failedWrites(), refused);
+    EXPECT_NE(statusText(recorder.mode(), 0, recorder.failedWrites()).find(std::to_string(refused) + " failed writes"),
+              std::string::npos);
+    ASSERT_EQ(dialogs.boxes.size(), 1u);
+    EXPECT_EQ(dialogs.boxes[0].text, "Unable to write to archive file " + name +
+                                         ": the storage does not answer. Recording goes on and tries again with every "
+                                         "record; failed records are counted in the recording status.");
+}
+
+INSTANTIATE_TEST_SUITE_P(Recorder, StalledStore,
+                         ::testing::Values(StallCase{"OneFile", kContinuous}, StallCase{"HourlyFiles", kHourly}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A FIFO nobody reads: open() does not return. The start and Stop come back within their waits,
+// the records handed over are counted lost, and the thread stuck in open() ends on its own when
+// the FIFO is opened at last.
+TEST(RecorderStop, GivesUpOnAFileThatNeverOpens) {
+    test::TempDir dir;
+    const std::string fifo = (dir / "stalled").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    {
+        ArchiveRecorder recorder{clock, warnings, nullptr, RecorderLimits{1 << 20, 50ms, 100ms}};
+        const auto started = Clock::now();
+        EXPECT_TRUE(recorder.startContinuous(fifo));
+        for (uint8_t s = 0; s < 5; ++s) {
+            const auto r = test::archiveRecord(2, s, s, 10);
+            EXPECT_TRUE(recorder.appendRecord(r.data(), r.size()));
+        }
+        recorder.stop();
+        EXPECT_LT(Clock::now() - started, 2s);
+        EXPECT_EQ(recorder.mode(), kOff);
+        EXPECT_EQ(recorder.failedWrites(), 5u);
+        ASSERT_EQ(dialogs.boxes.size(), 1u);
+        EXPECT_NE(dialogs.boxes[0].text.find("the storage does not answer"), std::string::npos);
+    }
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ::close(reader);
+}
+
+// ---- the time index ----
+
+struct Anchor {
+    int64_t offset, ms;
+};
+
+// The index as a reader takes it: the header line, then rising offsets with their times.
+std::vector<Anchor> readIndex(const std::string& path) {
+    const auto bytes = test::readFile(path);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "KR-8 time index 1\r");
+    std::vector<Anchor> anchors;
+    while (std::getline(in, line)) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "line ends in CR LF: " << line;
+        long long offset = 0, ms = 0;
+        EXPECT_EQ(std::sscanf(line.c_str(), "%lld %lld", &offset, &ms), 2) << line;
+        const Anchor a{offset, ms};
+        if (!anchors.empty()) {
+            EXPECT_GT(a.offset, anchors.back().offset);
+        }
+        anchors.push_back(a);
+    }
+    return anchors;
+}
+
+// Each record's time as a reader places it: an anchor's own, linear by record order between two
+// anchors, the last anchor's after it.
+std::vector<double> placeRecords(const std::vector<uint8_t>& archive, const std::vector<Anchor>& anchors) {
+    std::vector<int64_t> offsets;
+    for (size_t at = 0; at < archive.size(); at += getU16le(&archive[at + 4]) + 32u) offsets.push_back(int64_t(at));
+    std::vector<std::pair<size_t, int64_t>> known;  // record number, ms
+    for (const Anchor& a : anchors) {
+        const auto it = std::find(offsets.begin(), offsets.end(), a.offset);
+        EXPECT_NE(it, offsets.end()) << "anchor at " << a.offset << " names no record";
+        if (it != offsets.end()) known.emplace_back(size_t(it - offsets.begin()), a.ms);
+    }
+    std::vector<double> placed(offsets.size(), -1);
+    if (known.empty()) return placed;
+    for (size_t i = 0, k = 0; i < offsets.size(); ++i) {
+        while (k + 1 < known.size() && known[k + 1].first <= i) ++k;
+        const auto [n0, t0] = known[k];
+        if (i < n0) continue;
+        if (k + 1 == known.size()) {
+            placed[i] = double(t0);
+        } else {
+            const auto [n1, t1] = known[k + 1];
+            placed[i] = double(t0) + double(t1 - t0) * double(i - n0) / double(n1 - n0);
+        }
+    }
+    return placed;
+}
+
+// Records per 50 ms step of a stream, by the step's number.
+struct PaceCase {
+    const char* name;
+    std::function<int(int)> records;
+};
+struct TimeIndex : ::testing::TestWithParam<PaceCase> {};
+
+// Ten minutes of a stream with the fake clock: every record of the file is placed by its index
+// within a second of when it was taken, and the index stays within 2% of the file.
+TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
+    test::TempDir dir;
+    const std::string path = (dir / "timed.arc").string();
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    ArchiveRecorder recorder{clock, warnings};
+    clock.seconds = kStartSeconds;
+    ASSERT_TRUE(recorder.startContinuous(path));
+    std::vector<int64_t> arrivals;
+    for (int step = 0; step < 12000; ++step) {
+        const int64_t ms = kStartSeconds * 1000 + step * 50 + 7;
+        clock.seconds = ms / 1000;
+        clock.hundredthsValue = int(ms % 1000 / 10);
+        if (step % 20 == 0) recorder.minuteTick();
+        for (int n = GetParam().records(step); n > 0; --n) {
+            const auto r = test::archiveRecord(uint8_t(2 + n % 2), uint8_t(arrivals.size()), uint32_t(step),
+                                               60 + (arrivals.size() * 37) % 120);
+            ASSERT_TRUE(recorder.appendRecord(r.data(), r.size()));
+            arrivals.push_back(ms / 10 * 10);
+        }
+        if (step % 200 == 0) recorder.waitForWriter(10s);
+    }
+    recorder.stop();
+    ASSERT_EQ(recorder.failedWrites(), 0u);
+
+    const auto archive = test::readFile(path);
+    const auto index = test::readFile(path + ".utc");
+    EXPECT_LE(index.size() * 50, archive.size()) << index.size() << " index bytes for " << archive.size();
+    const auto placed = placeRecords(archive, readIndex(path + ".utc"));
+    ASSERT_EQ(placed.size(), arrivals.size());
+    double worst = 0;
+    for (size_t i = 0; i < placed.size(); ++i) worst = std::max(worst, std::abs(placed[i] - double(arrivals[i])));
+    EXPECT_LE(worst, 1000.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recorder, TimeIndex,
+    ::testing::Values(
+        PaceCase{"TwoLoggersAtTwentyHertz", [](int) { return 2; }},
+        // A burst of 30 every 2 s, and 5 s of silence every 40 s.
+        PaceCase{"BurstsAndSilences", [](int s) { return s % 800 >= 700 ? 0 : s % 40 == 0 ? 30 : 0; }},
+        // 30 s at one record a second, 30 s at 40 a second, over and over.
+        PaceCase{"PaceChanges", [](int s) { return s % 1200 < 600 ? (s % 20 == 0 ? 1 : 0) : 2; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace cv
