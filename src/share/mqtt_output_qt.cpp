@@ -96,6 +96,7 @@ void MqttOutput::connectNow() {
     m_lookingUp = true;
     QHostInfo::lookupHost(QString::fromStdString(m_host), this, [this](const QHostInfo& info) {
         m_lookingUp = false;
+        if (m_session.state() != MqttSession::State::Connecting) return;  // given up meanwhile
         if (info.error() != QHostInfo::NoError || info.addresses().isEmpty()) {
             lost(m_host + ": " + info.errorString().toStdString());
             return;
@@ -135,6 +136,10 @@ void MqttOutput::onDisconnect(int rc) {
 // Said once a spell: the first failed attempt or a connection lost, not every attempt after it.
 void MqttOutput::lost(const std::string& reason) {
     m_session.disconnected(reason);
+    announce(reason);
+}
+
+void MqttOutput::announce(const std::string& reason) {
     if (m_failing) return;
     m_failing = true;
     emit failed(QString::fromStdString(reason));
@@ -169,16 +174,21 @@ void MqttOutput::publishStatus() {
 
 void MqttOutput::secondTick() {
     if (!m_mosq) return;
-    if (m_socket >= 0) mosquitto_loop_misc(m_mosq);
+    if (connected()) mosquitto_loop_misc(m_mosq);
+    const MqttSession::State before = m_session.state();
     if (m_session.secondTick()) connectNow();
+    if (before == MqttSession::State::Connecting && m_session.state() == MqttSession::State::Waiting)
+        announce(m_session.lastError());
     if (m_session.takeStatusDue()) publishStatus();
     drain();
 }
 
-// Follows the library's socket: a new one after each connect, none after a close. A notifier
-// of a closed socket is retired before its number can be reused.
+// Follows the library's socket while connecting or connected: a new one after each connect,
+// none after a close or a failure. A notifier of a closed socket is retired before its number
+// can be reused.
 void MqttOutput::watchSocket() {
-    const int socket = m_mosq ? mosquitto_socket(m_mosq) : -1;
+    const bool active = m_session.state() == MqttSession::State::Connecting || connected();
+    const int socket = m_mosq && active ? mosquitto_socket(m_mosq) : -1;
     if (socket != m_socket) {
         for (QSocketNotifier** n : {&m_readable, &m_writable}) {
             if (!*n) continue;

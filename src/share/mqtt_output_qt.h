@@ -43,6 +43,7 @@ private:
     void onConnect(int rc);
     void onDisconnect(int rc);
     void lost(const std::string& reason);
+    void announce(const std::string& reason);
     void queueLine(const std::string& topic, std::string_view line);
     void drain();
     void publishStatus();

@@ -82,6 +82,10 @@ void MessageQueue::pop() {
 bool MqttSession::secondTick() {
     if (m_state == State::Connected && ++m_sinceStatus >= kMqttStatusSeconds) m_statusDue = true;
     if (m_state == State::Idle) return true;
+    if (m_state == State::Connecting && ++m_connectingFor >= kMqttConnectSeconds) {
+        disconnected("no answer from the broker");
+        return false;
+    }
     if (m_state != State::Waiting) return false;
     return --m_wait <= 0;
 }

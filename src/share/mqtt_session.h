@@ -25,6 +25,9 @@ constexpr size_t kMqttQueueBytes = 1024 * 1024;
 // Seconds between the attempts to reach a broker that is away: doubled from 1 up to this.
 constexpr int kMqttMaxBackoff = 60;
 constexpr int kMqttStatusSeconds = 60;
+// A connection not accepted by then is given up and tried again: packets dropped on the way or
+// a broker that never answers would otherwise leave it waiting for minutes.
+constexpr int kMqttConnectSeconds = 15;
 constexpr const char* kMqttOffline = "offline";
 
 // What cvrecord's --mqtt options asked for.
@@ -80,8 +83,12 @@ public:
     enum class State { Idle, Connecting, Connected, Waiting };
 
     // The tick. True when a connection attempt is due now; the caller then calls connecting().
+    // An attempt that took too long becomes a failure.
     bool secondTick();
-    void connecting() { m_state = State::Connecting; }
+    void connecting() {
+        m_state = State::Connecting;
+        m_connectingFor = 0;
+    }
     void connected();
     // An attempt failed or the connection was lost: wait, then try again.
     void disconnected(std::string reason);
@@ -99,6 +106,7 @@ private:
     int m_backoff = 0;
     int m_wait = 0;
     int m_sinceStatus = 0;
+    int m_connectingFor = 0;
     bool m_statusDue = false;
     std::string m_lastError;
 };

@@ -282,6 +282,11 @@ TEST(MqttSession, WaitsLongerAfterEachFailureUpToAMinuteAndSendsTheStatusOnConne
     EXPECT_EQ(ticks, kMqttStatusSeconds);
     s.disconnected("");
     EXPECT_EQ(s.backoff(), 1);
+    // A broker that takes the connection and never answers is given up after a while.
+    s.connecting();
+    for (int t = 0; t < kMqttConnectSeconds; ++t) EXPECT_FALSE(s.secondTick());
+    EXPECT_EQ(s.state(), MqttSession::State::Waiting);
+    EXPECT_EQ(s.lastError(), "no answer from the broker");
 }
 
 } // namespace
