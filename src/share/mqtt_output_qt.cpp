@@ -52,6 +52,8 @@ MqttOutput::MqttOutput(std::string host, int port, std::string topicPrefix, std:
 
 MqttOutput::~MqttOutput() {
     if (!m_mosq) return;
+    // A stop asked for is no failure to tell.
+    mosquitto_disconnect_callback_set(m_mosq, nullptr);
     // A deliberate stop says "offline" itself: the broker sends the last will only for a
     // connection that broke. Both go out now or not at all; nothing waits for them.
     if (connected()) {
@@ -125,7 +127,7 @@ void MqttOutput::onConnect(int rc) {
     }
     m_session.connected();
     m_failing = false;
-    publishStatus();
+    if (m_session.takeStatusDue()) publishStatus();
 }
 
 void MqttOutput::onDisconnect(int rc) {

@@ -41,7 +41,8 @@ void addMqttOptions(cli::CommandLine& line, MqttSettings& s) {
                     const size_t comma = std::min(v.find(','), v.size());
                     const auto config =
                         parseOutputConfig(v.substr(0, comma) + "=127.0.0.1:1" + v.substr(comma), Protocol::Mqtt, fault);
-                    if (!config) return v.find('=') == std::string::npos ? fault : "LOGGER:SECTION";
+                    if (v.find('=') != std::string::npos) return "LOGGER:SECTION";
+                    if (!config) return fault.find("'='") == std::string::npos ? fault : "a port from 1 to 9 after the ':'";
                     s.sections.push_back(*config);
                     return {};
                 });
