@@ -10,12 +10,10 @@ namespace cv {
 namespace {
 constexpr int kSections = mux::kSections;
 
-bool isLineEnd(uint8_t b) { return b == '\r' || b == '\n'; }
-
 // Control bytes other than tab and line ends say the section is not instrument text.
 bool isText(const uint8_t* p, size_t n) {
     for (size_t i = 0; i < n; ++i)
-        if ((p[i] < 0x20 && p[i] != '\t' && !isLineEnd(p[i])) || p[i] == 0x7F) return false;
+        if ((p[i] < 0x20 && p[i] != '\t' && !LineEnds::isLineEnd(p[i])) || p[i] == 0x7F) return false;
     return true;
 }
 
@@ -101,18 +99,24 @@ void ArchiveExporter::add(const ArchiveRecordInfo& r) {
             m_sink(s, row);
             continue;
         }
-        for (size_t i = 0; i < n; ++i) {
-            if (isLineEnd(bytes[i])) {
+        p.ends.feed(
+            bytes, n,
+            [&](const uint8_t* run, size_t length) {
+                while (length > 0) {
+                    if (!p.open) {
+                        p.open = true;
+                        p.meta = meta;
+                    }
+                    const size_t take = std::min(length, kMaxLine - p.text.size());
+                    p.text.append(reinterpret_cast<const char*>(run), take);
+                    run += take;
+                    length -= take;
+                    if (p.text.size() >= kMaxLine) emit(s, p);
+                }
+            },
+            [&] {
                 if (p.open) emit(s, p);
-                continue;
-            }
-            if (!p.open) {
-                p.open = true;
-                p.meta = meta;
-            }
-            p.text += char(bytes[i]);
-            if (p.text.size() >= kMaxLine) emit(s, p);
-        }
+            });
     }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive/archive_walker.h"
+#include "base/line_ends.h"
 
 namespace cv {
 
@@ -43,6 +44,7 @@ private:
     struct Pending {
         std::string text;
         TableRow meta;  // the record the line began in
+        LineEnds ends;
         bool open = false;
     };
     void emit(int section, Pending& p);

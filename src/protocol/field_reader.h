@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/line_ends.h"
+
 namespace cv::fields {
 
 // Ports 1..8 carry instrument text; the ninth section is the analog data.
@@ -30,31 +32,25 @@ public:
     // Calls line(std::string_view text, bool cut) for each line that ends in `bytes`.
     template <class OnLine>
     void feed(const uint8_t* bytes, size_t length, OnLine&& line) {
-        for (size_t i = 0; i < length; ++i) {
-            const char c = char(bytes[i]);
-            const bool lf = c == '\n';
-            if (c == '\r' || lf) {
-                const bool secondOfPair = lf && m_afterCr;
-                m_afterCr = c == '\r';
-                if (secondOfPair) continue;
-                end(line);
-                continue;
-            }
-            m_afterCr = false;
-            if (m_dropping) continue;
-            if (m_line.size() == m_maxLine) {
-                m_dropping = true;
-                ++m_cutLines;
-                continue;
-            }
-            m_line += c;
-        }
+        m_ends.feed(
+            bytes, length,
+            [this](const uint8_t* run, size_t n) {
+                if (m_dropping) return;
+                const size_t room = m_maxLine - m_line.size();
+                if (n > room) {
+                    n = room;
+                    m_dropping = true;
+                    ++m_cutLines;
+                }
+                m_line.append(reinterpret_cast<const char*>(run), n);
+            },
+            [&] { end(line); });
     }
     // Ends the line still open, as at the end of the stream.
     template <class OnLine>
     void finish(OnLine&& line) {
         end(line);
-        m_afterCr = false;
+        m_ends.reset();
     }
     // Lines longer than the limit so far.
     uint64_t cutLines() const { return m_cutLines; }
@@ -68,8 +64,8 @@ private:
     }
 
     size_t m_maxLine;
+    LineEnds m_ends;
     std::string m_line;
-    bool m_afterCr = false;
     bool m_dropping = false;
     uint64_t m_cutLines = 0;
 };

@@ -3,6 +3,7 @@
 // section into datagrams of whole lines (UDP), hands it on as it is (TCP) or line by line
 // (MQTT), and the rule that keeps a TCP client that stopped reading from holding up the others
 // or growing memory. No sockets here: the sinks behind it are the Qt side's.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/line_ends.h"
 #include "protocol/field_reader.h"
 #include "share/network_output.h"
 #include "stream/stream_consumer.h"
@@ -41,39 +43,42 @@ public:
     // `prefix` begins each line that starts in these bytes.
     template <class OnDatagram>
     void feed(const uint8_t* bytes, size_t length, std::string_view prefix, OnDatagram&& datagram) {
-        for (size_t i = 0; i < length; ++i) {
-            const char c = char(bytes[i]);
-            if (c == '\r' || c == '\n') {
-                const bool secondOfPair = c == '\n' && m_afterCr;
-                m_afterCr = c == '\r';
-                if (secondOfPair || !m_open) continue;
+        m_ends.feed(
+            bytes, length,
+            [&](const uint8_t* run, size_t n) {
+                if (!m_open) {
+                    m_datagram.assign(prefix);
+                    m_open = true;
+                }
+                while (n > 0) {
+                    // The line end must still fit behind the last piece.
+                    if (m_datagram.size() + 2 >= m_max) {
+                        datagram(std::string_view(m_datagram));
+                        m_datagram.clear();
+                    }
+                    const size_t room = m_datagram.size() + 2 < m_max ? m_max - 2 - m_datagram.size() : 1;
+                    const size_t take = std::min(n, room);
+                    m_datagram.append(reinterpret_cast<const char*>(run), take);
+                    run += take;
+                    n -= take;
+                }
+            },
+            [&] {
+                if (!m_open) return;
                 m_datagram += "\r\n";
                 datagram(std::string_view(m_datagram));
                 m_datagram.clear();
                 m_open = false;
                 ++m_lines;
-                continue;
-            }
-            m_afterCr = false;
-            if (!m_open) {
-                m_datagram.assign(prefix);
-                m_open = true;
-            }
-            // The line end must still fit behind the last piece.
-            if (m_datagram.size() + 2 >= m_max) {
-                datagram(std::string_view(m_datagram));
-                m_datagram.clear();
-            }
-            m_datagram += c;
-        }
+            });
     }
     uint64_t lines() const { return m_lines; }
 
 private:
     size_t m_max = kMaxDatagram;
+    LineEnds m_ends;
     std::string m_datagram;
     bool m_open = false;
-    bool m_afterCr = false;
     uint64_t m_lines = 0;
 };
 
@@ -83,21 +88,35 @@ public:
     // Calls piece(std::string_view) once with what these bytes become.
     template <class OnPiece>
     void feed(const uint8_t* bytes, size_t length, std::string_view prefix, OnPiece&& piece) {
+        const auto* chars = reinterpret_cast<const char*>(bytes);
         m_out.clear();
-        for (size_t i = 0; i < length; ++i) {
-            const char c = char(bytes[i]);
-            const bool end = c == '\r' || c == '\n';
-            if (end && m_open) ++m_lines;
-            if (!end && !m_open && !prefix.empty()) m_out += prefix;
-            m_open = !end;
-            if (!prefix.empty()) m_out += c;
+        size_t copied = 0;  // bytes of this feed already in m_out
+        m_ends.feed(
+            bytes, length,
+            [&](const uint8_t* run, size_t) {
+                if (!m_open && !prefix.empty()) {
+                    const size_t at = size_t(run - bytes);
+                    m_out.append(chars + copied, at - copied);
+                    m_out += prefix;
+                    copied = at;
+                }
+                m_open = true;
+            },
+            [&] {
+                if (m_open) ++m_lines;
+                m_open = false;
+            });
+        if (prefix.empty()) {
+            piece(std::string_view(chars, length));
+            return;
         }
-        if (prefix.empty()) piece(std::string_view(reinterpret_cast<const char*>(bytes), length));
-        else piece(std::string_view(m_out));
+        m_out.append(chars + copied, length - copied);
+        piece(std::string_view(m_out));
     }
     uint64_t lines() const { return m_lines; }
 
 private:
+    LineEnds m_ends;
     std::string m_out;
     bool m_open = false;
     uint64_t m_lines = 0;
@@ -117,46 +136,44 @@ public:
     // prefix and the line, without its end.
     template <class OnLine>
     void feed(const uint8_t* bytes, size_t length, std::string_view prefix, bool check, OnLine&& line) {
-        for (size_t i = 0; i < length; ++i) {
-            const char c = char(bytes[i]);
-            if (c == '\r' || c == '\n') {
-                const bool secondOfPair = c == '\n' && m_afterCr;
-                m_afterCr = c == '\r';
-                if (secondOfPair || !m_open) continue;
+        m_ends.feed(
+            bytes, length,
+            [&](const uint8_t* run, size_t n) {
+                if (!m_open) {
+                    m_line.assign(prefix);
+                    m_prefixLength = prefix.size();
+                    m_open = true;
+                    m_tooLong = false;
+                }
+                if (m_tooLong) return;
+                if (m_line.size() - m_prefixLength + n > m_max) {
+                    m_line.resize(m_prefixLength);
+                    m_tooLong = true;
+                    return;
+                }
+                m_line.append(reinterpret_cast<const char*>(run), n);
+            },
+            [&] {
+                if (!m_open) return;
                 m_open = false;
                 const std::string_view text = std::string_view(m_line).substr(m_prefixLength);
                 if (m_tooLong || (check && fields::parseLine(text).checksum == fields::Checksum::Bad)) {
                     ++m_heldBack;
-                    continue;
+                    return;
                 }
                 ++m_passed;
                 line(std::string_view(m_line));
-                continue;
-            }
-            m_afterCr = false;
-            if (!m_open) {
-                m_line.assign(prefix);
-                m_prefixLength = prefix.size();
-                m_open = true;
-                m_tooLong = false;
-            }
-            if (m_line.size() - m_prefixLength >= m_max) {
-                if (!m_tooLong) m_line.resize(m_prefixLength);
-                m_tooLong = true;
-                continue;
-            }
-            m_line += c;
-        }
+            });
     }
     uint64_t passed() const { return m_passed; }
     uint64_t heldBack() const { return m_heldBack; }
 
 private:
     size_t m_max = kMaxLine;
+    LineEnds m_ends;
     std::string m_line;
     size_t m_prefixLength = 0;
     bool m_open = false;
-    bool m_afterCr = false;
     bool m_tooLong = false;
     uint64_t m_passed = 0;
     uint64_t m_heldBack = 0;

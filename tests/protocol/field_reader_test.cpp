@@ -2,10 +2,8 @@
 // gaps out of a line, and the names of columns.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -48,27 +46,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SplitCase{"LongLineCutRestDropped", {"abcdef", "ghij\r\nxy\n"}, {"abcdefgh~", "xy"}, 8},
                       SplitCase{"LineOfTheLimitWhole", {"abcdefgh\nabcdefghi\n"}, {"abcdefgh", "abcdefgh~"}, 8}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// However the bytes arrive in feeds, the same lines come out (the fuzz target's check, here on
-// a bounded random pass over the bytes that matter).
-TEST(LineSplitter, LinesDoNotDependOnHowBytesArrive) {
-    std::mt19937 rng(11);
-    const std::string alphabet = "\r\n\r\n,;$*1.e- A";
-    for (int round = 0; round < 200; ++round) {
-        std::string bytes(rng() % 200, ' ');
-        for (char& c : bytes) c = alphabet[rng() % alphabet.size()];
-        auto linesOf = [&](size_t piece) {
-            LineSplitter splitter(16);
-            std::vector<std::string> lines;
-            auto take = [&](std::string_view text, bool cut) { lines.push_back(std::string(text) + (cut ? "~" : "")); };
-            for (size_t at = 0; at < bytes.size(); at += piece)
-                splitter.feed(reinterpret_cast<const uint8_t*>(bytes.data()) + at, std::min(piece, bytes.size() - at), take);
-            splitter.finish(take);
-            return lines;
-        };
-        ASSERT_EQ(linesOf(1 + rng() % 5), linesOf(bytes.size() + 1)) << "bytes: " << bytes;
-    }
-}
 
 struct LineCase {
     const char* name;
