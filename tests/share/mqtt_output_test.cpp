@@ -2,6 +2,11 @@
 // MQTT output.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QTest>
 #include <string>
 #include <vector>
@@ -9,14 +14,17 @@
 #include "base/bytes.h"
 #include "protocol/mux_record.h"
 #include "share/mqtt_output_qt.h"
+#include "share/network_screen_qt.h"
+#include "stream/mux_stream.h"
 #include "support/fakes.h"
 #include "support/mqtt_broker.h"
 
 namespace cv::share {
 namespace {
 
-// A logger 2 record with `bytes` in section 3, its header in host order as consumers get it.
-std::vector<uint8_t> record(int seq, const std::string& bytes) {
+// A logger 2 record with `bytes` in section 3, its header in host order as consumers get it
+// or as it comes on the line.
+std::vector<uint8_t> record(int seq, const std::string& bytes, bool hostOrder = true) {
     std::vector<uint8_t> r(mux::kOverhead + bytes.size(), 0);
     r[0] = 1;
     r[2] = 2;
@@ -25,7 +33,7 @@ std::vector<uint8_t> record(int seq, const std::string& bytes) {
     putU16be(&r[10 + 2 * 2], uint16_t(bytes.size()));
     std::copy(bytes.begin(), bytes.end(), r.begin() + mux::kHeaderLength);
     std::copy_n("####", 4, r.end() - 4);
-    mux::headerToHostOrder(r.data());
+    if (hostOrder) mux::headerToHostOrder(r.data());
     return r;
 }
 
@@ -112,6 +120,41 @@ TEST(MqttOutput, ABrokerAwayLosesOnlyTheLinesItsQueueCouldNotHoldAndIsReachedAga
     std::vector<std::string> want = expected(0, 120);
     for (const std::string& s : expected(200, 300)) want.push_back(s);
     EXPECT_EQ(got, want);
+}
+
+TEST(MqttOutput, TheWindowsMqttRowPublishesItsPortUnderItsTopic) {
+    test::MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    test::MqttSubscriber sub(broker.port(), "deck/#");
+    ASSERT_TRUE(sub.connected());
+    test::FakeDialogs dialogs;
+    WarningBox warnings{dialogs};
+    MuxStream stream{warnings};
+    test::FakeClock clock;
+    NetworkScreen screen(nullptr, stream, clock, {});
+    NetworkPanel* panel = screen.panel();
+    panel->NetProtocol[0]->setCurrentIndex(2);
+    emit panel->NetProtocol[0]->activated(2);
+    EXPECT_EQ(panel->NetPort[0]->value(), kMqttPort);
+    EXPECT_TRUE(panel->NetTopic[0]->isEnabled());
+    panel->NetPort[0]->setValue(broker.port());
+    panel->NetTopic[0]->setText("deck");
+    emit panel->NetTopic[0]->editingFinished();
+    panel->NetSection[0]->setValue(3);
+    panel->NetOn[0]->setChecked(true);
+    ASSERT_TRUE(sub.waitFor([&] {
+        screen.figuresStep();
+        return panel->NetFigures[0]->text().contains("connected");
+    }));
+    for (int n = 0; n < 3; ++n) {
+        std::vector<uint8_t> r = record(n, "$XX," + std::to_string(n) + "\r\n", false);
+        stream.acceptMuxRecord(r.data(), r.size());
+    }
+    ASSERT_TRUE(sub.waitFor([&] { return sub.payloads("deck/2/3").size() >= 3; }));
+    EXPECT_EQ(sub.payloads("deck/2/3"), expected(0, 3));
+    EXPECT_EQ(sub.payloads("deck/status").at(0), "online");
+    screen.figuresStep();
+    EXPECT_EQ(panel->NetFigures[0]->text(), "3 lines, connected, 0 not queued");
 }
 
 } // namespace
