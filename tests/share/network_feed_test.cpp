@@ -249,18 +249,6 @@ TEST(LineGate, HoldsBackALineTooLongToCheckAndGoesOnWithTheNext) {
     EXPECT_EQ(gate.heldBack(), 1u);
 }
 
-TEST(MessageQueue, KeepsTheOldestInOrderAndCountsWhatDoesNotFit) {
-    MessageQueue q(3, 1000);
-    for (int n = 0; n < 5; ++n) q.push("t", std::to_string(n));
-    EXPECT_EQ(q.notQueued(), 2u);
-    std::string order;
-    for (; !q.empty(); q.pop()) order += q.front().payload;
-    EXPECT_EQ(order, "012");
-    MessageQueue bytes(100, 10);
-    EXPECT_TRUE(bytes.push("t", "12345678"));
-    EXPECT_FALSE(bytes.push("t", "1"));
-}
-
 TEST(MqttSession, WaitsLongerAfterEachFailureUpToAMinuteAndSendsTheStatusOnConnectingAndEachMinute) {
     MqttSession s;
     s.connecting();

@@ -2,6 +2,8 @@
 // A real MQTT broker on a free loopback port for one test, and a subscriber that collects what
 // it is sent. The broker is the test's own process: stopped, started again on the same port,
 // killed at the end.
+#include <QProcess>
+#include <QTemporaryDir>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -13,18 +15,16 @@ namespace cv::test {
 class MqttBroker {
 public:
     MqttBroker();
-    ~MqttBroker();
-    MqttBroker(const MqttBroker&) = delete;
-    MqttBroker& operator=(const MqttBroker&) = delete;
+    ~MqttBroker() { stop(); }
     // Started and taking connections; false when it did not come up in time.
     bool start();
     void stop();
     int port() const { return m_port; }
 
 private:
-    std::string m_config;
+    QTemporaryDir m_dir;
+    QProcess m_process;
     int m_port = 0;
-    int m_pid = -1;
 };
 
 struct MqttMessageSeen {
@@ -37,8 +37,6 @@ class MqttSubscriber {
 public:
     explicit MqttSubscriber(int port, const std::string& filter = "#");
     ~MqttSubscriber();
-    MqttSubscriber(const MqttSubscriber&) = delete;
-    MqttSubscriber& operator=(const MqttSubscriber&) = delete;
     bool connected() const { return m_subscribed; }
     // Runs the client and the Qt event loop until `done` holds or the deadline passes.
     template <class Done>
