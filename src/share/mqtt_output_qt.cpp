@@ -103,7 +103,7 @@ void MqttOutput::connectNow() {
             lost(m_host + ": " + info.errorString().toStdString());
             return;
         }
-        connectTo(info.addresses().first().toString().toStdString());
+        connectTo(preferredAddress(info.addresses()).toString().toStdString());
     });
 }
 

@@ -22,6 +22,12 @@ void NetworkOutput::fail(const QString& reason) {
     emit failed(reason);
 }
 
+QHostAddress preferredAddress(const QList<QHostAddress>& found) {
+    const auto v4 = std::find_if(found.begin(), found.end(),
+                                 [](const QHostAddress& a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
+    return v4 != found.end() ? *v4 : found.value(0);
+}
+
 std::unique_ptr<NetworkOutput> makeOutput(const OutputConfig& config, std::function<std::string()> status) {
     switch (config.protocol) {
     case Protocol::Udp: return std::make_unique<UdpOutput>(config.host, quint16(config.port));
@@ -52,10 +58,7 @@ bool UdpOutput::start() {
             fail(host + ": " + info.errorString());
             return;
         }
-        // IPv4 first: a name with both often has an IPv6 address no route leads to.
-        const auto v4 = std::find_if(found.begin(), found.end(),
-                                     [](const QHostAddress& a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
-        if (!open(v4 != found.end() ? *v4 : found.first())) fail(m_fault);
+        if (!open(preferredAddress(found))) fail(m_fault);
     });
     return true;
 }

@@ -42,6 +42,10 @@ protected:
     QString m_fault;
 };
 
+// The address to use of those a name has: IPv4 first, as a name with both often has an IPv6
+// address no route leads to.
+QHostAddress preferredAddress(const QList<QHostAddress>& found);
+
 // The output a config asks for, not started yet. `status` is MQTT's status line.
 std::unique_ptr<NetworkOutput> makeOutput(const OutputConfig& config, std::function<std::string()> status = {});
 
