@@ -30,7 +30,7 @@ done
 if grep -E '(tests?_|bench_|\.a$|\.h$|/include/)' <<<"$files"; then fail "build files in the package"; fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libsystemd0; do
+for p in libqt6widgets6 libqt6serialport6 qt6-qpa-plugins libsystemd0 libmosquitto1; do
   grep -q "\b$p\b" <<<"$depends" || fail "Depends lacks $p: $depends"
 done
 if grep -q -- '-dev\b' <<<"$depends"; then fail "Depends names a -dev package: $depends"; fi

@@ -1,8 +1,8 @@
 #pragma once
 // The live stream's side of the network outputs: a stream consumer that cuts each output's
-// section into datagrams of whole lines (UDP) or hands it on as it is (TCP), and the rule that
-// keeps a TCP client that stopped reading from holding up the others or growing memory. No
-// sockets here: the sinks behind it are the Qt side's.
+// section into datagrams of whole lines (UDP), hands it on as it is (TCP) or line by line
+// (MQTT), and the rule that keeps a TCP client that stopped reading from holding up the others
+// or growing memory. No sockets here: the sinks behind it are the Qt side's.
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -13,8 +13,13 @@
 #include <vector>
 
 #include "base/line_ends.h"
+#include "protocol/field_reader.h"
 #include "share/network_output.h"
 #include "stream/stream_consumer.h"
+
+namespace cv {
+class HostClock;
+}
 
 namespace cv::share {
 
@@ -117,6 +122,63 @@ private:
     uint64_t m_lines = 0;
 };
 
+// Holds each line until its end, so that a whole line is judged before any of it goes out: with
+// `check`, a sentence whose checksum is wrong is held back. A line longer than the bound is held
+// back too, as its checksum could not be kept to check it. CR, LF and CR LF each end a line
+// once; empty lines are skipped. Holds at most one line.
+class LineGate {
+public:
+    static constexpr size_t kMaxLine = 64 * 1024;
+    LineGate() = default;
+    explicit LineGate(size_t maxLine) : m_max(maxLine) {}
+
+    // `prefix` begins each line that starts in these bytes; line(std::string_view) gets the
+    // prefix and the line, without its end.
+    template <class OnLine>
+    void feed(const uint8_t* bytes, size_t length, std::string_view prefix, bool check, OnLine&& line) {
+        m_ends.feed(
+            bytes, length,
+            [&](const uint8_t* run, size_t n) {
+                if (!m_open) {
+                    m_line.assign(prefix);
+                    m_prefixLength = prefix.size();
+                    m_open = true;
+                    m_tooLong = false;
+                }
+                if (m_tooLong) return;
+                if (m_line.size() - m_prefixLength + n > m_max) {
+                    m_line.resize(m_prefixLength);
+                    m_tooLong = true;
+                    return;
+                }
+                m_line.append(reinterpret_cast<const char*>(run), n);
+            },
+            [&] {
+                if (!m_open) return;
+                m_open = false;
+                const std::string_view text = std::string_view(m_line).substr(m_prefixLength);
+                if (m_tooLong || (check && fields::parseLine(text).checksum == fields::Checksum::Bad)) {
+                    ++m_heldBack;
+                    return;
+                }
+                ++m_passed;
+                line(std::string_view(m_line));
+            });
+    }
+    uint64_t passed() const { return m_passed; }
+    uint64_t heldBack() const { return m_heldBack; }
+
+private:
+    size_t m_max = kMaxLine;
+    LineEnds m_ends;
+    std::string m_line;
+    size_t m_prefixLength = 0;
+    bool m_open = false;
+    bool m_tooLong = false;
+    uint64_t m_passed = 0;
+    uint64_t m_heldBack = 0;
+};
+
 // One TCP client as the fan-out sees it.
 class StreamClient {
 public:
@@ -165,19 +227,27 @@ private:
     uint64_t m_bytesDropped = 0;
 };
 
-// The stream consumer: each running output gets its logger's section of every record.
+// The stream consumer: each running output gets its logger's section of every record. An MQTT
+// output's sink gets one line a call, without its end.
 class NetworkTap : public StreamConsumer {
 public:
-    // `pcTime` gives the prefix of a line that starts now; asked once a record at most.
-    explicit NetworkTap(std::function<std::string()> pcTime) : m_pcTime(std::move(pcTime)) {}
+    // The PC clock gives the prefix of a line that starts now (utcTimePrefix); it is read once a
+    // record at most.
+    explicit NetworkTap(HostClock& clock) : m_clock(clock) {}
 
-    // Output `index` (0-based) sends to `sink` from the next record on, with fresh line state.
+    // Output `index` (0-based, below kMaxRoutes) sends to `sink` from the next record on, with
+    // fresh line state.
     void start(int index, const OutputConfig& config, OutputSink* sink);
     // Nothing more goes to the output's sink.
     void stop(int index);
     uint64_t lines(int index) const;
+    // Lines held back by the checksum option (or too long to check).
+    uint64_t heldBack(int index) const;
 
     void takeRecord(const mux::RecordView& record) override;
+
+    // The window's rows and cvrecord's UDP, TCP and MQTT sections together.
+    static constexpr int kMaxRoutes = 64;
 
 private:
     struct Route {
@@ -185,9 +255,15 @@ private:
         OutputSink* sink = nullptr;
         DatagramCutter cutter;
         LinePrefixer prefixer;
+        LineGate gate;
+        std::string line;
+        // Whole lines first: to check them, or to publish each as one message.
+        bool gated() const { return config.validOnly || config.protocol == Protocol::Mqtt; }
     };
-    std::function<std::string()> m_pcTime;
-    std::array<Route, kMaxOutputs> m_routes{};
+    const Route* route(int index) const;
+
+    HostClock& m_clock;
+    std::vector<Route> m_routes;
 };
 
 } // namespace cv::share

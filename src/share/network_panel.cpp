@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "widgets/widget_helpers.h"
 
@@ -16,7 +17,7 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
     setObjectName("NetworkGB");
     auto* grid = new QGridLayout(this);
     grid->setVerticalSpacing(2);
-    const char* headings[] = {"Output", "Logger ID", "Logger Port", "Protocol", "Address", "Net Port", "", "Lines sent, clients, dropped"};
+    const char* headings[] = {"Output", "Logger ID", "Logger Port", "Protocol", "Address", "Net Port", "Topic", "", "", "Lines sent, clients, dropped"};
     for (int c = 0; c < int(std::size(headings)); ++c) grid->addWidget(new QLabel(headings[c], this), 0, c);
     for (int n = 0; n < kMaxOutputs; ++n) {
         const size_t i = size_t(n);
@@ -34,19 +35,30 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
         NetSection[i]->setAccessibleName(who + " logger port");
         NetSection[i]->setToolTip("Logger port 1 to 8, or 9.");
         NetProtocol[i] = spokenAs(named(new QComboBox(this), QString("NetProtocol%1").arg(k)), who + " protocol");
-        NetProtocol[i]->addItems({"UDP", "TCP"});
-        NetProtocol[i]->setToolTip("UDP: one datagram a line to the address. TCP: the stream to every client that connects.");
+        NetProtocol[i]->addItems({"UDP", "TCP", "MQTT"});
+        NetProtocol[i]->setToolTip("UDP: one datagram a line to the address. TCP: the stream to every client that "
+                                   "connects. MQTT: one message a line to a broker, for any number of subscribers.");
         NetHost[i] = named(new QLineEdit(this), QString("NetHost%1").arg(k));
         NetHost[i]->setAccessibleName(who + " address");
-        NetHost[i]->setToolTip("UDP destination: an IPv4 address, a broadcast (255.255.255.255) or a multicast group.");
+        NetHost[i]->setToolTip("UDP: the destination, a host name, an IPv4 address (also a broadcast such as "
+                               "255.255.255.255 or a multicast group) or an IPv6 address. TCP: the address of this PC "
+                               "to listen on, empty for all. MQTT: the broker.");
         NetHost[i]->setMaximumWidth(120);
         NetPort[i] = named(new QSpinBox(this), QString("NetPort%1").arg(k));
         NetPort[i]->setRange(1, 65535);
         NetPort[i]->setAccessibleName(who + " network port");
-        NetPort[i]->setToolTip("UDP: the destination port. TCP: the port clients connect to.");
+        NetPort[i]->setToolTip("UDP: the destination port. TCP: the port clients connect to. MQTT: the broker's port (1883).");
+        NetTopic[i] = named(new QLineEdit(this), QString("NetTopic%1").arg(k));
+        NetTopic[i]->setAccessibleName(who + " MQTT topic prefix");
+        NetTopic[i]->setToolTip("MQTT: lines go to PREFIX/LOGGER/PORT, the status to PREFIX/status.");
+        NetTopic[i]->setMaximumWidth(70);
         NetPcTime[i] = named(new QCheckBox("PC Time", this), QString("NetPcTime%1").arg(k));
         NetPcTime[i]->setAccessibleName(who + " PC time before each line");
-        NetPcTime[i]->setToolTip("Begins each line with the PC time, YYYY-MM-DDThh:mm:ss.sss");
+        NetPcTime[i]->setToolTip("Begins each line with the PC time in UTC, YYYY-MM-DDThh:mm:ss.sssZ");
+        NetValid[i] = named(new QCheckBox("Valid Only", this), QString("NetValid%1").arg(k));
+        NetValid[i]->setAccessibleName(who + " holds back sentences with a wrong checksum");
+        NetValid[i]->setToolTip("Holds back sentences whose checksum is wrong, and lines too long to check; "
+                                "the figures count them.");
         NetFigures[i] = namedLabel(this, QString("NetFigures%1").arg(k), "Off");
         NetFigures[i]->setAccessibleName(who + " figures");
         tellState(NetFigures[i], NetFigures[i]->text());
@@ -54,11 +66,14 @@ NetworkPanel::NetworkPanel(QWidget* parent) : QGroupBox("Network", parent) {
         NetFigures[i]->setMinimumWidth(120);
         // A long error must not widen the page past the window; the tooltip holds all of it.
         NetFigures[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        showConfig(n, OutputConfig{2, 1, Protocol::Udp, "127.0.0.1", 5001 + n, false});
-        QWidget* row[] = {NetOn[i], NetLogger[i], NetSection[i], NetProtocol[i], NetHost[i], NetPort[i], NetPcTime[i], NetFigures[i]};
+        OutputConfig initial;
+        initial.port = 5001 + n;
+        showConfig(n, initial);
+        QWidget* row[] = {NetOn[i],   NetLogger[i], NetSection[i], NetProtocol[i], NetHost[i],
+                          NetPort[i], NetTopic[i],  NetPcTime[i],  NetValid[i],    NetFigures[i]};
         for (int c = 0; c < int(std::size(row)); ++c) grid->addWidget(row[c], k, c);
     }
-    grid->setColumnStretch(7, 1);
+    grid->setColumnStretch(9, 1);
 }
 
 OutputConfig NetworkPanel::configOf(int row) const {
@@ -66,24 +81,35 @@ OutputConfig NetworkPanel::configOf(int row) const {
     OutputConfig s;
     s.logger = NetLogger[i]->value();
     s.section = NetSection[i]->value();
-    s.protocol = NetProtocol[i]->currentIndex() == 1 ? Protocol::Tcp : Protocol::Udp;
-    s.host = NetHost[i]->text().trimmed().toStdString();
+    s.protocol = Protocol(std::clamp(NetProtocol[i]->currentIndex(), 0, 2));
+    std::string host = NetHost[i]->text().trimmed().toStdString();
+    // "[::1]" as in the text forms, or "::1".
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    s.host = host;
     s.port = NetPort[i]->value();
+    s.topic = NetTopic[i]->text().trimmed().toStdString();
     s.pcTime = NetPcTime[i]->isChecked();
+    s.validOnly = NetValid[i]->isChecked();
     return s;
 }
 
 void NetworkPanel::showConfig(int row, const OutputConfig& s) {
     const size_t i = size_t(row);
     const QSignalBlocker b1(NetLogger[i]), b2(NetSection[i]), b3(NetProtocol[i]), b4(NetHost[i]), b5(NetPort[i]),
-        b6(NetPcTime[i]);
+        b6(NetPcTime[i]), b7(NetTopic[i]), b8(NetValid[i]);
     NetLogger[i]->setValue(s.logger);
     NetSection[i]->setValue(s.section);
-    NetProtocol[i]->setCurrentIndex(s.protocol == Protocol::Tcp ? 1 : 0);
+    NetProtocol[i]->setCurrentIndex(int(s.protocol));
     NetHost[i]->setText(QString::fromStdString(s.host));
-    NetHost[i]->setEnabled(s.protocol == Protocol::Udp);
     NetPort[i]->setValue(s.port);
+    NetTopic[i]->setText(QString::fromStdString(s.topic));
     NetPcTime[i]->setChecked(s.pcTime);
+    NetValid[i]->setChecked(s.validOnly);
+    enableFor(row, s.protocol);
+}
+
+void NetworkPanel::enableFor(int row, Protocol protocol) {
+    NetTopic[size_t(row)]->setEnabled(protocol == Protocol::Mqtt);
 }
 
 } // namespace cv::share

@@ -20,10 +20,7 @@ namespace cv::share {
 NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& clock, QString settingsFile)
     : QObject(parent),
       m_stream(stream),
-      m_tap([&clock] {
-          const int64_t now = clock.now();
-          return pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
-      }),
+      m_tap(clock),
       m_panel(new NetworkPanel),
       m_settingsFile(std::move(settingsFile)) {
     for (int n = 0; n < kMaxOutputs; ++n) {
@@ -32,14 +29,16 @@ NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& cloc
         connect(m_panel->NetOn[i], &QCheckBox::toggled, this, changed);
         connect(m_panel->NetLogger[i], &QSpinBox::valueChanged, this, changed);
         connect(m_panel->NetSection[i], &QSpinBox::valueChanged, this, changed);
-        connect(m_panel->NetProtocol[i], &QComboBox::activated, this, changed);
+        connect(m_panel->NetProtocol[i], &QComboBox::activated, this, [this, n] { protocolChanged(n); });
         connect(m_panel->NetHost[i], &QLineEdit::editingFinished, this, changed);
         connect(m_panel->NetPort[i], &QSpinBox::valueChanged, this, changed);
+        connect(m_panel->NetTopic[i], &QLineEdit::editingFinished, this, changed);
         connect(m_panel->NetPcTime[i], &QCheckBox::toggled, this, changed);
+        connect(m_panel->NetValid[i], &QCheckBox::toggled, this, changed);
     }
     load();
     m_stream.addConsumer(&m_tap);
-    figuresStep();
+    showFigures();
 }
 
 // The tap stays registered: the window that owns this owns the stream too, and takes both down
@@ -67,36 +66,58 @@ void NetworkScreen::start(int index) {
         m_fault[i] = "needs " + fault;
         return;
     }
-    std::unique_ptr<NetworkOutput> out;
-    if (config.protocol == Protocol::Udp) out = std::make_unique<UdpOutput>(QHostAddress(qs(config.host)), quint16(config.port));
-    else out = std::make_unique<TcpOutput>(quint16(config.port));
+    std::unique_ptr<NetworkOutput> out = makeOutput(config);
     if (!out->start()) {
         m_fault[i] = out->fault().toStdString();
         return;
     }
     m_outputs[i] = std::move(out);
-    m_tap.start(index, config, m_outputs[i].get());
+    m_tap.start(index, config, m_outputs[i]->sinkFor(config));
+}
+
+// The address and port that suit the new protocol, where the old ones would surprise: a TCP
+// output listens on every address unless told otherwise, a broker's port is 1883.
+void NetworkScreen::protocolChanged(int index) {
+    const size_t i = size_t(index);
+    const Protocol protocol = m_panel->configOf(index).protocol;
+    if (protocol == m_shown[i]) return;
+    const QSignalBlocker b1(m_panel->NetHost[i]), b2(m_panel->NetPort[i]);
+    if (protocol == Protocol::Tcp) m_panel->NetHost[i]->clear();
+    else if (m_panel->NetHost[i]->text().trimmed().isEmpty()) m_panel->NetHost[i]->setText("127.0.0.1");
+    if (protocol == Protocol::Mqtt) m_panel->NetPort[i]->setValue(kMqttPort);
+    else if (m_shown[i] == Protocol::Mqtt) m_panel->NetPort[i]->setValue(5001 + index);
+    rowChanged(index);
 }
 
 // Any change restarts the output with what the row now says, so what runs is what is shown.
 void NetworkScreen::rowChanged(int index) {
     const size_t i = size_t(index);
-    m_panel->NetHost[i]->setEnabled(m_panel->NetProtocol[i]->currentIndex() == 0);
+    m_shown[i] = m_panel->configOf(index).protocol;
+    m_panel->enableFor(index, m_shown[i]);
     stop(index);
     if (m_panel->NetOn[i]->isChecked()) start(index);
     save();
-    figuresStep();
+    showFigures();
 }
 
 void NetworkScreen::figuresStep() {
+    for (const auto& out : m_outputs)
+        if (out) out->secondTick();
+    showFigures();
+}
+
+void NetworkScreen::showFigures() {
     for (int n = 0; n < kMaxOutputs; ++n) {
         const size_t i = size_t(n);
+        const OutputConfig config = m_panel->configOf(n);
         OutputFigures f;
         if (m_outputs[i]) f = m_outputs[i]->figures();
         f.on = m_panel->NetOn[i]->isChecked();
-        f.fault = m_fault[i];
-        f.lines = m_outputs[i] ? m_tap.lines(n) : 0;
-        const QString text = qs(figuresText(f, m_panel->configOf(n).protocol));
+        if (!m_fault[i].empty()) f.fault = m_fault[i];
+        if (config.protocol != Protocol::Mqtt) f.lines = m_outputs[i] ? m_tap.lines(n) : 0;
+        f.validOnly = config.validOnly;
+        f.linesHeldBack = m_outputs[i] ? m_tap.heldBack(n) : 0;
+        const QString text = qs(figuresText(f, config.protocol));
         if (m_panel->NetFigures[i]->text() != text) {
             m_panel->NetFigures[i]->setText(text);
             m_panel->NetFigures[i]->setToolTip(text);
@@ -113,13 +134,20 @@ void NetworkScreen::load() {
         OutputConfig config = m_panel->configOf(n);
         config.logger = s.value("logger", config.logger).toInt();
         config.section = s.value("port", config.section).toInt();
-        config.protocol = s.value("protocol").toString() == "tcp" ? Protocol::Tcp : Protocol::Udp;
-        config.host = s.value("address", qs(config.host)).toString().toStdString();
+        const QString protocol = s.value("protocol").toString();
+        config.protocol = protocol == "tcp" ? Protocol::Tcp : protocol == "mqtt" ? Protocol::Mqtt : Protocol::Udp;
+        // The listening address has a key of its own: the address a TCP row kept from before
+        // was its UDP destination, and it listened on every address.
+        config.host = config.protocol == Protocol::Tcp ? s.value("listen").toString().toStdString()
+                                                      : s.value("address", qs(config.host)).toString().toStdString();
         config.port = s.value("netport", config.port).toInt();
+        config.topic = s.value("topic", qs(config.topic)).toString().toStdString();
         config.pcTime = s.value("pctime", false).toBool();
+        config.validOnly = s.value("valid", false).toBool();
         const bool on = s.value("on", false).toBool();
         s.endGroup();
         m_panel->showConfig(n, config);
+        m_shown[size_t(n)] = config.protocol;
         {
             const QSignalBlocker block(m_panel->NetOn[size_t(n)]);
             m_panel->NetOn[size_t(n)]->setChecked(on);
@@ -137,10 +165,12 @@ void NetworkScreen::save() const {
         s.setValue("on", m_panel->NetOn[size_t(n)]->isChecked());
         s.setValue("logger", config.logger);
         s.setValue("port", config.section);
-        s.setValue("protocol", config.protocol == Protocol::Tcp ? "tcp" : "udp");
-        s.setValue("address", qs(config.host));
+        s.setValue("protocol", config.protocol == Protocol::Tcp ? "tcp" : config.protocol == Protocol::Mqtt ? "mqtt" : "udp");
+        s.setValue(config.protocol == Protocol::Tcp ? "listen" : "address", qs(config.host));
         s.setValue("netport", config.port);
+        s.setValue("topic", qs(config.topic));
         s.setValue("pctime", config.pcTime);
+        s.setValue("valid", config.validOnly);
         s.endGroup();
     }
 }

@@ -31,13 +31,15 @@ public:
     static QString defaultSettingsFile();
 
     NetworkPanel* panel() const { return m_panel; }
-    // 1000 ms tick: each row's figures.
+    // 1000 ms tick: the outputs' own steps (MQTT's keep-alive and reconnection), each row's figures.
     void figuresStep();
     // The output's socket while it is on, for tests that need the port it listens on.
     NetworkOutput* output(int index) const { return m_outputs[size_t(index)].get(); }
 
 private:
     void rowChanged(int index);
+    void protocolChanged(int index);
+    void showFigures();
     void start(int index);
     void stop(int index);
     void load();
@@ -49,6 +51,7 @@ private:
     QString m_settingsFile;
     std::array<std::unique_ptr<NetworkOutput>, kMaxOutputs> m_outputs;
     std::array<std::string, kMaxOutputs> m_fault;  // why an output that is on does not run
+    std::array<Protocol, kMaxOutputs> m_shown{};   // the protocol each row had before a change
 };
 
 } // namespace cv::share

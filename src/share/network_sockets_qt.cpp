@@ -1,9 +1,12 @@
 #include "share/network_sockets_qt.h"
 
+#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
+
+#include "share/mqtt_output_qt.h"
 
 namespace cv::share {
 
@@ -14,8 +17,32 @@ constexpr int kMulticastHops = 1;
 constexpr qint64 kClientReadBuffer = 4096;
 } // namespace
 
-UdpOutput::UdpOutput(const QHostAddress& destination, quint16 port, QObject* parent)
-    : NetworkOutput(parent), m_socket(new QUdpSocket(this)), m_destination(destination), m_port(port) {
+void NetworkOutput::fail(const QString& reason) {
+    m_fault = reason;
+    emit failed(reason);
+}
+
+QHostAddress preferredAddress(const QList<QHostAddress>& found) {
+    const auto v4 = std::find_if(found.begin(), found.end(),
+                                 [](const QHostAddress& a) { return a.protocol() == QAbstractSocket::IPv4Protocol; });
+    return v4 != found.end() ? *v4 : found.value(0);
+}
+
+std::unique_ptr<NetworkOutput> makeOutput(const OutputConfig& config, std::function<std::string()> status) {
+    switch (config.protocol) {
+    case Protocol::Udp: return std::make_unique<UdpOutput>(config.host, quint16(config.port));
+    case Protocol::Tcp:
+        return std::make_unique<TcpOutput>(
+            config.host.empty() ? QHostAddress(QHostAddress::Any) : QHostAddress(QString::fromStdString(config.host)),
+            quint16(config.port));
+    case Protocol::Mqtt:
+        return std::make_unique<MqttOutput>(config.host, config.port, config.topic, std::move(status));
+    }
+    return nullptr;
+}
+
+UdpOutput::UdpOutput(std::string host, quint16 port, QObject* parent)
+    : NetworkOutput(parent), m_socket(new QUdpSocket(this)), m_host(std::move(host)), m_port(port) {
     // Nobody is meant to send to this socket; what comes is thrown away, not kept.
     connect(m_socket, &QUdpSocket::readyRead, this, [this] {
         while (m_socket->hasPendingDatagrams()) m_socket->receiveDatagram(0);
@@ -23,15 +50,35 @@ UdpOutput::UdpOutput(const QHostAddress& destination, quint16 port, QObject* par
 }
 
 bool UdpOutput::start() {
-    if (!m_socket->bind(QHostAddress(QHostAddress::AnyIPv4), 0)) {
+    const QString host = QString::fromStdString(m_host);
+    if (hostKind(m_host) != HostKind::Name) return open(QHostAddress(host));
+    QHostInfo::lookupHost(host, this, [this, host](const QHostInfo& info) {
+        const QList<QHostAddress> found = info.addresses();
+        if (info.error() != QHostInfo::NoError || found.isEmpty()) {
+            fail(host + ": " + info.errorString());
+            return;
+        }
+        if (!open(preferredAddress(found))) fail(m_fault);
+    });
+    return true;
+}
+
+bool UdpOutput::open(const QHostAddress& destination) {
+    const bool v6 = destination.protocol() == QAbstractSocket::IPv6Protocol;
+    if (!m_socket->bind(QHostAddress(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4), 0)) {
         m_fault = m_socket->errorString();
         return false;
     }
-    if (m_destination.isMulticast()) m_socket->setSocketOption(QAbstractSocket::MulticastTtlOption, kMulticastHops);
+    if (destination.isMulticast()) m_socket->setSocketOption(QAbstractSocket::MulticastTtlOption, kMulticastHops);
+    m_destination = destination;
     return true;
 }
 
 void UdpOutput::send(std::string_view bytes) {
+    if (m_destination.isNull()) {
+        m_bytesDropped += bytes.size();
+        return;
+    }
     if (m_socket->writeDatagram(bytes.data(), qint64(bytes.size()), m_destination, m_port) >= 0) return;
     ++m_errors;
     m_bytesDropped += bytes.size();
@@ -54,8 +101,8 @@ struct TcpOutput::Client : StreamClient {
     QTcpSocket* socket;
 };
 
-TcpOutput::TcpOutput(quint16 port, size_t queueBound, QObject* parent)
-    : NetworkOutput(parent), m_server(new QTcpServer(this)), m_port(port), m_fanOut(queueBound) {
+TcpOutput::TcpOutput(const QHostAddress& address, quint16 port, size_t queueBound, QObject* parent)
+    : NetworkOutput(parent), m_server(new QTcpServer(this)), m_address(address), m_port(port), m_fanOut(queueBound) {
     connect(m_server, &QTcpServer::newConnection, this, &TcpOutput::accept);
 }
 
@@ -65,7 +112,7 @@ TcpOutput::~TcpOutput() {
 }
 
 bool TcpOutput::start() {
-    if (!m_server->listen(QHostAddress::Any, m_port)) {
+    if (!m_server->listen(m_address, m_port)) {
         m_fault = m_server->errorString();
         return false;
     }

@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -25,23 +26,45 @@ public:
     virtual bool start() = 0;
     // Lines are the tap's; the rest is the socket's.
     virtual OutputFigures figures() const = 0;
+    // Where the tap sends the lines of `config`'s section.
+    virtual OutputSink* sinkFor(const OutputConfig&) { return this; }
+    // The one-second tick, for outputs that keep time.
+    virtual void secondTick() {}
     const QString& fault() const { return m_fault; }
 
+signals:
+    // The output stopped working after it started (a host name that could not be found).
+    void failed(const QString& reason);
+
 protected:
+    void fail(const QString& reason);
+
     QString m_fault;
 };
 
+// The address to use of those a name has: IPv4 first, as a name with both often has an IPv6
+// address no route leads to.
+QHostAddress preferredAddress(const QList<QHostAddress>& found);
+
+// The output a config asks for, not started yet. `status` is MQTT's status line.
+std::unique_ptr<NetworkOutput> makeOutput(const OutputConfig& config, std::function<std::string()> status = {});
+
+// A destination given by name is looked up without waiting; until it is found, what comes is
+// dropped and counted.
 class UdpOutput : public NetworkOutput {
     Q_OBJECT
 public:
-    UdpOutput(const QHostAddress& destination, quint16 port, QObject* parent = nullptr);
+    UdpOutput(std::string host, quint16 port, QObject* parent = nullptr);
     bool start() override;
     void send(std::string_view bytes) override;
     OutputFigures figures() const override;
 
 private:
+    bool open(const QHostAddress& destination);
+
     QUdpSocket* m_socket;
-    QHostAddress m_destination;
+    std::string m_host;
+    QHostAddress m_destination;  // null until found
     quint16 m_port;
     uint64_t m_errors = 0;
     uint64_t m_bytesDropped = 0;
@@ -51,7 +74,9 @@ private:
 class TcpOutput : public NetworkOutput {
     Q_OBJECT
 public:
-    TcpOutput(quint16 port, size_t queueBound = kClientQueueBound, QObject* parent = nullptr);
+    // `address` Any: every address of the PC.
+    TcpOutput(const QHostAddress& address, quint16 port, size_t queueBound = kClientQueueBound,
+              QObject* parent = nullptr);
     ~TcpOutput() override;
     bool start() override;
     void send(std::string_view bytes) override;
@@ -65,6 +90,7 @@ private:
     void forget(QTcpSocket* socket, bool abort);
 
     QTcpServer* m_server;
+    QHostAddress m_address;
     quint16 m_port;
     ClientFanOut m_fanOut;
     std::vector<std::unique_ptr<Client>> m_clients;

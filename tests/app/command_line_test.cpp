@@ -102,6 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--continuous, --hourly and --daily exclude one another"},
                       UsageCase{"cvrecord", "--logger-port 1 --daily b --udp 2:1=5001",
                                 "--udp '2:1=5001': expected LOGGER:SECTION=HOST:PORT"},
+                      UsageCase{"cvrecord", "--logger-port 1 --daily b --udp 2:1=::1:5001",
+                                "--udp '2:1=::1:5001': expected an IPv6 address in brackets, such as [::1]:5001"},
+                      UsageCase{"cvrecord", "--logger-port 1 --daily b --mqtt-section 2:3", "--mqtt-section needs --mqtt"},
                       UsageCase{"cvrecord", "--logger-port 13 --daily b",
                                 "--logger-port '13': expected a COM number from 1 to 12"}));
 

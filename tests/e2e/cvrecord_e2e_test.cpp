@@ -25,6 +25,7 @@
 #include "ports/operator_dialogs.h"
 #include "simulator.h"
 #include "stream/mux_stream.h"
+#include "support/mqtt_broker.h"
 #include "support/pty_pair.h"
 #include "support/temp_dir.h"
 
@@ -359,6 +360,36 @@ TEST_F(CvrecordAsAService, ALostPortAndItsReturnAreToldAsTheyHappen) {
     EXPECT_EQ(recorder.wait(), 0);
     const std::string out = recorder.out();
     EXPECT_NE(out.substr(out.rfind("cvrecord: records ")).find(", port lost\n"), std::string::npos) << out;
+
+TEST_F(CvrecordEndToEnd, PublishesTheLinesToABrokerAndItsLastWillSaysOfflineWhenKilled) {
+    test::MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    test::MqttSubscriber sub(broker.port(), "ship/#");
+    ASSERT_TRUE(sub.connected());
+    StreamingLogger logger;
+    std::vector<std::string> args{"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
+                                  (dir / "cv.arc").string(), "--mqtt", "127.0.0.1:" + std::to_string(broker.port()),
+                                  "--mqtt-topic", "ship"};
+    for (int port = 1; port <= 8; ++port) args.insert(args.end(), {"--mqtt-section", "2:" + std::to_string(port)});
+    Recorder recorder(dir, args);
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    logger.sim.logger().beginSampling();
+    const auto lines = [&] {
+        size_t n = 0;
+        for (const auto& m : sub.messages) n += m.topic.rfind("ship/2/", 0) == 0;
+        return n;
+    };
+    ASSERT_TRUE(sub.waitFor([&] { return lines() >= 20 && !sub.payloads("ship/status").empty(); }, 30s))
+        << recorder.err();
+    EXPECT_EQ(sub.payloads("ship/status")[0].rfind("online, records ", 0), 0u) << sub.payloads("ship/status")[0];
+    for (const auto& m : sub.messages) EXPECT_EQ(m.payload.find_first_of("\r\n"), std::string::npos) << m.topic;
+
+    recorder.signal(SIGKILL);
+    ASSERT_TRUE(sub.waitFor([&] { return sub.payloads("ship/status").back() == "offline"; }, 30s));
+    test::MqttSubscriber later(broker.port(), "ship/status");
+    ASSERT_TRUE(later.waitFor([&] { return !later.messages.empty(); }));
+    EXPECT_EQ(later.messages[0].payload, "offline");
+    EXPECT_TRUE(later.messages[0].retained);
 }
 
 } // namespace

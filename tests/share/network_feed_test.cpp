@@ -1,17 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
+#include "protocol/mux_record.h"
+#include "share/mqtt_session.h"
 #include "share/network_feed.h"
+#include "support/fakes.h"
 
 namespace cv::share {
 namespace {
 
 struct ParseCase {
+    const char* name;
+    Protocol protocol;
     const char* text;
-    bool good;
-    const char* normal;  // text() of what was read; the input itself when empty
+    const char* result;  // text() of what was read, or a word of the fault
 };
 
 class OutputConfigText : public ::testing::TestWithParam<ParseCase> {};
@@ -19,28 +25,60 @@ class OutputConfigText : public ::testing::TestWithParam<ParseCase> {};
 TEST_P(OutputConfigText, ReadsWhatAnOperatorWritesAndNamesTheFault) {
     const ParseCase& c = GetParam();
     std::string fault;
-    const auto config = parseOutputConfig(c.text, fault);
-    ASSERT_EQ(config.has_value(), c.good) << c.text << ": " << fault;
-    if (!c.good) {
-        EXPECT_FALSE(fault.empty());
+    const auto config = parseOutputConfig(c.text, c.protocol, fault);
+    if (!config) {
+        EXPECT_NE(fault.find(c.result), std::string::npos) << c.text << ": " << fault;
         return;
     }
-    EXPECT_EQ(config->text(), *c.normal ? c.normal : c.text);
+    EXPECT_EQ(config->text(), c.result);
     std::string again;
-    EXPECT_EQ(parseOutputConfig(config->text(), again), config);
+    EXPECT_EQ(parseOutputConfig(config->text(), c.protocol, again), config);
 }
 
+constexpr Protocol U = Protocol::Udp, T = Protocol::Tcp;
 INSTANTIATE_TEST_SUITE_P(
     Forms, OutputConfigText,
-    ::testing::Values(ParseCase{"2:3=192.168.1.20:5001", true, ""}, ParseCase{"1:9=255.255.255.255:10110", true, ""},
-                      ParseCase{"4:8=239.1.2.3:6000", true, ""}, ParseCase{"2:1=5001", true, ""},
-                      ParseCase{"3:2=65535", true, ""}, ParseCase{"0:1=5001", false, ""},
-                      ParseCase{"5:1=5001", false, ""}, ParseCase{"2:0=5001", false, ""},
-                      ParseCase{"2:10=5001", false, ""}, ParseCase{"2:1=0", false, ""},
-                      ParseCase{"2:1=65536", false, ""}, ParseCase{"2:1=1.2.3:5001", false, ""},
-                      ParseCase{"2:1=1.2.3.256:5001", false, ""}, ParseCase{"2:1=host.example:5001", false, ""},
-                      ParseCase{"2:1=10.0.0.1:", false, ""}, ParseCase{"2=5001", false, ""},
-                      ParseCase{"2:1", false, ""}, ParseCase{"", false, ""}, ParseCase{"x:1=5001", false, ""}));
+    ::testing::Values(ParseCase{"Unicast", U, "2:3=192.168.1.20:5001", "2:3=192.168.1.20:5001"},
+                      ParseCase{"Broadcast", U, "1:9=255.255.255.255:10110", "1:9=255.255.255.255:10110"},
+                      ParseCase{"Multicast", U, "4:8=239.1.2.3:6000", "4:8=239.1.2.3:6000"},
+                      ParseCase{"IPv6", U, "2:1=[::1]:5001", "2:1=[::1]:5001"},
+                      ParseCase{"IPv6Multicast", U, "2:1=[ff02::1%eth0]:5001", "2:1=[ff02::1%eth0]:5001"},
+                      ParseCase{"HostName", U, "2:1=chart-table.local:5001", "2:1=chart-table.local:5001"},
+                      ParseCase{"Options", U, "2:1=10.0.0.1:5001,valid,time", "2:1=10.0.0.1:5001,time,valid"},
+                      ParseCase{"EveryAddress", T, "2:1=5001,time", "2:1=5001,time"},
+                      ParseCase{"ListenIPv4", T, "3:2=127.0.0.1:65535", "3:2=127.0.0.1:65535"},
+                      ParseCase{"ListenIPv6", T, "3:2=[::]:5001", "3:2=[::]:5001"},
+                      ParseCase{"LoggerZero", T, "0:1=5001", "logger ID"}, ParseCase{"LoggerFive", T, "5:1=5001", "logger ID"},
+                      ParseCase{"SectionZero", T, "2:0=5001", "port from 1 to 9"},
+                      ParseCase{"SectionTen", T, "2:10=5001", "port from 1 to 9"},
+                      ParseCase{"PortZero", T, "2:1=0", "network port"}, ParseCase{"PortHigh", T, "2:1=65536", "network port"},
+                      ParseCase{"UdpWithoutHost", U, "2:1=5001", "HOST:PORT"},
+                      ParseCase{"ShortIPv4", U, "2:1=1.2.3:5001", "IPv4"}, ParseCase{"IPv4Over255", U, "2:1=1.2.3.256:5001", "IPv4"},
+                      ParseCase{"BadName", U, "2:1=chart_table:5001", "host name"},
+                      ParseCase{"IPv6WithoutBrackets", U, "2:1=fe80::1:5001", "brackets"},
+                      ParseCase{"NotIPv6InBrackets", U, "2:1=[chart]:5001", "brackets"},
+                      ParseCase{"ListenOnName", T, "2:1=chart.local:5001", "listen"},
+                      ParseCase{"UnknownOption", U, "2:1=10.0.0.1:5001,fast", "'valid'"},
+                      ParseCase{"NoPort", U, "2:1=10.0.0.1:", "network port"}, ParseCase{"NoSection", T, "2=5001", "SECTION"},
+                      ParseCase{"NoTarget", T, "2:1", "SECTION"}, ParseCase{"Empty", U, "", "SECTION"},
+                      ParseCase{"LoggerNotANumber", T, "x:1=5001", "logger ID"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TimeCase {
+    const char* name;
+    int64_t utcMs;
+    const char* prefix;
+};
+class UtcTimePrefix : public ::testing::TestWithParam<TimeCase> {};
+
+TEST_P(UtcTimePrefix, IsTheUtcTimeToTheMillisecond) { EXPECT_EQ(utcTimePrefix(GetParam().utcMs), GetParam().prefix); }
+
+INSTANTIATE_TEST_SUITE_P(Times, UtcTimePrefix,
+                         ::testing::Values(TimeCase{"Epoch", 0, "1970-01-01T00:00:00.000Z "},
+                                           TimeCase{"Afternoon", 1796738722713, "2026-12-08T14:05:22.713Z "},
+                                           TimeCase{"LeapDayEnd", 1709251199999, "2024-02-29T23:59:59.999Z "},
+                                           TimeCase{"CenturyMarch", 951868800001, "2000-03-01T00:00:00.001Z "}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(OutputConfigText, TellsMulticastFromOtherAddresses) {
     EXPECT_TRUE(isMulticast("239.255.0.1"));
@@ -133,16 +171,110 @@ TEST(NetworkFigures, SayWhatAnOutputDid) {
     f.clients = 1;
     f.droppedClients = 1;
     EXPECT_EQ(figuresText(f, Protocol::Tcp), "12 lines, 1 client, 1 dropped, 3 bytes dropped");
+    f.validOnly = true;
+    f.linesHeldBack = 2;
+    f.state = "connected";
+    f.notQueued = 4;
+    EXPECT_EQ(figuresText(f, Protocol::Mqtt), "12 lines, connected, 4 not queued, 2 held back");
     f.fault = "The bound address is already in use";
     EXPECT_EQ(figuresText(f, Protocol::Tcp), "Not running: The bound address is already in use");
-    std::tm t{};
-    t.tm_year = 126;
-    t.tm_mon = 11;
-    t.tm_mday = 8;
-    t.tm_hour = 9;
-    t.tm_min = 5;
-    t.tm_sec = 7;
-    EXPECT_EQ(pcTimePrefix(t, 40), "2026-12-08T09:05:07.040 ");
+}
+
+struct Sink : OutputSink {
+    std::vector<std::string> got;
+    void send(std::string_view bytes) override { got.emplace_back(bytes); }
+};
+
+struct GateCase {
+    const char* name;
+    Protocol protocol;
+    bool validOnly;
+    std::vector<std::string> out;
+};
+class TapLines : public ::testing::TestWithParam<GateCase> {};
+
+// Good, wrong, absent and malformed checksums, a plain line, lines cut across records, the
+// time of each line in UTC whatever the PC's zone.
+TEST_P(TapLines, SendsEachOutputItsLinesAndHoldsBackOnlyWrongChecksumsWhenAsked) {
+    const GateCase& c = GetParam();
+    struct : test::FakeClock {
+        int64_t utcMs() override { return 1796738722713; }
+    } clock;
+    clock.offsetWestSeconds = -19800;  // +05:30
+    NetworkTap tap(clock);
+    Sink sink;
+    OutputConfig config;
+    config.protocol = c.protocol;
+    config.pcTime = true;
+    config.validOnly = c.validOnly;
+    tap.start(0, config, &sink);
+    const std::string text = "$GPZDA,1*55\r\n$GPZDA,1*00\r\nplain 1\n$GPZDA,2\r\n$GPZDA,1*4\r\n";
+    for (size_t at = 0; at < text.size(); at += 9) {
+        const std::string piece = text.substr(at, 9);
+        std::vector<uint8_t> r(mux::kOverhead + piece.size(), 0);
+        r[0] = 1;
+        r[2] = 2;
+        putU16be(&r[4], uint16_t(piece.size()));
+        putU16be(&r[10], uint16_t(piece.size()));
+        std::copy(piece.begin(), piece.end(), r.begin() + mux::kHeaderLength);
+        mux::headerToHostOrder(r.data());
+        tap.takeRecord(mux::RecordView(r.data(), r.size()));
+    }
+    std::vector<std::string> got = sink.got;
+    if (c.protocol == Protocol::Tcp) got = {std::accumulate(got.begin(), got.end(), std::string())};
+    EXPECT_EQ(got, c.out);
+    EXPECT_EQ(tap.heldBack(0), c.validOnly ? 2u : 0u);
+}
+
+const std::string kT = "2026-12-08T14:05:22.713Z ";
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, TapLines,
+    ::testing::Values(
+        GateCase{"UdpAll", Protocol::Udp, false,
+                 {kT + "$GPZDA,1*55\r\n", kT + "$GPZDA,1*00\r\n", kT + "plain 1\r\n", kT + "$GPZDA,2\r\n",
+                  kT + "$GPZDA,1*4\r\n"}},
+        GateCase{"UdpValid", Protocol::Udp, true, {kT + "$GPZDA,1*55\r\n", kT + "plain 1\r\n", kT + "$GPZDA,2\r\n"}},
+        GateCase{"TcpValid", Protocol::Tcp, true, {kT + "$GPZDA,1*55\r\n" + kT + "plain 1\r\n" + kT + "$GPZDA,2\r\n"}},
+        GateCase{"MqttAll", Protocol::Mqtt, false,
+                 {kT + "$GPZDA,1*55", kT + "$GPZDA,1*00", kT + "plain 1", kT + "$GPZDA,2", kT + "$GPZDA,1*4"}},
+        GateCase{"MqttValid", Protocol::Mqtt, true, {kT + "$GPZDA,1*55", kT + "plain 1", kT + "$GPZDA,2"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineGate, HoldsBackALineTooLongToCheckAndGoesOnWithTheNext) {
+    LineGate gate(8);
+    std::vector<std::string> out;
+    const std::string text = "0123456789abc\r\nshort\r\n";
+    gate.feed(bytesOf(text), text.size(), {}, false, [&](std::string_view l) { out.emplace_back(l); });
+    EXPECT_EQ(out, std::vector<std::string>{"short"});
+    EXPECT_EQ(gate.heldBack(), 1u);
+}
+
+TEST(MqttSession, WaitsLongerAfterEachFailureUpToAMinuteAndSendsTheStatusOnConnectingAndEachMinute) {
+    MqttSession s;
+    s.connecting();
+    std::vector<int> waits;
+    for (int failures = 0; failures < 8; ++failures) {
+        s.disconnected("Connection refused");
+        int ticks = 1;
+        while (!s.secondTick()) ++ticks;
+        waits.push_back(ticks);
+        s.connecting();
+    }
+    EXPECT_EQ(waits, (std::vector<int>{1, 2, 4, 8, 16, 32, 60, 60}));
+    EXPECT_EQ(s.lastError(), "Connection refused");
+    s.connected();
+    EXPECT_TRUE(s.takeStatusDue());
+    int ticks = 0;
+    do ++ticks;
+    while (!(s.secondTick(), s.takeStatusDue()));
+    EXPECT_EQ(ticks, kMqttStatusSeconds);
+    s.disconnected("");
+    EXPECT_EQ(s.backoff(), 1);
+    // A broker that takes the connection and never answers is given up after a while.
+    s.connecting();
+    for (int t = 0; t < kMqttConnectSeconds; ++t) EXPECT_FALSE(s.secondTick());
+    EXPECT_EQ(s.state(), MqttSession::State::Waiting);
+    EXPECT_EQ(s.lastError(), "no answer from the broker");
 }
 
 } // namespace

@@ -73,6 +73,7 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
     NetworkPanel* panel = screen->panel();
     panel->NetSection[0]->setValue(3);
     panel->NetPort[0]->setValue(listener.localPort());
+    panel->NetValid[0]->setChecked(true);  // every line is good: nothing is held back
     panel->NetOn[0]->setChecked(true);
 
     std::string text;
@@ -94,13 +95,14 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
     ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() >= lines.size(); }, kDeadlineMs));
     EXPECT_EQ(got, lines);
     screen->figuresStep();
-    EXPECT_EQ(panel->NetFigures[0]->text(), "200 lines, 0 bytes dropped");
+    EXPECT_EQ(panel->NetFigures[0]->text(), "200 lines, 0 bytes dropped, 0 held back");
 
     screen.reset();
     NetworkScreen again(nullptr, rig.stream, rig.clock, settings);
     EXPECT_TRUE(again.panel()->NetOn[0]->isChecked());
     EXPECT_EQ(again.panel()->NetSection[0]->value(), 3);
     EXPECT_EQ(again.panel()->NetPort[0]->value(), listener.localPort());
+    EXPECT_TRUE(again.panel()->NetValid[0]->isChecked());
     EXPECT_FALSE(again.panel()->NetOn[1]->isChecked());
     ASSERT_NE(again.output(0), nullptr);
     again.panel()->NetOn[0]->setChecked(false);
@@ -109,9 +111,11 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
 }
 
 struct TcpRig {
-    explicit TcpRig(size_t bound = kClientQueueBound) : out(0, bound) {
+    explicit TcpRig(size_t bound = kClientQueueBound) : out(QHostAddress::Any, 0, bound) {
         EXPECT_TRUE(out.start());
-        tap.start(0, OutputConfig{2, 1, Protocol::Tcp, "", 0, false}, &out);
+        OutputConfig config;
+        config.protocol = Protocol::Tcp;
+        tap.start(0, config, &out);
     }
     // One record through the tap, the way the stream's tick hands it on; returns how long it took.
     std::chrono::nanoseconds feed(const std::string& bytes) {
@@ -120,7 +124,8 @@ struct TcpRig {
         tap.takeRecord(mux::RecordView(r.data(), r.size()));
         return std::chrono::steady_clock::now() - start;
     }
-    NetworkTap tap{[] { return std::string(); }};
+    test::FakeClock clock;
+    NetworkTap tap{clock};
     TcpOutput out;
     int seq = 0;
 };
@@ -133,6 +138,78 @@ struct Reader {
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
 };
+
+struct UdpCase {
+    const char* name;
+    const char* host;      // as the operator writes it
+    const char* listener;  // where the datagrams arrive
+};
+class UdpDestination : public ::testing::TestWithParam<UdpCase> {};
+
+TEST_P(UdpDestination, ReceivesTheLinesWithTheirUtcTime) {
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress(GetParam().listener), 0));
+    struct : test::FakeClock {
+        int64_t utcMs() override { return 1796738722713; }
+    } clock;
+    clock.offsetWestSeconds = -19800;  // +05:30: the prefix is UTC all the same
+    std::string fault;
+    const auto config = parseOutputConfig(std::string("2:1=") + GetParam().host + ":" +
+                                              std::to_string(listener.localPort()) + ",time",
+                                          Protocol::Udp, fault);
+    ASSERT_TRUE(config) << fault;
+    const auto out = makeOutput(*config);
+    ASSERT_TRUE(out->start()) << out->fault().toStdString();
+    NetworkTap tap(clock);
+    tap.start(0, *config, out->sinkFor(*config));
+    std::vector<std::string> got;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const auto r = hostRecord(2, 0, 1, "$X,1\r\n");
+        tap.takeRecord(mux::RecordView(r.data(), r.size()));  // until a name is found, these are dropped
+        while (listener.hasPendingDatagrams()) got.push_back(listener.receiveDatagram().data().toStdString());
+        return !got.empty();
+    }, kDeadlineMs));
+    EXPECT_EQ(got[0], "2026-12-08T14:05:22.713Z $X,1\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, UdpDestination,
+                         ::testing::Values(UdpCase{"IPv4", "127.0.0.1", "127.0.0.1"}, UdpCase{"IPv6", "[::1]", "::1"},
+                                           UdpCase{"Name", "localhost", "127.0.0.1"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NetworkSockets, AHostNameThatIsNotFoundIsSaidWithItsReason) {
+    UdpOutput out("no-such-host.invalid", 5001);
+    QString reason;
+    QObject::connect(&out, &NetworkOutput::failed, [&](const QString& r) { reason = r; });
+    ASSERT_TRUE(out.start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !reason.isEmpty(); }, 30000));
+    EXPECT_TRUE(reason.startsWith("no-such-host.invalid: ")) << reason.toStdString();
+    EXPECT_EQ(figuresText(out.figures(), Protocol::Udp), "Not running: " + reason.toStdString());
+}
+
+struct ListenCase {
+    const char* name;
+    const char* listen;
+    const char* reached;    // a client here connects
+    const char* unreached;  // one here is refused
+};
+class TcpListenAddress : public ::testing::TestWithParam<ListenCase> {};
+
+TEST_P(TcpListenAddress, TakesClientsOnThatAddressOnly) {
+    TcpOutput out(QHostAddress(GetParam().listen), 0);
+    ASSERT_TRUE(out.start()) << out.fault().toStdString();
+    QTcpSocket in, away;
+    in.connectToHost(QHostAddress(GetParam().reached), out.listeningPort());
+    away.connectToHost(QHostAddress(GetParam().unreached), out.listeningPort());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return out.figures().clients == 1 && away.state() == QAbstractSocket::UnconnectedState; },
+                                kDeadlineMs));
+    EXPECT_EQ(away.error(), QAbstractSocket::ConnectionRefusedError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, TcpListenAddress,
+                         ::testing::Values(ListenCase{"IPv4Loopback", "127.0.0.1", "127.0.0.1", "::1"},
+                                           ListenCase{"IPv6Loopback", "::1", "::1", "127.0.0.1"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(NetworkSockets, TwoTcpClientsGetTheSameBytes) {
     TcpRig rig;

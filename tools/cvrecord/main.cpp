@@ -19,6 +19,8 @@
 #include "recorder_service.h"
 #include "service_events.h"
 #include "service_notify.h"
+#include "share/mqtt_output_qt.h"
+#include "share/mqtt_session.h"
 #include "share/network_feed.h"
 #include "share/network_output.h"
 #include "share/network_sockets_qt.h"
@@ -84,6 +86,7 @@ struct Options {
     cv::RecordingMode mode = cv::recording::kOff;
     std::string name;
     std::vector<cv::share::OutputConfig> outputs;
+    cv::share::MqttSettings mqtt;
     bool timeSync = false;
 };
 
@@ -105,7 +108,8 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     cv::cli::CommandLine line(
         kProgram,
         {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE) "
-         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]... [--time-sync]"},
+         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=[ADDR:]PORT]... "
+         "[--mqtt HOST[:PORT] [--mqtt-topic PREFIX] [--mqtt-section LOGGER:SECTION]...] [--time-sync]"},
         "Records the KR-8 logger's live stream from the logger port into archive files, as the window's "
         "Record buttons do: the same names, the same bytes. Needs no display.",
         kEpilogue);
@@ -146,28 +150,33 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     line.option("--daily", "BASE", "Record one file per day, named from BASE.", mode(cv::recording::kDaily));
     line.flag("--time-sync", o.timeSync,
               "Keep the logger's clock in step with the PC's, as the window's automatic time update does.");
-    auto output = [&o](cv::share::Protocol protocol, const char* form) {
-        return [&o, protocol, form](const std::string& v) -> std::string {
+    auto output = [&o](cv::share::Protocol protocol) {
+        return [&o, protocol](const std::string& v) -> std::string {
             std::string fault;
-            const auto config = cv::share::parseOutputConfig(v, fault);
-            if (!config || config->protocol != protocol) return form;
+            const auto config = cv::share::parseOutputConfig(v, protocol, fault);
+            if (!config) return fault;
             if (o.outputs.size() >= size_t(cv::share::kMaxOutputs)) return "at most 8 network outputs";
             o.outputs.push_back(*config);
             return {};
         };
     };
     line.group("Network outputs (as on the window's PC-Logger page)");
-    line.option("--udp", "LOGGER:SECTION=HOST:PORT",
-                "Send the lines of a logger's section (port 1..8, 9) as UDP datagrams to HOST:PORT (repeatable).",
-                output(cv::share::Protocol::Udp, "LOGGER:SECTION=HOST:PORT"));
-    line.option("--tcp", "LOGGER:SECTION=PORT",
-                "Serve a logger's section as a TCP stream on PORT to every client (repeatable).",
-                output(cv::share::Protocol::Tcp, "LOGGER:SECTION=PORT"));
+    line.option("--udp", "LOGGER:SECTION=HOST:PORT[,time][,valid]",
+                "Send the lines of a logger's section (port 1..8, 9) as UDP datagrams to HOST:PORT (repeatable). "
+                "HOST: a name, an IPv4 address or an IPv6 address in brackets. ',time' begins each line with the "
+                "UTC time, ',valid' holds back sentences with a wrong checksum.",
+                output(cv::share::Protocol::Udp));
+    line.option("--tcp", "LOGGER:SECTION=[ADDR:]PORT[,time][,valid]",
+                "Serve a logger's section as a TCP stream on PORT to every client (repeatable), on every address "
+                "of this PC or on ADDR only.",
+                output(cv::share::Protocol::Tcp));
+    cv::share::addMqttOptions(line, o.mqtt);
     cv::cli::Verdict verdict = line.parse(args);
     if (!verdict.run()) return verdict;
     if (line.count("--continuous") + line.count("--hourly") + line.count("--daily") > 1)
         return cv::cli::usageError("--continuous, --hourly and --daily exclude one another");
     if (o.loggerPort == 0) return cv::cli::usageError("--logger-port is required");
+    if (std::string fault = cv::share::mqttSettingsFault(o.mqtt); !fault.empty()) return cv::cli::usageError(fault);
     if (o.mode == cv::recording::kOff) return cv::cli::usageError("one of --continuous, --hourly or --daily is required");
     return verdict;
 }
@@ -213,24 +222,34 @@ int main(int argc, char** argv) {
     service.setTimeSync(options.timeSync);
     if (!service.startRecording(options.mode, options.name)) return kExitFailed;
 
-    cv::share::NetworkTap tap([&clock] {
-        const int64_t now = clock.now();
-        return cv::share::pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
-    });
+    cv::share::NetworkTap tap(clock);
     std::vector<std::unique_ptr<cv::share::NetworkOutput>> outputs;
+    int routes = 0;
     for (const cv::share::OutputConfig& config : options.outputs) {
-        std::unique_ptr<cv::share::NetworkOutput> out;
-        if (config.protocol == cv::share::Protocol::Udp)
-            out = std::make_unique<cv::share::UdpOutput>(QHostAddress(QString::fromStdString(config.host)),
-                                                          quint16(config.port));
-        else
-            out = std::make_unique<cv::share::TcpOutput>(quint16(config.port));
+        std::unique_ptr<cv::share::NetworkOutput> out = cv::share::makeOutput(config);
         if (!out->start()) {
             std::fprintf(stderr, "%s: %s: %s\n", kProgram, config.text().c_str(), out->fault().toStdString().c_str());
             return kExitOutputFailed;
         }
-        tap.start(int(outputs.size()), config, out.get());
+        QObject::connect(out.get(), &cv::share::NetworkOutput::failed, [text = config.text()](const QString& reason) {
+            std::fprintf(stderr, "%s: %s: %s\n", kProgram, text.c_str(), reason.toStdString().c_str());
+        });
+        tap.start(routes++, config, out->sinkFor(config));
         outputs.push_back(std::move(out));
+    }
+    if (!options.mqtt.host.empty()) {
+        auto mqtt = std::make_unique<cv::share::MqttOutput>(options.mqtt.host, options.mqtt.port, options.mqtt.topic,
+                                                             [&service] { return service.statusLine(); });
+        QObject::connect(mqtt.get(), &cv::share::NetworkOutput::failed, [](const QString& reason) {
+            std::fprintf(stderr, "%s: MQTT: %s\n", kProgram, reason.toStdString().c_str());
+        });
+        if (!mqtt->start()) {
+            std::fprintf(stderr, "%s: MQTT: %s\n", kProgram, mqtt->fault().toStdString().c_str());
+            return kExitOutputFailed;
+        }
+        for (const cv::share::OutputConfig& section : options.mqtt.sections)
+            tap.start(routes++, section, mqtt->sinkFor(section));
+        outputs.push_back(std::move(mqtt));
     }
     if (!outputs.empty()) service.stream().addConsumer(&tap);
 
@@ -242,7 +261,7 @@ int main(int argc, char** argv) {
         state.file = service.recorder().fileName();
         state.writesFailing = service.recorder().failing();
         state.failedWrites = service.recorder().failedWrites();
-        for (size_t i = 0; i < outputs.size(); ++i) {
+        for (size_t i = 0; i < options.outputs.size(); ++i) {
             cv::OutputState o{options.outputs[i].text(), options.outputs[i].protocol, outputs[i]->figures()};
             o.figures.lines = tap.lines(int(i));
             state.outputs.push_back(std::move(o));
@@ -285,6 +304,7 @@ int main(int argc, char** argv) {
     receive.start(kReceiveMs);
     QTimer second;
     QObject::connect(&second, &QTimer::timeout, [&] {
+        for (const auto& out : outputs) out->secondTick();
         const bool minute = service.secondTick();
         const cv::RecorderState state = recorderState();
         watch.observe(state);
