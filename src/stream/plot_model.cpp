@@ -72,7 +72,9 @@ void PlotModel::add(Trace& t, int64_t ms, std::optional<double> value) {
     }
     if (t.lastDataMs >= 0) {
         const int64_t since = ms - t.lastDataMs;
-        if (since > std::max(kSilenceGapMs, 4 * t.interval)) addGap(t, t.lastDataMs + 1);
+        // The first interval has nothing to be judged by: it becomes the trace's pace, so the
+        // second line of an instrument slower than the silence limit joins its first.
+        if (t.interval > 0 && since > std::max(kSilenceGapMs, 4 * t.interval)) addGap(t, t.lastDataMs + 1);
         t.interval = since;
     }
     t.lastDataMs = ms;

@@ -22,6 +22,7 @@
 #include "setup/setup_screen_qt.h"
 #include "support/fakes.h"
 #include "widgets/clickable_label.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -165,7 +166,8 @@ TEST(SpokenState, ALabelNamedApartFromItsCaptionTellsTheCaptionWheneverItChanges
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(SpaceAndEnter, Keyboard, ::testing::Values(Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter));
+INSTANTIATE_TEST_SUITE_P(SpaceAndEnter, Keyboard, ::testing::Values(Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter),
+                         [](const auto& i) { return std::string(i.param == Qt::Key_Space ? "Space" : i.param == Qt::Key_Return ? "Return" : "Enter"); });
 // The window itself, every tab page with controls and every dialog the window owns.
 INSTANTIATE_TEST_SUITE_P(EveryPage, Page,
                          ::testing::Values("TForm1", "TSPortSetup", "TSLoggerControl", "TSUpload", "TSRecord",

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -63,7 +64,8 @@ TEST_P(ProgramConvention, HelpVersionAndAUsageError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllPrograms, ProgramConvention,
-                         ::testing::Values("cvhost", "kr8sim", "cvextract", "cvarchive", "cvinstrument", "cvrecord"));
+                         ::testing::Values("cvhost", "kr8sim", "cvextract", "cvarchive", "cvinstrument", "cvrecord"),
+                         ::cv::test::ReadableName());
 
 // The programs whose options are read in main() only; the others are tested in-process.
 struct UsageCase {
@@ -85,6 +87,9 @@ INSTANTIATE_TEST_SUITE_P(
     MainOnly, UsageErrors,
     ::testing::Values(UsageCase{"cvhost", "--com 13=/dev/ttyUSB0",
                                 "--com '13=/dev/ttyUSB0': expected N=DEVICE with N from 1 to 12"},
+                      // COM10..COM12 are mappings like any other: the fault is the next option's
+                      UsageCase{"cvhost", "--com COM12=/dev/ttyUSB0 --com 10=/dev/ttyUSB1 --logger-port 13",
+                                "--logger-port '13': expected a COM number from 1 to 12"},
                       UsageCase{"cvhost", "--speed 9600",
                                 "--speed needs --logger-port (or --simulate) to say which port it is for"},
                       UsageCase{"cvhost", "--logger-port 1 --speed 300",
@@ -106,7 +111,10 @@ INSTANTIATE_TEST_SUITE_P(
                                 "--udp '2:1=::1:5001': expected an IPv6 address in brackets, such as [::1]:5001"},
                       UsageCase{"cvrecord", "--logger-port 1 --daily b --mqtt-section 2:3", "--mqtt-section needs --mqtt"},
                       UsageCase{"cvrecord", "--logger-port 13 --daily b",
-                                "--logger-port '13': expected a COM number from 1 to 12"}));
+                                "--logger-port '13': expected a COM number from 1 to 12"},
+                      UsageCase{"cvrecord", "--com 11=/dev/ttyUSB0 --com COM12=/dev/ttyUSB1 --logger-port 13 --daily b",
+                                "--logger-port '13': expected a COM number from 1 to 12"}),
+                         ::cv::test::ReadableName());
 
 TEST(CvhostCommandLine, HelpListsItsOptions) {
     const Outcome help = run("cvhost", "--help");

@@ -86,8 +86,13 @@ TEST(PortMapWindow, RemappingAnOpenComNumberReopensItsPortsOnTheNewDevice) {
     com3->setText(QString::fromStdString(newMeter.slavePath()));
     QTest::keyClick(com3, Qt::Key_Return);
 
+    QLineEdit* com12 = window.deviceBox(12)->lineEdit();
+    com12->setText("/dev/ttyUSB7");
+    QTest::keyClick(com12, Qt::Key_Return);
+
     EXPECT_EQ(map.deviceFor(1), loggerLink);
     EXPECT_EQ(map.deviceFor(3), newMeter.slavePath());
+    EXPECT_EQ(map.deviceFor(12), "/dev/ttyUSB7");
     const uint8_t bytes[] = {'M', 'A', 'P'};
     ASSERT_TRUE(form.ports().writePort(kLoggerSlot, bytes, sizeof bytes));
     ASSERT_TRUE(form.ports().writePort(1, bytes, sizeof bytes));
@@ -102,6 +107,7 @@ TEST(PortMapWindow, RemappingAnOpenComNumberReopensItsPortsOnTheNewDevice) {
     EXPECT_EQ(line1Port->count(), 13);
     EXPECT_EQ(line1Port->currentIndex(), 3);
     EXPECT_EQ(line1Port->itemText(3).toStdString(), "COM3  " + newMeter.slavePath());
+    EXPECT_EQ(loggerPort->itemText(12).toStdString(), "COM12  /dev/ttyUSB7");
     EXPECT_EQ(com1->currentText().toStdString(), loggerLink);
     EXPECT_TRUE(dialogs.boxes.empty()) << dialogs.boxes.front().caption << ": " << dialogs.boxes.front().text;
 }

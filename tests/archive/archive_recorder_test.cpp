@@ -11,6 +11,7 @@
 #include "archive_support.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -60,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Recorder, PeriodicNames,
                                            NameCase{kHourly, 2006, 45, 23, "C:\\data\\buoy06_045.023"},
                                            NameCase{kDaily, 2006, 45, 9, "C:\\data\\buoy06.045"},
                                            NameCase{kDaily, 2008, 366, 23, "C:\\data\\buoy08.366"},
-                                           NameCase{kHourly, 2000, 1, 5, "C:\\data\\buoy00_001.005"}));
+                                           NameCase{kHourly, 2000, 1, 5, "C:\\data\\buoy00_001.005"}),
+                         [](const auto& i) { return modeName(i.param.mode) + std::to_string(i.param.year) + "Day" + std::to_string(i.param.yearDay) + "Hour" + std::to_string(i.param.hour); });
 
 // Started 30 s before the hour or midnight: a record after the change still goes into the old
 // file while it is open; the first tick after the minute change closes it and the next record
@@ -153,7 +155,8 @@ TEST_P(CreateFailure, EndsTheRecordingWithOneBoxNamingTheFile) {
     EXPECT_FALSE(append(test::archiveRecord(1, 1, 1, 1)));
 }
 
-INSTANTIATE_TEST_SUITE_P(Recorder, CreateFailure, ::testing::Values(kContinuous, kHourly, kDaily));
+INSTANTIATE_TEST_SUITE_P(Recorder, CreateFailure, ::testing::Values(kContinuous, kHourly, kDaily),
+                         [](const auto& i) { return modeName(i.param); });
 
 // A folder that vanishes under an hourly recording (a share unmounted) and comes back.
 TEST_F(Recorder, HourlyRecordingOutlivesItsFolderGoingAwayForAWhile) {

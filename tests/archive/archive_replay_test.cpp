@@ -15,6 +15,7 @@
 #include "support/fakes.h"
 #include "support/memory_serial.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -91,7 +92,8 @@ TEST_P(SpeedTable, RecordsComeEveryNineteenBySpeedTicks) {
 INSTANTIATE_TEST_SUITE_P(Replay, SpeedTable,
                          ::testing::Values(std::pair{1, 19}, std::pair{2, 9}, std::pair{3, 6}, std::pair{4, 4},
                                            std::pair{5, 3}, std::pair{6, 3}, std::pair{7, 2}, std::pair{8, 2},
-                                           std::pair{9, 2}, std::pair{10, 1}));
+                                           std::pair{9, 2}, std::pair{10, 1}),
+                         [](const auto& i) { return "Speed" + std::to_string(i.param.first); });
 
 // At speed 10 the records come on consecutive ticks; replay once asks to stop on the tick after
 // the last, continuous replay starts again with the first record.
@@ -134,7 +136,8 @@ TEST_P(ShortFiles, EmptyOrTruncatedFileEndsTheReplay) {
     EXPECT_TRUE(replay.takeStopRequest());
 }
 
-INSTANTIATE_TEST_SUITE_P(Replay, ShortFiles, ::testing::Values(kReplayOnce, kReplayContinuous));
+INSTANTIATE_TEST_SUITE_P(Replay, ShortFiles, ::testing::Values(kReplayOnce, kReplayContinuous),
+                         [](const auto& i) { return std::string(i.param == kReplayOnce ? "Once" : "Continuous"); });
 
 TEST_F(Replay, RecordTooLongForTheReceiveBufferIsSkippedAndCountedOnce) {
     replay.setSpeed(10);

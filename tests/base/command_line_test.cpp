@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/command_line.h"
+#include "support/case_name.h"
 
 namespace cv::cli {
 namespace {
@@ -57,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{{"-o", "", "a"}, "--output needs a value"},
                       FaultCase{{"--raw=yes", "a"}, "--raw takes no value"},
                       FaultCase{{"--raw=", "a"}, "--raw takes no value"},
-                      FaultCase{{"--port", "4", "--port", "9", "a"}, "--port '9': expected a port from 1 to 8"}));
+                      FaultCase{{"--port", "4", "--port", "9", "a"}, "--port '9': expected a port from 1 to 8"}),
+                         ::cv::test::ReadableName());
 
 TEST(CommandLine, ReadsTheUsualForms) {
     const Sample s = parse({"-oout", "--port=3", "a", "--raw", "--port", "5", "--", "-b", "--raw"});
@@ -83,7 +85,7 @@ TEST(CommandLine, HelpListsTheOptionsByGroupWrappedToTheTerminal) {
     CommandLine line("tool", {"list FILE...", "show [-q] FILE"}, "Does two things.", "Exit status: 0 done.");
     line.group("Output");
     line.flag("-q,--quiet", flag,
-              "print nothing at all on standard output, not even the summary line that every file gets at its end");
+              "print nothing at all on standard output, not even the summary of each file at its end");
     line.group("Input");
     line.option("--link", "PATH", "read PATH", value);
     const Verdict help = line.parse({"--help"});
@@ -92,8 +94,9 @@ TEST(CommandLine, HelpListsTheOptionsByGroupWrappedToTheTerminal) {
                          "Does two things.\n"
                          "\n"
                          "Output:\n"
-                         "  -q, --quiet  print nothing at all on standard output, not even the summary\n"
-                         "               line that every file gets at its end\n"
+                         // a line fills the 79 columns that fit an 80-column terminal
+                         "  -q, --quiet  print nothing at all on standard output, not even the summary of\n"
+                         "               each file at its end\n"
                          "\n"
                          "Input:\n"
                          "  --link PATH  read PATH\n"

@@ -181,6 +181,45 @@ TEST_F(CvrecordEndToEnd, RecordsWhatTheWindowWouldAndEndsWholeOnSigterm) {
     EXPECT_NE(recorder.out().find("records " + std::to_string(records) + ","), std::string::npos) << recorder.out();
 }
 
+// What an operator's signal does: SIGINT (Ctrl-C) ends it as SIGTERM does, with the file closed
+// and a last status line; SIGUSR1 asks for a status line and it records on.
+struct SignalCase {
+    const char* name;
+    int number;
+    bool ends;
+};
+void PrintTo(const SignalCase& c, std::ostream* out) { *out << c.name; }
+
+class CvrecordSignal : public CvrecordEndToEnd, public ::testing::WithParamInterface<SignalCase> {};
+
+TEST_P(CvrecordSignal, EndsCleanlyOrReportsAndGoesOn) {
+    StreamingLogger logger;
+    Recorder recorder(dir, {"--com", "12=" + logger.device, "--logger-port", "12", "--continuous",
+                            (dir / "cv.arc").string()});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    EXPECT_NE(recorder.out().find("cvrecord: recording from COM12 (" + logger.device + ")\n"), std::string::npos);
+    // A status line may also come at a change of minute: only the last line is certain.
+    const auto endsWithStatus = [&] {
+        const std::string out = recorder.out();
+        const size_t last = out.rfind('\n', out.size() < 2 ? 0 : out.size() - 2);
+        return out.compare(last == std::string::npos ? 0 : last + 1, 18, "cvrecord: records ") == 0;
+    };
+    recorder.signal(GetParam().number);
+    if (!GetParam().ends) {
+        EXPECT_TRUE(waitFor(endsWithStatus, 10s)) << recorder.out();
+        EXPECT_EQ(recorder.wait(500ms), -1) << "it must record on";
+        recorder.signal(SIGTERM);
+    }
+    EXPECT_EQ(recorder.wait(), 0) << recorder.err();
+    EXPECT_TRUE(endsWithStatus()) << recorder.out();
+    EXPECT_TRUE(std::filesystem::exists(dir / "cv.arc"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CvrecordSignal,
+                         ::testing::Values(SignalCase{"Interrupt", SIGINT, true}, SignalCase{"Terminate", SIGTERM, true},
+                                           SignalCase{"StatusRequest", SIGUSR1, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CvrecordEndToEnd, TimeSyncSetsALoggerClockThatIsOff) {
     StreamingLogger logger(600);
     Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--daily", (dir / "day").string(),
@@ -193,16 +232,34 @@ TEST_F(CvrecordEndToEnd, TimeSyncSetsALoggerClockThatIsOff) {
     EXPECT_NE(recorder.out().find(", clock sets 1"), std::string::npos) << recorder.out();
 }
 
-TEST_F(CvrecordEndToEnd, APortInUseIsRefusedWithItsOwnStatus) {
+// The port as each program names it: the device itself, or a link to it (a by-id name).
+struct InUseCase {
+    const char* name;
+    bool otherByLink;
+    bool recorderByLink;
+};
+void PrintTo(const InUseCase& c, std::ostream* out) { *out << c.name; }
+
+class CvrecordPortInUse : public CvrecordEndToEnd, public ::testing::WithParamInterface<InUseCase> {};
+
+TEST_P(CvrecordPortInUse, IsRefusedWithItsOwnStatus) {
     StreamingLogger logger;
+    const std::string link = (dir / "usb-logger-if00").string();
+    test::pointLink(link, logger.device);
     DeviceLock window;
-    ASSERT_TRUE(window.take(logger.device));
-    Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
-                            (dir / "cv.arc").string()});
+    ASSERT_TRUE(window.take(GetParam().otherByLink ? link : logger.device));
+    const std::string device = GetParam().recorderByLink ? link : logger.device;
+    Recorder recorder(dir, {"--com", "1=" + device, "--logger-port", "1", "--continuous", (dir / "cv.arc").string()});
     EXPECT_EQ(recorder.wait(), 3);
-    EXPECT_EQ(recorder.err(), "cvrecord: COM1 (" + logger.device + ") is in use by another program\n");
+    EXPECT_EQ(recorder.err(), "cvrecord: COM1 (" + device + ") is in use by another program\n");
     EXPECT_FALSE(std::filesystem::exists(dir / "cv.arc"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, CvrecordPortInUse,
+                         ::testing::Values(InUseCase{"SameDevice", false, false},
+                                           InUseCase{"LinkThenItsDevice", true, false},
+                                           InUseCase{"DeviceThenALinkToIt", false, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CvrecordEndToEnd, ANetworkOutputThatCannotStartEndsItBeforeAnyRecording) {
     StreamingLogger logger;

@@ -7,6 +7,7 @@
 #include "extract/run_record.h"
 #include "extract_test_support.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -63,7 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UsageCase{{"--help"}, 0, ""}, UsageCase{{"-h", "run.001"}, 0, ""},
                       UsageCase{{}, 2, "cvextract: no run file given\nTry 'cvextract --help'\n"},
                       UsageCase{{"--raw", "--"}, 2, "cvextract: no run file given\nTry 'cvextract --help'\n"},
-                      UsageCase{{"run.001", "-o"}, 2, "cvextract: --output needs a value\nTry 'cvextract --help'\n"}));
+                      UsageCase{{"run.001", "-o"}, 2, "cvextract: --output needs a value\nTry 'cvextract --help'\n"}),
+                         ::cv::test::ReadableName());
 
 TEST_F(ExtractCommand, OutputsGoNextToTheRunFileByDefault) {
     CommandRun run = runCommand({(dir / "run.001").string()});

@@ -7,6 +7,7 @@
 #include "extraction_fixture.h"
 #include "run_file_generator.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -59,7 +60,8 @@ TEST_P(TimedRecordSection, TimeTaggedRecordFillsItsSection) {
 
 INSTANTIATE_TEST_SUITE_P(Extraction, TimedRecordSection,
                          ::testing::Values(TimedTypeCase{5, 1}, TimedTypeCase{8, 4}, TimedTypeCase{19, 5},
-                                           TimedTypeCase{22, 8}, TimedTypeCase{13, 9}));
+                                           TimedTypeCase{22, 8}, TimedTypeCase{13, 9}),
+                         ::cv::test::ReadableName());
 
 TEST_F(Extraction, MarkerRecordIsIgnoredAndDoesNotStartTheWindow) {
     RunBytes r;
@@ -334,7 +336,8 @@ TEST_P(DamagedKrMux, RecordNotMatchingItsDataLengthIsLeftOutAndReported) {
     EXPECT_TRUE(warnings.saw("Run File Error", "2 Damaged Archive Records Not Saved"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Extraction, DamagedKrMux, ::testing::Values(-1, 1, -20, -36));
+INSTANTIATE_TEST_SUITE_P(Extraction, DamagedKrMux, ::testing::Values(-1, 1, -20, -36),
+                         [](const auto& i) { return "Length" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 // ---- other records -----------------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include "extract/run_file_reader.h"
 #include "extract_test_support.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -92,7 +93,8 @@ INSTANTIATE_TEST_SUITE_P(RunFileReader, HeaderBounds,
                          ::testing::Values(HeaderCase{1, 9, true}, HeaderCase{2080, 9, true}, HeaderCase{2081, 9, false},
                                            HeaderCase{0, 9, false}, HeaderCase{-1, 9, false}, HeaderCase{5, 0, false},
                                            HeaderCase{5, 1, true}, HeaderCase{5, 26, true}, HeaderCase{5, 27, false},
-                                           HeaderCase{5, -1, false}));
+                                           HeaderCase{5, -1, false}),
+                         ::cv::test::ReadableName());
 
 TEST(RunFileReader, BadFirstHeaderRefusesTheWholeFile) {
     RunBytes run;
@@ -135,7 +137,8 @@ TEST_P(TrailingBytes, PartialHeaderAtTheEndIsIgnoredSilently) {
     EXPECT_TRUE(out.stats.cutShort);  // a run file that ends inside a header is not whole
 }
 
-INSTANTIATE_TEST_SUITE_P(RunFileReader, TrailingBytes, ::testing::Values(1, 2, 3));
+INSTANTIATE_TEST_SUITE_P(RunFileReader, TrailingBytes, ::testing::Values(1, 2, 3),
+                         [](const auto& i) { return "Bytes" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 TEST(RunFileReader, ShortPayloadIsFollowedByZerosNotByTheLongerRecordBeforeIt) {
     RunBytes run;
@@ -170,7 +173,8 @@ TEST_P(BufferBoundary, ResynchronisesAcrossTheReadBufferRefill) {
     EXPECT_EQ(out.stats.rejectedHeaders, 5u);
 }
 
-INSTANTIATE_TEST_SUITE_P(RunFileReader, BufferBoundary, ::testing::Values(-9, -6, -4, -3, -1, 0, 1, 3));
+INSTANTIATE_TEST_SUITE_P(RunFileReader, BufferBoundary, ::testing::Values(-9, -6, -4, -3, -1, 0, 1, 3),
+                         [](const auto& i) { return "Offset" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 TEST(RunFileReader, EmptyFileYieldsNothingAndNoWarning) {
     ReadOutcome out = readAll({});

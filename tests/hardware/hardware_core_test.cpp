@@ -12,6 +12,7 @@
 #include "base/bytes.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -126,7 +127,8 @@ INSTANTIATE_TEST_SUITE_P(Limits, CalibrationBox,
                                            BoxCase{"12 34", hardware::kScaleLower, 12, true},
                                            BoxCase{"     ", hardware::kScaleLower, 1, false},
                                            BoxCase{"", hardware::kOffsetLower, 0, false},
-                                           BoxCase{"99999999999999999999", hardware::kScaleLower, 32700, true}));
+                                           BoxCase{"99999999999999999999", hardware::kScaleLower, 32700, true}),
+                         [](const auto& i) { return std::string(i.param.lower == hardware::kScaleLower ? "Scale_" : "Offset_") + ::cv::test::caseName(i.param.text); });
 
 struct PasswordCase {
     const char* typed;
@@ -140,7 +142,8 @@ INSTANTIATE_TEST_SUITE_P(Rule, Password,
                          ::testing::Values(PasswordCase{"BlueHeron", true}, PasswordCase{"BlueHeron and more", true},
                                            PasswordCase{"blueheron", false}, PasswordCase{"BLUEHERON", false},
                                            PasswordCase{"BlueHero", false}, PasswordCase{"", false},
-                                           PasswordCase{"Enter Password", false}));
+                                           PasswordCase{"Enter Password", false}),
+                         [](const auto& i) { return ::cv::test::caseName(i.param.typed); });
 
 TEST(Password, FirstRefusalOfTheProgramsLifeSaysWhatIsNeededLaterOnesSayCapsLock) {
     hardware::PasswordCheck check;
@@ -168,7 +171,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(  // "Port 3" at "19200", host "9600"
         PortTestCase{2, 8, 6, "0A 0A 00 03 00 00 4B 00 00 00 25 80 00 00 00 00 00 08 00 08 00 00 17 01"},
         // "Analog Ports" at "4800,7,E,1", host "115200"
-        PortTestCase{8, 5, 11, "0A 0A 00 09 00 00 12 C0 00 01 C2 00 00 02 00 00 00 07 00 08 00 00 C3 01"}));
+        PortTestCase{8, 5, 11, "0A 0A 00 09 00 00 12 C0 00 01 C2 00 00 02 00 00 00 07 00 08 00 00 C3 01"}),
+                         [](const auto& i) { return "Port" + std::to_string(i.param.port); });
 
 TEST(RecordFile, AShortOrMissingFileLeavesTheRecordAsItWasAndAFailedSaveTheOldFile) {
     test::TempDir dir;

@@ -11,6 +11,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <fstream>
+#include <functional>
 
 #include "app/hostmain_window.h"
 #include "base/bytes.h"
@@ -28,6 +29,7 @@
 #include "support/window_rig.h"
 #include "support/temp_dir.h"
 #include "widgets/colours.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -113,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(Pages, PageToggle,
                          ::testing::Values(ToggleCase{"HardwareConfig", "TSHardware", "BTDoneWithHardware",
                                                       "Hide Hardware Setup", "Show Hardware Setup"},
                                            ToggleCase{"AnalogCal", "TSAnalog", "BTDoneWithAnalog",
-                                                      "Hide Analog Calibration", "Show Analog Calibration"}));
+                                                      "Hide Analog Calibration", "Show Analog Calibration"}),
+                         [](const auto& i) { return std::string(i.param.menu); });
 
 TEST_F(HardwareWindow, ArrivedConfigurationWaitsForThe475msTickThenAnEditMakesItNotCurrent) {
     hp.BTGetHardware->click();
@@ -333,6 +336,49 @@ TEST_F(HardwareWindow, SendSaysWhenTheCalibrationWentOutAndTheNextGetWhetherTheL
     fastTicks(analogPacket());
     EXPECT_EQ(ap.LBAnalogSent->text(), "Logger took the calibration (Get 22:13:25)");
 }
+
+// A Send the port refused stays "not sent" when the logger's copy comes back the same.
+struct NotSentCase {
+    const char* name;
+    std::function<std::vector<uint8_t>()> packet;
+    std::function<void(HardwareWindow&)> send;
+    std::function<QLabel*(HardwareWindow&)> word;
+    const char* notSent;
+};
+void PrintTo(const NotSentCase& c, std::ostream* out) { *out << c.name; }
+
+class SendThatDidNotGoOut : public HardwareWindow, public ::testing::WithParamInterface<NotSentCase> {};
+
+TEST_P(SendThatDidNotGoOut, IsNotTakenAtTheNextGet) {
+    const NotSentCase& c = GetParam();
+    fastTicks(c.packet());
+    form.Timer475msTimer();
+    line->refuseWrites = true;
+    c.send(*this);  // 11/14/23 22:13:20 on the fake clock
+    EXPECT_EQ(c.word(*this)->text().toStdString(), c.notSent);
+    line->refuseWrites = false;
+    clock.seconds += 5;
+    fastTicks(c.packet());
+    form.Timer475msTimer();
+    EXPECT_EQ(c.word(*this)->text().toStdString(), c.notSent);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, SendThatDidNotGoOut,
+    ::testing::Values(NotSentCase{"Hardware", [] { return hardwarePacket(250); },
+                                  [](HardwareWindow& w) {
+                                      w.hp.HWPassword->setText("BlueHeron");
+                                      w.hp.BTSendHardwareSetup->click();
+                                  },
+                                  [](HardwareWindow& w) { return w.hp.LBHardwareSent; },
+                                  "Hardware configuration not sent 22:13:20"},
+                      NotSentCase{"Calibration", analogPacket,
+                                  [](HardwareWindow& w) {
+                                      w.ap.ALGPassword->setText("BlueHeron");
+                                      w.ap.BTSendAnalogCalibration->click();
+                                  },
+                                  [](HardwareWindow& w) { return w.ap.LBAnalogSent; }, "Calibration not sent 22:13:20"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HardwareWindow, SavingWhatTheLoggerDidNotSendAsksFirstAndALoadedFileIsNotCurrent) {
     test::TempDir dir;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/line_load.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -34,7 +35,8 @@ TEST_P(LineCapacity, TenBitsABytePerSecond) {
 }
 INSTANTIATE_TEST_SUITE_P(Speeds, LineCapacity,
                          ::testing::Values(Capacity{0, 0}, Capacity{1, 60}, Capacity{6, 960}, Capacity{7, 960},
-                                           Capacity{11, 11520}));
+                                           Capacity{11, 11520}),
+                         [](const auto& i) { return "Choice" + std::to_string(i.param.speedChoice); });
 
 TEST(LineLoad, FullOnlyAfterTheHoldTimeAndClearsWhenTheRateFalls) {
     Line line;

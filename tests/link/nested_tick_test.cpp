@@ -6,6 +6,7 @@
 #include "link/receiver.h"
 #include "packets.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -60,7 +61,8 @@ TEST_P(NestedTickPerType, PacketIsHandedOverOnceAndTheNextOneSurvives) {
     EXPECT_EQ(rx.fillCount(), 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(FixedTypes, NestedTickPerType, ::testing::Values(4, 5, 7));
+INSTANTIATE_TEST_SUITE_P(FixedTypes, NestedTickPerType, ::testing::Values(4, 5, 7),
+                         [](const auto& i) { return "Type" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 // Were the mux packet still at the head of the buffer while its consumer runs, a tick inside
 // the consumer's box would frame it again, and the outer call would then remove a packet's

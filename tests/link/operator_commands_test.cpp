@@ -5,6 +5,7 @@
 #include "link/command_sender.h"
 #include "link/operator_commands.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -16,7 +17,10 @@ struct NotSentCase {
     const char* textStart;  // empty: the command goes out and no box is shown
 };
 
-void PrintTo(const NotSentCase& c, std::ostream* os) { *os << "port state " << int(c.state); }
+void PrintTo(const NotSentCase& c, std::ostream* os) {
+    const char* names[] = {"Open", "NoneChosen", "Lost", "Refusing", "QueueFull"};
+    *os << names[int(c.state)];
+}
 
 class OperatorCommands : public ::testing::TestWithParam<NotSentCase> {};
 
@@ -51,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
                       NotSentCase{PortState::NoneChosen, "No logger port is open, so nothing was sent"},
                       NotSentCase{PortState::Lost, "COM2 has gone away, so nothing was sent"},
                       NotSentCase{PortState::Refusing, "COM2 did not take the whole command"},
-                      NotSentCase{PortState::QueueFull, "COM2 did not take the whole command"}));
+                      NotSentCase{PortState::QueueFull, "COM2 did not take the whole command"}),
+                         ::cv::test::ReadableName());
 
 } // namespace
 } // namespace cv

@@ -5,6 +5,7 @@
 #include "link/port_slots.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 #include <fstream>
 #include <functional>
@@ -38,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(Table, SpeedChoiceOpens,
                                            SpeedCase{7, {9600, 'E', 7, 1}}, SpeedCase{8, {19200, 'N', 8, 1}},
                                            SpeedCase{9, {38400, 'N', 8, 1}}, SpeedCase{10, {57600, 'N', 8, 1}},
                                            SpeedCase{11, {115200, 'N', 8, 1}}, SpeedCase{12, {9600, 'N', 8, 1}},
-                                           SpeedCase{99, {9600, 'N', 8, 1}}));
+                                           SpeedCase{99, {9600, 'N', 8, 1}}),
+                         [](const auto& i) { return "Choice" + std::to_string(i.param.choice); });
 
 TEST_F(SlotFixture, OffOrNoPortLeavesTheSlotClosed) {
     ports.openPortSlot(0, 2, 6);
@@ -116,6 +118,25 @@ TEST_F(SlotFixture, LostSlotKeepsItsPortAndComesBackSilentlyWithItsSettings) {
     EXPECT_FALSE(ports.retryLostPort(0)) << "nothing to retry";
     EXPECT_EQ(line->openCount, 2);
     EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+// Retries come every two seconds from the loss on, however many found nothing, and the
+// device is taken back at the first one after it returned.
+TEST_F(SlotFixture, LostDeviceIsRetriedEveryTwoSeconds) {
+    ports.openPortSlot(0, 3, 11);
+    auto line = factory.line(3);
+    line->unplug();
+    std::vector<int> tries;
+    for (int second = 1; second <= 6; ++second) {
+        const int before = line->reopenTries;
+        EXPECT_FALSE(ports.retryLostPortWhenDue(0));
+        if (line->reopenTries != before) tries.push_back(second);
+    }
+    EXPECT_EQ(tries, (std::vector<int>{2, 4, 6}));
+    line->plugIn();
+    EXPECT_FALSE(ports.retryLostPortWhenDue(0));
+    EXPECT_TRUE(ports.retryLostPortWhenDue(0)) << "back at second 8";
+    EXPECT_FALSE(ports.isPortLost(0));
 }
 
 struct LeaveCase {
@@ -199,11 +220,16 @@ INSTANTIATE_TEST_SUITE_P(Numbers, ComDeviceName,
 
 TEST(PortMap, ReadsFileAndOverridesAndDefaultsToSerialDevices) {
     test::TempDir dir;
-    std::ofstream(dir / "comports.cfg") << "# ports\nCOM3=/dev/ttyUSB0\r\n\n4 = /dev/pts/7\n";
+    std::ofstream(dir / "comports.cfg")
+        << "# ports\nCOM3=/dev/ttyUSB0\r\n\n4 = /dev/pts/7\nCOM10=/dev/ttyUSB1\ncom11=/dev/ttyUSB2\n12=/dev/ttyUSB3\n";
     PortMap map;
-    ASSERT_TRUE(map.load(dir / "comports.cfg"));
+    std::string error;
+    ASSERT_TRUE(map.load(dir / "comports.cfg", &error)) << error;
     EXPECT_EQ(map.deviceFor(3), "/dev/ttyUSB0");
     EXPECT_EQ(map.deviceFor(4), "/dev/pts/7");
+    EXPECT_EQ(map.deviceFor(10), "/dev/ttyUSB1");
+    EXPECT_EQ(map.deviceFor(11), "/dev/ttyUSB2");
+    EXPECT_EQ(map.deviceFor(12), "/dev/ttyUSB3");
     EXPECT_EQ(map.deviceFor(1), "/dev/ttyS0");
     ASSERT_TRUE(map.addMapping("3=/dev/ttyACM0"));
     EXPECT_EQ(map.deviceFor(3), "/dev/ttyACM0");

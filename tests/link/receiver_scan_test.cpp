@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/receiver.h"
+#include "support/case_name.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ TEST_P(HeadSearch, FindsTheSamePositionAsTheByteRule) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(TypeBytesAndNeighbours, HeadSearch, ::testing::Range(0, 10));
+INSTANTIATE_TEST_SUITE_P(TypeBytesAndNeighbours, HeadSearch, ::testing::Range(0, 10),
+                         [](const auto& i) { return "Case" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 TEST(HeadSearchRandom, AgreesWithTheByteRuleOnRandomBuffers) {
     std::mt19937 random(7);

@@ -6,6 +6,7 @@
 #include "link/receiver.h"
 #include "packets.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -104,7 +105,8 @@ TEST_P(MuxThatCannotFit, IsRejectedLikeAnOversizeOne) {
     EXPECT_EQ(rx.expectedMuxLength(), kMuxOverhead);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lengths, MuxThatCannotFit, ::testing::Values(4061, 4080, 4096, 4097, 65535));
+INSTANTIATE_TEST_SUITE_P(Lengths, MuxThatCannotFit, ::testing::Values(4061, 4080, 4096, 4097, 65535),
+                         [](const auto& i) { return "Length" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 TEST_F(ReceiverFixture, LargestMuxThatFitsIsFramed) {
     line->feed(test::muxPacket(kMaxMuxPayload));

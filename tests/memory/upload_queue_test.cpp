@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "upload_rig.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -70,7 +71,8 @@ TEST_P(NothingToUpload, SaysWhyAndAsksForNoFolder) {
 
 INSTANTIATE_TEST_SUITE_P(Upload, NothingToUpload,
                          ::testing::Values(SelectionCase{{}, "Select the runs to upload in the list first"},
-                                           SelectionCase{{0, 3}, "The runs selected hold no data: there is nothing to upload"}));
+                                           SelectionCase{{0, 3}, "The runs selected hold no data: there is nothing to upload"}),
+                         [](const auto& i) { return std::string(i.param.rows.empty() ? "NoneSelected" : "SelectedHoldNoData"); });
 
 struct NameCase {
     const char* typed;

@@ -6,6 +6,7 @@
 #include "link/receiver.h"
 #include "pclogger/pc_logger.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv::pclogger {
 namespace {
@@ -79,7 +80,8 @@ TEST_P(PcTimeRecord, OnlyTheTimeStampIsTwentyThreeBytesOfSectionNine) {
     EXPECT_EQ(records[1][3], 1);
     EXPECT_EQ(getU32be(&records[1][6]), 100u);
 }
-INSTANTIATE_TEST_SUITE_P(ClockStarts, PcTimeRecord, ::testing::Values(0u, 0xFFFFFE0Cu));
+INSTANTIATE_TEST_SUITE_P(ClockStarts, PcTimeRecord, ::testing::Values(0u, 0xFFFFFE0Cu),
+                         [](const auto& i) { return "ClockAt" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 TEST_F(PcLoggerRig, NothingCollectedHandsNothingOnAndKeepsTheSequenceNumber) {
     EXPECT_FALSE(tickAfter(999, true));  // not yet an interval
@@ -222,7 +224,8 @@ TEST_P(ForwardingRig, ALoggerOutputLineSendsOneSectionOfItsLoggersRecords) {
 INSTANTIATE_TEST_SUITE_P(Sections, ForwardingRig,
                          ::testing::Values(Forwarding{1, 1, 3, "ccc"}, Forwarding{2, 2, 9, "analog"},
                                            Forwarding{2, 2, 1, "a"}, Forwarding{2, 2, 2, ""},
-                                           Forwarding{3, 2, 3, ""}, Forwarding{0, 0, 3, ""}));
+                                           Forwarding{3, 2, 3, ""}, Forwarding{0, 0, 3, ""}),
+                         [](const auto& i) { return "Unit" + std::to_string(i.param.unit) + "Id" + std::to_string(i.param.id) + "Port" + std::to_string(i.param.port); });
 
 } // namespace
 } // namespace cv::pclogger

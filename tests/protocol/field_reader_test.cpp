@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "protocol/field_reader.h"
+#include "support/case_name.h"
 
 namespace cv::fields {
 namespace {
@@ -104,7 +105,8 @@ INSTANTIATE_TEST_SUITE_P(Forms, ParseNumberCase,
                                            NumberCase{".5", 0.5}, NumberCase{" 7 ", 7}, NumberCase{"-0.25E+2", -25},
                                            NumberCase{"", gap}, NumberCase{"1.2.3", gap}, NumberCase{"+-1", gap},
                                            NumberCase{"12V", gap}, NumberCase{"0x10", gap}, NumberCase{"nan", gap},
-                                           NumberCase{"inf", gap}, NumberCase{"1e999", gap}, NumberCase{"-", gap}));
+                                           NumberCase{"inf", gap}, NumberCase{"1e999", gap}, NumberCase{"-", gap}),
+                         [](const auto& i) { return *i.param.text ? ::cv::test::caseName(i.param.text) : std::string("Nothing"); });
 
 struct ColumnCase {
     const char* text;
@@ -130,7 +132,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ColumnCase{"9:1", std::nullopt, "a port from 1 to 8 before the first ':'"},
                       ColumnCase{"2:0", std::nullopt, "a field number from 1 after the last ':'"},
                       ColumnCase{"2:GP GGA:1", std::nullopt, "a sentence name of letters and digits (GPGGA) between the ':'"},
-                      ColumnCase{"1:2:3:4", std::nullopt, "PORT:FIELD or PORT:SENTENCE:FIELD"}));
+                      ColumnCase{"1:2:3:4", std::nullopt, "PORT:FIELD or PORT:SENTENCE:FIELD"}),
+                         [](const auto& i) { return ::cv::test::caseName(i.param.text); });
 
 // A sentence column is the same column whichever sentences share the port; a plain column counts
 // the fields of every line, after a sentence's name.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/host_modes.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -25,7 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
                       LoggerModeCase{5, false, "Direct To PORT2"}, LoggerModeCase{11, false, "Direct To PORT8"},
                       LoggerModeCase{4, true, "Direct To bq5"}, LoggerModeCase{5, true, "Direct To PORT1"},
                       LoggerModeCase{7, true, "Direct To PORT3"}, LoggerModeCase{8, true, "Direct To PORT4"},
-                      LoggerModeCase{11, true, "Direct To PORT7"}));
+                      LoggerModeCase{11, true, "Direct To PORT7"}),
+                         [](const auto& i) { return "Mode" + ::cv::test::caseName(std::to_string(i.param.mode)) + (i.param.meter ? "WithMeter" : ""); });
 
 TEST(ModeReadouts, MismatchIsRedAndSomeHostModesNeverCompare) {
     EXPECT_EQ(modeReadoutShade(kMooredLogging, true, 0), Shade::Red);
@@ -38,14 +40,6 @@ TEST(ModeReadouts, MismatchIsRedAndSomeHostModesNeverCompare) {
         EXPECT_EQ(modeReadoutShade(mode, true, 0), Shade::ButtonFace) << mode;
     for (int mode : {kNoRequest, kPsm3Output}) EXPECT_FALSE(modeReadoutShade(mode, true, 0)) << mode;
     EXPECT_EQ(modeReadoutShade(kMooredLogging, false, 0), Shade::ButtonFace) << "logger mode not shown yet";
-}
-
-TEST(HostModeNames, EveryRequest) {
-    const std::pair<int, const char*> names[] = {
-        {-1, "No Mode Selected"}, {0, "Invalid Mode"},   {1, "Analog Output"}, {2, "Moored Logging"},
-        {3, "Profile Logging"},   {4, "Real Time Data"}, {5, "Advanced User"}, {6, "Invalid Mode"},
-        {7, "No Mode Selected"},  {8, "PC Logger"},      {9, "Invalid Mode"}};
-    for (const auto& [mode, name] : names) EXPECT_EQ(hostModeName(mode), name) << mode;
 }
 
 TEST(HostModeLayouts, OnlyRealModesHaveALayout) {

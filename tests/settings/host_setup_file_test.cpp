@@ -8,6 +8,7 @@
 #include "settings/host_setup_file.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -172,7 +173,8 @@ TEST_P(WindowExtent, KeepsTheWindowsOwnForNothingAndNeverExceedsTheRoom) {
 }
 INSTANTIATE_TEST_SUITE_P(Sizes, WindowExtent,
                          ::testing::Values(ExtentCase{700, 600, 760, 700}, ExtentCase{32767, 600, 760, 760},
-                                           ExtentCase{0, 600, 760, 600}, ExtentCase{-32768, 600, 760, 600}));
+                                           ExtentCase{0, 600, 760, 600}, ExtentCase{-32768, 600, 760, 600}),
+                         [](const auto& i) { return "Stored" + ::cv::test::caseName(std::to_string(i.param.stored)); });
 
 } // namespace
 } // namespace cv

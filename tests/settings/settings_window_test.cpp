@@ -26,6 +26,7 @@
 #include "widgets/clickable_label.h"
 #include "widgets/radio_group.h"
 #include "widgets/window_room.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -132,7 +133,8 @@ TEST_P(LineTwo, OnlyModesOneToEightAreTaken) {
     EXPECT_EQ(h.form.setupScreen()->currentHostMode(), GetParam().second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, LineTwo, ::testing::Values(std::pair{0, -1}, std::pair{9, -1}, std::pair{3, 3}, std::pair{8, 8}));
+INSTANTIATE_TEST_SUITE_P(Values, LineTwo, ::testing::Values(std::pair{0, -1}, std::pair{9, -1}, std::pair{3, 3}, std::pair{8, 8}),
+                         [](const auto& i) { return "Value" + std::to_string(i.param.first); });
 
 TEST(SettingsWindow, ADamagedLastSetupIsReportedAndTheWindowStartsWithNoMode) {
     test::TempDir dir;
@@ -270,7 +272,8 @@ TEST_P(RoundTrip, AFreshWindowLoadsWhatAnotherSavedAndSavesItTheSame) {
     EXPECT_EQ(b.serial.line(4)->isOpen, portKept);
 }
 
-INSTANTIATE_TEST_SUITE_P(HostModes, RoundTrip, ::testing::Values(-1, 1, 2, 3, 4, 5, 6, 7, 8));
+INSTANTIATE_TEST_SUITE_P(HostModes, RoundTrip, ::testing::Values(-1, 1, 2, 3, 4, 5, 6, 7, 8),
+                         [](const auto& i) { return "HostMode" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 } // namespace
 } // namespace cv

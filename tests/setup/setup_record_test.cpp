@@ -8,6 +8,7 @@
 #include "base/bytes.h"
 #include "setup/record_builders.h"
 #include "setup/setup_record.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -50,7 +51,8 @@ TEST_P(ScheduleMapping, ShowsTheLargestWholeUnitAndEncodesBack) {
 INSTANTIATE_TEST_SUITE_P(Units, ScheduleMapping,
                          ::testing::Values(ScheduleCase{7200, {2, kHours}}, ScheduleCase{120, {2, kMinutes}},
                                            ScheduleCase{90, {90, kSeconds}}, ScheduleCase{0, {0, kSeconds}},
-                                           ScheduleCase{3600, {1, kHours}}, ScheduleCase{5, {5, kSeconds}}));
+                                           ScheduleCase{3600, {1, kHours}}, ScheduleCase{5, {5, kSeconds}}),
+                         [](const auto& i) { return std::to_string(i.param.seconds) + "Seconds"; });
 
 TEST(ScheduleMapping, UnitWithoutSelectionEncodesZero) { EXPECT_EQ(scheduleFromScreen(10, -1), 0); }
 
@@ -335,7 +337,8 @@ TEST_P(IntegratedMeter, PortOneRunsAt19200AsOffBinaryOrBq5) {
     EXPECT_EQ(getI32le(&held[40]), 19200);
 }
 INSTANTIATE_TEST_SUITE_P(Types, IntegratedMeter,
-                         ::testing::Values(MeterCase{0, 0}, MeterCase{4, 4}, MeterCase{1, 1}, MeterCase{2, 1}, MeterCase{9, 1}));
+                         ::testing::Values(MeterCase{0, 0}, MeterCase{4, 4}, MeterCase{1, 1}, MeterCase{2, 1}, MeterCase{9, 1}),
+                         [](const auto& i) { return "Type" + std::to_string(i.param.chosenType); });
 
 TEST(SetupEncode, TimeSourceIsAlwaysSentAsInternal) {
     SetupControls c = decoded(SetupRecordBuilder().timeSource(3).build());

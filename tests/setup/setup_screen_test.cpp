@@ -21,6 +21,7 @@
 #include "setup/setup_fixture.h"
 #include "protocol/host_modes.h"
 #include "setup/setup_screen_qt.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -121,6 +122,15 @@ TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTook
     std::copy(rig.sink.writes[0].begin(), rig.sink.writes[0].end(), taken.begin());
     rig.deliverSetup(taken);
     EXPECT_EQ(rig.text("LBSetupSent2"), "Logger took the setup (Get 22:13:28)");
+
+    // A Send the closed port did not take is never taken by the logger.
+    rig.sink.line->refuseWrites = true;
+    rig.clickButton("BTSendSetup2");
+    EXPECT_EQ(rig.text("LBSetupSent2"), "Setup not sent 22:13:28");
+    rig.sink.line->refuseWrites = false;
+    rig.clock.seconds += 2;
+    rig.deliverSetup(taken);
+    EXPECT_EQ(rig.text("LBSetupSent2"), "Setup not sent 22:13:28");
 }
 
 const char* const kAborted = "*** Warning *** 'Send Setup' has been aborted.";
@@ -284,7 +294,8 @@ TEST_P(StopButton, SendsStopAndBreakOrTheSevenBitText) {
 }
 INSTANTIATE_TEST_SUITE_P(Speeds, StopButton,
                          ::testing::Values(StopCase{5, true}, StopCase{7, true}, StopCase{6, false}, StopCase{0, false},
-                                           StopCase{11, false}));
+                                           StopCase{11, false}),
+                         [](const auto& i) { return "HostSpeed" + std::to_string(i.param.hostSpeed); });
 
 TEST(Commands, PolledWakeAndSleepOnBothPages) {
     SetupRig rig;

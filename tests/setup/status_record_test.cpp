@@ -9,6 +9,7 @@
 #include "setup/record_builders.h"
 #include "setup/status_record.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -179,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(Masks, HostBits,
                          ::testing::Values(HostBitsCase{0x0000, false, "Host:  RS232"},
                                            HostBitsCase{0x0100, false, "Host:  RS422"},
                                            HostBitsCase{0x0200, true, "Host:  RS232"},
-                                           HostBitsCase{0x0305, true, "Host:  RS422"}));
+                                           HostBitsCase{0x0305, true, "Host:  RS422"}),
+                         [](const auto& i) { return "Mask" + std::to_string(i.param.serialMask); });
 
 TEST_F(Tracker, HostClockTextsOncePerSecondAndLoggerTimeGoesStale) {
     clock.seconds = 1700000000;  // 11/14/23 22:13:20 UTC

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "share/mqtt_session.h"
 #include "share/network_feed.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv::share {
 namespace {
@@ -104,29 +106,55 @@ TEST(DatagramCutter, SendsOneDatagramPerWholeLineAcrossFeeds) {
     EXPECT_EQ(cut({"one\rtwo\n"}, "T "), (V{"T one\r\n", "T two\r\n"}));
 }
 
-TEST(DatagramCutter, SplitsALongLineSoNoDatagramIsOverTheLimitAndThePiecesMakeTheLine) {
-    const std::string line(4000, 'x');
-    const std::string prefix = "2026-12-08T11:20:00.000 ";
-    const auto out = cut({line.substr(0, 1000), line.substr(1000) + "\r\nnext\r\n"}, prefix);
-    ASSERT_EQ(out.size(), 4u);
-    std::string joined;
-    for (size_t i = 0; i + 1 < out.size(); ++i) {
-        EXPECT_LE(out[i].size(), kMaxDatagram);
-        joined += out[i];
+struct LongLineCase {
+    const char* name;
+    std::string prefix;
+};
+void PrintTo(const LongLineCase& c, std::ostream* out) { *out << c.name; }
+class DatagramCutterLongLine : public ::testing::TestWithParam<LongLineCase> {};
+
+// Every length around the multiples of a piece, so the line end falls on each side of a
+// piece's edge.
+TEST_P(DatagramCutterLongLine, NoDatagramIsOverTheLimitAndThePiecesMakeTheLine) {
+    const std::string& prefix = GetParam().prefix;
+    const size_t piece = kMaxDatagram - 2;
+    for (size_t pieces = 1; pieces <= 3; ++pieces) {
+        for (size_t length = pieces * piece - prefix.size() - 3; length <= pieces * piece - prefix.size() + 3; ++length) {
+            const std::string line(length, 'x');
+            const auto out = cut({line.substr(0, 1000), line.substr(1000) + "\r\nnext\r\n"}, prefix);
+            ASSERT_GE(out.size(), 2u);
+            std::string joined;
+            for (size_t i = 0; i + 1 < out.size(); ++i) {
+                EXPECT_LE(out[i].size(), kMaxDatagram) << "line of " << length;
+                joined += out[i];
+            }
+            EXPECT_TRUE(joined == prefix + line + "\r\n") << "line of " << length;
+            EXPECT_EQ(out.back(), prefix + "next\r\n");
+        }
     }
-    EXPECT_EQ(joined, prefix + line + "\r\n");
-    EXPECT_EQ(out.back(), prefix + "next\r\n");
 }
 
-TEST(LinePrefixer, PassesTheStreamAsItIsOrPrefixesEachLine) {
+INSTANTIATE_TEST_SUITE_P(Prefixes, DatagramCutterLongLine,
+                         ::testing::Values(LongLineCase{"Plain", ""}, LongLineCase{"PcTime", "2026-12-08T11:20:00.000 "}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LinePrefixer, PassesTheStreamAsItIsOrPrefixesEachLineWithThePcTime) {
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 11;
+    t.tm_mday = 8;
+    t.tm_hour = 9;
+    t.tm_min = 5;
+    t.tm_sec = 7;
+    const std::string time = pcTimePrefix(t, 40);
     LinePrefixer plain, stamped;
     std::string a, b;
     for (const std::string& f : {std::string("x,1\r"), std::string("\ny,2\r\n\r\nz")}) {
         plain.feed(bytesOf(f), f.size(), {}, [&](std::string_view p) { a += p; });
-        stamped.feed(bytesOf(f), f.size(), "T ", [&](std::string_view p) { b += p; });
+        stamped.feed(bytesOf(f), f.size(), time, [&](std::string_view p) { b += p; });
     }
     EXPECT_EQ(a, "x,1\r\ny,2\r\n\r\nz");
-    EXPECT_EQ(b, "T x,1\r\nT y,2\r\n\r\nT z");
+    EXPECT_EQ(b, "2026-12-08T09:05:07.040 x,1\r\n2026-12-08T09:05:07.040 y,2\r\n\r\n2026-12-08T09:05:07.040 z");
     EXPECT_EQ(plain.lines(), 2u);
 }
 
@@ -159,12 +187,13 @@ TEST(ClientFanOut, GivesUpAClientThatFallsBehindByMoreThanItsQueueAndCountsWhatI
     EXPECT_EQ(fan.bytesDropped(), 120u);  // the 80 it held and the 40 it would not take
 }
 
-TEST(NetworkFigures, SayWhatAnOutputDid) {
+// What the operator must not miss: an output that does not run says why, and one that runs
+// shows its last error beside its counts.
+TEST(NetworkFigures, ShowWhyAnOutputDoesNotRunAndItsLastError) {
     OutputFigures f;
     EXPECT_EQ(figuresText(f, Protocol::Udp), "Off");
     f.on = true;
     f.lines = 12;
-    f.bytesDropped = 3;
     f.lastError = "Network unreachable";
     EXPECT_EQ(figuresText(f, Protocol::Udp), "12 lines, 3 bytes dropped, last error: Network unreachable");
     f.lastError.clear();

@@ -17,6 +17,7 @@
 #include "support/fakes.h"
 #include "support/logger_line.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 extern char** environ;
 
@@ -194,7 +195,8 @@ TEST_P(Kr8SimPacing, DirectoryArrivesAtTheLineSpeedOnlyWhenPaced) {
     EXPECT_EQ(process.waitExit(5s), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(PacedOrNot, Kr8SimPacing, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(PacedOrNot, Kr8SimPacing, ::testing::Bool(),
+                         [](const auto& i) { return std::string(i.param ? "Paced" : "Unpaced"); });
 
 } // namespace
 } // namespace cv::test

@@ -13,6 +13,7 @@
 #include "run_store.h"
 #include "sim_records.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -330,7 +331,8 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{{"--stream-units", "1,,2"}, "--stream-units '1,,2': expected units 0..4 separated by commas", {}},
         CliCase{{"--stray-unit", "4"}, "--stray-unit '4': expected a number from 5 to 255", {}},
         CliCase{{"--gap-length", "0"}, "--gap-length '0': expected a number from 1 to 255", {}},
-        CliCase{{"stray"}, "unexpected argument 'stray'", {}}));
+        CliCase{{"stray"}, "unexpected argument 'stray'", {}}),
+                         ::cv::test::ReadableName());
 
 } // namespace
 } // namespace cv::test

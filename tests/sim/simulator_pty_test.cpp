@@ -14,6 +14,7 @@
 #include "run_file_generator.h"
 #include "simulator_pty_rig.h"
 #include "support/temp_dir.h"
+#include "support/case_name.h"
 
 namespace cv::test {
 namespace {
@@ -180,7 +181,8 @@ TEST_P(IdentityTest, StatusAndHardwareReportTheBuild) {
 INSTANTIATE_TEST_SUITE_P(Builds, IdentityTest,
                          ::testing::Values(Identity{2, 2, 0x70630F06, 0x00FF, 0x7F, 0x0F},
                                            Identity{1, 3, 0x65A1010A, 0x000F, 0x0F, 0x03},
-                                           Identity{3, 4, 0x70030F06, 0x0007, 0x07, 0x01}));
+                                           Identity{3, 4, 0x70030F06, 0x0007, 0x07, 0x01}),
+                         [](const auto& i) { return "DeviceType" + std::to_string(i.param.deviceType); });
 
 TEST_F(SimulatorOverPty, SetTimeSetsTheLoggerClock) {
     start();

@@ -6,6 +6,7 @@
 #include "base/bytes.h"
 #include "stream/mux_stream.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv {
 namespace {
@@ -148,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, MuxUnits,
                                            UnitCase{5, true, true, false}, UnitCase{6, true, true, false},
                                            UnitCase{6, false, false, false}, UnitCase{8, true, true, false},
                                            UnitCase{9, true, true, false}, UnitCase{9, false, true, false},
-                                           UnitCase{255, true, true, false}));
+                                           UnitCase{255, true, true, false}),
+                         [](const auto& i) { return "Unit" + std::to_string(i.param.unit) + (i.param.withData ? "WithData" : "Empty"); });
 
 // ---- parsed data: one section of one unit ----
 

@@ -7,6 +7,7 @@
 #include "protocol/mux_record.h"
 #include "stream/plot_model.h"
 #include "support/fakes.h"
+#include "support/case_name.h"
 
 namespace cv::plot {
 namespace {
@@ -99,6 +100,22 @@ TEST_F(PlotModelTest, InvalidAbsentOrSilentFieldBreaksTheLine) {
     EXPECT_EQ(model.points(1).size(), 1u);  // a leading gap is not kept
 }
 
+// A slow instrument's steady lines join up; only a silence of several of its intervals breaks them.
+class PlotModelSlowField : public PlotModelTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(PlotModelSlowField, SteadyLinesDrawAsALineAndASilenceBreaksIt) {
+    const uint32_t every = GetParam();
+    model.setWindowMinutes(60);
+    choose(0, "3:1");
+    for (uint32_t n = 0; n < 6; ++n) at(n * every, std::to_string(n) + "\r\n");
+    EXPECT_EQ(gaps(0), std::vector<bool>(6, false));
+    at(10 * every, "10\r\n");
+    EXPECT_EQ(gaps(0), (std::vector<bool>{false, false, false, false, false, false, true, false}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, PlotModelSlowField, ::testing::Values(5000u, 60000u),
+                         [](const auto& info) { return "Every" + std::to_string(info.param / 1000) + "s"; });
+
 // An hour at 20 Hz: the points stay at their cap whatever the window, the window's span is kept,
 // and a one-sample spike still shows.
 class PlotModelCap : public PlotModelTest, public ::testing::WithParamInterface<int> {};
@@ -119,7 +136,8 @@ TEST_P(PlotModelCap, HourAtTwentyHertzStaysWithinTheCapAndKeepsSpikes) {
     EXPECT_EQ(std::max_element(p.begin(), p.end(), [](auto& a, auto& b) { return a.value < b.value; })->value, 1000);
     EXPECT_EQ(std::min_element(p.begin(), p.end(), [](auto& a, auto& b) { return a.value < b.value; })->value, 0);
 }
-INSTANTIATE_TEST_SUITE_P(Windows, PlotModelCap, ::testing::Values(1, 10, 60));
+INSTANTIATE_TEST_SUITE_P(Windows, PlotModelCap, ::testing::Values(1, 10, 60),
+                         [](const auto& i) { return "Minutes" + ::cv::test::caseName(::testing::PrintToString(i.param)); });
 
 TEST_F(PlotModelTest, WindowChangeThinsWhatIsHeldAgain) {
     choose(0, "3:1");

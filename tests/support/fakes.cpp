@@ -34,7 +34,9 @@ bool FakeSerialDevice::close() {
 }
 
 bool FakeSerialDevice::reopen() {
-    if (!lost() || !m_line->present) return false;
+    if (!lost()) return false;
+    m_line->reopenTries++;
+    if (!m_line->present) return false;
     m_line->vanished = false;
     m_line->isOpen = true;
     m_line->openCount++;

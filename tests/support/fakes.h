@@ -21,6 +21,7 @@ struct FakeLine {
     bool failClose = false;
     bool isOpen = false;
     int openCount = 0;
+    int reopenTries = 0;          // attempts to bring a lost device back, failed ones too
     int comNumber = 0;
     LineSettings settings;
     bool vanished = false;        // pulled while open: the open device is lost until reopened
