@@ -7,6 +7,8 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "share/network_feed.h"
 #include "share/network_panel.h"
@@ -35,6 +37,8 @@ public:
     void figuresStep();
     // The output's socket while it is on, for tests that need the port it listens on.
     NetworkOutput* output(int index) const { return m_outputs[size_t(index)].get(); }
+    // The outputs running now, as the rows give them ("2:1=127.0.0.1:5001 UDP").
+    std::vector<std::string> runningOutputs() const;
 
 private:
     void rowChanged(int index);
@@ -48,7 +52,8 @@ private:
     QPointer<NetworkPanel> m_panel;  // the page it is put on owns it
     QString m_settingsFile;
     std::array<std::unique_ptr<NetworkOutput>, kMaxOutputs> m_outputs;
-    std::array<std::string, kMaxOutputs> m_fault;  // why an output that is on does not run
+    std::array<std::string, kMaxOutputs> m_fault;
+    std::array<std::string, kMaxOutputs> m_running;  // what each running output was started with  // why an output that is on does not run
 };
 
 } // namespace cv::share

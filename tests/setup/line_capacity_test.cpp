@@ -28,8 +28,10 @@ TEST_P(HostPortRoom, SixHertzWithFourInstrumentsOverfillsA9600Line) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Speeds, HostPortRoom,
-    ::testing::Values(Room{9600, 6, "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s"},
-                      Room{9600, 3, "Host port nearly full: this setup sends about 867 of 960 B/s"},
+    ::testing::Values(Room{9600, 6, "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s. "
+                                    "To fit: a faster host speed, or fewer ports or a lower analog rate"},
+                      Room{9600, 3, "Host port nearly full: this setup sends about 867 of 960 B/s. "
+                                    "To fit: a faster host speed, or fewer ports or a lower analog rate"},
                       Room{115200, 6, ""}));
 
 TEST(SentSetup, TheLoggersOwnBytesMayDifferButNotAFieldTheHostSent) {

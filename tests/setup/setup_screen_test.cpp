@@ -104,7 +104,8 @@ TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTook
     const auto original = b.build();
     rig.deliverSetup(original);
     EXPECT_EQ(rig.text("LBSetupSent1"), "");
-    const QString tooSlow = "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s";
+    const QString tooSlow = "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s. "
+                            "To fit: a faster host speed, or fewer ports or a lower analog rate";
     EXPECT_EQ(rig.text("LBLineCapacity1"), tooSlow);
     EXPECT_EQ(rig.text("LBLineCapacity2"), tooSlow);
     rig.choose("CBHostPortSetup", 11);  // 115200
@@ -121,6 +122,23 @@ TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTook
     std::copy(rig.sink.writes[0].begin(), rig.sink.writes[0].end(), taken.begin());
     rig.deliverSetup(taken);
     EXPECT_EQ(rig.text("LBSetupSent2"), "Logger took the setup (Get 22:13:28)");
+}
+
+// A rate Send would change is said, with the load it makes, while the operator can still act.
+TEST(SetupExchange, RateSendChangesIsNamedBeforeSend) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.deliverSetup(SetupRecordBuilder().mode(0).host(9600, 8, 0).port(1, 6, 4800).port(2, 1, 19200).rate(4).output(1).file(1).build());
+    rig.w<QSpinBox>("UDAnalogRate")->setValue(20);
+    const QString shown = rig.text("LBLineCapacity1");
+    EXPECT_TRUE(shown.startsWith("Host port nearly full: this setup sends about 909 of 960 B/s.")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("\nSend sends the analog rate as 8 Hz, not 20 Hz: only Real Time and Analog modes "
+                               "sample faster than 8 Hz"))
+        << shown.toStdString();
+    rig.clickButton("BTSendSetup1");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(getI16le(&rig.sink.writes[0][setup::offset::kAnalogRate]), 8);
+    EXPECT_EQ(rig.text("LBLineCapacity1").count("Send sends"), 0) << "the box now shows what went out";
 }
 
 const char* const kAborted = "*** Warning *** 'Send Setup' has been aborted.";
