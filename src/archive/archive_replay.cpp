@@ -45,6 +45,7 @@ bool ArchiveReplay::start(const std::string& path, RecordingMode mode) {
     m_stopRequest = false;
     m_wrapped = false;
     m_skipped = 0;
+    m_replayed = 0;
     m_length = 0;
     if (fseeko(m_file, 0, SEEK_END) == 0) m_length = std::max<int64_t>(ftello(m_file), 0);
     fseeko(m_file, 0, SEEK_SET);
@@ -124,7 +125,14 @@ size_t ArchiveReplay::nextPacket(uint8_t* buffer, size_t room) {
     const size_t frame = payload + mux::kPacketOverhead;
     putU16le(buffer + frame - 2, blockChecksum(buffer, frame - 2));
     m_position += int64_t(mux::kHeaderLength + body);
+    ++m_replayed;
     return frame;
+}
+
+std::string replayProgressText(uint64_t records, int64_t position, int64_t length) {
+    const int percent = length > 0 ? int(std::clamp<int64_t>(position * 100 / length, 0, 100)) : 100;
+    return format("   %llu record%s, %d%% of %lld K", static_cast<unsigned long long>(records), records == 1 ? "" : "s",
+                  percent, static_cast<long long>((length + 1023) / 1024));
 }
 
 } // namespace cv
