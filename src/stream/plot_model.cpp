@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "ports/host_clock.h"
 
@@ -187,7 +188,7 @@ void PlotModel::keep(int logger, const fields::FieldColumn& column) {
     if (column.field < 1) return;
     for (Kept& k : m_kept)
         if (k.used && k.logger == logger && k.column == column) {
-            k.shownMs = m_ms;
+            k.shown = ++m_choices;
             return;
         }
     Kept* place = nullptr;
@@ -199,14 +200,14 @@ void PlotModel::keep(int logger, const fields::FieldColumn& column) {
         const bool onTrace = std::any_of(m_traces.begin(), m_traces.end(), [&](const TraceChoice& c) {
             return c.logger == k.logger && c.column == k.column;
         });
-        if (!onTrace && (!place || k.shownMs < place->shownMs)) place = &k;
+        if (!onTrace && (!place || k.shown < place->shown)) place = &k;
     }
     if (!place) return;  // cannot happen: there are more places than traces
     *place = Kept{};
     place->used = true;
     place->logger = logger;
     place->column = column;
-    place->shownMs = m_ms;
+    place->shown = ++m_choices;
 }
 
 void PlotModel::setTrace(int index, const TraceChoice& choice) {

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdint>
 #include <deque>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -124,7 +125,7 @@ private:
         int64_t lastDataMs = -1;  // of the last value
         int64_t interval = 0;
         Origin origin = Origin::Live;
-        int64_t shownMs = 0;      // when a trace was last set to it
+        uint64_t shown = 0;       // the count of trace choices when a trace was last set to it
     };
     struct Port {
         fields::LineSplitter lines;
@@ -148,6 +149,7 @@ private:
     bool m_clockStarted = false;
     int m_windowMinutes = 10;
     int m_answering = 1;
+    uint64_t m_choices = 0;
     std::array<TraceChoice, kTraces> m_traces;
     std::array<Kept, kMaxKept> m_kept;
     std::deque<ReplayBand> m_bands;

@@ -292,7 +292,7 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
         r.name->setPlaceholderText("name");
         r.name->setMaxLength(24);
         r.name->setToolTip("Your name for the trace, shown over the plot with its logger, port and field.");
-        r.name->setMaximumWidth(r.name->fontMetrics().horizontalAdvance("Temperature 1") + 12);
+        r.name->setMaximumWidth(r.name->fontMetrics().horizontalAdvance("Temperature") + 10);
         r.last = named(new QLabel(this), "PlotLast" + n + "LB");
         r.last->setAccessibleName(t + " last value and age");
         r.last->setMinimumWidth(r.last->fontMetrics().horizontalAdvance("-0000.0000  59 min ago"));

@@ -118,9 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive",
                   "24 Hour Archive File:  ", "23.318", false},
         StartCase{"ReplayArchiveBT", "Replay Archive", "Open Archive For Replay", kReplayOnce,
-                  "Replay Archive:  1.000 secs", "Archive File:  ", "", false},
+                  "Replay Archive:  1.000 secs   67 records, 67% of 4 K", "Archive File:  ", "", false},
         StartCase{"ReplayContinuousBT", "Continuous Archive Replay", "Open Archive For Continuous Replay",
-                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", "", false}),
+                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs   67 records, 67% of 4 K", "Archive File:  ", "",
+                  false}),
     [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) {
@@ -212,7 +213,7 @@ TEST_F(RecordingWindow, ReplayIsNamedCountedAndItsSeamsAreNoGaps) {
     };
     live(0, 4);
     std::vector<std::vector<uint8_t>> records;
-    for (int s = 100; s < 120; ++s) records.push_back(test::archiveRecord(2, uint8_t(s), uint32_t(s), 10));
+    for (int s = 100; s < 140; ++s) records.push_back(test::archiveRecord(2, uint8_t(s), uint32_t(s), 10));
     test::writeFile(dir / "replay.arc", test::joined(records));
     page.ReplaySpeedUD->setValue(1);
     dialogs.fileAnswers = {(dir / "replay.arc").string()};
@@ -222,7 +223,7 @@ TEST_F(RecordingWindow, ReplayIsNamedCountedAndItsSeamsAreNoGaps) {
     const auto* status = form.findChild<QGroupBox*>("LoggerStatusGB");
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->title(), "Logger Status: replay running");
-    EXPECT_TRUE(QRegularExpression("^Replay Archive:  1\\.000 secs   [1-9][0-9]? records, [1-9][0-9]% of 1 K$")
+    EXPECT_TRUE(QRegularExpression("^Replay Archive:  2\\.000 secs   [1-9][0-9] records, [1-9][0-9]% of 2 K$")
                     .match(caption())
                     .hasMatch())
         << caption().toStdString();
@@ -231,7 +232,7 @@ TEST_F(RecordingWindow, ReplayIsNamedCountedAndItsSeamsAreNoGaps) {
     second();
     EXPECT_EQ(status->title(), "Logger Status");
     live(50, 54);
-    EXPECT_EQ(form.streamScreen()->stream().unitCounterLine(2), "Unit 2: 30 \t0 \t0");
+    EXPECT_EQ(form.streamScreen()->stream().unitCounterLine(2), "Unit 2: 50 \t0 \t0");
 }
 
 // A file of the wrong kind is refused with one box naming it, and nothing is replayed.

@@ -1,8 +1,10 @@
 // A record that changes how the logger samples goes out mid-cast only when the operator says so.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <functional>
 
 #include "hardware/analog_page.h"
@@ -11,6 +13,7 @@
 #include "ports/operator_dialogs.h"
 #include "setup/record_builders.h"
 #include "setup/setup_fixture.h"
+#include "setup/setup_screen_qt.h"
 
 namespace cv {
 namespace {

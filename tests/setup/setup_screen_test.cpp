@@ -131,7 +131,7 @@ TEST(SetupExchange, RateSendChangesIsNamedBeforeSend) {
     rig.deliverSetup(SetupRecordBuilder().mode(0).host(9600, 8, 0).port(1, 6, 4800).port(2, 1, 19200).rate(4).output(1).file(1).build());
     rig.w<QSpinBox>("UDAnalogRate")->setValue(20);
     const QString shown = rig.text("LBLineCapacity1");
-    EXPECT_TRUE(shown.startsWith("Host port nearly full: this setup sends about 909 of 960 B/s.")) << shown.toStdString();
+    EXPECT_TRUE(shown.startsWith("Host port too slow: this setup sends about 1140 B/s, 9600 baud carries 960 B/s. To fit:")) << shown.toStdString();
     EXPECT_TRUE(shown.endsWith("\nSend sends the analog rate as 8 Hz, not 20 Hz: only Real Time and Analog modes "
                                "sample faster than 8 Hz"))
         << shown.toStdString();

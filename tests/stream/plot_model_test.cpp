@@ -189,15 +189,15 @@ TEST_F(PlotModelTest, FieldsLeftBehindAreKeptWithinTheBound) {
 TEST_F(PlotModelTest, ReplayIsABandOfItsOwnAndBreaksTheLine) {
     choose(0, "3:1");
     at(0, "1\r\n");
-    at(100, "2\r\n");
-    at(200, "20\r\n", 2, 3, Origin::Replay);
-    at(300, "21\r\n", 2, 3, Origin::Replay);
-    at(400, "7\r\n", 1, 3);  // the PC logger goes on meanwhile
-    at(500, "22\r\n", 2, 3, Origin::Replay);
-    at(600, "3\r\n");
+    at(1000, "2\r\n");
+    at(2000, "20\r\n", 2, 3, Origin::Replay);
+    at(3000, "21\r\n", 2, 3, Origin::Replay);
+    at(4000, "7\r\n", 1, 3);  // the PC logger goes on meanwhile
+    at(5000, "22\r\n", 2, 3, Origin::Replay);
+    at(6000, "3\r\n");
     ASSERT_EQ(model.replayBands().size(), 1u);
-    EXPECT_EQ(model.replayBands()[0].fromMs, 200);
-    EXPECT_EQ(model.replayBands()[0].toMs, 500);
+    EXPECT_EQ(model.replayBands()[0].fromMs, 2000);
+    EXPECT_EQ(model.replayBands()[0].toMs, 5000);
     EXPECT_EQ(gaps(0), (std::vector<bool>{false, false, true, false, false, false, true, false}));
     EXPECT_EQ(model.answeringLogger(), 2) << "neither the replay nor the PC logger is the logger answering";
 }

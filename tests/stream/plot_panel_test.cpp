@@ -108,6 +108,9 @@ TEST_F(PlotPanelTest, TracesAreNamedAndTheirRangesToldApart) {
     row().name->setText("Lat");
     emit row().name->editingFinished();
     panel.rows[1].field->setCurrentIndex(panel.rows[1].field->findData("3:3"));
+    line(200, "4807.01,ok,1\r\n", 3);
+    line(300, "4807.00,ok,2\r\n", 3);
+    panel.redrawStep();
     panel.PlotGraph->grab();
     EXPECT_EQ(panel.PlotGraph->labelsDrawn(),
               (std::vector<QString>{"1: Lat (logger 3, port 3, field 1)", "4807.010", "4807.000",
