@@ -279,6 +279,8 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
         for (QDoubleSpinBox* b : {r.low, r.high}) {
             b->setRange(-1e9, 1e9);
             b->setDecimals(3);
+            // Room for the usual ends, not for the range's widest: the row has more to show.
+            b->setMaximumWidth(b->fontMetrics().horizontalAdvance("-000000.000") + 30);
         }
         r.high->setValue(1);
         r.low->setAccessibleName(t + " axis minimum");
@@ -292,7 +294,7 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
         r.name->setPlaceholderText("name");
         r.name->setMaxLength(24);
         r.name->setToolTip("Your name for the trace, shown over the plot with its logger, port and field.");
-        r.name->setMaximumWidth(r.name->fontMetrics().horizontalAdvance("Temperature") + 10);
+        r.name->setFixedWidth(r.name->fontMetrics().horizontalAdvance("Temperature") + 12);
         r.last = named(new QLabel(this), "PlotLast" + n + "LB");
         r.last->setAccessibleName(t + " last value and age");
         r.last->setMinimumWidth(r.last->fontMetrics().horizontalAdvance("-0000.0000  59 min ago"));
