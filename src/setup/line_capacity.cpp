@@ -93,11 +93,12 @@ std::string lineLoadWarning(const LineLoadEstimate& e) {
 
 std::string analogRateSentNote(int shownRate, int sentRate) {
     if (sentRate < shownRate)
-        return format("Send sends the analog rate as %d Hz, not %d Hz: only Real Time and Analog modes sample faster "
-                      "than 8 Hz",
+        return format("Send Setup will send an analog rate of %d Hz, not the %d Hz shown: only Real Time and Analog "
+                      "modes sample faster than 8 Hz",
                       sentRate, shownRate);
     if (sentRate > shownRate)
-        return format("Send sends the analog rate as %d Hz, not %d Hz: the bq5 (2 Hz) or mfx (4 Hz) ports need it",
+        return format("Send Setup will send an analog rate of %d Hz, not the %d Hz shown: bq5 ports need 2 Hz, mfx "
+                      "ports 4 Hz",
                       sentRate, shownRate);
     return {};
 }

@@ -117,17 +117,18 @@ void PlotView::paintEvent(QPaintEvent*) {
     const auto x = [&](int64_t ms) { return area.left() + double(ms - from) * area.width() / double(window); };
     const QColor text = palette().color(QPalette::WindowText);
 
-    // The time replayed records came in, so a replay is never read as the logger's present.
+    // The time replayed records came in, so a replay is never read as the logger's present. Its
+    // word goes on last, over the traces, at the foot of the band.
+    const QColor bandColour(255, 232, 170);
+    std::vector<QRectF> bandWords;
     for (const plot::ReplayBand& band : m_model.replayBands()) {
         if (band.toMs < from || band.fromMs > m_endMs) continue;
         const double left = std::max(x(band.fromMs), double(area.left()));
         const double right = std::min(std::max(x(band.toMs), left + 2), double(area.right()));
-        const QRectF shade(left, area.top(), right - left, area.height());
-        painter.fillRect(shade, QColor(255, 232, 170));
-        if (shade.width() > fm.horizontalAdvance("Replay") + 4) {
-            painter.setPen(QColor(150, 100, 0));
-            painter.drawText(shade.adjusted(3, 1, 0, 0), Qt::AlignLeft | Qt::AlignTop, "Replay");
-        }
+        painter.fillRect(QRectF(left, area.top(), right - left, area.height()), bandColour);
+        const double wordWidth = fm.horizontalAdvance("Replay") + 6;
+        if (right - left > wordWidth + 2)
+            bandWords.push_back(QRectF(left + 1, area.bottom() - line - 1, wordWidth, line));
     }
     // Horizontal lines at the quarters of every trace's range, and time marks in the PC's local
     // time of day.
@@ -168,16 +169,17 @@ void PlotView::paintEvent(QPaintEvent*) {
     }
 
     bool sharedLabelled = false;
+    double nameX = area.left();
     for (int i = 0; i < plot::kTraces; ++i) {
         const plot::TraceChoice& c = m_model.trace(i);
         if (!c.on || c.column.field < 1) continue;
         const QColor colour = kTraceColours[size_t(i)];
-        // Names in trace order, each in its own quarter of the strip above the plot.
-        const int slot = area.width() / plot::kTraces;
+        // Names in trace order along the strip above the plot; what does not fit is cut short.
         const QString title = QString::number(i + 1) + ": " + traceTitle(c) + (c.shared ? " [shared scale]" : "");
         painter.setPen(colour);
-        painter.drawText(QPointF(area.left() + i * slot, area.top() - 4 - fm.descent()),
-                         fm.elidedText(title, Qt::ElideRight, slot - 6));
+        const QString shown = fm.elidedText(title, Qt::ElideRight, int(area.right() - nameX));
+        painter.drawText(QPointF(nameX, area.top() - 4 - fm.descent()), shown);
+        nameX += fm.horizontalAdvance(shown) + fm.horizontalAdvance("    ");
         m_labels.push_back(title);
 
         const Range r = c.shared ? shared : ranges[size_t(i)];
@@ -222,6 +224,11 @@ void PlotView::paintEvent(QPaintEvent*) {
         painter.drawText(QPointF(place(bottom), area.bottom() - row * line), bottom);
         m_labels.push_back(top);
         m_labels.push_back(bottom);
+    }
+    for (const QRectF& word : bandWords) {
+        painter.fillRect(word, bandColour);
+        painter.setPen(QColor(150, 100, 0));
+        painter.drawText(word, Qt::AlignCenter, "Replay");
     }
 }
 
