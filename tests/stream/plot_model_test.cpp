@@ -153,23 +153,12 @@ TEST_P(PlotKeepsItsHistory, TenMinutesStayTenMinutes) {
     EXPECT_EQ(model.points(0).back().ms, 599000);
     EXPECT_EQ(model.lastValue(0), double(599000 % 13));
 }
+using Act = std::function<void(PlotModelTest&)>;
 INSTANTIATE_TEST_SUITE_P(
     Changes, PlotKeepsItsHistory,
-    ::testing::Values(KeepCase{"WindowOneMinuteAndBack",
-                               [](PlotModelTest& t) {
-                                   t.model.setWindowMinutes(1);
-                                   t.model.setWindowMinutes(10);
-                               }},
-                      KeepCase{"TraceOffAndOn",
-                               [](PlotModelTest& t) {
-                                   t.choose(0, "3:1", 2, false);
-                                   t.choose(0, "3:1");
-                               }},
-                      KeepCase{"AnotherFieldAndBack",
-                               [](PlotModelTest& t) {
-                                   t.choose(0, "3:2");
-                                   t.choose(0, "3:1");
-                               }}),
+    ::testing::Values(KeepCase{"WindowOneMinuteAndBack", Act([](auto& t) { t.model.setWindowMinutes(1), t.model.setWindowMinutes(10); })},
+                      KeepCase{"TraceOffAndOn", Act([](auto& t) { t.choose(0, "3:1", 2, false), t.choose(0, "3:1"); })},
+                      KeepCase{"AnotherFieldAndBack", Act([](auto& t) { t.choose(0, "3:2"), t.choose(0, "3:1"); })}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A trace left off still takes its field's data; fields no trace is set to give way, the least
