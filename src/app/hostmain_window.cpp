@@ -1,4 +1,5 @@
 #include "app/hostmain_window.h"
+#include "app/exit_question.h"
 
 #include <QAction>
 #include <QApplication>
@@ -430,7 +431,8 @@ void TForm1::resizeEvent(QResizeEvent* e) {
 
 bool TForm1::confirmExit() {
     m_env.dialogs.beep(Icon::Question);
-    if (m_env.dialogs.ask("Program Termination", "EXIT Program?", Buttons::OkCancel, Icon::Question) != Answer::Ok)
+    const ExitQuestion q = exitQuestion(runningWork(*m_recording, m_network));
+    if (m_env.dialogs.ask("Program Termination", q.text, Buttons::OkCancel, Icon::Question, q.defaultAnswer) != Answer::Ok)
         return false;
     m_settings->saveLastSetup();
     m_ports.closeAll();

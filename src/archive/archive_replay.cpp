@@ -146,6 +146,7 @@ bool ArchiveReplay::start(const std::string& path, RecordingMode mode, bool chec
     m_stopRequest = false;
     m_wrapped = false;
     m_skipped = 0;
+    m_replayed = 0;
     m_position = 0;
     m_startMs = m_stopMs = m_clock.elapsedMs();
     // The first bytes are let come before the first record is due.
@@ -297,7 +298,14 @@ size_t ArchiveReplay::nextFrame(uint8_t* buffer, size_t room) {
     const size_t frame = payload + mux::kPacketOverhead;
     putU16le(buffer + frame - 2, blockChecksum(buffer, frame - 2));
     m_position += int64_t(whole);
+    ++m_replayed;
     return frame;
+}
+
+std::string replayProgressText(uint64_t records, int64_t position, int64_t length) {
+    const int percent = length > 0 ? int(std::clamp<int64_t>(position * 100 / length, 0, 100)) : 100;
+    return format("   %llu record%s, %d%% of %lld K", static_cast<unsigned long long>(records), records == 1 ? "" : "s",
+                  percent, static_cast<long long>((length + 1023) / 1024));
 }
 
 } // namespace cv

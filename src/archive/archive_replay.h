@@ -88,6 +88,8 @@ public:
     double seconds() const;
     // Records whose frame would not fit the receive buffer, skipped on the first pass.
     uint32_t skippedRecords() const { return m_skipped; }
+    // Records handed on since the start, every pass counted.
+    uint64_t recordsReplayed() const { return m_replayed; }
 
 private:
     struct Opening;
@@ -122,6 +124,10 @@ private:
     uint32_t m_startMs = 0;
     uint32_t m_stopMs = 0;
     uint32_t m_skipped = 0;
+    uint64_t m_replayed = 0;
 };
+
+// How far a replay has come, for the status beside its seconds: "  1234 records, 41% of 812 K".
+std::string replayProgressText(uint64_t records, int64_t position, int64_t length);
 
 } // namespace cv

@@ -133,7 +133,12 @@ void RecordingScreen::recordStatusStep() {
 
 void RecordingScreen::showStatus() {
     const uint32_t failed = m_recorder.mode() != kOff ? m_recorder.failedWrites() : 0;
-    const QString text = qs(statusText(recordingMode(), m_replay.seconds(), failed));
+    std::string status = statusText(recordingMode(), m_replay.seconds(), failed);
+    if (isReplay(m_replay.mode()))
+        status += replayProgressText(m_replay.recordsReplayed(), m_replay.readPosition(), m_replay.fileLength());
+    // The status display and the stream tell replayed records from the logger's by this.
+    m_services.facts.replayRunning = isReplay(m_replay.mode());
+    const QString text = qs(status);
     // Records lost during this recording keep the status red, so an operator who looks in after
     // a night sees at once that the storage failed, even when it came back.
     const QColor colour = failed > 0 ? kRed : QColor();

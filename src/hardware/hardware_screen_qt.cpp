@@ -185,6 +185,7 @@ void HardwareScreen::BTSendHardwareSetupClick() {
         return;
     }
     if (!passwordAccepted(m_hardwarePage->HWPassword->text())) return;
+    if (!maySendWhileSampling(m_services.dialogs, m_services.facts.state, "Send Hardware Configuration")) return;
     m_sentHardware = hardware::decodeHardware(m_services.records.hardware);
     showSent(m_hardwareSent, m_hardwarePage->LBHardwareSent,
              m_services.commands.sendBlock(m_services.records.hardware.data(), m_services.records.hardware.size()));
@@ -296,6 +297,7 @@ void HardwareScreen::AnalogSetupChange() {
 
 void HardwareScreen::BTSendAnalogCalibrationClick() {
     if (!passwordAccepted(m_analogPage->ALGPassword->text())) return;
+    if (!maySendWhileSampling(m_services.dialogs, m_services.facts.state, "Send Analog Calibration")) return;
     m_services.records.analog = hardware::encodeCalibration(screenCalibration());
     m_sentCalibration = hardware::decodeCalibration(m_services.records.analog);
     showSent(m_calibrationSent, m_analogPage->LBAnalogSent,

@@ -1,5 +1,6 @@
 #include "ports/operator_dialogs.h"
 
+#include "base/logger_codes.h"
 #include "base/text_format.h"
 
 namespace cv {
@@ -17,6 +18,15 @@ bool mayReplaceFile(OperatorDialogs& dialogs, const std::string& caption, const 
     dialogs.beep(Icon::Question);
     return dialogs.ask(caption, format("File %s Exists ... Overwrite ?", file.string().c_str()), Buttons::YesNo,
                        Icon::Question, Answer::No) == Answer::Yes;
+}
+
+const char* const kSendWhileSamplingText =
+    "The logger is sampling: a new setup changes the running cast. Send anyway?";
+
+bool maySendWhileSampling(OperatorDialogs& dialogs, int loggerState, const std::string& caption) {
+    if (loggerState != loggerstate::kSampling) return true;
+    dialogs.beep(Icon::Question);
+    return dialogs.ask(caption, kSendWhileSamplingText, Buttons::YesNo, Icon::Question, Answer::No) == Answer::Yes;
 }
 
 } // namespace cv

@@ -53,6 +53,13 @@ public:
 // "File <file> Exists ... Overwrite ?" (No on Enter). Click handlers ask it; it waits.
 bool mayReplaceFile(OperatorDialogs& dialogs, const std::string& caption, const std::filesystem::path& file);
 
+// True when a record that changes how the logger samples (its setup, hardware configuration or
+// analog calibration) may go out: the last status did not say the logger is sampling, or the
+// operator answered Yes to the question (No on Enter). Sending stays possible mid-cast, since an
+// operator may mean it. Click handlers ask it; it waits.
+extern const char* const kSendWhileSamplingText;
+bool maySendWhileSampling(OperatorDialogs& dialogs, int loggerState, const std::string& caption);
+
 // Answers every box with OK and every file choice with nothing, showing nothing: for code that
 // runs with no operator at hand, such as benchmarks and fuzz targets.
 class SilentDialogs : public OperatorDialogs {

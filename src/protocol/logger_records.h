@@ -39,6 +39,8 @@ struct LoggerFacts {
     // The logger was asked to pass one of its instrument ports through to the host port and has
     // not been stopped since: what arrives is the instrument's own bytes, not packets or statuses.
     bool portTestRunning = false;
+    // An archive replay feeds the live road: the logger port is not read, so no status comes.
+    bool replayRunning = false;
     bool hasIntegratedMeter() const { return devicekind::hasIntegratedMeter(deviceType); }
 };
 

@@ -37,6 +37,7 @@ constexpr int kOutputAnalog = 3;
 constexpr int kOutputFirstPort = 4;
 constexpr int kOutputLastPort = 11;
 constexpr int kNearlyFullPercent = 90;
+constexpr const char* kRemedy = ". To fit: a faster host speed, or fewer ports or a lower analog rate";
 
 int16_t i16(const SetupBytes& r, size_t at) { return getI16le(&r[at]); }
 int32_t i32(const SetupBytes& r, size_t at) { return getI32le(&r[at]); }
@@ -82,11 +83,23 @@ LineLoadEstimate estimateLineLoad(const SetupBytes& r) {
 std::string lineLoadWarning(const LineLoadEstimate& e) {
     if (e.lineBytesPerSecond <= 0) return {};
     if (e.bytesPerSecond > e.lineBytesPerSecond)
-        return format("Host port too slow: this setup sends about %d B/s, %d baud carries %d B/s", e.bytesPerSecond,
-                      e.hostBaud, e.lineBytesPerSecond);
+        return format("Host port too slow: this setup sends about %d B/s, %d baud carries %d B/s%s", e.bytesPerSecond,
+                      e.hostBaud, e.lineBytesPerSecond, kRemedy);
     if (e.bytesPerSecond * 100 >= e.lineBytesPerSecond * kNearlyFullPercent)
-        return format("Host port nearly full: this setup sends about %d of %d B/s", e.bytesPerSecond,
-                      e.lineBytesPerSecond);
+        return format("Host port nearly full: this setup sends about %d of %d B/s%s", e.bytesPerSecond,
+                      e.lineBytesPerSecond, kRemedy);
+    return {};
+}
+
+std::string analogRateSentNote(int shownRate, int sentRate) {
+    if (sentRate < shownRate)
+        return format("Send Setup will send an analog rate of %d Hz, not the %d Hz shown: only Real Time and Analog "
+                      "modes sample faster than 8 Hz",
+                      sentRate, shownRate);
+    if (sentRate > shownRate)
+        return format("Send Setup will send an analog rate of %d Hz, not the %d Hz shown: bq5 ports need 2 Hz, mfx "
+                      "ports 4 Hz",
+                      sentRate, shownRate);
     return {};
 }
 

@@ -19,9 +19,13 @@ struct LineLoadEstimate {
 // From the record as Send would send it (the rules of encoding applied).
 LineLoadEstimate estimateLineLoad(const SetupBytes& record);
 
-// "Host port too slow: this setup sends about 1398 B/s, 9600 baud carries 960 B/s",
-// "Host port nearly full: this setup sends about 900 of 960 B/s"; empty when it fits.
+// "Host port too slow: this setup sends about 1398 B/s, 9600 baud carries 960 B/s", "Host port
+// nearly full: this setup sends about 900 of 960 B/s", each with what gives room; empty when it fits.
 std::string lineLoadWarning(const LineLoadEstimate& estimate);
+
+// What Send will do to the analog rate the screen shows, said before Send does it: the modes that
+// do not stream cap it at 8 Hz, and fast meters raise it. Empty when the rate goes out as shown.
+std::string analogRateSentNote(int shownRate, int sentRate);
 
 // The fields the host owns are the same in both records: the logger holds what was sent.
 bool sameOwnedFields(const SetupBytes& a, const SetupBytes& b);

@@ -180,6 +180,11 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(BTSendSetup2);
     LBSetupSent = wordLabel(this, "LBSetupSent2", "Last Send Setup (Logger Control page)");
     LBLineCapacity = wordLabel(this, "LBLineCapacity2", "Host port room for the setup (Logger Control page)");
+    // A warning with its remedy and the rate Send will send: as many lines as it takes (nothing
+    // lies below it to move).
+    LBLineCapacity->setWordWrap(true);
+    LBLineCapacity->setMinimumHeight(0);
+    LBLineCapacity->setMaximumHeight(QWIDGETSIZE_MAX);
     buttons->addWidget(LBSetupSent);
     buttons->addStretch(1);
 

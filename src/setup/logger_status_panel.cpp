@@ -9,7 +9,7 @@
 
 namespace cv {
 
-LoggerStatusPanel::LoggerStatusPanel(QWidget* parent) : QGroupBox("Logger Status", parent) {
+LoggerStatusPanel::LoggerStatusPanel(QWidget* parent) : QGroupBox(kCaption, parent) {
     setObjectName("LoggerStatusGB");
     m_body = new QWidget(this);
     m_body->setObjectName("LoggerStatusBody");
@@ -93,5 +93,15 @@ void LoggerStatusPanel::showReportingLook() {
 void LoggerStatusPanel::showStale(bool stale) { m_body->setEnabled(!stale); }
 
 bool LoggerStatusPanel::reporting() const { return !m_body->isHidden(); }
+
+void LoggerStatusPanel::showReplayRunning(bool running) {
+    const QString caption = running ? kReplayCaption : kCaption;
+    if (title() == caption) return;
+    setTitle(caption);
+    const QString why = running ? "An archive replay feeds the program: the logger's status is not read until it ends."
+                                : QString();
+    setToolTip(why);
+    setAccessibleDescription(why);
+}
 
 } // namespace cv

@@ -147,6 +147,11 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     buttons->addWidget(BTSendSetup1);
     LBSetupSent = wordLabel(this, "LBSetupSent1", "Last Send Setup (Port Setup page)");
     LBLineCapacity = wordLabel(this, "LBLineCapacity1", "Host port room for the setup (Port Setup page)");
+    // A warning with its remedy and the rate Send will send: as many lines as it takes (nothing
+    // lies below it to move).
+    LBLineCapacity->setWordWrap(true);
+    LBLineCapacity->setMinimumHeight(0);
+    LBLineCapacity->setMaximumHeight(QWIDGETSIZE_MAX);
     buttons->addWidget(LBSetupSent);
     buttons->addStretch(1);
 

@@ -295,6 +295,7 @@ void SetupScreen::BTSendSetup1Click() {
         m_services.warnings.show(kSendAbortedCaption, text + ".");
         return;
     }
+    if (!maySendWhileSampling(m_services.dialogs, m_services.facts.state, "Send Setup")) return;
     // Encode into a copy: a warning box below runs the timers, and a setup arriving meanwhile
     // must not end up mixed into the bytes the operator asked to send.
     SetupBytes out = m_services.records.setup;

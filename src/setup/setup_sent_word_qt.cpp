@@ -46,8 +46,11 @@ void SetupScreen::refreshLineCapacity() {
     keepHiddenUnchosen(c);
     // Judged on the record as Send would send it, rate limits and the built-in meter applied.
     SetupBytes record = m_services.records.setup;
-    setup::encodeSetup(c, m_services.facts.hasIntegratedMeter(), record);
-    const QString warning = qs(setup::lineLoadWarning(setup::estimateLineLoad(record)));
+    const setup::EncodeResult sent = setup::encodeSetup(c, m_services.facts.hasIntegratedMeter(), record);
+    // The load is the sent rate's, so a rate Send changes is named beside it, before Send.
+    const std::string load = setup::lineLoadWarning(setup::estimateLineLoad(record));
+    const std::string note = setup::analogRateSentNote(c.analogRate, sent.shown.analogRate);
+    const QString warning = qs(load + (!load.empty() && !note.empty() ? "\n" : "") + note);
     for (QLabel* l : {m_portSetup->LBLineCapacity, m_loggerControl->LBLineCapacity}) {
         if (l->text() == warning) continue;
         l->setText(warning);

@@ -29,8 +29,12 @@ void SetupScreen::applyHostClock(const status::HostClockView& v) {
     LBHostDandT->setText(qs(v.hostDateTime));
     tellState(LBHostDandT, LBHostDandT->text());
     m_dialogs->sleep()->showHostClock(qs(v.hostTime), qs(v.hostDate));
-    // A logger passing a port through sends no status: its clock is not late, only unheard.
-    if (v.loggerTimeStale && !m_services.facts.portTestRunning) paintShade(m_statusPanel->LBDandT, Shade::Yellow);
+    // A logger passing a port through sends no status, nor is one read during a replay: its
+    // clock is not late, only unheard, and the box says why.
+    const LoggerFacts& facts = m_services.facts;
+    m_statusPanel->showReplayRunning(facts.replayRunning);
+    if (v.loggerTimeStale && !facts.portTestRunning && !facts.replayRunning)
+        paintShade(m_statusPanel->LBDandT, Shade::Yellow);
 }
 
 void SetupScreen::showArrivedStatus() {

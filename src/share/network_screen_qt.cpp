@@ -57,6 +57,14 @@ void NetworkScreen::stop(int index) {
     m_tap.stop(index);
     m_outputs[size_t(index)].reset();
     m_fault[size_t(index)].clear();
+    m_running[size_t(index)].clear();
+}
+
+std::vector<std::string> NetworkScreen::runningOutputs() const {
+    std::vector<std::string> running;
+    for (size_t i = 0; i < m_outputs.size(); ++i)
+        if (m_outputs[i]) running.push_back(m_running[i]);
+    return running;
 }
 
 void NetworkScreen::start(int index) {
@@ -73,6 +81,7 @@ void NetworkScreen::start(int index) {
     }
     m_outputs[i] = std::move(out);
     m_tap.start(index, config, m_outputs[i]->sinkFor(config));
+    m_running[i] = config.text() + (config.protocol == Protocol::Udp ? " UDP" : config.protocol == Protocol::Tcp ? " TCP" : " MQTT");
 }
 
 // The address and port that suit the new protocol, where the old ones would surprise: a TCP

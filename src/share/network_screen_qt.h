@@ -7,6 +7,8 @@
 #include <QString>
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "share/network_feed.h"
 #include "share/network_panel.h"
@@ -35,6 +37,8 @@ public:
     void figuresStep();
     // The output's socket while it is on, for tests that need the port it listens on.
     NetworkOutput* output(int index) const { return m_outputs[size_t(index)].get(); }
+    // The outputs running now, as the rows give them ("2:1=127.0.0.1:5001 UDP").
+    std::vector<std::string> runningOutputs() const;
 
 private:
     void rowChanged(int index);
@@ -52,6 +56,7 @@ private:
     std::array<std::unique_ptr<NetworkOutput>, kMaxOutputs> m_outputs;
     std::array<std::string, kMaxOutputs> m_fault;  // why an output that is on does not run
     std::array<Protocol, kMaxOutputs> m_shown{};   // the protocol each row had before a change
+    std::array<std::string, kMaxOutputs> m_running;  // what each running output was started with
 };
 
 } // namespace cv::share

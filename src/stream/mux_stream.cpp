@@ -44,7 +44,7 @@ void MuxStream::addConsumer(StreamConsumer* consumer) {
 
 void MuxStream::removeConsumer(StreamConsumer* consumer) { std::erase(m_consumers, consumer); }
 
-MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length) {
+MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length, Origin origin) {
     if (!record || length < mux::kOverhead) return MuxResult::Malformed;
     // Everything downstream, the archive file included, sees the header in host order.
     mux::headerToHostOrder(record);
@@ -55,6 +55,10 @@ MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length) {
 
     const int u = view.unit();
     const uint8_t s = view.sequence();
+    if (u < kMuxTableUnits && m_lastOrigin[size_t(u)] != origin) {
+        m_lastOrigin[size_t(u)] = origin;
+        m_lastSequence[size_t(u)] = uint8_t(s - 1);  // whatever it is, this one follows
+    }
     if (u < kMuxTableUnits) {
         if (s == m_lastSequence[size_t(u)]) return MuxResult::Duplicate;
         if (view.dataLength() == 0) {
@@ -83,7 +87,7 @@ MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length) {
     m_lastTimeStamp = view.timeStamp();
     const mux::RecordView whole(record, view.wholeLength());
     // By index: a consumer added while the record is handed round gets the next one.
-    for (size_t i = 0; i < m_consumers.size(); ++i) m_consumers[i]->takeRecord(whole);
+    for (size_t i = 0; i < m_consumers.size(); ++i) m_consumers[i]->takeRecordFrom(origin, whole);
     return MuxResult::Accepted;
 }
 

@@ -76,8 +76,10 @@ class MuxStream {
 public:
     explicit MuxStream(WarningBox& warnings);
 
-    // Checks, counts and hands on one record, converting its header to host order in place.
-    MuxResult acceptMuxRecord(uint8_t* record, size_t length);
+    // Checks, counts and hands on one record, converting its header to host order in place. The
+    // first record of a unit after a switch between live and replayed records starts its
+    // sequence afresh: the seam is no gap in either.
+    MuxResult acceptMuxRecord(uint8_t* record, size_t length, Origin origin = Origin::Live);
 
     // Consumers get each accepted record in the order they were added.
     void addConsumer(StreamConsumer* consumer);
@@ -98,6 +100,7 @@ private:
     WarningBox& m_warnings;
     std::vector<StreamConsumer*> m_consumers;
     std::array<uint8_t, kMuxTableUnits> m_lastSequence;
+    std::array<Origin, kMuxTableUnits> m_lastOrigin{};
     std::array<MuxUnitCounters, kMuxCountedUnits> m_units{};
     uint32_t m_totalSequenceErrors = 0;
     uint32_t m_lastTimeStamp = 0;

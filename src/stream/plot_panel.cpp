@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QSettings>
@@ -19,6 +20,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include "ports/host_clock.h"
 #include "widgets/widget_helpers.h"
@@ -37,9 +40,17 @@ int64_t markStepMs(int64_t windowMs) {
     return 600000;
 }
 
-// The two ends of a trace's range with as many digits as it takes to tell them apart (a position
-// that moves in its fourth decimal would otherwise read "4807" at both ends).
+// The two ends of a trace's range with the same decimals, as many as tell them apart and show a
+// tenth of the span: a position moving in its fourth decimal reads "4807.010" and "4807.000".
 std::pair<QString, QString> rangeTexts(double high, double low) {
+    const double span = high - low;
+    const double size = std::max(std::abs(high), std::abs(low));
+    if (span > 0 && size < 1e9) {
+        // A hair off a whole power of ten must not cost or give a digit.
+        const int decimals = std::clamp(int(std::ceil(-std::log10(span / 10) - 1e-6)), 0, 9);
+        const QString top = QString::number(high, 'f', decimals), bottom = QString::number(low, 'f', decimals);
+        if (top.size() <= 11 && bottom.size() <= 11) return {top, bottom};
+    }
     int digits = 5;
     while (digits < 12 && high != low && QString::number(high, 'g', digits) == QString::number(low, 'g', digits)) ++digits;
     return {QString::number(high, 'g', digits), QString::number(low, 'g', digits)};
@@ -49,6 +60,22 @@ std::pair<QString, QString> rangeTexts(double high, double low) {
 QString fieldName(const fields::FieldColumn& s) {
     return (s.sentence.empty() ? QString() : qs(s.sentence) + ":") + QString::number(s.field);
 }
+
+// What a trace shows, as drawn over it: "Temp (logger 2, port 3, field 2)".
+QString traceTitle(const plot::TraceChoice& c) {
+    const QString where = QString("logger %1, port %2, field %3").arg(c.logger).arg(c.column.port).arg(fieldName(c.column));
+    return c.name.empty() ? where : qs(c.name) + " (" + where + ")";
+}
+
+struct Range {
+    double low = std::numeric_limits<double>::max();
+    double high = std::numeric_limits<double>::lowest();
+    bool empty() const { return low > high; }
+    void take(const Range& r) {
+        low = std::min(low, r.low);
+        high = std::max(high, r.high);
+    }
+};
 
 } // namespace
 
@@ -75,21 +102,41 @@ void PlotView::hold(bool held) {
 void PlotView::paintEvent(QPaintEvent*) {
     ++m_paints;
     m_drawn.fill(0);
+    m_labels.clear();
     QPainter painter(this);
     const QFontMetrics fm(font());
     const int line = fm.height();
-    // Room on the left and right for two traces' ranges each, below for the time marks.
+    // Room on the left and right for two traces' ranges each, above for the names, below for
+    // the time marks.
     const int side = fm.horizontalAdvance("-8.8888e+88") + 6;
-    const QRect area = rect().adjusted(side, line / 2 + 2, -side, -line - 4);
+    const QRect area = rect().adjusted(side, line + 4, -side, -line - 4);
     if (area.width() < 10 || area.height() < 10) return;
-    painter.setPen(QColor(160, 160, 160));
-    painter.drawRect(area);
 
     const int64_t window = m_model.windowMs();
     const int64_t from = m_endMs - window;
     const auto x = [&](int64_t ms) { return area.left() + double(ms - from) * area.width() / double(window); };
+    const QColor text = palette().color(QPalette::WindowText);
 
-    // Time marks in the PC's local time of day.
+    // The time replayed records came in, so a replay is never read as the logger's present. Its
+    // word goes on last, over the traces, at the foot of the band.
+    const QColor bandColour(255, 232, 170);
+    std::vector<QRectF> bandWords;
+    for (const plot::ReplayBand& band : m_model.replayBands()) {
+        if (band.toMs < from || band.fromMs > m_endMs) continue;
+        const double left = std::max(x(band.fromMs), double(area.left()));
+        const double right = std::min(std::max(x(band.toMs), left + 2), double(area.right()));
+        painter.fillRect(QRectF(left, area.top(), right - left, area.height()), bandColour);
+        const double wordWidth = fm.horizontalAdvance("Replay") + 6;
+        if (right - left > wordWidth + 2)
+            bandWords.push_back(QRectF(left + 1, area.bottom() - line - 1, wordWidth, line));
+    }
+    // Horizontal lines at the quarters of every trace's range, and time marks in the PC's local
+    // time of day.
+    painter.setPen(QColor(225, 225, 225));
+    for (int k = 1; k < 4; ++k) {
+        const double gy = area.top() + area.height() * k / 4.0;
+        painter.drawLine(QPointF(area.left() + 1, gy), QPointF(area.right() - 1, gy));
+    }
     const int64_t wallEndMs = m_clock.now() * 1000 + m_clock.hundredths() * 10 - (m_model.nowMs() - m_endMs);
     const int64_t step = markStepMs(window);
     for (int64_t wall = (wallEndMs - window) / step * step + step; wall <= wallEndMs; wall += step) {
@@ -98,36 +145,53 @@ void PlotView::paintEvent(QPaintEvent*) {
         painter.drawLine(QPointF(px, area.top() + 1), QPointF(px, area.bottom() - 1));
         const std::tm t = m_clock.localTime(wall / 1000);
         const QString label = QString::asprintf("%02d:%02d:%02d", t.tm_hour, t.tm_min, t.tm_sec);
-        painter.setPen(palette().color(QPalette::WindowText));
+        painter.setPen(text);
         painter.drawText(QPointF(px - fm.horizontalAdvance(label) / 2.0, area.bottom() + line + 1), label);
     }
+    painter.setPen(QColor(160, 160, 160));
+    painter.drawRect(area);
 
+    // Each trace's own range, and the one the shared traces have in common.
+    std::array<Range, plot::kTraces> ranges;
+    Range shared;
     for (int i = 0; i < plot::kTraces; ++i) {
         const plot::TraceChoice& c = m_model.trace(i);
         if (!c.on || c.column.field < 1) continue;
-        const std::deque<plot::Point>& points = m_frozen ? m_held[size_t(i)] : m_model.points(i);
-        double low = c.low, high = c.high;
+        Range& r = ranges[size_t(i)];
         if (c.autoRange) {
-            low = std::numeric_limits<double>::max();
-            high = std::numeric_limits<double>::lowest();
-            for (const plot::Point& p : points)
-                if (!p.isGap() && p.ms >= from && p.ms <= m_endMs) {
-                    low = std::min(low, p.value);
-                    high = std::max(high, p.value);
-                }
-            if (low > high) continue;
-            if (high - low < 1e-12) {
-                low -= 0.5;
-                high += 0.5;
-            }
+            for (const plot::Point& p : m_frozen ? m_held[size_t(i)] : m_model.points(i))
+                if (!p.isGap() && p.ms >= from && p.ms <= m_endMs) r.take({p.value, p.value});
+            if (!r.empty() && r.high - r.low < 1e-12) r = {r.low - 0.5, r.high + 0.5};
+        } else if (c.high > c.low) {
+            r = {c.low, c.high};
         }
-        if (!(high > low)) continue;
+        if (c.shared) shared.take(r);
+    }
+
+    bool sharedLabelled = false;
+    double nameX = area.left();
+    for (int i = 0; i < plot::kTraces; ++i) {
+        const plot::TraceChoice& c = m_model.trace(i);
+        if (!c.on || c.column.field < 1) continue;
+        const QColor colour = kTraceColours[size_t(i)];
+        // Names in trace order along the strip above the plot; what does not fit is cut short.
+        const QString title = QString::number(i + 1) + ": " + traceTitle(c) + (c.shared ? " [shared scale]" : "");
+        painter.setPen(colour);
+        const QString shown = fm.elidedText(title, Qt::ElideRight, int(area.right() - nameX));
+        painter.drawText(QPointF(nameX, area.top() - 4 - fm.descent()), shown);
+        nameX += fm.horizontalAdvance(shown) + fm.horizontalAdvance("    ");
+        m_labels.push_back(title);
+
+        const Range r = c.shared ? shared : ranges[size_t(i)];
+        if (r.empty() || !(r.high > r.low)) continue;
+        const double low = r.low, high = r.high;
         const auto y = [&](double v) { return area.bottom() - (v - low) * area.height() / (high - low); };
 
         // Plain one-pixel polylines: a stroked, smoothed path of a few thousand dense points
         // costs a second a redraw, a polyline well under a millisecond.
-        painter.setPen(QPen(kTraceColours[size_t(i)], 0));
+        painter.setPen(QPen(colour, 0));
         painter.setClipRect(area);
+        const std::deque<plot::Point>& points = m_frozen ? m_held[size_t(i)] : m_model.points(i);
         QPolygonF run;
         run.reserve(qsizetype(points.size()));
         const auto flush = [&] {
@@ -145,15 +209,26 @@ void PlotView::paintEvent(QPaintEvent*) {
         }
         flush();
         painter.setClipping(false);
-        // Each trace's range beside the plot in its colour: traces 1 and 2 left, 3 and 4 right.
+        // The ranges beside the plot, in a fixed place per trace: traces 1 and 2 left, 3 and 4
+        // right; the shared range once, in the place of the first shared trace.
+        if (c.shared && sharedLabelled) continue;
+        sharedLabelled = sharedLabelled || c.shared;
         const bool left = i < 2;
         const int row = i % 2;
         const auto [top, bottom] = rangeTexts(high, low);
         const auto place = [&](const QString& s) {
             return left ? double(area.left() - 4 - fm.horizontalAdvance(s)) : double(area.right() + 4);
         };
+        if (c.shared) painter.setPen(text);
         painter.drawText(QPointF(place(top), area.top() + fm.ascent() + row * line), top);
         painter.drawText(QPointF(place(bottom), area.bottom() - row * line), bottom);
+        m_labels.push_back(top);
+        m_labels.push_back(bottom);
+    }
+    for (const QRectF& word : bandWords) {
+        painter.fillRect(word, bandColour);
+        painter.setPen(QColor(150, 100, 0));
+        painter.drawText(word, Qt::AlignCenter, "Replay");
     }
 }
 
@@ -179,8 +254,10 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
 
     auto* grid = new QGridLayout;
     grid->setVerticalSpacing(2);
-    const char* headings[] = {"Trace", "Logger ID", "Port", "Field: last value", "Axis", "Min", "Max", "Last value"};
-    for (int k = 0; k < 8; ++k) grid->addWidget(new QLabel(headings[k], this), 0, k);
+    const char* headings[] = {"Trace", "Logger ID", "Port", "Field: last value", "Axis", "Min", "Max", "Scale", "Name",
+                              "Last value"};
+    constexpr int kColumns = int(std::size(headings));
+    for (int k = 0; k < kColumns; ++k) grid->addWidget(new QLabel(headings[k], this), 0, k);
     for (int i = 0; i < plot::kTraces; ++i) {
         const QString n = QString::number(i + 1);
         const QString t = "Trace " + n;
@@ -209,17 +286,31 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
         for (QDoubleSpinBox* b : {r.low, r.high}) {
             b->setRange(-1e9, 1e9);
             b->setDecimals(3);
+            // Room for the usual ends, not for the range's widest: the row has more to show.
+            b->setMaximumWidth(b->fontMetrics().horizontalAdvance("-000000.000") + 30);
         }
         r.high->setValue(1);
         r.low->setAccessibleName(t + " axis minimum");
         r.high->setAccessibleName(t + " axis maximum");
+        r.shared = named(new QCheckBox("Shared", this), "PlotShared" + n + "CB");
+        r.shared->setAccessibleName(t + " on the shared scale");
+        r.shared->setToolTip("Traces ticked here are drawn on one scale that holds them all, so two traces that "
+                             "move together are told apart by their values.");
+        r.name = named(new QLineEdit(this), "PlotName" + n + "ED");
+        r.name->setAccessibleName(t + " name");
+        r.name->setPlaceholderText("name");
+        r.name->setMaxLength(24);
+        r.name->setToolTip("Your name for the trace, shown over the plot with its logger, port and field.");
+        r.name->setFixedWidth(r.name->fontMetrics().horizontalAdvance("Temperature") + 12);
         r.last = named(new QLabel(this), "PlotLast" + n + "LB");
         r.last->setAccessibleName(t + " last value and age");
         r.last->setMinimumWidth(r.last->fontMetrics().horizontalAdvance("-0000.0000  59 min ago"));
-        QWidget* cells[] = {r.on, r.logger, r.port, r.field, r.autoRange, r.low, r.high, r.last};
-        for (int k = 0; k < 8; ++k) grid->addWidget(cells[k], i + 1, k);
+        QWidget* cells[] = {r.on, r.logger, r.port, r.field, r.autoRange, r.low, r.high, r.shared, r.name, r.last};
+        for (int k = 0; k < kColumns; ++k) grid->addWidget(cells[k], i + 1, k);
 
-        connect(r.on, &QCheckBox::toggled, this, [this, i] { rowChanged(i); });
+        connect(r.on, &QCheckBox::toggled, this, [this, i](bool on) { toggled(i, on); });
+        connect(r.shared, &QCheckBox::toggled, this, [this, i] { rowChanged(i); });
+        connect(r.name, &QLineEdit::editingFinished, this, [this, i] { rowChanged(i); });
         connect(r.logger, &QSpinBox::valueChanged, this, [this, i] { rowChanged(i); });
         connect(r.port, &QSpinBox::valueChanged, this, [this, i] { rowChanged(i); });
         connect(r.field, &QComboBox::currentIndexChanged, this, [this, i] { rowChanged(i); });
@@ -227,7 +318,7 @@ PlotPanel::PlotPanel(plot::PlotModel& model, HostClock& clock, const QString& se
         connect(r.low, &QDoubleSpinBox::valueChanged, this, [this, i] { rowChanged(i); });
         connect(r.high, &QDoubleSpinBox::valueChanged, this, [this, i] { rowChanged(i); });
     }
-    grid->setColumnStretch(8, 1);
+    grid->setColumnStretch(kColumns, 1);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -296,6 +387,7 @@ void PlotPanel::fillFields(int index) {
     QSignalBlocker quiet(r.field);
     for (const plot::SeenField& s : seen) {
         const QString key = qs(s.column.text());
+        if (!s.numeric && key != chosen) continue;  // text fields have nothing to draw
         const QString text = fieldName(s.column) + ": " + qs(s.lastText);
         const int at = r.field->findData(key);
         if (at < 0)
@@ -304,6 +396,16 @@ void PlotPanel::fillFields(int index) {
             r.field->setItemText(at, text);
     }
     r.field->setCurrentIndex(chosen.isEmpty() ? -1 : r.field->findData(chosen));
+}
+
+// A trace ticked for the first time starts at the logger that is answering, not at ID 1.
+void PlotPanel::toggled(int index, bool on) {
+    TraceRow& r = rows[size_t(index)];
+    if (on && !m_loading && m_model.trace(index).column.field < 1) {
+        QSignalBlocker quiet(r.logger);
+        r.logger->setValue(m_model.answeringLogger());
+    }
+    rowChanged(index);
 }
 
 void PlotPanel::rowChanged(int index) {
@@ -329,6 +431,8 @@ void PlotPanel::rowChanged(int index) {
     r.high->setEnabled(!c.autoRange);
     c.low = r.low->value();
     c.high = r.high->value();
+    c.shared = r.shared->isChecked();
+    c.name = r.name->text().trimmed().toStdString();
     m_model.setTrace(index, c);
     saveSettings();
     redrawStep();
@@ -352,6 +456,8 @@ void PlotPanel::loadSettings() {
         c.autoRange = s.value("auto", true).toBool();
         c.low = s.value("min", 0.0).toDouble();
         c.high = s.value("max", 1.0).toDouble();
+        c.shared = s.value("shared", false).toBool();
+        c.name = s.value("name").toString().left(24).toStdString();
         s.endGroup();
         r.on->setChecked(c.on);
         r.logger->setValue(c.logger);
@@ -359,6 +465,8 @@ void PlotPanel::loadSettings() {
         r.field->clear();
         if (c.column.field >= 1) r.field->addItem(fieldName(c.column) + ": ", qs(c.column.text()));
         r.autoRange->setChecked(c.autoRange);
+        r.shared->setChecked(c.shared);
+        r.name->setText(qs(c.name));
         r.low->setValue(c.low);
         r.high->setValue(c.high);
         r.low->setEnabled(!c.autoRange);
@@ -385,6 +493,8 @@ void PlotPanel::saveSettings() const {
         s.setValue("auto", c.autoRange);
         s.setValue("min", c.low);
         s.setValue("max", c.high);
+        s.setValue("shared", c.shared);
+        s.setValue("name", qs(c.name));
         s.endGroup();
     }
 }

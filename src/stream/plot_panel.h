@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "stream/plot_model.h"
 
@@ -15,6 +17,7 @@ class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTimer;
@@ -24,7 +27,8 @@ namespace cv {
 class HostClock;
 
 // Draws the traces straight from the model's thinned points: each trace scaled to its own range,
-// a gap a break in its line.
+// or the shared traces to the one range that holds them all, a gap a break in its line; each
+// trace named in its colour above the plot, and the time replayed records came in shaded.
 class PlotView : public QWidget {
     Q_OBJECT
 public:
@@ -37,6 +41,8 @@ public:
     // Points drawn by the last paint, per trace (gaps not counted).
     const std::array<int, plot::kTraces>& pointsDrawn() const { return m_drawn; }
     int paints() const { return m_paints; }
+    // The texts of the last paint: each shown trace's name and its range ends, in trace order.
+    const std::vector<QString>& labelsDrawn() const { return m_labels; }
     QSize sizeHint() const override { return {600, 220}; }
     QSize minimumSizeHint() const override { return {300, 140}; }
 
@@ -50,6 +56,7 @@ private:
     bool m_frozen = false;
     std::array<std::deque<plot::Point>, plot::kTraces> m_held;
     std::array<int, plot::kTraces> m_drawn{};
+    std::vector<QString> m_labels;
     int m_paints = 0;
 };
 
@@ -79,6 +86,8 @@ public:
         QCheckBox* autoRange;
         QDoubleSpinBox* low;
         QDoubleSpinBox* high;
+        QCheckBox* shared;
+        QLineEdit* name;
         QLabel* last;
     };
     std::array<TraceRow, plot::kTraces> rows;
@@ -89,6 +98,7 @@ protected:
 
 private:
     void rowChanged(int index);
+    void toggled(int index, bool on);
     void fillFields(int index);
     void loadSettings();
     void saveSettings() const;

@@ -6,6 +6,10 @@
 
 namespace cv {
 
+// Where a record comes from: a logger or the PC logger now, or an archive file replayed through
+// the same road (its records carry another day's stamps and sequence numbers).
+enum class Origin { Live, Replay };
+
 class StreamConsumer {
 public:
     virtual ~StreamConsumer() = default;
@@ -13,6 +17,12 @@ public:
     // the 5 ms tick: it must return at once, never wait on a device and never keep more than a
     // bounded amount of what it is given.
     virtual void takeRecord(const mux::RecordView& record) = 0;
+    // The stream hands records on through this; consumers that tell a replay from live data
+    // take it here.
+    virtual void takeRecordFrom(Origin origin, const mux::RecordView& record) {
+        (void)origin;
+        takeRecord(record);
+    }
 };
 
 } // namespace cv

@@ -55,7 +55,9 @@ void StreamScreen::showPolledButtons(bool shown) {
     m_page->Button4->setVisible(shown);
 }
 
-void StreamScreen::onMuxRecord(uint8_t* record, size_t length) { m_stream.acceptMuxRecord(record, length); }
+void StreamScreen::onMuxRecord(uint8_t* record, size_t length) {
+    m_stream.acceptMuxRecord(record, length, m_services.facts.replayRunning ? Origin::Replay : Origin::Live);
+}
 
 void StreamScreen::onPcLoggerRecordMade(const uint8_t* record, size_t length) {
     const RawSelection& s = m_parsed.selection();

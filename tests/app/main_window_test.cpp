@@ -23,6 +23,8 @@
 #include "setup/data_status_page.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
+#include "support/temp_dir.h"
+#include "archive/recording_screen_qt.h"
 
 namespace cv {
 namespace {
@@ -240,6 +242,20 @@ TEST_F(WindowFixture, ExitAsksAndClosesEveryPort) {
     EXPECT_EQ(dialogs.boxes.back().caption, "Program Termination");
     EXPECT_FALSE(form.ports().isPortOpen(0));
     EXPECT_FALSE(line->isOpen);
+}
+
+// Ending the program names what it stops; while a recording runs Enter keeps it running.
+TEST_F(WindowFixture, ExitNamesTheRecordingItEndsAndCancelsOnEnter) {
+    test::TempDir dir;
+    const std::string path = (dir / "night.arc").string();
+    dialogs.fileAnswers = {path};
+    form.recordingScreen()->BTRecordArchiveClick();
+    dialogs.answers = {Answer::Cancel};
+    form.BTExitClick();
+    EXPECT_EQ(dialogs.boxes.back().text,
+              "EXIT Program?\n\nThis stops:\n  - the recording, and its file is closed (Archive File:  " + path + ")");
+    EXPECT_EQ(dialogs.boxes.back().defaultAnswer, Answer::Cancel);
+    EXPECT_EQ(form.recordingScreen()->recordingMode(), recording::kContinuous);
 }
 
 TEST_F(WindowFixture, LeftColumnStacksOnlyVisibleItems) {

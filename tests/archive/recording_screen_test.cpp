@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -14,6 +15,8 @@
 #include "archive_support.h"
 #include "pclogger/pclogger_screen_qt.h"
 #include "setup/setup_screen_qt.h"
+#include "stream/stream_screen_qt.h"
+#include "link/link_screen_qt.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
 #include "support/temp_dir.h"
@@ -113,9 +116,10 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"BTRecord1Day", "1 Day Archive Files", "Record 1 Day Archive", kDaily, "Recording:  24 Hour Archive",
                   "24 Hour Archive File:  ", "23.318", false},
         StartCase{"ReplayArchiveBT", "Replay Archive", "Open Archive For Replay", kReplayOnce,
-                  "Replay Archive:  1.000 secs", "Archive File:  ", "", false},
+                  "Replay Archive:  1.000 secs   67 records, 67% of 4 K", "Archive File:  ", "", false},
         StartCase{"ReplayContinuousBT", "Continuous Archive Replay", "Open Archive For Continuous Replay",
-                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs", "Archive File:  ", "", false}),
+                  kReplayContinuous, "Continuous Archive Replay:  1.000 secs   67 records, 67% of 4 K", "Archive File:  ", "",
+                  false}),
     [](const auto& info) { return std::string(info.param.button); });
 
 TEST_F(RecordingWindow, FileThatCannotBeCreatedShowsOneBoxAndRecordingStaysOff) {
@@ -195,6 +199,32 @@ TEST_F(RecordingWindow, ReplayOnceEndsByItselfWithOneWarningForSkippedRecords) {
     ASSERT_EQ(dialogs.boxes.size(), 1u);
     EXPECT_NE(dialogs.boxes[0].text.find("Skipped 1 record of"), std::string::npos) << dialogs.boxes[0].text;
     EXPECT_EQ(form.receiver().counters().packetsFramed, 2u);
+}
+
+// While a replay feeds the live road the Logger Status box says so, and the seams between the
+// logger's records and the file's are no gaps.
+TEST_F(RecordingWindow, ReplayIsNamedOnTheStatusBoxAndItsSeamsAreNoGaps) {
+    form.linkScreen()->selectLoggerPort(1, 6);
+    const auto live = [&](int s) {
+        line->feed(test::lineFrame(test::archiveRecord(2, uint8_t(s), uint32_t(s), 10)));
+        for (int i = 0; i < 5; ++i) form.Timer10msTimer();
+    };
+    live(0);
+    std::vector<std::vector<uint8_t>> records;
+    for (int s = 100; s < 140; ++s) records.push_back(test::archiveRecord(2, uint8_t(s), uint32_t(s), 10));
+    test::writeFile(dir / "replay.arc", test::joined(records));
+    page.ReplaySpeedUD->setValue(1);
+    dialogs.fileAnswers = {(dir / "replay.arc").string()};
+    page.ReplayArchiveBT->click();
+    const auto* status = form.findChild<QGroupBox*>("LoggerStatusGB");
+    second();
+    second();
+    EXPECT_EQ(status->title(), "Logger Status: replay running");
+    for (int s = 0; s < 5 && screen.recordingMode() != kOff; ++s) second();
+    second();
+    EXPECT_EQ(status->title(), "Logger Status");
+    live(50);
+    EXPECT_EQ(form.streamScreen()->stream().unitCounterLine(2), "Unit 2: 42 \t0 \t0");
 }
 
 // A file of the wrong kind is refused with one box naming it, and nothing is replayed.

@@ -32,12 +32,15 @@ TEST_P(HostPortRoom, WarnsWhenTheSetupsStreamOverfillsTheHostLine) {
 }
 INSTANTIATE_TEST_SUITE_P(
     Speeds, HostPortRoom,
-    ::testing::Values(Room{"SixHertzOn9600", 9600, 6, "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s"},
-                      Room{"ThreeHertzOn9600", 9600, 3, "Host port nearly full: this setup sends about 867 of 960 B/s"},
+    ::testing::Values(Room{"SixHertzOn9600", 9600, 6, "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s. "
+                           "To fit: a faster host speed, or fewer ports or a lower analog rate"},
+                      Room{"ThreeHertzOn9600", 9600, 3, "Host port nearly full: this setup sends about 867 of 960 B/s. "
+                           "To fit: a faster host speed, or fewer ports or a lower analog rate"},
                       Room{"SixHertzOn115200", 115200, 6, ""},
                       // "Output Logger Port 2" passes port 2's 19200-baud line on, not port 1's 4800
                       Room{"PassThroughOfAFastPort", 9600, 6,
-                           "Host port too slow: this setup sends about 1920 B/s, 9600 baud carries 960 B/s", 5}),
+                           "Host port too slow: this setup sends about 1920 B/s, 9600 baud carries 960 B/s. "
+                           "To fit: a faster host speed, or fewer ports or a lower analog rate", 5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SentSetup, TheLoggersOwnBytesMayDifferButNotAFieldTheHostSent) {

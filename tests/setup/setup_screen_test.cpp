@@ -105,7 +105,8 @@ TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTook
     const auto original = b.build();
     rig.deliverSetup(original);
     EXPECT_EQ(rig.text("LBSetupSent1"), "");
-    const QString tooSlow = "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s";
+    const QString tooSlow = "Host port too slow: this setup sends about 1602 B/s, 9600 baud carries 960 B/s. "
+                            "To fit: a faster host speed, or fewer ports or a lower analog rate";
     EXPECT_EQ(rig.text("LBLineCapacity1"), tooSlow);
     EXPECT_EQ(rig.text("LBLineCapacity2"), tooSlow);
     rig.choose("CBHostPortSetup", 11);  // 115200
@@ -131,6 +132,24 @@ TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTook
     rig.clock.seconds += 2;
     rig.deliverSetup(taken);
     EXPECT_EQ(rig.text("LBSetupSent2"), "Setup not sent 22:13:28");
+}
+
+// A rate Send would change is said, with the load it makes, while the operator can still act.
+TEST(SetupExchange, RateSendChangesIsNamedBeforeSend) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(5);
+    rig.deliverSetup(SetupRecordBuilder().mode(0).host(9600, 8, 0).port(1, 6, 4800).port(2, 1, 19200).rate(4).output(1).file(1).build());
+    rig.w<QSpinBox>("UDAnalogRate")->setValue(20);
+    const QString shown = rig.text("LBLineCapacity1");
+    EXPECT_TRUE(shown.startsWith("Host port too slow: this setup sends about 1140 B/s, 9600 baud carries 960 B/s. To fit:"))
+        << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("\nSend Setup will send an analog rate of 8 Hz, not the 20 Hz shown: only Real Time "
+                               "and Analog modes sample faster than 8 Hz"))
+        << shown.toStdString();
+    rig.clickButton("BTSendSetup1");
+    ASSERT_EQ(rig.sink.writes.size(), 1u);
+    EXPECT_EQ(getI16le(&rig.sink.writes[0][setup::offset::kAnalogRate]), 8);
+    EXPECT_EQ(rig.text("LBLineCapacity1").count("will send"), 0) << "the box now shows what went out";
 }
 
 const char* const kAborted = "*** Warning *** 'Send Setup' has been aborted.";

@@ -46,7 +46,9 @@ struct StreamRig {
     WarningBox warnings{dialogs};
     MuxStream stream{warnings};
     ParsedDataTap parsed;
-    MuxResult feed(std::vector<uint8_t> r) { return stream.acceptMuxRecord(r.data(), r.size()); }
+    MuxResult feed(std::vector<uint8_t> r, Origin origin = Origin::Live) {
+        return stream.acceptMuxRecord(r.data(), r.size(), origin);
+    }
     std::string shown() {
         std::string s(reinterpret_cast<const char*>(parsed.buffer().data()), parsed.buffer().size());
         parsed.buffer().clear();
@@ -68,10 +70,11 @@ std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
 // ---- sequence numbers ----
 
 constexpr int kEmpty = 1000;
+constexpr int kReplayed = 2000;  // kReplayed + n: record n of an archive replay
 
 struct SequenceCase {
     const char* name;
-    std::vector<int> sequence;  // of unit 2; kEmpty + n: an empty record numbered n
+    std::vector<int> sequence;  // of unit 2; kEmpty + n: an empty record numbered n; kReplayed + n: replayed
     std::string line;           // "Unit 2: packets gaps missed" afterwards
     uint32_t total;
     size_t recordsShown;
@@ -84,7 +87,8 @@ TEST_P(MuxSequence, CountsGapsAndShowsEveryRecordThatIsNotADuplicate) {
     rig.display(2, 0);
     size_t shown = 0;
     for (int s : GetParam().sequence) {
-        rig.feed(s >= kEmpty ? muxRecord(2, s - kEmpty, {}) : muxRecord(2, s, {"x"}));
+        if (s >= kReplayed) rig.feed(muxRecord(2, s - kReplayed, {"x"}), Origin::Replay);
+        else rig.feed(s >= kEmpty ? muxRecord(2, s - kEmpty, {}) : muxRecord(2, s, {"x"}));
         shown += rig.shown().size();
     }
     EXPECT_EQ(rig.stream.unitCounterLine(2), GetParam().line);
@@ -102,7 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SequenceCase{"DuplicateIgnored", {0, 0, 0, 1}, "Unit 2: 2 \t0 \t0", 0, 2},
                       SequenceCase{"EmptyRecordOnlyMovesTheNumber", {0, kEmpty + 1, 2}, "Unit 2: 2 \t0 \t0", 0, 2},
                       SequenceCase{"EmptyDuplicateIgnored", {kEmpty + 0, 0}, "Unit 2: 0 \t0 \t0", 0, 0},
-                      SequenceCase{"GapThenDuplicateOfTheGapRecord", {0, 3, 3, 4}, "Unit 2: 3 \t1 \t2", 1, 3}),
+                      SequenceCase{"GapThenDuplicateOfTheGapRecord", {0, 3, 3, 4}, "Unit 2: 3 \t1 \t2", 1, 3},
+                      SequenceCase{"GapWithinAReplayStillCounts",
+                                   {0, kReplayed + 100, kReplayed + 103},
+                                   "Unit 2: 3 \t1 \t2", 1, 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MuxStreamCounters, ResetKeepsTheTotalAndTheSequenceTable) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,18 +30,18 @@ struct PlotModelTest : ::testing::Test {
     test::FakeClock clock;
     PlotModel model{clock};
 
-    void feed(int unit, int port, const std::string& text) {
+    void feed(int unit, int port, const std::string& text, Origin origin = Origin::Live) {
         const std::vector<uint8_t> r = record(unit, port, text);
-        model.takeRecord(mux::RecordView(r.data(), r.size()));
+        model.takeRecordFrom(origin, mux::RecordView(r.data(), r.size()));
     }
-    void at(uint32_t ms, const std::string& text, int unit = 2, int port = 3) {
+    void at(uint32_t ms, const std::string& text, int unit = 2, int port = 3, Origin origin = Origin::Live) {
         clock.ms = ms;
-        feed(unit, port, text);
+        feed(unit, port, text, origin);
     }
-    void choose(int trace, const std::string& column, int logger = 2) {
+    void choose(int trace, const std::string& column, int logger = 2, bool on = true) {
         std::string fault;
         TraceChoice c;
-        c.on = true;
+        c.on = on;
         c.logger = logger;
         c.column = *fields::parseFieldColumn(column, fault);
         model.setTrace(trace, c);
@@ -150,6 +151,62 @@ TEST_F(PlotModelTest, WindowChangeThinsWhatIsHeldAgain) {
     EXPECT_EQ(model.points(0).back().ms, 599950);
     model.setWindowMinutes(7);  // not offered: kept as it was
     EXPECT_EQ(model.windowMinutes(), 60);
+}
+
+// Whatever the operator does with the window or the trace, the plot keeps the hour it took: ten
+// minutes of data at 1 Hz still span ten minutes afterwards.
+struct KeepCase {
+    const char* name;
+    std::function<void(PlotModelTest&)> act;
+};
+void PrintTo(const KeepCase& c, std::ostream* os) { *os << c.name; }
+class PlotKeepsItsHistory : public PlotModelTest, public ::testing::WithParamInterface<KeepCase> {};
+
+TEST_P(PlotKeepsItsHistory, TenMinutesStayTenMinutes) {
+    choose(0, "3:1");
+    for (uint32_t ms = 0; ms < 600000; ms += 1000) at(ms, std::to_string(ms % 13) + "\r\n");
+    GetParam().act(*this);
+    ASSERT_FALSE(model.points(0).empty());
+    EXPECT_EQ(model.points(0).front().ms, 0);
+    EXPECT_EQ(model.points(0).back().ms, 599000);
+    EXPECT_EQ(model.lastValue(0), double(599000 % 13));
+}
+using Act = std::function<void(PlotModelTest&)>;
+INSTANTIATE_TEST_SUITE_P(
+    Changes, PlotKeepsItsHistory,
+    ::testing::Values(KeepCase{"WindowOneMinuteAndBack", Act([](auto& t) { t.model.setWindowMinutes(1), t.model.setWindowMinutes(10); })},
+                      KeepCase{"TraceOffAndOn", Act([](auto& t) { t.choose(0, "3:1", 2, false), t.choose(0, "3:1"); })},
+                      KeepCase{"AnotherFieldAndBack", Act([](auto& t) { t.choose(0, "3:2"), t.choose(0, "3:1"); })}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A trace left off still takes its field's data; fields no trace is set to give way, the least
+// recently shown first, so memory stays bounded however many the operator tries.
+TEST_F(PlotModelTest, FieldsLeftBehindAreKeptWithinTheBound) {
+    choose(0, "3:1", 2, false);
+    for (int f = 2; f < 2 + int(kMaxKept); ++f) choose(1, "3:" + std::to_string(f));
+    at(0, "1,2,3,4,5,6,7,8,9,10,11\r\n");
+    EXPECT_EQ(model.points(0).size(), 1u) << "unticked, yet taken";
+    choose(1, "3:2");
+    EXPECT_TRUE(model.points(1).empty()) << "the oldest field no trace showed gave way";
+    choose(1, "3:" + std::to_string(1 + kMaxKept));
+    EXPECT_EQ(model.points(1).size(), 1u);
+}
+
+// A replay through the live road is marked as such and never joined to live data.
+TEST_F(PlotModelTest, ReplayIsABandOfItsOwnAndBreaksTheLine) {
+    choose(0, "3:1");
+    at(0, "1\r\n");
+    at(1000, "2\r\n");
+    at(2000, "20\r\n", 2, 3, Origin::Replay);
+    at(3000, "21\r\n", 2, 3, Origin::Replay);
+    at(4000, "7\r\n", 1, 3);  // the PC logger goes on meanwhile
+    at(5000, "22\r\n", 2, 3, Origin::Replay);
+    at(6000, "3\r\n");
+    ASSERT_EQ(model.replayBands().size(), 1u);
+    EXPECT_EQ(model.replayBands()[0].fromMs, 2000);
+    EXPECT_EQ(model.replayBands()[0].toMs, 5000);
+    EXPECT_EQ(gaps(0), (std::vector<bool>{false, false, true, false, false, false, true, false}));
+    EXPECT_EQ(model.answeringLogger(), 2) << "neither the replay nor the PC logger is the logger answering";
 }
 
 TEST_F(PlotModelTest, ClockWrapKeepsTimeGoingForward) {

@@ -5,6 +5,7 @@
 #include <QSpinBox>
 #include <QPushButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,12 @@ struct PlotPanelTest : ::testing::Test {
     PlotPanel panel{model, clock, ini};
 
     PlotPanelTest() { panel.resize(900, 400); }
-    // Logger 2's port 3 says `text`, `ms` after the start.
-    void line(uint32_t ms, const std::string& text) {
+    // Logger `unit`'s port 3 says `text`, `ms` after the start.
+    void line(uint32_t ms, const std::string& text, int unit = 2) {
         clock.ms = ms;
         std::vector<uint8_t> r(mux::kOverhead + text.size(), 0);
         mux::Header h;
-        h.unit = 2;
+        h.unit = uint8_t(unit);
         h.dataLength = uint16_t(text.size());
         h.sections[2] = uint16_t(text.size());
         mux::writeHeader(r.data(), h, mux::ByteOrder::Host);
@@ -89,6 +90,40 @@ TEST_F(PlotPanelTest, HiddenPanelDoesNoWork) {
     EXPECT_EQ(panel.redraws(), redraws);
 }
 
+// What a scientist reads off the plot: only numeric fields to choose, each trace named with its
+// logger, port and field, range ends that differ where the values do, and on the shared scale one
+// range for the traces that share it.
+TEST_F(PlotPanelTest, TracesAreNamedAndTheirRangesToldApart) {
+    panel.show();
+    line(0, "4807.01,ok,1\r\n", 3);
+    line(100, "4807.00,ok,2\r\n", 3);
+    for (int i : {0, 1}) {
+        panel.rows[size_t(i)].on->setChecked(true);
+        EXPECT_EQ(panel.rows[size_t(i)].logger->value(), 3) << "the logger answering, not ID 1";
+        panel.rows[size_t(i)].port->setValue(3);
+    }
+    panel.redrawStep();
+    ASSERT_EQ(row().field->count(), 2) << "the text field is not offered";
+    row().field->setCurrentIndex(row().field->findData("3:1"));
+    row().name->setText("Lat");
+    emit row().name->editingFinished();
+    panel.rows[1].field->setCurrentIndex(panel.rows[1].field->findData("3:3"));
+    line(200, "4807.01,ok,1\r\n", 3);
+    line(300, "4807.00,ok,2\r\n", 3);
+    panel.redrawStep();
+    panel.PlotGraph->grab();
+    EXPECT_EQ(panel.PlotGraph->labelsDrawn(),
+              (std::vector<QString>{"1: Lat (logger 3, port 3, field 1)", "4807.010", "4807.000",
+                                    "2: logger 3, port 3, field 3", "2.0", "1.0"}));
+
+    row().shared->setChecked(true);
+    panel.rows[1].shared->setChecked(true);
+    panel.PlotGraph->grab();
+    EXPECT_EQ(panel.PlotGraph->labelsDrawn(),
+              (std::vector<QString>{"1: Lat (logger 3, port 3, field 1) [shared scale]", "4807", "1",
+                                    "2: logger 3, port 3, field 3 [shared scale]"}));
+}
+
 TEST_F(PlotPanelTest, ChoicesAndWindowSurviveARestart) {
     panel.show();
     chooseLoggerPort();
@@ -97,6 +132,9 @@ TEST_F(PlotPanelTest, ChoicesAndWindowSurviveARestart) {
     row().field->setCurrentIndex(row().field->findData("3:GPGGA:2"));
     row().autoRange->setChecked(false);
     row().high->setValue(40);
+    row().shared->setChecked(true);
+    row().name->setText("Latitude");
+    emit row().name->editingFinished();
     panel.rows[3].on->setChecked(true);
     panel.PlotWindowCB->setCurrentIndex(panel.PlotWindowCB->findData(60));
 
@@ -106,6 +144,8 @@ TEST_F(PlotPanelTest, ChoicesAndWindowSurviveARestart) {
     EXPECT_EQ(later.trace(0).column.text(), "3:GPGGA:2");
     EXPECT_FALSE(later.trace(0).autoRange);
     EXPECT_EQ(later.trace(0).high, 40);
+    EXPECT_EQ(later.trace(0).name, "Latitude");
+    EXPECT_TRUE(later.trace(0).shared);
     EXPECT_EQ(later.trace(3), model.trace(3));
     EXPECT_EQ(later.windowMinutes(), 60);
     EXPECT_EQ(restarted.rows[0].field->currentText(), "GPGGA:2: ");
