@@ -417,6 +417,7 @@ TEST_F(CvrecordAsAService, ALostPortAndItsReturnAreToldAsTheyHappen) {
     EXPECT_EQ(recorder.wait(), 0);
     const std::string out = recorder.out();
     EXPECT_NE(out.substr(out.rfind("cvrecord: records ")).find(", port lost\n"), std::string::npos) << out;
+}
 
 TEST_F(CvrecordEndToEnd, PublishesTheLinesToABrokerAndItsLastWillSaysOfflineWhenKilled) {
     test::MqttBroker broker;
