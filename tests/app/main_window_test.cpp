@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTextBrowser>
 
@@ -15,6 +16,7 @@
 #include "link/link_screen_qt.h"
 #include "widgets/clickable_label.h"
 #include "widgets/colours.h"
+#include "widgets/window_room.h"
 #include "setup/sleep_dialog.h"
 #include "link/statistics_dialog.h"
 #include "setup/setup_screen_qt.h"
@@ -89,6 +91,32 @@ TEST_F(WindowFixture, HelpOpensOneOperatorsGuideWindowWithTheGuide) {
     for (const char* part : {"First steps with a logger", "Upload Logger Data", "PC-Logger", "comports.cfg"})
         EXPECT_TRUE(guide.contains(part)) << part;
 }
+
+// A window opens whole on the screen, title bar included, however large it asks to be and
+// wherever its parent stands.
+struct OpeningWindow {
+    const char* name;
+    QSize overScreen;  // how much larger than the screen the window asks to be
+};
+void PrintTo(const OpeningWindow& w, std::ostream* os) { *os << w.name; }
+struct WindowOnScreen : ::testing::TestWithParam<OpeningWindow> {};
+
+TEST_P(WindowOnScreen, OpensWithinTheScreenOverAParentInItsCorner) {
+    QWidget parent;
+    const QRect screen = parent.screen()->availableGeometry();
+    parent.setGeometry(QRect(screen.bottomRight() - QPoint(200, 150), QSize(200, 150)));
+    parent.show();
+    QWidget window(&parent, Qt::Window);
+    openWithinScreen(&window, screen.size() + GetParam().overScreen);
+    const QRect frame(window.pos(), window.size() + QSize(0, 40));  // with a title bar
+    EXPECT_TRUE(screen.contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WindowOnScreen,
+                         ::testing::Values(OpeningWindow{"Small", QSize(-600, -500)},
+                                           OpeningWindow{"AsTallAsTheScreen", QSize(-600, 0)},
+                                           OpeningWindow{"LargerThanTheScreen", QSize(100, 15)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {
     chooseLoggerPort(1, 6);
