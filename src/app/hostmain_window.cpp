@@ -388,7 +388,8 @@ void TForm1::setTabCaption(const QWidget* page, const QString& caption, const QC
 
 void TForm1::TabsChange() {
     if (Tabs->currentWidget() != m_upload->page()) return;
-    m_upload->clearRunList();
+    // The run list stays: after a Cancel, or a look at another page, its rows still fetch their
+    // runs, and reading it again needs the logger in Standby.
     m_stream->stopRawDisplay();
 }
 

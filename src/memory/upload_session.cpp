@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <exception>
 
 #include "base/bytes.h"
@@ -69,6 +70,35 @@ UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, War
 }
 
 UploadSession::~UploadSession() { closeRunFile(); }
+
+std::string timeLeftText(int64_t remainingBytes, double bytesPerSecond) {
+    if (bytesPerSecond <= 0 || remainingBytes < 0) return "";
+    const long seconds = std::lround(double(remainingBytes) / bytesPerSecond);
+    if (seconds < 60) return format("about %ld s left", seconds);
+    const long minutes = std::lround(double(seconds) / 60);
+    if (minutes < 60) return format("about %ld min left", minutes);
+    return format("about %ld h %02ld min left", minutes / 60, minutes % 60);
+}
+
+void UploadSession::showTimeLeft() {
+    if (m_phase != Phase::Receiving) return;
+    ++m_receivingSeconds;
+    m_view.setTimeLeftText(timeLeftText(std::max<int64_t>(m_expected - m_received, 0),
+                                        double(m_received) / double(m_receivingSeconds)));
+}
+
+// A run cut short by Cancel must not pass for the whole run under its run's name; what came is
+// kept beside it, where Parse Run Files still finds it.
+void UploadSession::keepCancelledRunAsPart() {
+    closeRunFile();
+    std::filesystem::path part = m_path;
+    part += std::string(kPartSuffix);
+    std::error_code ec;
+    std::filesystem::rename(m_path, part, ec);
+    if (ec) return;  // the short file stays under its name, and the page calls it incomplete
+    m_path = part;
+    m_fileName = m_path.filename().string();
+}
 
 int64_t UploadSession::progressDivisorFor(int64_t expectedSize) {
     int64_t divisor = 1;
@@ -169,6 +199,7 @@ void UploadSession::noteRunWritten(bool cutShort) { m_writtenNote.add(m_fileName
 void UploadSession::supervisionTick() {
     // The overwrite question of a starting run is open: its loop must not start another.
     if (m_phase == Phase::Starting) return;
+    showTimeLeft();
     if (m_runsRemaining != 0 && waitingForTheLogger() && ++m_silentSeconds >= kSilenceShownAfter) {
         // A logger that stops in the middle of a run sends nothing to say so.
         m_view.setStatusText(format(kSilenceFormat, m_silentSeconds));
@@ -178,7 +209,10 @@ void UploadSession::supervisionTick() {
         if (m_cancel && waitingForTheLogger()) {
             // Cancel travels in block acknowledgements; with no block for three time-out ticks
             // the logger will not carry it, so the upload ends here instead of waiting forever.
-            if (m_file.is_open()) noteRunWritten(true);
+            if (m_file.is_open()) {
+                keepCancelledRunAsPart();
+                noteRunWritten(true);
+            }
             endUpload();
             m_view.setUploadRunText(kUploadCancelled);
             return;
@@ -270,6 +304,8 @@ UploadSession::StartResult UploadSession::startNextRun() {
         m_divisor = progressDivisorFor(m_expected);
         m_view.setProgressMaximum(long(m_expected / m_divisor));
         m_received = 0;
+        m_receivingSeconds = 0;
+        m_view.setTimeLeftText("");
         m_duplicates = 0;
         m_writeFailed = false;
         if (!m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0)) {
@@ -384,15 +420,17 @@ void UploadSession::finishRun() {
     if (m_runsRemaining > 0) --m_runsRemaining;
     if (m_currentSlot >= 0) m_directory.setUploadFlag(m_currentSlot, false);
 
+    // A run the operator cancelled is short by choice: no error box, and no extraction whose
+    // Summary would read as a whole run's. The page names it as incomplete; Parse Run Files can
+    // still extract what came.
+    const bool cancelledShort = m_cancel && !m_writeFailed && m_received < m_expected;
+    if (cancelledShort) keepCancelledRunAsPart();
+    m_view.setTimeLeftText("");
     const int run = m_currentRun;
     const std::filesystem::path path = m_path;
     m_silentSeconds = 0;
     noteRunWritten(m_writeFailed || m_received < m_expected);
     if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
-    // A run the operator cancelled is short by choice: no error box, and no extraction whose
-    // Summary would read as a whole run's. The page names it as incomplete; Parse Run Files can
-    // still extract what came.
-    const bool cancelledShort = m_cancel && !m_writeFailed && m_received < m_expected;
     if (!m_writeFailed && !cancelledShort) {
         if (m_expected > m_received)
             m_warnings.show(format(kUploadErrorTitleFormat, run), kSmallerText);
@@ -421,6 +459,7 @@ void UploadSession::finishRun() {
 // Ends an upload early: nothing stays queued, so nothing is fetched later unasked.
 void UploadSession::endUpload() {
     closeRunFile();
+    m_view.setTimeLeftText("");
     m_directory.clearUploadFlags();
     m_runsRemaining = 0;
     m_cancel = false;

@@ -23,6 +23,7 @@
 #include "base/bytes.h"
 #include "memory/upload_screen_qt.h"
 #include "setup/data_status_page.h"
+#include "memory/memory_fakes.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
 
@@ -117,6 +118,19 @@ INSTANTIATE_TEST_SUITE_P(Sizes, WindowOnScreen,
                                            OpeningWindow{"AsTallAsTheScreen", QSize(-600, 0)},
                                            OpeningWindow{"LargerThanTheScreen", QSize(100, 15)}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The run list survives a look at another page: its rows still fetch their runs.
+TEST_F(WindowFixture, TheRunListStaysWhenTheUploadPageIsShownAgain) {
+    form.setupScreen()->setupDisplayMode(5);
+    for (int16_t run : {1, 2}) {
+        form.records().directoryEntry = test::entryPacket(run, 2048);
+        form.onDirectoryEntry();
+    }
+    auto* runs = form.findChild<QListWidget*>("LBProfiles");
+    ASSERT_EQ(runs->count(), 2);
+    for (const char* page : {"TSUpload", "TSLoggerControl", "TSUpload"}) form.Tabs->setCurrentWidget(form.findChild<QWidget*>(page));
+    EXPECT_EQ(runs->count(), 2);
+}
 
 TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {
     chooseLoggerPort(1, 6);
