@@ -217,8 +217,7 @@ TEST_P(SpokenReadout, IsHeardAsItIsSeen) {
 
 INSTANTIATE_TEST_SUITE_P(Scenes, SpokenReadout,
                          ::testing::Values(SpokenScene{"LineFull", "LBLineLoad", fullLine},
-                                           SpokenScene{"SetupSentPortSetupPage", "LBSetupSent1", sentSetup},
-                                           SpokenScene{"SetupSentLoggerControlPage", "LBSetupSent2", sentSetup}),
+                                           SpokenScene{"SetupSent", "LBSetupSent2", sentSetup}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(SpaceAndEnter, Keyboard, ::testing::Values(Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter));

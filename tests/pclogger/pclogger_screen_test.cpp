@@ -85,12 +85,6 @@ TEST_F(PcLoggerWindow, TheLoggerPortIsMarkedAndNotOfferedToALine) {
         EXPECT_FALSE(offered(cb, 1));
         EXPECT_TRUE(offered(cb, 2));
     }
-    form.linkScreen()->LoggerPortCB->setCurrentIndex(2);
-    form.linkScreen()->LoggerPortCBChange();
-    second();
-    EXPECT_EQ(page.DeckPortCB[0]->itemText(1), "COM1");
-    EXPECT_TRUE(offered(page.DeckPortCB[0], 1));
-    EXPECT_EQ(page.DeckPortCB[0]->itemText(2), "COM2  (logger port)");
 }
 
 TEST_F(PcLoggerWindow, MeterInputsRouteThroughTheStreamToALoggerOutputLine) {

@@ -248,7 +248,6 @@ TEST_P(ModeSwitchMarker, FollowsOnlyAChangedSetupValue) {
 
 INSTANTIATE_TEST_SUITE_P(FromRealTime, ModeSwitchMarker,
                          ::testing::Values(MarkerCase{"AdvancedUserChangesNothing", "MenuAdvanced", "Setup is Current"},
-                                           MarkerCase{"SameModeAgainChangesNothing", "MenuRealTimeOutput", "Setup is Current"},
                                            MarkerCase{"ProfilePresetsAnotherMode", "MenuProfile", "Setup is Not Current"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
