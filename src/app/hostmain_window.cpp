@@ -38,6 +38,7 @@
 #include "setup/port_setup_page.h"
 #include "setup/setup_screen_qt.h"
 #include "widgets/clickable_label.h"
+#include "widgets/client_placement.h"
 #include "widgets/window_room.h"
 
 namespace cv {
@@ -319,7 +320,7 @@ void TForm1::buildTabs() {
     connect(Tabs, &QTabWidget::currentChanged, this, [this](int) { TabsChange(); });
     for (int t = hostmode::kLaidOutTabs; t < hostmode::kTabCount; ++t) Tabs->setTabVisible(t, false);
     m_tabsStartSize = QSize(960, 680);
-    m_client->setMinimumSize(8 + kColumnWidth + 8 + m_tabsStartSize.width() + 8, 8 + m_tabsStartSize.height() + 8);
+    m_client->setMinimumSize(placeClient({}, kColumnWidth, m_tabsStartSize, QSize(1280, 800)).minimum);
     // With no host mode every page is hidden; say what to do instead of showing an empty frame.
     m_noModeHint = new QLabel("Choose the kind of work from the Modes menu:\n"
                               "Profile Logging, Moored Logging, Real Time Output, Analog Output,\n"
@@ -388,7 +389,8 @@ void TForm1::setTabCaption(const QWidget* page, const QString& caption, const QC
 
 void TForm1::TabsChange() {
     if (Tabs->currentWidget() != m_upload->page()) return;
-    m_upload->clearRunList();
+    // The run list stays: after a Cancel, or a look at another page, its rows still fetch their
+    // runs, and reading it again needs the logger in Standby.
     m_stream->stopRawDisplay();
 }
 
@@ -401,17 +403,21 @@ void TForm1::startTimers() {
 
 void TForm1::FormResize() {
     if (!Tabs) return;
-    int top = 8;
-    for (QWidget* w : m_leftColumn) {
-        if (w->isHidden()) continue;
-        w->setGeometry(8, top, kColumnWidth, w->height());
-        top += w->height() + 4;
-    }
-    const QSize client = m_client->size();
-    const int left = HostStatusGB->geometry().right() + 1 + 8;
-    const int width = std::max(client.width() - left - 8, m_tabsStartSize.width());
-    const int height = std::max(client.height() - 16, m_tabsStartSize.height());
-    Tabs->setGeometry(left, 8, width, height);
+    // Before the window is shown its scroll area has no size of its own yet: the client keeps
+    // the wide arrangement it started with.
+    const auto* scroll = static_cast<const QScrollArea*>(centralWidget());
+    const QSize room = isVisible() ? scroll->viewport()->size() : m_client->size().expandedTo(m_client->minimumSize());
+    // Above the pages: the marker and the host status, the port box and the panels that come
+    // below it, the logger status.
+    static constexpr int kNarrowColumn[] = {0, 0, 1, 1, 1, 2};
+    std::vector<StatusBox> boxes;
+    for (size_t i = 0; i < m_leftColumn.size(); ++i)
+        boxes.push_back({m_leftColumn[i]->height(), !m_leftColumn[i]->isHidden(), kNarrowColumn[std::min(i, size_t(5))]});
+    const ClientPlacement placed = placeClient(boxes, kColumnWidth, m_tabsStartSize, room);
+    for (size_t i = 0; i < m_leftColumn.size(); ++i)
+        if (boxes[i].shown) m_leftColumn[i]->setGeometry(placed.boxes[i]);
+    if (m_client->minimumSize() != placed.minimum) m_client->setMinimumSize(placed.minimum);
+    Tabs->setGeometry(placed.pages);
     bool anyPage = false;
     for (int i = 0; i < Tabs->count(); ++i) anyPage = anyPage || Tabs->isTabVisible(i);
     Tabs->setVisible(anyPage);

@@ -4,6 +4,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "widgets/window_room.h"
+
 namespace cv {
 
 const char* const OperatorGuideWindow::kTitle = "CV Logger Host - Operator's Guide";
@@ -24,7 +26,7 @@ OperatorGuideWindow::OperatorGuideWindow(QWidget* parent) : QWidget(parent, Qt::
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_text);
-    resize(760, 640);
+    openWithinScreen(this, QSize(760, 640));
 }
 
 } // namespace cv

@@ -22,7 +22,9 @@ using namespace extract_text;
 
 std::optional<int> runNumberFromPath(const std::filesystem::path& runFile) {
     // Only the file name counts: a dot in a folder name says nothing about the run.
-    const std::string name = runFile.filename().string();
+    std::string name = runFile.filename().string();
+    // What came of a cancelled upload (run.NNN.part) is still run NNN.
+    if (name.size() > kPartSuffix.size() && name.ends_with(kPartSuffix)) name.resize(name.size() - kPartSuffix.size());
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) return std::nullopt;
     int value = 0;

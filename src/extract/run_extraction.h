@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace cv {
@@ -65,8 +66,12 @@ struct ExtractionResult {
 };
 
 // The run number a run file's name gives: the decimal digits that start the text behind the
-// last dot of the file name, 0..65535. Nothing when there is no dot or no number there.
+// last dot of the file name, 0..65535, a ".part" ending set aside. Nothing when there is no dot
+// or no number there.
 std::optional<int> runNumberFromPath(const std::filesystem::path& runFile);
+
+// The ending of a run file an upload left unfinished (run.NNN.part).
+inline constexpr std::string_view kPartSuffix = ".part";
 
 // Extracts one run file. Warnings go to warnings, in the order the program shows them; the
 // result says what was done. Output files are created empty when their first record arrives;

@@ -370,20 +370,20 @@ void HardwareScreen::testPortClosed() {
 
 void HardwareScreen::showSent(SentBlockWord& word, QLabel* label, bool wentOut) {
     word.sent(wentOut, m_services.clock.localTime(m_services.clock.now()));
-    label->setText(qs(word.text()));
+    showCaption(label, qs(word.text()));
     label->setAutoFillBackground(false);
 }
 
 void HardwareScreen::showAnswer(SentBlockWord& word, QLabel* label, bool same) {
     word.arrived(same, m_services.clock.localTime(m_services.clock.now()));
-    label->setText(qs(word.text()));
+    showCaption(label, qs(word.text()));
     paintShade(label, Shade::Yellow);
     label->setAutoFillBackground(word.differs());  // yellow only where the logger holds another
 }
 
 void HardwareScreen::forgetSent(SentBlockWord& word, QLabel* label) {
     word.forget();
-    label->clear();
+    showCaption(label, {});
     label->setAutoFillBackground(false);
 }
 

@@ -32,7 +32,7 @@ void LinkScreen::lineLoadStep() {
     const std::string text = lineFullText(m_lineLoad);
     const QString shown = qs(text);
     if (LBLineLoad->text() != shown) {
-        LBLineLoad->setText(shown);
+        showCaption(LBLineLoad, shown);
         setPanelColour(LBLineLoad, kYellow);
         LBLineLoad->setAutoFillBackground(!text.empty());  // no empty yellow band while the line has room
     }

@@ -14,6 +14,7 @@
 #include "widgets/host_services.h"
 #include "memory/upload_page.h"
 #include "widgets/radio_group.h"
+#include "widgets/widget_helpers.h"
 
 namespace cv {
 
@@ -111,9 +112,6 @@ void UploadScreen::timeoutTick() {
     m_session.timeoutTick();
 }
 
-// The directory table keeps its contents, so a row shown later still fetches its run.
-void UploadScreen::clearRunList() { m_directory.clearRows(); }
-
 void UploadScreen::followLoggerIdentity(LoggerIdentityState state) {
     // A transfer in progress ends by its own timeout; its rows are what it works through.
     if (state != LoggerIdentityState::OtherLogger || m_session.transferRunning()) return;
@@ -157,6 +155,13 @@ void UploadScreen::setUploadRunText(const std::string& text) {
 
 void UploadScreen::setUploadSizeText(const std::string& text) {
     if (m_uploadSize) m_uploadSize->setText(QString::fromStdString(text));
+}
+
+void UploadScreen::setTimeLeftText(const std::string& text) {
+    if (!m_progress) return;
+    const QString left = QString::fromStdString(text);
+    m_progress->setFormat(left.isEmpty() ? QString("%p%") : "%p%   " + left);
+    tellState(m_progress, left);
 }
 
 void UploadScreen::setStatusText(const std::string& text) {

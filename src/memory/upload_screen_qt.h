@@ -47,7 +47,6 @@ public:
     void timeoutTick();       // TTimeout
     // Another logger answers the line: the runs listed were the old one's.
     void followLoggerIdentity(LoggerIdentityState state);
-    void clearRunList();      // the page became the current tab
     // The logger's device name on the directory and memory buttons.
     void setDeviceCaptions(const QString& clearMemory, const QString& getDirectory);
     UploadPage* page() const { return m_page; }
@@ -73,6 +72,7 @@ private:
     void setProgressPosition(long position) override;
     void setUploadRunText(const std::string& text) override;
     void setUploadSizeText(const std::string& text) override;
+    void setTimeLeftText(const std::string& text) override;
     void setStatusText(const std::string& text) override;
     void setResultText(const std::string& text) override;
     void setTimeoutEnabled(bool enabled) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <fstream>
 
 #include "base/bytes.h"
@@ -93,6 +94,37 @@ UploadSession::UploadSession(RunDirectory& directory, CommandSink& commands, War
 
 // The run file is closed with whatever came; an own lane finishes its writes before it ends.
 UploadSession::~UploadSession() { closeRunFile(); }
+
+std::string timeLeftText(int64_t remainingBytes, double bytesPerSecond) {
+    if (bytesPerSecond <= 0 || remainingBytes < 0) return "";
+    const long seconds = std::lround(double(remainingBytes) / bytesPerSecond);
+    if (seconds < 60) return format("about %ld s left", seconds);
+    const long minutes = std::lround(double(seconds) / 60);
+    if (minutes < 60) return format("about %ld min left", minutes);
+    return format("about %ld h %02ld min left", minutes / 60, minutes % 60);
+}
+
+void UploadSession::showTimeLeft() {
+    if (m_phase != Phase::Receiving) return;
+    ++m_receivingSeconds;
+    m_view.setTimeLeftText(timeLeftText(std::max<int64_t>(m_expected - m_received, 0),
+                                        double(m_received) / double(m_receivingSeconds)));
+}
+
+// A run cut short by Cancel must not pass for the whole run under its run's name; what came is
+// kept beside it, where Parse Run Files still finds it. The rename queues behind the file's
+// close on the lane, so it never waits on the disk here.
+void UploadSession::keepCancelledRunAsPart() {
+    std::filesystem::path part = m_path;
+    part += std::string(kPartSuffix);
+    m_lane.post([from = m_path, to = part]() -> JobLane::Answer {
+        std::error_code ec;
+        std::filesystem::rename(from, to, ec);
+        return {};
+    });
+    m_path = part;
+    m_fileName = m_path.filename().string();
+}
 
 void UploadSession::poll() {
     m_extraction.relay();
@@ -213,6 +245,7 @@ void UploadSession::noteRunWritten(bool cutShort) { m_writtenNote.add(m_fileName
 void UploadSession::supervisionTick() {
     // The overwrite question of a starting run is open: its loop must not start another.
     if (m_phase == Phase::Starting) return;
+    showTimeLeft();
     // A held block is the disk's delay, not the logger's.
     if (m_held) m_silentSeconds = 0;
     if (m_runsRemaining != 0 && waitingForTheLogger() && !m_held && ++m_silentSeconds >= kSilenceShownAfter) {
@@ -224,7 +257,11 @@ void UploadSession::supervisionTick() {
         if (m_cancel && waitingForTheLogger()) {
             // Cancel travels in block acknowledgements; with no block for three time-out ticks
             // the logger will not carry it, so the upload ends here instead of waiting forever.
-            if (m_fileOpen) noteRunWritten(true);
+            if (m_fileOpen) {
+                closeRunFile();
+                keepCancelledRunAsPart();
+                noteRunWritten(true);
+            }
             endUpload();
             m_view.setUploadRunText(kUploadCancelled);
             return;
@@ -341,6 +378,8 @@ void UploadSession::runFileOpened(uint64_t token, bool opened) {
     m_divisor = progressDivisorFor(m_expected);
     m_view.setProgressMaximum(long(m_expected / m_divisor));
     m_received = 0;
+    m_receivingSeconds = 0;
+    m_view.setTimeLeftText("");
     m_duplicates = 0;
     m_writeFailed = false;
     if (!m_commands.sendCommand(cmd::kUploadRequest, uint16_t(m_currentRun), 0)) {
@@ -484,14 +523,16 @@ void UploadSession::runFileClosed(bool closed) {
         m_writeFailed = true;
         m_cancel = true;
     }
-    const int run = m_currentRun;
-    const std::filesystem::path path = m_path;
-    noteRunWritten(m_writeFailed || m_received < m_expected);
-    if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
     // A run the operator cancelled is short by choice: no error box, and no extraction whose
     // Summary would read as a whole run's. The page names it as incomplete; Parse Run Files can
     // still extract what came.
     const bool cancelledShort = m_cancel && !m_writeFailed && m_received < m_expected;
+    if (cancelledShort) keepCancelledRunAsPart();
+    m_view.setTimeLeftText("");
+    const int run = m_currentRun;
+    const std::filesystem::path path = m_path;
+    noteRunWritten(m_writeFailed || m_received < m_expected);
+    if (closeFailed) warnUpload(format(kWriteFailedFormat, path.string().c_str()));
     if (!m_writeFailed && !cancelledShort) {
         if (m_expected > m_received)
             m_warnings.show(format(kUploadErrorTitleFormat, run), kSmallerText);
@@ -527,6 +568,7 @@ void UploadSession::runDone() {
 // Ends an upload early: nothing stays queued, so nothing is fetched later unasked.
 void UploadSession::endUpload() {
     closeRunFile();
+    m_view.setTimeLeftText("");
     m_directory.clearUploadFlags();
     m_runsRemaining = 0;
     m_cancel = false;

@@ -36,6 +36,10 @@ class WarningBox;
 
 constexpr size_t kUploadDataBytes = 1024;
 
+// How long `remainingBytes` take at `bytesPerSecond`, as the page shows it beside the percentage;
+// nothing while no rate is measured.
+std::string timeLeftText(int64_t remainingBytes, double bytesPerSecond);
+
 class UploadSession {
 public:
     // Where the run in hand stands. Runs still queued are counted apart (runsRemaining); the
@@ -134,6 +138,8 @@ private:
     void warnUpload(const std::string& text);
     bool nameIsARunFile(const std::string& name, const std::string& proposed) const;
     void noteRunWritten(bool cutShort);
+    void keepCancelledRunAsPart();
+    void showTimeLeft();
 
     RunDirectory& m_directory;
     CommandSink& m_commands;
@@ -159,6 +165,7 @@ private:
     long m_duplicates = 0;
     uint16_t m_lastBlock = 0;
     long m_silentSeconds = 0;  // supervision ticks since the last block or the start of the upload
+    long m_receivingSeconds = 0;  // supervision ticks since the run's first block came
     bool m_silenceShown = false;
     std::optional<uint16_t> m_previousEnd;    // number of the block that ended the last run
     bool m_writeFailed = false;

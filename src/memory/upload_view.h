@@ -12,6 +12,8 @@ public:
     virtual void setProgressPosition(long position) = 0;
     virtual void setUploadRunText(const std::string& text) = 0;   // UpLoadRun
     virtual void setUploadSizeText(const std::string& text) = 0;  // UpLoadSize
+    // beside the percentage: how long the rest of the run takes at the rate measured so far
+    virtual void setTimeLeftText(const std::string& text) = 0;
     virtual void setStatusText(const std::string& text) = 0;      // CSError
     // UpLoadResult: where the runs of an upload or the files of an extraction went
     virtual void setResultText(const std::string& text) = 0;

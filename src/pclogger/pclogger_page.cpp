@@ -23,14 +23,25 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
     auto* grid = new QGridLayout;
     PCInHdr = namedLabel(this, "PCInHdr", "  PC  I/O  ");
     PCOutHdr = namedLabel(this, "PCOutHdr", "Output Logger");
-    grid->addWidget(PCInHdr, 0, 3);
-    grid->addWidget(PCOutHdr, 0, 4, 1, 4);
+    // The headings come with the first line that uses them, in a row that is always there: the
+    // page does not move down under the mouse when a line is set to Meter Input.
+    for (QLabel* heading : {PCInHdr, PCOutHdr}) keepPlaceWhenHidden(heading);
+    grid->addWidget(PCInHdr, 0, 4);
+    grid->addWidget(PCOutHdr, 0, 5, 1, 4);
     for (int n = 0; n < pclogger::kLines; ++n) {
         const size_t i = size_t(n);
         const int k = n + 1;
         auto* type = named(new QComboBox(this), QString("PortType%1CB").arg(k));
         for (const char* item : {"In Active", "Meter Input", "Logger Output"}) type->addItem(item);
         type->setAccessibleName(QString("Line %1 function").arg(k));
+        type->setToolTip(QString("What line %1 does: In Active leaves it unused; Meter Input records what an "
+                                 "instrument on its PC port sends, in the PC logger's records; Logger Output sends "
+                                 "one logger port's data out on its PC port.")
+                             .arg(k));
+        // Which line a row is, and the PC port it uses once it has one.
+        auto* lineLabel = namedLabel(this, QString("LBLine%1").arg(k), QString("Line %1:").arg(k));
+        lineLabel->setToolTip(type->toolTip());
+        LBLine[i] = lineLabel;
         auto* com = named(new QComboBox(this), QString("DeckPort%1CB").arg(k));
         com->addItem("OFF");
         for (int c = 1; c <= kMaxComNumber; ++c) com->addItem(portMap ? qs(portMap->comItemText(c)) : QString("COM%1").arg(c));
@@ -70,16 +81,19 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
         PCOutPort[i] = portLabel;
         PCPort[i] = traffic;
         const int row = k;
-        grid->addWidget(type, row, 0);
-        grid->addWidget(com, row, 1);
-        grid->addWidget(speed, row, 2);
-        grid->addWidget(traffic, row, 3);
-        grid->addWidget(idLabel, row, 4);
-        grid->addWidget(id, row, 5);
-        grid->addWidget(portLabel, row, 6);
-        grid->addWidget(port, row, 7);
+        grid->addWidget(lineLabel, row, 0);
+        grid->addWidget(type, row, 1);
+        grid->addWidget(com, row, 2);
+        grid->addWidget(speed, row, 3);
+        grid->addWidget(traffic, row, 4);
+        grid->addWidget(idLabel, row, 5);
+        grid->addWidget(id, row, 6);
+        grid->addWidget(portLabel, row, 7);
+        grid->addWidget(port, row, 8);
     }
-    grid->setColumnStretch(8, 1);
+    // Wide enough for "Line 8: COM12" whether or not a port is chosen yet.
+    grid->setColumnMinimumWidth(0, fontMetrics().horizontalAdvance("Line 8: COM12  "));
+    grid->setColumnStretch(9, 1);
 
     GroupBox9 = named(new QGroupBox("PC Logger ID = 1", this), "GroupBox9");
     UDDeckRate = named(new QSpinBox(GroupBox9), "UDDeckRate");
@@ -111,6 +125,7 @@ PcLoggerPage::PcLoggerPage(const PortMap* portMap, QWidget* parent) : QWidget(pa
     PCLoggerPanel->setAutoFillBackground(true);
     PCLoggerPanel->setFrameShape(QFrame::Panel);
     PCLoggerPanel->setMinimumWidth(200);
+    keepPlaceWhenHidden(PCLoggerPanel);
 
     auto* buttons = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(BTLoadDeck), static_cast<QWidget*>(BTRestoreDeck),

@@ -25,6 +25,7 @@ public:
     void addGroup(QWidget* group);
 
     // Line n (0-based here): PortType<n+1>CB, DeckPort<n+1>CB, ...
+    std::array<QLabel*, pclogger::kLines> LBLine{};  // "Line k:", with its PC port once it has one
     std::array<QComboBox*, pclogger::kLines> PortTypeCB{};
     std::array<QComboBox*, pclogger::kLines> DeckPortCB{};
     std::array<QComboBox*, pclogger::kLines> DeckSetupCB{};

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStandardItemModel>
 
 #include "pclogger/annotation_dialog.h"
 #include "base/text_format.h"
@@ -61,8 +62,10 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     showPcLoggerLines();
     // Lines 1 to 6 start at 9600; 7 and 8 have no speed chosen, which opens at 9600 as well.
     for (int n = 0; n < kLines; ++n) setQuietly(m_page->DeckSetupCB[size_t(n)], n < 6 ? 6 : -1);
-    showNotLoaded(true);
+    // An untouched page has nothing to load: all lines In Active, as the PC logger runs.
+    showNotLoaded(false);
     setTrafficTexts({}, {}, {});
+    markLoggerPort(true);
 }
 
 PcLoggerScreen::~PcLoggerScreen() = default;
@@ -112,6 +115,8 @@ void PcLoggerScreen::showPcLoggerLines() {
             m_page->PCOutPort[i]->setText(qs(format("Port=%1d", m_page->UDOutPort[i]->value())));
         }
         if (used) paintLine(n);
+        const int com = m_page->DeckPortCB[i]->currentIndex();
+        m_page->LBLine[i]->setText(used && com > 0 ? QString("Line %1: COM%2").arg(n + 1).arg(com) : QString("Line %1:").arg(n + 1));
         anyTraffic = anyTraffic || used;
         anyPortLabel = anyPortLabel || output;
     }
@@ -206,6 +211,7 @@ void PcLoggerScreen::followPortMap(int comNumber) {
         m_portFault[i] = !m_ports.isPortOpen(slot);
         if (com->isVisibleTo(m_page)) paintLine(n);
     }
+    markLoggerPort(true);
 }
 
 void PcLoggerScreen::pcLoggerStep() {
@@ -231,7 +237,27 @@ void PcLoggerScreen::setTrafficTexts(const LineCounts& in, const LineCounts& out
     }
 }
 
+// The port the logger is on cannot be a PC logger line as well: it is marked in every line's list
+// and cannot be chosen there.
+void PcLoggerScreen::markLoggerPort(bool always) {
+    const int com = m_ports.isPortOpen(kLoggerSlot) ? m_ports.openComNumber(kLoggerSlot) : 0;
+    if (com == m_loggerCom && !always) return;
+    for (QComboBox* cb : m_page->DeckPortCB) {
+        auto* model = qobject_cast<QStandardItemModel*>(cb->model());
+        for (int c : {m_loggerCom, com}) {
+            if (c < 1 || c >= cb->count()) continue;
+            const bool logger = c == com;
+            const QString text = m_portMap ? qs(m_portMap->comItemText(c)) : QString("COM%1").arg(c);
+            cb->setItemText(c, logger ? text + kLoggerPortMark : text);
+            if (QStandardItem* item = model ? model->item(c) : nullptr) item->setEnabled(!logger);
+        }
+        fitWholePortNames(cb);
+    }
+    m_loggerCom = com;
+}
+
 void PcLoggerScreen::trafficStep() {
+    markLoggerPort(false);
     const auto in = m_logger.takeReceived();
     const auto out = m_logger.takeSent();
     setTrafficTexts(in, out, m_logger.takeDropped());

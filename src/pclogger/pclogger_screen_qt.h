@@ -64,6 +64,8 @@ public:
     void MenuAnnotateFileClick();
     // COM n opens another device now: the COM boxes show it, and a line open on it opens again.
     void followPortMap(int comNumber);
+    // Beside the logger's own port in each line's list of PC ports.
+    static constexpr const char* kLoggerPortMark = "  (logger port)";
 
 signals:
     // Once a second for each line (1..8): its traffic text, whether the line is in use, and
@@ -93,6 +95,8 @@ private:
     AnnotationQueue m_annotations;
     TAnnotationForm* m_annotation;
     std::array<LoadedLine, pclogger::kLines> m_lastLoaded{};
+    void markLoggerPort(bool always);
+    int m_loggerCom = 0;  // the port marked as the logger's in the lines' lists
     std::array<bool, pclogger::kLines> m_portFault{};  // would not open at load, or lost since
     std::array<bool, pclogger::kLines> m_shownDropping{};  // traffic labels painted red
     int m_previousRate = -1;

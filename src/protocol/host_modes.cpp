@@ -133,4 +133,23 @@ std::optional<Shade> modeReadoutShade(int hostMode, bool loggerModeShown, int sh
     return shownLoggerMode == expected ? Shade::ButtonFace : Shade::Red;
 }
 
+const char* const kRealTimeSameModeNote =
+    "\"Real Time Data\" here and \"Real Time Output\" in the Modes menu are the same mode.";
+
+std::string modeReadoutNote(int hostMode, bool loggerModeShown, int shownLoggerMode, bool integratedMeter) {
+    auto trimmed = [](std::string s) {
+        while (!s.empty() && s.back() == ' ') s.pop_back();
+        return s;
+    };
+    std::string note;
+    if (modeReadoutShade(hostMode, loggerModeShown, shownLoggerMode) == Shade::Red)
+        note = format("Red: the logger runs in %s, but this host is laid out for %s. Send a setup with the host's "
+                      "mode (Logger Control page), or choose the logger's mode from the Modes menu.",
+                      trimmed(loggerModeText(shownLoggerMode, integratedMeter)).c_str(), hostModeName(hostMode).c_str());
+    const bool realTimeShown =
+        hostMode == kRealTimeOutput || (loggerModeShown && shownLoggerMode == loggermode::kRealTime);
+    if (realTimeShown) note += (note.empty() ? "" : "\n") + std::string(kRealTimeSameModeNote);
+    return note;
+}
+
 } // namespace cv::hostmode

@@ -78,4 +78,9 @@ std::string loggerModeText(int operatingMode, bool integratedMeter);
 // host mode, red when it contradicts it; nothing for host modes that leave the colours alone.
 std::optional<Shade> modeReadoutShade(int hostMode, bool loggerModeShown, int shownLoggerMode);
 
+// What the two read-outs tell beside their words: why they are red, and that "Real Time Data"
+// is the mode the Modes menu calls "Real Time Output". Empty when there is nothing to tell.
+std::string modeReadoutNote(int hostMode, bool loggerModeShown, int shownLoggerMode, bool integratedMeter);
+extern const char* const kRealTimeSameModeNote;
+
 } // namespace cv::hostmode

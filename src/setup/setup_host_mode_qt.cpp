@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -39,6 +40,10 @@ void SetupScreen::connectModeMenu() {
         group->addAction(a);
         connect(a, &QAction::triggered, this, [this, m = mode] { modeMenuClick(m); });
     }
+    QAction* realTime = m_services.menu.MenuRealTimeOutput;
+    realTime->setToolTip(hostmode::kRealTimeSameModeNote);
+    for (QObject* o : realTime->associatedObjects())
+        if (auto* menu = qobject_cast<QMenu*>(o)) menu->setToolTipsVisible(true);
 }
 
 void SetupScreen::checkModeMenuItem() {
@@ -47,10 +52,7 @@ void SetupScreen::checkModeMenuItem() {
 
 // ---- host modes ----
 
-void SetupScreen::modeMenuClick(int hostMode) {
-    setSetupMarker(0);
-    setupDisplayMode(hostMode);
-}
+void SetupScreen::modeMenuClick(int hostMode) { setupDisplayMode(hostMode); }
 
 void SetupScreen::applyLayout(int mode) {
     const hostmode::Layout& l = *hostmode::layoutFor(mode);
@@ -82,6 +84,11 @@ void SetupScreen::applyLayout(int mode) {
 }
 
 void SetupScreen::setupDisplayMode(int requestedMode) {
+    // A mode is a view of the setup: the marker says whether the logger holds what the pages
+    // show, so only a mode whose presets change a value of the setup makes it not current.
+    const setup::SetupControls before = screenControls();
+    const int markerBefore = m_setupMarker;
+    const bool restoreBefore = m_restoreCurrent;
     m_requestedHostMode = requestedMode;
     if (requestedMode == hostmode::kNoRequest) m_services.warnings.show("HD", "Disp Done");
     if (hostmode::layoutFor(requestedMode)) applyLayout(requestedMode);
@@ -97,6 +104,10 @@ void SetupScreen::setupDisplayMode(int requestedMode) {
     setMooredFlag(setup::isMooredMode(mode));
     showPolledButtons(mode == setup::kModePolledMoored);
     UDAnalogRateClick();
+    if (markerBefore == 1 && screenControls() == before) {
+        setSetupMarker(1);
+        m_restoreCurrent = restoreBefore;
+    }
     relayout();
 }
 
@@ -146,8 +157,15 @@ void SetupScreen::showLoggerMode(int operatingMode) {
 }
 
 void SetupScreen::recolourModeReadouts() {
-    const auto shade =
-        hostmode::modeReadoutShade(m_currentHostMode, !m_statusPanel->LoggerMode->isHidden(), m_shownLoggerMode);
+    const bool loggerModeShown = !m_statusPanel->LoggerMode->isHidden();
+    const QString note = qs(hostmode::modeReadoutNote(m_currentHostMode, loggerModeShown, m_shownLoggerMode,
+                                                      m_services.facts.hasIntegratedMeter()));
+    for (QLabel* l : {m_statusPanel->HostMode, m_statusPanel->LoggerMode}) {
+        l->setToolTip(note);
+        // The colour is not heard: the reason for it is, after the words the read-out shows.
+        tellState(l, note.isEmpty() ? l->text() : l->text() + "\n" + note);
+    }
+    const auto shade = hostmode::modeReadoutShade(m_currentHostMode, loggerModeShown, m_shownLoggerMode);
     if (!shade) return;
     paintShade(m_statusPanel->LoggerMode, *shade);
     paintShade(m_statusPanel->HostMode, *shade);

@@ -18,7 +18,7 @@ void SetupScreen::showSetupSent(bool wentOut) {
     HostClock& clock = m_services.clock;
     m_setupSent.sent(wentOut, clock.localTime(clock.now()));
     for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) {
-        l->setText(qs(m_setupSent.text()));
+        showCaption(l, qs(m_setupSent.text()));
         l->setAutoFillBackground(false);
     }
 }
@@ -26,7 +26,7 @@ void SetupScreen::showSetupSent(bool wentOut) {
 void SetupScreen::forgetSetupSent() {
     m_setupSent.forget();
     for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) {
-        l->clear();
+        showCaption(l, {});
         l->setAutoFillBackground(false);
     }
 }
@@ -35,7 +35,7 @@ void SetupScreen::compareArrivedSetup() {
     HostClock& clock = m_services.clock;
     m_setupSent.arrived(setup::sameOwnedFields(m_lastSent, m_services.records.setup), clock.localTime(clock.now()));
     for (QLabel* l : {m_portSetup->LBSetupSent, m_loggerControl->LBSetupSent}) {
-        l->setText(qs(m_setupSent.text()));
+        showCaption(l, qs(m_setupSent.text()));
         paintShade(l, Shade::Yellow);
         l->setAutoFillBackground(m_setupSent.differs());
     }
@@ -53,7 +53,7 @@ void SetupScreen::refreshLineCapacity() {
     const QString warning = qs(load + (!load.empty() && !note.empty() ? "\n" : "") + note);
     for (QLabel* l : {m_portSetup->LBLineCapacity, m_loggerControl->LBLineCapacity}) {
         if (l->text() == warning) continue;
-        l->setText(warning);
+        showCaption(l, warning);
         paintShade(l, Shade::Yellow);
         l->setAutoFillBackground(!warning.isEmpty());
     }

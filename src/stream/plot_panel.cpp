@@ -372,7 +372,7 @@ void PlotPanel::redrawStep() {
         } else if (c.on) {
             text = "no data";
         }
-        if (r.last->text() != text) r.last->setText(text);
+        showCaption(r.last, text);
     }
     PlotGraph->update();
 }

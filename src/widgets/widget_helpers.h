@@ -64,6 +64,13 @@ inline void tellState(QWidget* w, const QString& state) {
     if (w->accessibleDescription() != state) w->setAccessibleDescription(state);
 }
 
+// A read-out known to a screen reader by a name of its own, whose caption changes as the program
+// runs: the caption is told as its description, so it is heard as well as seen.
+inline void showCaption(QLabel* l, const QString& caption) {
+    if (l->text() != caption) l->setText(caption);
+    tellState(l, caption);
+}
+
 // A one-line read-out that is empty until it has something to say (what became of a Send, a
 // warning): always there and of fixed height, so nothing around it moves when it speaks.
 inline QLabel* wordLabel(QWidget* parent, const QString& name, const QString& spoken) {

@@ -2,6 +2,7 @@
 // a screen reader names every control of every page and dialog by what it is.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 
 #include <QAccessible>
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
@@ -20,7 +22,9 @@
 #include "app/hostmain_window.h"
 #include "link/link_screen_qt.h"
 #include "setup/setup_screen_qt.h"
+#include "setup/record_builders.h"
 #include "support/fakes.h"
+#include "support/window_rig.h"
 #include "widgets/clickable_label.h"
 #include "support/case_name.h"
 
@@ -135,36 +139,87 @@ TEST_P(Page, EveryControlHasANameOfItsOwnThatIsNotItsValue) {
     }
 }
 
-// A label that a screen reader knows by a name of its own (the setup marker, the clock, a line's
-// traffic) still lets it hear the caption that carries its state, as its description.
+// Every label a screen reader knows by a name of its own (the setup marker, the clock, a line's
+// traffic, the line load, the word after a Send) tells the caption that carries its state as its
+// description; the number of labels that had a caption to tell.
+int expectCaptionsTold(const TForm1& form, const std::string& when) {
+    int told = 0;
+    for (QLabel* label : form.findChildren<QLabel*>()) {
+        const QString caption = label->text();
+        // A one-character caption is a glyph (the red "X"), not a state.
+        if (label->accessibleName().isEmpty() || caption.size() < 2 || label->accessibleName().contains(caption))
+            continue;
+        EXPECT_EQ(label->accessibleDescription().toStdString(), caption.toStdString())
+            << when << ": " << label->objectName().toStdString();
+        ++told;
+    }
+    return told;
+}
+
 TEST(SpokenState, ALabelNamedApartFromItsCaptionTellsTheCaptionWheneverItChanges) {
     test::FakeClock clock;
     test::FakeDialogs dialogs;
     test::FakeSerialFactory serial;
     TForm1 form{HostEnvironment{clock, dialogs, serial, nullptr}};
     ClickableLabel* marker = form.findChild<ClickableLabel*>("PStore");
-    auto expectCaptionsTold = [&form](const char* when) {
-        int told = 0;
-        for (QLabel* label : form.findChildren<QLabel*>()) {
-            const QString caption = label->text();
-            // A one-character caption is a glyph (the red "X"), not a state.
-            if (label->accessibleName().isEmpty() || caption.size() < 2 || label->accessibleName().contains(caption))
-                continue;
-            EXPECT_EQ(label->accessibleDescription().toStdString(), caption.toStdString())
-                << when << ": " << label->objectName().toStdString();
-            ++told;
-        }
-        EXPECT_GT(told, 3) << when;
-    };
     for (int second = 0; second < 2; ++second) {
         form.Timer10msTimer();
         form.Timer1000msTimer();
-        expectCaptionsTold(second == 0 ? "at start" : "a second later");
+        const std::string when = second == 0 ? "at start" : "a second later";
+        EXPECT_GT(expectCaptionsTold(form, when), 3) << when;
         EXPECT_EQ(marker->accessibleDescription(), second == 0 ? "Setup is Not Current" : "Setup is Current");
         form.setupScreen()->setSetupMarker(1);
         ++clock.seconds;
     }
 }
+
+// The read-outs that speak only now and then, driven to speak: each is heard as it is seen.
+struct SpokenScene {
+    const char* name;
+    const char* label;  // the read-out the scene makes speak
+    std::function<void(test::WindowRig&)> play;
+};
+void PrintTo(const SpokenScene& s, std::ostream* os) { *os << s.name; }
+
+struct SpokenReadout : ::testing::TestWithParam<SpokenScene>, test::WindowRig {
+    void SetUp() override {
+        form.setupScreen()->setupDisplayMode(5);
+        form.linkScreen()->LoggerPortCB->setCurrentIndex(1);
+        form.linkScreen()->LoggerSetupCB->setCurrentIndex(6);  // 9600: 960 bytes a second
+        form.linkScreen()->LoggerPortCBChange();
+    }
+};
+
+void fullLine(test::WindowRig& rig) {
+    for (int s = 0; s < 12; ++s) {
+        rig.line->feed(std::vector<uint8_t>(960, 0x41));
+        for (int i = 0; i < 10; ++i) rig.form.Timer10msTimer();
+        rig.clock.ms += 1000;
+        rig.clock.seconds += 1;
+        rig.form.Timer1000msTimer();
+    }
+}
+
+void sentSetup(test::WindowRig& rig) {
+    rig.form.records().setup = test::SetupRecordBuilder().build();
+    rig.form.records().setupArrived = true;
+    rig.form.Timer475msTimer();
+    rig.form.findChild<QPushButton*>("BTSendSetup1")->click();
+}
+
+TEST_P(SpokenReadout, IsHeardAsItIsSeen) {
+    GetParam().play(*this);
+    const QLabel* readout = form.findChild<QLabel*>(GetParam().label);
+    ASSERT_NE(readout, nullptr);
+    EXPECT_GE(readout->text().size(), 2) << "the scene did not make it speak";
+    EXPECT_EQ(readout->accessibleDescription(), readout->text());
+    expectCaptionsTold(form, GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, SpokenReadout,
+                         ::testing::Values(SpokenScene{"LineFull", "LBLineLoad", fullLine},
+                                           SpokenScene{"SetupSent", "LBSetupSent2", sentSetup}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(SpaceAndEnter, Keyboard, ::testing::Values(Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter),
                          [](const auto& i) { return std::string(i.param == Qt::Key_Space ? "Space" : i.param == Qt::Key_Return ? "Return" : "Enter"); });

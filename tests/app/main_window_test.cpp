@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTextBrowser>
 
@@ -15,12 +16,14 @@
 #include "link/link_screen_qt.h"
 #include "widgets/clickable_label.h"
 #include "widgets/colours.h"
+#include "widgets/window_room.h"
 #include "setup/sleep_dialog.h"
 #include "link/statistics_dialog.h"
 #include "setup/setup_screen_qt.h"
 #include "base/bytes.h"
 #include "memory/upload_screen_qt.h"
 #include "setup/data_status_page.h"
+#include "memory/memory_fakes.h"
 #include "support/fakes.h"
 #include "support/window_rig.h"
 #include "support/temp_dir.h"
@@ -90,6 +93,31 @@ TEST_F(WindowFixture, HelpOpensOneOperatorsGuideWindowWithTheGuide) {
     const QString guide = windows[0]->findChild<QTextBrowser*>("GuideText")->toPlainText();
     for (const char* part : {"First steps with a logger", "Upload Logger Data", "PC-Logger", "comports.cfg"})
         EXPECT_TRUE(guide.contains(part)) << part;
+}
+
+// A window larger than the screen opens whole on it, title bar included, even over a parent that
+// stands in the screen's corner.
+TEST(WindowOnScreen, ALargeWindowOpensWithinTheScreenOverAParentInItsCorner) {
+    QWidget parent;
+    const QRect screen = parent.screen()->availableGeometry();
+    parent.setGeometry(QRect(screen.bottomRight() - QPoint(200, 150), QSize(200, 150)));
+    parent.show();
+    QWidget window(&parent, Qt::Window);
+    openWithinScreen(&window, screen.size() + QSize(100, 15));
+    EXPECT_TRUE(screen.contains(QRect(window.pos(), window.size() + QSize(0, 40))));
+}
+
+// The run list survives a look at another page: its rows still fetch their runs.
+TEST_F(WindowFixture, TheRunListStaysWhenTheUploadPageIsShownAgain) {
+    form.setupScreen()->setupDisplayMode(5);
+    for (int16_t run : {1, 2}) {
+        form.records().directoryEntry = test::entryPacket(run, 2048);
+        form.onDirectoryEntry();
+    }
+    auto* runs = form.findChild<QListWidget*>("LBProfiles");
+    ASSERT_EQ(runs->count(), 2);
+    for (const char* page : {"TSUpload", "TSLoggerControl", "TSUpload"}) form.Tabs->setCurrentWidget(form.findChild<QWidget*>(page));
+    EXPECT_EQ(runs->count(), 2);
 }
 
 TEST_F(WindowFixture, HealthyLinkShowsPortAndSpeed) {

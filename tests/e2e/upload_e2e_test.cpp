@@ -165,9 +165,10 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     EXPECT_EQ(rig.session().runsRemaining(), 0);
     EXPECT_EQ(rig.uploadRequests(), std::vector<int>{1});
     EXPECT_EQ(rig.sim.probe().stats().uploadsCancelled, 1u);
-    // What came before the cancel is kept as it came. How a cancelled run is reported and that it
-    // is not extracted are the upload session's own tests.
-    const auto partial = readFile(dir / "run.001");
+    // What came before the cancel is kept as it came, as run.001.part. How a cancelled run is
+    // reported and that it is not extracted are the upload session's own tests.
+    const auto partial = readFile(dir / "run.001.part");
+    EXPECT_FALSE(std::filesystem::exists(dir / "run.001"));
     EXPECT_GE(partial.size(), 32u * 1024);
     EXPECT_LT(partial.size(), first.bytes.size());
     EXPECT_TRUE(std::equal(partial.begin(), partial.end(), first.bytes.begin()));
@@ -178,7 +179,7 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     // The cancelled upload fetched nothing more in the meantime.
     EXPECT_EQ(rig.uploadRequests(), (std::vector<int>{1, 2}));
     EXPECT_TRUE(readFile(dir / "run.002") == second.bytes);
-    EXPECT_TRUE(readFile(dir / "run.001") == partial) << "the cancelled run's file was touched again";
+    EXPECT_TRUE(readFile(dir / "run.001.part") == partial) << "the cancelled run's file was touched again";
 }
 
 TEST(UploadEndToEnd, CancelEndsAnUploadWhoseLoggerNeverAnswersTheRequest) {

@@ -41,7 +41,8 @@ INSTANTIATE_TEST_SUITE_P(Extraction, RunNumberFromName,
                                            NameCase{"run.0", 0}, NameCase{"Run.042x", 42}, NameCase{"a.b.c.009", 9},
                                            NameCase{"run.65535", 65535}, NameCase{"run.65536", -1}, NameCase{"run.abc", -1},
                                            NameCase{"run.", -1}, NameCase{"run.-5", -1}, NameCase{"/data/v1.2/run", -1},
-                                           NameCase{"run123", -1}, NameCase{"run", -1}),
+                                           NameCase{"run123", -1}, NameCase{"run", -1}, NameCase{"run.007.part", 7},
+                                           NameCase{"run.part", -1}, NameCase{".part", -1}),
                          [](const auto& i) { return ::cv::test::caseName(i.param.path) + "_Case" + std::to_string(i.index); });
 
 TEST_F(Extraction, FolderWithADotAndFourDigitRunNumberNameTheOutputs) {

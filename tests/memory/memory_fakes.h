@@ -49,7 +49,7 @@ class FakeView : public UploadView {
 public:
     long maximum = -1;
     long position = -1;
-    std::string uploadRun, uploadSize, status, result;
+    std::string uploadRun, uploadSize, timeLeft, status, result;
     bool timeoutEnabled = false;
     int timeoutChanges = 0;
     std::vector<std::string> rows;
@@ -57,6 +57,7 @@ public:
     void setProgressPosition(long p) override { position = p; }
     void setUploadRunText(const std::string& t) override { uploadRun = t; }
     void setUploadSizeText(const std::string& t) override { uploadSize = t; }
+    void setTimeLeftText(const std::string& t) override { timeLeft = t; }
     void setStatusText(const std::string& t) override { status = t; }
     void setResultText(const std::string& t) override { result = t; }
     void setTimeoutEnabled(bool on) override {

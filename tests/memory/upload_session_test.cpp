@@ -255,8 +255,9 @@ TEST(Upload, CancelWhileTheLoggerFallsSilentMidRunEndsTheUpload) {
     rig.session.supervisionTick();
     EXPECT_EQ(rig.session.runsRemaining(), 0);
     EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
-    EXPECT_EQ(std::filesystem::file_size(rig.file("run.005")), 1024u);  // kept as received
-    EXPECT_EQ(rig.view.result, "Runs written to " + rig.dir.path().string() + ": run.005 incomplete (1024 of 4096 bytes)");
+    EXPECT_EQ(std::filesystem::file_size(rig.file("run.005.part")), 1024u);  // kept as received
+    EXPECT_FALSE(std::filesystem::exists(rig.file("run.005")));
+    EXPECT_EQ(rig.view.result, "Runs written to " + rig.dir.path().string() + ": run.005.part incomplete (1024 of 4096 bytes)");
     EXPECT_EQ(rig.view.status, "");  // no "No data from the logger" left behind
 }
 
@@ -342,7 +343,7 @@ TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
 }
 
 // Cancelled in the middle of a run: no error box, no extraction whose Summary would pass for a
-// whole run's, and the page names the run as incomplete.
+// whole run's, and what came is kept as run.NNN.part, named incomplete on the page.
 TEST(Upload, ACancelledRunIsNamedIncompleteAndNotExtracted) {
     UploadRig rig;
     const auto data = runBytes(3000);
@@ -356,7 +357,10 @@ TEST(Upload, ACancelledRunIsNamedIncompleteAndNotExtracted) {
     EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
     EXPECT_TRUE(rig.dialogs.boxes.empty());
     EXPECT_TRUE(rig.extractions.empty());
-    EXPECT_NE(rig.view.result.find("run.005 incomplete (2048 of 3000 bytes)"), std::string::npos) << rig.view.result;
+    EXPECT_NE(rig.view.result.find("run.005.part incomplete (2048 of 3000 bytes)"), std::string::npos) << rig.view.result;
+    EXPECT_EQ(readFile(rig.file("run.005.part")), std::vector<uint8_t>(data.begin(), data.begin() + 2048));
+    EXPECT_FALSE(std::filesystem::exists(rig.file("run.005"))) << "a half run under a whole run's name";
+    EXPECT_EQ(runNumberFromPath(rig.file("run.005.part")), 5) << "Parse Run Files takes it as run 5";
 }
 
 TEST(Upload, CancelPressedWhileIdleDoesNotCancelTheNextUpload) {
@@ -464,6 +468,44 @@ TEST(Upload, TicksInsideTheOverwriteQuestionAskNothingTwice) {
     rig.session.supervisionTick();
     EXPECT_EQ(rig.dialogs.boxes.size(), 1u);
     EXPECT_EQ(rig.requests(), 1);
+}
+
+// ---- time left ----
+
+struct TimeLeftCase {
+    const char* name;
+    int64_t remaining;
+    double rate;
+    const char* shown;
+};
+void PrintTo(const TimeLeftCase& c, std::ostream* os) { *os << c.name; }
+class TimeLeft : public ::testing::TestWithParam<TimeLeftCase> {};
+
+TEST_P(TimeLeft, IsTheRestAtTheMeasuredRate) {
+    EXPECT_EQ(timeLeftText(GetParam().remaining, GetParam().rate), GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(Upload, TimeLeft,
+                         ::testing::Values(TimeLeftCase{"A401KRunAt820BytesASecond", 401 * 1024, 820, "about 8 min left"},
+                                           TimeLeftCase{"UnderAMinute", 5000, 1000, "about 5 s left"},
+                                           TimeLeftCase{"OverAnHour", 4000000, 820, "about 1 h 21 min left"},
+                                           TimeLeftCase{"NoRateMeasuredYet", 5000, 0, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Upload, TimeLeftShowsWhileARunComesAndGoesWithIt) {
+    UploadRig rig;
+    const auto data = runBytes(10240);
+    rig.listRuns({{5, 10240}});
+    rig.queue({0});
+    rig.session.supervisionTick();
+    rig.session.supervisionTick();
+    EXPECT_EQ(rig.view.timeLeft, "") << "no block yet, no rate";
+    rig.block(1, 1024, data, 0);
+    rig.block(2, 1024, data, 1024);
+    rig.session.supervisionTick();  // 2048 bytes in the first second: 8192 to go
+    EXPECT_EQ(rig.view.timeLeft, "about 4 s left");
+    rig.sendRun(std::vector<uint8_t>(data.begin() + 2048, data.end()), 3);
+    EXPECT_EQ(rig.view.timeLeft, "");
 }
 
 } // namespace

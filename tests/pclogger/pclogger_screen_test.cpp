@@ -8,6 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardItemModel>
+#include <QTabWidget>
 
 #include "app/hostmain_window.h"
 #include "pclogger/annotation_dialog.h"
@@ -17,7 +19,9 @@
 #include "pclogger/pclogger_screen_qt.h"
 #include "setup/data_status_page.h"
 #include "setup/setup_screen_qt.h"
+#include "link/link_screen_qt.h"
 #include "support/fakes.h"
+#include "support/layout_check.h"
 #include "support/window_rig.h"
 #include "widgets/colours.h"
 
@@ -47,6 +51,41 @@ struct PcLoggerWindow : ::testing::Test, test::WindowRig {
         form.Timer1000msTimer();
     }
 };
+
+// An untouched page asks for nothing; a line set to Meter Input says which line and PC port it
+// is, and moves nothing the operator may be about to click.
+TEST_F(PcLoggerWindow, AFirstMeterInputIsNamedByLineAndPortAndMovesNothing) {
+    form.resize(1280, 800);
+    form.show();
+    form.setupScreen()->setupDisplayMode(8);
+    form.Tabs->setCurrentWidget(&page);
+    test::settleLayouts();
+    EXPECT_FALSE(page.PCLoggerPanel->isVisibleTo(&page)) << "nothing to load on an untouched page";
+    EXPECT_EQ(page.LBLine[2]->text(), "Line 3:");
+    EXPECT_FALSE(page.PortTypeCB[2]->toolTip().isEmpty());
+    const auto before = test::controlPlaces(&page);
+    setLine(3, kMeterInput, 5);
+    test::settleLayouts();
+    EXPECT_EQ(test::movedControls(before, &page), std::vector<std::string>{});
+    EXPECT_EQ(page.LBLine[2]->text(), "Line 3: COM5");
+    EXPECT_TRUE(page.PCLoggerPanel->isVisibleTo(&page));
+}
+
+// The logger's own port is marked in each line's list and cannot be chosen there.
+TEST_F(PcLoggerWindow, TheLoggerPortIsMarkedAndNotOfferedToALine) {
+    form.setupScreen()->setupDisplayMode(5);
+    form.linkScreen()->LoggerPortCB->setCurrentIndex(1);
+    form.linkScreen()->LoggerPortCBChange();
+    second();
+    auto offered = [](const QComboBox* cb, int c) {
+        return bool(static_cast<const QStandardItemModel*>(cb->model())->item(c)->flags() & Qt::ItemIsEnabled);
+    };
+    for (const QComboBox* cb : page.DeckPortCB) {
+        EXPECT_EQ(cb->itemText(1), "COM1  (logger port)");
+        EXPECT_FALSE(offered(cb, 1));
+        EXPECT_TRUE(offered(cb, 2));
+    }
+}
 
 TEST_F(PcLoggerWindow, MeterInputsRouteThroughTheStreamToALoggerOutputLine) {
     form.setupScreen()->setupDisplayMode(8);

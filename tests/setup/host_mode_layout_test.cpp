@@ -186,7 +186,7 @@ TEST(HostModes, RequestsWithoutLayoutChangeOnlyTheReadout) {
     EXPECT_TRUE(rig.tabShown("TSPCLogger"));
     EXPECT_TRUE(rig.shown("ModeCB"));
     EXPECT_EQ(rig.text("HostMode"), "No Mode Selected");
-    EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
+    EXPECT_EQ(rig.text("PStore"), "Setup is Current") << "no value of the setup changed";
     rig.screen->setupDisplayMode(6);
     EXPECT_EQ(rig.text("HostMode"), "Invalid Mode");
     EXPECT_TRUE(rig.dialogs.boxes.empty());
@@ -208,6 +208,48 @@ TEST(HostModes, ModeReadoutsTurnRedWhenTheLoggerRunsAnotherMode) {
     rig.trigger("MenuProfile");
     EXPECT_EQ(colourOf(rig, "HostMode"), shadeColour(Shade::ButtonFace));
 }
+
+// Why the read-outs are red is told beside the colour, to the eye and to a screen reader, and the
+// two names of the real-time mode are said to be one.
+TEST(HostModes, RedModeReadoutsSayWhyAndTheRealTimeNamesAreOneMode) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(2);
+    rig.deliverSetup(SetupRecordBuilder().mode(0).build());
+    for (const char* name : {"HostMode", "LoggerMode"}) {
+        const QWidget* w = rig.w<QWidget>(name);
+        EXPECT_NE(w->toolTip().indexOf("Profile Logging, but this host is laid out for Moored Logging"), -1) << name;
+        EXPECT_NE(w->accessibleDescription().indexOf(w->toolTip()), -1) << name;
+    }
+    rig.trigger("MenuRealTimeOutput");
+    EXPECT_EQ(rig.text("HostMode"), "Real Time Data");
+    EXPECT_NE(rig.w<QWidget>("HostMode")->toolTip().indexOf("\"Real Time Output\" in the Modes menu are the same mode"), -1);
+    EXPECT_EQ(rig.action("MenuRealTimeOutput")->toolTip(), rig.w<QWidget>("HostMode")->toolTip().section('\n', -1));
+    rig.trigger("MenuAdvanced");
+    EXPECT_EQ(rig.w<QWidget>("HostMode")->toolTip(), "") << "matching modes: nothing to explain";
+}
+
+// A mode is a view of the setup: the marker changes only when the mode's presets change a value.
+struct MarkerCase {
+    const char* name;
+    const char* menuItem;
+    const char* marker;
+};
+
+class ModeSwitchMarker : public ::testing::TestWithParam<MarkerCase> {};
+
+TEST_P(ModeSwitchMarker, FollowsOnlyAChangedSetupValue) {
+    SetupRig rig;
+    rig.screen->setupDisplayMode(4);  // real time: mode 2, no storage, output on
+    rig.deliverSetup(SetupRecordBuilder().mode(2).output(1).file(0).build());
+    ASSERT_EQ(rig.text("PStore"), "Setup is Current");
+    rig.trigger(GetParam().menuItem);
+    EXPECT_EQ(rig.text("PStore"), GetParam().marker);
+}
+
+INSTANTIATE_TEST_SUITE_P(FromRealTime, ModeSwitchMarker,
+                         ::testing::Values(MarkerCase{"AdvancedUserChangesNothing", "MenuAdvanced", "Setup is Current"},
+                                           MarkerCase{"ProfilePresetsAnotherMode", "MenuProfile", "Setup is Not Current"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HostModes, MooredTimeSourceMenuTogglesTheTimeSourceCombo) {
     SetupRig rig;
