@@ -31,7 +31,6 @@ constexpr RecordingMode kReplayOnce = RecordingMode::ReplayOnce;
 constexpr RecordingMode kReplayContinuous = RecordingMode::ReplayContinuous;
 
 inline bool isRecording(RecordingMode m) { return m == kContinuous || m == kHourly || m == kDaily; }
-inline bool isReplay(RecordingMode m) { return m == kReplayOnce || m == kReplayContinuous; }
 
 // The status text of LBRecordStatus and the TSRecord caption for a recording mode; the replay
 // modes take the seconds replayed. Failed writes, when there are any, are added behind it.
@@ -70,8 +69,9 @@ public:
     bool appendRecord(const uint8_t* record, size_t length);
     // StreamConsumer: every accepted record while recording.
     void takeRecord(const mux::RecordView& record) override { appendRecord(record.bytes(), record.wholeLength()); }
-    // Once a second: a new clock minute closes an hourly or daily file (so that the next record
-    // opens the file of its own hour or day) and puts a continuous one on the disk.
+    // A new clock minute began (whoever drives the recorder watches the clock): an hourly or
+    // daily file is closed, so that the next record opens the file of its own hour or day; a
+    // continuous one is put on the disk.
     void minuteTick();
 
     RecordingMode mode() const { return m_mode; }
@@ -107,7 +107,6 @@ private:
     int64_t m_recordedBytes = 0;
     uint32_t m_failedWrites = 0;
     bool m_failing = false;
-    int m_lastMinute = -1;
 };
 
 } // namespace cv

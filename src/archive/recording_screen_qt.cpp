@@ -15,13 +15,10 @@ namespace cv {
 
 using namespace recording;
 
-RecordingScreen::RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs)
-    : QObject(window),
-      m_services(services),
-      m_tabs(tabs),
-      m_page(new RecordPage(window)),
-      m_recorder(services.clock, services.warnings),
-      m_replay(services.clock) {
+RecordingScreen::RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs, ArchiveRecorder& recorder,
+                                 ArchiveReplay& replay)
+    : QObject(window), m_services(services), m_tabs(tabs), m_page(new RecordPage(window)), m_recorder(recorder),
+      m_replay(replay) {
     auto connectButton = [this](QPushButton* b, void (RecordingScreen::*handler)()) {
         connect(b, &QPushButton::clicked, this, handler);
     };
@@ -115,7 +112,6 @@ void RecordingScreen::replayStopStep() {
 }
 
 void RecordingScreen::recordStatusStep() {
-    m_recorder.minuteTick();
     // A new hour or day has a new name; show the file being written.
     if (m_recorder.mode() == kHourly || m_recorder.mode() == kDaily)
         m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));

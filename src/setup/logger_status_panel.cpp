@@ -92,6 +92,4 @@ void LoggerStatusPanel::showReportingLook() {
 
 void LoggerStatusPanel::showStale(bool stale) { m_body->setEnabled(!stale); }
 
-bool LoggerStatusPanel::reporting() const { return !m_body->isHidden(); }
-
 } // namespace cv

@@ -19,7 +19,6 @@ public:
 
     void showStartUpLook();    // 20 pixels high, yellow, contents hidden
     void showReportingLook();  // 280 pixels high, button face, contents shown
-    bool reporting() const;
 
     QLabel* LBOperation = nullptr;
     QLabel* LBDandT = nullptr;

@@ -9,21 +9,14 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 
-#include "ports/host_clock.h"
 #include "share/network_panel.h"
-#include "share/network_sockets_qt.h"
-#include "stream/mux_stream.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv::share {
 
-NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& clock, QString settingsFile)
+NetworkScreen::NetworkScreen(QObject* parent, NetworkOutputs& outputs, QString settingsFile)
     : QObject(parent),
-      m_stream(stream),
-      m_tap([&clock] {
-          const int64_t now = clock.now();
-          return pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
-      }),
+      m_outputs(outputs),
       m_panel(new NetworkPanel),
       m_settingsFile(std::move(settingsFile)) {
     for (int n = 0; n < kMaxOutputs; ++n) {
@@ -38,12 +31,9 @@ NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& cloc
         connect(m_panel->NetPcTime[i], &QCheckBox::toggled, this, changed);
     }
     load();
-    m_stream.addConsumer(&m_tap);
     figuresStep();
 }
 
-// The tap stays registered: the window that owns this owns the stream too, and takes both down
-// together, the stream first.
 NetworkScreen::~NetworkScreen() {
     if (!m_panel) return;
     if (!m_panel->parent()) delete m_panel;
@@ -54,29 +44,9 @@ QString NetworkScreen::defaultSettingsFile() {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/network.ini";
 }
 
-void NetworkScreen::stop(int index) {
-    m_tap.stop(index);
-    m_outputs[size_t(index)].reset();
-    m_fault[size_t(index)].clear();
-}
+void NetworkScreen::stop(int index) { m_outputs.stop(index); }
 
-void NetworkScreen::start(int index) {
-    const size_t i = size_t(index);
-    const OutputConfig config = m_panel->configOf(index);
-    if (const std::string fault = outputFault(config); !fault.empty()) {
-        m_fault[i] = "needs " + fault;
-        return;
-    }
-    std::unique_ptr<NetworkOutput> out;
-    if (config.protocol == Protocol::Udp) out = std::make_unique<UdpOutput>(QHostAddress(qs(config.host)), quint16(config.port));
-    else out = std::make_unique<TcpOutput>(quint16(config.port));
-    if (!out->start()) {
-        m_fault[i] = out->fault().toStdString();
-        return;
-    }
-    m_outputs[i] = std::move(out);
-    m_tap.start(index, config, m_outputs[i].get());
-}
+void NetworkScreen::start(int index) { m_outputs.start(index, m_panel->configOf(index)); }
 
 // Any change restarts the output with what the row now says, so what runs is what is shown.
 void NetworkScreen::rowChanged(int index) {
@@ -91,11 +61,7 @@ void NetworkScreen::rowChanged(int index) {
 void NetworkScreen::figuresStep() {
     for (int n = 0; n < kMaxOutputs; ++n) {
         const size_t i = size_t(n);
-        OutputFigures f;
-        if (m_outputs[i]) f = m_outputs[i]->figures();
-        f.on = m_panel->NetOn[i]->isChecked();
-        f.fault = m_fault[i];
-        f.lines = m_outputs[i] ? m_tap.lines(n) : 0;
+        const OutputFigures f = m_outputs.figures(n, m_panel->NetOn[i]->isChecked());
         const QString text = qs(figuresText(f, m_panel->configOf(n).protocol));
         if (m_panel->NetFigures[i]->text() != text) {
             m_panel->NetFigures[i]->setText(text);

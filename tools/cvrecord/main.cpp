@@ -12,14 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/serial_port_qt.h"
+#include "adapters/network_sockets_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "base/command_line.h"
+#include "host/recording_run.h"
 #include "link/port_map.h"
-#include "protocol/speed_choices.h"
-#include "recorder_service.h"
-#include "share/network_feed.h"
+#include "link/port_options.h"
 #include "share/network_output.h"
-#include "share/network_sockets_qt.h"
 
 namespace {
 
@@ -65,21 +64,8 @@ private:
     cv::QtSerialDevice* m_last = nullptr;
 };
 
-int speedChoiceOfText(std::string text) {
-    std::erase(text, ' ');
-    for (size_t i = 1; i < cv::kSpeedChoiceItems.size(); ++i)
-        if (text == cv::kSpeedChoiceItems[i]) return int(i);
-    return 0;
-}
-
-struct Options {
+struct Options : cv::RecordingOptions {
     std::vector<std::string> comMappings;
-    int loggerPort = 0;
-    int speedChoice = 6;  // 9600
-    cv::RecordingMode mode = cv::recording::kOff;
-    std::string name;
-    std::vector<cv::share::OutputConfig> outputs;
-    bool timeSync = false;
 };
 
 const char* const kEpilogue =
@@ -95,15 +81,14 @@ const char* const kEpilogue =
 cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
     cv::cli::CommandLine line(
         kProgram,
-        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE) "
-         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]... [--time-sync]"},
+        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] [--auto-baud] (--continuous FILE | --hourly BASE | "
+         "--daily BASE) [--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=PORT]... [--time-sync]"},
         "Records the KR-8 logger's live stream from the logger port into archive files, as the window's "
         "Record buttons do: the same names, the same bytes. Needs no display.",
         kEpilogue);
     line.option("--com", "N=DEVICE", "Map COM number N (1 to 12) to DEVICE (repeatable); comports.cfg is read first.",
                 [&](const std::string& v) -> std::string {
-                    cv::PortMap probe;
-                    if (!probe.addMapping(v)) return "N=DEVICE with N from 1 to 12";
+                    if (!cv::isComMapping(v)) return "N=DEVICE with N from 1 to 12";
                     o.comMappings.push_back(v);
                     return {};
                 });
@@ -122,8 +107,8 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
                 });
     line.option("--speed", "BAUD", "Line speed: 600 .. 115200, 4800,7,E,1 or 9600,7,E,1 (default 9600).",
                 [&](const std::string& v) -> std::string {
-                    o.speedChoice = speedChoiceOfText(v);
-                    return o.speedChoice ? std::string() : "600 .. 115200, 4800,7,E,1 or 9600,7,E,1";
+                    o.speedChoice = cv::speedChoiceOfText(v);
+                    return o.speedChoice ? std::string() : cv::speedChoicesText();
                 });
     auto mode = [&](cv::RecordingMode m) {
         return [&o, m](const std::string& v) -> std::string {
@@ -135,6 +120,9 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     line.option("--continuous", "FILE", "Record into one file (emptied first).", mode(cv::recording::kContinuous));
     line.option("--hourly", "BASE", "Record one file per clock hour, named from BASE.", mode(cv::recording::kHourly));
     line.option("--daily", "BASE", "Record one file per day, named from BASE.", mode(cv::recording::kDaily));
+    line.flag("--auto-baud", o.autoBaud,
+              "When the logger's bytes stop forming packets, look for its speed as the window's Auto Baud Rate "
+              "Detection does.");
     line.flag("--time-sync", o.timeSync,
               "Keep the logger's clock in step with the PC's, as the window's automatic time update does.");
     auto output = [&o](cv::share::Protocol protocol, const char* form) {
@@ -184,39 +172,28 @@ int main(int argc, char** argv) {
     StderrDialogs dialogs;
     RecorderSerialFactory serial(portMap);
     dialogs.quiet = [&serial] { return serial.lastTaken(); };
-    cv::RecorderService service(clock, serial, dialogs);
+    cv::share::QtOutputSocketFactory sockets;
+    cv::Host host({clock, dialogs, serial, sockets});
+    auto print = [](std::FILE* to) {
+        return [to](const std::string& line) {
+            std::fprintf(to, "%s: %s\n", kProgram, line.c_str());
+            std::fflush(to);
+        };
+    };
+    cv::RecordingRun run(host, options, print(stdout), print(stderr));
     const std::string device = portMap.deviceFor(options.loggerPort);
-    if (!service.openLoggerPort(options.loggerPort, options.speedChoice)) {
+    switch (run.start()) {
+    case cv::RecordingRun::Start::Started: break;
+    case cv::RecordingRun::Start::PortFailed:
         if (serial.lastTaken()) {
             std::fprintf(stderr, "%s: COM%d (%s) is in use by another program\n", kProgram, options.loggerPort,
                          device.c_str());
             return kExitPortTaken;
         }
         return kExitFailed;
+    case cv::RecordingRun::Start::RecordingFailed: return kExitFailed;
+    case cv::RecordingRun::Start::OutputFailed: return kExitOutputFailed;
     }
-    service.setTimeSync(options.timeSync);
-    if (!service.startRecording(options.mode, options.name)) return kExitFailed;
-
-    cv::share::NetworkTap tap([&clock] {
-        const int64_t now = clock.now();
-        return cv::share::pcTimePrefix(clock.localTime(now), clock.hundredths() * 10);
-    });
-    std::vector<std::unique_ptr<cv::share::NetworkOutput>> outputs;
-    for (const cv::share::OutputConfig& config : options.outputs) {
-        std::unique_ptr<cv::share::NetworkOutput> out;
-        if (config.protocol == cv::share::Protocol::Udp)
-            out = std::make_unique<cv::share::UdpOutput>(QHostAddress(QString::fromStdString(config.host)),
-                                                          quint16(config.port));
-        else
-            out = std::make_unique<cv::share::TcpOutput>(quint16(config.port));
-        if (!out->start()) {
-            std::fprintf(stderr, "%s: %s: %s\n", kProgram, config.text().c_str(), out->fault().toStdString().c_str());
-            return kExitOutputFailed;
-        }
-        tap.start(int(outputs.size()), config, out.get());
-        outputs.push_back(std::move(out));
-    }
-    if (!outputs.empty()) service.stream().addConsumer(&tap);
 
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return kExitFailed;
     struct sigaction action {};
@@ -225,10 +202,7 @@ int main(int argc, char** argv) {
     action.sa_flags = SA_RESTART;
     for (int s : {SIGTERM, SIGINT, SIGUSR1}) sigaction(s, &action, nullptr);
 
-    auto printStatus = [&] {
-        std::printf("%s: %s\n", kProgram, service.statusLine().c_str());
-        std::fflush(stdout);
-    };
+    auto printStatus = [&] { print(stdout)(run.statusLine()); };
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char byte = 0;
@@ -240,19 +214,16 @@ int main(int argc, char** argv) {
         }
     });
     QTimer receive;
-    QObject::connect(&receive, &QTimer::timeout, [&] { service.receiveTick(); });
+    QObject::connect(&receive, &QTimer::timeout, [&] { run.fastTick(); });
     receive.start(kReceiveMs);
     QTimer second;
-    QObject::connect(&second, &QTimer::timeout, [&] {
-        if (service.secondTick()) printStatus();
-    });
+    QObject::connect(&second, &QTimer::timeout, [&] { run.secondTick(); });
     second.start(1000);
     std::printf("%s: recording from COM%d (%s)\n", kProgram, options.loggerPort, device.c_str());
     std::fflush(stdout);
 
     app.exec();
-    service.stream().removeConsumer(&tap);
-    service.stop();
+    run.stop();
     printStatus();
     return cv::cli::kExitOk;
 }

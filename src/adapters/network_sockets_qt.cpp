@@ -1,4 +1,4 @@
-#include "share/network_sockets_qt.h"
+#include "adapters/network_sockets_qt.h"
 
 #include <QNetworkDatagram>
 #include <QTcpServer>
@@ -110,6 +110,12 @@ OutputFigures TcpOutput::figures() const {
     f.bytesDropped = m_fanOut.bytesDropped();
     f.lastError = m_lastError.toStdString();
     return f;
+}
+
+std::unique_ptr<OutputSocket> QtOutputSocketFactory::make(const OutputConfig& config) {
+    if (config.protocol == Protocol::Udp)
+        return std::make_unique<UdpOutput>(QHostAddress(QString::fromStdString(config.host)), quint16(config.port));
+    return std::make_unique<TcpOutput>(quint16(config.port));
 }
 
 } // namespace cv::share
