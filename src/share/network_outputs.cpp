@@ -16,6 +16,10 @@ bool NetworkOutputs::start(int index, const OutputConfig& config) {
         return false;
     }
     std::unique_ptr<OutputSocket> out = m_sockets.make(config);
+    if (!out) {
+        m_fault[i] = "no socket for " + config.text();
+        return false;
+    }
     if (!out->start()) {
         m_fault[i] = out->startFault();
         return false;
