@@ -16,7 +16,7 @@ RecordingRun::~RecordingRun() { m_host.setEvents(nullptr); }
 RecordingRun::Start RecordingRun::start() {
     m_host.loggerPort().open(m_options.loggerPort, m_options.speedChoice);
     if (!m_host.ports().isPortOpen(kLoggerSlot)) return Start::PortFailed;
-    m_host.loggerPort().supervisor().setAutoBaud(m_options.autoBaud);
+    if (m_options.autoBaud) m_host.loggerPort().keepAutoBaud(true);
     ArchiveRecorder& recorder = m_host.recorder();
     const bool recording = m_options.mode == recording::kContinuous ? recorder.startContinuous(m_options.name)
                                                                     : recorder.startPeriodic(m_options.mode, m_options.name);

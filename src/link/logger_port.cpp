@@ -37,7 +37,14 @@ LinkSecond LoggerPort::secondStep(uint32_t sequenceErrors, bool portTest, uint32
     m_uploadBlocksSeen = c.uploadBlocks;
     m_lineLoad.sample(c.bytesReceived, nowMs, m_com, m_speed, uploading);
     s.lostChanged = lostStep();
+    // Switched on at the end of a second, as an operator's click between two seconds would.
+    if (m_keepAutoBaud && !m_supervisor.autoBaud()) m_supervisor.setAutoBaud(true);
     return s;
+}
+
+void LoggerPort::keepAutoBaud(bool on) {
+    m_keepAutoBaud = on;
+    m_supervisor.setAutoBaud(on);
 }
 
 std::optional<bool> LoggerPort::lostStep() {

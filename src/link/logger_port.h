@@ -44,6 +44,10 @@ public:
     // A lost device tried again when due; the change of the lost state since the last call.
     std::optional<bool> lostStep();
     bool lost() const { return m_lost; }
+    // Auto baud switched on again whenever the search has ended, for a recording nobody watches:
+    // every later spell of a wrong speed is searched as if the operator had asked. The search
+    // itself is the supervision's, the same as the window's.
+    void keepAutoBaud(bool on);
     uint32_t packetsFramed() const { return m_receiver.counters().packetsFramed; }
 
     LinkSupervisor& supervisor() { return m_supervisor; }
@@ -59,6 +63,7 @@ private:
     int m_speed = 6;
     uint32_t m_uploadBlocksSeen = 0;
     bool m_lost = false;
+    bool m_keepAutoBaud = false;
 };
 
 } // namespace cv

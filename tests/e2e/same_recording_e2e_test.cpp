@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <filesystem>
+#include <functional>
 #include <map>
 
 #include "archive/recording_screen_qt.h"
@@ -102,10 +103,13 @@ constexpr int kSeconds = 150;
 constexpr int64_t kStart = 1700002800 - 90;
 
 // One second of either road: the second's bytes, 200 fast ticks, then the second's ticks.
+// `speedChanging` runs between the second before the logger changes its speed and that second.
 template <class Fast, class Second>
-void runSeconds(test::FakeClock& clock, test::FakeLine& line, Fast fast, Second second) {
+void runSeconds(test::FakeClock& clock, test::FakeLine& line, Fast fast, Second second,
+                const std::function<void()>& speedChanging = {}) {
     ScriptedLogger logger;
     for (int s = 0; s < kSeconds; ++s) {
+        if (s == ScriptedLogger::kSpeedChange && speedChanging) speedChanging();
         line.feed(logger.second(s, clock.seconds, line.settings));
         for (int i = 0; i < 200; ++i) {
             clock.ms += 5;
@@ -127,15 +131,19 @@ Outcome throughTheWindow(const test::TempDir& dir) {
     TForm1 form(HostEnvironment{clock, dialogs, serial, nullptr, std::nullopt, {}, &sockets});
     std::shared_ptr<test::FakeLine> line = serial.line(1);
     form.linkScreen()->selectLoggerPort(1, 6);
-    form.findChild<QAction*>("AutoBaudRateDetection")->trigger();
     dialogs.fileAnswers.push_back((dir / "cv").string());
     form.recordingScreen()->BTRecord1HourClick();
     form.findChild<QCheckBox*>("NetOn1")->setChecked(true);
 
-    runSeconds(clock, *line, [&] { form.Timer10msTimer(); }, [&] {
-        form.Timer475msTimer();
-        form.Timer1000msTimer();
-    });
+    // The operator switches auto baud on as the line turns to noise (packets framing end it);
+    // cvrecord keeps it on.
+    runSeconds(
+        clock, *line, [&] { form.Timer10msTimer(); },
+        [&] {
+            form.Timer475msTimer();
+            form.Timer1000msTimer();
+        },
+        [&] { form.findChild<QAction*>("AutoBaudRateDetection")->trigger(); });
     form.recordingScreen()->BTStopRecordClick();
     return {filesIn(dir.path()), sockets.datagrams, clockSetsIn(*line),
             form.linkScreen()->LoggerSetupCB->currentIndex()};
