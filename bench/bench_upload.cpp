@@ -49,7 +49,7 @@
 
 #include "app/hostmain_window.h"
 #include "link/link_screen_qt.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "memory/upload_page.h"
 #include "memory/upload_screen_qt.h"
 #include "run_file_generator.h"

@@ -25,7 +25,7 @@ RunningWork runningWork(RecordingScreen& recording, const share::NetworkScreen* 
     const ArchiveRecorder& recorder = recording.recorder();
     if (recording::isRecording(recorder.mode())) work.recording = recorder.fileNameText();
     const ArchiveReplay& replay = recording.replay();
-    if (recording::isReplay(replay.mode())) work.replay = replay.fileName();
+    if (replay.mode() != recording::kOff) work.replay = replay.fileName();
     if (network) work.outputs = network->runningOutputs();
     return work;
 }

@@ -1,18 +1,18 @@
 #pragma once
-// TForm1: the main window. It owns the host's state for the whole run (port slots, receiver,
-// records), the four timers that drive everything, the menus and the left column, builds one
-// screen controller per subsystem and calls their steps in the order of the ticks.
+// TForm1: the main window. It owns the Host (the live road and the logger's records for the
+// whole run), the four timers that drive everything, the menus and the left column, builds one
+// screen controller per subsystem, calls the Host's and their steps in the order of the ticks and
+// passes on what the Host tells.
 #include <QMainWindow>
 #include <QTimer>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-#include "link/command_sender.h"
+#include "adapters/network_sockets_qt.h"
+#include "host/host.h"
 #include "link/operator_commands.h"
 #include "link/port_map.h"
-#include "link/port_slots.h"
-#include "link/receiver.h"
 #include "protocol/host_modes.h"
 #include "widgets/host_services.h"
 #include "widgets/menu_items.h"
@@ -51,9 +51,11 @@ struct HostEnvironment {
     std::optional<std::filesystem::path> startupDirectory = std::nullopt;
     // Where the network outputs' rows are kept; empty: they are not kept.
     std::string networkSettingsFile = {};
+    // The network outputs' sockets; none: Qt's.
+    share::OutputSocketFactory* sockets = nullptr;
 };
 
-class TForm1 : public QMainWindow, public PacketConsumer, private PageTabs {
+class TForm1 : public QMainWindow, public PacketConsumer, private PageTabs, private HostEvents {
     Q_OBJECT
 public:
     explicit TForm1(HostEnvironment env, QWidget* parent = nullptr);
@@ -79,10 +81,11 @@ public:
     void FormResize();
     void TabsChange();
 
-    PortSlotTable& ports() { return m_ports; }
-    PacketReceiver& receiver() { return m_receiver; }
-    LoggerRecords& records() { return m_records; }
-    LoggerFacts& facts() { return m_facts; }
+    Host& host() { return m_host; }
+    PortSlotTable& ports() { return m_host.ports(); }
+    PacketReceiver& receiver() { return m_host.receiver(); }
+    LoggerRecords& records() { return m_host.records(); }
+    LoggerFacts& facts() { return m_host.facts(); }
     HostServices& services() { return m_services; }
     LinkScreen* linkScreen() const { return m_link; }
     SetupScreen* setupScreen() const { return m_setup; }
@@ -92,14 +95,14 @@ public:
     SettingsScreen* settingsScreen() const { return m_settings; }
     HardwareScreen* hardwareScreen() const { return m_hardware; }
     PcLoggerScreen* pcLoggerScreen() const { return m_pcLogger; }
-    share::NetworkScreen* networkScreen() const { return m_network; }
+    // The 475 ms tick's status step: an arrived status, with the time menu's choice.
+    void statusStep();
 
     // PacketConsumer: the receiver's hand-over of upload blocks and directory entries.
     void onUploadBlock() override;
     void onDirectoryEntry() override;
     void onAnalogCalibration() override;
     void onHardwareConfiguration() override;
-    void onMuxRecord(uint8_t* record, size_t length) override;
 
 protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -123,17 +126,19 @@ private:
     void setTabShown(QWidget* page, bool shown) override;
     void setTabCaption(const QWidget* page, const QString& caption, const QColor& colour) override;
     QAction* addAction(QMenu* menu, const char* name, const QString& caption, bool checkable = false);
+    // HostEvents: each to the screen that shows it.
+    void linkRecovered() override;
+    void linkSupervised(const LinkSecond& second) override;
+    void identityCheckStarted(bool started) override;
+    void identityVerdict(const status::IdentityFinding& found) override;
+    void statusDecoded(const status::StatusView& view) override;
 
     HostEnvironment m_env;
     PortMap m_ownPortMap;
-    WarningBox m_warnings;
-    PortSlotTable m_ports;
-    PortCommandSender m_commands;
+    share::QtOutputSocketFactory m_ownSockets;
+    Host m_host;
     OperatorCommandSender m_operatorCommands;
-    LoggerRecords m_records;
-    LoggerFacts m_facts;
     MenuItems m_menu;
-    PacketReceiver m_receiver;
     HostServices m_services;
     QSize m_tabsStartSize;
     QLabel* m_noModeHint = nullptr;

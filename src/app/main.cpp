@@ -13,7 +13,8 @@
 #include "app/hostmain_window.h"
 #include "link/link_screen_qt.h"
 #include "app/operator_dialogs_qt.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
+#include "link/port_options.h"
 #include "protocol/speed_choices.h"
 #include "share/network_screen_qt.h"
 
@@ -28,24 +29,6 @@ bool haveDisplay() {
 #endif
 }
 
-// "9600", "115200", "4800,7,E,1" or "9600,7,E,1" (blanks ignored) to a speed choice; 0 when unknown.
-int speedChoiceOfText(const QString& text) {
-    const QString t = QString(text).remove(' ');
-    for (size_t i = 1; i < cv::kSpeedChoiceItems.size(); ++i)
-        if (t == cv::kSpeedChoiceItems[i]) return int(i);
-    return 0;
-}
-
-// The speeds --speed takes, as the speed boxes list them: "600 .. 115200, 4800,7,E,1 or 9600,7,E,1".
-QString speedsText() {
-    QStringList withLineSetting;
-    for (const char* item : cv::kSpeedChoiceItems)
-        if (QString(item).contains(',')) withLineSetting << item;
-    return QString("%1 .. %2, %3")
-        .arg(QString(cv::kSpeedChoiceItems[1]), QString(cv::kSpeedChoiceItems[cv::kTopSpeedChoice]),
-             withLineSetting.join(" or "));
-}
-
 // Starts the logger simulator in its own process on a pseudo-terminal and returns its device.
 // It sends no faster than the speed the port is opened with, as a real line would, so an upload
 // takes the time it takes with a logger; `extra` is handed to it as it stands.
@@ -57,16 +40,6 @@ QString startSimulator(QProcess& sim, const QStringList& extra) {
     sim.start();
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) return {};
     return QString::fromUtf8(sim.readLine()).trimmed();
-}
-
-// "N=DEVICE" (or "COMN=DEVICE") with N 1..12 and a device; the port map checks nothing more than this.
-bool isComMapping(const QString& text) {
-    const qsizetype eq = text.indexOf('=');
-    bool ok = false;
-    QString number = text.left(eq).trimmed();
-    if (number.startsWith("COM", Qt::CaseInsensitive)) number = number.mid(3);
-    const int n = number.toInt(&ok);
-    return eq > 0 && ok && n >= 1 && n <= cv::kMaxComNumber && !text.mid(eq + 1).trimmed().isEmpty();
 }
 
 struct Options {
@@ -94,7 +67,7 @@ cv::cli::Verdict readCommandLine(const QStringList& arguments, Options& options)
     QCommandLineOption com("com", "Map COM number N (1 to 12) to DEVICE (repeatable), e.g. --com 3=/dev/ttyUSB0.",
                            "N=DEVICE");
     QCommandLineOption loggerPort("logger-port", "Open COM N (1 to 12) as the logger port at start-up.", "N");
-    QCommandLineOption speed("speed", "Speed for --logger-port or --simulate: " + speedsText() + " (default 9600).",
+    QCommandLineOption speed("speed", "Speed for --logger-port or --simulate: " + QString::fromStdString(cv::speedChoicesText()) + " (default 9600).",
                              "BAUD", "9600");
     parser.addOptions({help, version, simulate, simulateOption, com, loggerPort, speed});
     if (!parser.parse(arguments)) {
@@ -120,7 +93,7 @@ cv::cli::Verdict readCommandLine(const QStringList& arguments, Options& options)
         return usageError(QString("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     options.comMappings = parser.values(com);
     for (const QString& m : options.comMappings)
-        if (!isComMapping(m)) return usageError(QString("--com '%1': expected N=DEVICE with N from 1 to 12").arg(m));
+        if (!cv::isComMapping(m.toStdString())) return usageError(QString("--com '%1': expected N=DEVICE with N from 1 to 12").arg(m));
     if (parser.isSet(loggerPort)) {
         bool ok = false;
         options.loggerPort = parser.value(loggerPort).toInt(&ok);
@@ -131,9 +104,9 @@ cv::cli::Verdict readCommandLine(const QStringList& arguments, Options& options)
     if (parser.isSet(speed)) {
         if (!parser.isSet(loggerPort) && !parser.isSet(simulate))
             return usageError("--speed needs --logger-port (or --simulate) to say which port it is for");
-        options.speedChoice = speedChoiceOfText(parser.value(speed));
+        options.speedChoice = cv::speedChoiceOfText(parser.value(speed).toStdString());
         if (options.speedChoice == 0)
-            return usageError(QString("--speed '%1': expected %2").arg(parser.value(speed), speedsText()));
+            return usageError(QString("--speed '%1': expected %2").arg(parser.value(speed), QString::fromStdString(cv::speedChoicesText())));
     }
     options.simulate = parser.isSet(simulate);
     options.simulateOptions = parser.values(simulateOption);

@@ -75,7 +75,6 @@ void ArchiveRecorder::begin(RecordingMode mode, const std::string& name) {
     m_failing = false;
     m_target.clear();
     m_targetAt = -1;
-    m_lastMinute = m_clock.localTime(m_clock.now()).tm_min;
 }
 
 bool ArchiveRecorder::startContinuous(const std::string& path) {
@@ -229,9 +228,6 @@ bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length) {
 void ArchiveRecorder::minuteTick() {
     collect();
     if (!isRecording(m_mode)) return;
-    const int minute = m_clock.localTime(m_clock.now()).tm_min;
-    if (minute == m_lastMinute) return;
-    m_lastMinute = minute;
     // Hourly and daily files are closed, so the next record opens the file of its own hour or
     // day; a continuous file is put on the disk once a minute.
     if (m_mode == kContinuous) m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->flush(); }, 0);

@@ -41,7 +41,6 @@ constexpr RecordingMode kReplayOnce = RecordingMode::ReplayOnce;
 constexpr RecordingMode kReplayContinuous = RecordingMode::ReplayContinuous;
 
 inline bool isRecording(RecordingMode m) { return m == kContinuous || m == kHourly || m == kDaily; }
-inline bool isReplay(RecordingMode m) { return m == kReplayOnce || m == kReplayContinuous; }
 
 // The status text of LBRecordStatus and the TSRecord caption for a recording mode; the replay
 // modes take the seconds replayed. Failed writes, when there are any, are added behind it.
@@ -102,9 +101,9 @@ public:
     bool appendRecord(const uint8_t* record, size_t length);
     // StreamConsumer: every accepted record while recording.
     void takeRecord(const mux::RecordView& record) override { appendRecord(record.bytes(), record.wholeLength()); }
-    // Once a second: takes in what the writer did; a new clock minute closes an hourly or daily
-    // file (so that the next record opens the file of its own hour or day) and puts a
-    // continuous one on the disk.
+    // A new clock minute began (whoever drives the recorder watches the clock): takes in what the
+    // writer did; an hourly or daily file is closed, so that the next record opens the file of its
+    // own hour or day; a continuous one is put on the disk.
     void minuteTick();
     // Waits at most `timeout` for the writer to finish what it was handed, then takes in what
     // it did; true when it finished. For start-up (cvrecord learns whether its file opened) and
@@ -123,11 +122,13 @@ public:
     uint32_t failedWrites() const { return m_failedWrites; }
     // The last record could not be written: the storage is failing now.
     bool failing() const { return m_failing; }
+    // Takes in what the writer did (lost records, a spell's box, the file it opened); once a
+    // second, so a failure shows even while no record comes.
+    void collect();
 
 private:
     void begin(RecordingMode mode, const std::string& name);
     bool startWriter(std::string name, bool truncate, bool keepOpen);
-    void collect();
     void apply(uint64_t recording, const std::vector<WriterEvent>& events);
     void refuseStart(const std::string& name, int error);
     void giveUpOnWriter();
@@ -150,7 +151,6 @@ private:
     uint32_t m_failedWrites = 0;
     uint32_t m_inFlight = 0;  // records handed to the writer and not yet reported on
     bool m_failing = false;
-    int m_lastMinute = -1;
 };
 
 } // namespace cv

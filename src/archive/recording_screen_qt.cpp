@@ -15,13 +15,10 @@ namespace cv {
 
 using namespace recording;
 
-RecordingScreen::RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs)
-    : QObject(window),
-      m_services(services),
-      m_tabs(tabs),
-      m_page(new RecordPage(window)),
-      m_recorder(services.clock, services.warnings),
-      m_replay(services.clock) {
+RecordingScreen::RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs, ArchiveRecorder& recorder,
+                                 ArchiveReplay& replay)
+    : QObject(window), m_services(services), m_tabs(tabs), m_page(new RecordPage(window)), m_recorder(recorder),
+      m_replay(replay) {
     auto connectButton = [this](QPushButton* b, void (RecordingScreen::*handler)()) {
         connect(b, &QPushButton::clicked, this, handler);
     };
@@ -121,10 +118,10 @@ void RecordingScreen::replayStopStep() {
 }
 
 void RecordingScreen::recordStatusStep() {
+    // A storage slower than the start's wait may refuse the file later: the recording is off.
     const bool recording = isRecording(m_recorder.mode());
-    m_recorder.minuteTick();
-    // A storage slower than the start's wait may refuse the file now: the recording is off.
-    if (recording && m_recorder.mode() == kOff && m_replay.mode() == kOff) SetRecordButtons(true);
+    if (m_wasRecording && !recording && m_replay.mode() == kOff) SetRecordButtons(true);
+    m_wasRecording = recording;
     // A new hour or day has a new name; show the file being written.
     if (m_recorder.mode() == kHourly || m_recorder.mode() == kDaily)
         m_page->LBArchiveFileName->setText(qs(m_recorder.fileNameText()));
@@ -134,10 +131,10 @@ void RecordingScreen::recordStatusStep() {
 void RecordingScreen::showStatus() {
     const uint32_t failed = m_recorder.mode() != kOff ? m_recorder.failedWrites() : 0;
     std::string status = statusText(recordingMode(), m_replay.seconds(), failed);
-    if (isReplay(m_replay.mode()))
+    if (m_replay.mode() != kOff)
         status += replayProgressText(m_replay.recordsReplayed(), m_replay.readPosition(), m_replay.fileLength());
     // The status display and the stream tell replayed records from the logger's by this.
-    m_services.facts.replayRunning = isReplay(m_replay.mode());
+    m_services.facts.replayRunning = m_replay.mode() != kOff;
     const QString text = qs(status);
     // Records lost during this recording keep the status red, so an operator who looks in after
     // a night sees at once that the storage failed, even when it came back.

@@ -1,6 +1,6 @@
 #pragma once
-// The recording screen controller: owns the recording mode, the archive recorder and the
-// replay, serves the recording page's buttons and does the recording's part of the ticks.
+// The recording screen controller: starts and stops the archive recorder and the replay from the
+// recording page's buttons and shows what they do on the ticks.
 #include <QObject>
 #include <QString>
 
@@ -21,19 +21,19 @@ class RecordingScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the recording page under `window`; the status shows in its tab's caption too.
-    RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs);
+    RecordingScreen(QWidget* window, HostServices& services, PageTabs& tabs, ArchiveRecorder& recorder,
+                    ArchiveReplay& replay);
     ~RecordingScreen() override;
 
     RecordingMode recordingMode() const;
-    ReplaySource& replaySource() { return m_replay; }
     ArchiveRecorder& recorder() { return m_recorder; }
     ArchiveReplay& replay() { return m_replay; }
     RecordPage* page() const { return m_page; }
 
     // 5 ms tick, after the receive step: the replay's stop request becomes a Stop.
     void replayStopStep();
-    // 1000 ms tick: the status text in LBRecordStatus and the tab caption; the minute close of
-    // hourly and daily files.
+    // 1000 ms tick: the status text in LBRecordStatus and the tab caption; the name of the hour's
+    // or day's file.
     void recordStatusStep();
     // 1000 ms tick: LBArchiveFileSize.
     void fileSizeStep();
@@ -61,9 +61,10 @@ private:
     HostServices& m_services;
     PageTabs& m_tabs;
     RecordPage* m_page;
-    ArchiveRecorder m_recorder;
-    ArchiveReplay m_replay;
+    ArchiveRecorder& m_recorder;
+    ArchiveReplay& m_replay;
     bool m_sizeFromReplay = false;  // the size label shows the read position of the last replay
+    bool m_wasRecording = false;  // as the last status step saw it
 };
 
 } // namespace cv

@@ -23,13 +23,8 @@ void LinkScreen::buildLineLoadLabel() {
     LBLineLoad->setFixedHeight(kLineLoadHeight);
 }
 
-void LinkScreen::lineLoadStep() {
-    const LinkCounters& c = m_receiver.counters();
-    const bool uploading = c.uploadBlocks != m_uploadBlocksSeen;
-    m_uploadBlocksSeen = c.uploadBlocks;
-    m_lineLoad.sample(c.bytesReceived, m_services.clock.elapsedMs(), LoggerPortCB->currentIndex(),
-                      LoggerSetupCB->currentIndex(), uploading);
-    const std::string text = lineFullText(m_lineLoad);
+void LinkScreen::showLineLoad() {
+    const std::string text = lineFullText(m_port.lineLoad());
     const QString shown = qs(text);
     if (LBLineLoad->text() != shown) {
         showCaption(LBLineLoad, shown);

@@ -24,9 +24,9 @@ const char* const kHidePortSetup = "Hide Logger Port Setup";
 constexpr int kPanelHeight = 35;
 } // namespace
 
-LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
+LinkScreen::LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, LoggerPort& loggerPort,
                        PortMap& portMap)
-    : QObject(window), m_window(window), m_services(services), m_ports(ports), m_receiver(receiver),
+    : QObject(window), m_window(window), m_services(services), m_ports(ports), m_port(loggerPort),
       m_portMap(portMap) {
     buildControls();
     buildLineLoadLabel();
@@ -119,10 +119,10 @@ void LinkScreen::connectMenus() {
 // ---- the logger port ----
 
 void LinkScreen::LoggerPortCBChange() {
-    m_supervisor.portReopened();
-    m_receiver.drainLoggerPort();
-    m_ports.openPortSlot(kLoggerSlot, LoggerPortCB->currentIndex(), LoggerSetupCB->currentIndex());
-    lostDeviceStep();
+    m_port.open(LoggerPortCB->currentIndex(), LoggerSetupCB->currentIndex());
+    const std::optional<bool> change = m_port.lostStep();
+    showLost(change);
+    if (change) emit lostChanged(*change);
 }
 
 void LinkScreen::selectLoggerPort(int comNumber, int speedChoice) {
@@ -157,13 +157,13 @@ void LinkScreen::ShowLoggerPortSetupClick() { showLoggerPortGroup(LoggerPortGB->
 
 void LinkScreen::AutoBaudRateDetectionClick() {
     QAction* item = m_services.menu.AutoBaudRateDetection;
-    if (m_supervisor.autoBaud()) {
-        m_supervisor.setAutoBaud(false);
+    if (m_port.supervisor().autoBaud()) {
+        m_port.supervisor().setAutoBaud(false);
         item->setChecked(false);
         return;
     }
     // The speed box keeps the speed the line has: the search steps it when it really changes.
-    m_supervisor.setAutoBaud(true);
+    m_port.supervisor().setAutoBaud(true);
     item->setChecked(true);
     showLoggerPortGroup(true);
 }
@@ -231,17 +231,7 @@ void LinkScreen::linkRecovered() {
     m_services.menu.AutoBaudRateDetection->setChecked(false);
 }
 
-void LinkScreen::receiveStep() {
-    m_statistics->showPacketCount(m_receiver.counters().packetsFramed);
-    m_supervisor.countTick();
-    receiveNow();
-}
-
-int LinkScreen::receiveNow() {
-    const int result = m_receiver.receiveLoggerPackets();
-    if (m_supervisor.afterReceive(result)) linkRecovered();
-    return result;
-}
+void LinkScreen::packetCountStep() { m_statistics->showPacketCount(m_port.packetsFramed()); }
 
 void LinkScreen::flashErrorStep() {
     const uint16_t count = m_services.records.flashErrorCount;
@@ -262,7 +252,8 @@ void LinkScreen::showPortDescription() {
         COMStatus->setText(qs(comStatusText(com, speed)));
 }
 
-void LinkScreen::applySecondReport(const SecondReport& r) {
+void LinkScreen::applySecondReport(const LinkSecond& s) {
+    const SecondReport& r = s.report;
     if (r.packetsFlowed) {
         setFieldColour(LoggerSetupCB, normalFieldColour());
         setPanelColour(PLoggerPort, normalPanelColour());
@@ -280,48 +271,35 @@ void LinkScreen::applySecondReport(const SecondReport& r) {
         showLoggerPortGroup(true);
         setFieldColour(LoggerSetupCB, kRed);
         setPanelColour(PLoggerPort, kRed);
-        if (r.autoBaudChoice >= 0) {
-            LoggerSetupCB->setCurrentIndex(r.autoBaudChoice);
-            m_ports.openPortSlot(kLoggerSlot, LoggerPortCB->currentIndex(), r.autoBaudChoice);
-            m_receiver.drainLoggerPort();
+        // The port has been reopened at the speed auto baud tries next.
+        if (s.speedChanged) {
+            LoggerSetupCB->setCurrentIndex(m_port.speedChoice());
             showPortDescription();
         }
     }
 }
 
-void LinkScreen::supervisionStep() {
-    m_supervisor.setPortTest(m_services.facts.portTestRunning);
-    m_lastReport = m_supervisor.secondTick(m_receiver.counters(), LoggerPortCB->currentIndex(),
-                                           LoggerSetupCB->currentIndex(), 0, m_receiver.packetArriving());
-    applySecondReport(m_lastReport);
-    lineLoadStep();
-    lostDeviceStep();
+void LinkScreen::showSupervision(const LinkSecond& second) {
+    m_lastReport = second.report;
+    applySecondReport(second);
+    showLineLoad();
+    showLost(second.lostChanged);
     // Ports open, close and go lost while the Port Map window is up, not only when it is refreshed.
     if (m_portMapForm->isVisible()) m_portMapForm->showPortsInUse();
-}
-
-void LinkScreen::sequenceErrorsStep(uint32_t muxSequenceErrors) {
-    m_statistics->showSequenceErrors(muxSequenceErrors);
 }
 
 void LinkScreen::loopsStep() { m_statistics->showLoops(m_lastReport); }
 
 // A device that went away is tried again every few seconds on the same path with the same
 // line settings; the slot keeps its COM number and speed meanwhile.
-void LinkScreen::lostDeviceStep() {
-    if (m_ports.retryLostPortWhenDue(kLoggerSlot)) {
-        m_receiver.drainLoggerPort();
-        m_supervisor.portReopened();
-    }
-    const bool lost = m_ports.isPortLost(kLoggerSlot);
-    if (lost == m_shownLost) return;
-    m_shownLost = lost;
+void LinkScreen::showLost(std::optional<bool> change) {
+    if (!change || *change == m_shownLost) return;
+    m_shownLost = *change;
     showPortDescription();
-    if (!lost) {
+    if (!m_shownLost) {
         setFieldColour(LoggerPortCB, normalFieldColour());
         setPanelColour(PLoggerPort, normalPanelColour());
     }
-    emit lostChanged(lost);
 }
 
 } // namespace cv

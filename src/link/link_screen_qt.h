@@ -5,13 +5,13 @@
 // (FactoryCommands) are parts of their own.
 #include <QObject>
 #include <functional>
+#include <optional>
 #include <memory>
 
-#include "link/line_load.h"
+#include "link/logger_port.h"
 #include "link/port_map.h"
 #include "link/port_slots.h"
 #include "link/receiver.h"
-#include "link/supervision.h"
 #include "protocol/host_setup_part.h"
 #include "protocol/host_modes.h"
 
@@ -34,23 +34,21 @@ class LinkScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the link's controls under `window` and connects the Logger_Port and factory menu
-    // items that the window created. The Port Map window changes `portMap`.
-    LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PacketReceiver& receiver,
+    // items that the window created. The Port Map window changes `portMap`. `loggerPort` is the
+    // line the screen chooses and shows; whoever owns it drives its ticks.
+    LinkScreen(QWidget* window, HostServices& services, PortSlotTable& ports, LoggerPort& loggerPort,
                PortMap& portMap);
     ~LinkScreen() override;
 
-    // 5 ms tick: the packet count, the tick count, one receive call, recovery on a framed packet.
-    void receiveStep();
-    // One receive call outside the tick (bytes announced by the port): the receiver's and the
-    // supervision's rules, without counting a loop. Returns the ReceiveResult.
-    int receiveNow();
+    // 5 ms tick, before the receive call: the packet count on the statistics window.
+    void packetCountStep();
+    // Packets frame again: colours back to normal, auto baud detection ended.
+    void linkRecovered();
     // 475 ms tick: the flash-error panel follows the logger's count.
     void flashErrorStep();
-    // 1000 ms tick, the supervision step (first): statistics, supervision, colours, auto baud, a
+    // The second's supervision: statistics, colours, the speed auto baud found, the line load, a
     // lost device.
-    void supervisionStep();
-    // 1000 ms tick, after the recording status: the mux sequence errors on the statistics window.
-    void sequenceErrorsStep(uint32_t muxSequenceErrors);
+    void showSupervision(const LinkSecond& second);
     // 1000 ms tick, last step: the receive loops counted in the second.
     void loopsStep();
 
@@ -72,9 +70,8 @@ public:
     void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
     bool portLost() const { return m_shownLost; }
-    LinkSupervisor& supervisor() { return m_supervisor; }
-    // How full the logger port's line runs; the status display asks it whether a status is late.
-    LineLoad& lineLoad() { return m_lineLoad; }
+    LinkSupervisor& supervisor() { return m_port.supervisor(); }
+    LineLoad& lineLoad() { return m_port.lineLoad(); }
     LinkStatistics* statistics() const { return m_statistics.get(); }
     StatsDialog* statsForm() const;
     FactoryCommands* factoryCommands() const { return m_factory; }
@@ -99,7 +96,7 @@ public:
     QLabel* LBLineLoad = nullptr;
 
 signals:
-    // The logger port's device went away (true) or came back (false).
+    // The operator's port choice found the logger port's device gone (true) or back (false).
     void lostChanged(bool lost);
     // The logger port was opened on another device: the logger behind it may be another one.
     void lineReplaced();
@@ -111,24 +108,20 @@ private:
     void followPortMap(int comNumber);
     void connectMenus();
     void showLoggerPortGroup(bool show);
-    void applySecondReport(const SecondReport& r);
-    void linkRecovered();
-    void lostDeviceStep();
+    void applySecondReport(const LinkSecond& s);
+    void showLost(std::optional<bool> change);
     void showPortDescription();
     void relayout();
     // line_load_display_qt.cpp: the line's load beside the port and on the statistics window.
     void buildLineLoadLabel();
-    void lineLoadStep();
+    void showLineLoad();
 
     QWidget* m_window;
     HostServices& m_services;
     PortSlotTable& m_ports;
-    PacketReceiver& m_receiver;
+    LoggerPort& m_port;
     PortMap& m_portMap;
     PortMapDialog* m_portMapForm = nullptr;
-    LinkSupervisor m_supervisor;
-    LineLoad m_lineLoad;
-    uint32_t m_uploadBlocksSeen = 0;
     std::unique_ptr<LinkStatistics> m_statistics;
     FactoryCommands* m_factory = nullptr;
     uint16_t m_shownFlashCount = 0;

@@ -30,13 +30,10 @@ void LinkStatistics::showPacketCount(uint32_t packetsFramed) {
 void LinkStatistics::showSecondReport(const SecondReport& r) {
     m_stats->SetStatsColour(kLoggerPort, statsline::kPacketsPerSecond, r.packetsFlowed ? normalFieldColour() : kRed);
     using namespace statsline;
-    for (int line : {kPacketsPerSecond, kBytesPerSecond, kTotalInput, kLargestPacket, kNoDataTimer, kBadDataTimer})
+    for (int line : {kPacketsPerSecond, kBytesPerSecond, kTotalInput, kLargestPacket, kNoDataTimer, kBadDataTimer,
+                     kSequenceErrors})
         m_stats->SetStatsLine(kLoggerPort, line, qs(r.line(line)));
     m_stats->SetStatsColour(kLoggerPort, statsline::kBytesPerSecond, r.bytesFlowed ? normalPanelColour() : kYellow);
-}
-
-void LinkStatistics::showSequenceErrors(uint32_t muxSequenceErrors) {
-    m_stats->SetStatsLine(kLoggerPort, statsline::kSequenceErrors, qs(sequenceErrorsLine(muxSequenceErrors)));
 }
 
 void LinkStatistics::showLoops(const SecondReport& r) {

@@ -24,7 +24,6 @@ public:
     void showPacketCount(uint32_t packetsFramed);
     // The second's lines and the colours that say whether bytes and packets flowed.
     void showSecondReport(const SecondReport& r);
-    void showSequenceErrors(uint32_t muxSequenceErrors);
     void showLoops(const SecondReport& r);
     // Below the lines: "Line full: data about 18 s late", or nothing.
     void showLineLoad(const std::string& text);

@@ -52,7 +52,6 @@ public:
 
     int noDataCountdown() const { return m_noData; }
     int badDataCountdown() const { return m_badData; }
-    int32_t largestMuxEver() const { return m_largestEver; }
 
 private:
     int m_noData = 2;

@@ -39,8 +39,7 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
       m_ports(ports),
       m_portMap(portMap),
       m_links(std::move(links)),
-      m_page(new PcLoggerPage(portMap, window)),
-      m_logger(services.clock, ports) {
+      m_page(new PcLoggerPage(portMap, window)) {
     m_annotation = new TAnnotationForm(window, m_annotations, services.warnings,
                                        [&clock = services.clock] { return timeStampText(clock); });
 
@@ -57,7 +56,6 @@ PcLoggerScreen::PcLoggerScreen(QWidget* window, HostServices& services, PortSlot
     connect(m_page->BTClearDeck, &QPushButton::clicked, this, &PcLoggerScreen::CloseAllSurfacePortsClick);
     connect(m_page->BTPortMap, &QPushButton::clicked, this, &PcLoggerScreen::portMapWanted);
     connect(services.menu.MenuAnnotateFile, &QAction::triggered, this, &PcLoggerScreen::MenuAnnotateFileClick);
-    m_links.stream.addConsumer(&m_logger);
 
     showPcLoggerLines();
     // Lines 1 to 6 start at 9600; 7 and 8 have no speed chosen, which opens at 9600 as well.
@@ -144,7 +142,7 @@ void PcLoggerScreen::UDOutPortClick(int line) {
 void PcLoggerScreen::UDDeckRateClick() {
     const int rate = rateForPosition(m_page->UDDeckRate->value(), m_previousRate);
     setQuietly(m_page->UDDeckRate, rate);
-    m_logger.setInterval(intervalOfRate(rate));
+    m_links.logger.setInterval(intervalOfRate(rate));
     m_page->LBDeckRate->setText(qs(rateText(rate)));
     m_page->LBDeckInterval->setText(qs(intervalText(intervalOfRate(rate))));
     m_previousRate = rate;
@@ -167,7 +165,7 @@ void PcLoggerScreen::BTLoadDeckClick() {
         m_lastLoaded[i] = LoadedLine{active[i], com, speed};
         if (m_page->DeckPortCB[i]->isVisibleTo(m_page)) paintLine(n);
     }
-    m_logger.setActive(active);
+    m_links.logger.setActive(active);
     showNotLoaded(false);
 }
 
@@ -215,7 +213,7 @@ void PcLoggerScreen::followPortMap(int comNumber) {
 }
 
 void PcLoggerScreen::pcLoggerStep() {
-    m_logger.tick(m_page->CBRecordPCTime->isChecked(), &m_annotations, [&](uint8_t* record, size_t length) {
+    m_links.logger.tick(m_page->CBRecordPCTime->isChecked(), &m_annotations, [&](uint8_t* record, size_t length) {
         if (m_links.showRawRecord) m_links.showRawRecord(record, length);
         m_links.stream.acceptMuxRecord(record, length);
     });
@@ -224,7 +222,7 @@ void PcLoggerScreen::pcLoggerStep() {
 void PcLoggerScreen::setTrafficTexts(const LineCounts& in, const LineCounts& out, const LineCounts& dropped) {
     for (int n = 0; n < kLines; ++n) {
         const size_t i = size_t(n);
-        const int function = m_logger.active()[i].function;
+        const int function = m_links.logger.active()[i].function;
         const QString text = qs(trafficText(n + 1, function, function == kLoggerOutput ? out[i] : in[i], dropped[i]));
         // Red while the line drops bytes; the next quiet second takes it back.
         const bool dropping = dropped[i] > 0 && function != kInActive;
@@ -258,9 +256,9 @@ void PcLoggerScreen::markLoggerPort(bool always) {
 
 void PcLoggerScreen::trafficStep() {
     markLoggerPort(false);
-    const auto in = m_logger.takeReceived();
-    const auto out = m_logger.takeSent();
-    setTrafficTexts(in, out, m_logger.takeDropped());
+    const auto in = m_links.logger.takeReceived();
+    const auto out = m_links.logger.takeSent();
+    setTrafficTexts(in, out, m_links.logger.takeDropped());
     for (int n = 0; n < kLines; ++n) {
         const size_t i = size_t(n);
         const int slot = n + 1;

@@ -23,8 +23,9 @@ class PortMap;
 class PortSlotTable;
 class TAnnotationForm;
 
-// Where the PC logger's records go.
+// The PC logger this screen runs, and where its records go.
 struct PcLoggerLinks {
+    pclogger::PcLogger& logger;                                 // forwards the stream to its output lines
     MuxStream& stream;                                          // accepts, forwards, records
     std::function<void(const uint8_t*, size_t)> showRawRecord;  // "Raw PC Logger Data"
 };
@@ -32,15 +33,14 @@ struct PcLoggerLinks {
 class PcLoggerScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
-    // Builds the PC-Logger page and the annotation dialog under `window` and taps the stream's
-    // accepted records for the logger-output lines.
+    // Builds the PC-Logger page and the annotation dialog under `window`.
     PcLoggerScreen(QWidget* window, HostServices& services, PortSlotTable& ports, PcLoggerLinks links,
                    const PortMap* portMap);
     ~PcLoggerScreen() override;
 
     PcLoggerPage* page() const { return m_page; }
     TAnnotationForm* annotationForm() const { return m_annotation; }
-    pclogger::PcLogger& logger() { return m_logger; }
+    pclogger::PcLogger& logger() { return m_links.logger; }
 
     // 5 ms tick, after the receive step: a record when its interval has passed.
     void pcLoggerStep();
@@ -91,7 +91,6 @@ private:
     const PortMap* m_portMap;
     PcLoggerLinks m_links;
     PcLoggerPage* m_page;
-    pclogger::PcLogger m_logger;
     AnnotationQueue m_annotations;
     TAnnotationForm* m_annotation;
     std::array<LoadedLine, pclogger::kLines> m_lastLoaded{};

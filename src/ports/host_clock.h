@@ -24,6 +24,25 @@ public:
 // The zone state of the PC at `pcNow`.
 ZoneState zoneAt(HostClock& clock, int64_t pcNow);
 
+// Tells when a new local clock minute has begun, asked once a second: the recorder's hourly and
+// daily files change with it and cvrecord's status line is due.
+class MinuteWatch {
+public:
+    explicit MinuteWatch(HostClock& clock) : m_clock(clock), m_minute(minuteNow()) {}
+    // True on the first call in a new minute.
+    bool newMinute() {
+        const int minute = minuteNow();
+        if (minute == m_minute) return false;
+        m_minute = minute;
+        return true;
+    }
+
+private:
+    int minuteNow() { return m_clock.localTime(m_clock.now()).tm_min; }
+    HostClock& m_clock;
+    int m_minute;
+};
+
 // The C runtime clock.
 class SystemClock : public HostClock {
 public:

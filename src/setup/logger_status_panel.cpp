@@ -92,8 +92,6 @@ void LoggerStatusPanel::showReportingLook() {
 
 void LoggerStatusPanel::showStale(bool stale) { m_body->setEnabled(!stale); }
 
-bool LoggerStatusPanel::reporting() const { return !m_body->isHidden(); }
-
 void LoggerStatusPanel::showReplayRunning(bool running) {
     const QString caption = running ? kReplayCaption : kCaption;
     if (title() == caption) return;

@@ -19,7 +19,6 @@ public:
 
     void showStartUpLook();    // 20 pixels high, yellow, contents hidden
     void showReportingLook();  // 280 pixels high, button face, contents shown
-    bool reporting() const;
     // While an archive replay runs no status is read: the caption says so.
     void showReplayRunning(bool running);
     static constexpr const char* kCaption = "Logger Status";

@@ -39,8 +39,9 @@ constexpr int kPanelHeight = 35;
 
 } // namespace
 
-SetupScreen::SetupScreen(QWidget* mainWindow, HostServices& services, QObject* parent)
-    : QObject(parent ? parent : mainWindow), m_window(mainWindow), m_services(services) {
+SetupScreen::SetupScreen(QWidget* mainWindow, HostServices& services, status::StatusFollower& follower,
+                         QObject* parent)
+    : QObject(parent ? parent : mainWindow), m_window(mainWindow), m_services(services), m_follower(follower) {
     // The window places these: the pages on its tabs, the rest in its left column.
     m_portSetup = new PortSetupPage(mainWindow);
     m_loggerControl = new LoggerControlPage(mainWindow);

@@ -18,6 +18,7 @@
 #include "protocol/logger_identity_state.h"
 #include "setup/logger_identity.h"
 #include "setup/setup_record.h"
+#include "setup/status_follower.h"
 #include "setup/status_record.h"
 
 class QLabel;
@@ -44,7 +45,9 @@ public:
     // Builds its pages (TSPortSetup, TSLoggerControl, TSDataStatus), the Logger Status box, the
     // setup marker, the remote-host panel, the PC clock label and its three dialogs under
     // `mainWindow`, and connects the Modes and time menu items the window made.
-    SetupScreen(QWidget* mainWindow, HostServices& services, QObject* parent = nullptr);
+    // `follower` decodes the statuses this screen shows and checks which logger answers.
+    SetupScreen(QWidget* mainWindow, HostServices& services, status::StatusFollower& follower,
+                QObject* parent = nullptr);
     ~SetupScreen() override;
 
     // 10 ms tick, the PC clock step: the PC clock read-outs.
@@ -52,9 +55,12 @@ public:
     // 475 ms tick, the setup step (first): decodes a newly arrived setup; true when one was
     // shown (loggerSpeedReported then told the logger's host port speed).
     bool showArrivedSetup();
-    // 475 ms tick, the status step (after the hardware's): decodes a newly arrived status, with
-    // time sync and firmware check.
-    void showArrivedStatus();
+    // The time menu's choice for the status step: the automatic time update, or once now.
+    status::TimeSync timeSync() const;
+    // A decoded status on the Logger Status box, the pages and the setup's windows.
+    void showStatus(const status::StatusView& v);
+    // The identity check's verdict on the status that arrived.
+    void showIdentityVerdict(const status::IdentityFinding& found);
 
     // Lays the screen out for a host mode (-1, 1..8; 0 re-lays with no new request).
     void setupDisplayMode(int requestedMode);
@@ -79,15 +85,10 @@ public:
     void writeHostSetupLine(int number, std::vector<int>& values) const override;
     void applyHostSetupLine(int number, const std::vector<int>& values, const HostSetupLoad& load) override;
 
-    // The logger port's device went away or came back. Its values stay greyed and the setup
-    // "Not Current" until a status shows that the same logger answers again.
-    void showLinkLost(bool lost);
-    // The logger port's line load: a status that waited in a full line tells no drift and sets
-    // no clock, and each status tells the load how late the line runs.
-    void setLineLoad(LineLoad* load) { m_lineLoad = load; }
-    // The line may lead to another logger now (a port opened anew on another device): the next
-    // status is checked as after a loss.
-    void checkLoggerIdentity();
+    // The line went away or may lead to another logger now: the values stay greyed, and the
+    // setup "Not Current", until a status shows that the same logger answers again. `started`:
+    // no check was running yet.
+    void showIdentityCheck(bool started);
 
     SleepDialog* sleepDialog() const;
     FirmwareWarningDialog* firmwareWarningDialog() const;
@@ -159,7 +160,6 @@ private:
     // setup_status_display_qt.cpp: the status display
     void applyHostClock(const status::HostClockView& v);
     void applyStatus(const status::StatusView& v);
-    void checkIdentity(const status::StatusFields& f);
 
     QWidget* m_window;
     HostServices& m_services;
@@ -169,11 +169,9 @@ private:
     LoggerStatusPanel* m_statusPanel = nullptr;
     std::unique_ptr<SetupDialogs> m_dialogs;
 
-    status::StatusTracker m_tracker;
-    LineLoad* m_lineLoad = nullptr;
+    status::StatusFollower& m_follower;
     SentBlockWord m_setupSent{"Setup", "setup"};
     SetupBytes m_lastSent{};
-    status::LoggerIdentityCheck m_identity;
     int m_setupMarker = 0;
     bool m_restoreCurrent = false;  // the setup was current before the line went and is unedited since
 

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QLabel>
 
-#include "link/line_load.h"
 #include "setup/sleep_dialog.h"
 #include "setup/data_status_page.h"
 #include "setup/logger_status_panel.h"
@@ -22,7 +21,7 @@ namespace cv {
 
 // ---- status record ----
 
-void SetupScreen::hostClockTick() { applyHostClock(m_tracker.hostClockTick(m_services.clock)); }
+void SetupScreen::hostClockTick() { applyHostClock(m_follower.hostClockTick(m_services.clock)); }
 
 void SetupScreen::applyHostClock(const status::HostClockView& v) {
     if (!v.newSecond) return;
@@ -37,28 +36,15 @@ void SetupScreen::applyHostClock(const status::HostClockView& v) {
         paintShade(m_statusPanel->LBDandT, Shade::Yellow);
 }
 
-void SetupScreen::showArrivedStatus() {
-    LoggerRecords& records = m_services.records;
-    if (!records.statusArrived) return;
+status::TimeSync SetupScreen::timeSync() const {
     const MenuItems& menu = m_services.menu;
-    const bool syncNow = menu.MenuUpdateTimeNow->isChecked();
-    checkIdentity(status::decodeStatusFields(records.status));
-    status::StatusTiming timing;
-    if (m_lineLoad) {
-        timing.late = m_lineLoad->busy() || m_lineLoad->full();
-        timing.heldOffset = m_lineLoad->clockOffset();
-    }
-    const status::StatusView v = m_tracker.decode(records.status, m_services.clock, m_services.facts,
-                                                  menu.MenuAutoTimeUpdate->isChecked(), syncNow, timing);
+    return {menu.MenuAutoTimeUpdate->isChecked(), menu.MenuUpdateTimeNow->isChecked()};
+}
+
+void SetupScreen::showStatus(const status::StatusView& v) {
     applyStatus(v);
-    if (m_lineLoad) m_lineLoad->noteStatusOffset(v.clockOffset);
-    if (v.setTimeArgument) {
-        m_services.automaticCommands().sendCommand(cmd::kSetTime, 0, *v.setTimeArgument);
-        if (m_lineLoad) m_lineLoad->clockSet();
-    }
-    if (syncNow)
-        menu.MenuUpdateTimeNow->setChecked(false);
-    records.statusArrived = false;
+    // "Synchronize Time Now" is done with the status it went out with.
+    m_services.menu.MenuUpdateTimeNow->setChecked(false);
 }
 
 void SetupScreen::applyStatus(const status::StatusView& v) {
@@ -140,40 +126,30 @@ void SetupScreen::applyStatus(const status::StatusView& v) {
     relayout();
 }
 
-void SetupScreen::showLinkLost(bool lost) {
-    if (lost) checkLoggerIdentity();
-}
-
-void SetupScreen::checkLoggerIdentity() {
+void SetupScreen::showIdentityCheck(bool started) {
     m_statusPanel->showStale(true);
     m_dataStatus->showStale(true);
-    // A status read before the line went must not pass for the answer of whatever is there now.
-    m_services.records.statusArrived = false;
-    if (m_identity.checking()) return;
+    if (!started) return;
     const bool wasCurrent = m_setupMarker == 1;
     setSetupMarker(0);
     m_restoreCurrent = wasCurrent;
-    m_identity.lineInterrupted();
     emit loggerIdentityChanged(LoggerIdentityState::Checking);
 }
 
-void SetupScreen::checkIdentity(const status::StatusFields& f) {
-    const std::optional<status::LoggerIdentity> was = m_identity.known();
+void SetupScreen::showIdentityVerdict(const status::IdentityFinding& found) {
     const bool restore = m_restoreCurrent;
     m_restoreCurrent = false;
-    LoggerIdentityState found = LoggerIdentityState::OtherLogger;
-    switch (m_identity.statusArrived(f)) {
+    LoggerIdentityState state = LoggerIdentityState::OtherLogger;
+    switch (found.verdict) {
     case status::LoggerIdentityCheck::Verdict::Continuing: return;
     case status::LoggerIdentityCheck::Verdict::SameLogger:
         if (restore) setSetupMarker(1);
-        found = LoggerIdentityState::SameLogger;
+        state = LoggerIdentityState::SameLogger;
         break;
     case status::LoggerIdentityCheck::Verdict::OtherLogger:
-        // Its own firmware check, row names and run/stop value, as for a logger met first.
         // The setup on the pages is the other one's: read this logger's in its place.
-        m_tracker = status::StatusTracker();
         forgetSetupSent();
-        m_services.warnings.show(status::kOtherLoggerTitle, status::otherLoggerText(*was, status::identityOf(f)));
+        m_services.warnings.show(status::kOtherLoggerTitle, status::otherLoggerText(*found.was, found.now));
         m_services.automaticCommands().sendCommand(cmd::kGetSetup);
         break;
     case status::LoggerIdentityCheck::Verdict::Unknown:
@@ -184,7 +160,7 @@ void SetupScreen::checkIdentity(const status::StatusFields& f) {
     }
     m_statusPanel->showStale(false);
     m_dataStatus->showStale(false);
-    emit loggerIdentityChanged(found);
+    emit loggerIdentityChanged(state);
 }
 
 } // namespace cv

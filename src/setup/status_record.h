@@ -163,8 +163,6 @@ public:
     // Reads the PC clock; texts are produced once per new second.
     HostClockView hostClockTick(HostClock& clock);
 
-    int freshness() const { return m_freshness; }
-
 private:
     std::optional<int> m_rowNamesDeviceType;
     std::optional<int> m_runStopShown;

@@ -9,18 +9,14 @@
 #include <QSpinBox>
 #include <QStandardPaths>
 
-#include "ports/host_clock.h"
 #include "share/network_panel.h"
-#include "share/network_sockets_qt.h"
-#include "stream/mux_stream.h"
 #include "widgets/widget_helpers.h"
 
 namespace cv::share {
 
-NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& clock, QString settingsFile)
+NetworkScreen::NetworkScreen(QObject* parent, NetworkOutputs& outputs, QString settingsFile)
     : QObject(parent),
-      m_stream(stream),
-      m_tap(clock),
+      m_outputs(outputs),
       m_panel(new NetworkPanel),
       m_settingsFile(std::move(settingsFile)) {
     for (int n = 0; n < kMaxOutputs; ++n) {
@@ -37,12 +33,9 @@ NetworkScreen::NetworkScreen(QObject* parent, MuxStream& stream, HostClock& cloc
         connect(m_panel->NetValid[i], &QCheckBox::toggled, this, changed);
     }
     load();
-    m_stream.addConsumer(&m_tap);
     showFigures();
 }
 
-// The tap stays registered: the window that owns this owns the stream too, and takes both down
-// together, the stream first.
 NetworkScreen::~NetworkScreen() {
     if (!m_panel) return;
     if (!m_panel->parent()) delete m_panel;
@@ -53,35 +46,20 @@ QString NetworkScreen::defaultSettingsFile() {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + "/network.ini";
 }
 
-void NetworkScreen::stop(int index) {
-    m_tap.stop(index);
-    m_outputs[size_t(index)].reset();
-    m_fault[size_t(index)].clear();
-    m_running[size_t(index)].clear();
-}
+void NetworkScreen::stop(int index) { m_outputs.stop(index); }
+
+void NetworkScreen::start(int index) { m_outputs.start(index, m_panel->configOf(index)); }
 
 std::vector<std::string> NetworkScreen::runningOutputs() const {
     std::vector<std::string> running;
-    for (size_t i = 0; i < m_outputs.size(); ++i)
-        if (m_outputs[i]) running.push_back(m_running[i]);
+    for (int n = 0; n < kMaxOutputs; ++n) {
+        if (!m_outputs.running(n)) continue;
+        const OutputConfig& config = m_outputs.config(n);
+        running.push_back(config.text() + (config.protocol == Protocol::Udp   ? " UDP"
+                                           : config.protocol == Protocol::Tcp ? " TCP"
+                                                                              : " MQTT"));
+    }
     return running;
-}
-
-void NetworkScreen::start(int index) {
-    const size_t i = size_t(index);
-    const OutputConfig config = m_panel->configOf(index);
-    if (const std::string fault = outputFault(config); !fault.empty()) {
-        m_fault[i] = "needs " + fault;
-        return;
-    }
-    std::unique_ptr<NetworkOutput> out = makeOutput(config);
-    if (!out->start()) {
-        m_fault[i] = out->fault().toStdString();
-        return;
-    }
-    m_outputs[i] = std::move(out);
-    m_tap.start(index, config, m_outputs[i]->sinkFor(config));
-    m_running[i] = config.text() + (config.protocol == Protocol::Udp ? " UDP" : config.protocol == Protocol::Tcp ? " TCP" : " MQTT");
 }
 
 // The address and port that suit the new protocol, where the old ones would surprise: a TCP
@@ -109,24 +87,14 @@ void NetworkScreen::rowChanged(int index) {
     showFigures();
 }
 
-void NetworkScreen::figuresStep() {
-    for (const auto& out : m_outputs)
-        if (out) out->secondTick();
-    showFigures();
-}
+// The outputs' own second (MQTT's keep-alive and reconnection) is the Host's.
+void NetworkScreen::figuresStep() { showFigures(); }
 
 void NetworkScreen::showFigures() {
     for (int n = 0; n < kMaxOutputs; ++n) {
         const size_t i = size_t(n);
-        const OutputConfig config = m_panel->configOf(n);
-        OutputFigures f;
-        if (m_outputs[i]) f = m_outputs[i]->figures();
-        f.on = m_panel->NetOn[i]->isChecked();
-        if (!m_fault[i].empty()) f.fault = m_fault[i];
-        if (config.protocol != Protocol::Mqtt) f.lines = m_outputs[i] ? m_tap.lines(n) : 0;
-        f.validOnly = config.validOnly;
-        f.linesHeldBack = m_outputs[i] ? m_tap.heldBack(n) : 0;
-        const QString text = qs(figuresText(f, config.protocol));
+        const OutputFigures f = m_outputs.figures(n, m_panel->NetOn[i]->isChecked());
+        const QString text = qs(figuresText(f, m_panel->configOf(n).protocol));
         if (m_panel->NetFigures[i]->text() != text) {
             m_panel->NetFigures[i]->setText(text);
             m_panel->NetFigures[i]->setToolTip(text);

@@ -1,7 +1,7 @@
 #pragma once
-// The network outputs' controller: the Network group, the tap it registers with the live
-// stream, the sockets of the outputs that are on, their figures on the 1 s tick, and the rows
-// kept in a settings file of their own (not the host setup file other tools read).
+// The network outputs' controller: the Network group, the outputs its rows start and stop, their
+// figures on the 1 s tick, and the rows kept in a settings file of their own (not the host setup
+// file other tools read).
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -10,33 +10,26 @@
 #include <string>
 #include <vector>
 
-#include "share/network_feed.h"
+#include "share/network_outputs.h"
 #include "share/network_panel.h"
 
-namespace cv {
-class HostClock;
-class MuxStream;
-}
-
 namespace cv::share {
-
-class NetworkOutput;
 
 class NetworkScreen : public QObject {
     Q_OBJECT
 public:
     // `settingsFile` empty: the rows are not kept.
-    NetworkScreen(QObject* parent, MuxStream& stream, HostClock& clock, QString settingsFile);
+    NetworkScreen(QObject* parent, NetworkOutputs& outputs, QString settingsFile);
     ~NetworkScreen() override;
 
     // Where the rows are kept for the operator: network.ini in the program's configuration folder.
     static QString defaultSettingsFile();
 
     NetworkPanel* panel() const { return m_panel; }
-    // 1000 ms tick: the outputs' own steps (MQTT's keep-alive and reconnection), each row's figures.
+    // 1000 ms tick: each row's figures.
     void figuresStep();
     // The output's socket while it is on, for tests that need the port it listens on.
-    NetworkOutput* output(int index) const { return m_outputs[size_t(index)].get(); }
+    OutputSocket* output(int index) const { return m_outputs.socket(index); }
     // The outputs running now, as the rows give them ("2:1=127.0.0.1:5001 UDP").
     std::vector<std::string> runningOutputs() const;
 
@@ -49,14 +42,10 @@ private:
     void load();
     void save() const;
 
-    MuxStream& m_stream;
-    NetworkTap m_tap;
+    NetworkOutputs& m_outputs;
     QPointer<NetworkPanel> m_panel;  // the page it is put on owns it
     QString m_settingsFile;
-    std::array<std::unique_ptr<NetworkOutput>, kMaxOutputs> m_outputs;
-    std::array<std::string, kMaxOutputs> m_fault;  // why an output that is on does not run
-    std::array<Protocol, kMaxOutputs> m_shown{};   // the protocol each row had before a change
-    std::array<std::string, kMaxOutputs> m_running;  // what each running output was started with
+    std::array<Protocol, kMaxOutputs> m_shown{};  // the protocol each row had before a change
 };
 
 } // namespace cv::share

@@ -84,7 +84,6 @@ MuxResult MuxStream::acceptMuxRecord(uint8_t* record, size_t length, Origin orig
     // Remembered before anything is passed on, so a call that re-enters from a consumer sees
     // this record as the unit's last.
     m_lastSequence[size_t(u)] = s;
-    m_lastTimeStamp = view.timeStamp();
     const mux::RecordView whole(record, view.wholeLength());
     // By index: a consumer added while the record is handed round gets the next one.
     for (size_t i = 0; i < m_consumers.size(); ++i) m_consumers[i]->takeRecordFrom(origin, whole);

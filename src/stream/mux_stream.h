@@ -89,7 +89,6 @@ public:
     void resetCounters();
     const MuxUnitCounters& unit(int u) const;  // units 0..4
     uint32_t totalSequenceErrors() const { return m_totalSequenceErrors; }
-    uint32_t lastTimeStamp() const { return m_lastTimeStamp; }
 
     static constexpr const char* kMuxIdErrorTitle = "Mux ID Error";
     static std::string muxIdErrorText(int unit);
@@ -103,7 +102,6 @@ private:
     std::array<Origin, kMuxTableUnits> m_lastOrigin{};
     std::array<MuxUnitCounters, kMuxCountedUnits> m_units{};
     uint32_t m_totalSequenceErrors = 0;
-    uint32_t m_lastTimeStamp = 0;
 };
 
 // The memo's line model: at most kMaxLines lines of at most kMaxLineLength characters, bytes

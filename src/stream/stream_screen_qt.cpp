@@ -18,15 +18,13 @@
 
 namespace cv {
 
-StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver)
+StreamScreen::StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver, MuxStream& stream)
     : QObject(window),
       m_services(services),
       m_page(new RealTimePage(window)),
-      m_stream(services.warnings),
+      m_stream(stream),
       m_plotModel(services.clock),
       m_plot(new PlotPanel(m_plotModel, services.clock, PlotPanel::defaultSettingsPath(), m_page)) {
-    m_stream.addConsumer(&m_parsed);
-    m_stream.addConsumer(&m_plotModel);
     m_page->placePlot(m_plot);
     receiver.setRawTap([this](const uint8_t* bytes, size_t count) {
         const RawSelection& s = m_parsed.selection();
@@ -53,10 +51,6 @@ PlotPanel* StreamScreen::plot() const { return m_plot; }
 void StreamScreen::showPolledButtons(bool shown) {
     m_page->Button3->setVisible(shown);
     m_page->Button4->setVisible(shown);
-}
-
-void StreamScreen::onMuxRecord(uint8_t* record, size_t length) {
-    m_stream.acceptMuxRecord(record, length, m_services.facts.replayRunning ? Origin::Replay : Origin::Live);
 }
 
 void StreamScreen::onPcLoggerRecordMade(const uint8_t* record, size_t length) {

@@ -1,8 +1,8 @@
 #pragma once
-// The stream screen controller: owns the live stream, takes every mux record the receiver
-// frames (and the PC logger's own), feeds the Real Time Data page's memo from its three sources on the 5 ms
-// tick, shows the per-unit counters once a second and sends typed text and the polled wake and
-// sleep to the logger.
+// The stream screen controller: shows the live stream on the Real Time Data page. Its raw display
+// tap and plot model take the stream's records once whoever owns the stream registers them; the
+// memo is fed from its three sources on the 5 ms tick, the per-unit counters shown once a second,
+// and typed text and the polled wake and sleep go to the logger.
 #include <QObject>
 #include <QPointer>
 
@@ -23,15 +23,15 @@ class StreamScreen : public QObject, public HostSetupPart {
     Q_OBJECT
 public:
     // Builds the Real Time Data page under `window` and taps the receiver's logger bytes.
-    StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver);
+    StreamScreen(QWidget* window, HostServices& services, PacketReceiver& receiver, MuxStream& stream);
     ~StreamScreen() override;
 
     RealTimePage* page() const { return m_page; }
     MuxStream& stream() { return m_stream; }
     PlotPanel* plot() const;
-
-    // The receiver's hand-over of a framed mux record.
-    void onMuxRecord(uint8_t* record, size_t length);
+    // The stream consumers this screen shows from: the raw display's Parsed Data and the plot.
+    StreamConsumer& rawDisplayTap() { return m_parsed; }
+    StreamConsumer& plotModel() { return m_plotModel; }
     // The PC logger's own records, for the "Raw PC Logger Data" source.
     void onPcLoggerRecordMade(const uint8_t* record, size_t length);
 
@@ -39,8 +39,6 @@ public:
     void rawDisplayStep();
     // 1000 ms tick: the unit counter labels.
     void unitCountersStep();
-    // For "Mod Errors" on the statistics window.
-    uint32_t sequenceErrorsTotal() const { return m_stream.totalSequenceErrors(); }
     // The Upload Logger Data tab became current: the display stops.
     void stopRawDisplay();
     // The port test shows what the logger's line brings: the "Raw Logger Data" source.
@@ -65,7 +63,7 @@ private:
 
     HostServices& m_services;
     RealTimePage* m_page;
-    MuxStream m_stream;
+    MuxStream& m_stream;
     ParsedDataTap m_parsed;
     plot::PlotModel m_plotModel;
     QPointer<PlotPanel> m_plot;  // the tab widget may delete the page, and the panel with it, first

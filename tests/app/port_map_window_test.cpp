@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "app/hostmain_window.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "link/link_screen_qt.h"
 #include "link/port_map_dialog.h"
 #include "pclogger/pc_logger.h"

@@ -11,7 +11,7 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "ports/device_lock.h"
 #include "simulator.h"
 #include "link/command_sender.h"

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <malloc.h>
 #include <map>
+#include <optional>
 
 #include "archive/archive_files.h"
 #include "archive/archive_recorder.h"
@@ -93,13 +94,15 @@ struct Storage : ::testing::Test {
     FaultyFiles files;
     ArchiveRecorder recorder{clock, warnings, &files};
     uint8_t sequence = 0;
+    std::optional<MinuteWatch> minutes;  // from the first run on, as the recording started
 
-    // `seconds` of a record every 5 s, the minute tick every second as the window runs it.
+    // `seconds` of a record every 5 s, the minute watched every second as the Host does.
     int run(int seconds) {
         int kept = 0;
+        if (!minutes) minutes.emplace(clock);
         for (int s = 0; s < seconds; ++s) {
             ++clock.seconds;
-            recorder.minuteTick();
+            if (minutes->newMinute()) recorder.minuteTick();
             if (clock.seconds % 5 != 0) continue;
             const auto r = test::archiveRecord(2, sequence, uint32_t(clock.seconds), 40 + sequence % 7);
             ++sequence;
@@ -292,6 +295,7 @@ TEST_P(SimulatedWeek, EveryRecordLandsInItsOwnFileInOrder) {
     ports.openPortSlot(1, 1, 6);
 
     ASSERT_TRUE(recorder.startPeriodic(c.mode, base));
+    MinuteWatch minutes(clock);
     std::array<uint8_t, 4> sequence{};
     long heapAfterDay1 = 0;
     size_t fed = 0;
@@ -301,7 +305,7 @@ TEST_P(SimulatedWeek, EveryRecordLandsInItsOwnFileInOrder) {
         ++clock.seconds;
         clock.ms += 1000;
         clock.dst = c.dstFrom && clock.seconds >= c.dstFrom;
-        recorder.minuteTick();
+        if (minutes.newMinute()) recorder.minuteTick();
         if (s % 5 == 0) {
             const uint8_t unit = std::array<uint8_t, 3>{0, 2, 3}[size_t(s / 5 % 3)];
             auto r = test::archiveRecord(unit, sequence[unit]++, uint32_t(s * 100), size_t(20 + s % 50));

@@ -96,6 +96,7 @@ TEST_P(StalledStore, HoldsUpNothingButTheRecordingAndLosesOnlyWhatDidNotFit) {
     ASSERT_TRUE(GetParam().mode == kContinuous ? recorder.startContinuous("/s/one.arc")
                                                : recorder.startPeriodic(GetParam().mode, "/s/run"));
     const std::string name = recorder.fileName();
+    MinuteWatch minutes(clock);
 
     std::vector<std::vector<uint8_t>> taken;
     uint32_t refused = 0;
@@ -120,7 +121,10 @@ TEST_P(StalledStore, HoldsUpNothingButTheRecordingAndLosesOnlyWhatDidNotFit) {
                 else ++refused;
             }
         }
-        if (ms % 1000 == 0) timed([&] { recorder.minuteTick(); });
+        if (ms % 1000 == 0) timed([&] {
+            recorder.collect();
+            if (minutes.newMinute()) recorder.minuteTick();
+        });
         // A second of real time for a store that answers; none for one that does not.
         if (ms % 1000 == 0 && (ms < 2000 || ms >= 8000)) {
             ASSERT_TRUE(recorder.waitForWriter(10s));
@@ -249,12 +253,16 @@ TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
     ArchiveRecorder recorder{clock, warnings};
     clock.seconds = kStartSeconds;
     ASSERT_TRUE(recorder.startContinuous(path));
+    MinuteWatch minutes(clock);
     std::vector<int64_t> arrivals;
     for (int step = 0; step < 12000; ++step) {
         const int64_t ms = kStartSeconds * 1000 + step * 50 + 7;
         clock.seconds = ms / 1000;
         clock.hundredthsValue = int(ms % 1000 / 10);
-        if (step % 20 == 0) recorder.minuteTick();
+        if (step % 20 == 0) {
+            recorder.collect();
+            if (minutes.newMinute()) recorder.minuteTick();
+        }
         for (int n = GetParam().records(step); n > 0; --n) {
             const auto r = test::archiveRecord(uint8_t(2 + n % 2), uint8_t(arrivals.size()), uint32_t(step),
                                                60 + (arrivals.size() * 37) % 120);

@@ -12,7 +12,7 @@
 
 #include "app/hostmain_window.h"
 #include "app/operator_dialogs_qt.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "link/link_screen_qt.h"
 #include "setup/setup_screen_qt.h"
 #include "simulator.h"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/hostmain_window.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "simulator.h"
 #include "support/fakes.h"
 

@@ -20,7 +20,7 @@
 #include "app/hostmain_window.h"
 #include "link/link_screen_qt.h"
 #include "stream/mux_stream.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
 #include "base/bytes.h"

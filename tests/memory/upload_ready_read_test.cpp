@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "app/hostmain_window.h"
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "protocol/commands.h"
 #include "link/link_screen_qt.h"
 #include "memory/memory_fakes.h"

@@ -72,7 +72,7 @@ void SetupRig::deliverSetup(const std::array<uint8_t, 192>& record) {
 void SetupRig::deliverStatus(const std::array<uint8_t, 132>& record) {
     records.status = record;
     records.statusArrived = true;
-    screen->showArrivedStatus();
+    window->statusStep();
 }
 
 } // namespace cv::test

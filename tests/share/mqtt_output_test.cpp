@@ -13,7 +13,8 @@
 
 #include "base/bytes.h"
 #include "protocol/mux_record.h"
-#include "share/mqtt_output_qt.h"
+#include "adapters/mqtt_output_qt.h"
+#include "adapters/network_sockets_qt.h"
 #include "share/network_screen_qt.h"
 #include "stream/mux_stream.h"
 #include "support/fakes.h"
@@ -111,7 +112,10 @@ TEST(MqttOutput, TheWindowsRowPublishesEveryLineOfItsPortInOrderAndAStatusTheBro
     WarningBox warnings{dialogs};
     MuxStream stream{warnings};
     test::FakeClock clock;
-    NetworkScreen screen(nullptr, stream, clock, {});
+    QtOutputSocketFactory sockets;
+    NetworkOutputs outputs{sockets, clock};
+    stream.addConsumer(&outputs.tap());
+    NetworkScreen screen(nullptr, outputs, {});
     NetworkPanel* panel = screen.panel();
     panel->NetProtocol[0]->setCurrentIndex(2);
     emit panel->NetProtocol[0]->activated(2);
@@ -122,7 +126,9 @@ TEST(MqttOutput, TheWindowsRowPublishesEveryLineOfItsPortInOrderAndAStatusTheBro
     panel->NetSection[0]->setValue(3);
     panel->NetOn[0]->setChecked(true);
     ASSERT_TRUE(sub.waitFor([&] {
-        screen.figuresStep();
+        outputs.secondTick();
+        outputs.secondTick();
+    screen.figuresStep();
         return panel->NetFigures[0]->text().contains("connected");
     }));
     // Lines cut across records at odd places.
@@ -134,6 +140,7 @@ TEST(MqttOutput, TheWindowsRowPublishesEveryLineOfItsPortInOrderAndAStatusTheBro
     }
     ASSERT_TRUE(sub.waitFor([&] { return sub.payloads("deck/2/3").size() >= 500; }));
     EXPECT_EQ(sub.payloads("deck/2/3"), expected(0, 500));
+    outputs.secondTick();
     screen.figuresStep();
     EXPECT_EQ(panel->NetFigures[0]->text(), "500 lines, connected, 0 not queued");
 

@@ -16,7 +16,7 @@
 
 #include "base/bytes.h"
 #include "share/network_screen_qt.h"
-#include "share/network_sockets_qt.h"
+#include "adapters/network_sockets_qt.h"
 #include "stream/mux_stream.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -51,6 +51,9 @@ struct StreamRig {
     WarningBox warnings{dialogs};
     MuxStream stream{warnings};
     test::FakeClock clock;
+    QtOutputSocketFactory sockets;
+    NetworkOutputs outputs{sockets, clock};
+    StreamRig() { stream.addConsumer(&outputs.tap()); }
     int seq = 0;
     void feed(int unit, int section, const std::string& bytes) {
         std::vector<uint8_t> r = muxRecord(unit, seq++ & 0xFF, section, bytes);
@@ -69,7 +72,7 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
     });
 
     StreamRig rig;
-    auto screen = std::make_unique<NetworkScreen>(nullptr, rig.stream, rig.clock, settings);
+    auto screen = std::make_unique<NetworkScreen>(nullptr, rig.outputs, settings);
     NetworkPanel* panel = screen->panel();
     panel->NetSection[0]->setValue(3);
     panel->NetPort[0]->setValue(listener.localPort());
@@ -98,7 +101,7 @@ TEST(NetworkSockets, UdpListenerReceivesEveryLineOfAStreamedPortInOrderAndTheRow
     EXPECT_EQ(panel->NetFigures[0]->text(), "200 lines, 0 bytes dropped, 0 held back");
 
     screen.reset();
-    NetworkScreen again(nullptr, rig.stream, rig.clock, settings);
+    NetworkScreen again(nullptr, rig.outputs, settings);
     EXPECT_TRUE(again.panel()->NetOn[0]->isChecked());
     EXPECT_EQ(again.panel()->NetSection[0]->value(), 3);
     EXPECT_EQ(again.panel()->NetPort[0]->value(), listener.localPort());

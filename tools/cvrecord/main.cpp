@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -12,18 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "app/serial_port_qt.h"
+#include "adapters/mqtt_output_qt.h"
+#include "adapters/network_sockets_qt.h"
+#include "adapters/serial_port_qt.h"
 #include "base/command_line.h"
+#include "host/recording_run.h"
 #include "link/port_map.h"
-#include "protocol/speed_choices.h"
-#include "recorder_service.h"
+#include "link/port_options.h"
 #include "service_events.h"
 #include "service_notify.h"
-#include "share/mqtt_output_qt.h"
 #include "share/mqtt_session.h"
-#include "share/network_feed.h"
 #include "share/network_output.h"
-#include "share/network_sockets_qt.h"
 
 namespace {
 
@@ -72,22 +72,9 @@ private:
     cv::QtSerialDevice* m_last = nullptr;
 };
 
-int speedChoiceOfText(std::string text) {
-    std::erase(text, ' ');
-    for (size_t i = 1; i < cv::kSpeedChoiceItems.size(); ++i)
-        if (text == cv::kSpeedChoiceItems[i]) return int(i);
-    return 0;
-}
-
-struct Options {
+struct Options : cv::RecordingOptions {
     std::vector<std::string> comMappings;
-    int loggerPort = 0;
-    int speedChoice = 6;  // 9600
-    cv::RecordingMode mode = cv::recording::kOff;
-    std::string name;
-    std::vector<cv::share::OutputConfig> outputs;
     cv::share::MqttSettings mqtt;
-    bool timeSync = false;
 };
 
 const char* const kEpilogue =
@@ -107,16 +94,15 @@ const char* const kEpilogue =
 cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& o) {
     cv::cli::CommandLine line(
         kProgram,
-        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] (--continuous FILE | --hourly BASE | --daily BASE) "
-         "[--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=[ADDR:]PORT]... "
+        {"[--com N=DEVICE]... --logger-port N [--speed BAUD] [--auto-baud] (--continuous FILE | --hourly BASE | "
+         "--daily BASE) [--udp LOGGER:SECTION=HOST:PORT]... [--tcp LOGGER:SECTION=[ADDR:]PORT]... "
          "[--mqtt HOST[:PORT] [--mqtt-topic PREFIX] [--mqtt-section LOGGER:SECTION]...] [--time-sync]"},
         "Records the KR-8 logger's live stream from the logger port into archive files, as the window's "
         "Record buttons do: the same names, the same bytes. Needs no display.",
         kEpilogue);
     line.option("--com", "N=DEVICE", "Map COM number N (1 to 12) to DEVICE (repeatable); comports.cfg is read first.",
                 [&](const std::string& v) -> std::string {
-                    cv::PortMap probe;
-                    if (!probe.addMapping(v)) return "N=DEVICE with N from 1 to 12";
+                    if (!cv::isComMapping(v)) return "N=DEVICE with N from 1 to 12";
                     o.comMappings.push_back(v);
                     return {};
                 });
@@ -135,8 +121,8 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
                 });
     line.option("--speed", "BAUD", "Line speed: 600 .. 115200, 4800,7,E,1 or 9600,7,E,1 (default 9600).",
                 [&](const std::string& v) -> std::string {
-                    o.speedChoice = speedChoiceOfText(v);
-                    return o.speedChoice ? std::string() : "600 .. 115200, 4800,7,E,1 or 9600,7,E,1";
+                    o.speedChoice = cv::speedChoiceOfText(v);
+                    return o.speedChoice ? std::string() : cv::speedChoicesText();
                 });
     auto mode = [&](cv::RecordingMode m) {
         return [&o, m](const std::string& v) -> std::string {
@@ -148,6 +134,9 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
     line.option("--continuous", "FILE", "Record into one file (emptied first).", mode(cv::recording::kContinuous));
     line.option("--hourly", "BASE", "Record one file per clock hour, named from BASE.", mode(cv::recording::kHourly));
     line.option("--daily", "BASE", "Record one file per day, named from BASE.", mode(cv::recording::kDaily));
+    line.flag("--auto-baud", o.autoBaud,
+              "When the logger's bytes stop forming packets, look for its speed as the window's Auto Baud Rate "
+              "Detection does.");
     line.flag("--time-sync", o.timeSync,
               "Keep the logger's clock in step with the PC's, as the window's automatic time update does.");
     auto output = [&o](cv::share::Protocol protocol) {
@@ -199,7 +188,7 @@ int main(int argc, char** argv) {
     for (const std::string& m : options.comMappings) portMap.addMapping(m);
 
     cv::SystemClock clock;
-    // Service: event lines, the watch over the recorder's state, the manager's notifications.
+    // What happens is told on standard error, a line each with its severity, capped per kind.
     cv::EventJournal journal(kProgram, [](const std::string& line) {
         std::fprintf(stderr, "%s\n", line.c_str());
         std::fflush(stderr);
@@ -209,68 +198,81 @@ int main(int argc, char** argv) {
     StderrDialogs dialogs(events);
     RecorderSerialFactory serial(portMap);
     dialogs.quiet = [&serial] { return serial.lastTaken(); };
-    cv::RecorderService service(clock, serial, dialogs);
+    cv::share::QtOutputSocketFactory sockets;
+    cv::Host host({clock, dialogs, serial, sockets});
+    auto print = [](std::FILE* to) {
+        return [to](const std::string& line) {
+            std::fprintf(to, "%s: %s\n", kProgram, line.c_str());
+            std::fflush(to);
+        };
+    };
+    // The run's faults: an output that failed is counted among the output errors, anything else
+    // (another logger on the line) is told as the window's box would be.
+    cv::RecordingRun run(host, options, print(stdout), [&](const std::string& line) {
+        const std::string name = line.substr(0, line.find(": "));
+        const bool output = name == "MQTT" || std::any_of(options.outputs.begin(), options.outputs.end(),
+                                                          [&](const auto& o) { return o.text() == name; });
+        if (output) events.outputFailed(name, line.substr(std::min(line.size(), name.size() + 2)));
+        else events.box("cvrecord", line);
+    });
     const std::string device = portMap.deviceFor(options.loggerPort);
-    if (!service.openLoggerPort(options.loggerPort, options.speedChoice)) {
+    switch (run.start()) {
+    case cv::RecordingRun::Start::Started: break;
+    case cv::RecordingRun::Start::PortFailed:
         if (serial.lastTaken()) {
             std::fprintf(stderr, "%s: COM%d (%s) is in use by another program\n", kProgram, options.loggerPort,
                          device.c_str());
             return kExitPortTaken;
         }
         return kExitFailed;
+    case cv::RecordingRun::Start::RecordingFailed: return kExitFailed;
+    case cv::RecordingRun::Start::OutputFailed: return kExitOutputFailed;
     }
-    service.setTimeSync(options.timeSync);
-    if (!service.startRecording(options.mode, options.name)) return kExitFailed;
+    // The first file is opened on the writer's thread; nothing is live yet, so waiting for its
+    // answer here holds up nothing, and a file that cannot be made still ends the program.
+    host.recorder().waitForWriter(std::chrono::seconds(10));
+    if (host.recorder().mode() == cv::recording::kOff) return kExitFailed;
 
-    cv::share::NetworkTap tap(clock);
-    std::vector<std::unique_ptr<cv::share::NetworkOutput>> outputs;
-    int routes = 0;
-    for (const cv::share::OutputConfig& config : options.outputs) {
-        std::unique_ptr<cv::share::NetworkOutput> out = cv::share::makeOutput(config);
-        if (!out->start()) {
-            std::fprintf(stderr, "%s: %s: %s\n", kProgram, config.text().c_str(), out->fault().toStdString().c_str());
-            return kExitOutputFailed;
-        }
-        QObject::connect(out.get(), &cv::share::NetworkOutput::failed, [text = config.text()](const QString& reason) {
-            std::fprintf(stderr, "%s: %s: %s\n", kProgram, text.c_str(), reason.toStdString().c_str());
-        });
-        tap.start(routes++, config, out->sinkFor(config));
-        outputs.push_back(std::move(out));
-    }
+    // The broker's connection carries every chosen section, each on a route of its own after
+    // the --udp and --tcp outputs.
+    std::unique_ptr<cv::share::MqttOutput> mqtt;
     if (!options.mqtt.host.empty()) {
-        auto mqtt = std::make_unique<cv::share::MqttOutput>(options.mqtt.host, options.mqtt.port, options.mqtt.topic,
-                                                             [&service] { return service.statusLine(); });
-        QObject::connect(mqtt.get(), &cv::share::NetworkOutput::failed, [](const QString& reason) {
-            std::fprintf(stderr, "%s: MQTT: %s\n", kProgram, reason.toStdString().c_str());
-        });
+        mqtt = std::make_unique<cv::share::MqttOutput>(options.mqtt.host, options.mqtt.port, options.mqtt.topic,
+                                                       [&run] { return run.statusLine(); });
+        QObject::connect(mqtt.get(), &cv::share::NetworkOutput::failed,
+                         [&events](const QString& reason) { events.outputFailed("MQTT", reason.toStdString()); });
         if (!mqtt->start()) {
             std::fprintf(stderr, "%s: MQTT: %s\n", kProgram, mqtt->fault().toStdString().c_str());
             return kExitOutputFailed;
         }
+        int route = int(options.outputs.size());
         for (const cv::share::OutputConfig& section : options.mqtt.sections)
-            tap.start(routes++, section, mqtt->sinkFor(section));
-        outputs.push_back(std::move(mqtt));
+            host.network().route(route++, section, mqtt->sinkFor(section));
     }
-    if (!outputs.empty()) service.stream().addConsumer(&tap);
 
-    // Service: today's recorder tells no events, so its state is compared once a second.
+    // The recorder's state once a second, for the event lines, the manager and the status lines.
     cv::RecorderWatch watch(events, options.loggerPort, device);
     auto recorderState = [&] {
         cv::RecorderState state;
-        state.portLost = service.portLost();
-        state.file = service.recorder().fileName();
-        state.writesFailing = service.recorder().failing();
-        state.failedWrites = service.recorder().failedWrites();
-        for (size_t i = 0; i < options.outputs.size(); ++i) {
-            cv::OutputState o{options.outputs[i].text(), options.outputs[i].protocol, outputs[i]->figures()};
-            o.figures.lines = tap.lines(int(i));
-            state.outputs.push_back(std::move(o));
-        }
+        state.portLost = host.ports().isPortLost(cv::kLoggerSlot);
+        state.file = host.recorder().fileName();
+        state.writesFailing = host.recorder().failing();
+        state.failedWrites = host.recorder().failedWrites();
+        for (size_t i = 0; i < options.outputs.size(); ++i)
+            state.outputs.push_back({options.outputs[i].text(), options.outputs[i].protocol,
+                                     host.network().figures(int(i), true)});
         return state;
     };
     auto managerStatus = [&](const cv::RecorderState& state) {
-        return cv::managerStatus(service.records(), state.file, state.failedWrites, state.outputs, state.portLost);
+        return cv::managerStatus(host.acceptedRecords(), state.file, state.failedWrites, state.outputs, state.portLost);
     };
+    // Closing the port forgets that it was lost: the last line tells how it was.
+    bool portLostAtEnd = false;
+    bool ended = false;
+    run.setStatusTail([&] {
+        const bool lost = ended ? portLostAtEnd : host.ports().isPortLost(cv::kLoggerSlot);
+        return cv::serviceStatusTail(lost, recorderState().outputs, events.outputErrors());
+    });
     {
         const cv::RecorderState state = recorderState();
         watch.observe(state);
@@ -284,33 +286,28 @@ int main(int argc, char** argv) {
     action.sa_flags = SA_RESTART;
     for (int s : {SIGTERM, SIGINT, SIGUSR1}) sigaction(s, &action, nullptr);
 
-    auto printStatus = [&](bool portLost) {
-        const std::string tail = cv::serviceStatusTail(portLost, recorderState().outputs, events.outputErrors());
-        std::printf("%s: %s%s\n", kProgram, service.statusLine().c_str(), tail.c_str());
-        std::fflush(stdout);
-    };
+    auto printStatus = [&] { print(stdout)(run.statusLine()); };
     QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
         char byte = 0;
         while (::read(g_signalPipe[0], &byte, 1) == 1) {
             if (byte == 'u')
-                printStatus(service.portLost());
+                printStatus();
             else
                 app.quit();
         }
     });
     QTimer receive;
-    QObject::connect(&receive, &QTimer::timeout, [&] { service.receiveTick(); });
+    QObject::connect(&receive, &QTimer::timeout, [&] { run.fastTick(); });
     receive.start(kReceiveMs);
     QTimer second;
     QObject::connect(&second, &QTimer::timeout, [&] {
-        for (const auto& out : outputs) out->secondTick();
-        const bool minute = service.secondTick();
+        if (mqtt) mqtt->secondTick();
+        run.secondTick();
         const cv::RecorderState state = recorderState();
         watch.observe(state);
         journal.tick(clock.elapsedMs());
         notify.tick(managerStatus(state));
-        if (minute) printStatus(state.portLost);
     });
     second.start(1000);
     std::printf("%s: recording from COM%d (%s)\n", kProgram, options.loggerPort, device.c_str());
@@ -318,11 +315,10 @@ int main(int argc, char** argv) {
 
     app.exec();
     notify.stopping();
-    service.stream().removeConsumer(&tap);
-    // Closing the port forgets that it was lost: the last line tells how it was.
-    const bool portLostAtEnd = service.portLost();
-    service.stop();
+    portLostAtEnd = host.ports().isPortLost(cv::kLoggerSlot);
+    ended = true;
+    run.stop();
     journal.flush();
-    printStatus(portLostAtEnd);
+    printStatus();
     return cv::cli::kExitOk;
 }

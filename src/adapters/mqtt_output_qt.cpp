@@ -1,4 +1,4 @@
-#include "share/mqtt_output_qt.h"
+#include "adapters/mqtt_output_qt.h"
 
 #include <mosquitto.h>
 

@@ -1,4 +1,4 @@
-#include "app/serial_port_qt.h"
+#include "adapters/serial_port_qt.h"
 
 #include <QFileInfo>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "share/network_sockets_qt.h"
+#include "adapters/network_sockets_qt.h"
 
 #include <QHostInfo>
 #include <QNetworkDatagram>
@@ -6,7 +6,7 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 
-#include "share/mqtt_output_qt.h"
+#include "adapters/mqtt_output_qt.h"
 
 namespace cv::share {
 
@@ -20,6 +20,7 @@ constexpr qint64 kClientReadBuffer = 4096;
 void NetworkOutput::fail(const QString& reason) {
     m_fault = reason;
     emit failed(reason);
+    failedLater(reason.toStdString());
 }
 
 QHostAddress preferredAddress(const QList<QHostAddress>& found) {
@@ -158,5 +159,7 @@ OutputFigures TcpOutput::figures() const {
     f.lastError = m_lastError.toStdString();
     return f;
 }
+
+std::unique_ptr<OutputSocket> QtOutputSocketFactory::make(const OutputConfig& config) { return makeOutput(config); }
 
 } // namespace cv::share

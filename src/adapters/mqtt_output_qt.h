@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "share/mqtt_session.h"
-#include "share/network_sockets_qt.h"
+#include "adapters/network_sockets_qt.h"
 
 struct mosquitto;
 class QSocketNotifier;

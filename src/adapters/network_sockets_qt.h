@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "share/network_feed.h"
+#include "share/network_outputs.h"
 
 class QTcpServer;
 class QTcpSocket;
@@ -18,19 +18,12 @@ class QUdpSocket;
 namespace cv::share {
 
 // An output's socket side: it takes what the tap sends and tells its figures.
-class NetworkOutput : public QObject, public OutputSink {
+class NetworkOutput : public QObject, public OutputSocket {
     Q_OBJECT
 public:
     using QObject::QObject;
-    // Opens the socket; false with the reason in fault() when it cannot.
-    virtual bool start() = 0;
-    // Lines are the tap's; the rest is the socket's.
-    virtual OutputFigures figures() const = 0;
-    // Where the tap sends the lines of `config`'s section.
-    virtual OutputSink* sinkFor(const OutputConfig&) { return this; }
-    // The one-second tick, for outputs that keep time.
-    virtual void secondTick() {}
     const QString& fault() const { return m_fault; }
+    std::string startFault() const override { return m_fault.toStdString(); }
 
 signals:
     // The output stopped working after it started (a host name that could not be found).
@@ -95,6 +88,12 @@ private:
     ClientFanOut m_fanOut;
     std::vector<std::unique_ptr<Client>> m_clients;
     QString m_lastError;
+};
+
+// Makes the Qt socket an output's protocol asks for.
+class QtOutputSocketFactory : public OutputSocketFactory {
+public:
+    std::unique_ptr<OutputSocket> make(const OutputConfig& config) override;
 };
 
 } // namespace cv::share

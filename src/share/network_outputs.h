@@ -1,0 +1,91 @@
+#pragma once
+// The network outputs of the live stream without their rows: the tap on the stream, the socket
+// of each output that runs, why one that should run does not, and its figures. The window's
+// Network group and cvrecord's --udp/--tcp both start and stop outputs here.
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "share/network_feed.h"
+#include "share/network_output.h"
+
+namespace cv::share {
+
+// An output's socket: takes what the tap sends, tells its figures. Opening it never waits.
+class OutputSocket : public OutputSink {
+public:
+    // Opens the socket; false with the reason in startFault() when it cannot.
+    virtual bool start() = 0;
+    virtual std::string startFault() const = 0;
+    // Lines are the tap's; the rest is the socket's.
+    virtual OutputFigures figures() const = 0;
+    // Where the tap sends the lines of `config`'s section.
+    virtual OutputSink* sinkFor(const OutputConfig&) { return this; }
+    // The one-second tick, for outputs that keep time (a broker's keep-alive and reconnection).
+    virtual void secondTick() {}
+    // Who hears of a failure after the start (a host name not found, a broker lost).
+    void setFailureHandler(std::function<void(const std::string&)> handler) { m_onFailure = std::move(handler); }
+
+protected:
+    void failedLater(const std::string& reason) {
+        if (m_onFailure) m_onFailure(reason);
+    }
+
+private:
+    std::function<void(const std::string&)> m_onFailure;
+};
+
+class OutputSocketFactory {
+public:
+    virtual ~OutputSocketFactory() = default;
+    virtual std::unique_ptr<OutputSocket> make(const OutputConfig& config) = 0;
+};
+
+// What changed on an output since the last figures step: clients that came and went.
+struct OutputChange {
+    int connected = 0;
+    int dropped = 0;  // given up for falling behind
+};
+
+class NetworkOutputs {
+public:
+    NetworkOutputs(OutputSocketFactory& sockets, HostClock& clock);
+    // Who hears that an output failed after it started (output index, reason).
+    void setFailureHandler(std::function<void(int, const std::string&)> handler) { m_onFailure = std::move(handler); }
+
+    // Output `index` (0-based) runs with `config` from the next record on; false, with the
+    // reason in fault(index), when the config is unusable or the socket cannot open.
+    bool start(int index, const OutputConfig& config);
+    void stop(int index);
+    // Lines of `config`'s section go to `sink`, owned and ticked by the caller, on route `index`
+    // (a broker's connection that carries several sections takes one route each).
+    void route(int index, const OutputConfig& config, OutputSink* sink);
+    // The config output `index` was started with.
+    const OutputConfig& config(int index) const { return m_configs.at(size_t(index)); }
+    // Once a second: the outputs' own steps.
+    void secondTick();
+    bool running(int index) const { return socket(index) != nullptr; }
+    // Why an output that was asked to run does not; empty while it runs or was never asked.
+    const std::string& fault(int index) const { return m_fault.at(size_t(index)); }
+    OutputSocket* socket(int index) const;
+    // The row's figures (lines counted by the tap), `on` as the row says.
+    OutputFigures figures(int index, bool on) const;
+    // Once a second: what came and went on each output since the last call.
+    std::array<OutputChange, kMaxOutputs> changes();
+
+    StreamConsumer& tap() { return m_tap; }
+    uint64_t lines(int index) const { return m_tap.lines(index); }
+    uint64_t heldBack(int index) const { return m_tap.heldBack(index); }
+
+private:
+    OutputSocketFactory& m_sockets;
+    NetworkTap m_tap;
+    std::array<std::unique_ptr<OutputSocket>, kMaxOutputs> m_outputs;
+    std::array<std::string, kMaxOutputs> m_fault;
+    std::array<OutputConfig, kMaxOutputs> m_configs{};
+    std::function<void(int, const std::string&)> m_onFailure;
+    std::array<OutputFigures, kMaxOutputs> m_seen{};
+};
+
+} // namespace cv::share
