@@ -120,6 +120,8 @@ public:
     // Records of this recording that could not be written (the storage refused them, or they
     // did not fit the writer's queue).
     uint32_t failedWrites() const { return m_failedWrites; }
+    // Records handed to the writer that it has not reported on yet.
+    uint32_t inFlight() const { return m_inFlight; }
     // The last record could not be written: the storage is failing now.
     bool failing() const { return m_failing; }
     // Takes in what the writer did (lost records, a spell's box, the file it opened); once a

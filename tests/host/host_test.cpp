@@ -4,6 +4,7 @@
 
 #include "base/bytes.h"
 #include "host/host.h"
+#include "host/recording_run.h"
 #include "link/port_options.h"
 #include "setup/record_builders.h"
 #include "sim_records.h"
@@ -58,11 +59,11 @@ struct HostRig : ::testing::Test {
     }
 };
 
-// Remembers what the recorder had written when the record reached it.
+// Remembers how many records the recorder had handed to its writer when the record reached it.
 struct Probe : StreamConsumer {
     const ArchiveRecorder* recorder = nullptr;
-    std::vector<int64_t> recordedBefore;
-    void takeRecord(const mux::RecordView&) override { recordedBefore.push_back(recorder->recordedBytes()); }
+    std::vector<uint32_t> recordedBefore;
+    void takeRecord(const mux::RecordView&) override { recordedBefore.push_back(recorder->inFlight()); }
 };
 
 TEST_F(HostRig, TheRawDisplayGetsARecordBeforeTheRecorderAndThePlotAfter) {
@@ -75,9 +76,8 @@ TEST_F(HostRig, TheRawDisplayGetsARecordBeforeTheRecorderAndThePlotAfter) {
     second(muxPacket(0));
     ASSERT_EQ(raw.recordedBefore.size(), 1u);
     ASSERT_EQ(plot.recordedBefore.size(), 1u);
-    EXPECT_EQ(raw.recordedBefore[0], 0);
-    EXPECT_EQ(plot.recordedBefore[0], host.recorder().recordedBytes());
-    EXPECT_GT(plot.recordedBefore[0], 0);
+    EXPECT_EQ(raw.recordedBefore[0], 0u);
+    EXPECT_EQ(plot.recordedBefore[0], 1u);
     EXPECT_EQ(host.acceptedRecords(), 1u);
 }
 
@@ -156,6 +156,33 @@ TEST(PortOptions, ComMappingsNeedANumberFromOneToTwelveAndADevice) {
     EXPECT_FALSE(isComMapping("3="));
     EXPECT_FALSE(isComMapping("/dev/ttyUSB0"));
     EXPECT_EQ(speedChoicesText(), "600 .. 115200, 4800,7,E,1 or 9600,7,E,1");
+}
+
+
+// cvrecord prints its status line when a clock minute begins, not every second after the first.
+TEST(RecordingRunStatus, OneStatusLineAMinuteOverTwoMinutes) {
+    test::FakeClock clock;
+    clock.seconds = 1700000000 / 60 * 60 + 30;  // half a minute before the next one
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    NoSockets sockets;
+    Host host{{clock, dialogs, serial, sockets}};
+    test::TempDir dir;
+    RecordingOptions options;
+    options.loggerPort = 1;
+    options.mode = recording::kContinuous;
+    options.name = (dir / "run.arc").string();
+    std::vector<std::string> lines;
+    RecordingRun run(host, options, [&](const std::string& l) { lines.push_back(l); }, [](const std::string&) {});
+    ASSERT_EQ(run.start(), RecordingRun::Start::Started);
+    for (int s = 0; s < 120; ++s) {
+        ++clock.seconds;
+        run.secondTick();
+    }
+    run.stop();
+    size_t statusLines = 0;
+    for (const std::string& l : lines) statusLines += l.rfind("records ", 0) == 0;
+    EXPECT_EQ(statusLines, 2u);
 }
 
 } // namespace
