@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "archive/archive_writer.h"
-#include "base/file_worker.h"
+#include "base/job_lane.h"
 #include "base/text_format.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
@@ -47,14 +47,14 @@ ArchiveRecorder::ArchiveRecorder(HostClock& clock, WarningBox& warnings, Archive
       m_warnings(warnings),
       m_files(files ? *files : systemArchiveFiles()),
       m_limits(limits),
-      m_worker(std::make_unique<FileWorker>(limits.queueBytes)),
+      m_worker(std::make_unique<JobLane>(limits.queueBytes)),
       m_writer(std::make_shared<ArchiveWriter>(m_files)) {}
 
 ArchiveRecorder::~ArchiveRecorder() {
     stop();
     // The worker's thread holds the writer too: one stuck on a storage that never answered
     // closes its file whenever the call returns, or ends with the program.
-    m_worker.reset();
+    m_worker->abandon();
 }
 
 std::string ArchiveRecorder::fileNameText() const {
@@ -93,10 +93,10 @@ bool ArchiveRecorder::startPeriodic(RecordingMode mode, const std::string& baseN
 bool ArchiveRecorder::startWriter(std::string name, bool truncate, bool keepOpen) {
     m_fileName = m_target = name;
     const uint64_t recording = m_recording;
-    const bool posted = m_worker->post(
-        [this, writer = m_writer, name, truncate, keepOpen, recording](FileWorker::Outbox& out) {
+    const bool posted = m_worker->tryPost(
+        [this, writer = m_writer, name, truncate, keepOpen, recording]() -> JobLane::Answer {
             std::vector<WriterEvent> events{writer->start(name, truncate, keepOpen)};
-            out.send([this, recording, events = std::move(events)] { apply(recording, events); });
+            return [this, recording, events = std::move(events)] { apply(recording, events); };
         },
         0);
     if (!posted) {
@@ -118,7 +118,7 @@ void ArchiveRecorder::refuseStart(const std::string& name, int error) {
 void ArchiveRecorder::stop() {
     const bool recording = isRecording(m_mode);
     if (recording) {
-        m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->close(); }, 0);
+        m_worker->post([writer = m_writer]() -> JobLane::Answer { writer->close(); return {}; }, 0);
         if (!m_worker->waitIdle(m_limits.stopWait)) giveUpOnWriter();
     }
     collect();
@@ -131,7 +131,7 @@ void ArchiveRecorder::giveUpOnWriter() {
     collect();
     const uint32_t lost = m_inFlight;
     m_worker->abandon();
-    m_worker = std::make_unique<FileWorker>(m_limits.queueBytes);
+    m_worker = std::make_unique<JobLane>(m_limits.queueBytes);
     m_writer = std::make_shared<ArchiveWriter>(m_files);
     m_inFlight = 0;
     ++m_recording;
@@ -206,15 +206,20 @@ bool ArchiveRecorder::appendRecord(const uint8_t* record, size_t length) {
     const int64_t arrivalMs = m_clock.utcMs();
     if (refreshTarget()) {
         // Told to the writer in turn with the records, so each opens the file of its own time.
-        m_worker->post([writer = m_writer, target = m_target](FileWorker::Outbox&) { writer->setTarget(target); }, 0);
+        m_worker->post(
+            [writer = m_writer, target = m_target]() -> JobLane::Answer {
+                writer->setTarget(target);
+                return {};
+            },
+            0);
     }
     const uint64_t recording = m_recording;
-    const bool posted = m_worker->post(
+    const bool posted = m_worker->tryPost(
         [this, writer = m_writer, bytes = std::vector<uint8_t>(record, record + length), arrivalMs,
-         recording](FileWorker::Outbox& out) {
+         recording]() -> JobLane::Answer {
             std::vector<WriterEvent> events;
             writer->append(bytes, arrivalMs, events);
-            out.send([this, recording, events = std::move(events)] { apply(recording, events); });
+            return [this, recording, events = std::move(events)] { apply(recording, events); };
         },
         length);
     if (!posted) {
@@ -230,8 +235,8 @@ void ArchiveRecorder::minuteTick() {
     if (!isRecording(m_mode)) return;
     // Hourly and daily files are closed, so the next record opens the file of its own hour or
     // day; a continuous file is put on the disk once a minute.
-    if (m_mode == kContinuous) m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->flush(); }, 0);
-    else m_worker->post([writer = m_writer](FileWorker::Outbox&) { writer->close(); }, 0);
+    if (m_mode == kContinuous) m_worker->post([writer = m_writer]() -> JobLane::Answer { writer->flush(); return {}; }, 0);
+    else m_worker->post([writer = m_writer]() -> JobLane::Answer { writer->close(); return {}; }, 0);
 }
 
 } // namespace cv

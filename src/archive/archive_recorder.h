@@ -54,7 +54,7 @@ constexpr const char* kFileErrorTitle = "Archive File Error";
 }  // namespace recording
 
 class ArchiveWriter;
-class FileWorker;
+class JobLane;
 struct WriterEvent;
 
 // How far the recorder lets its writer thread fall behind, and how long it waits for it.
@@ -141,7 +141,7 @@ private:
     WarningBox& m_warnings;
     ArchiveFiles& m_files;
     const RecorderLimits m_limits;
-    std::unique_ptr<FileWorker> m_worker;
+    std::unique_ptr<JobLane> m_worker;
     std::shared_ptr<ArchiveWriter> m_writer;  // used on the writer thread only
     uint64_t m_recording = 0;  // counts starts: what the writer reports of an earlier one is old news
     RecordingMode m_mode = recording::kOff;

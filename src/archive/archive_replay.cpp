@@ -10,7 +10,7 @@
 
 #include "archive/archive_recorder.h"
 #include "base/bytes.h"
-#include "base/file_worker.h"
+#include "base/job_lane.h"
 #include "base/text_format.h"
 #include "protocol/mux_record.h"
 #include "stream/mux_stream.h"
@@ -118,16 +118,16 @@ ArchiveReplay::ArchiveReplay(HostClock& clock) : m_clock(clock) {}
 ArchiveReplay::~ArchiveReplay() { stop(); }
 
 bool ArchiveReplay::start(const std::string& path, RecordingMode mode, bool checked) {
-    auto worker = std::make_unique<FileWorker>(8);
+    auto worker = std::make_unique<JobLane>(8);
     auto reader = std::make_shared<ReplayReader>();
     reader->continuous = mode == recording::kReplayContinuous;
     auto opening = std::make_shared<Opening>();
-    worker->post([reader, path, checked, opening](FileWorker::Outbox& out) {
+    worker->post([reader, path, checked, opening]() -> JobLane::Answer {
         Opening answer;
         answer.error = reader->open(path, checked, answer.problem);
         answer.length = reader->length;
         answer.answered = true;
-        out.send([opening, answer] { *opening = answer; });
+        return [opening, answer] { *opening = answer; };
     });
     worker->waitIdle(kStartWait);
     worker->collect();
@@ -159,6 +159,7 @@ bool ArchiveReplay::start(const std::string& path, RecordingMode mode, bool chec
 void ArchiveReplay::stop() {
     if (replaying()) m_stopMs = m_clock.elapsedMs();
     // Not waited for: a thread stuck on a stalled share ends by itself, closing the file.
+    if (m_worker) m_worker->abandon();
     m_worker.reset();
     m_reader.reset();
     m_opening.reset();
@@ -194,11 +195,11 @@ void ArchiveReplay::collect() {
 
 void ArchiveReplay::readAhead() {
     while (m_worker && !m_readerDone && m_asked + m_held < kAheadBytes) {
-        const bool posted = m_worker->post([this, reader = m_reader](FileWorker::Outbox& out) {
+        const bool posted = m_worker->tryPost([this, reader = m_reader]() -> JobLane::Answer {
             std::vector<ReplayPiece> pieces;
             reader->read(kReadBytes, pieces);
             const bool done = reader->done;
-            out.send([this, done, pieces = std::move(pieces)]() mutable { arrived(kReadBytes, done, pieces); });
+            return [this, done, pieces = std::move(pieces)]() mutable { arrived(kReadBytes, done, pieces); };
         });
         if (!posted) return;
         m_asked += kReadBytes;

@@ -20,7 +20,7 @@
 namespace cv {
 
 class HostClock;
-class FileWorker;
+class JobLane;
 struct ReplayReader;
 
 // Why a file cannot be replayed: empty when it starts with a whole archive record (its length
@@ -105,7 +105,7 @@ private:
     void copyOut(uint8_t* out, size_t n, bool consume);
 
     HostClock& m_clock;
-    std::unique_ptr<FileWorker> m_worker;
+    std::unique_ptr<JobLane> m_worker;
     std::shared_ptr<ReplayReader> m_reader;  // used on the worker's thread only
     std::shared_ptr<Opening> m_opening;      // the open's answer, until it came
     std::deque<ReplayPiece> m_pieces;
