@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -277,11 +278,19 @@ TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
     const auto archive = test::readFile(path);
     const auto index = test::readFile(path + ".utc");
     EXPECT_LE(index.size() * 50, archive.size()) << index.size() << " index bytes for " << archive.size();
-    const auto placed = placeRecords(archive, readIndex(path + ".utc"));
+    const auto anchors = readIndex(path + ".utc");
+    const auto placed = placeRecords(archive, anchors);
     ASSERT_EQ(placed.size(), arrivals.size());
     double worst = 0;
     for (size_t i = 0; i < placed.size(); ++i) worst = std::max(worst, std::abs(placed[i] - double(arrivals[i])));
     EXPECT_LE(worst, 1000.0);
+    // A reader looking for a minute finds where it begins in the index, however steady the stream.
+    std::set<int64_t> anchored;
+    for (const Anchor& a : anchors) anchored.insert(a.offset);
+    int64_t at = 0;
+    for (size_t i = 0; i < arrivals.size(); at += getU16le(&archive[size_t(at) + 4]) + 32, ++i)
+        if (i == 0 || arrivals[i] / 60000 != arrivals[i - 1] / 60000)
+            EXPECT_TRUE(anchored.count(at)) << "the first record of minute " << arrivals[i] / 60000;
 }
 
 INSTANTIATE_TEST_SUITE_P(
