@@ -182,11 +182,11 @@ TEST(SameRecording, TheWindowAndCvrecordMakeTheSameFilesLinesAndClockSets) {
     const Outcome window = throughTheWindow(windowDir);
     const Outcome recorder = throughCvrecord(recorderDir);
 
-    ASSERT_EQ(window.files.size(), 2u) << "the hour changed during the run";
+    ASSERT_EQ(window.files.size(), 4u) << "the hour changed during the run: two archives, each with its time index";
     EXPECT_EQ(recorder.files.size(), window.files.size());
     for (const auto& [name, bytes] : window.files) {
         ASSERT_TRUE(recorder.files.count(name)) << name;
-        EXPECT_GT(bytes.size(), 1000u) << name;
+        if (!name.ends_with(".utc")) EXPECT_GT(bytes.size(), 1000u) << name;
         EXPECT_TRUE(recorder.files.at(name) == bytes) << name << " differs";
     }
     EXPECT_GT(window.datagrams.size(), 300u);
