@@ -187,6 +187,7 @@ TEST(NetworkFigures, ShowWhyAnOutputDoesNotRunAndItsLastError) {
     EXPECT_EQ(figuresText(f, Protocol::Udp), "Off");
     f.on = true;
     f.lines = 12;
+    f.bytesDropped = 3;
     f.lastError = "Network unreachable";
     EXPECT_EQ(figuresText(f, Protocol::Udp), "12 lines, 3 bytes dropped, last error: Network unreachable");
     f.lastError.clear();
