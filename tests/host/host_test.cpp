@@ -2,6 +2,8 @@
 // reports, the speed auto baud finds, and when a status sets the logger's clock.
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "base/bytes.h"
 #include "host/host.h"
 #include "link/port_options.h"
@@ -59,10 +61,15 @@ struct HostRig : ::testing::Test {
 };
 
 // Remembers what the recorder had written when the record reached it.
+// What the recorder's file holds when a consumer gets a record: the writer thread is let finish
+// what it was handed, so only a record handed over before this consumer counts.
 struct Probe : StreamConsumer {
-    const ArchiveRecorder* recorder = nullptr;
+    ArchiveRecorder* recorder = nullptr;
     std::vector<int64_t> recordedBefore;
-    void takeRecord(const mux::RecordView&) override { recordedBefore.push_back(recorder->recordedBytes()); }
+    void takeRecord(const mux::RecordView&) override {
+        EXPECT_TRUE(recorder->waitForWriter(std::chrono::seconds(10)));
+        recordedBefore.push_back(recorder->recordedBytes());
+    }
 };
 
 TEST_F(HostRig, TheRawDisplayGetsARecordBeforeTheRecorderAndThePlotAfter) {
