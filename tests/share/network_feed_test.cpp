@@ -9,6 +9,7 @@
 #include "protocol/mux_record.h"
 #include "share/mqtt_session.h"
 #include "share/network_feed.h"
+#include "share/network_outputs.h"
 #include "support/fakes.h"
 #include "support/case_name.h"
 
@@ -299,6 +300,48 @@ TEST(MqttSession, WaitsLongerAfterEachFailureUpToAMinuteAndSendsTheStatusOnConne
     EXPECT_EQ(s.state(), MqttSession::State::Waiting);
     EXPECT_EQ(s.lastError(), "no answer from the broker");
 }
+
+// What cvrecord's journal says of an output's clients each second, from the figures before and
+// after: a client given up and another come in the same second are both told.
+struct ClientsCase {
+    const char* name;
+    int before, after;
+    uint64_t droppedSince;
+    int connected, dropped;
+};
+class OutputClientChanges : public ::testing::TestWithParam<ClientsCase> {};
+
+TEST_P(OutputClientChanges, TellWhoCameAndWhoWasGivenUp) {
+    struct Socket : OutputSocket {
+        OutputFigures* now;
+        explicit Socket(OutputFigures* f) : now(f) {}
+        bool start() override { return true; }
+        std::string startFault() const override { return {}; }
+        OutputFigures figures() const override { return *now; }
+        void send(std::string_view) override {}
+    };
+    struct Sockets : OutputSocketFactory {
+        OutputFigures figures;
+        std::unique_ptr<OutputSocket> make(const OutputConfig&) override { return std::make_unique<Socket>(&figures); }
+    } sockets;
+    test::FakeClock clock;
+    NetworkOutputs outputs{sockets, clock};
+    OutputConfig config;
+    config.protocol = Protocol::Tcp;
+    sockets.figures.clients = GetParam().before;
+    ASSERT_TRUE(outputs.start(0, config));
+    sockets.figures.clients = GetParam().after;
+    sockets.figures.droppedClients = GetParam().droppedSince;
+    const OutputChange change = outputs.changes()[0];
+    EXPECT_EQ(change.connected, GetParam().connected);
+    EXPECT_EQ(change.dropped, GetParam().dropped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Outputs, OutputClientChanges,
+                         ::testing::Values(ClientsCase{"TwoCame", 0, 2, 0, 2, 0},
+                                           ClientsCase{"OneGivenUpOneCame", 1, 1, 1, 1, 1},
+                                           ClientsCase{"OneLeftByItself", 2, 1, 0, 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace cv::share
