@@ -10,6 +10,9 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cctype>
+#include <algorithm>
+#include <sstream>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +22,8 @@
 #include <vector>
 
 #include "archive/archive_walker.h"
+#include "archive/cvarchive_command.h"
+#include "archive/time_index.h"
 #include "ports/device_lock.h"
 #include "simulator.h"
 #include "support/mqtt_broker.h"
@@ -126,6 +131,20 @@ std::string walk(const std::filesystem::path& file, size_t& records) {
     return step == ArchiveWalk::End ? std::string() : walker.fault();
 }
 
+int64_t utcNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+std::vector<std::string> cells(const std::string& row) {
+    std::vector<std::string> out(1);
+    for (char ch : row) {
+        if (ch == '\t') out.emplace_back();
+        else if (ch != '\r') out.back() += ch;
+    }
+    return out;
+}
+
 class CvrecordEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("CVHOST_LOCK_DIR", dir.path().c_str(), 1); }
@@ -138,6 +157,7 @@ TEST_F(CvrecordEndToEnd, RecordsEveryRecordOnceAndEndsWholeOnSigterm) {
     Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
                             (dir / "cv.arc").string()});
     ASSERT_TRUE(recorder.started()) << recorder.err();
+    const int64_t startMs = utcNowMs();
     logger.sim.logger().beginSampling();
     ASSERT_TRUE(waitFor([&] { return logger.sentCount() >= 80; }, 30s));
     logger.sim.logger().stopSampling();
@@ -155,6 +175,26 @@ TEST_F(CvrecordEndToEnd, RecordsEveryRecordOnceAndEndsWholeOnSigterm) {
     EXPECT_EQ(walk(dir / "cv.arc", records), "");
     EXPECT_EQ(records, expected);
     EXPECT_NE(recorder.out().find("records " + std::to_string(records) + ","), std::string::npos) << recorder.out();
+
+    // Each record carries the time it arrived into the table a scientist exports.
+    const int64_t endMs = utcNowMs();
+    std::ostringstream listed, faults;
+    ASSERT_EQ(runArchiveCommand({"list", (dir / "cv.arc").string()}, listed, faults, false), 0) << faults.str();
+    std::istringstream rows(listed.str());
+    std::string row;
+    std::getline(rows, row);
+    const std::vector<std::string> header = cells(row);
+    const size_t utc = size_t(std::find(header.begin(), header.end(), "utc") - header.begin());
+    ASSERT_LT(utc, header.size()) << row;
+    size_t timed = 0;
+    while (std::getline(rows, row)) {
+        const std::vector<std::string> c = cells(row);
+        if (c.size() <= utc || c[0].empty() || !std::isdigit(static_cast<unsigned char>(c[0][0]))) break;
+        EXPECT_GE(c[utc], utcText(startMs - 1000)) << row;
+        EXPECT_LE(c[utc], utcText(endMs + 1000)) << row;
+        ++timed;
+    }
+    EXPECT_EQ(timed, records);
 }
 
 // What an operator's signal does: SIGINT (Ctrl-C) ends it as SIGTERM does, with the file closed
