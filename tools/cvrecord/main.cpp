@@ -261,6 +261,7 @@ int main(int argc, char** argv) {
         for (size_t i = 0; i < options.outputs.size(); ++i)
             state.outputs.push_back({options.outputs[i].text(), options.outputs[i].protocol,
                                      host.network().figures(int(i), true)});
+        if (mqtt) state.outputs.push_back({"MQTT " + options.mqtt.host, cv::share::Protocol::Mqtt, mqtt->figures()});
         return state;
     };
     auto managerStatus = [&](const cv::RecorderState& state) {

@@ -96,13 +96,19 @@ void RecorderWatch::observe(const RecorderState& now) {
 std::string serviceStatusTail(bool portLost, const std::vector<OutputState>& outputs, uint64_t outputErrors) {
     std::string tail = portLost ? ", port lost" : ", port open";
     if (outputs.empty()) return tail;
-    uint64_t lines = 0, dropped = 0;
+    uint64_t lines = 0, dropped = 0, notQueued = 0;
+    bool broker = false;
     for (const OutputState& o : outputs) {
         lines += o.figures.lines;
         dropped += o.figures.droppedClients;
+        notQueued += o.figures.notQueued;
+        broker = broker || o.protocol == share::Protocol::Mqtt;
     }
-    return tail + format(", lines sent %llu, clients %d, dropped %llu, errors %llu", (unsigned long long)lines,
-                         totalClients(outputs), (unsigned long long)dropped, (unsigned long long)outputErrors);
+    tail += format(", lines sent %llu, clients %d, dropped %llu, errors %llu", (unsigned long long)lines,
+                   totalClients(outputs), (unsigned long long)dropped, (unsigned long long)outputErrors);
+    // Lines a broker that was away could not take, counted where the operator reads the status.
+    if (broker) tail += format(", not queued %llu", (unsigned long long)notQueued);
+    return tail;
 }
 
 std::string managerStatus(uint64_t records, const std::string& file, uint32_t lostRecords,
