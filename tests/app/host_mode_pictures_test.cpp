@@ -43,7 +43,9 @@ TEST_P(HostModeLayout, EveryPageShowsEachControlWholeAndApart) {
     auto* client = form.findChild<QAbstractScrollArea*>("ClientScroll");
     ASSERT_NE(client, nullptr);
     EXPECT_FALSE(client->horizontalScrollBar()->isVisible()) << "the window scrolls sideways";
-    if (screen.width() >= 1280) EXPECT_FALSE(client->verticalScrollBar()->isVisible()) << "the window scrolls at 1280 x 800";
+    if (screen.width() >= 1280) {
+        EXPECT_FALSE(client->verticalScrollBar()->isVisible()) << "the window scrolls at 1280 x 800";
+    }
     if (!form.Tabs->isVisible()) check("no-pages");
     for (int t = 0; t < form.Tabs->count(); ++t) {
         if (!form.Tabs->isTabVisible(t)) continue;

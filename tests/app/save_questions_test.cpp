@@ -52,7 +52,9 @@ TEST_P(SaveOverAFile, AsksOnceAboutTheNameWrittenAndNoKeepsTheFile) {
 
     saveAnswering(Answer::Yes);
     const auto saved = test::readFile(file);
-    if (c.savedSize) EXPECT_EQ(saved.size(), c.savedSize);
+    if (c.savedSize) {
+        EXPECT_EQ(saved.size(), c.savedSize);
+    }
     else EXPECT_NE(saved, old);
 }
 

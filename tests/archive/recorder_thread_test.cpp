@@ -291,8 +291,9 @@ TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
     for (const Anchor& a : anchors) anchored.insert(a.offset);
     int64_t at = 0;
     for (size_t i = 0; i < arrivals.size(); at += getU16le(&archive[size_t(at) + 4]) + 32, ++i)
-        if (i == 0 || arrivals[i] / 60000 != arrivals[i - 1] / 60000)
+        if (i == 0 || arrivals[i] / 60000 != arrivals[i - 1] / 60000) {
             EXPECT_TRUE(anchored.count(at)) << "the first record of minute " << arrivals[i] / 60000;
+        }
 }
 
 INSTANTIATE_TEST_SUITE_P(
