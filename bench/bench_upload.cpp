@@ -54,6 +54,7 @@
 #include "memory/upload_screen_qt.h"
 #include "run_file_generator.h"
 #include "simulator.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -82,22 +83,6 @@ private:
     std::filesystem::path m_file;
 };
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() / ("cvhost-bench-" + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 // A serial cable at a fixed byte rate between the simulator (one end of a socket pair) and a
 // pseudo-terminal the host opens. Each direction sends a byte only once the previous one has
@@ -224,7 +209,7 @@ enum class Line { SimThrottle, Uart };
 
 // One whole upload of a run of `size` bytes; an error text instead when it did not work.
 std::optional<UploadFigures> uploadOnce(size_t size, Line line, std::string& error) {
-    ScratchDir dir;
+    cv::test::TempDir dir;
     cv::Kr8SimOptions options;
     if (line == Line::SimThrottle) options.faults.throttleBytesPerSecond = uint32_t(kLineBytesPerSecond);
     std::optional<UartRelay> relay;

@@ -25,6 +25,7 @@
 #include "memory/upload_session.h"
 #include "ports/operator_dialogs.h"
 #include "run_file_generator.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -52,22 +53,6 @@ public:
     bool sendRaw(const std::string&) override { return true; }
 };
 
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() / ("cvhost-bench-" + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
-    }
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 const std::vector<uint8_t>& thirtyMegabyteRun() {
     static const std::vector<uint8_t> run = [] {
@@ -90,7 +75,7 @@ double seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 Figures uploadAndExtract(cv::JobLane::Mode mode) {
     const std::vector<uint8_t>& run = thirtyMegabyteRun();
-    ScratchDir dir;
+    cv::test::TempDir dir;
     BenchDialogs dialogs(dir.path() / "run.001");
     cv::WarningBox warnings(dialogs);
     NullCommands commands;

@@ -68,7 +68,8 @@ void RecordingRun::minuteBegan() { m_out(statusLine()); }
 
 void RecordingRun::outputFailed(int index, const std::string& fault) {
     const std::string name = size_t(index) < m_options.outputs.size() ? m_options.outputs[size_t(index)].text() : "MQTT";
-    m_err(name + ": " + fault);
+    if (m_outputFault) m_outputFault(name, fault);
+    else m_err(name + ": " + fault);
 }
 
 } // namespace cv

@@ -43,6 +43,9 @@ public:
     // What the driver adds to each status line (the port's state, the network figures); none:
     // the line says ", port lost" while the port is lost.
     void setStatusTail(std::function<std::string()> tail) { m_tail = std::move(tail); }
+    // Who hears that a network output failed (its text form, why); none: the fault is printed.
+    using OutputFault = std::function<void(const std::string& output, const std::string& fault)>;
+    void setOutputFault(OutputFault onFault) { m_outputFault = std::move(onFault); }
     uint32_t clockSets() const { return m_clockSets; }
 
 private:
@@ -57,6 +60,7 @@ private:
     Print m_out;
     Print m_err;
     std::function<std::string()> m_tail;
+    OutputFault m_outputFault;
     uint32_t m_clockSets = 0;
 };
 

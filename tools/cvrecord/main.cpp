@@ -206,15 +206,10 @@ int main(int argc, char** argv) {
             std::fflush(to);
         };
     };
-    // The run's faults: an output that failed is counted among the output errors, anything else
-    // (another logger on the line) is told as the window's box would be.
-    cv::RecordingRun run(host, options, print(stdout), [&](const std::string& line) {
-        const std::string name = line.substr(0, line.find(": "));
-        const bool output = name == "MQTT" || std::any_of(options.outputs.begin(), options.outputs.end(),
-                                                          [&](const auto& o) { return o.text() == name; });
-        if (output) events.outputFailed(name, line.substr(std::min(line.size(), name.size() + 2)));
-        else events.box("cvrecord", line);
-    });
+    // An output that failed is counted among the output errors; the run's other faults (another
+    // logger on the line) are told as the window's box would be.
+    cv::RecordingRun run(host, options, print(stdout), [&](const std::string& line) { events.box("cvrecord", line); });
+    run.setOutputFault([&](const std::string& output, const std::string& fault) { events.outputFailed(output, fault); });
     const std::string device = portMap.deviceFor(options.loggerPort);
     switch (run.start()) {
     case cv::RecordingRun::Start::Started: break;
