@@ -36,7 +36,8 @@ constexpr double kProgramVersion = 7.06;
 TForm1::TForm1(HostEnvironment env, QWidget* parent)
     : QMainWindow(parent),
       m_env(env),
-      m_host({env.clock, env.dialogs, env.serial, env.sockets ? *env.sockets : m_ownSockets}),
+      m_host({env.clock, env.dialogs, env.serial, env.sockets ? *env.sockets : m_ownSockets, env.archiveFiles,
+              env.recorderLimits}),
       m_operatorCommands(m_host.commands(), m_host.ports(), m_host.warnings()),
       m_services{m_operatorCommands, m_host.warnings(), env.dialogs, env.clock, m_host.records(), m_host.facts(), m_menu,
                  [this] { FormResize(); }, &m_host.automaticCommands()} {

@@ -53,6 +53,9 @@ struct HostEnvironment {
     std::string networkSettingsFile = {};
     // The network outputs' sockets; none: Qt's.
     share::OutputSocketFactory* sockets = nullptr;
+    // Where the recorder's files live; none: the file system.
+    ArchiveFiles* archiveFiles = nullptr;
+    RecorderLimits recorderLimits = {};
 };
 
 class TForm1 : public QMainWindow, public PacketConsumer, private PageTabs, private HostEvents {

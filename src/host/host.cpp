@@ -10,7 +10,7 @@ Host::Host(HostDevices d)
       m_receiver(m_ports, m_records),
       m_loggerPort(m_ports, m_receiver),
       m_stream(m_warnings),
-      m_recorder(d.clock, m_warnings),
+      m_recorder(d.clock, m_warnings, d.archiveFiles, d.recorderLimits),
       m_replay(d.clock),
       m_pcLogger(d.clock, m_ports),
       m_network(d.sockets, d.clock),

@@ -37,6 +37,9 @@ struct HostDevices {
     OperatorDialogs& dialogs;
     SerialDeviceFactory& serial;
     share::OutputSocketFactory& sockets;
+    // Where the recorder's files live; none: the file system.
+    ArchiveFiles* archiveFiles = nullptr;
+    RecorderLimits recorderLimits = {};
 };
 
 class Host : private PacketConsumer {

@@ -31,7 +31,7 @@ public:
     PlotPanel* plot() const;
     // The stream consumers this screen shows from: the raw display's Parsed Data and the plot.
     StreamConsumer& rawDisplayTap() { return m_parsed; }
-    StreamConsumer& plotModel() { return m_plotModel; }
+    plot::PlotModel& plotModel() { return m_plotModel; }
     // The PC logger's own records, for the "Raw PC Logger Data" source.
     void onPcLoggerRecordMade(const uint8_t* record, size_t length);
 

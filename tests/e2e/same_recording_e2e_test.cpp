@@ -16,6 +16,7 @@
 #include "link/link_screen_qt.h"
 #include "setup/record_builders.h"
 #include "sim_records.h"
+#include "support/captured_datagrams.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "support/window_rig.h"
@@ -23,22 +24,7 @@
 namespace cv {
 namespace {
 
-// Network outputs that keep what they were given, one string a datagram.
-class CapturedDatagrams : public share::OutputSocketFactory {
-public:
-    std::vector<std::string> datagrams;
-    std::unique_ptr<share::OutputSocket> make(const share::OutputConfig&) override {
-        struct Socket : share::OutputSocket {
-            std::vector<std::string>& out;
-            explicit Socket(std::vector<std::string>& o) : out(o) {}
-            bool start() override { return true; }
-            std::string startFault() const override { return {}; }
-            share::OutputFigures figures() const override { return {}; }
-            void send(std::string_view bytes) override { out.emplace_back(bytes); }
-        };
-        return std::make_unique<Socket>(datagrams);
-    }
-};
+using test::CapturedDatagrams;
 
 // The logger's side of the line, second by second: unit 2 streams four records a second with a
 // sequence gap and a repeated packet now and then; its statuses say its clock is ten minutes
