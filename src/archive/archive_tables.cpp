@@ -69,7 +69,7 @@ const TableRow kExportHeader = {"time_stamp", "seconds", "utc", "logger_id", "se
 ArchiveExporter::ArchiveExporter(ExportSelection selection, RowSink sink)
     : m_selection(selection), m_sink(std::move(sink)), m_pending(256 * 8) {}
 
-void ArchiveExporter::emit(int section, Pending& p) {
+void ArchiveExporter::flushLine(int section, Pending& p) {
     p.meta[kText] = asUtf8(p.text);
     m_sink(section, p.meta);
     p.text.clear();
@@ -95,7 +95,7 @@ void ArchiveExporter::add(const ArchiveRecordInfo& r) {
         meta[kPort] = portName(s);
         Pending& p = m_pending[size_t(r.loggerId) * 8 + size_t(s == 9 ? 0 : s - 1)];
         if (s == 9 || !isText(bytes.data(), n)) {
-            if (s != 9 && p.open) emit(s, p);
+            if (s != 9 && p.open) flushLine(s, p);
             TableRow row = meta;
             row[kHex] = hex(bytes);
             m_sink(s, row);
@@ -113,18 +113,18 @@ void ArchiveExporter::add(const ArchiveRecordInfo& r) {
                     p.text.append(reinterpret_cast<const char*>(run), take);
                     run += take;
                     length -= take;
-                    if (p.text.size() >= kMaxLine) emit(s, p);
+                    if (p.text.size() >= kMaxLine) flushLine(s, p);
                 }
             },
             [&] {
-                if (p.open) emit(s, p);
+                if (p.open) flushLine(s, p);
             });
     }
 }
 
 void ArchiveExporter::finish() {
     for (size_t k = 0; k < m_pending.size(); ++k)
-        if (m_pending[k].open) emit(int(k % 8) + 1, m_pending[k]);
+        if (m_pending[k].open) flushLine(int(k % 8) + 1, m_pending[k]);
 }
 
 std::string tableRow(std::span<const std::string> row, TableFormat format) {

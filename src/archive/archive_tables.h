@@ -47,7 +47,7 @@ private:
         LineEnds ends;
         bool open = false;
     };
-    void emit(int section, Pending& p);
+    void flushLine(int section, Pending& p);
 
     ExportSelection m_selection;
     RowSink m_sink;

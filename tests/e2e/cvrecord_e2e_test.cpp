@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "archive/archive_walker.h"
+#include "e2e_support.h"
 #include "archive/cvarchive_command.h"
 #include "archive/time_index.h"
 #include "ports/device_lock.h"
@@ -131,20 +132,6 @@ std::string walk(const std::filesystem::path& file, size_t& records) {
     return step == ArchiveWalk::End ? std::string() : walker.fault();
 }
 
-int64_t utcNowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
-
-std::vector<std::string> cells(const std::string& row) {
-    std::vector<std::string> out(1);
-    for (char ch : row) {
-        if (ch == '\t') out.emplace_back();
-        else if (ch != '\r') out.back() += ch;
-    }
-    return out;
-}
-
 class CvrecordEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override { ::setenv("CVHOST_LOCK_DIR", dir.path().c_str(), 1); }
@@ -157,7 +144,7 @@ TEST_F(CvrecordEndToEnd, RecordsEveryRecordOnceAndEndsWholeOnSigterm) {
     Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
                             (dir / "cv.arc").string()});
     ASSERT_TRUE(recorder.started()) << recorder.err();
-    const int64_t startMs = utcNowMs();
+    const int64_t startMs = test::utcNowMs();
     logger.sim.logger().beginSampling();
     ASSERT_TRUE(waitFor([&] { return logger.sentCount() >= 80; }, 30s));
     logger.sim.logger().stopSampling();
@@ -177,24 +164,15 @@ TEST_F(CvrecordEndToEnd, RecordsEveryRecordOnceAndEndsWholeOnSigterm) {
     EXPECT_NE(recorder.out().find("records " + std::to_string(records) + ","), std::string::npos) << recorder.out();
 
     // Each record carries the time it arrived into the table a scientist exports.
-    const int64_t endMs = utcNowMs();
-    std::ostringstream listed, faults;
-    ASSERT_EQ(runArchiveCommand({"list", (dir / "cv.arc").string()}, listed, faults, false), 0) << faults.str();
-    std::istringstream rows(listed.str());
-    std::string row;
-    std::getline(rows, row);
-    const std::vector<std::string> header = cells(row);
-    const size_t utc = size_t(std::find(header.begin(), header.end(), "utc") - header.begin());
-    ASSERT_LT(utc, header.size()) << row;
-    size_t timed = 0;
-    while (std::getline(rows, row)) {
-        const std::vector<std::string> c = cells(row);
-        if (c.size() <= utc || c[0].empty() || !std::isdigit(static_cast<unsigned char>(c[0][0]))) break;
-        EXPECT_GE(c[utc], utcText(startMs - 1000)) << row;
-        EXPECT_LE(c[utc], utcText(endMs + 1000)) << row;
-        ++timed;
+    const int64_t endMs = test::utcNowMs();
+    std::string fault;
+    const std::vector<std::string> utc = test::listedUtc((dir / "cv.arc").string(), fault);
+    ASSERT_EQ(fault, "");
+    EXPECT_EQ(utc.size(), records);
+    for (const std::string& cell : utc) {
+        EXPECT_GE(cell, utcText(startMs - 1000));
+        EXPECT_LE(cell, utcText(endMs + 1000));
     }
-    EXPECT_EQ(timed, records);
 }
 
 // What an operator's signal does: SIGINT (Ctrl-C) ends it as SIGTERM does, with the file closed

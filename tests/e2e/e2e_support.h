@@ -5,9 +5,13 @@
 #include <QApplication>
 #include <chrono>
 #include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
 #include <thread>
 
 #include "app/hostmain_window.h"
+#include "archive/cvarchive_command.h"
 #include "adapters/serial_port_qt.h"
 #include "simulator.h"
 #include "support/fakes.h"
@@ -46,5 +50,40 @@ struct HostAndLogger {
         return done();
     }
 };
+
+// The PC clock's UTC now, in ms since 1970.
+inline int64_t utcNowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// The utc cell of each record row `cvarchive list` prints for a file, in file order; empty
+// with the fault written to `fault` when it fails.
+inline std::vector<std::string> listedUtc(const std::string& archive, std::string& fault) {
+    std::ostringstream listed, faults;
+    if (runArchiveCommand({"list", archive}, listed, faults, false) != 0) {
+        fault = faults.str();
+        return {};
+    }
+    std::istringstream rows(listed.str());
+    std::vector<std::string> utc;
+    std::string row;
+    size_t column = std::string::npos;
+    while (std::getline(rows, row)) {
+        std::vector<std::string> cells(1);
+        for (char ch : row) {
+            if (ch == '\t') cells.emplace_back();
+            else if (ch != '\r') cells.back() += ch;
+        }
+        if (column == std::string::npos) {  // the header
+            column = size_t(std::find(cells.begin(), cells.end(), "utc") - cells.begin());
+            if (column == cells.size()) fault = "no utc column: " + row;
+            continue;
+        }
+        if (cells.size() <= column || cells[0].empty() || !std::isdigit(static_cast<unsigned char>(cells[0][0]))) break;
+        utc.push_back(cells[column]);
+    }
+    return utc;
+}
 
 } // namespace cv::test

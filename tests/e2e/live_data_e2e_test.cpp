@@ -1,6 +1,7 @@
 // Live data from the logger to the archive file and back: the simulator streams several units
 // with sequence gaps and duplicated packets, the window records a continuous archive through the
-// Recording page, and a second window replays the file.
+// Recording page, the exported table gives each record the UTC time it was sent, and a second
+// window replays the file.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -10,6 +11,7 @@
 #include "archive/archive_recorder.h"
 #include "archive/record_page.h"
 #include "archive/recording_screen_qt.h"
+#include "archive/time_index.h"
 #include "e2e_support.h"
 #include "link/link_screen_qt.h"
 #include "stream/real_time_page.h"
@@ -49,6 +51,12 @@ TEST(LiveDataEndToEnd, EveryRecordSentIsArchivedInOrderAndItsReplayCountsAlike) 
     options.faults.stream.gapEvery = 6;
     options.faults.stream.gapLength = 2;
     options.faults.stream.duplicateEvery = 4;
+    std::mutex sentMutex;
+    std::vector<int64_t> sentMs;  // when each record left the logger, repeats left out
+    options.sentSink = [&](const sim::SentMuxPacket& p) {
+        std::lock_guard lock(sentMutex);
+        if (!p.duplicate) sentMs.push_back(test::utcNowMs());
+    };
     test::HostAndLogger rig(options);
     rig.form.linkScreen()->selectLoggerPort(1, 6);
     ASSERT_TRUE(rig.form.ports().isPortOpen(0)) << "could not open the pseudo-terminal";
@@ -81,6 +89,19 @@ TEST(LiveDataEndToEnd, EveryRecordSentIsArchivedInOrderAndItsReplayCountsAlike) 
     const MuxStream& stream = rig.form.streamScreen()->stream();
     for (int unit = 1; unit <= 3; ++unit) EXPECT_GT(stream.unit(unit).sequenceErrors, 0u) << "gaps reached unit " << unit;
     EXPECT_TRUE(rig.dialogs.boxes.empty()) << rig.dialogs.boxes.front().caption << ": " << rig.dialogs.boxes.front().text;
+
+    std::string fault;
+    const std::vector<std::string> utc = test::listedUtc(archive, fault);
+    ASSERT_EQ(fault, "");
+    {
+        std::lock_guard lock(sentMutex);
+        ASSERT_GE(sentMs.size(), records);
+        ASSERT_EQ(utc.size(), records);
+        for (size_t i = 0; i < records; ++i) {
+            EXPECT_GE(utc[i], utcText(sentMs[i] - 1000)) << "record " << i;
+            EXPECT_LE(utc[i], utcText(sentMs[i] + 1000)) << "record " << i;
+        }
+    }
 
     // A window that never saw the logger replays the file and counts the same.
     Kr8SimOptions quiet;
