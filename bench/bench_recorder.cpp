@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -113,6 +114,93 @@ void BM_HandToAStalledWriter(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()));
 }
 BENCHMARK(BM_HandToAStalledWriter)->Arg(256)->Iterations(100000);
+
+// A clock the day's simulation sets, UTC as local time.
+class DayClock : public cv::SystemClock {
+public:
+    int64_t ms = 0;
+    int64_t now() override { return ms / 1000; }
+    std::tm localTime(int64_t seconds) override {
+        const time_t t = time_t(seconds);
+        std::tm fields{};
+        gmtime_r(&t, &fields);
+        return fields;
+    }
+    long offsetWest() override { return 0; }
+    int hundredths() override { return int(ms % 1000 / 10); }
+    int64_t utcMs() override { return ms; }
+};
+
+// Counts what each file gets, keeping nothing.
+struct CountingFiles : cv::ArchiveFiles {
+    std::mutex mutex;
+    std::map<std::string, int64_t> bytes;
+    std::map<int, std::string> handles;
+    int next = 3;
+    int open(const std::string& path, bool truncate) override {
+        std::lock_guard lock(mutex);
+        if (truncate) bytes[path] = 0;
+        bytes[path];
+        handles[next] = path;
+        return next++;
+    }
+    int64_t size(int h) override {
+        std::lock_guard lock(mutex);
+        return bytes[handles.at(h)];
+    }
+    long write(int h, const uint8_t*, size_t count) override {
+        std::lock_guard lock(mutex);
+        bytes[handles.at(h)] += int64_t(count);
+        return long(count);
+    }
+    bool truncate(int h, int64_t length) override {
+        std::lock_guard lock(mutex);
+        bytes[handles.at(h)] = length;
+        return true;
+    }
+    bool flush(int) override { return true; }
+    void close(int) override {}
+};
+
+// A simulated day of a daily recording: records every `range(0)` ms with 100 bytes of data,
+// the second's and the minute's work as the Host does them. Reports the archive's and the time
+// index's sizes.
+void BM_TimeIndexOfADay(benchmark::State& state) {
+    const int64_t every = state.range(0);
+    const auto r = record(100);
+    for (auto _ : state) {
+        DayClock clock;
+        clock.ms = int64_t(1765152000) * 1000;  // 2025-12-08T00:00:00Z
+        cv::SilentDialogs dialogs;
+        cv::WarningBox warnings(dialogs);
+        CountingFiles files;
+        cv::MinuteWatch minutes(clock);
+        {
+            cv::ArchiveRecorder recorder(clock, warnings, &files);
+            recorder.startPeriodic(cv::recording::kDaily, "day");
+            const int64_t end = clock.ms + 86'400'000 - 1000;
+            for (int64_t next = clock.ms; clock.ms < end; clock.ms += 5) {
+                if (clock.ms >= next) {
+                    recorder.appendRecord(r.data(), r.size());
+                    next += every;
+                }
+                if (clock.ms % 1000 == 0) {
+                    recorder.collect();
+                    if (minutes.newMinute()) recorder.minuteTick();
+                    recorder.waitForWriter(std::chrono::seconds(10));
+                }
+            }
+            recorder.stop();
+            if (recorder.failedWrites() > 0) state.SkipWithError("records were lost");
+        }
+        int64_t archive = 0, index = 0;
+        for (const auto& [path, size] : files.bytes) (path.ends_with(".utc") ? index : archive) += size;
+        state.counters["archive_MB"] = double(archive) / 1e6;
+        state.counters["index_KB"] = double(index) / 1e3;
+        state.counters["index_pct"] = 100.0 * double(index) / double(archive);
+    }
+}
+BENCHMARK(BM_TimeIndexOfADay)->Arg(50)->Arg(1000)->Arg(5000)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 
