@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "archive/cvarchive_command.h"
 #include "archive/time_index.h"
 #include "ports/device_lock.h"
+#include "protocol/mux_record.h"
 #include "simulator.h"
 #include "support/mqtt_broker.h"
 #include "support/pty_pair.h"
@@ -54,17 +56,23 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadli
 
 // The simulated logger streaming on a pseudo-terminal, every packet it sends kept.
 struct StreamingLogger {
-    explicit StreamingLogger(int64_t clockOffset = 0) : sim(options(clockOffset)) { device = sim.line().startPty(); }
+    explicit StreamingLogger(int64_t clockOffset = 0, std::chrono::milliseconds interval = 40ms,
+                             std::vector<int> units = {})
+        : sim(options(clockOffset, interval, std::move(units))) {
+        device = sim.line().startPty();
+    }
     ~StreamingLogger() { sim.line().stop(); }
-    Kr8SimOptions options(int64_t clockOffset) {
+    Kr8SimOptions options(int64_t clockOffset, std::chrono::milliseconds interval, std::vector<int> units) {
         Kr8SimOptions o;
         o.clockOffsetSeconds = clockOffset;
-        o.streamInterval = 40ms;
+        o.streamInterval = interval;
+        o.streamUnits = std::move(units);
         o.faults.stream.gapEvery = 9;
         o.faults.stream.duplicateEvery = 7;
         o.sentSink = [this](const sim::SentMuxPacket& p) {
             std::lock_guard<std::mutex> lock(m);
             sent.push_back(p);
+            sentAt.push_back(std::chrono::steady_clock::now());
         };
         return o;
     }
@@ -74,6 +82,7 @@ struct StreamingLogger {
     }
     std::mutex m;
     std::vector<sim::SentMuxPacket> sent;
+    std::vector<std::chrono::steady_clock::time_point> sentAt;
     Kr8Simulator sim;
     std::string device;
 };
@@ -442,6 +451,128 @@ TEST_F(CvrecordEndToEnd, PublishesTheLinesToABrokerAndItsLastWillSaysOfflineWhen
     ASSERT_TRUE(later.waitFor([&] { return !later.messages.empty(); }));
     EXPECT_EQ(later.messages[0].payload, "offline");
     EXPECT_TRUE(later.messages[0].retained);
+}
+
+} // namespace
+} // namespace cv
+
+namespace cv {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+
+// The lines each record carries, by the topic a subscriber gets them under, as it gets them.
+struct TopicLines {
+    std::map<std::string, std::vector<std::string>> lines;
+    std::map<std::string, std::vector<Steady::time_point>> sentAt;
+    std::map<std::string, std::string> partial;
+    void add(const sim::SentMuxPacket& p, Steady::time_point at) {
+        const std::vector<uint8_t> r = p.record();
+        const mux::RecordView view(r.data(), r.size(), mux::ByteOrder::Wire);
+        for (int section = 1; section <= 8; ++section) {
+            const std::string topic = "ship/" + std::to_string(p.unit) + "/" + std::to_string(section);
+            std::string& text = partial[topic];
+            for (uint8_t ch : view.section(section)) {
+                if (ch == '\n') {
+                    if (!text.empty() && text.back() == '\r') text.pop_back();
+                    lines[topic].push_back(text);
+                    sentAt[topic].push_back(at);
+                    text.clear();
+                } else {
+                    text += char(ch);
+                }
+            }
+        }
+    }
+};
+
+// A broker that goes away for ten seconds while two loggers stream: the recording holds every
+// record; each topic loses one run of lines, sent while the broker was away and the queue was
+// full, and cvrecord counts those it could not queue.
+TEST_F(CvrecordEndToEnd, ABrokerAwayForTenSecondsCostsOnlyItsLinesAndNoRecord) {
+    test::MqttBroker broker;
+    ASSERT_TRUE(broker.start());
+    std::vector<test::MqttMessageSeen> seen;
+    auto first = std::make_unique<test::MqttSubscriber>(broker.port(), "ship/+/+");
+    ASSERT_TRUE(first->connected());
+    // Two loggers on the line, three sections each: the queue's 4096 lines fill within the outage.
+    StreamingLogger logger(0, 5ms, {2, 3});
+    std::vector<std::string> args{"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
+                                  (dir / "cv.arc").string(), "--mqtt", "127.0.0.1:" + std::to_string(broker.port()),
+                                  "--mqtt-topic", "ship"};
+    for (int unit : {2, 3})
+        for (int port = 1; port <= 3; ++port)
+            args.insert(args.end(), {"--mqtt-section", std::to_string(unit) + ":" + std::to_string(port)});
+    Recorder recorder(dir, args);
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    logger.sim.logger().beginSampling();
+    ASSERT_TRUE(first->waitFor([&] { return first->messages.size() >= 300; }, 30s)) << recorder.err();
+
+    const Steady::time_point away = Steady::now();
+    broker.stop();
+    seen = first->messages;
+    first.reset();
+    std::this_thread::sleep_for(10s);
+    ASSERT_TRUE(broker.start());
+    test::MqttSubscriber second(broker.port(), "ship/+/+");
+    ASSERT_TRUE(second.connected());
+    ASSERT_TRUE(second.waitFor([&] { return !second.messages.empty(); }, 90s)) << recorder.err();
+    const Steady::time_point back = Steady::now();
+    ASSERT_TRUE(second.waitFor([&] { return second.messages.size() >= 300; }, 30s));
+    logger.sim.logger().stopSampling();
+
+    TopicLines sent;
+    size_t records = 0;
+    {
+        std::lock_guard<std::mutex> lock(logger.m);
+        for (size_t i = 0; i < logger.sent.size(); ++i) {
+            if (logger.sent[i].duplicate) continue;
+            sent.add(logger.sent[i], logger.sentAt[i]);
+            ++records;
+        }
+    }
+    ASSERT_EQ(sent.lines.size(), 6u);
+    // Every topic's last line has come, so nothing more is on its way.
+    ASSERT_TRUE(second.waitFor([&] {
+        for (const auto& [topic, lines] : sent.lines) {
+            const std::vector<std::string> got = second.payloads(topic);
+            if (got.empty() || got.back() != lines.back()) return false;
+        }
+        return true;
+    }, 30s));
+    size_t stored = 0;
+    EXPECT_TRUE(waitFor([&] { return walk(dir / "cv.arc", stored).empty() && stored >= records; }, 10s));
+    recorder.signal(SIGTERM);
+    ASSERT_EQ(recorder.wait(), 0) << recorder.err();
+    EXPECT_EQ(walk(dir / "cv.arc", stored), "");
+    EXPECT_EQ(stored, records) << "the recording holds every record";
+
+    const std::string out = recorder.out();
+    const size_t at = out.rfind(", not queued ");
+    ASSERT_NE(at, std::string::npos) << out;
+    const uint64_t notQueued = std::stoull(out.substr(at + 13));
+    EXPECT_GT(notQueued, 0u) << "the queue was meant to fill";
+
+    for (const auto& m : second.messages) seen.push_back(m);
+    size_t lost = 0;
+    for (const auto& [topic, want] : sent.lines) {
+        std::vector<std::string> got;
+        for (const auto& m : seen)
+            if (m.topic == topic) got.push_back(m.payload);
+        ASSERT_LE(got.size(), want.size()) << topic;
+        size_t head = 0, tail = 0;
+        while (head < got.size() && got[head] == want[head]) ++head;
+        while (tail < got.size() - head && got[got.size() - 1 - tail] == want[want.size() - 1 - tail]) ++tail;
+        EXPECT_EQ(head + tail, got.size()) << topic << ": what arrived is what was sent, one run short";
+        const size_t from = head, to = want.size() - tail;  // the lost run
+        if (from == to) continue;
+        EXPECT_GE(sent.sentAt.at(topic)[from], away - 1s) << topic;
+        EXPECT_LE(sent.sentAt.at(topic)[to - 1], back + 1s) << topic;
+        lost += to - from;
+    }
+    // Counted, but for the few lines on their way when the broker died.
+    EXPECT_GE(lost, notQueued);
+    EXPECT_LE(lost, notQueued + 600);
 }
 
 } // namespace
