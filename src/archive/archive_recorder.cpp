@@ -73,6 +73,7 @@ void ArchiveRecorder::begin(RecordingMode mode, const std::string& name) {
     m_failedWrites = 0;
     m_inFlight = 0;
     m_failing = false;
+    m_answered = false;
     m_target.clear();
     m_targetAt = -1;
 }
@@ -153,6 +154,7 @@ void ArchiveRecorder::apply(uint64_t recording, const std::vector<WriterEvent>& 
     for (const WriterEvent& e : events) {
         switch (e.kind) {
         case WriterEvent::Opened:
+            m_answered = true;
             m_fileName = e.name;
             m_recordedBytes = e.bytes;
             break;

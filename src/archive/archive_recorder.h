@@ -111,6 +111,9 @@ public:
     bool waitForWriter(std::chrono::milliseconds timeout);
 
     RecordingMode mode() const { return m_mode; }
+    // The storage answered this recording's start: its file was created, or the hour's or day's
+    // file measured. A storage that stalls may leave it false for good while records queue.
+    bool fileAnswered() const { return m_answered; }
     // The file being recorded into, as the writer last reported it.
     const std::string& fileName() const { return m_fileName; }
     // "Archive File:  %s", "1 Hour Archive File:  %s" or "24 Hour Archive File:  %s".
@@ -145,6 +148,7 @@ private:
     std::shared_ptr<ArchiveWriter> m_writer;  // used on the writer thread only
     uint64_t m_recording = 0;  // counts starts: what the writer reports of an earlier one is old news
     RecordingMode m_mode = recording::kOff;
+    bool m_answered = false;
     std::string m_name;  // the continuous file's path, or the hourly and daily files' base name
     std::string m_fileName;
     std::string m_target;     // the file a record opens when none is open, as last told to the writer

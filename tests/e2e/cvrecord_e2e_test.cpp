@@ -18,10 +18,12 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <mutex>
 #include <thread>
 #include <vector>
 
+#include "archive/archive_recorder.h"
 #include "archive/archive_walker.h"
 #include "e2e_support.h"
 #include "archive/cvarchive_command.h"
@@ -337,9 +339,9 @@ private:
     std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> m_messages;
 };
 
-// A TCP socket on the loopback; port 0 binds it to a free one.
-int loopbackSocket(uint16_t port, bool connectIt) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+// A TCP (or UDP) socket on the loopback; port 0 binds it to a free one.
+int loopbackSocket(uint16_t port, bool connectIt, int type = SOCK_STREAM) {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -573,6 +575,50 @@ TEST_F(CvrecordEndToEnd, ABrokerAwayForTenSecondsCostsOnlyItsLinesAndNoRecord) {
     // Counted, but for the few lines on their way when the broker died.
     EXPECT_GE(lost, notQueued);
     EXPECT_LE(lost, notQueued + 600);
+}
+
+// The hour's file on a storage that does not answer, as a stalled share does: a FIFO nobody
+// reads, whose open() never returns. The logger's lines still go out every second, and SIGTERM
+// still ends the program, with the records that never reached the file counted.
+TEST_F(CvrecordEndToEnd, AnHourFileThatNeverOpensHoldsUpNeitherTheOutputNorTheEnd) {
+    const std::string base = (dir / "cv").string();
+    SystemClock clock;
+    for (int64_t at : {clock.now(), clock.now() + 3600}) {
+        const std::string hour = recording::periodicFileName(base, recording::kHourly, clock.localTime(at));
+        ASSERT_EQ(::mkfifo(hour.c_str(), 0600), 0) << hour;
+    }
+    const int udp = loopbackSocket(0, false, SOCK_DGRAM);
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(udp, reinterpret_cast<sockaddr*>(&bound), &length);
+    StreamingLogger logger(0, 50ms);
+    Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--hourly", base, "--udp",
+                            "2:1=127.0.0.1:" + std::to_string(ntohs(bound.sin_port))});
+    ASSERT_TRUE(recorder.started()) << recorder.err();
+    logger.sim.logger().beginSampling();
+
+    // Ten seconds of the stream: datagrams come in every one of them.
+    std::set<int64_t> secondsHeard;
+    size_t datagrams = 0;
+    const auto start = Steady::now();
+    while (Steady::now() - start < 10s) {
+        char buffer[2048];
+        if (::recv(udp, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+            ++datagrams;
+            secondsHeard.insert(std::chrono::duration_cast<std::chrono::seconds>(Steady::now() - start).count());
+        } else {
+            std::this_thread::sleep_for(5ms);
+        }
+    }
+    ::close(udp);
+    EXPECT_GE(datagrams, 100u);
+    EXPECT_GE(secondsHeard.size(), 9u);
+
+    const auto stopping = Steady::now();
+    recorder.signal(SIGTERM);
+    EXPECT_EQ(recorder.wait(), 0) << recorder.err();
+    EXPECT_LT(Steady::now() - stopping, 6s) << "the end waits a few seconds for the file, then gives up on it";
+    EXPECT_NE(recorder.out().find(", failed writes "), std::string::npos) << recorder.out();
 }
 
 } // namespace

@@ -223,11 +223,6 @@ int main(int argc, char** argv) {
     case cv::RecordingRun::Start::RecordingFailed: return kExitFailed;
     case cv::RecordingRun::Start::OutputFailed: return kExitOutputFailed;
     }
-    // The first file is opened on the writer's thread; nothing is live yet, so waiting for its
-    // answer here holds up nothing, and a file that cannot be made still ends the program.
-    host.recorder().waitForWriter(std::chrono::seconds(10));
-    if (host.recorder().mode() == cv::recording::kOff) return kExitFailed;
-
     // The broker's connection carries every chosen section, each on a route of its own after
     // the --udp and --tcp outputs.
     std::unique_ptr<cv::share::MqttOutput> mqtt;
@@ -250,7 +245,7 @@ int main(int argc, char** argv) {
     auto recorderState = [&] {
         cv::RecorderState state;
         state.portLost = host.ports().isPortLost(cv::kLoggerSlot);
-        state.file = host.recorder().fileName();
+        state.file = host.recorder().fileAnswered() ? host.recorder().fileName() : std::string();
         state.writesFailing = host.recorder().failing();
         state.failedWrites = host.recorder().failedWrites();
         for (size_t i = 0; i < options.outputs.size(); ++i)
@@ -269,11 +264,20 @@ int main(int argc, char** argv) {
         const bool lost = ended ? portLostAtEnd : host.ports().isPortLost(cv::kLoggerSlot);
         return cv::serviceStatusTail(lost, recorderState().outputs, events.outputErrors());
     });
-    {
+    // The first file is opened on the writer's thread, and the port is read from the first tick
+    // whether or not the storage has answered: a stalled share holds up the file alone. The
+    // manager hears READY once the file has answered; a storage that refuses it ends the program.
+    bool ready = false;
+    auto observe = [&] {
         const cv::RecorderState state = recorderState();
         watch.observe(state);
-        notify.ready(managerStatus(state));
-    }
+        if (!ready && host.recorder().fileAnswered()) {
+            ready = true;
+            notify.ready(managerStatus(state));
+        }
+        return state;
+    };
+    observe();
 
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return kExitFailed;
     struct sigaction action {};
@@ -300,21 +304,21 @@ int main(int argc, char** argv) {
     QObject::connect(&second, &QTimer::timeout, [&] {
         if (mqtt) mqtt->secondTick();
         run.secondTick();
-        const cv::RecorderState state = recorderState();
-        watch.observe(state);
+        const cv::RecorderState state = observe();
         journal.tick(clock.elapsedMs());
         notify.tick(managerStatus(state));
+        if (host.recorder().mode() == cv::recording::kOff) app.exit(kExitFailed);
     });
     second.start(1000);
     std::printf("%s: recording from COM%d (%s)\n", kProgram, options.loggerPort, device.c_str());
     std::fflush(stdout);
 
-    app.exec();
+    const int exitCode = app.exec();
     notify.stopping();
     portLostAtEnd = host.ports().isPortLost(cv::kLoggerSlot);
     ended = true;
     run.stop();
     journal.flush();
     printStatus();
-    return cv::cli::kExitOk;
+    return exitCode;
 }
