@@ -80,8 +80,22 @@ struct Outcome {
     std::vector<std::string> boxes;
 };
 
-void drive(Road& road, test::FakeClock& clock, test::FakeLine& line, test::StallingFiles& files,
-           test::CapturedDatagrams& sockets, Outcome& out) {
+// The outside world of either road.
+struct Devices {
+    Devices() { clock.seconds = kStart; }
+    test::CapturedDatagrams sockets;
+    test::StallingFiles files;
+    test::FakeClock clock;
+    test::FakeDialogs dialogs;
+    test::FakeSerialFactory serial;
+    std::shared_ptr<test::FakeLine> line = serial.line(1);
+};
+
+void drive(Road& road, Devices& d, Outcome& out) {
+    test::FakeClock& clock = d.clock;
+    test::FakeLine& line = *d.line;
+    test::StallingFiles& files = d.files;
+    test::CapturedDatagrams& sockets = d.sockets;
     auto timed = [&](const std::function<void()>& call) {
         const auto start = Steady::now();
         call();
@@ -126,22 +140,17 @@ void drive(Road& road, test::FakeClock& clock, test::FakeLine& line, test::Stall
     out.datagrams = sockets.datagrams;
     for (const auto& [name, bytes] : files.files)
         if (!name.ends_with(".utc")) out.archive = bytes;
+    for (const auto& box : d.dialogs.boxes) out.boxes.push_back(box.text);
 }
 
 Outcome throughTheWindow(const test::TempDir& dir) {
-    test::CapturedDatagrams sockets;
-    test::StallingFiles files;
-    test::FakeClock clock;
-    clock.seconds = kStart;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    HostEnvironment env{clock, dialogs, serial, nullptr, std::nullopt, {}, &sockets};
-    env.archiveFiles = &files;
+    Devices d;
+    HostEnvironment env{d.clock, d.dialogs, d.serial, nullptr, std::nullopt, {}, &d.sockets};
+    env.archiveFiles = &d.files;
     env.recorderLimits = kLimits;
     TForm1 form(env);
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
     form.linkScreen()->selectLoggerPort(1, 6);
-    dialogs.fileAnswers.push_back((dir / "cv").string());
+    d.dialogs.fileAnswers.push_back((dir / "cv").string());
     form.recordingScreen()->BTRecord1HourClick();
     form.findChild<QCheckBox*>("NetOn1")->setChecked(true);
     const plot::PlotModel& plot = form.streamScreen()->plotModel();
@@ -160,20 +169,13 @@ Outcome throughTheWindow(const test::TempDir& dir) {
                   return std::string("nothing plotted");
               }};
     Outcome out;
-    drive(road, clock, *line, files, sockets, out);
-    for (const auto& box : dialogs.boxes) out.boxes.push_back(box.text);
+    drive(road, d, out);
     return out;
 }
 
 Outcome throughCvrecord(const test::TempDir& dir) {
-    test::CapturedDatagrams sockets;
-    test::StallingFiles files;
-    test::FakeClock clock;
-    clock.seconds = kStart;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
-    Host host({clock, dialogs, serial, sockets, &files, kLimits});
+    Devices d;
+    Host host({d.clock, d.dialogs, d.serial, d.sockets, &d.files, kLimits});
     RecordingOptions options;
     options.loggerPort = 1;
     options.speedChoice = 6;
@@ -188,8 +190,7 @@ Outcome throughCvrecord(const test::TempDir& dir) {
               [&]() -> Host& { return host; }, [&] { return run.statusLine(); },
               []() -> std::optional<std::string> { return std::nullopt; }};
     Outcome out;
-    drive(road, clock, *line, files, sockets, out);
-    for (const auto& box : dialogs.boxes) out.boxes.push_back(box.text);
+    drive(road, d, out);
     return out;
 }
 
