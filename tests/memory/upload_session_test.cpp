@@ -362,6 +362,7 @@ struct UnwritableCase {
     std::vector<std::pair<int16_t, uint32_t>> runs;
     int requests;  // a run file that cannot be made is never asked for
 };
+void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
 using UnwritableRunFile = UploadWith<UnwritableCase>;
 
 TEST_P(UnwritableRunFile, IsReportedAndStopsTheUpload) {
