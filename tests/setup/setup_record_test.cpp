@@ -286,6 +286,7 @@ struct RateCase {
     int sent;
     int32_t speed = 9600;  // a port without a speed is off
 };
+void PrintTo(const RateCase& c, std::ostream* os) { *os << c.name; }
 class AnalogRateOnSend : public ::testing::TestWithParam<RateCase> {};
 TEST_P(AnalogRateOnSend, FastMetersRaiseItAndLoggingModesCapIt) {
     const auto& p = GetParam();
