@@ -43,17 +43,13 @@ struct TimedTypeCase {
 
 void PrintTo(const TimedTypeCase& c, std::ostream* os) { *os << "type " << c.type; }
 
-class TimedRecordSection : public ::testing::TestWithParam<TimedTypeCase> {};
+class TimedRecordSection : public Extraction, public ::testing::WithParamInterface<TimedTypeCase> {};
 
 TEST_P(TimedRecordSection, TimeTaggedRecordFillsItsSection) {
-    TempDir dir;
     RunBytes r;
     r.timed(GetParam().type, 100, "data");
-    writeBytes(dir / "run.001", r.bytes);
-    ExtractionState state;
-    RecordedWarnings warnings;
-    extractRunFile(dir / "run.001", Choice::ArchiveOnly, {}, state, warnings);
-    auto records = archiveRecords(dir / "archive.001");
+    run(r, Choice::ArchiveOnly, "run.001");
+    auto records = archive("archive.001");
     ASSERT_EQ(records.size(), 1u);
     for (int s = 1; s <= 9; ++s) EXPECT_EQ(records[0].section(s), s == GetParam().section ? B("data") : B("")) << s;
 }
@@ -312,25 +308,21 @@ TEST_F(Extraction, KrMuxWithTheArchiveOnlyChoiceIsNotSplit) {
     EXPECT_FALSE(has("Port1.007"));
 }
 
-class DamagedKrMux : public ::testing::TestWithParam<int> {};
+class DamagedKrMux : public Extraction, public ::testing::WithParamInterface<int> {};
 
 // A KRMUX record whose size does not match its own data length would misframe every record after
 // it in the archive: it is left out and reported once at the end.
 TEST_P(DamagedKrMux, RecordNotMatchingItsDataLengthIsLeftOutAndReported) {
-    TempDir dir;
     auto good = sim::krMuxRunPayload(1, 0, 2, 5, 100, sections({{1, "good"}}));
     auto bad = sim::krMuxRunPayload(1, 0, 2, 6, 101, sections({{1, "bad record"}}));
     bad.resize(size_t(int(bad.size()) + GetParam()));
     RunBytes r;
     r.record(kArchiveKrMux, bad).record(kArchiveKrMux, good).record(kArchiveKrMux, bad);
-    writeBytes(dir / "run.007", r.bytes);
-    ExtractionState state;
-    RecordedWarnings warnings;
-    ExtractionResult result = extractRunFile(dir / "run.007", Choice::ArchivePlusRaw, {}, state, warnings);
-    auto records = archiveRecords(dir / "archive.007");
+    ExtractionResult result = run(r);
+    auto records = archive();
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0].data, B("good"));
-    EXPECT_EQ(readBytes(dir / "Port1.007"), B("good"));
+    EXPECT_EQ(bytes("Port1.007"), B("good"));
     EXPECT_EQ(result.damagedRecords, 2u);
     ASSERT_EQ(warnings.seen.size(), 1u);
     EXPECT_TRUE(warnings.saw("Run File Error", "2 Damaged Archive Records Not Saved"));

@@ -12,6 +12,24 @@ using Phase = UploadSession::Phase;
 uint32_t ackArgument(const CommandPacket& p) { return getU32le(&p[4]); }
 uint16_t ackNumber(const CommandPacket& p) { return getU16le(&p[8]); }
 
+class UploadRun : public ::testing::Test {
+protected:
+    UploadRig rig;
+    // Lists `runs`, queues `rows` and lets the first tick send the request.
+    void start(const std::vector<std::pair<int16_t, uint32_t>>& runs, const std::vector<int>& rows = {0}) {
+        rig.listRuns(runs);
+        rig.queue(rows);
+        rig.session.supervisionTick();
+    }
+    int acksOf(uint16_t number) const {
+        int n = 0;
+        for (const auto& p : rig.sink.withCode(cmd::kBlockAck)) n += ackNumber(p) == number;
+        return n;
+    }
+};
+template <class Case>
+class UploadWith : public UploadRun, public ::testing::WithParamInterface<Case> {};
+
 // ---- progress divisor ----
 
 struct DivisorCase {
@@ -21,13 +39,10 @@ struct DivisorCase {
 };
 void PrintTo(const DivisorCase& c, std::ostream* os) { *os << c.size << " bytes"; }
 
-class ProgressDivisorTest : public ::testing::TestWithParam<DivisorCase> {};
+using ProgressDivisorTest = UploadWith<DivisorCase>;
 
 TEST_P(ProgressDivisorTest, BarHasAtMost3200Steps) {
-    UploadRig rig;
-    rig.listRuns({{5, GetParam().size}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{5, GetParam().size}});
     EXPECT_EQ(rig.session.progressDivisor(), GetParam().divisor);
     EXPECT_EQ(rig.view.maximum, GetParam().maximum);
 }
@@ -41,8 +56,7 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ProgressDivisorTest,
 
 // ---- a whole upload ----
 
-TEST(Upload, RunArrivesByteForByteAndIsExtracted) {
-    UploadRig rig;
+TEST_F(UploadRun, RunArrivesByteForByteAndIsExtracted) {
     const auto data = runBytes(2048);
     rig.listRuns({{5, 2048}});
     rig.queue({0}, "run.xxx", 1);
@@ -86,12 +100,9 @@ TEST(Upload, RunArrivesByteForByteAndIsExtracted) {
     EXPECT_FALSE(rig.view.timeoutEnabled);
 }
 
-TEST(Upload, RepeatedBlockIsAcknowledgedCountedAndWrittenOnce) {
-    UploadRig rig;
+TEST_F(UploadRun, RepeatedBlockIsAcknowledgedCountedAndWrittenOnce) {
     const auto data = runBytes(2048);
-    rig.listRuns({{5, 2048}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{5, 2048}});
     rig.block(7, 1024, data, 0);
     rig.block(7, 1024, data, 0);
     EXPECT_EQ(rig.session.duplicateCount(), 1);
@@ -104,12 +115,9 @@ TEST(Upload, RepeatedBlockIsAcknowledgedCountedAndWrittenOnce) {
     EXPECT_TRUE(rig.dialogs.boxes.empty());
 }
 
-TEST(Upload, FirstBlockOfARunIsNeverTakenForARepeat) {
-    UploadRig rig;
+TEST_F(UploadRun, FirstBlockOfARunIsNeverTakenForARepeat) {
     const auto a = runBytes(1024, 1), b = runBytes(1024, 2);
-    rig.listRuns({{1, 1024}, {2, 1024}});
-    rig.queue({0, 1});
-    rig.session.supervisionTick();
+    start({{1, 1024}, {2, 1024}}, {0, 1});
     rig.block(0, 1024, a);  // numbered 0 like the start-up value of the last block number
     rig.block(1, 0);
     rig.session.supervisionTick();
@@ -120,27 +128,18 @@ TEST(Upload, FirstBlockOfARunIsNeverTakenForARepeat) {
     EXPECT_EQ(boxesTitled(rig.dialogs, "Run.002 - File Upload Error"), 0);
 }
 
-int acksOf(const UploadRig& rig, uint16_t number) {
-    int n = 0;
-    for (const auto& p : rig.sink.withCode(cmd::kBlockAck)) n += ackNumber(p) == number;
-    return n;
-}
-
 // The logger repeats the block that ended a run until an acknowledgement comes; each repeat
 // must be answered, also once the last run is home and no run file is open any more.
-class EndBlockRepeated : public ::testing::TestWithParam<int> {};
+using EndBlockRepeated = UploadWith<int>;
 
 TEST_P(EndBlockRepeated, IsAcknowledgedEveryTimeAndChangesNothing) {
-    UploadRig rig;
     const auto data = runBytes(100);
-    rig.listRuns({{1, 100}, {2, 100}});
-    rig.queue(GetParam() == 1 ? std::vector<int>{0} : std::vector<int>{0, 1});
-    rig.session.supervisionTick();
+    start({{1, 100}, {2, 100}}, GetParam() == 1 ? std::vector<int>{0} : std::vector<int>{0, 1});
     rig.block(1, 100, data);
     rig.block(2, 0);
     for (int repeat = 1; repeat <= 3; ++repeat) {
         rig.block(2, 0);
-        EXPECT_EQ(acksOf(rig, 2), 1 + repeat) << "repeat " << repeat;
+        EXPECT_EQ(acksOf(2), 1 + repeat) << "repeat " << repeat;
     }
     EXPECT_EQ(readFile(rig.file("run.001")), data);
     EXPECT_EQ(rig.extractions.size(), 1u);
@@ -151,17 +150,14 @@ TEST_P(EndBlockRepeated, IsAcknowledgedEveryTimeAndChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Upload, EndBlockRepeated, ::testing::Values(1, 2),
                          [](const auto& info) { return info.param == 1 ? "AfterTheLastRun" : "BetweenRuns"; });
 
-TEST(Upload, LateRepeatOfTheLastRunsEndBlockDoesNotEndTheNextRun) {
-    UploadRig rig;
+TEST_F(UploadRun, LateRepeatOfTheLastRunsEndBlockDoesNotEndTheNextRun) {
     const auto a = runBytes(100, 1), b = runBytes(200, 2);
-    rig.listRuns({{1, 100}, {2, 200}});
-    rig.queue({0, 1});
-    rig.session.supervisionTick();
+    start({{1, 100}, {2, 200}}, {0, 1});
     rig.block(1, 100, a);
     rig.block(2, 0);
     rig.session.supervisionTick();
     rig.block(2, 0);  // still repeating after run 2 was requested: answered, nothing else
-    EXPECT_EQ(acksOf(rig, 2), 2);
+    EXPECT_EQ(acksOf(2), 2);
     EXPECT_EQ(rig.session.phase(), Phase::Requested);
     EXPECT_EQ(rig.extractions.size(), 1u);
     rig.block(1, 200, b);
@@ -170,25 +166,19 @@ TEST(Upload, LateRepeatOfTheLastRunsEndBlockDoesNotEndTheNextRun) {
     EXPECT_EQ(rig.extractions.size(), 2u);
 }
 
-TEST(Upload, BlockCountAbove1024WritesOnlyTheBlocksData) {
-    UploadRig rig;
+TEST_F(UploadRun, BlockCountAbove1024WritesOnlyTheBlocksData) {
     const auto data = runBytes(1024);
-    rig.listRuns({{5, 1024}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{5, 1024}});
     rig.block(1, 2000, data);
     EXPECT_EQ(rig.session.bytesReceived(), 1024);
     rig.block(2, 0);
     EXPECT_EQ(readFile(rig.file("run.005")), data);
 }
 
-TEST(Upload, BlocksThatCarryNoDataForTheFileWriteNothing) {
-    UploadRig rig;
+TEST_F(UploadRun, BlocksThatCarryNoDataForTheFileWriteNothing) {
     rig.block(1, 1024, runBytes(1024));  // no run file open: not even acknowledged
     EXPECT_TRUE(rig.sink.packets.empty());
-    rig.listRuns({{5, 1024}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{5, 1024}});
     rig.block(1, -5, runBytes(1024));  // negative count: acknowledged, nothing else
     EXPECT_EQ(rig.sink.countOf(cmd::kBlockAck), 1);
     EXPECT_EQ(rig.session.phase(), Phase::Requested);
@@ -197,11 +187,8 @@ TEST(Upload, BlocksThatCarryNoDataForTheFileWriteNothing) {
 
 // ---- time-outs ----
 
-TEST(Upload, RequestIsRepeatedAfterThreeIdleTimeoutTicks) {
-    UploadRig rig;
-    rig.listRuns({{5, 1024}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+TEST_F(UploadRun, RequestIsRepeatedAfterThreeIdleTimeoutTicks) {
+    start({{5, 1024}});
     rig.session.timeoutTick();
     rig.session.timeoutTick();
     rig.session.supervisionTick();
@@ -220,11 +207,8 @@ TEST(Upload, RequestIsRepeatedAfterThreeIdleTimeoutTicks) {
     EXPECT_EQ(rig.requests(), 2);
 }
 
-TEST(Upload, CancelOfARequestThatBringsNoBlockEndsTheUpload) {
-    UploadRig rig;
-    rig.listRuns({{5, 1024}, {6, 1024}});
-    rig.queue({0, 1});
-    rig.session.supervisionTick();
+TEST_F(UploadRun, CancelOfARequestThatBringsNoBlockEndsTheUpload) {
+    start({{5, 1024}, {6, 1024}}, {0, 1});
     rig.session.cancel();
     for (int i = 0; i < 3; ++i) rig.session.timeoutTick();
     rig.session.supervisionTick();
@@ -238,11 +222,8 @@ TEST(Upload, CancelOfARequestThatBringsNoBlockEndsTheUpload) {
     EXPECT_EQ(rig.sink.countOf(cmd::kGetDirectory), 1);
 }
 
-TEST(Upload, CancelWhileTheLoggerFallsSilentMidRunEndsTheUpload) {
-    UploadRig rig;
-    rig.listRuns({{5, 4096}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+TEST_F(UploadRun, CancelWhileTheLoggerFallsSilentMidRunEndsTheUpload) {
+    start({{5, 4096}});
     rig.block(1, 1024, runBytes(4096));
     for (int i = 0; i < 10; ++i) {  // silent, not cancelled: the upload waits
         rig.session.timeoutTick();
@@ -261,11 +242,8 @@ TEST(Upload, CancelWhileTheLoggerFallsSilentMidRunEndsTheUpload) {
     EXPECT_EQ(rig.view.status, "");  // no "No data from the logger" left behind
 }
 
-TEST(Upload, LoggerSilentInARunningRunIsShownAfterTenSeconds) {
-    UploadRig rig;
-    rig.listRuns({{5, 4096}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+TEST_F(UploadRun, LoggerSilentInARunningRunIsShownAfterTenSeconds) {
+    start({{5, 4096}});
     rig.block(1, 1024, runBytes(4096));
     for (int s = 1; s <= 12; ++s) {
         rig.session.supervisionTick();
@@ -287,14 +265,11 @@ struct MismatchCase {
 };
 void PrintTo(const MismatchCase& c, std::ostream* os) { *os << c.listed << " listed, " << c.sent << " sent"; }
 
-class SizeMismatchTest : public ::testing::TestWithParam<MismatchCase> {};
+using SizeMismatchTest = UploadWith<MismatchCase>;
 
 TEST_P(SizeMismatchTest, WarnsAndStillKeepsAndExtractsTheFile) {
-    UploadRig rig;
     const auto data = runBytes(GetParam().sent);
-    rig.listRuns({{12, GetParam().listed}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{12, GetParam().listed}});
     rig.sendRun(data, 1);
     EXPECT_TRUE(rig.dialogs.saw("Run.012 - File Upload Error", GetParam().text));
     EXPECT_EQ(readFile(rig.file("run.012")), data);
@@ -311,12 +286,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SizeMismatchTest,
 
 // ---- cancel ----
 
-TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
-    UploadRig rig;
+TEST_F(UploadRun, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
     const auto data = runBytes(2048);
-    rig.listRuns({{5, 2048}, {6, 100}});
-    rig.queue({0, 1});
-    rig.session.supervisionTick();
+    start({{5, 2048}, {6, 100}}, {0, 1});
     rig.block(1, 1024, data, 0);
     rig.session.cancel();
     rig.block(2, 1024, data, 1024);
@@ -331,9 +303,7 @@ TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
     EXPECT_EQ(rig.requests(), 1);
 
     // Run 6 stays behind: a later upload of another run fetches that one alone.
-    rig.listRuns({{5, 2048}, {6, 100}, {7, 100}});
-    rig.queue({2});
-    rig.session.supervisionTick();
+    start({{5, 2048}, {6, 100}, {7, 100}}, {2});
     ASSERT_EQ(rig.requests(), 2);
     EXPECT_EQ(getU16le(&rig.sink.withCode(cmd::kUploadRequest)[1][8]), 7);
     rig.sendRun(runBytes(100), 20);
@@ -344,12 +314,9 @@ TEST(Upload, CancelTravelsInTheNextAcknowledgementAndEndsAfterTheRun) {
 
 // Cancelled in the middle of a run: no error box, no extraction whose Summary would pass for a
 // whole run's, and what came is kept as run.NNN.part, named incomplete on the page.
-TEST(Upload, ACancelledRunIsNamedIncompleteAndNotExtracted) {
-    UploadRig rig;
+TEST_F(UploadRun, ACancelledRunIsNamedIncompleteAndNotExtracted) {
     const auto data = runBytes(3000);
-    rig.listRuns({{5, 3000}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{5, 3000}});
     rig.block(1, 1024, data, 0);
     rig.session.cancel();
     rig.block(2, 1024, data, 1024);
@@ -363,8 +330,7 @@ TEST(Upload, ACancelledRunIsNamedIncompleteAndNotExtracted) {
     EXPECT_EQ(runNumberFromPath(rig.file("run.005.part")), 5) << "Parse Run Files takes it as run 5";
 }
 
-TEST(Upload, CancelPressedWhileIdleDoesNotCancelTheNextUpload) {
-    UploadRig rig;
+TEST_F(UploadRun, CancelPressedWhileIdleDoesNotCancelTheNextUpload) {
     rig.listRuns({{5, 100}});
     rig.session.cancel();
     rig.queue({0});
@@ -373,8 +339,7 @@ TEST(Upload, CancelPressedWhileIdleDoesNotCancelTheNextUpload) {
     EXPECT_EQ(ackArgument(rig.sink.packets.back()), 1u);
 }
 
-TEST(Upload, CancelledSaveDialogLeavesNothingQueued) {
-    UploadRig rig;
+TEST_F(UploadRun, CancelledSaveDialogLeavesNothingQueued) {
     rig.listRuns({{5, 100}, {6, 100}});
     rig.dialogs.fileAnswers.push_back(std::nullopt);
     rig.session.queueSelection({0}, 1);
@@ -391,45 +356,47 @@ TEST(Upload, CancelledSaveDialogLeavesNothingQueued) {
 
 // ---- files that cannot be written ----
 
-TEST(Upload, RunFileThatCannotBeCreatedIsReported) {
-    UploadRig rig;
-    std::filesystem::create_directory(rig.file("run.005"));
-    rig.listRuns({{5, 100}, {6, 100}});
-    rig.queue({0, 1});
-    rig.session.supervisionTick();
-    EXPECT_TRUE(rig.dialogs.saw("Run.005 - File Upload Error",
-                                "Unable to create the run file " + rig.file("run.005").string() +
-                                    "\n\nThe upload is stopped."));
-    EXPECT_EQ(rig.requests(), 0);
+struct UnwritableCase {
+    const char* name;
+    const char* failure;  // the verb in the box
+    std::vector<std::pair<int16_t, uint32_t>> runs;
+    int requests;  // a run file that cannot be made is never asked for
+};
+void PrintTo(const UnwritableCase& c, std::ostream* os) { *os << c.name; }
+using UnwritableRunFile = UploadWith<UnwritableCase>;
+
+TEST_P(UnwritableRunFile, IsReportedAndStopsTheUpload) {
+    const auto& c = GetParam();
+    const bool atWrite = c.requests > 0;
+    if (atWrite) {
+        if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+        std::filesystem::create_symlink("/dev/full", rig.file("run.005"));
+    } else {
+        std::filesystem::create_directory(rig.file("run.005"));
+    }
+    start(c.runs, c.runs.size() == 1 ? std::vector<int>{0} : std::vector<int>{0, 1});
+    if (atWrite) {
+        rig.block(1, 1024, runBytes(2048));
+        EXPECT_EQ(ackArgument(rig.sink.packets.back()), 2u);  // cancel: nothing more can be kept
+        rig.block(2, 0);
+    }
+    EXPECT_TRUE(rig.dialogs.saw("Run.005 - File Upload Error", std::string("Unable to ") + c.failure + " the run file " +
+                                                                   rig.file("run.005").string() + "\n\nThe upload is stopped."));
+    EXPECT_EQ(rig.requests(), c.requests);
+    EXPECT_TRUE(rig.extractions.empty());
     EXPECT_EQ(rig.session.runsRemaining(), 0);
     EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
 }
 
-TEST(Upload, WriteFailureIsReportedAndStopsTheLogger) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    UploadRig rig;
-    std::filesystem::create_symlink("/dev/full", rig.file("run.005"));
-    rig.listRuns({{5, 2048}});
-    rig.queue({0}, "run.005");
-    rig.session.supervisionTick();
-    rig.block(1, 1024, runBytes(2048));
-    EXPECT_EQ(ackArgument(rig.sink.packets.back()), 2u);  // cancel: nothing more can be kept
-    EXPECT_TRUE(rig.dialogs.saw("Run.005 - File Upload Error",
-                                "Unable to write the run file " + rig.file("run.005").string() +
-                                    "\n\nThe upload is stopped."));
-    rig.block(2, 0);
-    EXPECT_TRUE(rig.extractions.empty());
-    EXPECT_EQ(rig.view.uploadRun, "Upload Cancelled");
-    EXPECT_EQ(rig.session.runsRemaining(), 0);
-}
+INSTANTIATE_TEST_SUITE_P(Upload, UnwritableRunFile,
+                         ::testing::Values(UnwritableCase{"CannotBeCreated", "create", {{5, 100}, {6, 100}}, 0},
+                                           UnwritableCase{"WriteFails", "write", {{5, 2048}}, 1}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- boxes run the timers ----
 
-TEST(Upload, TicksInsideTheEndOfRunBoxesStartNothingAndCountNothing) {
-    UploadRig rig;
-    rig.listRuns({{5, 3000}, {6, 100}});
-    rig.queue({0, 1});
-    rig.session.supervisionTick();
+TEST_F(UploadRun, TicksInsideTheEndOfRunBoxesStartNothingAndCountNothing) {
+    start({{5, 3000}, {6, 100}}, {0, 1});
     int nested = 0;
     rig.dialogs.whileOpen = [&] {
         ++nested;
@@ -454,8 +421,7 @@ TEST(Upload, TicksInsideTheEndOfRunBoxesStartNothingAndCountNothing) {
     EXPECT_EQ(rig.requests(), 2);
 }
 
-TEST(Upload, TicksInsideTheOverwriteQuestionAskNothingTwice) {
-    UploadRig rig;
+TEST_F(UploadRun, TicksInsideTheOverwriteQuestionAskNothingTwice) {
     writeFile(rig.file("run.005"), {1});
     rig.listRuns({{5, 100}, {6, 100}});
     rig.queue({0, 1});
@@ -492,12 +458,9 @@ INSTANTIATE_TEST_SUITE_P(Upload, TimeLeft,
                                            TimeLeftCase{"NoRateMeasuredYet", 5000, 0, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Upload, TimeLeftShowsWhileARunComesAndGoesWithIt) {
-    UploadRig rig;
+TEST_F(UploadRun, TimeLeftShowsWhileARunComesAndGoesWithIt) {
     const auto data = runBytes(10240);
-    rig.listRuns({{5, 10240}});
-    rig.queue({0});
-    rig.session.supervisionTick();
+    start({{5, 10240}});
     rig.session.supervisionTick();
     EXPECT_EQ(rig.view.timeLeft, "") << "no block yet, no rate";
     rig.block(1, 1024, data, 0);

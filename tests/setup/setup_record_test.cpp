@@ -284,11 +284,13 @@ struct RateCase {
     int meterType;
     int rate;
     int sent;
+    int32_t speed = 9600;  // a port without a speed is off
 };
+void PrintTo(const RateCase& c, std::ostream* os) { *os << c.name; }
 class AnalogRateOnSend : public ::testing::TestWithParam<RateCase> {};
 TEST_P(AnalogRateOnSend, FastMetersRaiseItAndLoggingModesCapIt) {
     const auto& p = GetParam();
-    SetupControls c = decoded(SetupRecordBuilder().port(2, p.meterType, 9600).build());
+    SetupControls c = decoded(SetupRecordBuilder().port(2, p.meterType, p.speed).build());
     c.mode = p.mode;
     c.analogRate = p.rate;
     SetupBytes held{};
@@ -299,16 +301,12 @@ TEST_P(AnalogRateOnSend, FastMetersRaiseItAndLoggingModesCapIt) {
 INSTANTIATE_TEST_SUITE_P(Rates, AnalogRateOnSend,
                          ::testing::Values(RateCase{"Bq5", kModeProfile, porttype::kBq5, 1, 2},
                                            RateCase{"Mfx", kModeProfile, porttype::kMfx, 1, 4},
+                                           RateCase{"MfxPortOff", kModeProfile, porttype::kMfx, 1, 1, 0},
                                            RateCase{"ProfileCap", kModeProfile, 3, 20, 8},
                                            RateCase{"MooredCap", kModeMoored, 3, 9, 8},
                                            RateCase{"RealTimeKeeps", kModeRealTime, 3, 20, 20},
                                            RateCase{"AnalogKeeps", kModeAnalog, 3, 20, 20}),
                          [](const auto& info) { return info.param.name; });
-
-TEST(SetupEncode, OffMeterDoesNotRaiseTheRate) {
-    SetupControls c = decoded(SetupRecordBuilder().port(2, porttype::kMfx, 0).build());
-    EXPECT_EQ(minimumAnalogRate(c, 1), 1);
-}
 
 TEST(SetupEncode, OncePerHourMaskOnlyInMooredModes) {
     SetupControls c = decoded(SetupRecordBuilder().port(1, 3, 9600).build());

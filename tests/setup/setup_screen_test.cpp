@@ -26,7 +26,19 @@
 namespace cv::test {
 namespace {
 
-QColor colourOf(const SetupRig& rig, const char* name) { return shownColour(rig.w<QWidget>(name)); }
+class Screen : public ::testing::Test {
+protected:
+    SetupRig rig;
+    // The setup page as the logger's reply leaves it, in host mode `mode`.
+    void showSetup(const std::array<uint8_t, 192>& record, int mode = 5) {
+        rig.screen->setupDisplayMode(mode);
+        rig.deliverSetup(record);
+    }
+    QColor colourOf(const char* name) const { return shownColour(rig.w<QWidget>(name)); }
+};
+using SetupExchange = Screen;
+using Commands = Screen;
+using StatusDisplay = Screen;
 
 // ---- setup exchange ----
 
@@ -44,8 +56,7 @@ std::array<uint8_t, 192> typicalSetup() {
         .build();
 }
 
-TEST(SetupExchange, DecodedSetupFillsTheScreenAndLoggerPortSpeed) {
-    SetupRig rig;
+TEST_F(SetupExchange, DecodedSetupFillsTheScreenAndLoggerPortSpeed) {
     EXPECT_FALSE(rig.screen->showArrivedSetup()) << "nothing arrived";
     rig.records.setup = typicalSetup();
     rig.records.setupArrived = true;
@@ -61,14 +72,13 @@ TEST(SetupExchange, DecodedSetupFillsTheScreenAndLoggerPortSpeed) {
     EXPECT_EQ(rig.text("LBAnalogRate"), "4 Hz   250 ms");
     EXPECT_EQ(rig.text("M1TypeLabel"), "ASCII");
     EXPECT_EQ(rig.text("PStore"), "Setup is Current");
-    EXPECT_EQ(colourOf(rig, "PStore"), shadeColour(Shade::Silver));
+    EXPECT_EQ(colourOf("PStore"), shadeColour(Shade::Silver));
     EXPECT_TRUE(rig.screen->moored());
     EXPECT_TRUE(rig.shown("BTSleep"));
     EXPECT_TRUE(rig.sink.writes.empty()) << "decoding sends nothing";
 }
 
-TEST(SetupExchange, UntouchedScreenSendsBackWhatTheLoggerReported) {
-    SetupRig rig;
+TEST_F(SetupExchange, UntouchedScreenSendsBackWhatTheLoggerReported) {
     rig.screen->setupDisplayMode(5);
     const auto original = SetupRecordBuilder()
                               .mode(1)
@@ -96,8 +106,7 @@ TEST(SetupExchange, UntouchedScreenSendsBackWhatTheLoggerReported) {
     EXPECT_EQ(rig.sink.writes[0], std::vector<uint8_t>(original.begin(), original.end()));
 }
 
-TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTookIt) {
-    SetupRig rig;
+TEST_F(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTookIt) {
     rig.screen->setupDisplayMode(5);
     SetupRecordBuilder b;
     b.mode(2).port(1, 6, 4800).port(2, 1, 19200).port(3, 3, 9600).port(4, 9, 9600).cutOffAll(65).rate(6).output(1);
@@ -135,10 +144,8 @@ TEST(SetupExchange, SendSaysWhenTheSetupWentOutAndTheNextGetWhetherTheLoggerTook
 }
 
 // A rate Send would change is said, with the load it makes, while the operator can still act.
-TEST(SetupExchange, RateSendChangesIsNamedBeforeSend) {
-    SetupRig rig;
-    rig.screen->setupDisplayMode(5);
-    rig.deliverSetup(SetupRecordBuilder().mode(0).host(9600, 8, 0).port(1, 6, 4800).port(2, 1, 19200).rate(4).output(1).file(1).build());
+TEST_F(SetupExchange, RateSendChangesIsNamedBeforeSend) {
+    showSetup(SetupRecordBuilder().mode(0).host(9600, 8, 0).port(1, 6, 4800).port(2, 1, 19200).rate(4).output(1).file(1).build());
     rig.w<QSpinBox>("UDAnalogRate")->setValue(20);
     const QString shown = rig.text("LBLineCapacity1");
     EXPECT_TRUE(shown.startsWith("Host port too slow: this setup sends about 1140 B/s, 9600 baud carries 960 B/s. To fit:"))
@@ -156,8 +163,7 @@ const char* const kAborted = "*** Warning *** 'Send Setup' has been aborted.";
 const std::string kAbortedText =
     "One or more of the Logger Setup Parameters in either Port Setup or Sample Setup is invalid.\n\nChoose a value for: ";
 
-TEST(SetupExchange, SendBeforeAnySetupIsRefused) {
-    SetupRig rig;
+TEST_F(SetupExchange, SendBeforeAnySetupIsRefused) {
     rig.screen->setupDisplayMode(5);
     rig.clickButton("BTSendSetup1");
     ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
@@ -169,8 +175,7 @@ TEST(SetupExchange, SendBeforeAnySetupIsRefused) {
     EXPECT_TRUE(rig.sink.writes.empty());
 }
 
-TEST(SetupExchange, HiddenControlWithoutChoiceKeepsTheLoggersValueAndAShownOneIsNamed) {
-    SetupRig rig;
+TEST_F(SetupExchange, HiddenControlWithoutChoiceKeepsTheLoggersValueAndAShownOneIsNamed) {
     rig.screen->setupDisplayMode(2);
     const auto original = SetupRecordBuilder().mode(1).port(1, 3, 9600).port(3, 13, 4800, 7, 2).cutOffAll(65).build();
     rig.deliverSetup(original);
@@ -187,12 +192,10 @@ TEST(SetupExchange, HiddenControlWithoutChoiceKeepsTheLoggersValueAndAShownOneIs
     EXPECT_EQ(rig.dialogs.boxes.size(), 1u);
 }
 
-TEST(SetupExchange, ValuesTheScreenCannotHoldLeaveTheSetupNotCurrentWithOneWarning) {
-    SetupRig rig;
-    rig.screen->setupDisplayMode(5);
-    rig.deliverSetup(SetupRecordBuilder().port(1, 3, 9600).schedule(0, 150).cutOffAll(150).build());
+TEST_F(SetupExchange, ValuesTheScreenCannotHoldLeaveTheSetupNotCurrentWithOneWarning) {
+    showSetup(SetupRecordBuilder().port(1, 3, 9600).schedule(0, 150).cutOffAll(150).build());
     EXPECT_EQ(rig.text("PStore"), "Setup is Not Current");
-    EXPECT_EQ(colourOf(rig, "PStore"), shadeColour(Shade::Yellow));
+    EXPECT_EQ(colourOf("PStore"), shadeColour(Shade::Yellow));
     EXPECT_EQ(rig.w<QSpinBox>("DelayUD")->value(), 100);
     ASSERT_EQ(rig.dialogs.boxes.size(), 1u);
     EXPECT_EQ(rig.dialogs.boxes[0].caption, setup::kChangedFieldsCaption);
@@ -205,8 +208,7 @@ TEST(SetupExchange, ValuesTheScreenCannotHoldLeaveTheSetupNotCurrentWithOneWarni
     EXPECT_EQ(rig.dialogs.boxes.size(), 1u);
 }
 
-TEST(SetupExchange, ScheduleArrowsMarkTheSetupButLeaveTheAnalogRate) {
-    SetupRig rig;
+TEST_F(SetupExchange, ScheduleArrowsMarkTheSetupButLeaveTheAnalogRate) {
     rig.screen->setupDisplayMode(5);
     // A bq5 port with a speed would need 2 Hz; only a port edit raises the rate.
     rig.deliverSetup(SetupRecordBuilder().port(3, 1, 9600).rate(1).build());
@@ -217,8 +219,7 @@ TEST(SetupExchange, ScheduleArrowsMarkTheSetupButLeaveTheAnalogRate) {
     EXPECT_EQ(rig.w<QSpinBox>("UDAnalogRate")->value(), 2) << "typing into the edit box is an edit";
 }
 
-TEST(SetupExchange, SendReturnsTheRecordWithTheOperatorsEdits) {
-    SetupRig rig;
+TEST_F(SetupExchange, SendReturnsTheRecordWithTheOperatorsEdits) {
     rig.screen->setupDisplayMode(5);
     const auto original = typicalSetup();
     rig.deliverSetup(original);
@@ -236,10 +237,8 @@ TEST(SetupExchange, SendReturnsTheRecordWithTheOperatorsEdits) {
     EXPECT_EQ(rig.text("PStore"), "Setup is Not Current") << "sending does not make it current";
 }
 
-TEST(SetupExchange, RealTimeOutputWithStorageWarnsAndStillSends) {
-    SetupRig rig;
-    rig.screen->setupDisplayMode(5);
-    rig.deliverSetup(typicalSetup());
+TEST_F(SetupExchange, RealTimeOutputWithStorageWarnsAndStillSends) {
+    showSetup(typicalSetup());
     rig.choose("OutputCB", 2);
     rig.choose("FileCB", 1);
     rig.clickButton("BTSendSetup1");
@@ -248,10 +247,8 @@ TEST(SetupExchange, RealTimeOutputWithStorageWarnsAndStillSends) {
     EXPECT_EQ(rig.sink.writes.size(), 1u);
 }
 
-TEST(SetupExchange, LeavingMooredModeSendsAnEmptyHourMask) {
-    SetupRig rig;
-    rig.screen->setupDisplayMode(2);
-    rig.deliverSetup(typicalSetup());
+TEST_F(SetupExchange, LeavingMooredModeSendsAnEmptyHourMask) {
+    showSetup(typicalSetup(), 2);
     rig.w<QCheckBox>("SOPH1")->click();
     rig.w<QCheckBox>("AOPH3")->click();
     EXPECT_TRUE(rig.w<QCheckBox>("SOPH1")->isChecked());
@@ -263,10 +260,8 @@ TEST(SetupExchange, LeavingMooredModeSendsAnEmptyHourMask) {
     EXPECT_EQ(getI16le(&rig.sink.writes[0][2]), 0);
 }
 
-TEST(SetupExchange, Bq5PortRaisesTheRateAndColoursWarnAboutFastSampling) {
-    SetupRig rig;
-    rig.screen->setupDisplayMode(5);
-    rig.deliverSetup(SetupRecordBuilder().port(3, 3, 9600).rate(1).build());
+TEST_F(SetupExchange, Bq5PortRaisesTheRateAndColoursWarnAboutFastSampling) {
+    showSetup(SetupRecordBuilder().port(3, 3, 9600).rate(1).build());
     rig.choose("ComboMeter3", 1);
     EXPECT_EQ(rig.w<QSpinBox>("UDAnalogRate")->value(), 2);
     EXPECT_EQ(rig.text("LBAnalogRate"), "2 Hz   500 ms");
@@ -274,19 +269,17 @@ TEST(SetupExchange, Bq5PortRaisesTheRateAndColoursWarnAboutFastSampling) {
 
     rig.choose("FileCB", 1);
     rig.w<QSpinBox>("UDAnalogRate")->setValue(7);
-    EXPECT_EQ(colourOf(rig, "LBAnalogRate"), shadeColour(Shade::Red));
+    EXPECT_EQ(colourOf("LBAnalogRate"), shadeColour(Shade::Red));
     rig.choose("FileCB", 0);
-    EXPECT_EQ(colourOf(rig, "LBAnalogRate"), shadeColour(Shade::Silver));
+    EXPECT_EQ(colourOf("LBAnalogRate"), shadeColour(Shade::Silver));
     rig.w<QSpinBox>("UDAnalogRate")->setValue(11);
-    EXPECT_EQ(colourOf(rig, "LBAnalogRate"), shadeColour(Shade::Yellow));
+    EXPECT_EQ(colourOf("LBAnalogRate"), shadeColour(Shade::Yellow));
     rig.w<QSpinBox>("UDLVCutOff")->setValue(120);
     EXPECT_EQ(rig.text("LBLowVoltage"), "12.0 V");
 }
 
-TEST(SetupExchange, CodeCanSetCombosWithoutMarkingTheSetup) {
-    SetupRig rig;
-    rig.screen->setupDisplayMode(5);
-    rig.deliverSetup(typicalSetup());
+TEST_F(SetupExchange, CodeCanSetCombosWithoutMarkingTheSetup) {
+    showSetup(typicalSetup());
     rig.w<QComboBox>("CBPort3Setup")->setCurrentIndex(4);
     EXPECT_EQ(rig.text("PStore"), "Setup is Current");
 }
@@ -297,9 +290,8 @@ struct StopCase {
     int hostSpeed;
     bool sevenEvenOne;
 };
-class StopButton : public ::testing::TestWithParam<StopCase> {};
+class StopButton : public Screen, public ::testing::WithParamInterface<StopCase> {};
 TEST_P(StopButton, SendsStopAndBreakOrTheSevenBitText) {
-    SetupRig rig;
     rig.w<QComboBox>("CBHostPortSetup")->setCurrentIndex(GetParam().hostSpeed);
     rig.clickButton("BTStop");
     if (GetParam().sevenEvenOne) {
@@ -316,8 +308,7 @@ INSTANTIATE_TEST_SUITE_P(Speeds, StopButton,
                                            StopCase{11, false}),
                          [](const auto& i) { return "HostSpeed" + std::to_string(i.param.hostSpeed); });
 
-TEST(Commands, PolledWakeAndSleepOnBothPages) {
-    SetupRig rig;
+TEST_F(Commands, PolledWakeAndSleepOnBothPages) {
     rig.screen->setupDisplayMode(5);
     rig.choose("ModeCB", 12);
     for (const char* b : {"Button1", "Button2", "Button3", "Button4"}) rig.clickButton(b);
@@ -325,8 +316,7 @@ TEST(Commands, PolledWakeAndSleepOnBothPages) {
                                                                   textBytes(" WAKE"), textBytes("SLEEP")}));
 }
 
-TEST(Commands, SetupMarkerAsksForTheSetupOnlyInStandby) {
-    SetupRig rig;
+TEST_F(Commands, SetupMarkerAsksForTheSetupOnlyInStandby) {
     rig.screen->setupDisplayMode(5);
     auto* marker = rig.w<ClickableLabel>("PStore");
     for (int state : {10, 30, 9}) {
@@ -346,8 +336,7 @@ TEST(Commands, SetupMarkerAsksForTheSetupOnlyInStandby) {
     EXPECT_EQ(rig.sink.writes.size(), 2u) << "the Get Setup buttons ask in any state";
 }
 
-TEST(Commands, BeginAndSleepShareTheGetSetupHandler) {
-    SetupRig rig;
+TEST_F(Commands, BeginAndSleepShareTheGetSetupHandler) {
     rig.clickButton("BTBegin");
     EXPECT_EQ(rig.sink.writes, (std::vector<std::vector<uint8_t>>{packetBytes(cmd::kBegin)}));
     rig.screen->setupDisplayMode(2);
@@ -355,8 +344,7 @@ TEST(Commands, BeginAndSleepShareTheGetSetupHandler) {
     EXPECT_TRUE(rig.screen->sleepDialog()->isVisible());
 }
 
-TEST(Commands, SleepDialogSendsTheWakeUpTime) {
-    SetupRig rig;
+TEST_F(Commands, SleepDialogSendsTheWakeUpTime) {
     SleepDialog* d = rig.screen->sleepDialog();
     d->show();
     EXPECT_EQ(d->METime->placeholderText(), "HH:MM:SS");
@@ -376,8 +364,7 @@ TEST(Commands, SleepDialogSendsTheWakeUpTime) {
     EXPECT_FALSE(d->isVisible());
 }
 
-TEST(Commands, LoggerIdDialogSendsIdsTwoToFour) {
-    SetupRig rig;
+TEST_F(Commands, LoggerIdDialogSendsIdsTwoToFour) {
     rig.screen->setupDisplayMode(5);
     rig.trigger("MenuChangeLoggerID");
     LoggerIdDialog* d = rig.screen->loggerIdDialog();
@@ -408,11 +395,10 @@ TEST(Commands, LoggerIdDialogSendsIdsTwoToFour) {
 
 // ---- status display ----
 
-TEST(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
-    SetupRig rig;
+TEST_F(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
     rig.screen->setupDisplayMode(5);
     EXPECT_EQ(rig.w<QWidget>("LoggerStatusGB")->height(), LoggerStatusPanel::kCollapsedHeight);
-    EXPECT_EQ(colourOf(rig, "LoggerStatusGB"), shadeColour(Shade::Yellow));
+    EXPECT_EQ(colourOf("LoggerStatusGB"), shadeColour(Shade::Yellow));
     rig.deliverStatus(StatusRecordBuilder()
                           .clock(int32_t(rig.clock.seconds))
                           .state(6)
@@ -430,7 +416,7 @@ TEST(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
                           .build());
     EXPECT_FALSE(rig.records.statusArrived);
     EXPECT_EQ(rig.w<QWidget>("LoggerStatusGB")->height(), LoggerStatusPanel::kReportingHeight);
-    EXPECT_EQ(colourOf(rig, "LoggerStatusGB"), shadeColour(Shade::ButtonFace));
+    EXPECT_EQ(colourOf("LoggerStatusGB"), shadeColour(Shade::ButtonFace));
     EXPECT_EQ(rig.text("LBOperation"), "Sampling");
     EXPECT_EQ(rig.text("LBTimeLeft"), " 1:02:05");
     EXPECT_EQ(rig.text("LBCurrentV"), "12.4 V");
@@ -462,8 +448,7 @@ TEST(StatusDisplay, FirstStatusOpensTheBoxAndFillsTheReadouts) {
     EXPECT_GE(rig.w<QWidget>("LoggerStatusGB")->y(), rig.w<QWidget>("HostStatusGB")->geometry().bottom());
 }
 
-TEST(StatusDisplay, MeterDeviceRenamesRowsAndRemoteHostShowsThePanel) {
-    SetupRig rig;
+TEST_F(StatusDisplay, MeterDeviceRenamesRowsAndRemoteHostShowsThePanel) {
     rig.screen->setupDisplayMode(2);
     rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).deviceType(1).masks(0x0303, 0, 0).build());
     EXPECT_EQ(rig.text("LBS1"), "bq5:");
@@ -478,16 +463,14 @@ TEST(StatusDisplay, MeterDeviceRenamesRowsAndRemoteHostShowsThePanel) {
     EXPECT_EQ(rig.text("LoggerMode"), "Direct To PORT1");
 }
 
-TEST(StatusDisplay, HostBitAloneKeepsTheSerialHeading) {
-    SetupRig rig;
+TEST_F(StatusDisplay, HostBitAloneKeepsTheSerialHeading) {
     rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).masks(0x0100, 0, 0).build());
     EXPECT_EQ(rig.text("HostType"), "Host:  RS422");
     EXPECT_TRUE(rig.shown("LBSerial"));
     EXPECT_FALSE(rig.shown("LBS1"));
 }
 
-TEST(StatusDisplay, TimeSyncOnDriftAndOnRequest) {
-    SetupRig rig;
+TEST_F(StatusDisplay, TimeSyncOnDriftAndOnRequest) {
     rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds + 6)).build());
     EXPECT_EQ(rig.text("LBDrift"), "Drift:  00:00:06 Fast ");
     ASSERT_EQ(rig.sink.writes.size(), 1u);
@@ -508,8 +491,7 @@ TEST(StatusDisplay, TimeSyncOnDriftAndOnRequest) {
     EXPECT_EQ(rig.sink.writes.size(), 1u) << "one request, one set-time";
 }
 
-TEST(StatusDisplay, SetTimeCarriesTheLocalWallClockInADaylightZone) {
-    SetupRig rig;
+TEST_F(StatusDisplay, SetTimeCarriesTheLocalWallClockInADaylightZone) {
     rig.clock.offsetWestSeconds = 18000;
     rig.clock.dst = true;
     rig.trigger("MenuUpdateTimeNow");
@@ -518,8 +500,7 @@ TEST(StatusDisplay, SetTimeCarriesTheLocalWallClockInADaylightZone) {
     EXPECT_EQ(rig.sink.writes[0], packetBytes(cmd::kSetTime, 0, uint32_t(rig.clock.seconds - 18000 + 3600)));
 }
 
-TEST(StatusDisplay, OldFirmwareWarnsOnceInTheRedWindow) {
-    SetupRig rig;
+TEST_F(StatusDisplay, OldFirmwareWarnsOnceInTheRedWindow) {
     rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).firmware(6, 90, 1, 1, 5).build());
     FirmwareWarningDialog* d = rig.screen->firmwareWarningDialog();
     EXPECT_TRUE(d->isVisible());
@@ -533,8 +514,7 @@ TEST(StatusDisplay, OldFirmwareWarnsOnceInTheRedWindow) {
     EXPECT_FALSE(d->isVisible());
 }
 
-TEST(StatusDisplay, InvalidLoggerIdBringsTheDialogBackUntilFixed) {
-    SetupRig rig;
+TEST_F(StatusDisplay, InvalidLoggerIdBringsTheDialogBackUntilFixed) {
     LoggerIdDialog* d = rig.screen->loggerIdDialog();
     FirmwareWarningDialog* warning = rig.screen->firmwareWarningDialog();
     rig.deliverStatus(StatusRecordBuilder().clock(int32_t(rig.clock.seconds)).loggerId(0).firmware(6, 90, 1, 1, 5).build());
@@ -550,8 +530,7 @@ TEST(StatusDisplay, InvalidLoggerIdBringsTheDialogBackUntilFixed) {
     EXPECT_EQ(d->LBCurrentMuxID->text(), "Current Logger ID:    2");
 }
 
-TEST(StatusDisplay, ClockLabelsAndStaleLoggerTime) {
-    SetupRig rig;
+TEST_F(StatusDisplay, ClockLabelsAndStaleLoggerTime) {
     rig.clock.seconds = 1700000000;
     rig.screen->hostClockTick();
     EXPECT_EQ(rig.text("LBHostDandT"), "11/14/23  22:13:20");
@@ -562,11 +541,11 @@ TEST(StatusDisplay, ClockLabelsAndStaleLoggerTime) {
     for (int s = 0; s < 2; ++s) {
         rig.clock.seconds++;
         rig.screen->hostClockTick();
-        EXPECT_EQ(colourOf(rig, "LBDandT"), shadeColour(Shade::ButtonFace)) << s;
+        EXPECT_EQ(colourOf("LBDandT"), shadeColour(Shade::ButtonFace)) << s;
     }
     rig.clock.seconds++;
     rig.screen->hostClockTick();
-    EXPECT_EQ(colourOf(rig, "LBDandT"), shadeColour(Shade::Yellow));
+    EXPECT_EQ(colourOf("LBDandT"), shadeColour(Shade::Yellow));
 }
 
 } // namespace
