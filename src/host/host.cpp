@@ -82,17 +82,21 @@ void Host::secondTick() {
         m_recorder.minuteTick();
         m_events->minuteBegan();
     }
-    const bool failing = recording::isRecording(m_recorder.mode()) && m_recorder.failing();
+    const bool recording = recording::isRecording(m_recorder.mode());
+    const std::string opened = recording && m_recorder.fileAnswered() ? m_recorder.fileName() : std::string();
+    if (opened != m_openedFile) {
+        m_openedFile = opened;
+        if (!opened.empty()) m_events->recorderFileOpened(opened);
+    }
+    const bool failing = recording && m_recorder.failing();
     if (failing != m_recorderFailing) {
         m_recorderFailing = failing;
         m_events->recorderFailingChanged(failing);
     }
 
     const auto changes = m_network.changes();
-    for (int i = 0; i < share::kMaxOutputs; ++i) {
-        if (changes[size_t(i)].connected > 0) m_events->networkClientsConnected(i, changes[size_t(i)].connected);
-        if (changes[size_t(i)].dropped > 0) m_events->networkClientsDropped(i, changes[size_t(i)].dropped);
-    }
+    for (int i = 0; i < share::kMaxOutputs; ++i)
+        if (changes[size_t(i)].any()) m_events->networkOutputChanged(i, changes[size_t(i)]);
 }
 
 bool Host::startOutput(int index, const share::OutputConfig& config) {

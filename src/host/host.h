@@ -129,6 +129,7 @@ private:
     uint64_t m_accepted = 0;
     MinuteWatch m_minutes;
     bool m_recorderFailing = false;
+    std::string m_openedFile;  // as last told; empty while no file has answered
 };
 
 } // namespace cv

@@ -7,6 +7,7 @@
 #include "link/logger_port.h"
 #include "setup/status_follower.h"
 #include "setup/status_record.h"
+#include "share/network_outputs.h"
 
 namespace cv {
 
@@ -34,10 +35,13 @@ public:
     virtual void minuteBegan() {}
     // The archive storage began failing (true) or took records again (false).
     virtual void recorderFailingChanged(bool /*failing*/) {}
-    // Network output `index` (0-based) gained or lost TCP clients (dropped: given up for falling behind).
-    virtual void networkClientsConnected(int /*index*/, int /*count*/) {}
-    virtual void networkClientsDropped(int /*index*/, int /*count*/) {}
-    // Network output `index` could not start; `fault` says why.
+    // The recorder's storage answered a file: the recording's first, the next hour's or day's,
+    // or the one it goes on in after a partial record.
+    virtual void recorderFileOpened(const std::string& /*file*/) {}
+    // Network output `index` (0-based) in the last second: clients came, left or were given up
+    // for falling behind, or a send failed.
+    virtual void networkOutputChanged(int /*index*/, const share::OutputChange&) {}
+    // Network output `index` could not start, or failed later; `fault` says why.
     virtual void outputFailed(int /*index*/, const std::string& /*fault*/) {}
 };
 

@@ -66,10 +66,30 @@ void RecordingRun::clockSetSent(const status::ClockSet& set) {
 
 void RecordingRun::minuteBegan() { m_out(statusLine()); }
 
+std::string RecordingRun::outputName(int index) const {
+    return size_t(index) < m_options.outputs.size() ? m_options.outputs[size_t(index)].text() : "MQTT";
+}
+
 void RecordingRun::outputFailed(int index, const std::string& fault) {
-    const std::string name = size_t(index) < m_options.outputs.size() ? m_options.outputs[size_t(index)].text() : "MQTT";
-    if (m_outputFault) m_outputFault(name, fault);
-    else m_err(name + ": " + fault);
+    if (m_events) m_events->outputFailed(outputName(index), fault);
+    else m_err(outputName(index) + ": " + fault);
+}
+
+void RecordingRun::portLostChanged(bool lost) {
+    if (m_events) m_events->portLostChanged(lost);
+}
+
+void RecordingRun::recorderFileOpened(const std::string& file) {
+    if (m_events) m_events->fileOpened(file);
+}
+
+void RecordingRun::recorderFailingChanged(bool failing) {
+    const ArchiveRecorder& recorder = m_host.recorder();
+    if (m_events) m_events->writesFailingChanged(failing, recorder.fileName(), recorder.failedWrites());
+}
+
+void RecordingRun::networkOutputChanged(int index, const share::OutputChange& change) {
+    if (m_events) m_events->outputChanged(outputName(index), change);
 }
 
 } // namespace cv

@@ -19,6 +19,22 @@ struct RecordingOptions {
     bool timeSync = false;
 };
 
+// What a run tells as it happens, each output named by its text form ("2:1=5001"). Every
+// function has an empty default; cvrecord writes each to its journal.
+class RunEvents {
+public:
+    virtual ~RunEvents() = default;
+    // The logger port's device went away (true) or came back (false).
+    virtual void portLostChanged(bool /*lost*/) {}
+    // The storage answered a file, which is now recorded into.
+    virtual void fileOpened(const std::string& /*file*/) {}
+    // Records began failing to reach `file` (true), or reach it again (false); `failedWrites`
+    // counts this recording's lost records so far.
+    virtual void writesFailingChanged(bool /*failing*/, const std::string& /*file*/, uint32_t /*failedWrites*/) {}
+    virtual void outputChanged(const std::string& /*output*/, const share::OutputChange&) {}
+    virtual void outputFailed(const std::string& /*output*/, const std::string& /*fault*/) {}
+};
+
 class RecordingRun : private HostEvents {
 public:
     using Print = std::function<void(const std::string&)>;
@@ -43,9 +59,8 @@ public:
     // What the driver adds to each status line (the port's state, the network figures); none:
     // the line says ", port lost" while the port is lost.
     void setStatusTail(std::function<std::string()> tail) { m_tail = std::move(tail); }
-    // Who hears that a network output failed (its text form, why); none: the fault is printed.
-    using OutputFault = std::function<void(const std::string& output, const std::string& fault)>;
-    void setOutputFault(OutputFault onFault) { m_outputFault = std::move(onFault); }
+    // Who hears what happens; none: only an output's failure is told, on `err`.
+    void setEvents(RunEvents* events) { m_events = events; }
     uint32_t clockSets() const { return m_clockSets; }
 
 private:
@@ -54,13 +69,18 @@ private:
     void clockSetSent(const status::ClockSet& set) override;
     void minuteBegan() override;
     void outputFailed(int index, const std::string& fault) override;
+    void portLostChanged(bool lost) override;
+    void recorderFileOpened(const std::string& file) override;
+    void recorderFailingChanged(bool failing) override;
+    void networkOutputChanged(int index, const share::OutputChange& change) override;
+    std::string outputName(int index) const;
 
     Host& m_host;
     RecordingOptions m_options;
     Print m_out;
     Print m_err;
     std::function<std::string()> m_tail;
-    OutputFault m_outputFault;
+    RunEvents* m_events = nullptr;
     uint32_t m_clockSets = 0;
 };
 

@@ -78,10 +78,17 @@ std::array<OutputChange, kMaxOutputs> NetworkOutputs::changes() {
         if (!m_outputs[i]) continue;
         const OutputFigures now = m_outputs[i]->figures();
         const OutputFigures& was = m_seen[i];
-        const int dropped = int(now.droppedClients - was.droppedClients);
-        changed[i].dropped = dropped;
+        OutputChange& c = changed[i];
+        c.dropped = int(now.droppedClients - was.droppedClients);
         // Clients now = clients before + connected - dropped - those that left on their own.
-        changed[i].connected = std::max(0, now.clients - was.clients + dropped);
+        const int rest = now.clients - was.clients + c.dropped;
+        c.connected = std::max(0, rest);
+        c.left = std::max(0, -rest);
+        c.clients = now.clients;
+        if (!now.lastError.empty() && now.lastError != was.lastError)
+            c.trouble = now.lastError;
+        else if (m_configs[i].protocol == Protocol::Udp && now.bytesDropped > was.bytesDropped)
+            c.trouble = "datagrams could not be sent";
         m_seen[i] = now;
     }
     return changed;

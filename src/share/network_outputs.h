@@ -42,10 +42,17 @@ public:
     virtual std::unique_ptr<OutputSocket> make(const OutputConfig& config) = 0;
 };
 
-// What changed on an output since the last figures step: clients that came and went.
+// What changed on an output since the last step: clients that came and went, and sends that
+// failed.
 struct OutputChange {
     int connected = 0;
     int dropped = 0;  // given up for falling behind
+    int left = 0;     // went by themselves
+    int clients = 0;  // connected now
+    // The socket's new last error; for datagrams lost without one, "datagrams could not be
+    // sent"; empty when every send went.
+    std::string trouble;
+    bool any() const { return connected > 0 || dropped > 0 || left > 0 || !trouble.empty(); }
 };
 
 class NetworkOutputs {

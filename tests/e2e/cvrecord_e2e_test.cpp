@@ -390,13 +390,15 @@ TEST_F(CvrecordAsAService, TellsTheManagerItIsReadyAliveEverySecondAndWhatItReco
     EXPECT_LT(pings.back() - pings.front(), 12s);
     EXPECT_TRUE(waitFor([&] { return manager.lastStatus().rfind("records 0,", 0) != 0; }, 10s)) << "records counted";
     EXPECT_NE(manager.lastStatus().find(", file " + file + ", lost records 0, clients 1"), std::string::npos);
+    ::close(client);
+    EXPECT_TRUE(waitFor([&] { return recorder.err().find("<6>cvrecord: 2:1=" + port + ": a client disconnected (0 now)\n") !=
+                                     std::string::npos; }, 10s)) << recorder.err();
 
     recorder.signal(SIGTERM);
     EXPECT_EQ(recorder.wait(), 0) << recorder.err();
     EXPECT_EQ(manager.times("STOPPING=1").size(), 1u);
     EXPECT_NE(recorder.out().find(", port open, lines sent "), std::string::npos) << recorder.out();
-    EXPECT_NE(recorder.out().find(", clients 1, dropped 0, errors 0\n"), std::string::npos) << recorder.out();
-    ::close(client);
+    EXPECT_NE(recorder.out().find(", clients 0, dropped 0, errors 0\n"), std::string::npos) << recorder.out();
 }
 
 TEST_F(CvrecordAsAService, ALostPortAndItsReturnAreToldAsTheyHappen) {

@@ -23,6 +23,8 @@ struct Events : HostEvents {
     std::vector<LinkSecond> seconds;
     std::vector<int> speeds;
     std::vector<status::ClockSet> clockSets;
+    std::vector<std::string> filesOpened;
+    void recorderFileOpened(const std::string& file) override { filesOpened.push_back(file); }
     void linkSupervised(const LinkSecond& s) override { seconds.push_back(s); }
     void autoBaudSpeedChanged(int speed) override { speeds.push_back(speed); }
     void clockSetSent(const status::ClockSet& set) override { clockSets.push_back(set); }
@@ -90,6 +92,21 @@ TEST_F(HostRig, TheSupervisionsModErrorsLineCountsTheStreamsSequenceErrors) {
     second(bytes);
     ASSERT_FALSE(events.seconds.empty());
     EXPECT_EQ(events.seconds.back().report.line(statsline::kSequenceErrors), "Mod Errors:  2");
+}
+
+// Each file the storage answers is told once it has answered: the hour's, then the next hour's.
+TEST_F(HostRig, EachFileTheStorageAnswersIsToldOnce) {
+    test::TempDir dir;
+    constexpr int64_t kHour = 1700002800;
+    clock.seconds = kHour - 2;
+    const std::string base = (dir / "cv").string();
+    ASSERT_TRUE(host.recorder().startPeriodic(recording::kHourly, base));
+    for (uint8_t s = 0; s < 5; ++s) {
+        second(muxPacket(s));
+        ASSERT_TRUE(host.recorder().waitForWriter(std::chrono::seconds(10)));
+    }
+    const auto fileAt = [&](int64_t at) { return recording::periodicFileName(base, recording::kHourly, clock.localTime(at)); };
+    EXPECT_EQ(events.filesOpened, (std::vector<std::string>{fileAt(kHour - 1), fileAt(kHour)}));
 }
 
 TEST_F(HostRig, AutoBaudReopensThePortAtTheNextSpeedWhileNothingFrames) {

@@ -301,17 +301,30 @@ TEST(MqttSession, WaitsLongerAfterEachFailureUpToAMinuteAndSendsTheStatusOnConne
     EXPECT_EQ(s.lastError(), "no answer from the broker");
 }
 
-// What cvrecord's journal says of an output's clients each second, from the figures before and
-// after: a client given up and another come in the same second are both told.
-struct ClientsCase {
+// What an output's second tells, from the figures before and after: clients that came, were
+// given up or left in the same second are all told, and so is a send that failed.
+struct OutputCase {
     const char* name;
-    int before, after;
-    uint64_t droppedSince;
-    int connected, dropped;
+    Protocol protocol;
+    OutputFigures before, after;
+    int connected, dropped, left;
+    std::string trouble;
 };
-class OutputClientChanges : public ::testing::TestWithParam<ClientsCase> {};
+OutputFigures clients(int now, uint64_t droppedSoFar = 0) {
+    OutputFigures f;
+    f.clients = now;
+    f.droppedClients = droppedSoFar;
+    return f;
+}
+OutputFigures troubled(uint64_t bytesDropped, std::string lastError) {
+    OutputFigures f;
+    f.bytesDropped = bytesDropped;
+    f.lastError = std::move(lastError);
+    return f;
+}
+class OutputChanges : public ::testing::TestWithParam<OutputCase> {};
 
-TEST_P(OutputClientChanges, TellWhoCameAndWhoWasGivenUp) {
+TEST_P(OutputChanges, TellWhoCameWhoWentAndWhatFailed) {
     struct Socket : OutputSocket {
         OutputFigures* now;
         explicit Socket(OutputFigures* f) : now(f) {}
@@ -327,21 +340,32 @@ TEST_P(OutputClientChanges, TellWhoCameAndWhoWasGivenUp) {
     test::FakeClock clock;
     NetworkOutputs outputs{sockets, clock};
     OutputConfig config;
-    config.protocol = Protocol::Tcp;
-    sockets.figures.clients = GetParam().before;
+    config.protocol = GetParam().protocol;
+    sockets.figures = GetParam().before;
     ASSERT_TRUE(outputs.start(0, config));
-    sockets.figures.clients = GetParam().after;
-    sockets.figures.droppedClients = GetParam().droppedSince;
+    sockets.figures = GetParam().after;
     const OutputChange change = outputs.changes()[0];
     EXPECT_EQ(change.connected, GetParam().connected);
     EXPECT_EQ(change.dropped, GetParam().dropped);
+    EXPECT_EQ(change.left, GetParam().left);
+    EXPECT_EQ(change.clients, GetParam().after.clients);
+    EXPECT_EQ(change.trouble, GetParam().trouble);
+    EXPECT_FALSE(outputs.changes()[0].any()) << "told once";
 }
 
-INSTANTIATE_TEST_SUITE_P(Outputs, OutputClientChanges,
-                         ::testing::Values(ClientsCase{"TwoCame", 0, 2, 0, 2, 0},
-                                           ClientsCase{"OneGivenUpOneCame", 1, 1, 1, 1, 1},
-                                           ClientsCase{"OneLeftByItself", 2, 1, 0, 0, 0}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, OutputChanges,
+    ::testing::Values(OutputCase{"TwoCame", Protocol::Tcp, clients(0), clients(2), 2, 0, 0, ""},
+                      OutputCase{"OneGivenUpOneCame", Protocol::Tcp, clients(1), clients(1, 1), 1, 1, 0, ""},
+                      OutputCase{"OneLeftByItself", Protocol::Tcp, clients(2), clients(1), 0, 0, 1, ""},
+                      OutputCase{"ANewSendError", Protocol::Udp, troubled(10, ""), troubled(30, "Network unreachable"),
+                                 0, 0, 0, "Network unreachable"},
+                      OutputCase{"DatagramsLostWithTheSameError", Protocol::Udp, troubled(10, "Network unreachable"),
+                                 troubled(30, "Network unreachable"), 0, 0, 0, "datagrams could not be sent"},
+                      OutputCase{"AStreamClientsBytesAreNoTrouble", Protocol::Tcp, troubled(10, ""), troubled(30, ""),
+                                 0, 0, 0, ""},
+                      OutputCase{"NothingHappened", Protocol::Udp, troubled(10, "x"), troubled(10, "x"), 0, 0, 0, ""}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace cv::share

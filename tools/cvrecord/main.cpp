@@ -193,7 +193,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", line.c_str());
         std::fflush(stderr);
     });
-    cv::ServiceEvents events(journal, [&clock] { return clock.elapsedMs(); });
+    const std::string device = portMap.deviceFor(options.loggerPort);
+    cv::ServiceEvents events(journal, [&clock] { return clock.elapsedMs(); }, options.loggerPort, device);
     cv::ServiceNotify notify;
     StderrDialogs dialogs(events);
     RecorderSerialFactory serial(portMap);
@@ -206,11 +207,10 @@ int main(int argc, char** argv) {
             std::fflush(to);
         };
     };
-    // An output that failed is counted among the output errors; the run's other faults (another
-    // logger on the line) are told as the window's box would be.
+    // What happens goes to the journal as it happens; the run's other faults (another logger on
+    // the line) are told as the window's box would be.
     cv::RecordingRun run(host, options, print(stdout), [&](const std::string& line) { events.box("cvrecord", line); });
-    run.setOutputFault([&](const std::string& output, const std::string& fault) { events.outputFailed(output, fault); });
-    const std::string device = portMap.deviceFor(options.loggerPort);
+    run.setEvents(&events);
     switch (run.start()) {
     case cv::RecordingRun::Start::Started: break;
     case cv::RecordingRun::Start::PortFailed:
@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
         mqtt = std::make_unique<cv::share::MqttOutput>(options.mqtt.host, options.mqtt.port, options.mqtt.topic,
                                                        [&run] { return run.statusLine(); });
         QObject::connect(mqtt.get(), &cv::share::NetworkOutput::failed,
-                         [&events](const QString& reason) { events.outputFailed("MQTT", reason.toStdString()); });
+                         [&](const QString& reason) { events.outputFailed("MQTT " + options.mqtt.host, reason.toStdString()); });
         if (!mqtt->start()) {
             std::fprintf(stderr, "%s: MQTT: %s\n", kProgram, mqtt->fault().toStdString().c_str());
             return kExitOutputFailed;
@@ -240,44 +240,36 @@ int main(int argc, char** argv) {
             host.network().route(route++, section, mqtt->sinkFor(section));
     }
 
-    // The recorder's state once a second, for the event lines, the manager and the status lines.
-    cv::RecorderWatch watch(events, options.loggerPort, device);
-    auto recorderState = [&] {
-        cv::RecorderState state;
-        state.portLost = host.ports().isPortLost(cv::kLoggerSlot);
-        state.file = host.recorder().fileAnswered() ? host.recorder().fileName() : std::string();
-        state.writesFailing = host.recorder().failing();
-        state.failedWrites = host.recorder().failedWrites();
+    // The outputs' figures, for the manager's status and the status lines.
+    auto outputStates = [&] {
+        std::vector<cv::OutputState> outputs;
         for (size_t i = 0; i < options.outputs.size(); ++i)
-            state.outputs.push_back({options.outputs[i].text(), options.outputs[i].protocol,
-                                     host.network().figures(int(i), true)});
-        if (mqtt) state.outputs.push_back({"MQTT " + options.mqtt.host, cv::share::Protocol::Mqtt, mqtt->figures()});
-        return state;
+            outputs.push_back({options.outputs[i].text(), options.outputs[i].protocol, host.network().figures(int(i), true)});
+        if (mqtt) outputs.push_back({"MQTT " + options.mqtt.host, cv::share::Protocol::Mqtt, mqtt->figures()});
+        return outputs;
     };
-    auto managerStatus = [&](const cv::RecorderState& state) {
-        return cv::managerStatus(host.acceptedRecords(), state.file, state.failedWrites, state.outputs, state.portLost);
+    auto managerStatus = [&] {
+        const cv::ArchiveRecorder& recorder = host.recorder();
+        return cv::managerStatus(host.acceptedRecords(), recorder.fileAnswered() ? recorder.fileName() : std::string(),
+                                 recorder.failedWrites(), outputStates(), host.ports().isPortLost(cv::kLoggerSlot));
     };
     // Closing the port forgets that it was lost: the last line tells how it was.
     bool portLostAtEnd = false;
     bool ended = false;
     run.setStatusTail([&] {
         const bool lost = ended ? portLostAtEnd : host.ports().isPortLost(cv::kLoggerSlot);
-        return cv::serviceStatusTail(lost, recorderState().outputs, events.outputErrors());
+        return cv::serviceStatusTail(lost, outputStates(), events.outputErrors());
     });
     // The first file is opened on the writer's thread, and the port is read from the first tick
     // whether or not the storage has answered: a stalled share holds up the file alone. The
     // manager hears READY once the file has answered; a storage that refuses it ends the program.
     bool ready = false;
-    auto observe = [&] {
-        const cv::RecorderState state = recorderState();
-        watch.observe(state);
-        if (!ready && host.recorder().fileAnswered()) {
-            ready = true;
-            notify.ready(managerStatus(state));
-        }
-        return state;
+    auto readyOnceTheFileAnswered = [&] {
+        if (ready || !host.recorder().fileAnswered()) return;
+        ready = true;
+        notify.ready(managerStatus());
     };
-    observe();
+    readyOnceTheFileAnswered();
 
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return kExitFailed;
     struct sigaction action {};
@@ -304,9 +296,9 @@ int main(int argc, char** argv) {
     QObject::connect(&second, &QTimer::timeout, [&] {
         if (mqtt) mqtt->secondTick();
         run.secondTick();
-        const cv::RecorderState state = observe();
+        readyOnceTheFileAnswered();
         journal.tick(clock.elapsedMs());
-        notify.tick(managerStatus(state));
+        notify.tick(managerStatus());
         if (host.recorder().mode() == cv::recording::kOff) app.exit(kExitFailed);
     });
     second.start(1000);

@@ -7,24 +7,22 @@
 #include <vector>
 
 #include "base/event_journal.h"
+#include "host/recording_run.h"
 #include "share/network_output.h"
 
 namespace cv {
 
-class ServiceEvents {
+class ServiceEvents : public RunEvents {
 public:
-    ServiceEvents(EventJournal& journal, std::function<uint32_t()> nowMs)
-        : m_journal(journal), m_nowMs(std::move(nowMs)) {}
+    // `comNumber` and `device`: the logger port, as the lines name it.
+    ServiceEvents(EventJournal& journal, std::function<uint32_t()> nowMs, int comNumber, std::string device)
+        : m_journal(journal), m_nowMs(std::move(nowMs)), m_comNumber(comNumber), m_device(std::move(device)) {}
 
-    void portLost(int comNumber, const std::string& device);
-    void portBack(int comNumber, const std::string& device);
-    void fileOpened(const std::string& file);
-    void writesFailing(const std::string& file);
-    void writesResumed(const std::string& file, uint32_t failedWrites);
-    void clientConnected(const std::string& output, int clients);
-    // `fellBehind`: given up for not reading, rather than gone by itself.
-    void clientGone(const std::string& output, int clients, bool fellBehind);
-    void outputFailed(const std::string& output, const std::string& error);
+    void portLostChanged(bool lost) override;
+    void fileOpened(const std::string& file) override;
+    void writesFailingChanged(bool failing, const std::string& file, uint32_t failedWrites) override;
+    void outputChanged(const std::string& output, const share::OutputChange& change) override;
+    void outputFailed(const std::string& output, const std::string& error) override;
     // A box the window would show.
     void box(const std::string& caption, const std::string& text);
 
@@ -35,6 +33,8 @@ private:
 
     EventJournal& m_journal;
     std::function<uint32_t()> m_nowMs;
+    int m_comNumber;
+    std::string m_device;
     uint64_t m_outputErrors = 0;
 };
 
@@ -43,31 +43,6 @@ struct OutputState {
     std::string name;  // "2:1=5001"
     share::Protocol protocol = share::Protocol::Udp;
     share::OutputFigures figures;  // lines filled in from the stream's side
-};
-
-// What the recorder shows once a second.
-struct RecorderState {
-    bool portLost = false;
-    std::string file;
-    bool writesFailing = false;
-    uint32_t failedWrites = 0;
-    std::vector<OutputState> outputs;
-};
-
-// Turns the differences between one second's state and the next into events, for a recorder
-// that reports none of its own. Only sees what lasted until a tick: a client that came and went
-// within one second is not told.
-class RecorderWatch {
-public:
-    RecorderWatch(ServiceEvents& events, int comNumber, std::string device)
-        : m_events(events), m_comNumber(comNumber), m_device(std::move(device)) {}
-    void observe(const RecorderState& now);
-
-private:
-    ServiceEvents& m_events;
-    int m_comNumber;
-    std::string m_device;
-    RecorderState m_last;
 };
 
 // ", port open" or ", port lost", then the network figures when there are outputs:
