@@ -3,10 +3,14 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QProcess>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 
 #include "app/host_application_qt.h"
 #include "base/command_line.h"
@@ -37,6 +41,11 @@ QString startSimulator(QProcess& sim, const QStringList& extra) {
     sim.setProgram(program);
     sim.setArguments(QStringList{"--pty", "--generate-runs", "6", "--pace-line"} + extra);
     sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+#ifdef Q_OS_LINUX
+    // The simulator ends with the window however the window ends, a kill included, so no
+    // orphan keeps a pseudo-terminal and its generated runs.
+    sim.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     sim.start();
     if (!sim.waitForStarted(5000) || !sim.waitForReadyRead(10000)) return {};
     return QString::fromUtf8(sim.readLine()).trimmed();
