@@ -1,4 +1,5 @@
 #include "setup/logger_control_page.h"
+#include "setup/setup_send_row.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -175,18 +176,10 @@ LoggerControlPage::LoggerControlPage(QWidget* parent) : QWidget(parent) {
     groups->addLayout(right);
     groups->addStretch(1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(BTGetSetup2);
-    buttons->addWidget(BTSendSetup2);
-    LBSetupSent = wordLabel(this, "LBSetupSent2", "Last Send Setup (Logger Control page)");
-    LBLineCapacity = wordLabel(this, "LBLineCapacity2", "Host port room for the setup (Logger Control page)");
-    // A warning with its remedy and the rate Send will send: as many lines as it takes (nothing
-    // lies below it to move).
-    LBLineCapacity->setWordWrap(true);
-    LBLineCapacity->setMinimumHeight(0);
-    LBLineCapacity->setMaximumHeight(QWIDGETSIZE_MAX);
-    buttons->addWidget(LBSetupSent);
-    buttons->addStretch(1);
+    const SetupSendRow row = setupSendRow(this, BTGetSetup2, BTSendSetup2, "2", "Logger Control page");
+    QHBoxLayout* buttons = row.buttons;
+    LBSetupSent = row.sent;
+    LBLineCapacity = row.capacity;
 
     // What an arrived setup or the time source item shows and hides keeps its room, so no button
     // moves under a click aimed before the change. (The setup combos come and go only with the

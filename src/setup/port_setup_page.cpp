@@ -1,4 +1,5 @@
 #include "setup/port_setup_page.h"
+#include "setup/setup_send_row.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -142,18 +143,10 @@ PortSetupPage::PortSetupPage(QWidget* parent) : QWidget(parent) {
     groups->addLayout(right);
     groups->addStretch(1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(BTGetSetup1);
-    buttons->addWidget(BTSendSetup1);
-    LBSetupSent = wordLabel(this, "LBSetupSent1", "Last Send Setup (Port Setup page)");
-    LBLineCapacity = wordLabel(this, "LBLineCapacity1", "Host port room for the setup (Port Setup page)");
-    // A warning with its remedy and the rate Send will send: as many lines as it takes (nothing
-    // lies below it to move).
-    LBLineCapacity->setWordWrap(true);
-    LBLineCapacity->setMinimumHeight(0);
-    LBLineCapacity->setMaximumHeight(QWIDGETSIZE_MAX);
-    buttons->addWidget(LBSetupSent);
-    buttons->addStretch(1);
+    const SetupSendRow row = setupSendRow(this, BTGetSetup1, BTSendSetup1, "1", "Port Setup page");
+    QHBoxLayout* buttons = row.buttons;
+    LBSetupSent = row.sent;
+    LBLineCapacity = row.capacity;
 
     auto* page = new QVBoxLayout(this);
     page->addLayout(groups);
