@@ -130,7 +130,7 @@ void ArchiveWriter::append(const std::vector<uint8_t>& record, int64_t arrivalMs
 }
 
 void ArchiveWriter::flush() {
-    anchorLast();
+    anchorLast(true);
     if (m_fd >= 0 && m_unflushed) m_files.flush(m_fd);
     m_unflushed = false;
     if (m_indexFd >= 0 && m_indexUnflushed) m_files.flush(m_indexFd);
@@ -184,10 +184,10 @@ void ArchiveWriter::noteTaken(int64_t offset, int64_t arrivalMs) {
     const bool newMinute = minuteOf(arrivalMs) != minuteOf(m_last.ms);
     const double span = double(number - m_runNumber);
     const double pace = double(arrivalMs - m_runMs) / span;
-    if (pause || pace < m_paceLow || pace > m_paceHigh) anchorLast();
+    if (pause || pace < m_paceLow || pace > m_paceHigh) anchorLast(pause);
     m_last = Taken{offset, arrivalMs, number, false};
     if (pause || newMinute) {
-        anchorLast();
+        anchorLast(pause);
         return;
     }
     // Later runs that end past this record must place it well too.
@@ -196,7 +196,7 @@ void ArchiveWriter::noteTaken(int64_t offset, int64_t arrivalMs) {
     m_paceHigh = std::min(m_paceHigh, double(arrivalMs + kPlacementMs - m_runMs) / fromRun);
 }
 
-void ArchiveWriter::anchorLast() {
+void ArchiveWriter::anchorLast(bool endsARun) {
     if (m_last.offset < 0 || m_last.anchored) return;
     m_last.anchored = true;
     m_runNumber = m_last.number;
@@ -208,7 +208,8 @@ void ArchiveWriter::anchorLast() {
     // The file's first anchor always goes in; the others only while the index stays within
     // its share of the archive.
     const bool first = m_indexSize <= int64_t(std::strlen(kHeader));
-    if (!first && (m_indexSize + int64_t(line.size())) * kArchivePerIndexByte > m_size) return;
+    const int archivePerByte = endsARun ? kArchivePerIndexByte : kArchivePerSteadyIndexByte;
+    if (!first && (m_indexSize + int64_t(line.size())) * archivePerByte > m_size) return;
     writeIndex(line);
 }
 

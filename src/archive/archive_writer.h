@@ -47,7 +47,9 @@ private:
     std::string withSuffix(const std::string& name) const;
     bool writeIndex(const std::string& text);
     void noteTaken(int64_t offset, int64_t arrivalMs);
-    void anchorLast();
+    // `endsARun`: the last record before a pause, the first after it, or the last before a
+    // flush; these may use the whole share of the index, the others only the steady share.
+    void anchorLast(bool endsARun = false);
     void closeIndex();
 
     ArchiveFiles& m_files;
@@ -87,6 +89,10 @@ constexpr int64_t kPlacementMs = 500;
 constexpr int64_t kPauseMs = 1000;
 // The index never grows past this share of its archive file (its first anchor aside).
 constexpr int kArchivePerIndexByte = 50;
+// The anchors that keep a steady stream placed (each minute, a change of pace) stop at this
+// smaller share, so that both sides of a pause and the last record before a flush, each of which
+// places a whole run of records, find room.
+constexpr int kArchivePerSteadyIndexByte = 64;
 }  // namespace timeindex
 
 } // namespace cv

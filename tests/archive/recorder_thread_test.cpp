@@ -178,6 +178,9 @@ INSTANTIATE_TEST_SUITE_P(
         PaceCase{"BurstsAndSilences", [](int s) { return s % 800 >= 700 ? 0 : s % 40 == 0 ? 30 : 0; }},
         // 30 s at one record a second, 30 s at 40 a second, over and over.
         PaceCase{"PaceChanges", [](int s) { return s % 1200 < 600 ? (s % 20 == 0 ? 1 : 0) : 2; }},
+        // Four at once each second, silent for 20 s of each minute: the pauses find room in the
+        // index though the anchors of the bursts used theirs.
+        PaceCase{"FourAtOnceEachSecondAndLongSilences", [](int s) { return s % 1200 >= 800 ? 0 : s % 20 == 0 ? 4 : 0; }},
         // A pause before every record would anchor each one: the index keeps to its share.
         PaceCase{"APauseBeforeEveryRecord", [](int s) { return s % 21 == 0 ? 1 : 0; }}),
     [](const auto& info) { return std::string(info.param.name); });
