@@ -165,8 +165,10 @@ TEST(UploadEndToEnd, CancelEndsTheUploadAfterTheCurrentRunAndTheNextUploadWorks)
     EXPECT_EQ(rig.session().runsRemaining(), 0);
     EXPECT_EQ(rig.uploadRequests(), std::vector<int>{1});
     EXPECT_EQ(rig.sim.probe().stats().uploadsCancelled, 1u);
-    // What came before the cancel is kept as it came, as run.001.part. How a cancelled run is
-    // reported and that it is not extracted are the upload session's own tests.
+    // What came before the cancel is kept as it came, as run.001.part (renamed on the file lane,
+    // behind the file's close). How a cancelled run is reported and that it is not extracted are
+    // the upload session's own tests.
+    rig.session().finishFileWork();
     const auto partial = readFile(dir / "run.001.part");
     EXPECT_FALSE(std::filesystem::exists(dir / "run.001"));
     EXPECT_GE(partial.size(), 32u * 1024);
