@@ -83,8 +83,12 @@ bool MqttOutput::start() {
     return true;
 }
 
+// One sink a topic: a section started again on a connection that stayed up takes the one it had.
 OutputSink* MqttOutput::sinkFor(const OutputConfig& config) {
-    m_sections.push_back(std::make_unique<Section>(*this, mqttTopic(m_prefix, config.logger, config.section)));
+    const std::string topic = mqttTopic(m_prefix, config.logger, config.section);
+    for (const auto& section : m_sections)
+        if (section->topic == topic) return section.get();
+    m_sections.push_back(std::make_unique<Section>(*this, topic));
     return m_sections.back().get();
 }
 
@@ -145,6 +149,7 @@ void MqttOutput::announce(const std::string& reason) {
     if (m_failing) return;
     m_failing = true;
     emit failed(QString::fromStdString(reason));
+    failedLater(reason);
 }
 
 void MqttOutput::queueLine(const std::string& topic, std::string_view line) {

@@ -160,6 +160,8 @@ OutputFigures TcpOutput::figures() const {
     return f;
 }
 
-std::unique_ptr<OutputSocket> QtOutputSocketFactory::make(const OutputConfig& config) { return makeOutput(config); }
+std::unique_ptr<OutputSocket> QtOutputSocketFactory::make(const OutputConfig& config) {
+    return makeOutput(config, m_mqttStatus);
+}
 
 } // namespace cv::share

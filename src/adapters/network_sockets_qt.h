@@ -94,6 +94,11 @@ private:
 class QtOutputSocketFactory : public OutputSocketFactory {
 public:
     std::unique_ptr<OutputSocket> make(const OutputConfig& config) override;
+    // What a broker's connection publishes after "online, " each minute; none: "online" alone.
+    void setMqttStatus(std::function<std::string()> status) { m_mqttStatus = std::move(status); }
+
+private:
+    std::function<std::string()> m_mqttStatus;
 };
 
 } // namespace cv::share

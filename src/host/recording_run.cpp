@@ -67,7 +67,10 @@ void RecordingRun::clockSetSent(const status::ClockSet& set) {
 void RecordingRun::minuteBegan() { m_out(statusLine()); }
 
 std::string RecordingRun::outputName(int index) const {
-    return size_t(index) < m_options.outputs.size() ? m_options.outputs[size_t(index)].text() : "MQTT";
+    if (size_t(index) >= m_options.outputs.size()) return "output " + std::to_string(index + 1);
+    const share::OutputConfig& config = m_options.outputs[size_t(index)];
+    // A broker's connection is one output, whichever of its sections reports.
+    return config.protocol == share::Protocol::Mqtt ? "MQTT " + config.host : config.text();
 }
 
 void RecordingRun::outputFailed(int index, const std::string& fault) {

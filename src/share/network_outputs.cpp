@@ -6,6 +6,13 @@ namespace cv::share {
 
 NetworkOutputs::NetworkOutputs(OutputSocketFactory& sockets, HostClock& clock) : m_sockets(sockets), m_tap(clock) {}
 
+namespace {
+bool sameConnection(const OutputConfig& a, const OutputConfig& b) {
+    return a.protocol == Protocol::Mqtt && b.protocol == Protocol::Mqtt && a.host == b.host && a.port == b.port &&
+           a.topic == b.topic;
+}
+} // namespace
+
 bool NetworkOutputs::start(int index, const OutputConfig& config) {
     if (index < 0 || index >= kMaxOutputs) return false;
     stop(index);
@@ -14,18 +21,24 @@ bool NetworkOutputs::start(int index, const OutputConfig& config) {
         m_fault[i] = "needs " + fault;
         return false;
     }
-    std::unique_ptr<OutputSocket> out = m_sockets.make(config);
+    std::shared_ptr<OutputSocket> out;
+    for (size_t k = 0; k < m_outputs.size() && !out; ++k)
+        if (m_outputs[k] && sameConnection(m_configs[k], config)) out = m_outputs[k];
     if (!out) {
-        m_fault[i] = "no socket for " + config.text();
-        return false;
+        out = m_sockets.make(config);
+        if (!out) {
+            m_fault[i] = "no socket for " + config.text();
+            return false;
+        }
+        if (!out->start()) {
+            m_fault[i] = out->startFault();
+            return false;
+        }
+        out->setFailureHandler([this, socket = out.get()](const std::string& reason) {
+            const int user = firstUserOf(socket);
+            if (m_onFailure && user >= 0) m_onFailure(user, reason);
+        });
     }
-    if (!out->start()) {
-        m_fault[i] = out->startFault();
-        return false;
-    }
-    out->setFailureHandler([this, index](const std::string& reason) {
-        if (m_onFailure) m_onFailure(index, reason);
-    });
     m_outputs[i] = std::move(out);
     m_configs[i] = config;
     m_seen[i] = m_outputs[i]->figures();
@@ -33,16 +46,15 @@ bool NetworkOutputs::start(int index, const OutputConfig& config) {
     return true;
 }
 
-void NetworkOutputs::route(int index, const OutputConfig& config, OutputSink* sink) {
-    if (index < 0 || index >= kMaxOutputs) return;
-    stop(index);
-    m_configs[size_t(index)] = config;
-    m_tap.start(index, config, sink);
+int NetworkOutputs::firstUserOf(const OutputSocket* socket) const {
+    for (size_t k = 0; k < m_outputs.size(); ++k)
+        if (m_outputs[k].get() == socket) return int(k);
+    return -1;
 }
 
 void NetworkOutputs::secondTick() {
-    for (const auto& out : m_outputs)
-        if (out) out->secondTick();
+    for (size_t k = 0; k < m_outputs.size(); ++k)
+        if (m_outputs[k] && firstUserOf(m_outputs[k].get()) == int(k)) m_outputs[k]->secondTick();
 }
 
 void NetworkOutputs::stop(int index) {
@@ -75,7 +87,7 @@ OutputFigures NetworkOutputs::figures(int index, bool on) const {
 std::array<OutputChange, kMaxOutputs> NetworkOutputs::changes() {
     std::array<OutputChange, kMaxOutputs> changed{};
     for (size_t i = 0; i < size_t(kMaxOutputs); ++i) {
-        if (!m_outputs[i]) continue;
+        if (!m_outputs[i] || firstUserOf(m_outputs[i].get()) != int(i)) continue;
         const OutputFigures now = m_outputs[i]->figures();
         const OutputFigures& was = m_seen[i];
         OutputChange& c = changed[i];
@@ -85,9 +97,11 @@ std::array<OutputChange, kMaxOutputs> NetworkOutputs::changes() {
         c.connected = std::max(0, rest);
         c.left = std::max(0, -rest);
         c.clients = now.clients;
-        if (!now.lastError.empty() && now.lastError != was.lastError)
+        // A broker's connection tells its own failures, once a spell, through the failure hook.
+        const Protocol protocol = m_configs[i].protocol;
+        if (protocol != Protocol::Mqtt && !now.lastError.empty() && now.lastError != was.lastError)
             c.trouble = now.lastError;
-        else if (m_configs[i].protocol == Protocol::Udp && now.bytesDropped > was.bytesDropped)
+        else if (protocol == Protocol::Udp && now.bytesDropped > was.bytesDropped)
             c.trouble = "datagrams could not be sent";
         m_seen[i] = now;
     }

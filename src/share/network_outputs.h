@@ -62,12 +62,11 @@ public:
     void setFailureHandler(std::function<void(int, const std::string&)> handler) { m_onFailure = std::move(handler); }
 
     // Output `index` (0-based) runs with `config` from the next record on; false, with the
-    // reason in fault(index), when the config is unusable or the socket cannot open.
+    // reason in fault(index), when the config is unusable or the socket cannot open. Outputs to
+    // one broker under one topic prefix share its connection: one session, one status and one
+    // last will, however many sections it carries.
     bool start(int index, const OutputConfig& config);
     void stop(int index);
-    // Lines of `config`'s section go to `sink`, owned and ticked by the caller, on route `index`
-    // (a broker's connection that carries several sections takes one route each).
-    void route(int index, const OutputConfig& config, OutputSink* sink);
     // The config output `index` was started with.
     const OutputConfig& config(int index) const { return m_configs.at(size_t(index)); }
     // Once a second: the outputs' own steps.
@@ -76,9 +75,11 @@ public:
     // Why an output that was asked to run does not; empty while it runs or was never asked.
     const std::string& fault(int index) const { return m_fault.at(size_t(index)); }
     OutputSocket* socket(int index) const;
-    // The row's figures (lines counted by the tap), `on` as the row says.
+    // The row's figures (lines counted by the tap; a broker's connection counts the messages it
+    // published, for every section it carries), `on` as the row says.
     OutputFigures figures(int index, bool on) const;
-    // Once a second: what came and went on each output since the last call.
+    // Once a second: what came and went on each output since the last call; a shared connection
+    // tells it on the first output that uses it.
     std::array<OutputChange, kMaxOutputs> changes();
 
     StreamConsumer& tap() { return m_tap; }
@@ -86,9 +87,12 @@ public:
     uint64_t heldBack(int index) const { return m_tap.heldBack(index); }
 
 private:
+    // The output that uses `socket` first; -1 when none does.
+    int firstUserOf(const OutputSocket* socket) const;
+
     OutputSocketFactory& m_sockets;
     NetworkTap m_tap;
-    std::array<std::unique_ptr<OutputSocket>, kMaxOutputs> m_outputs;
+    std::array<std::shared_ptr<OutputSocket>, kMaxOutputs> m_outputs;
     std::array<std::string, kMaxOutputs> m_fault;
     std::array<OutputConfig, kMaxOutputs> m_configs{};
     std::function<void(int, const std::string&)> m_onFailure;

@@ -367,5 +367,54 @@ INSTANTIATE_TEST_SUITE_P(
                       OutputCase{"NothingHappened", Protocol::Udp, troubled(10, "x"), troubled(10, "x"), 0, 0, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Sections sent to one broker under one topic prefix share its connection: one socket made,
+// started and ticked, kept while any section uses it, and its failure told once, on the first
+// section that uses it. Another prefix or broker is a connection of its own.
+TEST(BrokerConnections, SectionsToOneBrokerShareOneConnection) {
+    struct Broker : OutputSocket {
+        int ticks = 0;
+        bool start() override { return true; }
+        std::string startFault() const override { return {}; }
+        OutputFigures figures() const override { return {}; }
+        void send(std::string_view) override {}
+        void secondTick() override { ++ticks; }
+        void fail(const std::string& reason) { failedLater(reason); }
+    };
+    struct Sockets : OutputSocketFactory {
+        std::vector<Broker*> made;
+        std::unique_ptr<OutputSocket> make(const OutputConfig&) override {
+            auto b = std::make_unique<Broker>();
+            made.push_back(b.get());
+            return b;
+        }
+    } sockets;
+    test::FakeClock clock;
+    NetworkOutputs outputs{sockets, clock};
+    std::vector<std::pair<int, std::string>> failures;
+    outputs.setFailureHandler([&](int index, const std::string& why) { failures.emplace_back(index, why); });
+    const auto mqtt = [](int section, std::string topic) {
+        OutputConfig c;
+        c.protocol = Protocol::Mqtt;
+        c.section = section;
+        c.port = 1883;
+        c.topic = std::move(topic);
+        return c;
+    };
+    ASSERT_TRUE(outputs.start(0, mqtt(1, "ship")));
+    ASSERT_TRUE(outputs.start(1, mqtt(2, "ship")));
+    ASSERT_TRUE(outputs.start(2, mqtt(3, "shore")));
+    ASSERT_EQ(sockets.made.size(), 2u);
+    EXPECT_EQ(outputs.socket(0), outputs.socket(1));
+    outputs.secondTick();
+    EXPECT_EQ(sockets.made[0]->ticks, 1);
+
+    sockets.made[0]->fail("The connection was lost.");
+    outputs.stop(0);
+    sockets.made[0]->fail("Connection refused");
+    EXPECT_EQ(failures, (std::vector<std::pair<int, std::string>>{{0, "The connection was lost."}, {1, "Connection refused"}}));
+    ASSERT_TRUE(outputs.start(0, mqtt(1, "ship")));
+    EXPECT_EQ(sockets.made.size(), 2u) << "the connection stayed up for section 2";
+}
+
 } // namespace
 } // namespace cv::share

@@ -11,9 +11,9 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "adapters/mqtt_output_qt.h"
 #include "adapters/network_sockets_qt.h"
 #include "adapters/serial_port_qt.h"
 #include "base/command_line.h"
@@ -166,6 +166,16 @@ cv::cli::Verdict readCommandLine(const std::vector<std::string>& args, Options& 
         return cv::cli::usageError("--continuous, --hourly and --daily exclude one another");
     if (o.loggerPort == 0) return cv::cli::usageError("--logger-port is required");
     if (std::string fault = cv::share::mqttSettingsFault(o.mqtt); !fault.empty()) return cv::cli::usageError(fault);
+    // The broker's sections are outputs as the window's MQTT rows are, after --udp and --tcp;
+    // they share one connection.
+    for (cv::share::OutputConfig section : o.mqtt.sections) {
+        section.host = o.mqtt.host;
+        section.port = o.mqtt.port;
+        section.topic = o.mqtt.topic;
+        o.outputs.push_back(section);
+    }
+    if (o.outputs.size() > size_t(cv::share::kMaxOutputs))
+        return cv::cli::usageError("at most 8 network outputs, --mqtt-section ones included");
     if (o.mode == cv::recording::kOff) return cv::cli::usageError("one of --continuous, --hourly or --daily is required");
     return verdict;
 }
@@ -210,6 +220,8 @@ int main(int argc, char** argv) {
     // What happens goes to the journal as it happens; the run's other faults (another logger on
     // the line) are told as the window's box would be.
     cv::RecordingRun run(host, options, print(stdout), [&](const std::string& line) { events.box("cvrecord", line); });
+    // A broker keeps the status line each minute, for subscribers that come later.
+    sockets.setMqttStatus([&run] { return run.statusLine(); });
     run.setEvents(&events);
     switch (run.start()) {
     case cv::RecordingRun::Start::Started: break;
@@ -223,29 +235,16 @@ int main(int argc, char** argv) {
     case cv::RecordingRun::Start::RecordingFailed: return kExitFailed;
     case cv::RecordingRun::Start::OutputFailed: return kExitOutputFailed;
     }
-    // The broker's connection carries every chosen section, each on a route of its own after
-    // the --udp and --tcp outputs.
-    std::unique_ptr<cv::share::MqttOutput> mqtt;
-    if (!options.mqtt.host.empty()) {
-        mqtt = std::make_unique<cv::share::MqttOutput>(options.mqtt.host, options.mqtt.port, options.mqtt.topic,
-                                                       [&run] { return run.statusLine(); });
-        QObject::connect(mqtt.get(), &cv::share::NetworkOutput::failed,
-                         [&](const QString& reason) { events.outputFailed("MQTT " + options.mqtt.host, reason.toStdString()); });
-        if (!mqtt->start()) {
-            std::fprintf(stderr, "%s: MQTT: %s\n", kProgram, mqtt->fault().toStdString().c_str());
-            return kExitOutputFailed;
-        }
-        int route = int(options.outputs.size());
-        for (const cv::share::OutputConfig& section : options.mqtt.sections)
-            host.network().route(route++, section, mqtt->sinkFor(section));
-    }
-
     // The outputs' figures, for the manager's status and the status lines.
     auto outputStates = [&] {
         std::vector<cv::OutputState> outputs;
-        for (size_t i = 0; i < options.outputs.size(); ++i)
-            outputs.push_back({options.outputs[i].text(), options.outputs[i].protocol, host.network().figures(int(i), true)});
-        if (mqtt) outputs.push_back({"MQTT " + options.mqtt.host, cv::share::Protocol::Mqtt, mqtt->figures()});
+        bool broker = false;
+        for (size_t i = 0; i < options.outputs.size(); ++i) {
+            const cv::share::OutputConfig& config = options.outputs[i];
+            // The broker's connection is one output however many sections it carries.
+            if (config.protocol == cv::share::Protocol::Mqtt && std::exchange(broker, true)) continue;
+            outputs.push_back({config.text(), config.protocol, host.network().figures(int(i), true)});
+        }
         return outputs;
     };
     auto managerStatus = [&] {
@@ -294,7 +293,6 @@ int main(int argc, char** argv) {
     receive.start(kReceiveMs);
     QTimer second;
     QObject::connect(&second, &QTimer::timeout, [&] {
-        if (mqtt) mqtt->secondTick();
         run.secondTick();
         readyOnceTheFileAnswered();
         journal.tick(clock.elapsedMs());
