@@ -110,6 +110,11 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"cvrecord", "--logger-port 1 --daily b --udp 2:1=::1:5001",
                                 "--udp '2:1=::1:5001': expected an IPv6 address in brackets, such as [::1]:5001"},
                       UsageCase{"cvrecord", "--logger-port 1 --daily b --mqtt-section 2:3", "--mqtt-section needs --mqtt"},
+                      UsageCase{"cvrecord",
+                                "--logger-port 1 --daily b --udp 2:9=127.0.0.1:5001 --mqtt broker --mqtt-section 2:1 "
+                                "--mqtt-section 2:2 --mqtt-section 2:3 --mqtt-section 2:4 --mqtt-section 2:5 "
+                                "--mqtt-section 2:6 --mqtt-section 2:7 --mqtt-section 2:8",
+                                "at most 8 network outputs, --mqtt-section ones included"},
                       UsageCase{"cvrecord", "--logger-port 13 --daily b",
                                 "--logger-port '13': expected a COM number from 1 to 12"},
                       UsageCase{"cvrecord", "--com 11=/dev/ttyUSB0 --com COM12=/dev/ttyUSB1 --logger-port 13 --daily b",
