@@ -148,7 +148,6 @@ void MqttOutput::lost(const std::string& reason) {
 void MqttOutput::announce(const std::string& reason) {
     if (m_failing) return;
     m_failing = true;
-    emit failed(QString::fromStdString(reason));
     failedLater(reason);
 }
 
@@ -223,13 +222,11 @@ void MqttOutput::watchSocket() {
 }
 
 OutputFigures MqttOutput::figures() const {
-    OutputFigures f;
-    f.on = true;
-    f.fault = m_fault.toStdString();
+    OutputFigures f = runningFigures();
     f.lines = m_published;
     f.state = m_session.stateText();
     f.notQueued = m_queue.notQueued();
-    f.lastError = m_session.lastError().empty() ? m_lastError.toStdString() : m_session.lastError();
+    if (!m_session.lastError().empty()) f.lastError = m_session.lastError();
     return f;
 }
 

@@ -59,7 +59,6 @@ private:
     MqttSession m_session;
     MessageQueue m_queue;
     uint64_t m_published = 0;
-    QString m_lastError;  // of a publish the library refused
     std::vector<std::unique_ptr<Section>> m_sections;
     int m_socket = -1;
     QSocketNotifier* m_readable = nullptr;  // children: a retired one may wait for deleteLater

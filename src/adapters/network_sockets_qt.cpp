@@ -19,8 +19,15 @@ constexpr qint64 kClientReadBuffer = 4096;
 
 void NetworkOutput::fail(const QString& reason) {
     m_fault = reason;
-    emit failed(reason);
     failedLater(reason.toStdString());
+}
+
+OutputFigures NetworkOutput::runningFigures() const {
+    OutputFigures f;
+    f.on = true;
+    f.fault = m_fault.toStdString();
+    f.lastError = m_lastError.toStdString();
+    return f;
 }
 
 QHostAddress preferredAddress(const QList<QHostAddress>& found) {
@@ -87,11 +94,8 @@ void UdpOutput::send(std::string_view bytes) {
 }
 
 OutputFigures UdpOutput::figures() const {
-    OutputFigures f;
-    f.on = true;
-    f.fault = m_fault.toStdString();
+    OutputFigures f = runningFigures();
     f.bytesDropped = m_bytesDropped;
-    f.lastError = m_lastError.toStdString();
     return f;
 }
 
@@ -150,13 +154,10 @@ void TcpOutput::send(std::string_view bytes) {
 }
 
 OutputFigures TcpOutput::figures() const {
-    OutputFigures f;
-    f.on = true;
-    f.fault = m_fault.toStdString();
+    OutputFigures f = runningFigures();
     f.clients = m_fanOut.clients();
     f.droppedClients = m_fanOut.droppedClients();
     f.bytesDropped = m_fanOut.bytesDropped();
-    f.lastError = m_lastError.toStdString();
     return f;
 }
 

@@ -25,14 +25,15 @@ public:
     const QString& fault() const { return m_fault; }
     std::string startFault() const override { return m_fault.toStdString(); }
 
-signals:
-    // The output stopped working after it started (a host name that could not be found).
-    void failed(const QString& reason);
-
 protected:
+    // The output stopped working after it started (a host name that could not be found): told
+    // through the failure hook.
     void fail(const QString& reason);
+    // What every output's figures begin with: running, why not, and the last error.
+    OutputFigures runningFigures() const;
 
     QString m_fault;
+    QString m_lastError;
 };
 
 // The address to use of those a name has: IPv4 first, as a name with both often has an IPv6
@@ -61,7 +62,6 @@ private:
     quint16 m_port;
     uint64_t m_errors = 0;
     uint64_t m_bytesDropped = 0;
-    QString m_lastError;
 };
 
 class TcpOutput : public NetworkOutput {
@@ -87,7 +87,6 @@ private:
     quint16 m_port;
     ClientFanOut m_fanOut;
     std::vector<std::unique_ptr<Client>> m_clients;
-    QString m_lastError;
 };
 
 // Makes the Qt socket an output's protocol asks for.

@@ -183,7 +183,7 @@ INSTANTIATE_TEST_SUITE_P(Hosts, UdpDestination,
 TEST(NetworkSockets, AHostNameThatIsNotFoundIsSaidWithItsReason) {
     UdpOutput out("no-such-host.invalid", 5001);
     QString reason;
-    QObject::connect(&out, &NetworkOutput::failed, [&](const QString& r) { reason = r; });
+    out.setFailureHandler([&](const std::string& r) { reason = QString::fromStdString(r); });
     ASSERT_TRUE(out.start());
     ASSERT_TRUE(QTest::qWaitFor([&] { return !reason.isEmpty(); }, 30000));
     EXPECT_TRUE(reason.startsWith("no-such-host.invalid: ")) << reason.toStdString();
