@@ -17,6 +17,7 @@
 #include "base/bytes.h"
 #include "ports/host_clock.h"
 #include "ports/operator_dialogs.h"
+#include "stalling_files.h"
 
 namespace {
 
@@ -72,43 +73,18 @@ void BM_HandToTheWriter(benchmark::State& state) {
 BENCHMARK(BM_HandToTheWriter)->Arg(64)->Arg(256)->Arg(1024)->Iterations(100000);
 
 // A store whose every call waits until released: the queue fills and each record is refused.
-struct StalledFiles : cv::ArchiveFiles {
-    std::mutex mutex;
-    std::condition_variable released;
-    bool stalled = true;
-    void wait() {
-        std::unique_lock lock(mutex);
-        released.wait(lock, [&] { return !stalled; });
-    }
-    void release() {
-        {
-            std::lock_guard lock(mutex);
-            stalled = false;
-        }
-        released.notify_all();
-    }
-    int open(const std::string&, bool) override { return 3; }
-    int64_t size(int) override { return 0; }
-    long write(int, const uint8_t*, size_t count) override {
-        wait();
-        return long(count);
-    }
-    bool truncate(int, int64_t) override { return true; }
-    bool flush(int) override { return true; }
-    void close(int) override {}
-};
-
 void BM_HandToAStalledWriter(benchmark::State& state) {
     const auto r = record(size_t(state.range(0)));
     cv::SystemClock clock;
     cv::SilentDialogs dialogs;
     cv::WarningBox warnings(dialogs);
-    StalledFiles files;
+    cv::test::StallingFiles files;
+    files.stall(true);
     {
         cv::ArchiveRecorder recorder(clock, warnings, &files);
         recorder.startContinuous("stalled.arc");
         for (auto _ : state) benchmark::DoNotOptimize(recorder.appendRecord(r.data(), r.size()));
-        files.release();
+        files.stall(false);
         recorder.stop();
     }
     state.SetItemsProcessed(int64_t(state.iterations()));
