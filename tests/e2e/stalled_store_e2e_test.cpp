@@ -62,22 +62,10 @@ std::vector<uint32_t> framesIn(const std::vector<uint8_t>& archive) {
 // One road from the logger's line to the store: the window or cvrecord's run of the Host.
 struct Road {
     std::function<void()> fast, second, stop;
-    std::function<Host&()> host;
+    Host& host;
     std::function<std::string()> shownStatus;
     // The last value the plot shows of unit 2's first field; none where there is no plot.
     std::function<std::optional<std::string>()> plotted;
-};
-
-struct Outcome {
-    Steady::duration longestTick{};
-    std::vector<std::string> datagrams;
-    size_t datagramsDuringStall = 0;
-    std::optional<std::string> plottedAtStallEnd;
-    uint32_t lastUnit2FrameBeforeWaking = 0;
-    std::vector<uint8_t> archive;
-    uint32_t failedWrites = 0;
-    std::string shownStatus;
-    std::vector<std::string> boxes;
 };
 
 // The outside world of either road.
@@ -91,59 +79,85 @@ struct Devices {
     std::shared_ptr<test::FakeLine> line = serial.line(1);
 };
 
-void drive(Road& road, Devices& d, Outcome& out) {
-    test::FakeClock& clock = d.clock;
-    test::FakeLine& line = *d.line;
-    test::StallingFiles& files = d.files;
-    test::CapturedDatagrams& sockets = d.sockets;
+// Drives the road through the stall and checks what a user, a consumer and the file see.
+void driveThroughTheStall(Road& road, Devices& d) {
+    Steady::duration longestTick{};
     auto timed = [&](const std::function<void()>& call) {
         const auto start = Steady::now();
         call();
-        out.longestTick = std::max(out.longestTick, Steady::now() - start);
+        longestTick = std::max(longestTick, Steady::now() - start);
     };
+    const uint32_t sent = kSeconds * 40;
     uint32_t k = 0;
     size_t datagramsAtStall = 0;
     for (int s = 0; s < kSeconds; ++s) {
         if (s == kStallFrom) {
-            files.stall(true);
-            datagramsAtStall = sockets.datagrams.size();
+            d.files.stall(true);
+            datagramsAtStall = d.sockets.datagrams.size();
         }
         if (s == kStallTo) {
-            out.datagramsDuringStall = sockets.datagrams.size() - datagramsAtStall;
-            out.plottedAtStallEnd = road.plotted();
-            out.lastUnit2FrameBeforeWaking = k - 2;
-            files.stall(false);
+            EXPECT_EQ(d.sockets.datagrams.size() - datagramsAtStall, size_t(kStallTo - kStallFrom) * 20);
+            if (const std::optional<std::string> plotted = road.plotted()) {
+                EXPECT_EQ(*plotted, std::to_string(k - 2)) << "the plot shows unit 2's last record";
+            }
+            d.files.stall(false);
             // The store takes the queue at once when it answers again; the test's time does not
             // wait for it as the logger's would.
-            ASSERT_TRUE(road.host().recorder().waitForWriter(10s));
+            ASSERT_TRUE(road.host.recorder().waitForWriter(10s));
         }
         for (int i = 0; i < 200; ++i) {
             if (i % 10 == 0)
-                for (int unit = 0; unit < 2; ++unit) line.feed(frame(k++));
-            clock.ms += 5;
-            clock.hundredthsValue = i / 2;
+                for (int unit = 0; unit < 2; ++unit) d.line->feed(frame(k++));
+            d.clock.ms += 5;
+            d.clock.hundredthsValue = i / 2;
             timed(road.fast);
         }
-        ++clock.seconds;
-        clock.hundredthsValue = 0;
+        ++d.clock.seconds;
+        d.clock.hundredthsValue = 0;
         timed(road.second);
         // A second of real time for a store that answers; none for one that does not.
         if (s < kStallFrom || s >= kStallTo) {
-            ASSERT_TRUE(road.host().recorder().waitForWriter(10s));
+            ASSERT_TRUE(road.host.recorder().waitForWriter(10s));
         }
     }
-    ASSERT_TRUE(road.host().recorder().waitForWriter(10s));
+    ASSERT_TRUE(road.host.recorder().waitForWriter(10s));
     road.second();
-    out.failedWrites = road.host().recorder().failedWrites();
-    out.shownStatus = road.shownStatus();
+    const uint32_t failedWrites = road.host.recorder().failedWrites();
+    const std::string shownStatus = road.shownStatus();
     road.stop();
-    out.datagrams = sockets.datagrams;
-    for (const auto& [name, bytes] : files.files)
-        if (!name.ends_with(".utc")) out.archive = bytes;
-    for (const auto& box : d.dialogs.boxes) out.boxes.push_back(box.text);
+
+    EXPECT_LT(longestTick, 20ms);
+    // The UDP output carried every line of unit 2, the stall's among them, in order.
+    ASSERT_EQ(d.sockets.datagrams.size(), sent / 2);
+    for (uint32_t n = 0; n < sent / 2; ++n) ASSERT_EQ(d.sockets.datagrams[n], "$XX," + std::to_string(2 * n) + ",2\r\n");
+
+    // The file holds what fitted, in order; what it lacks is one run of records sent during
+    // the stall, each counted and shown.
+    std::vector<uint32_t> kept;
+    for (const auto& [name, bytes] : d.files.files)
+        if (!name.ends_with(".utc")) kept = framesIn(bytes);
+    ASSERT_FALSE(kept.empty());
+    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()) &&
+                std::adjacent_find(kept.begin(), kept.end()) == kept.end());
+    EXPECT_EQ(kept.front(), 0u);
+    EXPECT_EQ(kept.back(), sent - 1);
+    std::vector<uint32_t> lost;
+    for (uint32_t n = 0, i = 0; n < sent; ++n) {
+        if (i < kept.size() && kept[i] == n) ++i;
+        else lost.push_back(n);
+    }
+    ASSERT_FALSE(lost.empty()) << "the queue was meant to overflow";
+    EXPECT_EQ(lost.back() - lost.front() + 1, lost.size()) << "one run of lost records";
+    EXPECT_GE(sentAtMs(lost.front()), kStallFrom * 1000);
+    EXPECT_LT(sentAtMs(lost.back()), kStallTo * 1000);
+    EXPECT_GT(kept.size(), size_t(kStallFrom + kSeconds - kStallTo) * 40) << "what fitted the queue landed too";
+    EXPECT_EQ(failedWrites, lost.size());
+    EXPECT_NE(shownStatus.find(std::to_string(lost.size())), std::string::npos) << shownStatus;
+    ASSERT_EQ(d.dialogs.boxes.size(), 1u);
+    EXPECT_NE(d.dialogs.boxes[0].text.find(kStalledBox), std::string::npos) << d.dialogs.boxes[0].text;
 }
 
-Outcome throughTheWindow(const test::TempDir& dir) {
+void throughTheWindow(const test::TempDir& dir) {
     Devices d;
     HostEnvironment env{d.clock, d.dialogs, d.serial, nullptr, std::nullopt, {}, &d.sockets};
     env.archiveFiles = &d.files;
@@ -161,19 +175,17 @@ Outcome throughTheWindow(const test::TempDir& dir) {
                   form.Timer1000msTimer();
               },
               [&] { form.recordingScreen()->BTStopRecordClick(); },
-              [&]() -> Host& { return form.host(); },
+              form.host(),
               [&] { return form.findChild<QLabel*>("LBRecordStatus")->text().toStdString(); },
               [&]() -> std::optional<std::string> {
                   for (const plot::SeenField& f : plot.fieldsSeen(2, 1))
                       if (f.column.field == 1) return f.lastText;
                   return std::string("nothing plotted");
               }};
-    Outcome out;
-    drive(road, d, out);
-    return out;
+    driveThroughTheStall(road, d);
 }
 
-Outcome throughCvrecord(const test::TempDir& dir) {
+void throughCvrecord(const test::TempDir& dir) {
     Devices d;
     Host host({d.clock, d.dialogs, d.serial, d.sockets, &d.files, kLimits});
     RecordingOptions options;
@@ -184,59 +196,22 @@ Outcome throughCvrecord(const test::TempDir& dir) {
     std::string fault;
     options.outputs.push_back(*share::parseOutputConfig("2:1=127.0.0.1:5001", share::Protocol::Udp, fault));
     RecordingRun run(host, options, [](const std::string&) {}, [](const std::string&) {});
-    EXPECT_EQ(run.start(), RecordingRun::Start::Started);
+    ASSERT_EQ(run.start(), RecordingRun::Start::Started);
 
-    Road road{[&] { run.fastTick(); }, [&] { run.secondTick(); }, [&] { run.stop(); },
-              [&]() -> Host& { return host; }, [&] { return run.statusLine(); },
-              []() -> std::optional<std::string> { return std::nullopt; }};
-    Outcome out;
-    drive(road, d, out);
-    return out;
+    Road road{[&] { run.fastTick(); }, [&] { run.secondTick(); }, [&] { run.stop(); }, host,
+              [&] { return run.statusLine(); }, []() -> std::optional<std::string> { return std::nullopt; }};
+    driveThroughTheStall(road, d);
 }
 
 struct RoadCase {
     const char* name;
-    Outcome (*run)(const test::TempDir&);
+    void (*run)(const test::TempDir&);
 };
 struct StalledStore : ::testing::TestWithParam<RoadCase> {};
 
 TEST_P(StalledStore, HoldsUpNothingButTheRecordingAndLosesOnlyWhatDidNotFit) {
     test::TempDir dir;
-    const Outcome out = GetParam().run(dir);
-    const uint32_t sent = kSeconds * 40;
-
-    EXPECT_LT(out.longestTick, 20ms);
-
-    // The UDP output carried every line of unit 2, the stall's among them, in order.
-    ASSERT_EQ(out.datagrams.size(), sent / 2);
-    for (uint32_t n = 0; n < sent / 2; ++n) ASSERT_EQ(out.datagrams[n], "$XX," + std::to_string(2 * n) + ",2\r\n");
-    EXPECT_EQ(out.datagramsDuringStall, size_t(kStallTo - kStallFrom) * 20);
-    if (out.plottedAtStallEnd) {
-        EXPECT_EQ(*out.plottedAtStallEnd, std::to_string(out.lastUnit2FrameBeforeWaking));
-    }
-
-    // The file holds what fitted, in order; what it lacks is one run of records sent during
-    // the stall, each counted and shown.
-    const std::vector<uint32_t> kept = framesIn(out.archive);
-    ASSERT_FALSE(kept.empty());
-    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()) &&
-                std::adjacent_find(kept.begin(), kept.end()) == kept.end());
-    EXPECT_EQ(kept.front(), 0u);
-    EXPECT_EQ(kept.back(), sent - 1);
-    std::vector<uint32_t> lost;
-    for (uint32_t k = 0, i = 0; k < sent; ++k) {
-        if (i < kept.size() && kept[i] == k) ++i;
-        else lost.push_back(k);
-    }
-    ASSERT_FALSE(lost.empty()) << "the queue was meant to overflow";
-    EXPECT_EQ(lost.back() - lost.front() + 1, lost.size()) << "one run of lost records";
-    EXPECT_GE(sentAtMs(lost.front()), kStallFrom * 1000);
-    EXPECT_LT(sentAtMs(lost.back()), kStallTo * 1000);
-    EXPECT_GT(kept.size(), size_t(kStallFrom + kSeconds - kStallTo) * 40) << "what fitted the queue landed too";
-    EXPECT_EQ(out.failedWrites, lost.size());
-    EXPECT_NE(out.shownStatus.find(std::to_string(lost.size())), std::string::npos) << out.shownStatus;
-    ASSERT_EQ(out.boxes.size(), 1u);
-    EXPECT_NE(out.boxes[0].find(kStalledBox), std::string::npos) << out.boxes[0];
+    GetParam().run(dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(Host, StalledStore,
