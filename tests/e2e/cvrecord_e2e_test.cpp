@@ -56,6 +56,26 @@ bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds deadli
     return true;
 }
 
+// A TCP (or UDP) socket on the loopback; port 0 binds it to a free one.
+int loopbackSocket(uint16_t port, bool connectIt, int type = SOCK_STREAM) {
+    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    if (connectIt) ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    else ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+}
+
+// The port a socket was bound to.
+uint16_t portOf(int fd) {
+    sockaddr_in bound{};
+    socklen_t length = sizeof bound;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+    return ntohs(bound.sin_port);
+}
+
 // The simulated logger streaming on a pseudo-terminal, every packet it sends kept.
 struct StreamingLogger {
     explicit StreamingLogger(int64_t clockOffset = 0, std::chrono::milliseconds interval = 40ms,
@@ -268,15 +288,9 @@ INSTANTIATE_TEST_SUITE_P(Names, CvrecordPortInUse,
 
 TEST_F(CvrecordEndToEnd, ANetworkOutputThatCannotStartEndsItBeforeAnyRecording) {
     StreamingLogger logger;
-    const int busy = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(busy, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int busy = loopbackSocket(0, false);
     ASSERT_EQ(::listen(busy, 1), 0);
-    socklen_t length = sizeof address;
-    ::getsockname(busy, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string port = std::to_string(ntohs(address.sin_port));
+    const std::string port = std::to_string(portOf(busy));
     Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous",
                             (dir / "cv.arc").string(), "--tcp", "2:1=" + port});
     EXPECT_EQ(recorder.wait(), 4);
@@ -339,18 +353,6 @@ private:
     std::vector<std::pair<std::chrono::steady_clock::time_point, std::string>> m_messages;
 };
 
-// A TCP (or UDP) socket on the loopback; port 0 binds it to a free one.
-int loopbackSocket(uint16_t port, bool connectIt, int type = SOCK_STREAM) {
-    const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    if (connectIt) ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    else ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    return fd;
-}
-
 class CvrecordAsAService : public CvrecordEndToEnd {
 protected:
     void TearDown() override {
@@ -367,17 +369,15 @@ TEST_F(CvrecordAsAService, TellsTheManagerItIsReadyAliveEverySecondAndWhatItReco
     ::setenv("NOTIFY_SOCKET", (dir / "notify").c_str(), 1);
     ::setenv("WATCHDOG_USEC", "30000000", 1);
     const int probe = loopbackSocket(0, false);
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    ::getsockname(probe, reinterpret_cast<sockaddr*>(&bound), &length);
+    const uint16_t free = portOf(probe);
     ::close(probe);
-    const std::string port = std::to_string(ntohs(bound.sin_port)), file = (dir / "cv.arc").string();
+    const std::string port = std::to_string(free), file = (dir / "cv.arc").string();
     Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--continuous", file, "--tcp",
                             "2:1=" + port});
     ASSERT_TRUE(recorder.started()) << recorder.err();
     ASSERT_TRUE(waitFor([&] { return manager.times("READY=1").size() == 1; }, 10s)) << recorder.err();
     EXPECT_EQ(manager.lastStatus(), "records 0, file " + file + ", lost records 0, clients 0");
-    const int client = loopbackSocket(ntohs(bound.sin_port), true);
+    const int client = loopbackSocket(free, true);
     EXPECT_TRUE(waitFor([&] { return recorder.err().find("<6>cvrecord: 2:1=" + port + ": a client connected (1 now)\n") !=
                                      std::string::npos; }, 10s)) << recorder.err();
     logger.sim.logger().beginSampling();
@@ -590,12 +590,9 @@ TEST_F(CvrecordEndToEnd, AnHourFileThatNeverOpensHoldsUpNeitherTheOutputNorTheEn
         ASSERT_EQ(::mkfifo(hour.c_str(), 0600), 0) << hour;
     }
     const int udp = loopbackSocket(0, false, SOCK_DGRAM);
-    sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    ::getsockname(udp, reinterpret_cast<sockaddr*>(&bound), &length);
     StreamingLogger logger(0, 50ms);
     Recorder recorder(dir, {"--com", "1=" + logger.device, "--logger-port", "1", "--hourly", base, "--udp",
-                            "2:1=127.0.0.1:" + std::to_string(ntohs(bound.sin_port))});
+                            "2:1=127.0.0.1:" + std::to_string(portOf(udp))});
     ASSERT_TRUE(recorder.started()) << recorder.err();
     logger.sim.logger().beginSampling();
 
