@@ -11,32 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "base/bytes.h"
 #include "protocol/mux_record.h"
 #include "adapters/mqtt_output_qt.h"
 #include "adapters/network_sockets_qt.h"
 #include "share/network_screen_qt.h"
-#include "stream/mux_stream.h"
 #include "support/fakes.h"
 #include "support/mqtt_broker.h"
+#include "support/stream_rig.h"
 
 namespace cv::share {
 namespace {
-
-// A logger 2 record with `bytes` in section 3, its header in host order as consumers get it
-// or as it comes on the line.
-std::vector<uint8_t> record(int seq, const std::string& bytes, bool hostOrder = true) {
-    std::vector<uint8_t> r(mux::kOverhead + bytes.size(), 0);
-    r[0] = 1;
-    r[2] = 2;
-    r[3] = uint8_t(seq);
-    putU16be(&r[4], uint16_t(bytes.size()));
-    putU16be(&r[10 + 2 * 2], uint16_t(bytes.size()));
-    std::copy(bytes.begin(), bytes.end(), r.begin() + mux::kHeaderLength);
-    std::copy_n("####", 4, r.end() - 4);
-    if (hostOrder) mux::headerToHostOrder(r.data());
-    return r;
-}
 
 struct Publisher {
     Publisher(int port, size_t queue)
@@ -51,7 +35,7 @@ struct Publisher {
         std::string text;
         for (int n = from; n < to; ++n) text += "$XX," + std::to_string(n) + "\r\n";
         for (size_t at = 0; at < text.size(); at += 11) {
-            const auto r = record(seq++ & 0xFF, text.substr(at, 11));
+            const auto r = hostRecord(2, seq++ & 0xFF, 3, text.substr(at, 11));
             tap.takeRecord(mux::RecordView(r.data(), r.size()));
         }
     }
@@ -108,13 +92,8 @@ TEST(MqttOutput, TheWindowsRowPublishesEveryLineOfItsPortInOrderAndAStatusTheBro
     ASSERT_TRUE(broker.start());
     test::MqttSubscriber sub(broker.port(), "deck/#");
     ASSERT_TRUE(sub.connected());
-    test::FakeDialogs dialogs;
-    WarningBox warnings{dialogs};
-    MuxStream stream{warnings};
-    test::FakeClock clock;
-    QtOutputSocketFactory sockets;
-    NetworkOutputs outputs{sockets, clock};
-    stream.addConsumer(&outputs.tap());
+    StreamRig rig;
+    NetworkOutputs& outputs = rig.outputs;
     NetworkScreen screen(nullptr, outputs, {});
     NetworkPanel* panel = screen.panel();
     panel->NetProtocol[0]->setCurrentIndex(2);
@@ -128,16 +107,13 @@ TEST(MqttOutput, TheWindowsRowPublishesEveryLineOfItsPortInOrderAndAStatusTheBro
     ASSERT_TRUE(sub.waitFor([&] {
         outputs.secondTick();
         outputs.secondTick();
-    screen.figuresStep();
+        screen.figuresStep();
         return panel->NetFigures[0]->text().contains("connected");
     }));
     // Lines cut across records at odd places.
     std::string text;
     for (int n = 0; n < 500; ++n) text += "$XX," + std::to_string(n) + "\r\n";
-    for (size_t at = 0, seq = 0; at < text.size(); at += 11, ++seq) {
-        std::vector<uint8_t> r = record(int(seq & 0xFF), text.substr(at, 11), false);
-        stream.acceptMuxRecord(r.data(), r.size());
-    }
+    for (size_t at = 0; at < text.size(); at += 11) rig.feed(2, 3, text.substr(at, 11));
     ASSERT_TRUE(sub.waitFor([&] { return sub.payloads("deck/2/3").size() >= 500; }));
     EXPECT_EQ(sub.payloads("deck/2/3"), expected(0, 500));
     outputs.secondTick();
