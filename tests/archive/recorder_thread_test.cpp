@@ -7,12 +7,13 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "archive/archive_files.h"
 #include "archive/archive_recorder.h"
+#include "archive/time_index.h"
 #include "archive_support.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
@@ -58,55 +59,31 @@ TEST(RecorderStop, GivesUpOnAFileThatNeverOpens) {
 
 // ---- the time index ----
 
-struct Anchor {
-    int64_t offset, ms;
-};
-
-// The index as a reader takes it: the header line, then rising offsets with their times.
-std::vector<Anchor> readIndex(const std::string& path) {
-    const auto bytes = test::readFile(path);
-    std::istringstream in(std::string(bytes.begin(), bytes.end()));
-    std::string line;
-    std::getline(in, line);
-    EXPECT_EQ(line, "KR-8 time index 1\r");
-    std::vector<Anchor> anchors;
-    while (std::getline(in, line)) {
-        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "line ends in CR LF: " << line;
-        long long offset = 0, ms = 0;
-        EXPECT_EQ(std::sscanf(line.c_str(), "%lld %lld", &offset, &ms), 2) << line;
-        const Anchor a{offset, ms};
-        if (!anchors.empty()) {
-            EXPECT_GT(a.offset, anchors.back().offset);
-        }
-        anchors.push_back(a);
+// Each record's time as the program's own reader places it from the index the recorder wrote
+// beside `path`, and the anchors the index has. The index is checked to be what the README
+// says: its header, then CR LF lines of rising offsets, each the offset of a record.
+std::vector<double> placedByTheReader(const std::string& path, const std::vector<uint8_t>& archive,
+                                      std::set<int64_t>& anchored) {
+    const auto bytes = test::readFile(path + ".utc");
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.rfind("KR-8 time index 1\r\n", 0), 0u);
+    for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 1)) {
+        EXPECT_EQ(text[at - 1], '\r') << "line ends in CR LF, at " << at;
     }
-    return anchors;
-}
-
-// Each record's time as a reader places it: an anchor's own, linear by record order between two
-// anchors, the last anchor's after it.
-std::vector<double> placeRecords(const std::vector<uint8_t>& archive, const std::vector<Anchor>& anchors) {
-    std::vector<int64_t> offsets;
-    for (size_t at = 0; at < archive.size(); at += getU16le(&archive[at + 4]) + 32u) offsets.push_back(int64_t(at));
-    std::vector<std::pair<size_t, int64_t>> known;  // record number, ms
-    for (const Anchor& a : anchors) {
-        const auto it = std::find(offsets.begin(), offsets.end(), a.offset);
-        EXPECT_NE(it, offsets.end()) << "anchor at " << a.offset << " names no record";
-        if (it != offsets.end()) known.emplace_back(size_t(it - offsets.begin()), a.ms);
+    std::string fault;
+    std::optional<cv::TimeIndex> index = cv::TimeIndex::parse(text, fault);
+    EXPECT_TRUE(index) << fault;
+    if (!index) return {};
+    std::vector<uint64_t> offsets;
+    for (size_t at = 0; at < archive.size(); at += getU16le(&archive[at + 4]) + 32u) offsets.push_back(at);
+    for (const cv::TimeIndex::Anchor& a : index->anchors()) {
+        EXPECT_TRUE(std::binary_search(offsets.begin(), offsets.end(), a.offset)) << "anchor at " << a.offset << " names no record";
+        EXPECT_TRUE(anchored.empty() || int64_t(a.offset) > *anchored.rbegin()) << "offsets rise";
+        anchored.insert(int64_t(a.offset));
     }
-    std::vector<double> placed(offsets.size(), -1);
-    if (known.empty()) return placed;
-    for (size_t i = 0, k = 0; i < offsets.size(); ++i) {
-        while (k + 1 < known.size() && known[k + 1].first <= i) ++k;
-        const auto [n0, t0] = known[k];
-        if (i < n0) continue;
-        if (k + 1 == known.size()) {
-            placed[i] = double(t0);
-        } else {
-            const auto [n1, t1] = known[k + 1];
-            placed[i] = double(t0) + double(t1 - t0) * double(i - n0) / double(n1 - n0);
-        }
-    }
+    for (uint64_t o : offsets) index->countRecord(o);
+    std::vector<double> placed;
+    for (uint64_t o : offsets) placed.push_back(double(index->place(o).value_or(-1)));
     return placed;
 }
 
@@ -115,11 +92,11 @@ struct PaceCase {
     const char* name;
     std::function<int(int)> records;
 };
-struct TimeIndex : ::testing::TestWithParam<PaceCase> {};
+struct IndexWritten : ::testing::TestWithParam<PaceCase> {};
 
 // Ten minutes of a stream with the fake clock: every record of the file is placed by its index
 // within a second of when it was taken, and the index stays within 2% of the file.
-TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
+TEST_P(IndexWritten, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
     test::TempDir dir;
     const std::string path = (dir / "timed.arc").string();
     test::FakeClock clock;
@@ -152,8 +129,8 @@ TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
     const auto archive = test::readFile(path);
     const auto index = test::readFile(path + ".utc");
     EXPECT_LE(index.size() * 50, archive.size()) << index.size() << " index bytes for " << archive.size();
-    const auto anchors = readIndex(path + ".utc");
-    const auto placed = placeRecords(archive, anchors);
+    std::set<int64_t> anchored;
+    const auto placed = placedByTheReader(path, archive, anchored);
     ASSERT_EQ(placed.size(), arrivals.size());
     double worst = 0;
     for (size_t i = 0; i < placed.size(); ++i) worst = std::max(worst, std::abs(placed[i] - double(arrivals[i])));
@@ -161,8 +138,6 @@ TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
     // A reader looking for a minute finds where it begins in the index, however steady the
     // stream, while the index has room to spare (under half its share).
     if (index.size() * 100 > archive.size()) return;
-    std::set<int64_t> anchored;
-    for (const Anchor& a : anchors) anchored.insert(a.offset);
     int64_t at = 0;
     for (size_t i = 0; i < arrivals.size(); at += getU16le(&archive[size_t(at) + 4]) + 32, ++i)
         if (i == 0 || arrivals[i] / 60000 != arrivals[i - 1] / 60000) {
@@ -171,7 +146,7 @@ TEST_P(TimeIndex, PlacesEveryRecordWithinASecondInUnderTwoPercentOfTheFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Recorder, TimeIndex,
+    Recorder, IndexWritten,
     ::testing::Values(
         PaceCase{"TwoLoggersAtTwentyHertz", [](int) { return 2; }},
         // A burst of 30 every 2 s, and 5 s of silence every 40 s.
