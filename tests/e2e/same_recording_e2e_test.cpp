@@ -16,15 +16,13 @@
 #include "link/link_screen_qt.h"
 #include "setup/record_builders.h"
 #include "sim_records.h"
-#include "support/captured_datagrams.h"
+#include "support/fake_host_devices.h"
 #include "support/fakes.h"
 #include "support/temp_dir.h"
 #include "support/window_rig.h"
 
 namespace cv {
 namespace {
-
-using test::CapturedDatagrams;
 
 // The logger's side of the line, second by second: unit 2 streams four records a second with a
 // sequence gap and a repeated packet now and then; its statuses say its clock is ten minutes
@@ -109,40 +107,30 @@ void runSeconds(test::FakeClock& clock, test::FakeLine& line, Fast fast, Second 
 }
 
 Outcome throughTheWindow(const test::TempDir& dir) {
-    CapturedDatagrams sockets;
-    test::FakeClock clock;
-    clock.seconds = kStart;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    TForm1 form(HostEnvironment{clock, dialogs, serial, nullptr, std::nullopt, {}, &sockets});
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
+    test::FakeHostDevices d(kStart);
+    TForm1 form(HostEnvironment{d.clock, d.dialogs, d.serial, nullptr, std::nullopt, {}, &d.sockets});
     form.linkScreen()->selectLoggerPort(1, 6);
-    dialogs.fileAnswers.push_back((dir / "cv").string());
+    d.dialogs.fileAnswers.push_back((dir / "cv").string());
     form.recordingScreen()->BTRecord1HourClick();
     form.findChild<QCheckBox*>("NetOn1")->setChecked(true);
 
     // The operator switches auto baud on as the line turns to noise (packets framing end it);
     // cvrecord keeps it on.
     runSeconds(
-        clock, *line, [&] { form.Timer10msTimer(); },
+        d.clock, *d.line, [&] { form.Timer10msTimer(); },
         [&] {
             form.Timer475msTimer();
             form.Timer1000msTimer();
         },
         [&] { form.findChild<QAction*>("AutoBaudRateDetection")->trigger(); });
     form.recordingScreen()->BTStopRecordClick();
-    return {filesIn(dir.path()), sockets.datagrams, clockSetsIn(*line),
+    return {filesIn(dir.path()), d.sockets.datagrams, clockSetsIn(*d.line),
             form.linkScreen()->LoggerSetupCB->currentIndex()};
 }
 
 Outcome throughCvrecord(const test::TempDir& dir) {
-    CapturedDatagrams sockets;
-    test::FakeClock clock;
-    clock.seconds = kStart;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
-    Host host({clock, dialogs, serial, sockets});
+    test::FakeHostDevices d(kStart);
+    Host host({d.clock, d.dialogs, d.serial, d.sockets});
     RecordingOptions options;
     options.loggerPort = 1;
     options.speedChoice = 6;
@@ -157,10 +145,10 @@ Outcome throughCvrecord(const test::TempDir& dir) {
                      [&](const std::string& l) { printed.push_back(l); });
     EXPECT_EQ(run.start(), RecordingRun::Start::Started);
 
-    runSeconds(clock, *line, [&] { run.fastTick(); }, [&] { run.secondTick(); });
+    runSeconds(d.clock, *d.line, [&] { run.fastTick(); }, [&] { run.secondTick(); });
     run.stop();
     EXPECT_NE(std::find(printed.begin(), printed.end(), "auto baud: trying 19200"), printed.end());
-    return {filesIn(dir.path()), sockets.datagrams, clockSetsIn(*line), host.loggerPort().speedChoice()};
+    return {filesIn(dir.path()), d.sockets.datagrams, clockSetsIn(*d.line), host.loggerPort().speedChoice()};
 }
 
 TEST(SameRecording, TheWindowAndCvrecordMakeTheSameFilesLinesAndClockSets) {

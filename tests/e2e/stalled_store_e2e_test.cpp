@@ -18,9 +18,7 @@
 #include "sim_records.h"
 #include "stream/plot_model.h"
 #include "stream/stream_screen_qt.h"
-#include "support/captured_datagrams.h"
-#include "support/fakes.h"
-#include "support/stalling_files.h"
+#include "support/fake_host_devices.h"
 #include "support/temp_dir.h"
 
 namespace cv {
@@ -68,19 +66,8 @@ struct Road {
     std::function<std::optional<std::string>()> plotted;
 };
 
-// The outside world of either road.
-struct Devices {
-    Devices() { clock.seconds = kStart; }
-    test::CapturedDatagrams sockets;
-    test::StallingFiles files;
-    test::FakeClock clock;
-    test::FakeDialogs dialogs;
-    test::FakeSerialFactory serial;
-    std::shared_ptr<test::FakeLine> line = serial.line(1);
-};
-
 // Drives the road through the stall and checks what a user, a consumer and the file see.
-void driveThroughTheStall(Road& road, Devices& d) {
+void driveThroughTheStall(Road& road, test::FakeHostDevices& d) {
     Steady::duration longestTick{};
     auto timed = [&](const std::function<void()>& call) {
         const auto start = Steady::now();
@@ -158,7 +145,7 @@ void driveThroughTheStall(Road& road, Devices& d) {
 }
 
 void throughTheWindow(const test::TempDir& dir) {
-    Devices d;
+    test::FakeHostDevices d(kStart);
     HostEnvironment env{d.clock, d.dialogs, d.serial, nullptr, std::nullopt, {}, &d.sockets};
     env.archiveFiles = &d.files;
     env.recorderLimits = kLimits;
@@ -186,7 +173,7 @@ void throughTheWindow(const test::TempDir& dir) {
 }
 
 void throughCvrecord(const test::TempDir& dir) {
-    Devices d;
+    test::FakeHostDevices d(kStart);
     Host host({d.clock, d.dialogs, d.serial, d.sockets, &d.files, kLimits});
     RecordingOptions options;
     options.loggerPort = 1;
